@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only when one
+# is missing. Usage: scripts/deps.sh [extra-package ...]
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-translations-l10n
+          libmpg123-dev libsdl2-dev libmp3lame-dev "$@")
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Instaluję brakujące pakiety: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,27 @@
+#pragma once
+// Text rules shared by every subsystem: the strict integer parse, the
+// general error text, the general number format.
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// Strict signed 32-bit parse: leading blanks, an optional sign, then decimal
+// digits, or hexadecimal digits after "$", "x" or "0x" (x in either case).
+// Anything else, including empty text, trailing characters or a value out of
+// range, gives no value.
+std::optional<std::int32_t> tryStrToInt(const QString& text);
+
+// As tryStrToInt, but a text that does not convert throws EConvertError
+// "'<text>' is not a valid integer value".
+std::int32_t StrToInt(const QString& text);
+
+// The text the general error box shows: a full stop is appended when the
+// last character sorts after "." (code above 0x2E).
+QString errorBoxText(const QString& text);
+
+// A number in the general format: no thousands separator, no trailing zeros,
+// no decimal separator for a whole number; the decimal separator of the
+// given locale. `tenThousandths` is the value times 10000 (four implied
+// decimals).
+QString formatGeneral(std::int64_t tenThousandths, QChar decimalSeparator);

@@ -1,0 +1,2 @@
+list(APPEND CORE_SOURCES Text.cpp)
+list(APPEND UI_SOURCES)
