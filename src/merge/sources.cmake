@@ -1,0 +1,2 @@
+list(APPEND CORE_SOURCES IndexFile.cpp MergeJob.cpp)
+list(APPEND UI_SOURCES)

@@ -1,0 +1,107 @@
+#include "merge/IndexFile.h"
+
+#include "app/Errors.h"
+#include "app/Text.h"
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The default rounding mode of the floating-point unit is round to nearest,
+// ties to even; the guard makes sure of it for the computation and restores
+// whatever the caller had.
+class ZaokraglanieDoNajblizszej {
+public:
+    ZaokraglanieDoNajblizszej() : poprzednie(std::fegetround()) { std::fesetround(FE_TONEAREST); }
+    ~ZaokraglanieDoNajblizszej() { std::fesetround(poprzednie); }
+    ZaokraglanieDoNajblizszej(const ZaokraglanieDoNajblizszej&) = delete;
+    ZaokraglanieDoNajblizszej& operator=(const ZaokraglanieDoNajblizszej&) = delete;
+
+private:
+    int poprzednie;
+};
+
+// 2^63 and 2^31 are exact in long double; a rounded value v fits the signed
+// type of that width when -limit <= v < limit.
+constexpr long double granica64 = 9223372036854775808.0L;
+constexpr long double granica32 = 2147483648.0L;
+
+// x rounded to nearest (ties to even) as a 64-bit integer; anything that is
+// not a finite number inside the range is an error, never wrapped.
+std::int64_t najblizsza64(long double x, const WpisIndeksu* wpis, int numer) {
+    const long double r = std::nearbyintl(x);
+    if (!std::isfinite(r) || r < -granica64 || r >= granica64) {
+        if (!wpis)
+            throw SonvekError(
+                QStringLiteral("Nie można obliczyć indeksów: średnia prędkość danych scalonego "
+                               "pliku wykracza poza zakres liczb 64-bitowych"));
+        throw SonvekError(QStringLiteral("Nie można obliczyć indeksu pozycji %1 (%2): wynik "
+                                         "pośredni wykracza poza zakres liczb 64-bitowych")
+                              .arg(numer)
+                              .arg(wpis->plik));
+    }
+    return static_cast<std::int64_t>(r);
+}
+
+// x / 10000 rounded to nearest as a number of the .dat file (signed 32-bit).
+std::int32_t liczbaIndeksu(std::int64_t x, const WpisIndeksu& wpis, int numer) {
+    const long double r = std::nearbyintl(static_cast<long double>(x) / 10000.0L);
+    if (r < -granica32 || r >= granica32)
+        throw SonvekError(QStringLiteral("Nie można zapisać indeksu pozycji %1 (%2): liczba %3 "
+                                         "nie mieści się w zakresie liczb 32-bitowych")
+                              .arg(numer)
+                              .arg(wpis.plik)
+                              .arg(QString::number(r, 'f', 0)));
+    return static_cast<std::int32_t>(r);
+}
+
+} // namespace
+
+QString nazwaIndeksu(const QString& scalony, const QString& koncowka) {
+    return scalony.left(std::max<qsizetype>(0, scalony.size() - 3)) + koncowka;
+}
+
+QByteArray trescLog() {
+    return QByteArrayLiteral("0000000 0000000");
+}
+
+QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
+                    const QList<WpisIndeksu>& wpisy) {
+    if (czasScalonegoMs == 0)
+        throw SonvekError(QStringLiteral(
+            "Nie można obliczyć indeksów: czas trwania scalonego pliku wynosi 0 ms"));
+    if (czasScalonegoMs < 0)
+        throw SonvekError(QStringLiteral("Nie można obliczyć indeksów: nieprawidłowy czas "
+                                         "trwania scalonego pliku (%1 ms)")
+                              .arg(czasScalonegoMs));
+    const ZaokraglanieDoNajblizszej zaokraglanie;
+    using ld = long double;
+
+    // S / T first, then the product with 10000, as one extended expression.
+    const std::int64_t R = najblizsza64(static_cast<ld>(rozmiarScalonego) /
+                                            static_cast<ld>(czasScalonegoMs) * 10000.0L,
+                                        nullptr, 0);
+
+    QByteArray tekst;
+    std::int64_t C = 0; // bytes of the entries before the current one
+    for (int i = 0; i < wpisy.size(); ++i) {
+        const WpisIndeksu& wpis = wpisy.at(i);
+        const int numer = i + 1;
+        const std::int32_t A = StrToInt(wpis.poczatek);
+        const std::int32_t L = StrToInt(wpis.dlugosc);
+        const std::int64_t X = najblizsza64(
+            (static_cast<ld>(A) * static_cast<ld>(R) + static_cast<ld>(C) * 10000.0L) / 512.0L,
+            &wpis, numer);
+        const std::int64_t Y =
+            najblizsza64(static_cast<ld>(L) * static_cast<ld>(R) / 512.0L, &wpis, numer);
+        const std::int32_t start = liczbaIndeksu(X, wpis, numer);
+        const std::int32_t dlugosc = liczbaIndeksu(Y, wpis, numer);
+        if (!tekst.isEmpty())
+            tekst += "\r\n";
+        tekst += QByteArray::number(start) + '\t' + QByteArray::number(dlugosc);
+        C += wpis.rozmiar;
+    }
+    return tekst;
+}

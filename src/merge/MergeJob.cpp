@@ -1,0 +1,404 @@
+#include "merge/MergeJob.h"
+
+#include "app/Errors.h"
+#include "app/Text.h"
+#include "merge/IndexFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString opisBledu(int numer) {
+    return QString::fromLocal8Bit(std::strerror(numer));
+}
+
+QString bladZapisu(const QString& nazwa, const QString& opis) {
+    return QStringLiteral("Nie można zapisać pliku %1: %2").arg(nazwa, opis);
+}
+
+// Opens a new file next to `docelowy` under an unused hidden name. The name
+// never replaces an existing file (not even one named like a temporary
+// file), and the file gets the permissions a newly created file gets.
+QString utworzObok(const QString& docelowy, QFile& plik) {
+    const QFileInfo info(docelowy);
+    const QString folder = info.absolutePath();
+    for (int proba = 0; proba < 100; ++proba) {
+        const QString nazwa = QStringLiteral("%1/.%2.%3.tmp")
+                                  .arg(folder, info.fileName(),
+                                       QString::number(QRandomGenerator::global()->generate(), 36));
+        plik.setFileName(nazwa);
+        if (plik.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return nazwa;
+        if (!QFileInfo::exists(nazwa))
+            break;
+    }
+    throw EInOutError(
+        QStringLiteral("Nie można utworzyć pliku %1: %2").arg(docelowy, plik.errorString()));
+}
+
+// Pushes what was written to `plik` to the disk, so that a book put in
+// place survives a crash right after.
+void zapiszNaDysk(QFile& plik, const QString& nazwa) {
+#ifdef Q_OS_UNIX
+    if (::fsync(plik.handle()) != 0)
+        throw EInOutError(bladZapisu(nazwa, opisBledu(errno)));
+#else
+    if (!plik.flush())
+        throw EInOutError(bladZapisu(nazwa, plik.errorString()));
+#endif
+}
+
+constexpr qint64 porcja = qint64{16} << 20; // bytes per progress step
+
+// Appends the rest of `zrodlo` to `cel` and returns how many bytes it was.
+// The kernel copies between the files where it can; otherwise a 1 MiB
+// buffer does, so memory stays small whatever the size of the book.
+std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const QString& nazwaCelu,
+                    const std::function<void(std::int64_t)>& skopiowano) {
+    std::int64_t razem = 0;
+#ifdef Q_OS_UNIX
+    const int we = zrodlo.handle();
+    const int wy = cel.handle();
+#ifdef Q_OS_LINUX
+    for (;;) {
+        const ssize_t n =
+            ::copy_file_range(we, nullptr, wy, nullptr, static_cast<size_t>(porcja), 0);
+        if (n > 0) {
+            razem += n;
+            skopiowano(n);
+            continue;
+        }
+        if (n == 0)
+            return razem;
+        const int e = errno;
+        if (e == EINTR)
+            continue;
+        // File systems or kernels that cannot copy between these two files:
+        // the buffer goes on from the descriptors' current positions.
+        if (e == EXDEV || e == EINVAL || e == ENOSYS || e == EOPNOTSUPP)
+            break;
+        if (e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS)
+            throw EInOutError(bladZapisu(nazwaCelu, opisBledu(e)));
+        throw EInOutError(QStringLiteral("Nie można skopiować pliku %1 do pliku %2: %3")
+                              .arg(nazwaZrodla, nazwaCelu, opisBledu(e)));
+    }
+#endif
+    QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
+    std::int64_t odOstatniego = 0;
+    for (;;) {
+        const ssize_t n = ::read(we, bufor.data(), static_cast<size_t>(bufor.size()));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
+                                  .arg(nazwaZrodla, opisBledu(errno)));
+        }
+        if (n == 0)
+            break;
+        for (ssize_t zapisane = 0; zapisane < n;) {
+            const ssize_t k =
+                ::write(wy, bufor.constData() + zapisane, static_cast<size_t>(n - zapisane));
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0)
+                throw EInOutError(bladZapisu(nazwaCelu, opisBledu(k < 0 ? errno : ENOSPC)));
+            zapisane += k;
+        }
+        razem += n;
+        odOstatniego += n;
+        if (odOstatniego >= porcja) {
+            skopiowano(odOstatniego);
+            odOstatniego = 0;
+        }
+    }
+    if (odOstatniego > 0)
+        skopiowano(odOstatniego);
+#else
+    QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = zrodlo.read(bufor.data(), bufor.size());
+        if (n < 0)
+            throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
+                                  .arg(nazwaZrodla, zrodlo.errorString()));
+        if (n == 0)
+            break;
+        if (cel.write(bufor.constData(), n) != n)
+            throw EInOutError(bladZapisu(nazwaCelu, cel.errorString()));
+        razem += n;
+        skopiowano(n);
+    }
+#endif
+    return razem;
+}
+
+// Writes `tresc` as a new temporary file beside `docelowy`; returns its name.
+QString zapiszObok(const QString& docelowy, const QByteArray& tresc) {
+    QFile plik;
+    const QString nazwa = utworzObok(docelowy, plik);
+    if (plik.write(tresc) != tresc.size()) {
+        const QString opis = plik.errorString();
+        plik.close();
+        QFile::remove(nazwa);
+        throw EInOutError(bladZapisu(docelowy, opis));
+    }
+    try {
+        zapiszNaDysk(plik, docelowy);
+    } catch (...) {
+        plik.close();
+        QFile::remove(nazwa);
+        throw;
+    }
+    plik.close();
+    return nazwa;
+}
+
+// Puts finished files in place of their targets, all or none: each
+// existing target is swapped with its new file, so that a failure half way
+// can swap the earlier ones back. Afterwards the temporary names hold the
+// replaced contents, which the caller removes.
+void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
+    struct Krok {
+        QByteArray tymczasowy, docelowy;
+        bool zamiana;
+    };
+    QList<Krok> wykonane;
+    auto wycofaj = [&wykonane] {
+        for (auto it = wykonane.crbegin(); it != wykonane.crend(); ++it) {
+#ifdef Q_OS_LINUX
+            if (it->zamiana) {
+                ::renameat2(AT_FDCWD, it->tymczasowy.constData(), AT_FDCWD,
+                            it->docelowy.constData(), RENAME_EXCHANGE);
+                continue;
+            }
+#endif
+            std::error_code ec;
+            std::filesystem::rename(it->docelowy.constData(), it->tymczasowy.constData(), ec);
+        }
+    };
+    for (const auto& [tymczasowy, docelowy] : pary) {
+        Krok krok{QFile::encodeName(tymczasowy), QFile::encodeName(docelowy), false};
+#ifdef Q_OS_LINUX
+        if (::renameat2(AT_FDCWD, krok.tymczasowy.constData(), AT_FDCWD, krok.docelowy.constData(),
+                        RENAME_EXCHANGE) == 0) {
+            krok.zamiana = true;
+            wykonane.append(krok);
+            continue;
+        }
+        // ENOENT: nothing of that name yet. Otherwise the file system cannot
+        // swap and the file is simply moved over its target.
+#endif
+        std::error_code ec;
+        std::filesystem::rename(krok.tymczasowy.constData(), krok.docelowy.constData(), ec);
+        if (ec) {
+            wycofaj();
+            throw EInOutError(bladZapisu(docelowy, QString::fromLocal8Bit(ec.message())));
+        }
+        wykonane.append(krok);
+    }
+}
+
+// The path a file name finally resolves to; an empty text for a file that
+// does not exist, which cannot be any existing entry's file.
+QString kanoniczna(const QString& sciezka) {
+    return QFileInfo(sciezka).canonicalFilePath();
+}
+
+} // namespace
+
+ZadanieScalania::ZadanieScalania(QString scalony, ListaPozycji pozycje, MiernikMp3 miernik)
+    : nazwaScalonego(std::move(scalony)), wpisy(std::move(pozycje)), miernik(std::move(miernik)) {}
+
+ZadanieScalania::~ZadanieScalania() {
+    usunTymczasowe();
+}
+
+QString ZadanieScalania::plikDat() const {
+    return nazwaIndeksu(nazwaScalonego, QStringLiteral("dat"));
+}
+
+QString ZadanieScalania::plikLog() const {
+    return nazwaIndeksu(nazwaScalonego, QStringLiteral("log"));
+}
+
+void ZadanieScalania::loguj(const QString& linia) const {
+    if (dziennik)
+        dziennik(linia);
+}
+
+bool ZadanieScalania::SklejPliki() {
+    if (stan != Stan::Nowe)
+        return false;
+    try {
+        sklej();
+        stan = Stan::Sklejone;
+        return true;
+    } catch (const std::exception& e) {
+        niepowodzenie(errorMessage(e));
+        return false;
+    }
+}
+
+bool ZadanieScalania::UtworzIndeksy() {
+    if (stan != Stan::Sklejone)
+        return false;
+    try {
+        utworzIndeksy();
+        stan = Stan::Gotowe;
+        return true;
+    } catch (const std::exception& e) {
+        niepowodzenie(errorMessage(e));
+        return false;
+    }
+}
+
+bool ZadanieScalania::wykonaj() {
+    return SklejPliki() && UtworzIndeksy();
+}
+
+void ZadanieScalania::niepowodzenie(const QString& tekst) {
+    usunTymczasowe();
+    stan = Stan::Blad;
+    tekstBledu = tekst;
+    loguj(QStringLiteral("Błąd: ") + tekst);
+}
+
+void ZadanieScalania::usunTymczasowe() {
+    for (const QString& nazwa : std::as_const(tymczasowe))
+        QFile::remove(nazwa);
+    tymczasowe.clear();
+    tymczasowyScalony.clear();
+}
+
+// Refuses names under which the merge would replace a file it reads: the
+// book or an index file named like one of the entries' files, an index file
+// named like the book itself (a book named *.dat or *.log), or a folder.
+void ZadanieScalania::sprawdzNazwy() const {
+    if (nazwaScalonego.isEmpty())
+        throw SonvekError(QStringLiteral("Nie podano nazwy scalonego pliku"));
+    const QString dat = plikDat();
+    const QString log = plikLog();
+    const QString scalonyAbs = QFileInfo(nazwaScalonego).absoluteFilePath();
+    for (const QString& indeks : {dat, log}) {
+        if (QFileInfo(indeks).absoluteFilePath() == scalonyAbs)
+            throw SonvekError(QStringLiteral("Nie można scalić plików do %1: plik indeksu "
+                                             "miałby tę samą nazwę. Wybierz nazwę z "
+                                             "rozszerzeniem mp3")
+                                  .arg(nazwaScalonego));
+    }
+    const QString nazwyWyjsc[] = {nazwaScalonego, dat, log};
+    for (const QString& nazwa : nazwyWyjsc) {
+        if (QFileInfo(nazwa).isDir())
+            throw EInOutError(QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej "
+                                             "nazwie")
+                                  .arg(nazwa));
+    }
+    const QString wyjscia[] = {kanoniczna(nazwaScalonego), kanoniczna(dat), kanoniczna(log)};
+    for (int i = 0; i < wpisy.size(); ++i) {
+        const QString wpis = kanoniczna(wpisy.at(i).sciezka());
+        if (wpis.isEmpty())
+            continue;
+        for (int k = 0; k < 3; ++k) {
+            if (wyjscia[k] == wpis)
+                throw SonvekError(
+                    QStringLiteral("Nie można scalić plików do %1: to plik pozycji %2 projektu "
+                                   "(%3), który zostałby zastąpiony. Wybierz inną nazwę")
+                        .arg(nazwyWyjsc[k])
+                        .arg(i + 1)
+                        .arg(wpisy.at(i).sciezka()));
+        }
+    }
+}
+
+void ZadanieScalania::sklej() {
+    sprawdzNazwy();
+
+    std::int64_t doSkopiowania = 0;
+    for (const PozycjaProjektu& p : std::as_const(wpisy))
+        doSkopiowania += QFileInfo(p.sciezka()).size();
+    std::int64_t skopiowane = 0;
+    auto zglos = [&](std::int64_t n) {
+        skopiowane += n;
+        if (postep)
+            postep(skopiowane, std::max(doSkopiowania, skopiowane));
+    };
+
+    QFile scalony;
+    tymczasowyScalony = utworzObok(nazwaScalonego, scalony);
+    tymczasowe.append(tymczasowyScalony);
+    rozmiary.clear();
+    if (postep)
+        postep(0, doSkopiowania);
+
+    FormatDzwieku pierwszy;
+    QString innyFormat; // the warning about the first entry of another format
+    for (int i = 0; i < wpisy.size(); ++i) {
+        const QString sciezka = wpisy.at(i).sciezka();
+        QFile zrodlo(sciezka);
+        if (!zrodlo.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
+                                  .arg(sciezka, zrodlo.errorString()));
+        loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
+        if (zrodlo.size() == 0)
+            throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
+        const FormatDzwieku format = miernik.format(sciezka);
+        if (i == 0)
+            pierwszy = format;
+        else if (innyFormat.isEmpty() && !(format == pierwszy))
+            innyFormat = QStringLiteral("Uwaga: plik %1 ma inny format dźwięku (%2 Hz, kanały: %3) "
+                                        "niż pierwszy plik (%4 Hz, kanały: %5); odtwarzacz może "
+                                        "zatrzymać się w tym miejscu książki")
+                             .arg(sciezka)
+                             .arg(format.czestotliwosc)
+                             .arg(format.kanaly)
+                             .arg(pierwszy.czestotliwosc)
+                             .arg(pierwszy.kanaly);
+        rozmiary.append(dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos));
+        zrodlo.close();
+        loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
+    }
+    if (!innyFormat.isEmpty())
+        loguj(innyFormat);
+    zapiszNaDysk(scalony, nazwaScalonego);
+    scalony.close();
+    loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
+}
+
+void ZadanieScalania::utworzIndeksy() {
+    std::int64_t rozmiar = 0;
+    QList<WpisIndeksu> indeks;
+    indeks.reserve(wpisy.size());
+    for (int i = 0; i < wpisy.size(); ++i) {
+        const PozycjaProjektu& p = wpisy.at(i);
+        indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka()});
+        rozmiar += rozmiary.at(i);
+    }
+    const std::int64_t czas = miernik.dlugoscMs(tymczasowyScalony);
+    const QByteArray dat = trescDat(rozmiar, czas, indeks);
+
+    const QString tymczasowyDat = zapiszObok(plikDat(), dat);
+    tymczasowe.append(tymczasowyDat);
+    const QString tymczasowyLog = zapiszObok(plikLog(), trescLog());
+    tymczasowe.append(tymczasowyLog);
+
+    podmienRazem({{tymczasowyDat, plikDat()},
+                  {tymczasowyLog, plikLog()},
+                  {tymczasowyScalony, nazwaScalonego}});
+    // The temporary names now hold whatever was replaced.
+    usunTymczasowe();
+    loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));
+    loguj(QStringLiteral("Scalanie plików zakończone powodzeniem"));
+}

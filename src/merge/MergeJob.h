@@ -1,0 +1,89 @@
+#pragma once
+// The merge of a project into one book: stage 1 appends the entries' files,
+// byte for byte and in list order, into one file; stage 2 measures that
+// file and writes the two index files beside it. The merge dialog runs the
+// stages one by one on the user-interface thread, the command-line merge
+// runs them in a row; both go through this class.
+//
+// Nothing the user had is lost: the book and its index files are written
+// under temporary names in the target folder and put in place together
+// only when both stages have succeeded. A failure removes the temporary
+// files and leaves any earlier book of that name as it was.
+
+#include "project/Pozycja.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// What the merge needs to know of an MP3 file.
+struct FormatDzwieku {
+    int czestotliwosc = 0; // sample rate of the first frame, Hz
+    int kanaly = 0;        // channels of the first frame
+    bool operator==(const FormatDzwieku&) const = default;
+};
+
+struct MiernikMp3 {
+    // The format of a file's first frame; throws when the file holds no
+    // MP3 audio.
+    std::function<FormatDzwieku(const QString&)> format;
+    // The exact duration of a file in ms, every frame counted at its own
+    // rate; throws when the file cannot be measured.
+    std::function<std::int64_t(const QString&)> dlugoscMs;
+};
+
+class ZadanieScalania {
+public:
+    // `scalony`: the merged file's name as the user chose it. `pozycje`:
+    // the project's entries in list order, read once here.
+    ZadanieScalania(QString scalony, ListaPozycji pozycje, MiernikMp3 miernik);
+    // Removes temporary files an unfinished merge left behind.
+    ~ZadanieScalania();
+    ZadanieScalania(const ZadanieScalania&) = delete;
+    ZadanieScalania& operator=(const ZadanieScalania&) = delete;
+
+    // Receives every log line of the merge, in order.
+    std::function<void(const QString&)> dziennik;
+    // Called while stage 1 copies: bytes copied so far, bytes to copy.
+    std::function<void(std::int64_t, std::int64_t)> postep;
+
+    // Runs one stage. An error ends the merge: the temporary files are
+    // removed, one line "Błąd: " with the error's text is logged, the text
+    // is kept in blad() and false returned. A stage after a failed one does
+    // nothing and returns false.
+    bool SklejPliki();
+    bool UtworzIndeksy();
+    // Both stages in a row.
+    bool wykonaj();
+
+    bool zakonczone() const { return stan == Stan::Gotowe; }
+    bool nieudane() const { return stan == Stan::Blad; }
+    QString blad() const { return tekstBledu; }
+
+    QString scalony() const { return nazwaScalonego; }
+    QString plikDat() const;
+    QString plikLog() const;
+
+private:
+    enum class Stan { Nowe, Sklejone, Gotowe, Blad };
+
+    void sklej();
+    void utworzIndeksy();
+    void sprawdzNazwy() const;
+    void loguj(const QString& linia) const;
+    void niepowodzenie(const QString& tekst);
+    void usunTymczasowe();
+
+    QString nazwaScalonego;
+    ListaPozycji wpisy;
+    MiernikMp3 miernik;
+    Stan stan = Stan::Nowe;
+    QString tekstBledu;
+    // Temporary files in the target folder: the book, the .dat and the .log.
+    QString tymczasowyScalony;
+    QStringList tymczasowe;
+    // Bytes each entry's file gave to the book, in list order.
+    QList<std::int64_t> rozmiary;
+};
