@@ -386,7 +386,16 @@ void ZadanieScalania::utworzIndeksy() {
         indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka()});
         rozmiar += rozmiary.at(i);
     }
-    const std::int64_t czas = miernik.dlugoscMs(tymczasowyScalony);
+    std::int64_t czas = 0;
+    try {
+        czas = miernik.dlugoscMs(tymczasowyScalony);
+    } catch (const std::exception& e) {
+        // The book is still under its temporary name; the user knows it by
+        // the name they chose.
+        throw EMCIDeviceError(
+            QStringLiteral("Nie można zmierzyć czasu trwania pliku %1: %2")
+                .arg(nazwaScalonego, errorMessage(e).replace(tymczasowyScalony, nazwaScalonego)));
+    }
     const QByteArray dat = trescDat(rozmiar, czas, indeks);
 
     const QString tymczasowyDat = zapiszObok(plikDat(), dat);

@@ -1,0 +1,379 @@
+#include "app/Errors.h"
+#include "merge/IndexFile.h"
+#include "merge/MergeJob.h"
+#include "support/FolderContents.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+// Files of the tests begin with "MP3:<rate>:<channels>;"; the fake probe
+// reads the format from there and takes 16 bytes as one millisecond.
+QByteArray plikAudio(const QByteArray& wypelnienie, int rozmiar, int czestotliwosc = 44100,
+                     int kanaly = 2) {
+    QByteArray tresc =
+        "MP3:" + QByteArray::number(czestotliwosc) + ':' + QByteArray::number(kanaly) + ';';
+    while (tresc.size() < rozmiar)
+        tresc += wypelnienie;
+    return tresc.left(rozmiar);
+}
+
+FormatDzwieku formatTestowy(const QString& sciezka) {
+    QFile f(sciezka);
+    const QByteArray poczatek = f.open(QIODevice::ReadOnly) ? f.read(32) : QByteArray();
+    if (!poczatek.startsWith("MP3:"))
+        throw EMCIDeviceError(QStringLiteral("Plik %1 nie zawiera dźwięku MP3").arg(sciezka));
+    const QList<QByteArray> pola = poczatek.mid(4, poczatek.indexOf(';') - 4).split(':');
+    return {pola.value(0).toInt(), pola.value(1).toInt()};
+}
+
+PozycjaProjektu pozycja(const QString& sciezka, const QString& poczatek = QStringLiteral("0"),
+                        const QString& dlugosc = QStringLiteral("5000")) {
+    return {QString(), sciezka.section(QLatin1Char('/'), -1), poczatek, dlugosc,
+            sciezka.section(QLatin1Char('/'), 0, -2) + QLatin1Char('/')};
+}
+
+// A merge with the fake probe that records its log and progress.
+struct Scalanie {
+    Scalanie(const QString& scalony, const ListaPozycji& pozycje,
+             std::function<std::int64_t(const QString&)> czas = {})
+        : zadanie(scalony, pozycje, MiernikMp3{formatTestowy, czas ? czas : [](const QString& s) {
+                                                   return QFileInfo(s).size() / 16;
+                                               }}) {
+        zadanie.dziennik = [this](const QString& linia) { log.append(linia); };
+        zadanie.postep = [this](std::int64_t zrobione, std::int64_t razem) {
+            postep.append({zrobione, razem});
+        };
+    }
+    ZadanieScalania zadanie;
+    QStringList log;
+    QList<std::pair<std::int64_t, std::int64_t>> postep;
+};
+
+QStringList logUdany(const QStringList& sciezki) {
+    QStringList log;
+    for (const QString& s : sciezki)
+        log << QStringLiteral("Trwa dodawanie pliku:: ") + s
+            << QStringLiteral("Dodawanie pliku zakończone powodzeniem");
+    log << QStringLiteral("Sklejanie zakonczone powodzeniem")
+        << QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem")
+        << QStringLiteral("Scalanie plików zakończone powodzeniem");
+    return log;
+}
+
+// A small file system mounted for one test (needs root); unmounted at the end.
+class Tmpfs {
+public:
+    explicit Tmpfs(const QString& gdzie, const QString& opcje) : miejsce(gdzie) {
+        QDir().mkpath(gdzie);
+        zamontowany =
+            ::geteuid() == 0 &&
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               opcje, QStringLiteral("tmpfs"), gdzie}) == 0;
+    }
+    ~Tmpfs() {
+        if (zamontowany)
+            QProcess::execute(QStringLiteral("umount"), {miejsce});
+    }
+    bool tylkoDoOdczytu() {
+        return QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-o"), QStringLiteral("remount,ro"), miejsce}) ==
+               0;
+    }
+    QString miejsce;
+    bool zamontowany = false;
+};
+
+} // namespace
+
+class TestMergeJob : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString wejscie, wyjscie;
+    QStringList pliki;
+
+    // An earlier book of the same name, which a failed merge must keep.
+    void wczesniejszaKsiazka(const QString& scalony) {
+        QVERIFY(zapiszPlik(scalony, "stara ksiazka"));
+        QVERIFY(zapiszPlik(nazwaIndeksu(scalony, QStringLiteral("dat")), "0\t1"));
+        QVERIFY(zapiszPlik(nazwaIndeksu(scalony, QStringLiteral("log")), "stary log"));
+    }
+
+    void sprawdzNieudane(const Scalanie& s, const QMap<QString, QByteArray>& przed,
+                         const QString& folder) {
+        QVERIFY(s.zadanie.nieudane());
+        QVERIFY(!s.log.isEmpty());
+        QCOMPARE(s.log.last(), QStringLiteral("Błąd: ") + s.zadanie.blad());
+        QCOMPARE(s.log.filter(QStringLiteral("Błąd: ")).size(), 1);
+        QVERIFY(!s.log.contains(QStringLiteral("Scalanie plików zakończone powodzeniem")));
+        QCOMPARE(zawartoscFolderu(folder), przed);
+    }
+
+private slots:
+    void init() {
+        QVERIFY(tmp.isValid());
+        wejscie = tmp.filePath(QStringLiteral("wejście"));
+        wyjscie = tmp.filePath(QStringLiteral("Magazyn"));
+        QDir(tmp.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(wejscie));
+        QVERIFY(QDir().mkpath(wyjscie));
+        pliki = {wejscie + QStringLiteral("/rozdział 1.mp3"), wejscie + QStringLiteral("/r2.mp3"),
+                 wejscie + QStringLiteral("/r3.mp3")};
+        QVERIFY(zapiszPlik(pliki[0], plikAudio("jeden", 160000)));
+        QVERIFY(zapiszPlik(pliki[1], plikAudio("dwa", 300000)));
+        QVERIFY(zapiszPlik(pliki[2], plikAudio("trzy", 540000)));
+    }
+
+    // The book is the entries' files one after another, the same file twice
+    // when listed twice; the index places each bookmark by the sizes of the
+    // files before it.
+    void completeMerge() {
+        const QString scalony = wyjscie + QStringLiteral("/Książka.mp3");
+        const ListaPozycji pozycje = {
+            pozycja(pliki[0], QStringLiteral("0"), QStringLiteral("10000")),
+            pozycja(pliki[1], QStringLiteral("2000"), QStringLiteral("5000")), pozycja(pliki[2]),
+            pozycja(pliki[1])};
+        Scalanie s(scalony, pozycje, [](const QString&) { return std::int64_t{62500}; });
+        QVERIFY(s.zadanie.wykonaj());
+        QVERIFY(s.zadanie.zakonczone());
+
+        const QByteArray a = czytajPlik(pliki[0]), b = czytajPlik(pliki[1]),
+                         c = czytajPlik(pliki[2]);
+        QCOMPARE(czytajPlik(scalony), a + b + c + b);
+        const QByteArray dat =
+            trescDat(a.size() + 2 * b.size() + c.size(), 62500,
+                     {{QStringLiteral("0"), QStringLiteral("10000"), a.size(), {}},
+                      {QStringLiteral("2000"), QStringLiteral("5000"), b.size(), {}},
+                      {QStringLiteral("0"), QStringLiteral("5000"), c.size(), {}},
+                      {QStringLiteral("0"), QStringLiteral("5000"), b.size(), {}}});
+        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/Książka.dat")), dat);
+        QVERIFY(dat.startsWith("0\t"));
+        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/Książka.log")),
+                 QByteArray("0000000 0000000"));
+        QCOMPARE(zawartoscFolderu(wyjscie).keys(),
+                 (QStringList{QStringLiteral("Książka.dat"), QStringLiteral("Książka.log"),
+                              QStringLiteral("Książka.mp3")}));
+        QCOMPARE(s.log, logUdany({pliki[0], pliki[1], pliki[2], pliki[1]}));
+
+        // Progress rises to the whole size and ends there.
+        const std::int64_t razem = a.size() + 2 * b.size() + c.size();
+        QVERIFY(!s.postep.isEmpty());
+        QCOMPARE(s.postep.last(), std::make_pair(razem, razem));
+        for (qsizetype i = 1; i < s.postep.size(); ++i)
+            QVERIFY(s.postep[i].first >= s.postep[i - 1].first);
+    }
+
+    // The numbers of the worked example come out of a whole merge too.
+    void workedExample() {
+        QVERIFY(zapiszPlik(pliki[0], plikAudio("a", 160000)));
+        QVERIFY(zapiszPlik(pliki[1], plikAudio("b", 840000)));
+        const QString scalony = wyjscie + QStringLiteral("/k.mp3");
+        Scalanie s(scalony,
+                   {pozycja(pliki[0], QStringLiteral("0"), QStringLiteral("10000")),
+                    pozycja(pliki[1], QStringLiteral("2000"), QStringLiteral("5000"))},
+                   [](const QString&) { return std::int64_t{62500}; });
+        QVERIFY(s.zadanie.wykonaj());
+        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t312\r\n375\t156"));
+    }
+
+    // An existing book and index files are replaced without a question, and
+    // a four-character extension still loses three characters.
+    void replacesEarlierBook_data() {
+        QTest::addColumn<QString>("nazwa");
+        QTest::addColumn<QString>("dat");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("mp3") << QStringLiteral("k.mp3") << QStringLiteral("k.dat")
+                             << QStringLiteral("k.log");
+        QTest::newRow("mpeg") << QStringLiteral("k.mpeg") << QStringLiteral("k.mdat")
+                              << QStringLiteral("k.mlog");
+    }
+    void replacesEarlierBook() {
+        QFETCH(QString, nazwa);
+        QFETCH(QString, dat);
+        QFETCH(QString, log);
+        const QString scalony = wyjscie + QLatin1Char('/') + nazwa;
+        wczesniejszaKsiazka(scalony);
+        Scalanie s(scalony, {pozycja(pliki[0])});
+        QVERIFY(s.zadanie.wykonaj());
+        QCOMPARE(czytajPlik(scalony), czytajPlik(pliki[0]));
+        QCOMPARE(czytajPlik(wyjscie + QLatin1Char('/') + log), QByteArray("0000000 0000000"));
+        QVERIFY(czytajPlik(wyjscie + QLatin1Char('/') + dat).startsWith("0\t"));
+        QCOMPARE(zawartoscFolderu(wyjscie).size(), 3);
+    }
+
+    // Entries of another sample rate or channel count: one warning naming
+    // the first that differs, before the end of stage 1; the merge goes on.
+    void formatWarning() {
+        QVERIFY(zapiszPlik(pliki[1], plikAudio("dwa", 1000, 22050, 2)));
+        QVERIFY(zapiszPlik(pliki[2], plikAudio("trzy", 1000, 44100, 1)));
+        Scalanie s(wyjscie + QStringLiteral("/k.mp3"),
+                   {pozycja(pliki[0]), pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])});
+        QVERIFY(s.zadanie.wykonaj());
+        const qsizetype koniec = s.log.indexOf(QStringLiteral("Sklejanie zakonczone powodzeniem"));
+        QCOMPARE(koniec, 9);
+        const QString ostrzezenie = s.log.at(koniec - 1);
+        QVERIFY(ostrzezenie.startsWith(QStringLiteral("Uwaga: plik ") + pliki[1]));
+        QVERIFY(ostrzezenie.contains(QStringLiteral("22050")));
+        QCOMPARE(s.log.filter(QStringLiteral("Uwaga")).size(), 1);
+    }
+
+    // Bad input ends the merge with one "Błąd:" line, no temporary file
+    // left and the earlier book untouched.
+    void badInput_data() {
+        QTest::addColumn<QString>("zepsuj");
+        QTest::addColumn<int>("rozpoczetych"); // "Trwa dodawanie pliku" lines
+        QTest::addColumn<int>("dodanych");     // "... zakończone powodzeniem" lines
+        QTest::addColumn<QString>("bladZaczynaSie");
+        QTest::newRow("missing file")
+            << QStringLiteral("brak") << 1 << 1 << QStringLiteral("Nie można otworzyć pliku ");
+        QTest::newRow("unreadable file") << QStringLiteral("nieczytelny") << 1 << 1
+                                         << QStringLiteral("Nie można otworzyć pliku ");
+        QTest::newRow("not MP3") << QStringLiteral("tekst") << 2 << 1 << QStringLiteral("Plik ");
+        QTest::newRow("empty file") << QStringLiteral("pusty") << 2 << 1 << QStringLiteral("Plik ");
+        QTest::newRow("start not an integer")
+            << QStringLiteral("poczatek") << 3 << 3
+            << QStringLiteral("'12,5' is not a valid integer value");
+        QTest::newRow("length not an integer") << QStringLiteral("dlugosc") << 3 << 3
+                                               << QStringLiteral("'' is not a valid integer value");
+        QTest::newRow("zero duration")
+            << QStringLiteral("zero") << 3 << 3 << QStringLiteral("Nie można obliczyć indeksów");
+        QTest::newRow("probe fails")
+            << QStringLiteral("pomiar") << 3 << 3
+            << QStringLiteral("Nie można zmierzyć czasu trwania pliku {out}/k.mp3: Nie można "
+                              "zmierzyć pliku {out}/k.mp3");
+    }
+    void badInput() {
+        QFETCH(QString, zepsuj);
+        QFETCH(int, rozpoczetych);
+        QFETCH(int, dodanych);
+        QFETCH(QString, bladZaczynaSie);
+        bladZaczynaSie.replace(QStringLiteral("{out}"), wyjscie);
+        ListaPozycji pozycje = {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])};
+        std::function<std::int64_t(const QString&)> czas;
+        if (zepsuj == QLatin1String("brak"))
+            QFile::remove(pliki[1]);
+        if (zepsuj == QLatin1String("nieczytelny")) {
+            // Root reads any file, so a folder stands in for one that
+            // cannot be opened.
+            QFile::remove(pliki[1]);
+            if (::geteuid() == 0)
+                QVERIFY(QDir().mkdir(pliki[1]));
+            else
+                QVERIFY(zapiszPlik(pliki[1], "x") &&
+                        QFile::setPermissions(pliki[1], QFileDevice::Permissions{}));
+        }
+        if (zepsuj == QLatin1String("tekst"))
+            QVERIFY(zapiszPlik(pliki[1], "To nie jest plik dźwiękowy."));
+        if (zepsuj == QLatin1String("pusty"))
+            QVERIFY(zapiszPlik(pliki[1], QByteArray()));
+        if (zepsuj == QLatin1String("poczatek"))
+            pozycje[2].Poczatek = QStringLiteral("12,5");
+        if (zepsuj == QLatin1String("dlugosc"))
+            pozycje[2].Dlugosc = QString();
+        if (zepsuj == QLatin1String("zero"))
+            czas = [](const QString&) { return std::int64_t{0}; };
+        if (zepsuj == QLatin1String("pomiar"))
+            czas = [](const QString& s) -> std::int64_t {
+                throw EMCIDeviceError(QStringLiteral("Nie można zmierzyć pliku ") + s);
+            };
+
+        const QString scalony = wyjscie + QStringLiteral("/k.mp3");
+        wczesniejszaKsiazka(scalony);
+        const auto przed = zawartoscFolderu(wyjscie);
+        const auto wejsciePrzed = zawartoscFolderu(wejscie);
+        Scalanie s(scalony, pozycje, czas);
+        QVERIFY(!s.zadanie.wykonaj());
+        sprawdzNieudane(s, przed, wyjscie);
+        QCOMPARE(zawartoscFolderu(wejscie), wejsciePrzed);
+        QVERIFY2(s.zadanie.blad().startsWith(bladZaczynaSie), qPrintable(s.zadanie.blad()));
+        QCOMPARE(s.log.count(QStringLiteral("Dodawanie pliku zakończone powodzeniem")), dodanych);
+        QCOMPARE(s.log.filter(QStringLiteral("Trwa dodawanie pliku:: ")).size(), rozpoczetych);
+        // A failed merge does not run its second stage.
+        QVERIFY(!s.zadanie.UtworzIndeksy());
+        QCOMPARE(s.log.filter(QStringLiteral("Błąd: ")).size(), 1);
+    }
+
+    // A target that would replace a file the merge reads is refused before
+    // anything is written.
+    void refusedNames_data() {
+        QTest::addColumn<QString>("scalony");
+        QTest::addColumn<QString>("dodatkowyWpis"); // an entry file to add, if any
+        QTest::newRow("entry itself") << QStringLiteral("{in}/r2.mp3") << QString();
+        QTest::newRow("entry by another path")
+            << QStringLiteral("{in}/../wejście/./r3.mp3") << QString();
+        QTest::newRow("symlink to an entry") << QStringLiteral("{out}/dowiązanie.mp3") << QString();
+        QTest::newRow("index named like an entry")
+            << QStringLiteral("{in}/spis.mp3") << QStringLiteral("{in}/spis.dat");
+        QTest::newRow("index named like the book") << QStringLiteral("{out}/k.dat") << QString();
+        QTest::newRow("folder") << QStringLiteral("{out}/folder.mp3") << QString();
+    }
+    void refusedNames() {
+        QFETCH(QString, scalony);
+        QFETCH(QString, dodatkowyWpis);
+        scalony.replace(QStringLiteral("{in}"), wejscie).replace(QStringLiteral("{out}"), wyjscie);
+        dodatkowyWpis.replace(QStringLiteral("{in}"), wejscie);
+        QVERIFY(QFile::link(pliki[2], wyjscie + QStringLiteral("/dowiązanie.mp3")));
+        QVERIFY(QDir().mkdir(wyjscie + QStringLiteral("/folder.mp3")));
+        ListaPozycji pozycje = {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])};
+        if (!dodatkowyWpis.isEmpty()) {
+            QVERIFY(zapiszPlik(dodatkowyWpis, plikAudio("spis", 100)));
+            pozycje.append(pozycja(dodatkowyWpis));
+        }
+        const auto przedWe = zawartoscFolderu(wejscie);
+        const auto przedWy = zawartoscFolderu(wyjscie);
+        Scalanie s(scalony, pozycje);
+        QVERIFY(!s.zadanie.wykonaj());
+        QCOMPARE(s.log.size(), 1);
+        QVERIFY2(s.log.first().startsWith(QStringLiteral("Błąd: Nie można")),
+                 qPrintable(s.log.first()));
+        QVERIFY(s.postep.isEmpty());
+        QCOMPARE(zawartoscFolderu(wejscie), przedWe);
+        QCOMPARE(zawartoscFolderu(wyjscie), przedWy);
+    }
+
+    // A target folder that takes no files, and one that fills up half way.
+    void targetFolder_data() {
+        QTest::addColumn<bool>("pelny");
+        QTest::newRow("read-only") << false;
+        QTest::newRow("full") << true;
+    }
+    void targetFolder() {
+        QFETCH(bool, pelny);
+        const QString folder = tmp.filePath(QStringLiteral("karta"));
+        Tmpfs tmpfs(folder, QStringLiteral("size=1m"));
+        if (!tmpfs.zamontowany) {
+            if (pelny)
+                QSKIP("a full disk is made with a tmpfs mount, which needs root");
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+        const QString scalony = folder + QStringLiteral("/k.mp3");
+        if (tmpfs.zamontowany)
+            wczesniejszaKsiazka(scalony);
+        if (tmpfs.zamontowany && !pelny)
+            QVERIFY(tmpfs.tylkoDoOdczytu());
+        const auto przed = zawartoscFolderu(folder);
+        // 2 MB of entries do not fit.
+        QVERIFY(zapiszPlik(pliki[2], plikAudio("trzy", 2000000)));
+        Scalanie s(scalony, {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])});
+        QVERIFY(!s.zadanie.wykonaj());
+        sprawdzNieudane(s, przed, folder);
+        QVERIFY2(s.zadanie.blad().startsWith(
+                     pelny ? QStringLiteral("Nie można zapisać pliku ") + scalony
+                           : QStringLiteral("Nie można utworzyć pliku ") + scalony),
+                 qPrintable(s.zadanie.blad()));
+        if (!tmpfs.zamontowany)
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMergeJob)
+#include "tst_mergejob.moc"
