@@ -1,0 +1,8 @@
+// Memory card commands.
+
+#include "app/MainForm.h"
+
+void TMainForm::KopiujPlikAudio() {}
+void TMainForm::WolneMiejsceNaKarcie() {}
+void TMainForm::UtworzPlayer() {}
+void TMainForm::Plikzakadki1Click() {}

@@ -1,0 +1,40 @@
+#pragma once
+// Test helper: real MP3 files made with the LAME encoder from a synthesized
+// tone, joined files, and a reference decode with LAME's own decoder (a
+// decoder independent of the one the program uses).
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct Mp3Spec {
+    int durationMs = 1000;
+    int sampleRate = 44100; // 8000 .. 48000, one of the MPEG rates
+    int channels = 1;       // 1 or 2
+    int bitrateKbps = 64;   // constant bit rate; ignored with vbr
+    bool vbr = false;
+    bool id3v2 = false; // an ID3v2 tag in front of the audio
+    bool xing = false;  // a Xing/LAME header frame written over the first frame
+    double toneHz = 440.0;
+};
+
+// The bytes of an MP3 file as the spec describes. Throws std::runtime_error
+// when the encoder refuses the parameters.
+QByteArray makeMp3Data(const Mp3Spec& spec);
+
+// Writes makeMp3Data(spec) to path (throws std::runtime_error on failure)
+// and returns the path.
+QString makeMp3(const QString& path, const Mp3Spec& spec);
+
+// Writes the files' bytes one after another into target (no change to any
+// part) and returns the target path.
+QString joinFiles(const QString& target, const QStringList& parts);
+
+// What a full decode of the file gives: every frame decoded, each frame's
+// samples counted at the frame's own rate.
+struct DecodedMp3 {
+    double lengthMs = 0; // sum over frames of samples / rate
+    int frames = 0;      // frames that gave samples
+    int maxFrameMs = 0;  // longest single frame, rounded up
+};
+DecodedMp3 decodeMp3(const QString& path);
