@@ -11,6 +11,7 @@
 //   card/MainFormCard.cpp         memory card commands
 // The project is the rows of ListView1 and nothing else.
 
+#include "merge/MergeJob.h"
 #include "project/Paths.h"
 #include "project/Pozycja.h"
 
@@ -228,4 +229,12 @@ private:
 public:
     // The current project file name; empty when the project has none.
     QString NazwaProjektu;
+
+    // ---- merge (merge/MainFormMerge.cpp) ----
+public:
+    // The file name of the merge save dialog SaveDialogMP3: the book the
+    // last merge command named. The merge dialog and its worker read it.
+    QString SaveDialogMP3FileName;
+    // How the merge measures MP3 files (the audio layer's probe).
+    MiernikMp3 MiernikScalania;
 };

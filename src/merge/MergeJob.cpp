@@ -239,30 +239,27 @@ void ZadanieScalania::loguj(const QString& linia) const {
         dziennik(linia);
 }
 
-bool ZadanieScalania::SklejPliki() {
-    if (stan != Stan::Nowe)
+bool ZadanieScalania::etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po) {
+    if (stan != przed)
         return false;
     try {
-        sklej();
-        stan = Stan::Sklejone;
+        (this->*praca)();
+        stan = po;
         return true;
     } catch (const std::exception& e) {
         niepowodzenie(errorMessage(e));
-        return false;
+    } catch (...) {
+        niepowodzenie(QStringLiteral("Nieznany błąd"));
     }
+    return false;
+}
+
+bool ZadanieScalania::SklejPliki() {
+    return etap(&ZadanieScalania::sklej, Stan::Nowe, Stan::Sklejone);
 }
 
 bool ZadanieScalania::UtworzIndeksy() {
-    if (stan != Stan::Sklejone)
-        return false;
-    try {
-        utworzIndeksy();
-        stan = Stan::Gotowe;
-        return true;
-    } catch (const std::exception& e) {
-        niepowodzenie(errorMessage(e));
-        return false;
-    }
+    return etap(&ZadanieScalania::utworzIndeksy, Stan::Sklejone, Stan::Gotowe);
 }
 
 bool ZadanieScalania::wykonaj() {
@@ -324,7 +321,9 @@ void ZadanieScalania::sprawdzNazwy() const {
 }
 
 void ZadanieScalania::sklej() {
+    odmowiono = true;
     sprawdzNazwy();
+    odmowiono = false;
 
     std::int64_t doSkopiowania = 0;
     for (const PozycjaProjektu& p : std::as_const(wpisy))

@@ -61,6 +61,9 @@ public:
     bool zakonczone() const { return stan == Stan::Gotowe; }
     bool nieudane() const { return stan == Stan::Blad; }
     QString blad() const { return tekstBledu; }
+    // The merge was refused before anything was written because of the
+    // names it would write (see sprawdzNazwy).
+    bool odmowa() const { return odmowiono; }
 
     QString scalony() const { return nazwaScalonego; }
     QString plikDat() const;
@@ -74,6 +77,7 @@ private:
     void sprawdzNazwy() const;
     void loguj(const QString& linia) const;
     void niepowodzenie(const QString& tekst);
+    bool etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po);
     void usunTymczasowe();
 
     QString nazwaScalonego;
@@ -81,6 +85,7 @@ private:
     MiernikMp3 miernik;
     Stan stan = Stan::Nowe;
     QString tekstBledu;
+    bool odmowiono = false;
     // Temporary files in the target folder: the book, the .dat and the .log.
     QString tymczasowyScalony;
     QStringList tymczasowe;

@@ -115,6 +115,7 @@ class TestMergeJob : public QObject {
         QCOMPARE(s.log.filter(QStringLiteral("Błąd: ")).size(), 1);
         QVERIFY(!s.log.contains(QStringLiteral("Scalanie plików zakończone powodzeniem")));
         QCOMPARE(zawartoscFolderu(folder), przed);
+        QVERIFY(!s.zadanie.odmowa());
     }
 
 private slots:
@@ -335,6 +336,7 @@ private slots:
         QVERIFY2(s.log.first().startsWith(QStringLiteral("Błąd: Nie można")),
                  qPrintable(s.log.first()));
         QVERIFY(s.postep.isEmpty());
+        QVERIFY(s.zadanie.odmowa());
         QCOMPARE(zawartoscFolderu(wejscie), przedWe);
         QCOMPARE(zawartoscFolderu(wyjscie), przedWy);
     }

@@ -1,0 +1,244 @@
+#include "app/MainForm.h"
+#include "merge/FormScalaniePlikow.h"
+#include "merge/IndexFile.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeSeams.h"
+#include "support/FolderContents.h"
+
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Stand-in probe: every file is 44.1 kHz stereo and lasts size / 16 ms.
+MiernikMp3 miernikTestowy() {
+    return {[](const QString& s) {
+                if (QFileInfo(s).size() == 0)
+                    throw EMCIDeviceError(QStringLiteral("Plik %1 nie zawiera dźwięku MP3").arg(s));
+                return FormatDzwieku{44100, 2};
+            },
+            [](const QString& s) { return QFileInfo(s).size() / 16; }};
+}
+
+QStringList linie(const QPlainTextEdit* memo) {
+    return memo->toPlainText().split(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class TestMergeDialog : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString magazyn;
+    QStringList pliki;
+    std::unique_ptr<FakeSeams> seams;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<TMainForm> form;
+    TFormScalaniePlikow* dialog = nullptr;
+
+    // The merge command with the save dialog answered by `nazwa`; the merge
+    // dialog stays shown for the test to work.
+    void scalaj(const QString& nazwa) {
+        seams->saveAnswers.append(nazwa);
+        form->Scalajpliki1Click();
+        QVERIFY(dialog->isVisible());
+    }
+    void rozpocznijIZaczekaj() {
+        QTest::mouseClick(dialog->ButtonRozpocznij, Qt::LeftButton);
+        QVERIFY(dialog->scalanieTrwa());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
+    }
+    QStringList logUdany(const QString& scalony) const {
+        QStringList log{QStringLiteral("Zapisywanie projektu do pliku ") + scalony};
+        for (const QString& p : pliki)
+            log << QStringLiteral("Trwa dodawanie pliku:: ") + p
+                << QStringLiteral("Dodawanie pliku zakończone powodzeniem");
+        return log << QStringLiteral("Sklejanie zakonczone powodzeniem")
+                   << QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem")
+                   << QStringLiteral("Scalanie plików zakończone powodzeniem");
+    }
+    void sprawdzGotowy(const QString& scalony) {
+        QCOMPARE(linie(dialog->Memo1),
+                 QStringList{QStringLiteral("Zapisywanie projektu do pliku ") + scalony});
+        QVERIFY(dialog->ButtonRozpocznij->isVisible());
+        QCOMPARE(dialog->ButtonAnuluj->text(), QStringLiteral("Anuluj"));
+    }
+
+private slots:
+    void init() {
+        QVERIFY(tmp.isValid());
+        QDir(tmp.path()).removeRecursively();
+        magazyn = tmp.filePath(QStringLiteral("Magazyn"));
+        QVERIFY(QDir().mkpath(magazyn));
+        QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("nagrania"))));
+        seams = std::make_unique<FakeSeams>();
+        store = std::make_unique<SettingsStore>(tmp.filePath(QStringLiteral("conf")));
+        form = std::make_unique<TMainForm>(*seams, *store, tmp.path());
+        form->utworzOkna();
+        form->Magazyn = magazyn;
+        form->MiernikScalania = miernikTestowy();
+        dialog = form->FormScalaniePlikow;
+        seams->messages.clear();
+        seams->onExec = [](QDialog* d) {
+            d->show();
+            return int(QDialog::Accepted);
+        };
+        pliki.clear();
+        for (int i = 1; i <= 3; ++i) {
+            const QString p = tmp.filePath(QStringLiteral("nagrania/część %1.mp3").arg(i));
+            QVERIFY(zapiszPlik(p, QByteArray(20000 * i, char('0' + i))));
+            pliki << p;
+            form->wstawWiersz(i - 1, {QString::number(i), ExNazwaPliku(p), QStringLiteral("0"),
+                                      QStringLiteral("5000"), ExSciezka(p)});
+        }
+    }
+    void cleanup() {
+        if (dialog)
+            QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
+        form.reset();
+    }
+
+    void saveDialogAndCancel() {
+        form->Scalajpliki1Click();
+        QVERIFY(seams->shown.isEmpty());
+        QCOMPARE(seams->saveRequests.size(), 1);
+        const Seams::FileDialog& zapytanie = seams->saveRequests.at(0);
+        QCOMPARE(zapytanie.title, QStringLiteral("Scalanie projektu jako"));
+        QCOMPARE(zapytanie.filter, QStringLiteral("mp3 (*.mp3)"));
+        QCOMPARE(zapytanie.defaultSuffix, QStringLiteral("mp3"));
+        QCOMPARE(zapytanie.folder, magazyn);
+        QVERIFY(!zapytanie.confirmOverwrite);
+
+        // After a merge has named a book, a cancelled dialog still shows nothing.
+        scalaj(magazyn + QStringLiteral("/k.mp3"));
+        dialog->hide();
+        form->Magazyn = tmp.path();
+        form->Scalajpliki1Click();
+        QCOMPARE(seams->shown.size(), 1);
+        QCOMPARE(seams->saveRequests.at(2).folder, tmp.path());
+        QCOMPARE(seams->saveRequests.at(2).fileName, QStringLiteral("k.mp3"));
+    }
+
+    void controls() {
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Scalanie plików"));
+        QVERIFY(dialog->Memo1->isReadOnly());
+        QVERIFY(dialog->ButtonRozpocznij->isDefault());
+        QCOMPARE(dialog->ButtonRozpocznij->text(), QStringLiteral("Rozpocznij"));
+        for (QWidget* w :
+             {static_cast<QWidget*>(dialog->Memo1), static_cast<QWidget*>(dialog->ButtonRozpocznij),
+              static_cast<QWidget*>(dialog->ButtonAnuluj),
+              static_cast<QWidget*>(dialog->ProgressBar1)})
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+        // Tab leaves the log for the buttons, in this order.
+        scalaj(magazyn + QStringLiteral("/k.mp3"));
+        QApplication::setActiveWindow(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), dialog->Memo1);
+        QTest::keyClick(dialog->Memo1, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->ButtonRozpocznij);
+        QTest::keyClick(dialog->ButtonRozpocznij, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->ButtonAnuluj);
+    }
+
+    // Ready, then Finished: the whole log in order, three beeps, the start
+    // button gone; shown again, the dialog is Ready with a one-line log.
+    void completeMerge() {
+        const QString scalony = magazyn + QStringLiteral("/Książka.mp3");
+        scalaj(scalony);
+        sprawdzGotowy(scalony);
+        QCOMPARE(dialog->focusWidget(), dialog->Memo1);
+        rozpocznijIZaczekaj();
+        QCOMPARE(linie(dialog->Memo1), logUdany(scalony));
+        QVERIFY(!dialog->ButtonRozpocznij->isVisible());
+        QCOMPARE(dialog->ButtonAnuluj->text(), QStringLiteral("Zamknij"));
+        QCOMPARE(dialog->ButtonAnuluj->accessibleName(), QStringLiteral("Zamknij"));
+        QCOMPARE(dialog->ProgressBar1->value(), dialog->ProgressBar1->maximum());
+        QCOMPARE(seams->beeps, 3);
+        QCOMPARE(dialog->focusWidget(), dialog->Memo1);
+        QVERIFY(seams->messages.isEmpty());
+        QByteArray razem;
+        for (const QString& p : pliki)
+            razem += czytajPlik(p);
+        QCOMPARE(czytajPlik(scalony), razem);
+        QCOMPARE(czytajPlik(magazyn + QStringLiteral("/Książka.log")),
+                 QByteArray("0000000 0000000"));
+        QCOMPARE(zawartoscFolderu(magazyn).size(), 3);
+
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QVERIFY(!dialog->isVisible());
+        scalaj(scalony);
+        sprawdzGotowy(scalony);
+    }
+
+    // A press while a merge runs does not start a second one.
+    void startIgnoredWhileMerging() {
+        const QString scalony = magazyn + QStringLiteral("/k.mp3");
+        scalaj(scalony);
+        QTest::mouseClick(dialog->ButtonRozpocznij, Qt::LeftButton);
+        QTest::mouseClick(dialog->ButtonRozpocznij, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
+        QCOMPARE(linie(dialog->Memo1), logUdany(scalony));
+        QCOMPARE(seams->beeps, 3);
+    }
+
+    // Stopped by an error: the log ends in one "Błąd:" line, the buttons are
+    // as in Ready, no beep and no message; the earlier book is kept and no
+    // temporary file is left. "Rozpocznij" starts again without emptying
+    // the log.
+    void stoppedByError_data() {
+        QTest::addColumn<bool>("etap2");
+        QTest::newRow("stage 1: entry missing") << false;
+        QTest::newRow("stage 2: zero duration") << true;
+    }
+    void stoppedByError() {
+        QFETCH(bool, etap2);
+        const QString scalony = magazyn + QStringLiteral("/k.mp3");
+        QVERIFY(zapiszPlik(scalony, "stara"));
+        QVERIFY(zapiszPlik(magazyn + QStringLiteral("/k.dat"), "0\t1"));
+        const auto przed = zawartoscFolderu(magazyn);
+        if (etap2)
+            form->MiernikScalania.dlugoscMs = [](const QString&) { return std::int64_t{0}; };
+        else
+            QFile::remove(pliki[1]);
+        scalaj(scalony);
+        rozpocznijIZaczekaj();
+        const QStringList log = linie(dialog->Memo1);
+        QVERIFY(log.last().startsWith(QStringLiteral("Błąd: ")));
+        QCOMPARE(log.filter(QStringLiteral("Błąd: ")).size(), 1);
+        QCOMPARE(log.contains(QStringLiteral("Sklejanie zakonczone powodzeniem")), etap2);
+        QVERIFY(dialog->ButtonRozpocznij->isVisible());
+        QCOMPARE(dialog->ButtonAnuluj->text(), QStringLiteral("Anuluj"));
+        QCOMPARE(seams->beeps, 0);
+        QVERIFY(seams->messages.isEmpty());
+        QCOMPARE(zawartoscFolderu(magazyn), przed);
+
+        rozpocznijIZaczekaj();
+        QCOMPARE(linie(dialog->Memo1).filter(QStringLiteral("Błąd: ")).size(), 2);
+        QCOMPARE(linie(dialog->Memo1).first(), log.first());
+    }
+
+    // A book named like one of the entries is refused with a log line and a
+    // message; the entry's file is not touched.
+    void refusesEntryAsTarget() {
+        const QByteArray wpis = czytajPlik(pliki[1]);
+        scalaj(pliki[1]);
+        rozpocznijIZaczekaj();
+        const QStringList log = linie(dialog->Memo1);
+        QCOMPARE(log.size(), 2);
+        QVERIFY(
+            log.at(1).startsWith(QStringLiteral("Błąd: Nie można scalić plików do ") + pliki[1]));
+        QCOMPARE(seams->messages.size(), 1);
+        QCOMPARE(seams->messages.at(0).caption, QStringLiteral("Uwaga"));
+        QVERIFY(seams->messages.at(0).text.contains(pliki[1]));
+        QCOMPARE(czytajPlik(pliki[1]), wpis);
+        QCOMPARE(zawartoscFolderu(tmp.filePath(QStringLiteral("nagrania"))).size(), 3);
+        QVERIFY(dialog->ButtonRozpocznij->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMergeDialog)
+#include "tstui_mergedialog.moc"
