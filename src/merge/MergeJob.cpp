@@ -191,6 +191,11 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
     };
     for (const auto& [tymczasowy, docelowy] : pary) {
         Krok krok{QFile::encodeName(tymczasowy), QFile::encodeName(docelowy), false};
+        // A swap would put a folder made meanwhile under the temporary name.
+        if (QFileInfo(docelowy).isDir()) {
+            wycofaj();
+            throw EInOutError(bladZapisu(docelowy, QStringLiteral("istnieje folder o tej nazwie")));
+        }
 #ifdef Q_OS_LINUX
         if (::renameat2(AT_FDCWD, krok.tymczasowy.constData(), AT_FDCWD, krok.docelowy.constData(),
                         RENAME_EXCHANGE) == 0) {

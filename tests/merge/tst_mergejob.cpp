@@ -341,6 +341,26 @@ private slots:
         QCOMPARE(zawartoscFolderu(wyjscie), przedWy);
     }
 
+    // When the book cannot be put in place after its index files were, the
+    // index files are swapped back: the earlier book stays whole.
+    void commitIsAllOrNothing() {
+        const QString scalony = wyjscie + QStringLiteral("/k.mp3");
+        wczesniejszaKsiazka(scalony);
+        Scalanie s(scalony, {pozycja(pliki[0]), pozycja(pliki[1])});
+        QVERIFY(s.zadanie.SklejPliki());
+        // Between the stages a folder takes the book's name.
+        QVERIFY(QFile::remove(scalony));
+        QVERIFY(QDir().mkdir(scalony));
+        QVERIFY(zapiszPlik(scalony + QStringLiteral("/w środku"), "x"));
+        auto przed = zawartoscFolderu(wyjscie);
+        przed.removeIf([](auto it) { return it.key().endsWith(QStringLiteral(".tmp")); });
+        QCOMPARE(przed.size(), 3);
+        QVERIFY(!s.zadanie.UtworzIndeksy());
+        sprawdzNieudane(s, przed, wyjscie);
+        QCOMPARE(czytajPlik(scalony + QStringLiteral("/w środku")), QByteArray("x"));
+        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t1"));
+    }
+
     // A target folder that takes no files, and one that fills up half way.
     void targetFolder_data() {
         QTest::addColumn<bool>("pelny");
