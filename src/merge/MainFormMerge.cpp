@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "merge/FormScalaniePlikow.h"
+#include "merge/Miernik.h"
 
 void TMainForm::Scalajpliki1Click() {
     Stop();
@@ -22,5 +23,6 @@ void TMainForm::Scalajpliki1Click() {
 }
 
 void TMainForm::utworzFormScalaniePlikow() {
+    MiernikScalania = miernikMp3();
     FormScalaniePlikow = new TFormScalaniePlikow(this);
 }

@@ -102,9 +102,9 @@ class TestMergeJob : public QObject {
 
     // An earlier book of the same name, which a failed merge must keep.
     void wczesniejszaKsiazka(const QString& scalony) {
-        QVERIFY(zapiszPlik(scalony, "stara ksiazka"));
-        QVERIFY(zapiszPlik(nazwaIndeksu(scalony, QStringLiteral("dat")), "0\t1"));
-        QVERIFY(zapiszPlik(nazwaIndeksu(scalony, QStringLiteral("log")), "stary log"));
+        QVERIFY(zapiszBajty(scalony, "stara ksiazka"));
+        QVERIFY(zapiszBajty(nazwaIndeksu(scalony, QStringLiteral("dat")), "0\t1"));
+        QVERIFY(zapiszBajty(nazwaIndeksu(scalony, QStringLiteral("log")), "stary log"));
     }
 
     void sprawdzNieudane(const Scalanie& s, const QMap<QString, QByteArray>& przed,
@@ -128,9 +128,9 @@ private slots:
         QVERIFY(QDir().mkpath(wyjscie));
         pliki = {wejscie + QStringLiteral("/rozdział 1.mp3"), wejscie + QStringLiteral("/r2.mp3"),
                  wejscie + QStringLiteral("/r3.mp3")};
-        QVERIFY(zapiszPlik(pliki[0], plikAudio("jeden", 160000)));
-        QVERIFY(zapiszPlik(pliki[1], plikAudio("dwa", 300000)));
-        QVERIFY(zapiszPlik(pliki[2], plikAudio("trzy", 540000)));
+        QVERIFY(zapiszBajty(pliki[0], plikAudio("jeden", 160000)));
+        QVERIFY(zapiszBajty(pliki[1], plikAudio("dwa", 300000)));
+        QVERIFY(zapiszBajty(pliki[2], plikAudio("trzy", 540000)));
     }
 
     // The book is the entries' files one after another, the same file twice
@@ -146,18 +146,18 @@ private slots:
         QVERIFY(s.zadanie.wykonaj());
         QVERIFY(s.zadanie.zakonczone());
 
-        const QByteArray a = czytajPlik(pliki[0]), b = czytajPlik(pliki[1]),
-                         c = czytajPlik(pliki[2]);
-        QCOMPARE(czytajPlik(scalony), a + b + c + b);
+        const QByteArray a = bajtyPliku(pliki[0]), b = bajtyPliku(pliki[1]),
+                         c = bajtyPliku(pliki[2]);
+        QCOMPARE(bajtyPliku(scalony), a + b + c + b);
         const QByteArray dat =
             trescDat(a.size() + 2 * b.size() + c.size(), 62500,
                      {{QStringLiteral("0"), QStringLiteral("10000"), a.size(), {}},
                       {QStringLiteral("2000"), QStringLiteral("5000"), b.size(), {}},
                       {QStringLiteral("0"), QStringLiteral("5000"), c.size(), {}},
                       {QStringLiteral("0"), QStringLiteral("5000"), b.size(), {}}});
-        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/Książka.dat")), dat);
+        QCOMPARE(bajtyPliku(wyjscie + QStringLiteral("/Książka.dat")), dat);
         QVERIFY(dat.startsWith("0\t"));
-        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/Książka.log")),
+        QCOMPARE(bajtyPliku(wyjscie + QStringLiteral("/Książka.log")),
                  QByteArray("0000000 0000000"));
         QCOMPARE(zawartoscFolderu(wyjscie).keys(),
                  (QStringList{QStringLiteral("Książka.dat"), QStringLiteral("Książka.log"),
@@ -174,15 +174,15 @@ private slots:
 
     // The numbers of the worked example come out of a whole merge too.
     void workedExample() {
-        QVERIFY(zapiszPlik(pliki[0], plikAudio("a", 160000)));
-        QVERIFY(zapiszPlik(pliki[1], plikAudio("b", 840000)));
+        QVERIFY(zapiszBajty(pliki[0], plikAudio("a", 160000)));
+        QVERIFY(zapiszBajty(pliki[1], plikAudio("b", 840000)));
         const QString scalony = wyjscie + QStringLiteral("/k.mp3");
         Scalanie s(scalony,
                    {pozycja(pliki[0], QStringLiteral("0"), QStringLiteral("10000")),
                     pozycja(pliki[1], QStringLiteral("2000"), QStringLiteral("5000"))},
                    [](const QString&) { return std::int64_t{62500}; });
         QVERIFY(s.zadanie.wykonaj());
-        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t312\r\n375\t156"));
+        QCOMPARE(bajtyPliku(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t312\r\n375\t156"));
     }
 
     // An existing book and index files are replaced without a question, and
@@ -204,17 +204,17 @@ private slots:
         wczesniejszaKsiazka(scalony);
         Scalanie s(scalony, {pozycja(pliki[0])});
         QVERIFY(s.zadanie.wykonaj());
-        QCOMPARE(czytajPlik(scalony), czytajPlik(pliki[0]));
-        QCOMPARE(czytajPlik(wyjscie + QLatin1Char('/') + log), QByteArray("0000000 0000000"));
-        QVERIFY(czytajPlik(wyjscie + QLatin1Char('/') + dat).startsWith("0\t"));
+        QCOMPARE(bajtyPliku(scalony), bajtyPliku(pliki[0]));
+        QCOMPARE(bajtyPliku(wyjscie + QLatin1Char('/') + log), QByteArray("0000000 0000000"));
+        QVERIFY(bajtyPliku(wyjscie + QLatin1Char('/') + dat).startsWith("0\t"));
         QCOMPARE(zawartoscFolderu(wyjscie).size(), 3);
     }
 
     // Entries of another sample rate or channel count: one warning naming
     // the first that differs, before the end of stage 1; the merge goes on.
     void formatWarning() {
-        QVERIFY(zapiszPlik(pliki[1], plikAudio("dwa", 1000, 22050, 2)));
-        QVERIFY(zapiszPlik(pliki[2], plikAudio("trzy", 1000, 44100, 1)));
+        QVERIFY(zapiszBajty(pliki[1], plikAudio("dwa", 1000, 22050, 2)));
+        QVERIFY(zapiszBajty(pliki[2], plikAudio("trzy", 1000, 44100, 1)));
         Scalanie s(wyjscie + QStringLiteral("/k.mp3"),
                    {pozycja(pliki[0]), pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])});
         QVERIFY(s.zadanie.wykonaj());
@@ -268,13 +268,13 @@ private slots:
             if (::geteuid() == 0)
                 QVERIFY(QDir().mkdir(pliki[1]));
             else
-                QVERIFY(zapiszPlik(pliki[1], "x") &&
+                QVERIFY(zapiszBajty(pliki[1], "x") &&
                         QFile::setPermissions(pliki[1], QFileDevice::Permissions{}));
         }
         if (zepsuj == QLatin1String("tekst"))
-            QVERIFY(zapiszPlik(pliki[1], "To nie jest plik dźwiękowy."));
+            QVERIFY(zapiszBajty(pliki[1], "To nie jest plik dźwiękowy."));
         if (zepsuj == QLatin1String("pusty"))
-            QVERIFY(zapiszPlik(pliki[1], QByteArray()));
+            QVERIFY(zapiszBajty(pliki[1], QByteArray()));
         if (zepsuj == QLatin1String("poczatek"))
             pozycje[2].Poczatek = QStringLiteral("12,5");
         if (zepsuj == QLatin1String("dlugosc"))
@@ -325,7 +325,7 @@ private slots:
         QVERIFY(QDir().mkdir(wyjscie + QStringLiteral("/folder.mp3")));
         ListaPozycji pozycje = {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])};
         if (!dodatkowyWpis.isEmpty()) {
-            QVERIFY(zapiszPlik(dodatkowyWpis, plikAudio("spis", 100)));
+            QVERIFY(zapiszBajty(dodatkowyWpis, plikAudio("spis", 100)));
             pozycje.append(pozycja(dodatkowyWpis));
         }
         const auto przedWe = zawartoscFolderu(wejscie);
@@ -351,14 +351,14 @@ private slots:
         // Between the stages a folder takes the book's name.
         QVERIFY(QFile::remove(scalony));
         QVERIFY(QDir().mkdir(scalony));
-        QVERIFY(zapiszPlik(scalony + QStringLiteral("/w środku"), "x"));
+        QVERIFY(zapiszBajty(scalony + QStringLiteral("/w środku"), "x"));
         auto przed = zawartoscFolderu(wyjscie);
         przed.removeIf([](auto it) { return it.key().endsWith(QStringLiteral(".tmp")); });
         QCOMPARE(przed.size(), 3);
         QVERIFY(!s.zadanie.UtworzIndeksy());
         sprawdzNieudane(s, przed, wyjscie);
-        QCOMPARE(czytajPlik(scalony + QStringLiteral("/w środku")), QByteArray("x"));
-        QCOMPARE(czytajPlik(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t1"));
+        QCOMPARE(bajtyPliku(scalony + QStringLiteral("/w środku")), QByteArray("x"));
+        QCOMPARE(bajtyPliku(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t1"));
     }
 
     // A target folder that takes no files, and one that fills up half way.
@@ -383,7 +383,7 @@ private slots:
             QVERIFY(tmpfs.tylkoDoOdczytu());
         const auto przed = zawartoscFolderu(folder);
         // 2 MB of entries do not fit.
-        QVERIFY(zapiszPlik(pliki[2], plikAudio("trzy", 2000000)));
+        QVERIFY(zapiszBajty(pliki[2], plikAudio("trzy", 2000000)));
         Scalanie s(scalony, {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])});
         QVERIFY(!s.zadanie.wykonaj());
         sprawdzNieudane(s, przed, folder);

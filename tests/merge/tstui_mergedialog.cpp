@@ -1,12 +1,16 @@
 #include "app/MainForm.h"
 #include "merge/FormScalaniePlikow.h"
 #include "merge/IndexFile.h"
+#include "merge/Miernik.h"
+#include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FolderContents.h"
+#include "support/Mp3Maker.h"
 
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -91,7 +95,7 @@ private slots:
         pliki.clear();
         for (int i = 1; i <= 3; ++i) {
             const QString p = tmp.filePath(QStringLiteral("nagrania/część %1.mp3").arg(i));
-            QVERIFY(zapiszPlik(p, QByteArray(20000 * i, char('0' + i))));
+            QVERIFY(zapiszBajty(p, QByteArray(20000 * i, char('0' + i))));
             pliki << p;
             form->wstawWiersz(i - 1, {QString::number(i), ExNazwaPliku(p), QStringLiteral("0"),
                                       QStringLiteral("5000"), ExSciezka(p)});
@@ -162,9 +166,9 @@ private slots:
         QVERIFY(seams->messages.isEmpty());
         QByteArray razem;
         for (const QString& p : pliki)
-            razem += czytajPlik(p);
-        QCOMPARE(czytajPlik(scalony), razem);
-        QCOMPARE(czytajPlik(magazyn + QStringLiteral("/Książka.log")),
+            razem += bajtyPliku(p);
+        QCOMPARE(bajtyPliku(scalony), razem);
+        QCOMPARE(bajtyPliku(magazyn + QStringLiteral("/Książka.log")),
                  QByteArray("0000000 0000000"));
         QCOMPARE(zawartoscFolderu(magazyn).size(), 3);
 
@@ -197,8 +201,8 @@ private slots:
     void stoppedByError() {
         QFETCH(bool, etap2);
         const QString scalony = magazyn + QStringLiteral("/k.mp3");
-        QVERIFY(zapiszPlik(scalony, "stara"));
-        QVERIFY(zapiszPlik(magazyn + QStringLiteral("/k.dat"), "0\t1"));
+        QVERIFY(zapiszBajty(scalony, "stara"));
+        QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.dat"), "0\t1"));
         const auto przed = zawartoscFolderu(magazyn);
         if (etap2)
             form->MiernikScalania.dlugoscMs = [](const QString&) { return std::int64_t{0}; };
@@ -224,7 +228,7 @@ private slots:
     // A book named like one of the entries is refused with a log line and a
     // message; the entry's file is not touched.
     void refusesEntryAsTarget() {
-        const QByteArray wpis = czytajPlik(pliki[1]);
+        const QByteArray wpis = bajtyPliku(pliki[1]);
         scalaj(pliki[1]);
         rozpocznijIZaczekaj();
         const QStringList log = linie(dialog->Memo1);
@@ -234,9 +238,41 @@ private slots:
         QCOMPARE(seams->messages.size(), 1);
         QCOMPARE(seams->messages.at(0).caption, QStringLiteral("Uwaga"));
         QVERIFY(seams->messages.at(0).text.contains(pliki[1]));
-        QCOMPARE(czytajPlik(pliki[1]), wpis);
+        QCOMPARE(bajtyPliku(pliki[1]), wpis);
         QCOMPARE(zawartoscFolderu(tmp.filePath(QStringLiteral("nagrania"))).size(), 3);
         QVERIFY(dialog->ButtonRozpocznij->isVisible());
+    }
+    // The command-line merge of the saved project writes the very bytes the
+    // dialog wrote, measured by the real probe.
+    void sameBytesAsCommandLine() {
+        form->MiernikScalania = miernikMp3();
+        for (int i = 0; i < pliki.size(); ++i) {
+            Mp3Spec spec;
+            spec.durationMs = 1200 + 700 * i;
+            spec.vbr = i != 1;
+            spec.xing = spec.vbr;
+            spec.id3v2 = true;
+            makeMp3(pliki[i], spec);
+            PozycjaProjektu p = form->wiersz(i);
+            p.Poczatek = QString::number(300 * i);
+            form->ustawWiersz(i, p);
+        }
+        const QString scalony = magazyn + QStringLiteral("/Książka.mp3");
+        scalaj(scalony);
+        rozpocznijIZaczekaj();
+        QCOMPARE(linie(dialog->Memo1), logUdany(scalony));
+
+        const QString projekt = tmp.filePath(QStringLiteral("projekt.xml"));
+        zapiszPlikProjektu(projekt, form->pozycje());
+        const QString inny = tmp.filePath(QStringLiteral("wiersz poleceń"));
+        QVERIFY(QDir().mkpath(inny));
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/sonvek-merge"),
+                  {projekt, inny + QStringLiteral("/Książka.mp3")});
+        QVERIFY(cli.waitForFinished(120000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(zawartoscFolderu(inny), zawartoscFolderu(magazyn));
+        QVERIFY(!bajtyPliku(inny + QStringLiteral("/Książka.dat")).isEmpty());
     }
 };
 

@@ -1,14 +1,10 @@
 #pragma once
 // Helpers for tests that must show that an operation left files alone.
 
-#include <QByteArray>
+#include "support/FileBytes.h"
+
 #include <QMap>
-#include <QString>
 
-// Every file directly in `folder`, hidden ones included: name -> content.
+// Every entry directly in `folder`, hidden ones included: name -> content
+// (empty for a folder).
 QMap<QString, QByteArray> zawartoscFolderu(const QString& folder);
-
-// Writes `content` to `path`, replacing it; fails the calling test when it
-// cannot (use with QVERIFY).
-bool zapiszPlik(const QString& path, const QByteArray& content);
-QByteArray czytajPlik(const QString& path);
