@@ -37,7 +37,7 @@ cat "$book"/*.mp3 >/dev/null # same page-cache state for everyone
 t0=$(ms_now); cat "$book"/*.mp3 > "$target/cat.mp3"; t1=$(ms_now)
 cat_ms=$(elapsed "$t0" "$t1")
 t0=$(ms_now)
-packets=$(ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 \
+packets=$(ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of default=nw=1:nk=1 \
     "$target/cat.mp3")
 t1=$(ms_now)
 ffprobe_ms=$(elapsed "$t0" "$t1")

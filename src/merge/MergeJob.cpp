@@ -376,7 +376,6 @@ void ZadanieScalania::sklej() {
     }
     if (!innyFormat.isEmpty())
         loguj(innyFormat);
-    zapiszNaDysk(scalony, nazwaScalonego);
     scalony.close();
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
 }
@@ -402,6 +401,13 @@ void ZadanieScalania::utworzIndeksy() {
     }
     const QByteArray dat = trescDat(rozmiar, czas, indeks);
 
+    // The book's data reaches the disk before the book is put in place.
+    {
+        QFile scalony(tymczasowyScalony);
+        if (!scalony.open(QIODevice::ReadOnly))
+            throw EInOutError(bladZapisu(nazwaScalonego, scalony.errorString()));
+        zapiszNaDysk(scalony, nazwaScalonego);
+    }
     const QString tymczasowyDat = zapiszObok(plikDat(), dat);
     tymczasowe.append(tymczasowyDat);
     const QString tymczasowyLog = zapiszObok(plikLog(), trescLog());

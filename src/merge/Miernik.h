@@ -3,6 +3,6 @@
 
 #include "merge/MergeJob.h"
 
-// format: the first frame of a file (a cheap look at its beginning);
+// format: the first frame of a file (a look at its beginning only);
 // dlugoscMs: the exact duration, every frame at its own rate.
 MiernikMp3 miernikMp3();
