@@ -36,6 +36,7 @@ class TFormUstawienia;
 class TFormWybierzFolder;
 class TFormScalaniePlikow;
 class TMediaPlayer;
+class ZrodloWolnegoMiejsca;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -151,7 +152,24 @@ public:
     void KopiujPlikAudio();
     void WolneMiejsceNaKarcie();
     void UtworzPlayer();
+    // The size of a file opened for reading only; EInOutError when it cannot be opened.
+    std::int64_t RozmiarPliku(const QString& name);
+    // Copies one file into the card root under its own name, showing the progress and
+    // asking before replacing a file; true only when the file was copied.
+    bool KopiujPlik(const QString& name);
+    // The size of what the path names, 0 when nothing does.
+    std::int64_t WielkoscPliku(const QString& name);
+    // Where the card's free-space figures come from: the system by default; tests hand
+    // in their own. Not owned.
+    void ustawZrodloWolnegoMiejsca(const ZrodloWolnegoMiejsca* zrodlo) { m_zrodloMiejsca = zrodlo; }
 
+private:
+    bool kartaWybrana();
+    bool zmierzKarte();
+    const ZrodloWolnegoMiejsca* m_zrodloMiejsca = nullptr;
+    bool m_kartaFat = false; // the last measured card has a FAT file system
+
+public:
     // ---- windows and controls ----------------------------------------------------------
     QTreeWidget* ListView1 = nullptr;
     QLabel* StatusBar1 = nullptr;

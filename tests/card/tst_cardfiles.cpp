@@ -1,6 +1,7 @@
 #include "app/Errors.h"
 #include "card/CardFiles.h"
 #include "card/FreeSpace.h"
+#include "support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,21 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray tresc(const QString& sciezka) {
-    QFile plik(sciezka);
-    return plik.open(QIODevice::ReadOnly) ? plik.readAll() : QByteArray();
-}
-
-bool zapisz(const QString& sciezka, const QByteArray& dane) {
-    QFile plik(sciezka);
-    return plik.open(QIODevice::WriteOnly) && plik.write(dane) == dane.size();
-}
-
-QStringList wpisy(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
-}
 
 // Answers the copy's callbacks and records what it was told.
 struct Obsluga {
@@ -100,12 +86,12 @@ private slots:
 
     void playerDatIsExactlyNineBytes() {
         zapiszPlayerDat(karta);
-        QCOMPARE(tresc(karta + u"player.dat"_s), QByteArray("0000 0000"));
+        QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
         // The player wrote its state; writing again gives the initial state.
-        QVERIFY(zapisz(karta + u"player.dat"_s, QByteArray("0123 4567 and much more state")));
+        QVERIFY(zapiszBajty(karta + u"player.dat"_s, QByteArray("0123 4567 and much more state")));
         zapiszPlayerDat(karta);
-        QCOMPARE(tresc(karta + u"player.dat"_s), QByteArray("0000 0000"));
-        QCOMPARE(wpisy(karta), QStringList{u"player.dat"_s});
+        QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
+        QCOMPARE(wpisyFolderu(karta), QStringList{u"player.dat"_s});
     }
 
     void playerDatErrorNamesThePath() {
@@ -120,7 +106,7 @@ private slots:
 
     void sizes() {
         const QString ksiazka = magazyn + u"ksiazka.mp3"_s;
-        QVERIFY(zapisz(ksiazka, QByteArray(4097, 'x')));
+        QVERIFY(zapiszBajty(ksiazka, QByteArray(4097, 'x')));
         QVERIFY(QFile::setPermissions(ksiazka, QFile::ReadOwner | QFile::ReadGroup));
         QCOMPARE(rozmiarPlikuDoOdczytu(ksiazka), 4097);
         QCOMPARE(wielkoscPliku(ksiazka), 4097);
@@ -135,14 +121,14 @@ private slots:
         for (qsizetype i = 0; i < dane.size(); ++i)
             dane[i] = static_cast<char>(i * 7 % 251);
         const QString ksiazka = magazyn + u"Książka mówiona.asz"_s;
-        QVERIFY(zapisz(ksiazka, dane));
+        QVERIFY(zapiszBajty(ksiazka, dane));
         QVERIFY(QFile::setPermissions(ksiazka, QFile::ReadOwner));
 
         Obsluga obsluga;
         const RaportKopiowania raport = kopiujNaKarte(ksiazka, karta, obsluga.callbacks());
         QVERIFY2(raport.udane(), qPrintable(raport.blad));
-        QCOMPARE(tresc(karta + u"Książka mówiona.asz"_s), dane);
-        QCOMPARE(wpisy(karta), QStringList{u"Książka mówiona.asz"_s});
+        QCOMPARE(bajtyPliku(karta + u"Książka mówiona.asz"_s), dane);
+        QCOMPARE(wpisyFolderu(karta), QStringList{u"Książka mówiona.asz"_s});
         QVERIFY(obsluga.pytania.isEmpty());
         QCOMPARE(obsluga.postepy.first(),
                  std::make_pair(std::int64_t{0}, std::int64_t(dane.size())));
@@ -163,17 +149,17 @@ private slots:
         QFETCH(qint64, przerwijPo);
         QFETCH(bool, stary);
         const QString ksiazka = magazyn + u"ksiazka.mp3"_s;
-        QVERIFY(zapisz(ksiazka, QByteArray(2 * 1024 * 1024 + 5, 'n')));
+        QVERIFY(zapiszBajty(ksiazka, QByteArray(2 * 1024 * 1024 + 5, 'n')));
         if (stary)
-            QVERIFY(zapisz(karta + u"ksiazka.mp3"_s, QByteArray("stara")));
+            QVERIFY(zapiszBajty(karta + u"ksiazka.mp3"_s, QByteArray("stara")));
 
         Obsluga obsluga;
         obsluga.przerwijPo = przerwijPo;
         const RaportKopiowania raport = kopiujNaKarte(ksiazka, karta, obsluga.callbacks());
         QCOMPARE(raport.wynik, WynikKopiowania::Anulowano);
-        QCOMPARE(wpisy(karta), stary ? QStringList{u"ksiazka.mp3"_s} : QStringList());
+        QCOMPARE(wpisyFolderu(karta), stary ? QStringList{u"ksiazka.mp3"_s} : QStringList());
         if (stary)
-            QCOMPARE(tresc(karta + u"ksiazka.mp3"_s), QByteArray("stara"));
+            QCOMPARE(bajtyPliku(karta + u"ksiazka.mp3"_s), QByteArray("stara"));
     }
 
     void replaceQuestion_data() {
@@ -183,8 +169,8 @@ private slots:
     }
     void replaceQuestion() {
         QFETCH(bool, zamienic);
-        QVERIFY(zapisz(magazyn + u"ksiazka.dat"_s, QByteArray("0\t10\r\n10\t20")));
-        QVERIFY(zapisz(karta + u"ksiazka.dat"_s, QByteArray("stary indeks")));
+        QVERIFY(zapiszBajty(magazyn + u"ksiazka.dat"_s, QByteArray("0\t10\r\n10\t20")));
+        QVERIFY(zapiszBajty(karta + u"ksiazka.dat"_s, QByteArray("stary indeks")));
 
         Obsluga obsluga;
         obsluga.zamienic = zamienic;
@@ -193,9 +179,9 @@ private slots:
         QCOMPARE(obsluga.pytania, QStringList{karta + u"ksiazka.dat"_s});
         QCOMPARE(raport.wynik,
                  zamienic ? WynikKopiowania::Skopiowano : WynikKopiowania::NieZamieniono);
-        QCOMPARE(tresc(karta + u"ksiazka.dat"_s),
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.dat"_s),
                  zamienic ? QByteArray("0\t10\r\n10\t20") : QByteArray("stary indeks"));
-        QCOMPARE(wpisy(karta), QStringList{u"ksiazka.dat"_s});
+        QCOMPARE(wpisyFolderu(karta), QStringList{u"ksiazka.dat"_s});
     }
 
     void failuresNameTheFile() {
@@ -204,7 +190,7 @@ private slots:
         QCOMPARE(brak.wynik, WynikKopiowania::Blad);
         QVERIFY2(brak.blad.contains(magazyn + u"brak.mp3"_s), qPrintable(brak.blad));
 
-        QVERIFY(zapisz(magazyn + u"ksiazka.mp3"_s, QByteArray("abc")));
+        QVERIFY(zapiszBajty(magazyn + u"ksiazka.mp3"_s, QByteArray("abc")));
         const RaportKopiowania bezKarty =
             kopiujNaKarte(magazyn + u"ksiazka.mp3"_s, karta + u"wyjeta/"_s, Obsluga().callbacks());
         QCOMPARE(bezKarty.wynik, WynikKopiowania::Blad);
@@ -229,12 +215,12 @@ private slots:
 
         // A book bigger than what is left fails on the card's own limit and
         // leaves nothing behind.
-        QVERIFY(zapisz(magazyn + u"duza.mp3"_s, QByteArray(80 * 1024, 'd')));
+        QVERIFY(zapiszBajty(magazyn + u"duza.mp3"_s, QByteArray(80 * 1024, 'd')));
         const RaportKopiowania przepelniona =
             kopiujNaKarte(magazyn + u"duza.mp3"_s, karta, Obsluga().callbacks());
         QCOMPARE(przepelniona.wynik, WynikKopiowania::Blad);
         QVERIFY2(przepelniona.blad.contains(karta + u"duza.mp3"_s), qPrintable(przepelniona.blad));
-        QCOMPARE(wpisy(karta), QStringList());
+        QCOMPARE(wpisyFolderu(karta), QStringList());
 
         // Fill the card to the last cluster, player.dat included.
         zapiszPlayerDat(karta);

@@ -11,9 +11,11 @@ public:
 
     std::optional<MiaraWoluminu> zmierz(const QString& folder) const override {
         ostatniFolder = folder;
+        ++zapytania;
         return miara;
     }
 
     std::optional<MiaraWoluminu> miara; // none: the query fails
     mutable QString ostatniFolder;
+    mutable int zapytania = 0;
 };

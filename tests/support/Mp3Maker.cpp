@@ -89,7 +89,8 @@ QByteArray makeMp3Data(const Mp3Spec& spec) {
         // The encoder left an empty first frame for this header.
         unsigned char frame[2880];
         const size_t size = lame_get_lametag_frame(g, frame, sizeof frame);
-        check(size > 0 && size <= sizeof frame, "lame_get_lametag_frame");
+        check(size > 0 && size <= sizeof frame,
+              "no Xing header (the bit rate is too low to hold one)");
         check(audioStart + qsizetype(size) <= out.size(), "lametag beyond the data");
         out.replace(audioStart, qsizetype(size), reinterpret_cast<const char*>(frame),
                     qsizetype(size));
@@ -136,7 +137,7 @@ void decodeStream(QByteArray data, DecodedMp3& result) {
     // Each call returns at most one frame: after feeding a piece, keep
     // calling with no new input until the decoder has nothing left.
     for (size_t fed = 0; fed < size;) {
-        const size_t piece = std::min<size_t>(4096, size - fed);
+        const size_t piece = std::min<size_t>(1024, size - fed); // larger pieces confuse it
         mp3data_struct info{};
         int n =
             hip_decode1_headers(hip.get(), bytes + fed, piece, left.data(), right.data(), &info);

@@ -1,0 +1,22 @@
+#include "audio/Mp3Probe.h"
+
+#include "audio/Mp3Stream.h"
+
+Mp3Info probeMp3(const QString& path) {
+    Mp3Stream stream(path);
+    Mp3Info info;
+    std::int64_t ticks = 0;
+    Mp3Frame frame;
+    while (stream.nextFrame(frame)) {
+        if (info.frames == 0) {
+            info.sampleRate = frame.sampleRate;
+            info.channels = frame.channels;
+        } else if (frame.sampleRate != info.sampleRate || frame.channels != info.channels) {
+            info.mixedFormat = true;
+        }
+        ++info.frames;
+        ticks += frame.durationTicks;
+    }
+    info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;
+    return info;
+}

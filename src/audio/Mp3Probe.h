@@ -1,0 +1,20 @@
+#pragma once
+// The exact length and the format of an MP3 file, from a walk over every
+// frame (no decoding). Header-based estimates (a Xing header, the bit rate
+// times the size) are wrong for files joined from several MP3 files, which
+// is what the merge makes.
+
+#include <QString>
+#include <cstdint>
+
+struct Mp3Info {
+    std::int64_t lengthMs = 0; // every frame at its own sample rate, rounded
+    std::int64_t frames = 0;
+    int sampleRate = 0;       // of the first frame
+    int channels = 0;         // of the first frame
+    bool mixedFormat = false; // some frame differs in rate or channel count
+};
+
+// Throws EMCIDeviceError naming the file when it cannot be read or holds no
+// MPEG audio.
+Mp3Info probeMp3(const QString& path);

@@ -1,0 +1,53 @@
+#pragma once
+// An MP3 file read frame by frame with libmpg123 through a large read buffer.
+// Used by the probe (lengths) and by the player's decoding thread. One
+// stream belongs to one thread at a time.
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+// Time is counted in ticks of 1/14112000 s: every MPEG sample rate divides
+// this number, so the duration of any frame is a whole number of ticks and
+// sums over frames of different rates stay exact.
+inline constexpr std::int64_t kTicksPerSecond = 14112000;
+inline constexpr std::int64_t kTicksPerMs = kTicksPerSecond / 1000;
+
+struct Mp3Frame {
+    int sampleRate = 0;
+    int channels = 0;
+    int samples = 0; // samples per channel in this frame
+    std::int64_t durationTicks = 0;
+};
+
+class Mp3Stream {
+public:
+    // Opens the file. With outputRate > 0, decoded frames come out as
+    // 16-bit stereo at that rate whatever the frames' own rate and channel
+    // count (libmpg123 resamples). Throws EMCIDeviceError naming the file
+    // when it cannot be opened.
+    explicit Mp3Stream(const QString& path, int outputRate = 0);
+    ~Mp3Stream();
+    Mp3Stream(const Mp3Stream&) = delete;
+    Mp3Stream& operator=(const Mp3Stream&) = delete;
+
+    // Finds and reads the next frame without decoding it. False at the end
+    // of the audio. Throws EMCIDeviceError when the file cannot be read.
+    bool nextFrame(Mp3Frame& frame);
+
+    // Decodes the frame nextFrame just read: interleaved 16-bit stereo
+    // samples at the output rate (only with outputRate > 0). The span is
+    // valid until the next call.
+    std::span<const std::int16_t> decodeFrame();
+
+    const QString& path() const { return path_; }
+
+private:
+    struct Impl;
+    QString path_;
+    std::unique_ptr<Impl> d;
+};
+
+// Error texts shared by the audio classes.
+QString nativePath(const QString& path);
