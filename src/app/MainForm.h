@@ -11,6 +11,7 @@
 //   card/MainFormCard.cpp         memory card commands
 // The project is the rows of ListView1 and nothing else.
 
+#include "card/Volumes.h"
 #include "project/Paths.h"
 #include "project/Pozycja.h"
 
@@ -117,6 +118,12 @@ public:
 
     // ---- settings -------------------------------------------------------------
     void OdczytajKonfiguracje();
+    // Stores the three settings in one write: all of them or none. The main
+    // window's fields change only through OdczytajKonfiguracje.
+    void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
+    // The volumes the drive lists of the settings dialogs offer; a test may
+    // give its own.
+    std::function<ListaWoluminow()> ZrodloWoluminow = listaWoluminow;
 
     // ---- project list and project file -----------------------------------------
     void WstawDoListy();
