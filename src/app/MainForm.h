@@ -246,4 +246,10 @@ private:
 public:
     // The current project file name; empty when the project has none.
     QString NazwaProjektu;
+
+    // ---- episode announcements (merge/MainFormOdcinki.cpp) ----
+public:
+    // Puts clip k from the folder `odcinki` beside the program in front of
+    // the file of row k, for every row but the first.
+    void WstawOdcinki();
 };
