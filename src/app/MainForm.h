@@ -246,6 +246,19 @@ private:
 public:
     // The current project file name; empty when the project has none.
     QString NazwaProjektu;
+    // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
+    // order they become entries (by file name, case-insensitively).
+    QStringList ListBoxSortuj;
+
+private:
+    QStringList wybierzPlikiAudio(const QString& title);
+    void wstawPliki(const QStringList& chosen, int at);
+    void zapiszDo(const QString& path);
+    // false when the user cancelled the save dialog; errors are thrown.
+    bool zapiszProjekt();
+    bool zapiszProjektJako();
+    // The name the save dialog returned last time, ".xml" included.
+    QString m_nazwaZapisu;
 
     // ---- episode announcements (merge/MainFormOdcinki.cpp) ----
 public:
