@@ -266,4 +266,10 @@ private:
     bool zapiszProjektJako();
     // The name the save dialog returned last time, ".xml" included.
     QString m_nazwaZapisu;
+
+    // ---- episode announcements (merge/MainFormOdcinki.cpp) ----
+public:
+    // Puts clip k from the folder `odcinki` beside the program in front of
+    // the file of row k, for every row but the first.
+    void WstawOdcinki();
 };
