@@ -1,3 +1,54 @@
-int main() {
-    return 0;
+// Program start: the application, Polish translations, the main window and
+// the six other windows, then the event loop.
+
+#include "app/MainForm.h"
+#include "app/Seams.h"
+#include "app/Text.h"
+#include "settings/SettingsStore.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace {
+
+// Last line of defence: an error that escapes a command's own guard is
+// shown like any other and the event loop goes on.
+class Aplikacja : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            QMessageBox::critical(activeWindow(), TMainForm::tytulAplikacji(),
+                                  errorBoxText(errorMessage(e)));
+        } catch (...) {
+            QMessageBox::critical(activeWindow(), TMainForm::tytulAplikacji(),
+                                  errorBoxText(QStringLiteral("Nieznany błąd")));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    Aplikacja app(argc, argv);
+    QApplication::setApplicationName(TMainForm::tytulAplikacji());
+    QApplication::setApplicationVersion(QStringLiteral(SONVEK_VERSION));
+
+    // Standard buttons and file dialogs in Polish too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Polish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    RealSeams seams;
+    SettingsStore store(SettingsStore::defaultFolder());
+    TMainForm mainForm(seams, store, QApplication::applicationDirPath());
+    mainForm.utworzOkna();
+    mainForm.show();
+    return QApplication::exec();
 }

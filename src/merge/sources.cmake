@@ -1,0 +1,2 @@
+list(APPEND CORE_SOURCES)
+list(APPEND UI_SOURCES MainFormMerge.cpp MainFormOdcinki.cpp)

@@ -1,2 +1,2 @@
-list(APPEND CORE_SOURCES Paths.cpp)
-list(APPEND UI_SOURCES)
+list(APPEND CORE_SOURCES Paths.cpp ProjectFile.cpp)
+list(APPEND UI_SOURCES MainFormProject.cpp)

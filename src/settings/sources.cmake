@@ -1,0 +1,2 @@
+list(APPEND CORE_SOURCES SettingsStore.cpp)
+list(APPEND UI_SOURCES MainFormSettings.cpp)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Project benchmarks: saving and loading a project of 10,000 entries, and
+# adding 500 MP3 files (each measured) to the list. The reference for the
+# file is xmllint parsing the same document. Fixtures go to bench/out/project.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${BUILD_DIR:-build}
+out=bench/out/project
+mkdir -p "$out"
+
+if ! command -v xmllint >/dev/null; then
+    sudo_cmd=()
+    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get install -y -qq libxml2-utils
+fi
+[ -x "$build_dir/bench/bench_project" ] || scripts/build.sh
+
+ms_now() { date +%s%N; }
+best_of_5() { # prints the best wall time of five runs of "$@", in ms
+    local best=
+    for _ in 1 2 3 4 5; do
+        local t0 t1 d
+        t0=$(ms_now); "$@" >/dev/null; t1=$(ms_now)
+        d=$(( (t1 - t0) / 1000 ))
+        if [ -z "$best" ] || [ "$d" -lt "$best" ]; then best=$d; fi
+    done
+    printf '%d.%03d' $((best / 1000)) $((best % 1000))
+}
+
+echo "== project file, 10000 entries =="
+"$build_dir/bench/bench_project" "$out" 10000
+echo "reference: xmllint --noout on the same file: $(best_of_5 xmllint --noout "$out/projekt.xml") ms"

@@ -1,0 +1,249 @@
+#pragma once
+// The main window. It owns every operation of the program as a method; the
+// implementation is split by subsystem:
+//   app/MainForm.cpp              window, menus, command enabling, help
+//   settings/MainFormSettings.cpp reading the settings, settings dialogs
+//   project/MainFormProject.cpp   the entry list and the project file
+//   audio/MainFormAudio.cpp       measuring through the media player
+//   audio/MainFormPlayback.cpp    playback commands, bookmark editor
+//   merge/MainFormMerge.cpp       merge command and dialog
+//   merge/MainFormOdcinki.cpp     episode announcements
+//   card/MainFormCard.cpp         memory card commands
+// The project is the rows of ListView1 and nothing else.
+
+#include "project/Paths.h"
+#include "project/Pozycja.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <cstdint>
+#include <exception>
+#include <functional>
+
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QMenu;
+class QTreeWidget;
+class Seams;
+class SettingsStore;
+class TFormBlad;
+class TFormOprogramie;
+class TFormUstawZakladke;
+class TFormUstawienia;
+class TFormWybierzFolder;
+class TFormScalaniePlikow;
+class TMediaPlayer;
+class ZrodloWolnegoMiejsca;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `programDir` is the folder of the running program (help page copy,
+    // announcement clips). FormCreate runs inside the constructor.
+    TMainForm(Seams& seams, SettingsStore& store, QString programDir, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Creates the six secondary windows, hidden, in their fixed order.
+    void utworzOkna();
+
+    Seams& seams() const { return m_seams; }
+    SettingsStore& store() const { return m_store; }
+    const QString& programDir() const { return m_programDir; }
+
+    // ---- shell -------------------------------------------------------------
+    void Aktywuj();
+    void AktywujOdtwarzacz();
+    void ListView1SelectItem();
+
+    // Runs a command; any error it raises is shown in the general error box
+    // and the program goes on. Returns false when the command failed.
+    bool guard(const std::function<void()>& command);
+    // The general error box: error icon, OK, caption "SonvekManager".
+    void pokazBlad(const QString& text);
+    // A message box owned by the main window with the caption "Uwaga".
+    QMessageBox::StandardButton uwaga(const QString& text,
+                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    // The notice window: a header line and one line per item, shown modally.
+    void pokazFormBlad(const QString& header, const QStringList& lines);
+
+    // The project list.
+    int liczbaWierszy() const;
+    PozycjaProjektu wiersz(int row) const;
+    void ustawWiersz(int row, const PozycjaProjektu& entry);
+    void wstawWiersz(int at, const PozycjaProjektu& entry);
+    void usunWiersz(int row);
+    // The first selected row in list order, -1 when none is selected.
+    int zaznaczonyWiersz() const;
+    ListaPozycji pozycje() const;
+
+    // The status bar's single panel.
+    QString tekstStatusu() const;
+    void ustawStatus(const QString& text);
+
+    // "Pauza" keeps its own state (enabled by a play command, disabled by
+    // Stop); it is effective only while the "Odtwarzacz" menu is enabled.
+    void ustawPauze(bool enabled);
+    bool pauzaWlaczona() const { return m_pauza; }
+
+    static QString tytulAplikacji() { return QStringLiteral("SonvekManager"); }
+    static QString adresWww() { return QStringLiteral("https://www.sonvekmanager.example/"); }
+
+    // ---- commands (each forwards to an operation) ---------------------------
+    void Nowyprojekt1Click();
+    void OtworzProjekt1Click();
+    void Zapiszprojekt1Click();
+    void Zapiszprojektjako1Click();
+    void Scalajpliki1Click();
+    void Plikaudio1Click();
+    void Plikzakadki1Click();
+    void Wolnemiejscenakarcie1Click();
+    void Zamknij1Click();
+    void Dodaj2Click();
+    void Wstaw2Click();
+    void Usu1Click();
+    void OdtworZzakladke1Click();
+    void Odtwrzplik1Click();
+    void Stop1Click();
+    void Pauza1Click();
+    void Ustawienia1Click();
+    void Wstawodcinki1Click();
+    void Oprogramie1Click();
+    void StronaWww1Click();
+    void Pomoc2Click();
+    void UstawZakladke1Click();
+
+    // ---- settings -------------------------------------------------------------
+    void OdczytajKonfiguracje();
+
+    // ---- project list and project file -----------------------------------------
+    void WstawDoListy();
+    void WstawPomiedzy();
+    void WstawNazwyPlikowDoListBox(const QStringList& paths);
+    void UsunzListy();
+    void Przenumeruj();
+    void NowyProjekt();
+    void WczytajProjekt();
+    void ZapiszProjekt();
+    void ZapiszProjektJako();
+    // The close question; `event->ignore()` keeps the window open.
+    void FormClose(QCloseEvent* event);
+
+    // ---- media player ------------------------------------------------------------
+    std::int64_t DlugoscPlikuAudio(const QString& path);
+    bool TestPlikuAudio(const QString& path);
+
+    // ---- playback ------------------------------------------------------------------
+    void OdtworzPlik();
+    void OdtworzZakladke(std::int64_t start, std::int64_t end);
+    void Stop();
+    void ListView1KeyDown(int key);
+
+    // ---- card ------------------------------------------------------------------------
+    void KopiujPlikAudio();
+    void WolneMiejsceNaKarcie();
+    void UtworzPlayer();
+    // The size of a file opened for reading only; EInOutError when it cannot be opened.
+    std::int64_t RozmiarPliku(const QString& name);
+    // Copies one file into the card root under its own name, showing the progress and
+    // asking before replacing a file; true only when the file was copied.
+    bool KopiujPlik(const QString& name);
+    // The size of what the path names, 0 when nothing does.
+    std::int64_t WielkoscPliku(const QString& name);
+    // Where the card's free-space figures come from: the system by default; tests hand
+    // in their own. Not owned.
+    void ustawZrodloWolnegoMiejsca(const ZrodloWolnegoMiejsca* zrodlo) { m_zrodloMiejsca = zrodlo; }
+
+private:
+    bool kartaWybrana();
+    bool zmierzKarte();
+    const ZrodloWolnegoMiejsca* m_zrodloMiejsca = nullptr;
+    bool m_kartaFat = false; // the last measured card has a FAT file system
+
+public:
+    // ---- windows and controls ----------------------------------------------------------
+    QTreeWidget* ListView1 = nullptr;
+    QLabel* StatusBar1 = nullptr;
+    TMediaPlayer* MediaPlayer1 = nullptr;
+
+    TFormUstawZakladke* FormUstawZakladke = nullptr;
+    TFormUstawienia* FormUstawienia = nullptr;
+    TFormWybierzFolder* FormWybierzFolder = nullptr;
+    TFormScalaniePlikow* FormScalaniePlikow = nullptr;
+    TFormOprogramie* FormOprogramie = nullptr;
+    TFormBlad* FormBlad = nullptr;
+
+    QMenu* Plik1 = nullptr;
+    QMenu* Kopiujnakart1 = nullptr;
+    QMenu* Edycja2 = nullptr;
+    QMenu* Odtwarzacz1 = nullptr;
+    QMenu* Narzdzia1 = nullptr;
+    QMenu* Pomoc1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+
+    QAction* Nowyprojekt1 = nullptr;
+    QAction* OtworzProjekt1 = nullptr;
+    QAction* Zapiszprojekt1 = nullptr;
+    QAction* Zapiszprojektjako1 = nullptr;
+    QAction* Scalajpliki1 = nullptr;
+    QAction* Plikaudio1 = nullptr;
+    QAction* Plikzakadki1 = nullptr;
+    QAction* Wolnemiejscenakarcie1 = nullptr;
+    QAction* Zamknij1 = nullptr;
+    QAction* Dodaj2 = nullptr;
+    QAction* Wstaw2 = nullptr;
+    QAction* Usu1 = nullptr;
+    QAction* OdtworZzakladke1 = nullptr;
+    QAction* Odtwrzplik1 = nullptr;
+    QAction* Stop1 = nullptr;
+    QAction* Pauza1 = nullptr;
+    QAction* Ustawienia1 = nullptr;
+    QAction* Wstawodcinki1 = nullptr;
+    QAction* Oprogramie1 = nullptr;
+    QAction* StronaWww1 = nullptr;
+    QAction* Pomoc2 = nullptr;
+    // Context menu of the list.
+    QAction* Dodaj1 = nullptr;
+    QAction* Usun1 = nullptr;
+    QAction* Wstaw1 = nullptr;
+    QAction* UstawZakladke1 = nullptr;
+    QAction* OdtowrzZakladke1 = nullptr;
+    QAction* OdtworzPlik1 = nullptr;
+
+    // ---- state ---------------------------------------------------------------------------
+    bool ProjektZmieniony = false;
+    // Settings, written only by OdczytajKonfiguracje.
+    QString Karta;
+    QString Magazyn;
+    std::int32_t DomyslnaZakladka = 5000;
+    // Card figures of the last free-space measurement.
+    std::int64_t RozmiarKlastra = 0;
+    std::int32_t PlayerNaKarcie = 0;
+    std::uint64_t WolneKlastry = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void utworzMenu();
+    void utworzListe();
+    void utworzOdtwarzacz();
+    void utworzFormUstawZakladke();
+    void utworzFormUstawienia();
+    void utworzFormWybierzFolder();
+    void utworzFormScalaniePlikow();
+
+    Seams& m_seams;
+    SettingsStore& m_store;
+    QString m_programDir;
+    bool m_pauza = false;
+
+    // ---- project file (project/MainFormProject.cpp) ----
+public:
+    // The current project file name; empty when the project has none.
+    QString NazwaProjektu;
+};

@@ -1,0 +1,93 @@
+#include "app/Seams.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+
+QMessageBox::Icon toQt(Seams::Icon icon) {
+    switch (icon) {
+    case Seams::Icon::Information:
+        return QMessageBox::Information;
+    case Seams::Icon::Warning:
+        return QMessageBox::Warning;
+    case Seams::Icon::Critical:
+        return QMessageBox::Critical;
+    case Seams::Icon::Question:
+        return QMessageBox::Question;
+    case Seams::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+void prepare(QFileDialog& dialog, const Seams::FileDialog& options) {
+    dialog.setWindowTitle(options.title);
+    dialog.setNameFilter(options.filter);
+    if (!options.folder.isEmpty())
+        dialog.setDirectory(options.folder);
+    if (!options.fileName.isEmpty())
+        dialog.selectFile(options.fileName);
+    dialog.setDefaultSuffix(options.defaultSuffix);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+}
+
+} // namespace
+
+QMessageBox::StandardButton RealSeams::message(QWidget* owner, Icon icon, const QString& caption,
+                                               const QString& text,
+                                               QMessageBox::StandardButtons buttons) {
+    // Texts keep their CR LF line breaks; the label wants plain LF.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(toQt(icon), caption, shown, buttons, owner);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QStringList RealSeams::openFiles(QWidget* owner, const FileDialog& options) {
+    QFileDialog dialog(owner);
+    prepare(dialog, options);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(options.multiple    ? QFileDialog::ExistingFiles
+                       : options.mustExist ? QFileDialog::ExistingFile
+                                           : QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+QString RealSeams::saveFile(QWidget* owner, const FileDialog& options) {
+    QFileDialog dialog(owner);
+    prepare(dialog, options);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        const QString chosen = dialog.selectedFiles().constFirst();
+        if (!options.confirmCreate || QFileInfo::exists(chosen))
+            return chosen;
+        const auto answer =
+            message(owner, Icon::Question, options.title,
+                    QStringLiteral("Plik %1 nie istnieje.\nCzy utworzyć go?").arg(chosen),
+                    QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes)
+            return chosen;
+    }
+}
+
+int RealSeams::execDialog(QDialog* dialog) {
+    return dialog->exec();
+}
+
+void RealSeams::beep() {
+    QApplication::beep();
+}
+
+void RealSeams::openUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Everything through which the program asks the user something or reaches
+// outside: file dialogs, message boxes, modal dialogs, the system alert and
+// the desktop's "open this" service. The real program uses RealSeams;
+// tests install their own implementation and answer for the user.
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QDialog;
+class QWidget;
+
+class Seams {
+public:
+    enum class Icon { None, Information, Warning, Critical, Question };
+
+    struct FileDialog {
+        QString title;
+        QString folder;                // starting folder
+        QString fileName;              // name shown in the name box
+        QString filter;                // Qt filter text, e.g. "xml (*.xml)"
+        QString defaultSuffix;         // appended to a name typed without an extension
+        bool multiple = false;         // open: several files may be chosen
+        bool mustExist = true;         // open: the chosen files must exist
+        bool confirmCreate = false;    // save: ask before creating a new file
+        bool confirmOverwrite = false; // save: ask before replacing a file
+    };
+
+    virtual ~Seams() = default;
+
+    // A message box owned by `owner`; returns the button pressed.
+    virtual QMessageBox::StandardButton message(QWidget* owner, Icon icon, const QString& caption,
+                                                const QString& text,
+                                                QMessageBox::StandardButtons buttons) = 0;
+    // An open dialog; the chosen paths, empty when cancelled.
+    virtual QStringList openFiles(QWidget* owner, const FileDialog& options) = 0;
+    // A save dialog; the chosen path, empty when cancelled.
+    virtual QString saveFile(QWidget* owner, const FileDialog& options) = 0;
+    // Shows one of the program's own dialogs modally; returns its result.
+    virtual int execDialog(QDialog* dialog) = 0;
+    // The system's default alert sound.
+    virtual void beep() = 0;
+    // Opens a document or web page with its associated program; the result
+    // is ignored.
+    virtual void openUrl(const QUrl& url) = 0;
+};
+
+// The real dialogs and services.
+class RealSeams : public Seams {
+public:
+    QMessageBox::StandardButton message(QWidget* owner, Icon icon, const QString& caption,
+                                        const QString& text,
+                                        QMessageBox::StandardButtons buttons) override;
+    QStringList openFiles(QWidget* owner, const FileDialog& options) override;
+    QString saveFile(QWidget* owner, const FileDialog& options) override;
+    int execDialog(QDialog* dialog) override;
+    void beep() override;
+    void openUrl(const QUrl& url) override;
+};

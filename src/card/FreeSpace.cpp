@@ -1,0 +1,88 @@
+#include "card/FreeSpace.h"
+
+#include "app/Text.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <limits>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+
+namespace {
+
+constexpr long fatMagic = 0x4d44; // MSDOS_SUPER_MAGIC
+
+using u128 = unsigned __int128;
+using i128 = __int128;
+
+std::int64_t doInt64(i128 wartosc) {
+    if (wartosc > std::numeric_limits<std::int64_t>::max())
+        return std::numeric_limits<std::int64_t>::max();
+    if (wartosc < std::numeric_limits<std::int64_t>::min())
+        return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(wartosc);
+}
+
+} // namespace
+
+std::optional<MiaraWoluminu> SystemoweWolneMiejsce::zmierz(const QString& folder) const {
+    const QByteArray sciezka = QFile::encodeName(folder);
+    struct statvfs vfs {};
+    struct statfs fs {};
+    if (::statvfs(sciezka.constData(), &vfs) != 0 || ::statfs(sciezka.constData(), &fs) != 0)
+        return std::nullopt;
+    MiaraWoluminu miara;
+    miara.rozmiarKlastra = static_cast<std::int64_t>(vfs.f_frsize);
+    miara.wolneKlastry = vfs.f_bavail;
+    miara.fat = fs.f_type == fatMagic;
+    return miara;
+}
+
+std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
+    if (korzen.isEmpty() || !QFileInfo(korzen).isDir())
+        return std::nullopt;
+    const auto miara = zrodlo.zmierz(korzen);
+    if (!miara)
+        return std::nullopt;
+    PomiarKarty pomiar;
+    pomiar.wolumin = *miara;
+    pomiar.playerNaKarcie = QFileInfo::exists(korzen + QStringLiteral("player.dat"));
+    return pomiar;
+}
+
+std::int64_t wolneBajty(const PomiarKarty& pomiar) {
+    const std::uint64_t zajete = pomiar.playerNaKarcie ? 1 : 0;
+    const std::uint64_t wolne = pomiar.wolumin.wolneKlastry;
+    if (wolne <= zajete || pomiar.wolumin.rozmiarKlastra <= 0)
+        return 0;
+    return doInt64(
+        static_cast<i128>(u128{wolne - zajete} * static_cast<u128>(pomiar.wolumin.rozmiarKlastra)));
+}
+
+QString raportWolnegoMiejsca(const PomiarKarty& pomiar, QChar separatorDziesietny) {
+    // bytes / 1024 with four decimals: bytes * 10000 / 1024 = bytes * 625 / 64,
+    // rounded to nearest, ties to even.
+    const u128 iloczyn = static_cast<u128>(wolneBajty(pomiar)) * 625;
+    u128 iloraz = iloczyn / 64;
+    const u128 reszta = iloczyn % 64;
+    if (reszta > 32 || (reszta == 32 && (iloraz & 1) != 0))
+        ++iloraz;
+    return QStringLiteral("Wolne miejsce na karcie: ") +
+           formatGeneral(doInt64(static_cast<i128>(iloraz)), separatorDziesietny) +
+           QStringLiteral(" kB");
+}
+
+std::int64_t miejsceNaKsiazke(const PomiarKarty& pomiar) {
+    const i128 rezerwa = (pomiar.playerNaKarcie ? 1 : 0) + 2;
+    const i128 klastry = static_cast<i128>(pomiar.wolumin.wolneKlastry) - rezerwa;
+    return doInt64(klastry * pomiar.wolumin.rozmiarKlastra);
+}
+
+std::optional<QString> odmowaKopiowania(const PomiarKarty& pomiar, std::int64_t rozmiar) {
+    if (rozmiar > miejsceNaKsiazke(pomiar))
+        return QStringLiteral("Brak wystarczającego miejsca na skopiowanie wybranego pliku!");
+    if (pomiar.wolumin.fat && rozmiar >= granicaPlikuFat)
+        return QStringLiteral("Karta ma system plików FAT, na którym plik nie może mieć 4 GB "
+                              "ani więcej. Wybrany plik audio nie będzie skopiowany!");
+    return std::nullopt;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The card's free space: one reading of the volume, the report shown in the
+// status bar, and the room test that decides whether a book may be copied.
+// Everything is 64-bit: cards of many gigabytes and books over 2 GiB count
+// right.
+
+#include <QChar>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// What the file system says about a volume.
+struct MiaraWoluminu {
+    std::int64_t rozmiarKlastra = 0; // bytes per cluster (allocation unit)
+    std::uint64_t wolneKlastry = 0;  // clusters an ordinary user may still fill
+    bool fat = false;                // FAT file system: no file of 4 GiB or more
+};
+
+// Where the figures come from; tests hand in their own.
+class ZrodloWolnegoMiejsca {
+public:
+    virtual ~ZrodloWolnegoMiejsca() = default;
+    // The figures of the volume holding `folder`; none when the query fails.
+    virtual std::optional<MiaraWoluminu> zmierz(const QString& folder) const = 0;
+};
+
+// The real query: statvfs (f_frsize, f_bavail) and statfs for the FAT type.
+class SystemoweWolneMiejsce final : public ZrodloWolnegoMiejsca {
+public:
+    std::optional<MiaraWoluminu> zmierz(const QString& folder) const override;
+};
+
+// One measurement of the card: its volume's figures and whether the player's
+// state file is in its root.
+struct PomiarKarty {
+    MiaraWoluminu wolumin;
+    bool playerNaKarcie = false;
+};
+
+// Measures the card whose root folder (with its final separator) is `korzen`.
+// None when the folder does not exist or the query fails.
+std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo);
+
+// Free bytes as the report counts them: a present player.dat costs one
+// cluster. Never negative: a full card with player.dat has 0.
+std::int64_t wolneBajty(const PomiarKarty& pomiar);
+
+// "Wolne miejsce na karcie: N kB", N in the general number format with the
+// given decimal separator (kilobytes of 1024 bytes, four decimals at most).
+QString raportWolnegoMiejsca(const PomiarKarty& pomiar, QChar separatorDziesietny);
+
+// Bytes a book's audio file may have: the free clusters less one for each
+// index file and one for a present player.dat, in bytes. Negative when fewer
+// clusters are free than that reserve.
+std::int64_t miejsceNaKsiazke(const PomiarKarty& pomiar);
+
+// Why a book of `rozmiar` bytes may not be copied onto the measured card, or
+// none when it may.
+std::optional<QString> odmowaKopiowania(const PomiarKarty& pomiar, std::int64_t rozmiar);
+
+// The largest file FAT can hold is one byte below this.
+inline constexpr std::int64_t granicaPlikuFat = std::int64_t{4} * 1024 * 1024 * 1024;

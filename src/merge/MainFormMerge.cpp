@@ -1,0 +1,6 @@
+// The merge command.
+
+#include "app/MainForm.h"
+
+void TMainForm::Scalajpliki1Click() {}
+void TMainForm::utworzFormScalaniePlikow() {}

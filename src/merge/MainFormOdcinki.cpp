@@ -1,0 +1,5 @@
+// Episode announcements.
+
+#include "app/MainForm.h"
+
+void TMainForm::Wstawodcinki1Click() {}

@@ -1,0 +1,294 @@
+#include "project/ProjectFile.h"
+
+#include "project/Paths.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace {
+
+QString nazwaDoKomunikatu(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool znakDozwolonyWXml(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Appends `text` as element content. `wpis` (1-based) and `element` only
+// name the place in the error text.
+void dopiszTekst(QString& out, const QString& text, qsizetype wpis, QLatin1StringView element) {
+    const QChar* p = text.constData();
+    const QChar* const end = p + text.size();
+    while (p < end) {
+        const QChar ch = *p;
+        char32_t c = ch.unicode();
+        qsizetype units = 1;
+        if (ch.isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(ch, p[1]);
+            units = 2;
+        } else if (ch.isSurrogate()) {
+            c = 0xFFFF; // a lone surrogate: not a character at all
+        }
+        if (!znakDozwolonyWXml(c)) {
+            const QString kod =
+                QStringLiteral("%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toUpper();
+            throw EInOutError(QStringLiteral("wpis %1, element „%2”: znak U+%3 nie może się "
+                                             "znaleźć w pliku XML")
+                                  .arg(wpis)
+                                  .arg(element, kod));
+        }
+        switch (c) {
+        case U'&':
+            out += u"&amp;";
+            break;
+        case U'<':
+            out += u"&lt;";
+            break;
+        case U'>':
+            out += u"&gt;";
+            break;
+        case U'\r':
+            // A raw CR would come back as LF: XML normalises line ends.
+            out += u"&#13;";
+            break;
+        default:
+            out.append(p, units);
+        }
+        p += units;
+    }
+}
+
+void dopiszElement(QString& out, QLatin1StringView nazwa, const QString& tekst, qsizetype wpis) {
+    out += u"    <";
+    out += nazwa;
+    out += u'>';
+    dopiszTekst(out, tekst, wpis, nazwa);
+    out += u"</";
+    out += nazwa;
+    out += u">\r\n";
+}
+
+// The start of line `line` (1-based) of `dane`, for the parser's message.
+QString poczatekWiersza(const QByteArray& dane, qint64 line) {
+    qsizetype start = 0;
+    for (qint64 i = 1; i < line; ++i) {
+        const qsizetype nl = dane.indexOf('\n', start);
+        if (nl < 0)
+            return QString();
+        start = nl + 1;
+    }
+    qsizetype end = dane.indexOf('\n', start);
+    if (end < 0)
+        end = dane.size();
+    constexpr qsizetype kDlugosc = 60;
+    QString text = QString::fromUtf8(dane.mid(start, std::min(end - start, kDlugosc * 4)));
+    text = text.trimmed();
+    if (text.size() > kDlugosc)
+        text = text.left(kDlugosc) + QStringLiteral("…");
+    return text;
+}
+
+} // namespace
+
+QByteArray dokumentProjektu(const ListaPozycji& pozycje) {
+    QString out;
+    out.reserve(64 + pozycje.size() * 200);
+    out += u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<projekt>";
+    if (!pozycje.isEmpty())
+        out += u"\r\n";
+    for (qsizetype i = 0; i < pozycje.size(); ++i) {
+        const PozycjaProjektu& poz = pozycje.at(i);
+        const QString numer = QString::number(i + 1);
+        out += u"  <p";
+        out += numer;
+        out += u">\r\n";
+        dopiszElement(out, QLatin1StringView("plik"), poz.NazwaPliku, i + 1);
+        dopiszElement(out, QLatin1StringView("poczatek"), poz.Poczatek, i + 1);
+        dopiszElement(out, QLatin1StringView("dlugosc"), poz.Dlugosc, i + 1);
+        dopiszElement(out, QLatin1StringView("folder"), poz.Folder, i + 1);
+        out += u"  </p";
+        out += numer;
+        out += u">\r\n";
+    }
+    out += u"</projekt>\r\n";
+    return out.toUtf8();
+}
+
+void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
+    const QString nazwa = nazwaDoKomunikatu(path);
+    auto blad = [&](const QString& powod) {
+        return EInOutError(
+            QStringLiteral("Nie można zapisać projektu do pliku „%1”: %2").arg(nazwa, powod));
+    };
+    // The document is built before the file is touched, so a text that
+    // cannot be written leaves the old file alone.
+    QByteArray dane;
+    try {
+        dane = dokumentProjektu(pozycje);
+    } catch (const EInOutError& e) {
+        throw blad(e.text());
+    }
+    QSaveFile plik(path);
+    if (!plik.open(QIODevice::WriteOnly))
+        throw blad(plik.errorString());
+    if (plik.write(dane) != dane.size()) {
+        const QString powod = plik.errorString();
+        plik.cancelWriting();
+        throw blad(powod);
+    }
+    if (!plik.commit())
+        throw blad(plik.errorString());
+}
+
+OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku) {
+    const QString nazwa = nazwaDoKomunikatu(nazwaPliku);
+    OdczytanyPlikProjektu wynik;
+    QXmlStreamReader r(dane);
+    int glebokosc = 0;
+    // The child being read (depth 3) and its text so far.
+    QString* pole = nullptr;
+    QString tekst;
+    // Which of the four children the current entry has had already.
+    bool byly[4] = {};
+
+    while (!r.atEnd()) {
+        switch (r.readNext()) {
+        case QXmlStreamReader::DTD:
+            throw EBladPlikuProjektu(
+                QStringLiteral("Plik „%1” zawiera deklarację typu dokumentu (DOCTYPE); takich "
+                               "plików projektu program nie wczytuje")
+                    .arg(nazwa));
+        case QXmlStreamReader::EntityReference:
+            throw EBladPlikuProjektu(
+                QStringLiteral("Plik „%1” odwołuje się do encji „%2”, której program nie "
+                               "rozwija")
+                    .arg(nazwa, r.name().toString()));
+        case QXmlStreamReader::StartElement: {
+            if (++glebokosc > kMaksGlebokoscPlikuProjektu) {
+                throw EBladPlikuProjektu(
+                    QStringLiteral("Plik „%1” ma elementy zagnieżdżone głębiej niż %2 poziomów "
+                                   "(wiersz %3)")
+                        .arg(nazwa)
+                        .arg(kMaksGlebokoscPlikuProjektu)
+                        .arg(r.lineNumber()));
+            }
+            if (glebokosc == 1) {
+                wynik.korzenProjekt = r.name() == u"projekt";
+            } else if (!wynik.korzenProjekt) {
+                // Another root: the rest is only checked for being XML.
+            } else if (glebokosc == 2) {
+                wynik.wpisy.append(WpisPlikuProjektu{});
+                std::fill(std::begin(byly), std::end(byly), false);
+            } else if (glebokosc == 3) {
+                WpisPlikuProjektu& wpis = wynik.wpisy.back();
+                static const char16_t* const nazwy[4] = {u"plik", u"poczatek", u"dlugosc",
+                                                         u"folder"};
+                QString* const pola[4] = {&wpis.plik, &wpis.poczatek, &wpis.dlugosc, &wpis.folder};
+                for (int k = 0; k < 4; ++k) {
+                    if (!byly[k] && r.name() == QStringView(nazwy[k])) {
+                        byly[k] = true;
+                        pole = pola[k];
+                        tekst.clear();
+                        break;
+                    }
+                }
+            }
+            break;
+        }
+        case QXmlStreamReader::Characters:
+            if (pole)
+                tekst += r.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (pole && glebokosc == 3) {
+                // An element without text stays null: the reader cannot
+                // convert it.
+                if (!tekst.isEmpty())
+                    *pole = tekst;
+                pole = nullptr;
+            }
+            --glebokosc;
+            break;
+        default:
+            break;
+        }
+    }
+    if (r.hasError()) {
+        QString powod = r.errorString();
+        if (powod.endsWith(QLatin1Char('.')))
+            powod.chop(1);
+        QString text = QStringLiteral("Plik „%1” nie jest poprawnym plikiem XML: %2 (wiersz %3, "
+                                      "kolumna %4)")
+                           .arg(nazwa, powod)
+                           .arg(r.lineNumber())
+                           .arg(r.columnNumber());
+        const QString wiersz = poczatekWiersza(dane, r.lineNumber());
+        if (!wiersz.isEmpty())
+            text += QStringLiteral("; początek wiersza: %1").arg(wiersz);
+        throw EBladPlikuProjektu(text);
+    }
+    if (!wynik.korzenProjekt)
+        wynik.wpisy.clear();
+    return wynik;
+}
+
+OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
+    const QString nazwa = nazwaDoKomunikatu(path);
+    QFile plik(path);
+    if (!plik.open(QIODevice::ReadOnly)) {
+        throw EInOutError(
+            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nazwa, plik.errorString()));
+    }
+    auto zaDuzy = [&] {
+        return EBladPlikuProjektu(
+            QStringLiteral("Plik „%1” jest za duży na plik projektu (ponad %2 MiB)")
+                .arg(nazwa)
+                .arg(kMaksRozmiarPlikuProjektu / (1024 * 1024)));
+    };
+    if (plik.size() > kMaksRozmiarPlikuProjektu)
+        throw zaDuzy();
+    // Read one byte more than allowed: a file that grows or reports no size
+    // (a pipe) is still refused without reading it all.
+    const QByteArray dane = plik.read(kMaksRozmiarPlikuProjektu + 1);
+    if (dane.size() > kMaksRozmiarPlikuProjektu)
+        throw zaDuzy();
+    if (plik.error() != QFileDevice::NoError) {
+        throw EInOutError(
+            QStringLiteral("Nie można odczytać pliku „%1”: %2").arg(nazwa, plik.errorString()));
+    }
+    return czytajDokumentProjektu(dane, path);
+}
+
+QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& locale) {
+    // Paths by exact name, in their given order.
+    QHash<QString, QStringList> wgNazwy;
+    QStringList nazwy;
+    for (const QString& p : paths) {
+        const QString n = ExNazwaPliku(p);
+        auto it = wgNazwy.find(n);
+        if (it == wgNazwy.end()) {
+            nazwy.append(n);
+            it = wgNazwy.insert(n, {});
+        }
+        it->append(p);
+    }
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(nazwy.begin(), nazwy.end(), [&](const QString& a, const QString& b) {
+        const int c = collator.compare(a, b);
+        return c != 0 ? c < 0 : a < b;
+    });
+    QStringList wynik;
+    wynik.reserve(paths.size());
+    for (const QString& n : std::as_const(nazwy))
+        wynik += wgNazwy.value(n);
+    return wynik;
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The project file: a small UTF-8 XML document with the root element
+// "projekt" and one element per entry (p1, p2, ...) holding the four
+// children plik, poczatek, dlugosc and folder.
+//
+// Written form (exact, byte for byte):
+//   <?xml version="1.0" encoding="UTF-8"?>
+//   <projekt>
+//     <p1>
+//       <plik>rozdzial01.mp3</plik>
+//       <poczatek>0</poczatek>
+//       <dlugosc>5000</dlugosc>
+//       <folder>/nagrania/ksiazka/</folder>
+//     </p1>
+//   </projekt>
+// two spaces of indentation per level, CR LF after every line including the
+// last, no byte-order mark, no attributes. An empty project is the
+// declaration followed by "<projekt></projekt>". Texts are written as they
+// stand, with &, < and > escaped and CR written as a character reference so
+// that it survives reading.
+//
+// Reading is lenient: whitespace between elements is ignored, entry elements
+// may have any names (only their order counts), the four children are found
+// by name in any order (the first of each name counts), other children are
+// ignored, a byte-order mark is accepted. A child's text is taken exactly as
+// it stands, including the text of any elements nested in it. A document
+// type declaration is refused, so no entity is ever declared, expanded or
+// fetched; so is a file above 64 MiB or nested deeper than 16 elements.
+
+#include "app/Errors.h"
+#include "project/Pozycja.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+// A project file that is not well-formed XML, or that the program refuses to
+// read (document type declaration, too large, nested too deeply). The text
+// names the file and, for a parser error, the line.
+class EBladPlikuProjektu : public SonvekError {
+public:
+    using SonvekError::SonvekError;
+};
+
+// One entry as read from a file: the texts of its four children. A child
+// that is missing or has no text gives a null (and empty) QString, so
+// isEmpty() tells the reader that the element cannot be converted.
+struct WpisPlikuProjektu {
+    QString plik;
+    QString poczatek;
+    QString dlugosc;
+    QString folder;
+
+    bool operator==(const WpisPlikuProjektu&) const = default;
+};
+
+struct OdczytanyPlikProjektu {
+    // The root element's local name is exactly "projekt". When it is not,
+    // wpisy is empty and the caller reports an invalid project file.
+    bool korzenProjekt = false;
+    QList<WpisPlikuProjektu> wpisy;
+};
+
+inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
+inline constexpr int kMaksGlebokoscPlikuProjektu = 16;
+
+// The whole document for these entries. Entry elements are numbered by
+// position (p1 for the first row), which is the rows' Lp. Throws
+// EInOutError when a text holds a character that XML 1.0 cannot carry
+// (control characters other than tab, line feed and carriage return).
+QByteArray dokumentProjektu(const ListaPozycji& pozycje);
+
+// Writes the document atomically: to a temporary file in the same folder,
+// renamed over `path` only when complete. On failure `path` is left as it
+// was and EInOutError names the file and the reason.
+void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje);
+
+// Parses a document already in memory; `nazwaPliku` is only used in error
+// texts. Throws EBladPlikuProjektu.
+OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku);
+
+// Reads and parses a project file. Throws EInOutError when the file cannot
+// be opened or read, EBladPlikuProjektu when it is refused.
+OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path);
+
+// The order in which files chosen in one dialog become entries: by file name
+// (ExNazwaPliku), case-insensitively in the collation of `locale`; names the
+// collation holds equal are ordered by their code points, and paths with the
+// very same name keep their given order. Every path appears exactly once.
+QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& locale = QLocale());

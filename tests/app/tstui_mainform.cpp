@@ -1,0 +1,328 @@
+#include "app/FormBlad.h"
+#include "app/MainForm.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeSeams.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kFirstRun = QStringLiteral("To jest pierwsze uruchomienie programu.\r\nDo jego "
+                                         "poprawnej pracy konieczne jest dokonanie ustawień "
+                                         "konfiguracji.");
+
+void zapiszKlucz(const QString& folder, const QByteArray& body) {
+    QDir().mkpath(folder);
+    QFile f(folder + QStringLiteral("/SonvCom.reg"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[HKEY_CURRENT_USER\\SonvCom]\n" + body);
+}
+
+PozycjaProjektu pozycja(int lp) {
+    return {QString::number(lp), QStringLiteral("a%1.mp3").arg(lp), QStringLiteral("0"),
+            QStringLiteral("5000"), QStringLiteral("/tmp/")};
+}
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString conf() const { return m_dir.filePath(QStringLiteral("conf")); }
+
+private slots:
+    void init() { QDir(conf()).removeRecursively(); }
+
+    void firstRunShowsMessageAndDefaults() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        QCOMPARE(seams.texts(), QStringList{kFirstRun});
+        QCOMPARE(seams.messages.at(0).caption, QStringLiteral("Uwaga"));
+        QVERIFY(form.Karta.isEmpty());
+        QCOMPARE(form.Magazyn, QDir::homePath());
+        QCOMPARE(form.DomyslnaZakladka, 5000);
+        QVERIFY(!QDir(conf()).exists()); // nothing written
+        QVERIFY(!form.ProjektZmieniony);
+    }
+
+    void storedSettingsLoseOneTrailingSeparator_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("magazyn");
+        QTest::newRow("trailing") << QByteArray("/media/ksiazki/")
+                                  << QStringLiteral("/media/ksiazki");
+        QTest::newRow("none") << QByteArray("/media/ksiazki") << QStringLiteral("/media/ksiazki");
+        QTest::newRow("two") << QByteArray("/media//") << QStringLiteral("/media/");
+        QTest::newRow("root") << QByteArray("/") << QString();
+        QTest::newRow("empty") << QByteArray("") << QString();
+    }
+    void storedSettingsLoseOneTrailingSeparator() {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, magazyn);
+        zapiszKlucz(conf(), "\"Karta\"=\"/media/karta\"\n\"Magazyn\"=\"" + stored +
+                                "\"\n\"Zakladka\"=dword:00001b58\n");
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        QVERIFY(seams.messages.isEmpty());
+        QCOMPARE(form.Karta, QStringLiteral("/media/karta"));
+        QCOMPARE(form.Magazyn, magazyn);
+        QCOMPARE(form.DomyslnaZakladka, 7000);
+    }
+
+    void brokenSettings_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("zakladka");
+        // A key without the length: one clear message, then the default.
+        QTest::newRow("no Zakladka")
+            << QByteArray("\"Karta\"=\"/k\"\n") << QStringLiteral("Uwaga") << 5000;
+        // A mistyped value is an error of the store, in the general error box.
+        QTest::newRow("text Zakladka")
+            << QByteArray("\"Zakladka\"=\"7000\"\n") << QStringLiteral("SonvekManager") << 5000;
+        QTest::newRow("dword Karta")
+            << QByteArray("\"Karta\"=dword:00000001\n") << QStringLiteral("SonvekManager") << 5000;
+    }
+    void brokenSettings() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, caption);
+        QFETCH(int, zakladka);
+        zapiszKlucz(conf(), body);
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        QCOMPARE(seams.messages.size(), 1);
+        QCOMPARE(seams.messages.at(0).caption, caption);
+        QVERIFY(seams.messages.at(0).text.contains(QStringLiteral("Zakladka")) ||
+                seams.messages.at(0).text.contains(QStringLiteral("Karta")));
+        QCOMPARE(form.DomyslnaZakladka, zakladka);
+    }
+
+    void menusCarryCaptionsAndShortcuts_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QKeySequence>("shortcut");
+        const QKeySequence none;
+        auto row = [](const char* item, const char* caption, const QKeySequence& shortcut) {
+            QTest::newRow(item) << QString::fromLatin1(item) << QString::fromUtf8(caption)
+                                << shortcut;
+        };
+        row("Nowyprojekt1", "Nowy projekt", QKeySequence(Qt::CTRL | Qt::Key_N));
+        row("OtworzProjekt1", "Otwórz projekt", QKeySequence(Qt::CTRL | Qt::Key_O));
+        row("Zapiszprojekt1", "Zapisz projekt", QKeySequence(Qt::CTRL | Qt::Key_S));
+        row("Zapiszprojektjako1", "Zapisz projekt jako...", none);
+        row("Scalajpliki1", "Scalaj pliki...", QKeySequence(Qt::Key_F12));
+        row("Plikaudio1", "Plik audio...", QKeySequence(Qt::CTRL | Qt::Key_K));
+        row("Plikzakadki1", "Plik zakładki...", QKeySequence(Qt::CTRL | Qt::Key_L));
+        row("Wolnemiejscenakarcie1", "Wolne miejsce na karcie", QKeySequence(Qt::Key_F4));
+        row("Zamknij1", "Zamknij", none);
+        row("Dodaj2", "Dodaj...", QKeySequence(Qt::Key_F5));
+        row("Wstaw2", "Wstaw...", QKeySequence(Qt::SHIFT | Qt::Key_F5));
+        row("Usu1", "Usuń", QKeySequence(Qt::Key_F8));
+        row("OdtworZzakladke1", "Odtwórz zakładke", none);
+        row("Odtwrzplik1", "Odtwórz plik", none);
+        row("Stop1", "Stop", none);
+        row("Pauza1", "Pauza", QKeySequence(Qt::CTRL | Qt::Key_D));
+        row("Ustawienia1", "Ustawienia...", none);
+        row("Wstawodcinki1", "Wstaw odcinki", none);
+        row("Oprogramie1", "O programie...", none);
+        row("Pomoc2", "Pomoc...", QKeySequence(Qt::Key_F1));
+        row("Dodaj1", "Dodaj", QKeySequence(Qt::Key_F5));
+        row("Usun1", "Usuń", QKeySequence(Qt::Key_F8));
+        row("Wstaw1", "Wstaw plik", QKeySequence(Qt::SHIFT | Qt::Key_F5));
+        row("UstawZakladke1", "Ustaw zakładkę", QKeySequence(Qt::Key_F2));
+        row("OdtowrzZakladke1", "Odtwórz zakładke", none);
+        row("OdtworzPlik1", "Odtwórz plik", none);
+    }
+    void menusCarryCaptionsAndShortcuts() {
+        QFETCH(QString, item);
+        QFETCH(QString, caption);
+        QFETCH(QKeySequence, shortcut);
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        auto* action = form.findChild<QAction*>(item);
+        QVERIFY(action);
+        QCOMPARE(action->text().remove(QLatin1Char('&')), caption);
+        QCOMPARE(action->shortcut(), shortcut);
+    }
+
+    void menuBarOrder() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        QStringList titles;
+        for (QAction* a : form.menuBar()->actions())
+            titles.append(a->text().remove(QLatin1Char('&')));
+        QCOMPARE(titles, (QStringList{u"Plik"_qs, u"Edycja"_qs, u"Odtwarzacz"_qs, u"Narzędzia"_qs,
+                                      u"Pomoc"_qs}));
+        QCOMPARE(form.ListView1->columnCount(), 5);
+        QCOMPARE(form.ListView1->headerItem()->text(2), QStringLiteral("początek"));
+        QCOMPARE(form.ListView1->columnWidth(0), 40);
+        QCOMPARE(form.ListView1->header()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(form.size(), QSize(675, 449));
+    }
+
+    void commandsFollowRowsAndSelection() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        const QList<QAction*> needRows{form.Zapiszprojekt1, form.Zapiszprojektjako1,
+                                       form.Scalajpliki1,   form.Usu1,
+                                       form.Stop1,          form.Odtwarzacz1->menuAction()};
+        const QList<QAction*> always{form.Nowyprojekt1,
+                                     form.OtworzProjekt1,
+                                     form.Dodaj2,
+                                     form.Wstaw2,
+                                     form.Plikaudio1,
+                                     form.Plikzakadki1,
+                                     form.Wolnemiejscenakarcie1,
+                                     form.Dodaj1,
+                                     form.Usun1,
+                                     form.Wstaw1,
+                                     form.UstawZakladke1,
+                                     form.OdtowrzZakladke1,
+                                     form.OdtworzPlik1};
+        auto check = [&](bool rows, bool selected) {
+            for (QAction* a : needRows)
+                QVERIFY2(a->isEnabled() == rows, qPrintable(a->objectName()));
+            for (QAction* a : always)
+                QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+            QCOMPARE(form.Odtwrzplik1->isEnabled(), selected);
+            QCOMPARE(form.OdtworZzakladke1->isEnabled(), selected);
+        };
+        check(false, false);
+        QVERIFY(!form.Pauza1->isEnabled());
+
+        form.wstawWiersz(0, pozycja(1));
+        form.wstawWiersz(1, pozycja(2));
+        form.Aktywuj();
+        check(true, false);
+        form.ListView1->topLevelItem(1)->setSelected(true);
+        check(true, true);
+        QCOMPARE(form.zaznaczonyWiersz(), 1);
+        form.ListView1->topLevelItem(0)->setSelected(true);
+        QCOMPARE(form.zaznaczonyWiersz(), 0); // first selected in list order
+        form.ListView1->clearSelection();
+        check(true, false);
+
+        // "Pauza" keeps its own state under the menu's.
+        form.ustawPauze(true);
+        QVERIFY(form.Pauza1->isEnabled());
+        form.usunWiersz(1);
+        form.usunWiersz(0);
+        form.Aktywuj();
+        check(false, false);
+        QVERIFY(!form.Pauza1->isEnabled());
+        form.wstawWiersz(0, pozycja(1));
+        form.Aktywuj();
+        QVERIFY(form.Pauza1->isEnabled());
+    }
+
+    void rowsRoundTrip() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        const PozycjaProjektu p{u"1"_qs, u"rozdział 1.mp3"_qs, u"abc"_qs, u"-5"_qs, u"/Żółw/"_qs};
+        form.wstawWiersz(0, p);
+        QCOMPARE(form.wiersz(0), p);
+        QCOMPARE(form.pozycje(), ListaPozycji{p});
+        QCOMPARE(p.sciezka(), QStringLiteral("/Żółw/rozdział 1.mp3"));
+    }
+
+    void generalErrorBox() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        seams.messages.clear();
+        QVERIFY(!form.guard([] { throw EInOutError(QStringLiteral("Nie można otworzyć pliku")); }));
+        QVERIFY(!form.guard([] { throw std::runtime_error("zwykły błąd."); }));
+        QVERIFY(form.guard([] {}));
+        QCOMPARE(seams.texts(), (QStringList{u"Nie można otworzyć pliku."_qs, u"zwykły błąd."_qs}));
+        QCOMPARE(seams.messages.at(0).caption, QStringLiteral("SonvekManager"));
+        QCOMPARE(seams.messages.at(0).icon, Seams::Icon::Critical);
+        QCOMPARE(seams.messages.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void noticeWindowStartsAtHeaderEveryTime() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        form.utworzOkna();
+        QStringList seen;
+        QList<bool> focused;
+        seams.onExec = [&](QDialog* d) -> int {
+            d->show();
+            auto* blad = qobject_cast<TFormBlad*>(d);
+            if (!blad)
+                return 0;
+            focused.append(blad->Memo1->hasFocus());
+            seen.append(blad->Memo1->textCursor().block().text());
+            seen.append(QString::number(blad->Memo1->textCursor().position()));
+            // Move away so the next showing must put the caret back.
+            blad->Memo1->moveCursor(QTextCursor::End);
+            blad->Button1->click();
+            return d->result();
+        };
+        QStringList lines;
+        for (int i = 0; i < 100; ++i)
+            lines.append(QStringLiteral("/plik%1.mp3").arg(i));
+        form.pokazFormBlad(QStringLiteral("Nagłówek:"), lines);
+        form.pokazFormBlad(QStringLiteral("Nagłówek:"), lines);
+        QCOMPARE(seen, (QStringList{u"Nagłówek:"_qs, u"0"_qs, u"Nagłówek:"_qs, u"0"_qs}));
+        QVERIFY(!form.FormBlad->isVisible());
+        Q_UNUSED(focused); // focus needs an active window, which offscreen tests may not give
+        QCOMPARE(form.FormBlad->windowTitle(), QStringLiteral("Uwaga"));
+        QVERIFY(form.FormBlad->Button1->isDefault());
+    }
+
+    void helpPageFromWorkingDirectoryThenProgramFolder() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        QTemporaryDir work;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        TMainForm form(seams, store, m_dir.path());
+        form.Pomoc2->trigger();
+        QFile page(work.filePath(QStringLiteral("pomoc.html")));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.close();
+        form.Pomoc2->trigger();
+        form.StronaWww1->trigger();
+        QDir::setCurrent(old);
+        QCOMPARE(seams.urls.size(), 3);
+        QCOMPARE(seams.urls.at(0).toLocalFile(), m_dir.filePath(QStringLiteral("pomoc.html")));
+        QCOMPARE(seams.urls.at(1).toLocalFile(), work.filePath(QStringLiteral("pomoc.html")));
+        QCOMPARE(seams.urls.at(2), QUrl(TMainForm::adresWww()));
+        QCOMPARE(form.StronaWww1->text(), TMainForm::adresWww());
+    }
+
+    void aboutBoxNamesProgramVersionLicence() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        form.utworzOkna();
+        form.Oprogramie1->trigger();
+        QCOMPARE(seams.shown, QList<QDialog*>{form.FormOprogramie});
+        const QString text = form.FormOprogramie->Memo1->toPlainText();
+        QVERIFY(text.contains(QStringLiteral("SonvekManager")));
+        QVERIFY(text.contains(QStringLiteral(SONVEK_VERSION)));
+        QVERIFY(text.contains(QStringLiteral("Licencja")));
+        QCOMPARE(form.FormOprogramie->windowTitle(), QStringLiteral("O programie"));
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tstui_mainform.moc"

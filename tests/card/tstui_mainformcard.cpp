@@ -1,0 +1,338 @@
+#include "app/MainForm.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeFreeSpace.h"
+#include "support/FakeSeams.h"
+#include "support/FileBytes.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString nieWybrano = u"Nie wybrano karty. Wybierz ją w oknie Ustawienia."_s;
+const QString skopiowane = u"Pliki zostały pomyślnie skopiowane!"_s;
+const QString bladKopiowania = u"Błąd podczas kopiowania plików!"_s;
+const QString brakIndeksow = u"Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"_s;
+const QString brakMiejsca = u"Brak wystarczającego miejsca na skopiowanie wybranego pliku!"_s;
+const QString pytaniePlayer =
+    u"Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący plik?"_s;
+const QString utworzonyPlayer = u"Plik zakładki został pomyślnie utworzony!"_s;
+
+} // namespace
+
+class TestMainFormCard : public QObject {
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> dir;
+    QString karta; // card root with its final '/'
+    QString magazyn;
+    FakeSeams seams;
+    FakeWolneMiejsce miejsce{4096, 1'000'000};
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<TMainForm> form;
+
+    // A book in the store folder: audio file with the given extension and
+    // its two index files (each one left out on request).
+    QString ksiazka(const QString& rozszerzenie = u"mp3"_s, qsizetype rozmiar = 5000,
+                    bool dat = true, bool log = true) {
+        const QString sciezka = magazyn + u"ksiazka."_s + rozszerzenie;
+        const bool ok =
+            zapiszBajty(sciezka, QByteArray(rozmiar, 'a')) &&
+            (!dat || zapiszBajty(magazyn + u"ksiazka.dat"_s, QByteArray("0\t10\r\n10\t9"))) &&
+            (!log || zapiszBajty(magazyn + u"ksiazka.log"_s, QByteArray("0000000 0000000")));
+        if (!ok)
+            QTest::qFail("cannot write the book", __FILE__, __LINE__);
+        return sciezka;
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland)); }
+
+    void init() {
+        dir.emplace();
+        QVERIFY(dir->isValid());
+        QVERIFY(QDir(dir->path()).mkpath(u"karta"_s));
+        QVERIFY(QDir(dir->path()).mkpath(u"magazyn"_s));
+        karta = dir->filePath(u"karta/"_s);
+        magazyn = dir->filePath(u"magazyn/"_s);
+        seams = FakeSeams();
+        miejsce = FakeWolneMiejsce(4096, 1'000'000);
+        store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
+        form = std::make_unique<TMainForm>(seams, *store, dir->path());
+        form->ustawZrodloWolnegoMiejsca(&miejsce);
+        form->Karta = dir->filePath(u"karta"_s);
+        form->Magazyn = dir->filePath(u"magazyn"_s);
+        seams.messages.clear(); // the first-run notice
+    }
+    void cleanup() {
+        form.reset();
+        store.reset();
+    }
+
+    void noCardChosen_data() {
+        QTest::addColumn<QString>("polecenie");
+        QTest::newRow("F4") << u"Wolnemiejscenakarcie1"_s;
+        QTest::newRow("Ctrl+K") << u"Plikaudio1"_s;
+        QTest::newRow("Ctrl+L") << u"Plikzakadki1"_s;
+    }
+    void noCardChosen() {
+        QFETCH(QString, polecenie);
+        form->Karta.clear();
+        form->ustawStatus(u"Stop"_s);
+        form->findChild<QAction*>(polecenie)->trigger();
+        QCOMPARE(seams.texts(), QStringList{nieWybrano});
+        QCOMPARE(seams.messages.first().caption, u"Uwaga"_s);
+        QVERIFY(seams.openRequests.isEmpty());
+        QCOMPARE(miejsce.zapytania, 0);
+        QCOMPARE(form->tekstStatusu(), u"Stop"_s);
+        QCOMPARE(wpisyFolderu(karta), QStringList());
+    }
+
+    void cardNotThere_data() {
+        QTest::addColumn<QString>("polecenie");
+        QTest::addColumn<bool>("wyjeta"); // folder gone, else the query fails
+        QTest::newRow("F4, card pulled") << u"Wolnemiejscenakarcie1"_s << true;
+        QTest::newRow("F4, query fails") << u"Wolnemiejscenakarcie1"_s << false;
+        QTest::newRow("Ctrl+K, card pulled") << u"Plikaudio1"_s << true;
+        QTest::newRow("Ctrl+K, query fails") << u"Plikaudio1"_s << false;
+    }
+    void cardNotThere() {
+        QFETCH(QString, polecenie);
+        QFETCH(bool, wyjeta);
+        if (wyjeta)
+            QVERIFY(QDir(karta).removeRecursively());
+        else
+            miejsce.miara.reset();
+        seams.openAnswers = {{ksiazka()}};
+        form->findChild<QAction*>(polecenie)->trigger();
+        QCOMPARE(seams.texts(), QStringList{u"Karta nie jest dostępna: "_s + karta});
+        QVERIFY(seams.openRequests.isEmpty());
+        QVERIFY(form->tekstStatusu().isEmpty());
+    }
+
+    void freeSpaceReport_data() {
+        QTest::addColumn<qint64>("klaster");
+        QTest::addColumn<quint64>("wolne");
+        QTest::addColumn<bool>("player");
+        QTest::addColumn<QString>("raport");
+        QTest::newRow("player.dat costs a cluster")
+            << qint64(4096) << quint64(1000) << true << u"Wolne miejsce na karcie: 3996 kB"_s;
+        QTest::newRow("Polish decimal comma")
+            << qint64(512) << quint64(1001) << false << u"Wolne miejsce na karcie: 500,5 kB"_s;
+    }
+    void freeSpaceReport() {
+        QFETCH(qint64, klaster);
+        QFETCH(quint64, wolne);
+        QFETCH(bool, player);
+        QFETCH(QString, raport);
+        if (player)
+            QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
+        miejsce = FakeWolneMiejsce(klaster, wolne);
+        form->Wolnemiejscenakarcie1->trigger();
+        QVERIFY(seams.messages.isEmpty());
+        QCOMPARE(form->tekstStatusu(), raport);
+        QCOMPARE(miejsce.ostatniFolder, karta);
+        QCOMPARE(form->RozmiarKlastra, klaster);
+        QCOMPARE(form->WolneKlastry, wolne);
+        QCOMPARE(form->PlayerNaKarcie, player ? 1 : 0);
+    }
+
+    void copiesBookAndIndexFiles_data() {
+        QTest::addColumn<QString>("rozszerzenie");
+        QTest::newRow("mp3") << u"mp3"_s;
+        QTest::newRow("asz") << u"asz"_s;
+    }
+    void copiesBookAndIndexFiles() {
+        QFETCH(QString, rozszerzenie);
+        const QString plik = ksiazka(rozszerzenie);
+        // A read-only book is copied as well.
+        QVERIFY(QFile::setPermissions(plik, QFile::ReadOwner | QFile::ReadGroup));
+        seams.openAnswers = {{plik}};
+        form->Plikaudio1->trigger();
+
+        QCOMPARE(seams.openRequests.size(), 1);
+        const Seams::FileDialog& dialog = seams.openRequests.first();
+        QCOMPARE(dialog.title, u"Wybierz plik audio do skopiowania"_s);
+        QCOMPARE(dialog.folder, form->Magazyn);
+        QCOMPARE(dialog.filter, u"mp3, asz (*.mp3 *.asz)"_s);
+        QVERIFY(dialog.fileName.isEmpty());
+        QVERIFY(!dialog.multiple);
+        QVERIFY(!dialog.mustExist);
+
+        QCOMPARE(seams.texts(), QStringList{skopiowane});
+        const QString audio = u"ksiazka."_s + rozszerzenie;
+        QStringList oczekiwane{u"ksiazka.dat"_s, u"ksiazka.log"_s, audio};
+        oczekiwane.sort();
+        QCOMPARE(wpisyFolderu(karta), oczekiwane);
+        QCOMPARE(bajtyPliku(karta + audio), bajtyPliku(plik));
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.dat"_s), bajtyPliku(magazyn + u"ksiazka.dat"_s));
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.log"_s), bajtyPliku(magazyn + u"ksiazka.log"_s));
+        QCOMPARE(miejsce.zapytania, 2); // before choosing, and after copying
+        QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie: "_s));
+    }
+
+    // The replace questions come in copy order: audio, .dat, .log. A kept
+    // file is not a copied one.
+    void copyOrderAndReplaceQuestions() {
+        const QString plik = ksiazka();
+        for (const auto& nazwa : {u"ksiazka.mp3"_s, u"ksiazka.dat"_s, u"ksiazka.log"_s})
+            QVERIFY(zapiszBajty(karta + nazwa, "stare"));
+        seams.openAnswers = {{plik}};
+        seams.answers = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Yes};
+        form->Plikaudio1->trigger();
+        QCOMPARE(seams.texts(),
+                 (QStringList{u"Plik ksiazka.mp3 już istnieje na karcie. Czy zamienić?"_s,
+                              u"Plik ksiazka.dat już istnieje na karcie. Czy zamienić?"_s,
+                              u"Plik ksiazka.log już istnieje na karcie. Czy zamienić?"_s,
+                              bladKopiowania}));
+        QCOMPARE(seams.messages.first().buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.mp3"_s), bajtyPliku(plik));
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.dat"_s), QByteArray("stare"));
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.log"_s), bajtyPliku(magazyn + u"ksiazka.log"_s));
+        QCOMPARE(miejsce.zapytania, 2);
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QString>("wybor"); // relative to the store folder
+        QTest::addColumn<bool>("dat");
+        QTest::addColumn<bool>("log");
+        QTest::addColumn<QStringList>("komunikaty");
+        QTest::newRow("dialog cancelled") << QString() << true << true << QStringList();
+        QTest::newRow("typed name of no file")
+            << u"inna.mp3"_s << true << true << QStringList{u"Brak pliku audio o podanej nazwie"_s};
+        QTest::newRow("a folder") << u"."_s << true << true
+                                  << QStringList{u"Brak pliku audio o podanej nazwie"_s};
+        QTest::newRow("no .dat") << u"ksiazka.mp3"_s << false << true << QStringList{brakIndeksow};
+        QTest::newRow("no .log") << u"ksiazka.mp3"_s << true << false << QStringList{brakIndeksow};
+    }
+    void refusals() {
+        QFETCH(QString, wybor);
+        QFETCH(bool, dat);
+        QFETCH(bool, log);
+        QFETCH(QStringList, komunikaty);
+        ksiazka(u"mp3"_s, 100, dat, log);
+        if (!wybor.isEmpty())
+            seams.openAnswers = {{magazyn + wybor}};
+        form->Plikaudio1->trigger();
+        QCOMPARE(seams.texts(), komunikaty);
+        QCOMPARE(wpisyFolderu(karta), QStringList());
+        QCOMPARE(miejsce.zapytania, 1); // no second measurement
+    }
+
+    // 4 free clusters of 4096 and a 4097-byte book: room for it only
+    // while player.dat is not on the card.
+    void roomTest_data() {
+        QTest::addColumn<bool>("player");
+        QTest::addColumn<QString>("komunikat");
+        QTest::newRow("no player.dat") << false << skopiowane;
+        QTest::newRow("player.dat") << true << brakMiejsca;
+    }
+    void roomTest() {
+        QFETCH(bool, player);
+        QFETCH(QString, komunikat);
+        const QString plik = ksiazka(u"mp3"_s, 4097);
+        if (player)
+            QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
+        miejsce = FakeWolneMiejsce(4096, 4);
+        seams.openAnswers = {{plik}};
+        form->Plikaudio1->trigger();
+        QCOMPARE(seams.texts(), QStringList{komunikat});
+        QCOMPARE(QFileInfo::exists(karta + u"ksiazka.mp3"_s), !player);
+    }
+
+    // Cancelling the book's copy leaves no part of it on the card; the index
+    // files are still copied and the whole counts as failed.
+    void cancelledCopy() {
+        const QString plik = ksiazka(u"mp3"_s, 3 * 1024 * 1024);
+        seams.openAnswers = {{plik}};
+        bool anulowano = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            if (auto* postep = form->findChild<QProgressDialog*>()) {
+                postep->cancel();
+                anulowano = true;
+            }
+        });
+        form->Plikaudio1->trigger();
+        QVERIFY(anulowano);
+        QCOMPARE(seams.texts(), QStringList{bladKopiowania});
+        QCOMPARE(wpisyFolderu(karta), (QStringList{u"ksiazka.dat"_s, u"ksiazka.log"_s}));
+        QVERIFY(!form->findChild<QProgressDialog*>());
+    }
+
+    void unreadableBookIsAnError() {
+        if (::geteuid() == 0)
+            QSKIP("root reads any file");
+        const QString plik = ksiazka();
+        QVERIFY(QFile::setPermissions(plik, QFileDevice::Permissions()));
+        seams.openAnswers = {{plik}};
+        form->Plikaudio1->trigger();
+        QCOMPARE(seams.messages.size(), 1);
+        QCOMPARE(seams.messages.first().caption, u"SonvekManager"_s);
+        QVERIFY(seams.messages.first().text.contains(plik));
+        QCOMPARE(wpisyFolderu(karta), QStringList());
+    }
+
+    void playerDatCreated() {
+        form->Plikzakadki1->trigger();
+        QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
+        QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
+    }
+
+    void playerDatReplaceQuestion_data() {
+        QTest::addColumn<bool>("tak");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
+    void playerDatReplaceQuestion() {
+        QFETCH(bool, tak);
+        const QString sciezka = karta + u"player.dat"_s;
+        QVERIFY(zapiszBajty(sciezka, "0042 1234 stan odtwarzacza"));
+        const QDateTime dawno = QDateTime::currentDateTime().addDays(-30);
+        {
+            QFile plik(sciezka);
+            QVERIFY(plik.open(QIODevice::ReadWrite));
+            QVERIFY(plik.setFileTime(dawno, QFileDevice::FileModificationTime));
+            QVERIFY(plik.setFileTime(dawno, QFileDevice::FileAccessTime));
+        }
+        seams.answers = {tak ? QMessageBox::Yes : QMessageBox::No};
+        form->Plikzakadki1->trigger();
+
+        const QStringList komunikaty =
+            tak ? QStringList{pytaniePlayer, utworzonyPlayer} : QStringList{pytaniePlayer};
+        QCOMPARE(seams.texts(), komunikaty);
+        QCOMPARE(seams.messages.first().buttons, QMessageBox::Yes | QMessageBox::No);
+        if (!tak) { // before reading it, which may touch its access time
+            const QFileInfo info(sciezka);
+            QCOMPARE(info.lastModified().toSecsSinceEpoch(), dawno.toSecsSinceEpoch());
+            QCOMPARE(info.lastRead().toSecsSinceEpoch(), dawno.toSecsSinceEpoch());
+        }
+        QCOMPARE(bajtyPliku(sciezka),
+                 tak ? QByteArray("0000 0000") : QByteArray("0042 1234 stan odtwarzacza"));
+        QCOMPARE(wpisyFolderu(karta), QStringList{u"player.dat"_s});
+        QCOMPARE(miejsce.zapytania, 0); // the report is not refreshed
+    }
+
+    void playerDatOnMissingCardNamesThePath() {
+        QVERIFY(QDir(karta).removeRecursively());
+        form->Plikzakadki1->trigger();
+        QCOMPARE(seams.messages.size(), 1);
+        QCOMPARE(seams.messages.first().icon, Seams::Icon::Critical);
+        QVERIFY2(seams.messages.first().text.contains(karta + u"player.dat"_s),
+                 qPrintable(seams.messages.first().text));
+    }
+};
+
+QTEST_MAIN(TestMainFormCard)
+#include "tstui_mainformcard.moc"

@@ -1,0 +1,306 @@
+#include "project/ProjectFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+PozycjaProjektu poz(const QString& lp, const QString& plik, const QString& pocz, const QString& dl,
+                    const QString& folder) {
+    return PozycjaProjektu{lp, plik, pocz, dl, folder};
+}
+
+QByteArray zawartosc(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+void zapiszSurowo(const QString& path, const QByteArray& dane) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(dane), dane.size());
+}
+
+WpisPlikuProjektu wpis(const char* plik, const char* pocz, const char* dl, const char* folder) {
+    auto s = [](const char* t) { return t ? QString::fromUtf8(t) : QString(); };
+    return WpisPlikuProjektu{s(plik), s(pocz), s(dl), s(folder)};
+}
+
+} // namespace
+
+class TestProjectFile : public QObject {
+    Q_OBJECT
+private slots:
+    void exactBytes_data() {
+        QTest::addColumn<ListaPozycji>("pozycje");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("empty") << ListaPozycji{}
+                               << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                                             "<projekt></projekt>\r\n");
+        QTest::newRow("two entries")
+            << ListaPozycji{poz(QStringLiteral("1"), QStringLiteral("rozdzial01.mp3"),
+                                QStringLiteral("0"), QStringLiteral("5000"),
+                                QStringLiteral("/nagrania/ksiazka/")),
+                            poz(QStringLiteral("2"), QStringLiteral("rozdział 2 & <3>.mp3"),
+                                QStringLiteral("1200"), QStringLiteral("abc"),
+                                QStringLiteral("/nagrania/Żółw/"))}
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                          "<projekt>\r\n"
+                          "  <p1>\r\n"
+                          "    <plik>rozdzial01.mp3</plik>\r\n"
+                          "    <poczatek>0</poczatek>\r\n"
+                          "    <dlugosc>5000</dlugosc>\r\n"
+                          "    <folder>/nagrania/ksiazka/</folder>\r\n"
+                          "  </p1>\r\n"
+                          "  <p2>\r\n"
+                          "    <plik>rozdzia\xc5\x82 2 &amp; &lt;3&gt;.mp3</plik>\r\n"
+                          "    <poczatek>1200</poczatek>\r\n"
+                          "    <dlugosc>abc</dlugosc>\r\n"
+                          "    <folder>/nagrania/\xc5\xbb\xc3\xb3\xc5\x82w/</folder>\r\n"
+                          "  </p2>\r\n"
+                          "</projekt>\r\n");
+    }
+    void exactBytes() {
+        QFETCH(ListaPozycji, pozycje);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("projekt.xml"));
+        zapiszPlikProjektu(path, pozycje);
+        QCOMPARE(zawartosc(path), expected);
+        const OdczytanyPlikProjektu back = wczytajPlikProjektu(path);
+        QVERIFY(back.korzenProjekt);
+        QCOMPARE(back.wpisy.size(), pozycje.size());
+    }
+
+    // Every text the list can hold comes back unchanged.
+    void roundTrip_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("polish") << QStringLiteral("Zażółć gęślą jaźń ĄĆĘŁŃÓŚŹŻ.mp3");
+        QTest::newRow("other scripts") << QStringLiteral("Ελληνικά 日本語 עברית Кирилица.mp3");
+        QTest::newRow("beyond BMP") << QStringLiteral("nuty 🎵 𝄞.mp3");
+        QTest::newRow("markup") << QStringLiteral("a&b<c>d]]>e\"f'g&amp;.mp3");
+        QTest::newRow("line ends and tab") << QStringLiteral("a\r\nb\rc\nd\te");
+        QTest::newRow("spaces kept") << QStringLiteral("  odstępy  ");
+        QTest::newRow("backslashes") << QStringLiteral("C:\\Nagrania\\Książka\\");
+    }
+    void roundTrip() {
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Projekt zażółć.xml"));
+        const ListaPozycji in{
+            poz(QStringLiteral("1"), text, QStringLiteral("0"), QStringLiteral("5000"), text)};
+        zapiszPlikProjektu(path, in);
+        const OdczytanyPlikProjektu back = wczytajPlikProjektu(path);
+        QCOMPARE(back.wpisy.size(), 1);
+        QCOMPARE(back.wpisy.at(0).plik, text);
+        QCOMPARE(back.wpisy.at(0).folder, text);
+    }
+
+    void lenientReading_data() {
+        QTest::addColumn<QByteArray>("dane");
+        QTest::addColumn<QList<WpisPlikuProjektu>>("expected");
+        const QByteArray decl("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+        QTest::newRow("other tool, wpis, reordered, extra children, LF")
+            << decl + "\n<projekt>\n\t<wpis>\n\t\t<folder>/a/</folder><uwagi>x</uwagi>\n"
+                      "\t\t<dlugosc>10</dlugosc><plik>1.mp3</plik><poczatek>5</poczatek>\n"
+                      "\t</wpis>\n<!-- komentarz --><wpis><plik>2.mp3</plik>"
+                      "<folder>/b/</folder><poczatek>0</poczatek><dlugosc>7</dlugosc></wpis>"
+                      "</projekt>"
+            << QList<WpisPlikuProjektu>{wpis("1.mp3", "5", "10", "/a/"),
+                                        wpis("2.mp3", "0", "7", "/b/")};
+        QTest::newRow("BOM and CRLF, no declaration")
+            << QByteArray("\xef\xbb\xbf<projekt>\r\n <x>\r\n  <plik>\xc5\x81\xc3\xb3"
+                          "d\xc5\xba.mp3</plik>\r\n </x>\r\n</projekt>\r\n")
+            << QList<WpisPlikuProjektu>{wpis("Łódź.mp3", nullptr, nullptr, nullptr)};
+        QTest::newRow("missing and empty children are null")
+            << decl + "<projekt><p1><plik/><poczatek></poczatek><folder>/a/</folder></p1>"
+                      "</projekt>"
+            << QList<WpisPlikuProjektu>{wpis(nullptr, nullptr, nullptr, "/a/")};
+        QTest::newRow("first of a name counts, nested text and CDATA joined")
+            << decl + "<projekt><p><plik>a<b>b</b><![CDATA[<c>]]></plik><plik>z</plik>"
+                      "<dlugosc>&#49;&amp;</dlugosc></p></projekt>"
+            << QList<WpisPlikuProjektu>{wpis("ab<c>", nullptr, "1&", nullptr)};
+        QTest::newRow("empty root") << decl + "<projekt/>" << QList<WpisPlikuProjektu>{};
+        QTest::newRow("namespace prefix")
+            << decl + "<x:projekt xmlns:x=\"urn:a\"><x:p><x:plik>n</x:plik></x:p></x:projekt>"
+            << QList<WpisPlikuProjektu>{wpis("n", nullptr, nullptr, nullptr)};
+    }
+    void lenientReading() {
+        QFETCH(QByteArray, dane);
+        QFETCH(QList<WpisPlikuProjektu>, expected);
+        const OdczytanyPlikProjektu r = czytajDokumentProjektu(dane, QStringLiteral("t.xml"));
+        QVERIFY(r.korzenProjekt);
+        QCOMPARE(r.wpisy, expected);
+        for (const WpisPlikuProjektu& w : r.wpisy) {
+            // Missing and empty are alike: null.
+            for (const QString* s : {&w.plik, &w.poczatek, &w.dlugosc, &w.folder})
+                QCOMPARE(s->isNull(), s->isEmpty());
+        }
+    }
+
+    void wrongRoot_data() {
+        QTest::addColumn<QByteArray>("dane");
+        QTest::newRow("project") << QByteArray("<project><p1><plik>a</plik></p1></project>");
+        QTest::newRow("upper case") << QByteArray("<Projekt/>");
+    }
+    void wrongRoot() {
+        QFETCH(QByteArray, dane);
+        const OdczytanyPlikProjektu r = czytajDokumentProjektu(dane, QStringLiteral("t.xml"));
+        QVERIFY(!r.korzenProjekt);
+        QVERIFY(r.wpisy.isEmpty());
+    }
+
+    void refused_data() {
+        QTest::addColumn<QByteArray>("dane");
+        QTest::addColumn<QString>("inText");
+        QTest::newRow("doctype") << QByteArray("<!DOCTYPE projekt><projekt/>")
+                                 << QStringLiteral("DOCTYPE");
+        QTest::newRow("entity expansion")
+            << QByteArray(
+                   "<?xml version=\"1.0\"?>\n<!DOCTYPE projekt [\n"
+                   "<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n"
+                   "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n"
+                   "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">\n"
+                   "]>\n<projekt><p><plik>&c;</plik></p></projekt>")
+            << QStringLiteral("DOCTYPE");
+        QTest::newRow("external entity")
+            << QByteArray("<!DOCTYPE projekt [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                          "<projekt><p><plik>&x;</plik></p></projekt>")
+            << QStringLiteral("DOCTYPE");
+        QTest::newRow("undeclared entity")
+            << QByteArray("<projekt><p><plik>&x;</plik></p></projekt>") << QStringLiteral("XML");
+        QTest::newRow("not XML, line number")
+            << QByteArray("<?xml version=\"1.0\"?>\n<projekt>\n  <p1>\n    <plik>a</plk>\n")
+            << QStringLiteral("wiersz 4");
+        QTest::newRow("start of the offending line")
+            << QByteArray("<projekt>\n<p1><plik>zła linia</plk></p1>\n</projekt>")
+            << QStringLiteral("wiersz 2, kolumna 25); początek wiersza: <p1><plik>zła linia</plk>");
+        QTest::newRow("plain text") << QByteArray("to nie jest XML") << QStringLiteral("wiersz 1");
+        QTest::newRow("empty file") << QByteArray() << QStringLiteral("XML");
+        QByteArray deep("<projekt>");
+        for (int i = 0; i < 100000; ++i)
+            deep += "<a>";
+        QTest::newRow("deep nesting") << deep << QStringLiteral("16");
+    }
+    void refused() {
+        QFETCH(QByteArray, dane);
+        QFETCH(QString, inText);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("zły.xml"));
+        zapiszSurowo(path, dane);
+        try {
+            wczytajPlikProjektu(path);
+            QFAIL("no error");
+        } catch (const EBladPlikuProjektu& e) {
+            QVERIFY2(e.text().contains(inText), qPrintable(e.text()));
+            QVERIFY2(e.text().contains(QStringLiteral("zły.xml")), qPrintable(e.text()));
+        }
+    }
+
+    void tooLarge() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("duzy.xml"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(kMaksRozmiarPlikuProjektu + 1)); // sparse, costs no disk
+        }
+        QVERIFY_THROWS_EXCEPTION(EBladPlikuProjektu, wczytajPlikProjektu(path));
+    }
+
+    void unreadable() {
+        QTemporaryDir dir;
+        QVERIFY_THROWS_EXCEPTION(EInOutError,
+                                 wczytajPlikProjektu(dir.filePath(QStringLiteral("brak.xml"))));
+        QVERIFY_THROWS_EXCEPTION(EInOutError, wczytajPlikProjektu(dir.path()));
+    }
+
+    // A failed save leaves the previous file byte for byte and no stray file.
+    void failedSaveKeepsOldFile_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("read-only folder") << QStringLiteral("ro-folder");
+        QTest::newRow("read-only file") << QStringLiteral("ro-file");
+        QTest::newRow("target is a folder") << QStringLiteral("dir");
+        QTest::newRow("missing folder") << QStringLiteral("missing");
+        QTest::newRow("unwritable character") << QStringLiteral("char");
+    }
+    void failedSaveKeepsOldFile() {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        const QString sub = dir.filePath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(sub));
+        QString target = sub + QStringLiteral("/projekt.xml");
+        const QByteArray old("<projekt>stary</projekt>");
+        zapiszSurowo(target, old);
+        ListaPozycji lista{poz(QStringLiteral("1"), QStringLiteral("a.mp3"), QStringLiteral("0"),
+                               QStringLiteral("1"), QStringLiteral("/"))};
+        if (how == u"ro-folder" || how == u"ro-file") {
+            const QString which = how == u"ro-folder" ? sub : target;
+            QVERIFY(QFile::setPermissions(which, QFile::ReadOwner | QFile::ExeOwner));
+            QFile probe(sub + QStringLiteral("/probe"));
+            const bool writable = how == u"ro-folder" ? probe.open(QIODevice::WriteOnly)
+                                                      : QFile(target).open(QIODevice::Append);
+            probe.remove();
+            if (writable) {
+                QFile::setPermissions(which,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+                QSKIP("running with rights that ignore permissions");
+            }
+        } else if (how == u"dir") {
+            target = sub;
+        } else if (how == u"missing") {
+            target = dir.filePath(QStringLiteral("brak/projekt.xml"));
+        } else {
+            lista[0].NazwaPliku = QStringLiteral("zły\x01znak");
+        }
+        const QStringList before = QDir(sub).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        try {
+            zapiszPlikProjektu(target, lista);
+            QFAIL("no error");
+        } catch (const EInOutError& e) {
+            QVERIFY2(e.text().startsWith(QStringLiteral("Nie można zapisać projektu do pliku")),
+                     qPrintable(e.text()));
+            QVERIFY2(e.text().contains(QDir::toNativeSeparators(target)), qPrintable(e.text()));
+        }
+        QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(sub + QStringLiteral("/projekt.xml"),
+                              QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(zawartosc(sub + QStringLiteral("/projekt.xml")), old);
+        QCOMPARE(QDir(sub).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    }
+
+    void sortedOrder_data() {
+        QTest::addColumn<QStringList>("chosen");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("mixed case")
+            << QStringList{u"/k/c.mp3"_s, u"/k/a.mp3"_s, u"/k/B.mp3"_s} << QStringLiteral("C")
+            << QStringList{u"/k/a.mp3"_s, u"/k/B.mp3"_s, u"/k/c.mp3"_s};
+        QTest::newRow("polish collation")
+            << QStringList{u"/k/mama.mp3"_s,   u"/k/Łódź.mp3"_s,  u"/k/lato.mp3"_s,
+                           u"/k/źrebię.mp3"_s, u"/k/zebra.mp3"_s, u"/k/ćma.mp3"_s}
+            << QStringLiteral("pl_PL")
+            << QStringList{u"/k/ćma.mp3"_s,  u"/k/lato.mp3"_s,  u"/k/Łódź.mp3"_s,
+                           u"/k/mama.mp3"_s, u"/k/zebra.mp3"_s, u"/k/źrebię.mp3"_s};
+        QTest::newRow("names equal but for case, same name twice")
+            << QStringList{u"/y/b.mp3"_s, u"/k/a.mp3"_s, u"/k/A.mp3"_s, u"/x/b.mp3"_s}
+            << QStringLiteral("en_US")
+            << QStringList{u"/k/A.mp3"_s, u"/k/a.mp3"_s, u"/y/b.mp3"_s, u"/x/b.mp3"_s};
+        QTest::newRow("none") << QStringList{} << QStringLiteral("C") << QStringList{};
+    }
+    void sortedOrder() {
+        QFETCH(QStringList, chosen);
+        QFETCH(QString, locale);
+        QFETCH(QStringList, expected);
+        QCOMPARE(uporzadkujWybranePliki(chosen, QLocale(locale)), expected);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestProjectFile)
+#include "tst_projectfile.moc"

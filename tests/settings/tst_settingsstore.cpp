@@ -1,0 +1,125 @@
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSettingsStore : public QObject {
+    Q_OBJECT
+
+    static QByteArray readAll(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void writeAll(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+private slots:
+    void openWithoutCreateOnMissingKey() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("conf")));
+        QVERIFY(!store.open(QStringLiteral("SonvCom"), false));
+        QVERIFY(!QDir(store.folder()).exists()); // nothing written
+        auto key = store.open(QStringLiteral("SonvCom"), true);
+        QVERIFY(key);
+        QVERIFY(QFile::exists(key->filePath()));
+        QVERIFY(store.open(QStringLiteral("SonvCom"), false));
+    }
+
+    void writtenFileIsRegistryExport() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.path());
+        auto key = store.open(QStringLiteral("SonvCom"), true);
+        key->writeString(QStringLiteral("Karta"), QStringLiteral("/media/ola/KARTA"));
+        key->writeString(QStringLiteral("Magazyn"), QStringLiteral("C:\\Książki \"nowe\""));
+        key->writeInteger(QStringLiteral("Zakladka"), 5000);
+        key->commit();
+        QCOMPARE(readAll(key->filePath()), QByteArray("Windows Registry Editor Version 5.00\n\n"
+                                                      "[HKEY_CURRENT_USER\\SonvCom]\n"
+                                                      "\"Karta\"=\"/media/ola/KARTA\"\n"
+                                                      "\"Magazyn\"=\"C:\\\\Ksi\xc4\x85\xc5\xbc"
+                                                      "ki \\\"nowe\\\"\"\n"
+                                                      "\"Zakladka\"=dword:00001388\n"));
+    }
+
+    void valuesSurviveRoundTrip_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number");
+        QTest::newRow("plain") << QStringLiteral("/home/ola") << 5000;
+        QTest::newRow("negative") << QStringLiteral("") << -1;
+        QTest::newRow("min") << QStringLiteral("a\\b\\") << int(-2147483647 - 1);
+        QTest::newRow("unicode") << QStringLiteral("/nagrania/Żółw/Ελληνικά/日本") << 2147483647;
+    }
+    void valuesSurviveRoundTrip() {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        QTemporaryDir dir;
+        SettingsStore store(dir.path());
+        {
+            auto key = store.open(QStringLiteral("SonvCom"), true);
+            key->writeString(QStringLiteral("Magazyn"), text);
+            key->writeInteger(QStringLiteral("Zakladka"), number);
+            key->commit();
+        }
+        auto key = store.open(QStringLiteral("SonvCom"), false);
+        QCOMPARE(key->readString(QStringLiteral("Magazyn")), std::optional<QString>(text));
+        QCOMPARE(key->readInteger(QStringLiteral("Zakladka")), std::optional<std::int32_t>(number));
+        QCOMPARE(key->readString(QStringLiteral("Karta")), std::optional<QString>());
+    }
+
+    void wrongTypesAreErrors() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.path());
+        writeAll(dir.filePath(QStringLiteral("SonvCom.reg")),
+                 "[HKEY_CURRENT_USER\\SonvCom]\r\n"
+                 "\"Karta\"=dword:00000001\r\n"
+                 "\"Zakladka\"=\"5000\"\r\n"
+                 "\"Zly\"=dword:zz\r\n"
+                 "\"Bin\"=hex:01,02\r\n"
+                 "\"Rozw\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,00,00\r\n");
+        auto key = store.open(QStringLiteral("SonvCom"), false);
+        QVERIFY(key);
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, key->readString(QStringLiteral("Karta")));
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, key->readInteger(QStringLiteral("Zakladka")));
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, key->readInteger(QStringLiteral("Zly")));
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, key->readString(QStringLiteral("Bin")));
+        // An expandable text is read as text, unexpanded.
+        QCOMPARE(key->readString(QStringLiteral("Rozw")), std::optional<QString>(u"%HOME%"_qs));
+        // Value names are case-insensitive, as in the registry.
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, key->readString(QStringLiteral("karta")));
+    }
+
+    void unknownValuesSurviveRewrite() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.path());
+        writeAll(dir.filePath(QStringLiteral("SonvCom.reg")),
+                 "[HKEY_CURRENT_USER\\SonvCom]\n\"Inne\"=hex:01,02\n");
+        auto key = store.open(QStringLiteral("SonvCom"), false);
+        key->writeInteger(QStringLiteral("Zakladka"), 1);
+        key->commit();
+        QVERIFY(readAll(key->filePath()).contains("\"Inne\"=hex:01,02\n"));
+    }
+
+    void failedCommitKeepsOldFile() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.path());
+        auto key = store.open(QStringLiteral("SonvCom"), true);
+        key->writeString(QStringLiteral("Karta"), QStringLiteral("/media/a"));
+        key->commit();
+        const QByteArray before = readAll(key->filePath());
+        // A folder where the temporary file would go makes the write fail
+        // even for root: replace the store's folder by a read-only file tree.
+        QVERIFY(QDir(dir.path()).rename(QStringLiteral("SonvCom.reg"), QStringLiteral("keep")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("SonvCom.reg")));
+        key->writeString(QStringLiteral("Karta"), QStringLiteral("/media/b"));
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, key->commit());
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("keep"))), before);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSettingsStore)
+#include "tst_settingsstore.moc"

@@ -1,0 +1,21 @@
+#pragma once
+// Free-space figures for tests: whatever the test sets, for any folder.
+
+#include "card/FreeSpace.h"
+
+class FakeWolneMiejsce final : public ZrodloWolnegoMiejsca {
+public:
+    FakeWolneMiejsce() = default;
+    FakeWolneMiejsce(std::int64_t rozmiarKlastra, std::uint64_t wolneKlastry, bool fat = false)
+        : miara(MiaraWoluminu{rozmiarKlastra, wolneKlastry, fat}) {}
+
+    std::optional<MiaraWoluminu> zmierz(const QString& folder) const override {
+        ostatniFolder = folder;
+        ++zapytania;
+        return miara;
+    }
+
+    std::optional<MiaraWoluminu> miara; // none: the query fails
+    mutable QString ostatniFolder;
+    mutable int zapytania = 0;
+};
