@@ -2,7 +2,11 @@
 
 #include "app/MainForm.h"
 
-void TMainForm::utworzOdtwarzacz() {}
+#include "audio/MediaPlayer.h"
+
+void TMainForm::utworzOdtwarzacz() {
+    MediaPlayer1 = new TMediaPlayer(this);
+}
 
 std::int64_t TMainForm::DlugoscPlikuAudio(const QString&) {
     return 0;
