@@ -3,7 +3,7 @@
 // Makes <entries> small files under <work folder>/pliki (their existence is
 // checked when loading, as the program does), then times saving the project
 // to <work folder>/projekt.xml and loading it back (parse, existence check of
-// every file, number conversion). Prints the best of five runs of each.
+// every file, number conversion). Prints the first and the best of five runs.
 
 #include "app/Text.h"
 #include "project/ProjectFile.h"
@@ -20,15 +20,24 @@
 
 namespace {
 
-double najlepszyCzasMs(int runs, const std::function<void()>& fn) {
+struct Czasy {
+    double first = 0;
     double best = 1e300;
+};
+
+// The first run (the one a user meets) and the best of `runs`.
+Czasy czasyMs(int runs, const std::function<void()>& fn) {
+    Czasy c;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
         fn();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
+        const double ms = t.nsecsElapsed() / 1e6;
+        if (i == 0)
+            c.first = ms;
+        c.best = std::min(c.best, ms);
     }
-    return best;
+    return c;
 }
 
 } // namespace
@@ -62,9 +71,9 @@ int main(int argc, char** argv) {
     }
     const QString path = QDir(work).absoluteFilePath(QStringLiteral("projekt.xml"));
 
-    const double save = najlepszyCzasMs(5, [&] { zapiszPlikProjektu(path, lista); });
+    const Czasy save = czasyMs(5, [&] { zapiszPlikProjektu(path, lista); });
     qsizetype rows = 0;
-    const double load = najlepszyCzasMs(5, [&] {
+    const Czasy load = czasyMs(5, [&] {
         const OdczytanyPlikProjektu doc = wczytajPlikProjektu(path);
         ListaPozycji wczytane;
         wczytane.reserve(doc.wpisy.size());
@@ -84,7 +93,9 @@ int main(int argc, char** argv) {
     }
     std::printf("project file: %d entries, %lld bytes\n", count,
                 static_cast<long long>(QFileInfo(path).size()));
-    std::printf("save (build + atomic write): %8.1f ms  (target < 500 ms)\n", save);
-    std::printf("load (parse + file checks):  %8.1f ms  (target < 500 ms)\n", load);
+    std::printf("save (build + atomic write): first %7.1f ms, best %7.1f ms  (target < 500 ms)\n",
+                save.first, save.best);
+    std::printf("load (parse + file checks):  first %7.1f ms, best %7.1f ms  (target < 500 ms)\n",
+                load.first, load.best);
     return 0;
 }

@@ -13,7 +13,7 @@ if ! command -v xmllint >/dev/null; then
     [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get install -y -qq libxml2-utils
 fi
-[ -x "$build_dir/bench/bench_project" ] || scripts/build.sh
+[ -x "$build_dir/bench/bench_project" ] && [ -x "$build_dir/bench/bench_project_ui" ] || scripts/build.sh
 
 ms_now() { date +%s%N; }
 best_of_5() { # prints the best wall time of five runs of "$@", in ms
@@ -30,3 +30,7 @@ best_of_5() { # prints the best wall time of five runs of "$@", in ms
 echo "== project file, 10000 entries =="
 "$build_dir/bench/bench_project" "$out" 10000
 echo "reference: xmllint --noout on the same file: $(best_of_5 xmllint --noout "$out/projekt.xml") ms"
+
+echo "== main window: adding 500 MP3 files of 10 s (warm), opening and saving the project =="
+LC_ALL=${LC_ALL:-C.UTF-8} SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} \
+    "$build_dir/bench/bench_project_ui" "$out" 500 10 2> >(grep -v '^Note:' >&2)

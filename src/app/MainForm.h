@@ -11,6 +11,7 @@
 //   card/MainFormCard.cpp         memory card commands
 // The project is the rows of ListView1 and nothing else.
 
+#include "card/Volumes.h"
 #include "project/Paths.h"
 #include "project/Pozycja.h"
 
@@ -117,6 +118,12 @@ public:
 
     // ---- settings -------------------------------------------------------------
     void OdczytajKonfiguracje();
+    // Stores the three settings in one write: all of them or none. The main
+    // window's fields change only through OdczytajKonfiguracje.
+    void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
+    // The volumes the drive lists of the settings dialogs offer; a test may
+    // give its own.
+    std::function<ListaWoluminow()> ZrodloWoluminow = listaWoluminow;
 
     // ---- project list and project file -----------------------------------------
     void WstawDoListy();
@@ -246,4 +253,23 @@ private:
 public:
     // The current project file name; empty when the project has none.
     QString NazwaProjektu;
+    // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
+    // order they become entries (by file name, case-insensitively).
+    QStringList ListBoxSortuj;
+
+private:
+    QStringList wybierzPlikiAudio(const QString& title);
+    void wstawPliki(const QStringList& chosen, int at);
+    void zapiszDo(const QString& path);
+    // false when the user cancelled the save dialog; errors are thrown.
+    bool zapiszProjekt();
+    bool zapiszProjektJako();
+    // The name the save dialog returned last time, ".xml" included.
+    QString m_nazwaZapisu;
+
+    // ---- episode announcements (merge/MainFormOdcinki.cpp) ----
+public:
+    // Puts clip k from the folder `odcinki` beside the program in front of
+    // the file of row k, for every row but the first.
+    void WstawOdcinki();
 };

@@ -1,17 +1,38 @@
 // Measuring and testing audio files through the one media player.
 
+#include "app/Errors.h"
 #include "app/MainForm.h"
-
 #include "audio/MediaPlayer.h"
 
 void TMainForm::utworzOdtwarzacz() {
     MediaPlayer1 = new TMediaPlayer(this);
+    MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
 }
 
-std::int64_t TMainForm::DlugoscPlikuAudio(const QString&) {
-    return 0;
+// The file's length in ms; 0 when the player cannot open it (the caller
+// then keeps the shorter of 0 and the default bookmark length). Opening
+// closes whatever was open, so this ends a running playback.
+std::int64_t TMainForm::DlugoscPlikuAudio(const QString& path) {
+    try {
+        MediaPlayer1->FileName = path;
+        MediaPlayer1->Open();
+        const std::int64_t length = MediaPlayer1->Length();
+        MediaPlayer1->Close();
+        return length;
+    } catch (const EMCIDeviceError&) {
+        MediaPlayer1->Close();
+        return 0;
+    }
 }
 
-bool TMainForm::TestPlikuAudio(const QString&) {
-    return true;
+// Whether the media player can open the file as MPEG audio.
+bool TMainForm::TestPlikuAudio(const QString& path) {
+    try {
+        MediaPlayer1->FileName = path;
+        MediaPlayer1->Open();
+        MediaPlayer1->Close();
+        return true;
+    } catch (const EMCIDeviceError&) {
+        return false;
+    }
 }

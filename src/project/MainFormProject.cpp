@@ -2,15 +2,244 @@
 
 #include "app/MainForm.h"
 
-#include <QCloseEvent>
+#include "app/Errors.h"
+#include "app/Seams.h"
+#include "project/ProjectFile.h"
 
-void TMainForm::WstawDoListy() {}
-void TMainForm::WstawPomiedzy() {}
-void TMainForm::WstawNazwyPlikowDoListBox(const QStringList&) {}
-void TMainForm::UsunzListy() {}
-void TMainForm::Przenumeruj() {}
-void TMainForm::NowyProjekt() {}
-void TMainForm::WczytajProjekt() {}
-void TMainForm::ZapiszProjekt() {}
-void TMainForm::ZapiszProjektJako() {}
-void TMainForm::FormClose(QCloseEvent*) {}
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QTreeWidget>
+
+namespace {
+
+QString pytanieZapis() {
+    return QStringLiteral("Czy zapisać zmiany w projekcie?");
+}
+
+// Runs `fn` when the scope ends, also when an error leaves it.
+template <typename F> class NaKoniec {
+public:
+    explicit NaKoniec(F fn) : m_fn(std::move(fn)) {}
+    ~NaKoniec() { m_fn(); }
+    NaKoniec(const NaKoniec&) = delete;
+    NaKoniec& operator=(const NaKoniec&) = delete;
+
+private:
+    F m_fn;
+};
+
+} // namespace
+
+// ---- the entry list ------------------------------------------------------------------
+
+QStringList TMainForm::wybierzPlikiAudio(const QString& title) {
+    Seams::FileDialog dialog;
+    dialog.title = title;
+    dialog.filter = QStringLiteral("mp3 (*.mp3)");
+    dialog.defaultSuffix = QStringLiteral("mp3");
+    dialog.multiple = true;
+    dialog.mustExist = true;
+    QStringList chosen = m_seams.openFiles(this, dialog);
+    for (QString& path : chosen)
+        path = QDir::toNativeSeparators(path);
+    return chosen;
+}
+
+void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
+    ListBoxSortuj = uporzadkujWybranePliki(paths);
+}
+
+// Tests, measures and inserts the chosen files as one block from row `at`,
+// in the order of ListBoxSortuj. Files the media player cannot open are left
+// out and listed in the notice window at the end.
+void TMainForm::wstawPliki(const QStringList& chosen, int at) {
+    WstawNazwyPlikowDoListBox(chosen);
+    QStringList niepoprawne;
+    {
+        // Whatever happens to one file, the rows already in stay numbered.
+        NaKoniec numeruj([this] { Przenumeruj(); });
+        for (const QString& path : std::as_const(ListBoxSortuj)) {
+            if (!TestPlikuAudio(path)) {
+                niepoprawne.append(path);
+                continue;
+            }
+            const std::int64_t dlugosc = DlugoscPlikuAudio(path);
+            PozycjaProjektu e;
+            e.NazwaPliku = ExNazwaPliku(path);
+            e.Poczatek = QStringLiteral("0");
+            e.Dlugosc = QString::number(std::min<std::int64_t>(dlugosc, DomyslnaZakladka));
+            e.Folder = ExSciezka(path);
+            wstawWiersz(at++, e);
+            ProjektZmieniony = true;
+        }
+    }
+    for (int i = 0; i < 3; ++i)
+        m_seams.beep();
+    Aktywuj();
+    if (!niepoprawne.isEmpty()) {
+        pokazFormBlad(QStringLiteral("Następujące pliki nie są poprawnymi plikami audio i nie "
+                                     "zostaną dolączone do projektu:"),
+                      niepoprawne);
+    }
+}
+
+void TMainForm::WstawDoListy() {
+    NaKoniec aktywuj([this] { Aktywuj(); });
+    const QStringList chosen = wybierzPlikiAudio(QStringLiteral("Dodaj plik"));
+    if (!chosen.isEmpty())
+        wstawPliki(chosen, liczbaWierszy());
+}
+
+void TMainForm::WstawPomiedzy() {
+    NaKoniec aktywuj([this] { Aktywuj(); });
+    const QStringList chosen = wybierzPlikiAudio(QStringLiteral("Wstaw plik"));
+    if (chosen.isEmpty())
+        return;
+    const int selected = zaznaczonyWiersz();
+    wstawPliki(chosen, selected < 0 ? liczbaWierszy() : selected);
+}
+
+void TMainForm::UsunzListy() {
+    const int row = zaznaczonyWiersz();
+    if (row < 0)
+        return;
+    usunWiersz(row);
+    ProjektZmieniony = true;
+    Aktywuj();
+}
+
+void TMainForm::Przenumeruj() {
+    for (int i = 0, n = liczbaWierszy(); i < n; ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        const QString lp = QString::number(i + 1);
+        if (item->text(0) != lp)
+            item->setText(0, lp);
+    }
+}
+
+// ---- the project file --------------------------------------------------------------------
+
+void TMainForm::NowyProjekt() {
+    if (ProjektZmieniony &&
+        uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        // A cancelled save keeps the list; a failed one throws and keeps it too.
+        if (!zapiszProjekt())
+            return;
+    }
+    ListView1->clear();
+    NazwaProjektu.clear();
+    ListBoxSortuj.clear();
+    ProjektZmieniony = false;
+    Aktywuj();
+}
+
+void TMainForm::WczytajProjekt() {
+    NaKoniec aktywuj([this] { Aktywuj(); });
+    Seams::FileDialog dialog;
+    dialog.title = QStringLiteral("Otwórz projekt");
+    dialog.fileName = NazwaProjektu;
+    dialog.filter = QStringLiteral("xml (*.xml)");
+    dialog.mustExist = false;
+    const QStringList chosen = m_seams.openFiles(this, dialog);
+    if (chosen.isEmpty())
+        return;
+    const QString path = QDir::toNativeSeparators(chosen.first());
+
+    const OdczytanyPlikProjektu doc = wczytajPlikProjektu(path);
+    if (!doc.korzenProjekt) {
+        uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
+        return;
+    }
+    // Every entry is checked before the list changes, so a bad file adds
+    // nothing at all.
+    ListaPozycji nowe;
+    QStringList brakujace;
+    for (qsizetype i = 0; i < doc.wpisy.size(); ++i) {
+        const WpisPlikuProjektu& w = doc.wpisy.at(i);
+        auto brak = [&](const char* element) {
+            return EConvertError(QStringLiteral("Nie można wczytać projektu z pliku „%1”: wpis %2 "
+                                                "nie ma elementu „%3” albo jest on pusty")
+                                     .arg(path)
+                                     .arg(i + 1)
+                                     .arg(QLatin1StringView(element)));
+        };
+        if (w.folder.isEmpty())
+            throw brak("folder");
+        if (w.plik.isEmpty())
+            throw brak("plik");
+        const QString sciezka = w.folder + w.plik;
+        if (!QFileInfo(sciezka).isFile()) {
+            brakujace.append(sciezka);
+            continue;
+        }
+        if (w.poczatek.isEmpty())
+            throw brak("poczatek");
+        if (w.dlugosc.isEmpty())
+            throw brak("dlugosc");
+        nowe.append(PozycjaProjektu{QString(), w.plik, w.poczatek, w.dlugosc, w.folder});
+    }
+    NazwaProjektu = path;
+    int row = liczbaWierszy();
+    for (PozycjaProjektu& e : nowe) {
+        e.Lp = QString::number(row + 1);
+        wstawWiersz(row++, e);
+    }
+    if (!brakujace.isEmpty()) {
+        Aktywuj();
+        pokazFormBlad(
+            QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
+            brakujace);
+    }
+}
+
+void TMainForm::zapiszDo(const QString& path) {
+    zapiszPlikProjektu(path, pozycje());
+    ProjektZmieniony = false;
+}
+
+bool TMainForm::zapiszProjekt() {
+    if (NazwaProjektu.isEmpty())
+        return zapiszProjektJako();
+    zapiszDo(NazwaProjektu);
+    return true;
+}
+
+bool TMainForm::zapiszProjektJako() {
+    Seams::FileDialog dialog;
+    dialog.title = QStringLiteral("Zapisz projekt jako");
+    dialog.fileName = m_nazwaZapisu;
+    dialog.filter = QStringLiteral("xml (*.xml)");
+    dialog.defaultSuffix = QStringLiteral("xml");
+    dialog.confirmCreate = true;
+    dialog.confirmOverwrite = false;
+    QString name = m_seams.saveFile(this, dialog);
+    if (name.isEmpty())
+        return false;
+    name = QDir::toNativeSeparators(name);
+    if (ExRozszerzenie(name) != u"xml")
+        name += QStringLiteral(".xml");
+    m_nazwaZapisu = name;
+    zapiszDo(name);
+    NazwaProjektu = name;
+    return true;
+}
+
+void TMainForm::ZapiszProjekt() {
+    zapiszProjekt();
+}
+
+void TMainForm::ZapiszProjektJako() {
+    zapiszProjektJako();
+}
+
+void TMainForm::FormClose(QCloseEvent* event) {
+    if (!ProjektZmieniony)
+        return;
+    if (uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    // Yes and then a cancelled save dialog: the window stays open with the
+    // project. A failed save throws and the shell keeps the window open.
+    if (!zapiszProjekt())
+        event->ignore();
+}

@@ -1,10 +1,11 @@
-// Reading the settings into the main window, and the settings command.
+// Reading and storing the settings, the settings command and its dialogs.
 
 #include "app/MainForm.h"
 #include "app/Seams.h"
+#include "settings/FormUstawienia.h"
+#include "settings/FormWybierzFolder.h"
 #include "settings/SettingsStore.h"
 
-#include <QDialog>
 #include <QDir>
 
 namespace {
@@ -37,10 +38,24 @@ void TMainForm::OdczytajKonfiguracje() {
     }
 }
 
-void TMainForm::Ustawienia1Click() {
-    if (FormUstawienia)
-        m_seams.execDialog(reinterpret_cast<QDialog*>(FormUstawienia));
+void TMainForm::ZapiszKonfiguracje(const QString& karta, const QString& magazyn,
+                                   std::int32_t zakladka) {
+    const auto key = m_store.openForWriting(kKlucz);
+    key->writeString(QStringLiteral("Karta"), karta);
+    key->writeString(QStringLiteral("Magazyn"), magazyn);
+    key->writeInteger(QStringLiteral("Zakladka"), zakladka);
+    key->commit();
 }
 
-void TMainForm::utworzFormUstawienia() {}
-void TMainForm::utworzFormWybierzFolder() {}
+void TMainForm::Ustawienia1Click() {
+    if (FormUstawienia)
+        m_seams.execDialog(FormUstawienia);
+}
+
+void TMainForm::utworzFormUstawienia() {
+    FormUstawienia = new TFormUstawienia(*this);
+}
+
+void TMainForm::utworzFormWybierzFolder() {
+    FormWybierzFolder = new TFormWybierzFolder(*this);
+}

@@ -158,15 +158,27 @@ QString SettingsStore::keyPath(const QString& key) const {
 }
 
 std::unique_ptr<RegistryKey> SettingsStore::open(const QString& key, bool create) const {
-    const QString path = keyPath(key);
-    std::unique_ptr<RegistryKey> result(new RegistryKey(key, path));
-    QFile file(path);
-    if (!file.exists()) {
-        if (!create)
-            return nullptr;
+    auto result = load(key);
+    if (!result && create) {
+        result.reset(new RegistryKey(key, keyPath(key)));
         result->commit();
-        return result;
     }
+    return result;
+}
+
+std::unique_ptr<RegistryKey> SettingsStore::openForWriting(const QString& key) const {
+    auto result = load(key);
+    if (!result)
+        result.reset(new RegistryKey(key, keyPath(key)));
+    return result;
+}
+
+std::unique_ptr<RegistryKey> SettingsStore::load(const QString& key) const {
+    const QString path = keyPath(key);
+    QFile file(path);
+    if (!file.exists())
+        return nullptr;
+    std::unique_ptr<RegistryKey> result(new RegistryKey(key, path));
     if (!file.open(QIODevice::ReadOnly)) {
         throw ERegistryException(QStringLiteral("Nie można odczytać ustawień z pliku %1: %2")
                                      .arg(path, file.errorString()));

@@ -80,8 +80,14 @@ public:
     // missing key is created empty (and its file written). A key file that
     // cannot be read or parsed throws ERegistryException.
     std::unique_ptr<RegistryKey> open(const QString& key, bool create) const;
+    // Opens a key to be rewritten: with its values when it exists, empty
+    // when it is missing. Nothing is written before commit(), so a save that
+    // fails leaves no key behind where there was none.
+    std::unique_ptr<RegistryKey> openForWriting(const QString& key) const;
 
 private:
     QString keyPath(const QString& key) const;
+    // The key as stored; nullptr when its file is missing.
+    std::unique_ptr<RegistryKey> load(const QString& key) const;
     QString m_folder;
 };

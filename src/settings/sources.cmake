@@ -1,2 +1,3 @@
 list(APPEND CORE_SOURCES SettingsStore.cpp)
-list(APPEND UI_SOURCES MainFormSettings.cpp)
+list(APPEND UI_SOURCES MainFormSettings.cpp FormUstawienia.cpp FormWybierzFolder.cpp ListaDyskow.cpp
+    Kontrolki.cpp)

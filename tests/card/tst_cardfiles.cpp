@@ -2,6 +2,7 @@
 #include "card/CardFiles.h"
 #include "card/FreeSpace.h"
 #include "support/FileBytes.h"
+#include "support/Tmpfs.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
-#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -33,22 +33,6 @@ struct Obsluga {
                     return zamienic;
                 }};
     }
-};
-
-// A small tmpfs mounted over a folder for the length of a test.
-class Tmpfs {
-public:
-    Tmpfs(const QString& folder, const char* opcje) : sciezka(QFile::encodeName(folder)) {
-        zamontowany = ::mount("tmpfs", sciezka.constData(), "tmpfs", 0, opcje) == 0;
-    }
-    ~Tmpfs() {
-        if (zamontowany)
-            ::umount2(sciezka.constData(), MNT_DETACH);
-    }
-    Tmpfs(const Tmpfs&) = delete;
-    Tmpfs& operator=(const Tmpfs&) = delete;
-    QByteArray sciezka;
-    bool zamontowany = false;
 };
 
 } // namespace

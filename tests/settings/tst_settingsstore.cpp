@@ -30,6 +30,24 @@ private slots:
         QVERIFY(store.open(QStringLiteral("SonvCom"), false));
     }
 
+    // A key opened for a rewrite exists on disk only after its commit, and
+    // keeps the values it had.
+    void openForWritingWritesOnlyOnCommit() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("conf")));
+        auto key = store.openForWriting(QStringLiteral("SonvCom"));
+        QVERIFY(key);
+        QVERIFY(!QDir(store.folder()).exists());
+        key->writeString(QStringLiteral("Karta"), QStringLiteral("/media/a"));
+        key->commit();
+        key = store.openForWriting(QStringLiteral("SonvCom"));
+        key->writeInteger(QStringLiteral("Zakladka"), 7);
+        key->commit();
+        key = store.open(QStringLiteral("SonvCom"), false);
+        QCOMPARE(key->readString(QStringLiteral("Karta")), std::optional<QString>(u"/media/a"_qs));
+        QCOMPARE(key->readInteger(QStringLiteral("Zakladka")), std::optional<std::int32_t>(7));
+    }
+
     void writtenFileIsRegistryExport() {
         QTemporaryDir dir;
         SettingsStore store(dir.path());

@@ -1,0 +1,104 @@
+// The project commands of the main window on large inputs.
+// Usage: bench_project_ui <work folder> [files to add] [seconds per file]
+// Times "Dodaj..." with <files> MP3 files chosen at once (each one tested and
+// measured through the media player), warm: the same files are added once
+// before the timed run. If <work folder>/projekt.xml exists (written by
+// bench_project), also times "Otwórz projekt" and "Zapisz projekt" on it,
+// with every row in the list view.
+
+#include "app/MainForm.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeSeams.h"
+#include "support/Mp3Maker.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+double czasMs(const std::function<void()>& fn) {
+    QElapsedTimer t;
+    t.start();
+    fn();
+    return t.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: bench_project_ui <work folder> [files] [seconds]\n");
+        return 2;
+    }
+    const QDir work(args.at(1));
+    const int count = args.size() > 2 ? args.at(2).toInt() : 500;
+    const int seconds = args.size() > 3 ? args.at(3).toInt() : 10;
+
+    const QString folder = work.absoluteFilePath(QStringLiteral("mp3"));
+    QDir().mkpath(folder);
+    Mp3Spec spec;
+    spec.durationMs = seconds * 1000;
+    spec.bitrateKbps = 64;
+    const QByteArray data = makeMp3Data(spec);
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString path =
+            folder + QStringLiteral("/Rozdział %1.mp3").arg(i + 1, 4, 10, QLatin1Char('0'));
+        if (QFileInfo(path).size() != data.size()) {
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size()) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                return 1;
+            }
+        }
+        paths.append(path);
+    }
+    // The dialog's order does not matter; give them shuffled.
+    std::mt19937 rng(1);
+    std::shuffle(paths.begin(), paths.end(), rng);
+
+    FakeSeams seams;
+    SettingsStore store(work.absoluteFilePath(QStringLiteral("conf")));
+    TMainForm form(seams, store, work.absolutePath());
+    form.utworzOkna();
+
+    auto dodaj = [&] {
+        form.ProjektZmieniony = false;
+        form.NowyProjekt();
+        seams.openAnswers = {paths};
+        return czasMs([&] { form.WstawDoListy(); });
+    };
+    dodaj(); // warm: files in the page cache, media player started
+    const double add = dodaj();
+    if (form.liczbaWierszy() != count) {
+        std::fprintf(stderr, "added %d of %d files\n", form.liczbaWierszy(), count);
+        return 1;
+    }
+    std::printf("add %d files of %d s (test + measure each): %8.1f ms  (target < 5000 ms)\n", count,
+                seconds, add);
+
+    const QString project = work.absoluteFilePath(QStringLiteral("projekt.xml"));
+    if (QFileInfo::exists(project)) {
+        form.ProjektZmieniony = false;
+        form.NowyProjekt();
+        seams.openAnswers = {{project}};
+        const double load = czasMs([&] { form.WczytajProjekt(); });
+        const int rows = form.liczbaWierszy();
+        const QString copy = work.absoluteFilePath(QStringLiteral("projekt-kopia.xml"));
+        form.NazwaProjektu = copy;
+        const double save = czasMs([&] { form.ZapiszProjekt(); });
+        std::printf("main window, %d rows: open %8.1f ms, save %8.1f ms  (target < 500 ms)\n", rows,
+                    load, save);
+    }
+    return 0;
+}

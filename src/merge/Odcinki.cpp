@@ -1,0 +1,160 @@
+#include "merge/Odcinki.h"
+
+#include "app/Errors.h"
+#include "app/Text.h"
+#include "audio/Mp3Probe.h"
+#include "project/Paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 rozmiarPorcji = 1024 * 1024;
+
+struct Format {
+    int czestotliwosc = 0;
+    int kanaly = 0;
+    bool operator==(const Format&) const = default;
+};
+
+std::optional<Format> formatPliku(const QString& sciezka) {
+    try {
+        const Mp3Info info = probeMp3(sciezka);
+        if (info.frames == 0)
+            return std::nullopt;
+        return Format{info.sampleRate, info.channels};
+    } catch (const SonvekError&) {
+        return std::nullopt;
+    }
+}
+
+QString opis(const QString& nazwa, const Format& f) {
+    const QString kanaly = f.kanaly == 1   ? QStringLiteral("mono")
+                           : f.kanaly == 2 ? QStringLiteral("stereo")
+                                           : QStringLiteral("%1 kanały").arg(f.kanaly);
+    return QStringLiteral("%1: %2 Hz, %3").arg(nazwa).arg(f.czestotliwosc).arg(kanaly);
+}
+
+// Appends the whole of `zrodlo` to `cel`; false on a read or write failure,
+// with the reason in `powod`.
+bool dopisz(QFile& zrodlo, QSaveFile& cel, const QString& sciezkaZrodla, QString& powod) {
+    while (!zrodlo.atEnd()) {
+        const QByteArray porcja = zrodlo.read(rozmiarPorcji);
+        if (porcja.isEmpty()) {
+            powod = QStringLiteral("Nie można odczytać pliku %1: %2")
+                        .arg(sciezkaZrodla, zrodlo.errorString());
+            return false;
+        }
+        if (cel.write(porcja) != porcja.size()) {
+            powod = QStringLiteral("Nie można zapisać pliku %1: %2")
+                        .arg(cel.fileName(), cel.errorString());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Run with administrator rights, the program would hand the rewritten file
+// to the administrator; it keeps the old owner and group where the system
+// allows that. Where it does not, the user rewrites their own file anyway.
+void zachowajWlasciciela(QSaveFile& cel, const QString& plik) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(plik).constData(), &st) != 0)
+        return;
+    if (::fchown(cel.handle(), st.st_uid, st.st_gid) != 0) {
+        // Not allowed: the new file is the user's, as any file they write.
+    }
+}
+
+} // namespace
+
+QString folderZapowiedzi(const QString& folderProgramu) {
+    QString folder = folderProgramu;
+    if (!folder.endsWith(separatorFolderow()))
+        folder += separatorFolderow();
+    return folder + QStringLiteral("odcinki") + separatorFolderow();
+}
+
+QString nazwaZapowiedzi(int wiersz) {
+    const QString prefiks = wiersz < 10 ? QStringLiteral("00") : QStringLiteral("0");
+    return prefiks + QString::number(wiersz) + QStringLiteral(".mp3");
+}
+
+std::optional<QString> pierwszaRozbieznosc(const QString& folder, const ListaPozycji& lista) {
+    // One file may stand in several rows; it is read once.
+    QHash<QString, std::optional<Format>> znane;
+    for (qsizetype k = 1; k < lista.size(); ++k) {
+        const QString nazwa = nazwaZapowiedzi(int(k));
+        const std::optional<Format> zapowiedz = formatPliku(folder + nazwa);
+        if (!zapowiedz)
+            continue;
+        const QString sciezka = lista[k].sciezka();
+        auto it = znane.find(sciezka);
+        if (it == znane.end())
+            it = znane.insert(sciezka, formatPliku(sciezka));
+        if (it.value() && *it.value() != *zapowiedz)
+            return opis(nazwa, *zapowiedz) + QStringLiteral("; ") +
+                   opis(lista[k].NazwaPliku, *it.value());
+    }
+    return std::nullopt;
+}
+
+void dolaczZapowiedz(const QString& zapowiedz, const QString& plik) {
+    QFile clip(zapowiedz);
+    if (!clip.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Nie można otworzyć zapowiedzi %1: %2")
+                              .arg(zapowiedz, clip.errorString()));
+
+    // The permission bits are checked here, not left to the system: with
+    // administrator rights every file opens for writing, and a rename
+    // replaces a read-only file in a writable folder anyway.
+    const QFileInfo info(plik);
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner)))
+        throw EInOutError(
+            QStringLiteral("Plik %1 jest tylko do odczytu; zapowiedź nie została dołączona")
+                .arg(plik));
+    QFile wejscie(plik);
+    if (!wejscie.open(QIODevice::ReadOnly))
+        throw EInOutError(
+            QStringLiteral("Nie można otworzyć pliku %1: %2").arg(plik, wejscie.errorString()));
+
+    // QSaveFile writes to a temporary file of its own unique name in the
+    // same folder, keeps the old file's permissions and removes the
+    // temporary file unless commit() succeeds.
+    QSaveFile wynik(plik);
+    if (!wynik.open(QIODevice::WriteOnly))
+        throw EInOutError(
+            QStringLiteral("Nie można utworzyć pliku %1: %2").arg(plik, wynik.errorString()));
+    zachowajWlasciciela(wynik, plik);
+    QString powod;
+    if (!dopisz(clip, wynik, zapowiedz, powod) || !dopisz(wejscie, wynik, plik, powod))
+        throw EInOutError(powod);
+    wejscie.close();
+    if (!wynik.commit())
+        throw EInOutError(
+            QStringLiteral("Nie można zapisać pliku %1: %2").arg(plik, wynik.errorString()));
+}
+
+void wstawOdcinki(const QString& folder, const ListaPozycji& lista) {
+    for (qsizetype k = 1; k < lista.size(); ++k) {
+        try {
+            dolaczZapowiedz(folder + nazwaZapowiedzi(int(k)), lista[k].sciezka());
+        } catch (const SonvekError& e) {
+            // Running the command again would give the finished rows a second
+            // clip; the user must know which they are.
+            QString tekst = errorBoxText(e.text());
+            if (k == 2)
+                tekst += QStringLiteral("\nZapowiedź została już dołączona do pliku pozycji 2.");
+            else if (k > 2)
+                tekst += QStringLiteral("\nZapowiedzi zostały już dołączone do plików pozycji "
+                                        "2–%1.")
+                             .arg(k);
+            throw EInOutError(tekst);
+        }
+    }
+}

@@ -1,0 +1,121 @@
+#include "settings/FormUstawienia.h"
+
+#include "app/Errors.h"
+#include "app/MainForm.h"
+#include "app/Seams.h"
+#include "app/Text.h"
+#include "settings/FormWybierzFolder.h"
+#include "settings/Kontrolki.h"
+#include "settings/ListaDyskow.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+TFormUstawienia::TFormUstawienia(TMainForm& mainForm)
+    : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_main(mainForm), m_folderStartowy(QDir::currentPath()) {
+    setObjectName(QStringLiteral("FormUstawienia"));
+    setWindowTitle(QStringLiteral("Ustawienia"));
+
+    EditMagazyn = new QLineEdit;
+    EditMagazyn->setObjectName(QStringLiteral("EditMagazyn"));
+    EditMagazyn->setMinimumWidth(320);
+    ButtonPrzegladajFolder =
+        przyciskBezDomyslnego(QStringLiteral("&Przeglądaj..."), "ButtonPrzegladajFolder");
+    EditZakladka = new QLineEdit;
+    EditZakladka->setObjectName(QStringLiteral("EditZakladka"));
+    DriveComboBox1 = new ListaDyskow;
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    ButtonZapisz = przyciskBezDomyslnego(QStringLiteral("&Zapisz"), "ButtonZapisz");
+    ButtonAnuluj = przyciskBezDomyslnego(QStringLiteral("Anuluj"), "ButtonAnuluj");
+    LabelMagazyn =
+        etykietaKontrolki(QStringLiteral("&Magazyn plików"), EditMagazyn, "LabelMagazyn");
+    LabelZakladka =
+        etykietaKontrolki(QStringLiteral("&Domyślna zakladka"), EditZakladka, "LabelZakladka");
+    Label1 = etykietaKontrolki(QStringLiteral("&Karta"), DriveComboBox1, "Label1");
+
+    auto* pola = new QGridLayout;
+    pola->addWidget(LabelMagazyn, 0, 0);
+    pola->addWidget(EditMagazyn, 0, 1);
+    pola->addWidget(ButtonPrzegladajFolder, 0, 2);
+    pola->addWidget(LabelZakladka, 1, 0);
+    pola->addWidget(EditZakladka, 1, 1);
+    pola->addWidget(Label1, 2, 0);
+    pola->addWidget(DriveComboBox1, 2, 1);
+    auto* uklad = new QVBoxLayout(this);
+    uklad->addLayout(pola);
+    uklad->addSpacing(8);
+    uklad->addLayout(przyciskiZPrawej(ButtonZapisz, ButtonAnuluj));
+    uklad->setSizeConstraint(QLayout::SetFixedSize); // fixed size, no resizing
+
+    setTabOrder(EditMagazyn, ButtonPrzegladajFolder);
+    setTabOrder(ButtonPrzegladajFolder, EditZakladka);
+    setTabOrder(EditZakladka, DriveComboBox1);
+    setTabOrder(DriveComboBox1, ButtonZapisz);
+    setTabOrder(ButtonZapisz, ButtonAnuluj);
+
+    connect(ButtonZapisz, &QPushButton::clicked, this,
+            [this] { m_main.guard([this] { ButtonZapiszClick(); }); });
+    connect(ButtonAnuluj, &QPushButton::clicked, this,
+            [this] { m_main.guard([this] { ButtonAnulujClick(); }); });
+    connect(ButtonPrzegladajFolder, &QPushButton::clicked, this,
+            [this] { m_main.guard([this] { ButtonPrzegladajFolderClick(); }); });
+}
+
+void TFormUstawienia::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        m_main.guard([this] { FormActivate(); });
+}
+
+void TFormUstawienia::FormActivate() {
+    EditMagazyn->setText(m_main.Magazyn);
+    EditZakladka->setText(QString::number(m_main.DomyslnaZakladka));
+    DriveComboBox1->wypelnij(m_main.ZrodloWoluminow());
+    if (!m_wypelniona) {
+        DriveComboBox1->wybierzZawierajacy(m_folderStartowy);
+        m_wypelniona = true;
+    }
+    // The card's entry when it is listed; otherwise the earlier selection.
+    DriveComboBox1->wybierz(m_main.Karta);
+    EditMagazyn->setFocus();
+}
+
+void TFormUstawienia::ButtonZapiszClick() {
+    const QString karta = DriveComboBox1->punktMontowania();
+    if (karta.isEmpty()) {
+        m_main.uwaga(QStringLiteral("Wybierz kartę z listy."));
+        DriveComboBox1->setFocus();
+        return;
+    }
+    // Every value is checked before anything is written, so a length that
+    // does not convert stores nothing at all.
+    std::int32_t zakladka = 0;
+    try {
+        zakladka = StrToInt(EditZakladka->text());
+    } catch (const EConvertError&) {
+        EditZakladka->setFocus();
+        EditZakladka->selectAll();
+        throw;
+    }
+    m_main.ZapiszKonfiguracje(karta, EditMagazyn->text(), zakladka);
+    m_main.OdczytajKonfiguracje();
+    accept();
+}
+
+void TFormUstawienia::ButtonAnulujClick() {
+    reject();
+}
+
+void TFormUstawienia::ButtonPrzegladajFolderClick() {
+    TFormWybierzFolder* chooser = m_main.FormWybierzFolder;
+    if (!chooser)
+        return;
+    chooser->setWindowTitle(TFormWybierzFolder::folderMagazynu());
+    m_main.seams().execDialog(chooser);
+}

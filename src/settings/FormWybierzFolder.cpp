@@ -1,0 +1,174 @@
+#include "settings/FormWybierzFolder.h"
+
+#include "app/Errors.h"
+#include "app/MainForm.h"
+#include "settings/FormUstawienia.h"
+#include "settings/Kontrolki.h"
+#include "settings/ListaDyskow.h"
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSortFilterProxyModel>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+// The folders of one volume: of the entries beside the volume's mount
+// point only the mount point itself is kept, so the tree has the volume's
+// root as its single top row and everything below it.
+class FolderyWoluminu : public QSortFilterProxyModel {
+public:
+    FolderyWoluminu(QFileSystemModel* model, QObject* parent)
+        : QSortFilterProxyModel(parent), m_model(model) {
+        setSourceModel(model);
+    }
+
+    // The index above the volume's root, to be the tree's root index.
+    QModelIndex ustawWolumin(const QString& punkt) {
+        const QModelIndex korzen = m_model->index(punkt);
+        m_punkt = m_model->filePath(korzen);
+        m_nadKorzeniem = korzen.parent();
+        invalidateFilter();
+        return mapFromSource(m_nadKorzeniem);
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        if (parent != m_nadKorzeniem)
+            return true;
+        return m_model->filePath(m_model->index(row, 0, parent)) == m_punkt;
+    }
+
+private:
+    QFileSystemModel* m_model;
+    QString m_punkt;
+    QPersistentModelIndex m_nadKorzeniem;
+};
+
+TFormWybierzFolder::TFormWybierzFolder(TMainForm& mainForm)
+    : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_main(mainForm), m_folder(QDir::currentPath()) {
+    setObjectName(QStringLiteral("FormWybierzFolder"));
+    setWindowTitle(QStringLiteral("Wybierz folder"));
+
+    m_model = new QFileSystemModel(this);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    m_model->setReadOnly(true);
+    m_foldery = new FolderyWoluminu(m_model, this);
+
+    DriveComboBox1 = new ListaDyskow;
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DirectoryListBox1 = new QTreeView;
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setModel(m_foldery);
+    for (int column = 1; column < m_model->columnCount(); ++column)
+        DirectoryListBox1->hideColumn(column);
+    DirectoryListBox1->setHeaderHidden(true);
+    DirectoryListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DirectoryListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DirectoryListBox1->setMinimumSize(320, 280);
+    ButtonOK = przyciskBezDomyslnego(QStringLiteral("OK"), "ButtonOK");
+    ButtonAnuluj = przyciskBezDomyslnego(QStringLiteral("Anuluj"), "ButtonAnuluj");
+    Label1 = etykietaKontrolki(QStringLiteral("Wybierz &dysk"), DriveComboBox1, "Label1");
+    Label2 = etykietaKontrolki(QStringLiteral("Wybierz &folder"), DirectoryListBox1, "Label2");
+
+    auto* uklad = new QVBoxLayout(this);
+    uklad->addWidget(Label1);
+    uklad->addWidget(DriveComboBox1);
+    uklad->addWidget(Label2);
+    uklad->addWidget(DirectoryListBox1);
+    uklad->addLayout(przyciskiZPrawej(ButtonOK, ButtonAnuluj));
+    uklad->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(DriveComboBox1, DirectoryListBox1);
+    setTabOrder(DirectoryListBox1, ButtonOK);
+    setTabOrder(ButtonOK, ButtonAnuluj);
+
+    // A drive chosen with the mouse or the arrow keys.
+    connect(DriveComboBox1, &QComboBox::activated, this,
+            [this] { m_main.guard([this] { wybierzDysk(DriveComboBox1->punktMontowania()); }); });
+    // Double-click or Enter opens the folder.
+    connect(
+        DirectoryListBox1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+            m_main.guard([&] { otworzFolder(m_model->filePath(m_foldery->mapToSource(index))); });
+        });
+    connect(ButtonOK, &QPushButton::clicked, this,
+            [this] { m_main.guard([this] { ButtonOKClick(); }); });
+    connect(ButtonAnuluj, &QPushButton::clicked, this,
+            [this] { m_main.guard([this] { ButtonAnulujClick(); }); });
+}
+
+void TFormWybierzFolder::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        m_main.guard([this] { FormActivate(); });
+}
+
+void TFormWybierzFolder::FormActivate() {
+    DriveComboBox1->wypelnij(m_main.ZrodloWoluminow());
+    // The drive of the last use, while it is still mounted; otherwise the
+    // one holding the current folder.
+    if (!DriveComboBox1->wybierz(m_punkt)) {
+        if (DriveComboBox1->wybierzZawierajacy(m_folder))
+            pokazWolumin(DriveComboBox1->punktMontowania());
+        else
+            pokazWolumin(QString()); // no volume: an empty tree
+    }
+    DriveComboBox1->setFocus();
+}
+
+void TFormWybierzFolder::wybierzDysk(const QString& punkt) {
+    if (punkt.isEmpty())
+        return;
+    if (!DriveComboBox1->wybierz(punkt))
+        return;
+    pokazWolumin(punkt);
+    otworzFolder(punkt);
+}
+
+void TFormWybierzFolder::otworzFolder(const QString& path) {
+    if (!QDir::setCurrent(path))
+        throw EInOutError(QStringLiteral("Nie można otworzyć folderu %1").arg(path));
+    m_folder = QDir::cleanPath(QDir(path).absolutePath());
+    pokazFolder();
+}
+
+void TFormWybierzFolder::pokazWolumin(const QString& punkt) {
+    m_punkt = punkt;
+    if (!punkt.isEmpty())
+        m_model->setRootPath(punkt);
+    DirectoryListBox1->setRootIndex(m_foldery->ustawWolumin(punkt));
+    pokazFolder();
+}
+
+QModelIndex TFormWybierzFolder::indeksFolderu(const QString& path) const {
+    return m_foldery->mapFromSource(m_model->index(path));
+}
+
+void TFormWybierzFolder::pokazFolder() {
+    const QModelIndex index = indeksFolderu(m_folder);
+    if (!index.isValid())
+        return;
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+        DirectoryListBox1->expand(above);
+    DirectoryListBox1->expand(index);
+    DirectoryListBox1->setCurrentIndex(index);
+    DirectoryListBox1->scrollTo(index);
+}
+
+void TFormWybierzFolder::ButtonOKClick() {
+    TFormUstawienia* ustawienia = m_main.FormUstawienia;
+    if (windowTitle() == folderMagazynu() && ustawienia) {
+        ustawienia->EditMagazyn->setText(QDir::toNativeSeparators(m_folder));
+        // Focus there when the settings dialog is back.
+        ustawienia->EditMagazyn->setFocus();
+    }
+    accept();
+}
+
+void TFormWybierzFolder::ButtonAnulujClick() {
+    reject();
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The folder chooser: a drive list bound to a folder tree of the chosen
+// volume. Its caption tells what the folder is for; the opener sets it
+// before showing the chooser. It is hidden, not destroyed, between uses, so
+// it shows the drive and folder left from its last use. Choosing a drive or
+// opening a folder makes it the program's working directory.
+
+#include <QDialog>
+
+class ListaDyskow;
+class QFileSystemModel;
+class QLabel;
+class QModelIndex;
+class QPushButton;
+class QTreeView;
+class TMainForm;
+class FolderyWoluminu;
+
+class TFormWybierzFolder : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormWybierzFolder(TMainForm& mainForm);
+
+    // The caption under which OK puts the folder into the settings dialog.
+    static QString folderMagazynu() { return QStringLiteral("Folder magazynu"); }
+
+    QLabel* Label1 = nullptr;
+    ListaDyskow* DriveComboBox1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QTreeView* DirectoryListBox1 = nullptr;
+    QPushButton* ButtonOK = nullptr;
+    QPushButton* ButtonAnuluj = nullptr;
+
+    // The current folder: the one opened last, or the chosen drive's root.
+    const QString& folder() const { return m_folder; }
+    // The tree's index of a folder; invalid while the tree does not show it.
+    QModelIndex indeksFolderu(const QString& path) const;
+
+    // Chooses the volume mounted at `punkt`; its root becomes the current folder.
+    void wybierzDysk(const QString& punkt);
+    // Makes `path` the current folder and the working directory.
+    void otworzFolder(const QString& path);
+
+    void FormActivate();
+    void ButtonOKClick();
+    void ButtonAnulujClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Roots the tree at the volume mounted at `punkt`.
+    void pokazWolumin(const QString& punkt);
+    // Shows `m_folder` in the tree: its branch open, its row current.
+    void pokazFolder();
+
+    TMainForm& m_main;
+    QFileSystemModel* m_model = nullptr;
+    FolderyWoluminu* m_foldery = nullptr;
+    QString m_punkt;  // the volume the tree shows
+    QString m_folder; // the current folder
+};

@@ -1,0 +1,26 @@
+#pragma once
+// The drop-down list of drives of the settings dialogs: one entry per
+// mounted volume, shown as "mountpoint [label]". An entry stands for its
+// mount point; the list may have no selection at all.
+
+#include "card/Volumes.h"
+
+#include <QComboBox>
+
+class ListaDyskow : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ListaDyskow(QWidget* parent = nullptr);
+
+    // Refills the list; the selected volume stays selected while it is
+    // still mounted, otherwise nothing is selected.
+    void wypelnij(const ListaWoluminow& woluminy);
+    // The mount point of the selected entry; empty when none is selected.
+    QString punktMontowania() const;
+    // Selects the entry mounted exactly at `punkt`; when there is none the
+    // selection stays as it was and the result is false.
+    bool wybierz(const QString& punkt);
+    // Selects the volume that holds `sciezka` (the deepest mount point
+    // above it); false, selection unchanged, when no listed volume does.
+    bool wybierzZawierajacy(const QString& sciezka);
+};

@@ -1,0 +1,118 @@
+// The tool that records announcement clips: its Polish texts and file
+// names, and clips that really have the asked-for format.
+
+#include "audio/Mp3Probe.h"
+#include "merge/Odcinki.h"
+
+#include <QDir>
+#include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestMakeAnnouncements : public QObject {
+    Q_OBJECT
+    QString tool;
+    QHash<QString, QString> listed; // file name -> spoken text
+
+    struct Result {
+        int exitCode = -1;
+        QString out;
+    };
+    Result run(const QStringList& args) {
+        QProcess p;
+        p.start(tool, args);
+        if (!p.waitForFinished(120000))
+            return {};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput())};
+    }
+
+private slots:
+    void initTestCase() {
+        tool = QFINDTESTDATA("../../tools/make-announcements");
+        QVERIFY(!tool.isEmpty());
+        const Result r = run({u"--list"_s, u"-n"_s, u"2500"_s});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2500);
+        for (const QString& line : lines)
+            listed.insert(line.section(u'\t', 0, 0), line.section(u'\t', 1));
+    }
+
+    // The names follow the program's own rule; the words are Polish
+    // masculine ordinals, with cardinal hundreds and thousands before more.
+    void listsNamesAndOrdinals_data() {
+        QTest::addColumn<int>("k");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1") << 1 << u"Odcinek pierwszy"_s;
+        QTest::newRow("10") << 10 << u"Odcinek dziesiąty"_s;
+        QTest::newRow("15") << 15 << u"Odcinek piętnasty"_s;
+        QTest::newRow("42") << 42 << u"Odcinek czterdziesty drugi"_s;
+        QTest::newRow("100") << 100 << u"Odcinek setny"_s;
+        QTest::newRow("101") << 101 << u"Odcinek sto pierwszy"_s;
+        QTest::newRow("300") << 300 << u"Odcinek trzechsetny"_s;
+        QTest::newRow("256") << 256 << u"Odcinek dwieście pięćdziesiąty szósty"_s;
+        QTest::newRow("999") << 999 << u"Odcinek dziewięćset dziewięćdziesiąty dziewiąty"_s;
+        QTest::newRow("1000") << 1000 << u"Odcinek tysięczny"_s;
+        QTest::newRow("2500") << 2500 << u"Odcinek dwa tysiące pięćsetny"_s;
+    }
+    void listsNamesAndOrdinals() {
+        QFETCH(int, k);
+        QFETCH(QString, text);
+        QCOMPARE(listed.value(nazwaZapowiedzi(k)), text);
+    }
+
+    void makesClipsInTheAskedFormat_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::newRow("defaults") << QStringList() << 44100 << 1;
+        QTest::newRow("22050 stereo")
+            << QStringList{u"-r"_s, u"22050"_s, u"-c"_s, u"2"_s} << 22050 << 2;
+    }
+    void makesClipsInTheAskedFormat() {
+        QFETCH(QStringList, args);
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        for (const char* program : {"espeak-ng", "lame", "python3"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+                QSKIP("espeak-ng, lame or python3 is not installed");
+        }
+        QTemporaryDir dir;
+        const QString out = dir.filePath(u"odcinki"_s);
+        const Result r = run(args + QStringList{u"-n"_s, u"2"_s, u"-o"_s, out});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"001.mp3"_s, u"002.mp3"_s}));
+        for (const QString& name : {u"001.mp3"_s, u"002.mp3"_s}) {
+            const Mp3Info info = probeMp3(out + u'/' + name);
+            QVERIFY(info.lengthMs > 300); // speech, not silence or a stub
+            QCOMPARE(info.sampleRate, rate);
+            QCOMPARE(info.channels, channels);
+            QVERIFY(!info.mixedFormat);
+        }
+    }
+
+    void refusesBadOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("count 0") << QStringList{u"-n"_s, u"0"_s};
+        QTest::newRow("count missing") << QStringList{u"-n"_s};
+        QTest::newRow("rate not MP3") << QStringList{u"-r"_s, u"44000"_s};
+        QTest::newRow("three channels") << QStringList{u"-c"_s, u"3"_s};
+    }
+    void refusesBadOptions() {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(u"odcinki"_s);
+        const Result r = run(QStringList{u"-o"_s, out} + args);
+        QVERIFY(r.exitCode > 0);
+        QVERIFY(!QFileInfo::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMakeAnnouncements)
+#include "tst_makeannouncements.moc"

@@ -1,0 +1,454 @@
+#include "app/FormBlad.h"
+#include "app/MainForm.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeSeams.h"
+#include "support/Mp3Maker.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kNiepoprawne = u"Następujące pliki nie są poprawnymi plikami audio i nie zostaną "
+                             u"dolączone do projektu:"_s;
+const QString kBrakujace = u"Nie odnaleziono następujących plików w podanych lokalizacjach:"_s;
+const QString kPytanie = u"Czy zapisać zmiany w projekcie?"_s;
+const QString kZlyKorzen = u"Nieprawidlowy plik z danymi o projekcie"_s;
+
+QStringList nazwy(const TMainForm& form) {
+    QStringList result;
+    for (const PozycjaProjektu& e : form.pozycje())
+        result.append(e.NazwaPliku);
+    return result;
+}
+
+bool numeracjaCiagla(const TMainForm& form) {
+    const ListaPozycji rows = form.pozycje();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).Lp != QString::number(i + 1))
+            return false;
+    }
+    return true;
+}
+
+void zapiszSurowo(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+} // namespace
+
+class TestProject : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeSeams> m_seams;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<TMainForm> m_form;
+
+    QString sciezka(const QString& name) const { return m_dir->filePath(name); }
+    // An empty file: enough for loading, which only checks that it exists.
+    QString pusty(const QString& name) const {
+        const QString path = sciezka(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        return path;
+    }
+    QString mp3(const QString& name, int ms = 1000) const {
+        Mp3Spec spec;
+        spec.durationMs = ms;
+        return makeMp3(sciezka(name), spec);
+    }
+    // Rows whose files exist, appended without the file dialog.
+    void wiersze(const QStringList& names) {
+        for (const QString& n : names) {
+            const QString path = pusty(n);
+            const int row = m_form->liczbaWierszy();
+            m_form->wstawWiersz(row,
+                                {QString::number(row + 1), n, u"0"_s, u"5000"_s, ExSciezka(path)});
+        }
+        m_form->Aktywuj();
+    }
+    const FakeSeams::Message& ostatnia() const { return m_seams->messages.constLast(); }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_seams = std::make_unique<FakeSeams>();
+        m_store = std::make_unique<SettingsStore>(m_dir->filePath(u"conf"_s));
+        m_form = std::make_unique<TMainForm>(*m_seams, *m_store, m_dir->path());
+        m_form->utworzOkna();
+        m_seams->messages.clear(); // the first-run notice
+        m_form->show();
+    }
+    void cleanup() {
+        m_form->ProjektZmieniony = false; // no close question on the way out
+        m_form.reset();
+        m_store.reset();
+        m_seams.reset();
+        m_dir.reset();
+    }
+
+    void addAppendsInSortedOrder() {
+        wiersze({u"stary.mp3"_s});
+        m_seams->openAnswers = {{mp3(u"c.mp3"_s), mp3(u"a.mp3"_s), mp3(u"B.mp3"_s)}};
+        m_form->Dodaj2->trigger();
+        QCOMPARE(nazwy(*m_form), (QStringList{u"stary.mp3"_s, u"a.mp3"_s, u"B.mp3"_s, u"c.mp3"_s}));
+        QVERIFY(numeracjaCiagla(*m_form));
+        QCOMPARE(m_form->wiersz(1).Poczatek, u"0"_s);
+        QCOMPARE(m_form->wiersz(1).Folder, QDir::toNativeSeparators(m_dir->path() + u"/"_s));
+        QVERIFY(m_form->ProjektZmieniony);
+        QCOMPARE(m_seams->beeps, 3);
+        const Seams::FileDialog& d = m_seams->openRequests.constLast();
+        QCOMPARE(d.title, u"Dodaj plik"_s);
+        QCOMPARE(d.filter, u"mp3 (*.mp3)"_s);
+        QVERIFY(d.multiple);
+        QVERIFY(m_seams->messages.isEmpty());
+    }
+
+    void insertAtSelectedRow_data() {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("row 3 selected") << 2 << QStringList{u"1.mp3"_s, u"2.mp3"_s, u"x.mp3"_s,
+                                                            u"Y.mp3"_s, u"3.mp3"_s, u"4.mp3"_s};
+        QTest::newRow("none selected") << -1 << QStringList{u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s,
+                                                            u"4.mp3"_s, u"x.mp3"_s, u"Y.mp3"_s};
+    }
+    void insertAtSelectedRow() {
+        QFETCH(int, selected);
+        QFETCH(QStringList, expected);
+        wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
+        if (selected >= 0) {
+            m_form->ListView1->topLevelItem(selected)->setSelected(true);
+            m_form->ListView1->topLevelItem(selected + 1)->setSelected(true);
+        }
+        m_seams->openAnswers = {{mp3(u"Y.mp3"_s), mp3(u"x.mp3"_s)}};
+        m_form->Wstaw2->trigger();
+        QCOMPARE(nazwy(*m_form), expected);
+        QVERIFY(numeracjaCiagla(*m_form));
+        QCOMPARE(m_seams->openRequests.constLast().title, u"Wstaw plik"_s);
+        QCOMPARE(m_seams->beeps, 3);
+    }
+
+    void cancelledDialogChangesNothing() {
+        wiersze({u"1.mp3"_s});
+        m_form->Dodaj2->trigger();
+        m_form->Wstaw2->trigger();
+        QCOMPARE(m_form->liczbaWierszy(), 1);
+        QVERIFY(!m_form->ProjektZmieniony);
+        QCOMPARE(m_seams->beeps, 0);
+    }
+
+    void deleteRemovesFirstSelected() {
+        wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
+        m_form->Usu1->trigger(); // nothing selected: nothing removed
+        QCOMPARE(m_form->liczbaWierszy(), 4);
+        QVERIFY(!m_form->ProjektZmieniony);
+        m_form->ListView1->topLevelItem(1)->setSelected(true);
+        m_form->ListView1->topLevelItem(3)->setSelected(true);
+        m_form->Usu1->trigger();
+        QCOMPARE(nazwy(*m_form), (QStringList{u"1.mp3"_s, u"3.mp3"_s, u"4.mp3"_s}));
+        QVERIFY(numeracjaCiagla(*m_form));
+        QVERIFY(m_form->ProjektZmieniony);
+        // The last row gone, the commands that need rows are off.
+        m_form->ListView1->clearSelection();
+        for (int i = 0; i < 3; ++i) {
+            m_form->ListView1->topLevelItem(0)->setSelected(true);
+            m_form->Usu1->trigger();
+        }
+        QCOMPARE(m_form->liczbaWierszy(), 0);
+        QVERIFY(!m_form->Zapiszprojekt1->isEnabled());
+    }
+
+    // The bookmark covers the default length, or the whole file when it is
+    // not longer. The boundary is tested against the measured length, so it
+    // does not depend on how exactly the decoder rounds.
+    void lengthAgainstDefault_data() {
+        QTest::addColumn<int>("durationMs");
+        QTest::addColumn<int>("zakladka"); // -1: 5000; 0: the measured length; -2: one less
+        QTest::newRow("3200, default 5000") << 3200 << -1;
+        QTest::newRow("60000, default 5000") << 60000 << -1;
+        QTest::newRow("default equal to the length") << 5000 << 0;
+        QTest::newRow("default one less") << 5000 << -2;
+    }
+    void lengthAgainstDefault() {
+        QFETCH(int, durationMs);
+        QFETCH(int, zakladka);
+        const QString path = mp3(u"plik.mp3"_s, durationMs);
+        const std::int64_t d = m_form->DlugoscPlikuAudio(path);
+        QVERIFY(d > 0);
+        m_form->DomyslnaZakladka = zakladka == -1  ? 5000
+                                   : zakladka == 0 ? static_cast<std::int32_t>(d)
+                                                   : static_cast<std::int32_t>(d - 1);
+        m_seams->openAnswers = {{path}};
+        m_form->Dodaj2->trigger();
+        QCOMPARE(m_form->liczbaWierszy(), 1);
+        const PozycjaProjektu e = m_form->wiersz(0);
+        QCOMPARE(e.Poczatek, u"0"_s);
+        QCOMPARE(e.Dlugosc, QString::number(std::min<std::int64_t>(d, m_form->DomyslnaZakladka)));
+        if (durationMs == 60000)
+            QCOMPARE(e.Dlugosc, u"5000"_s);
+        if (durationMs == 3200)
+            QVERIFY(qAbs(d - 3200) < 60);
+    }
+
+    void invalidFilesListed_data() {
+        QTest::addColumn<bool>("insert");
+        QTest::newRow("add") << false;
+        QTest::newRow("insert") << true;
+    }
+    void invalidFilesListed() {
+        QFETCH(bool, insert);
+        const QString zly1 = pusty(u"b zły.mp3"_s);
+        const QString zly2 = sciezka(u"a tekst.mp3"_s);
+        zapiszSurowo(zly2, "to nie jest mp3");
+        m_seams->openAnswers = {{zly1, mp3(u"dobry.mp3"_s), zly2}};
+        (insert ? m_form->Wstaw2 : m_form->Dodaj2)->trigger();
+        QCOMPARE(nazwy(*m_form), QStringList{u"dobry.mp3"_s});
+        QCOMPARE(m_seams->shown, QList<QDialog*>{m_form->FormBlad});
+        QCOMPARE(m_form->FormBlad->Memo1->toPlainText(),
+                 QStringList({kNiepoprawne, zly2, zly1}).join(u'\n'));
+        QVERIFY(m_seams->messages.isEmpty());
+    }
+
+    void saveAndLoadKeepEveryLetter() {
+        const QStringList names{u"Rozdział źdźbło ŻÓŁW.mp3"_s, u"日本語 Ελληνικά & <x>.mp3"_s};
+        wiersze(names);
+        m_form->ustawWiersz(1, [&] {
+            PozycjaProjektu e = m_form->wiersz(1);
+            e.Poczatek = u"abc"_s; // numbers are kept as text
+            return e;
+        }());
+        m_form->ProjektZmieniony = true;
+        m_seams->saveAnswers = {sciezka(u"Książka"_s)};
+        m_form->Zapiszprojekt1->trigger(); // no name yet: asks for one
+        const Seams::FileDialog& d = m_seams->saveRequests.constLast();
+        QCOMPARE(d.title, u"Zapisz projekt jako"_s);
+        QCOMPARE(d.filter, u"xml (*.xml)"_s);
+        QCOMPARE(d.defaultSuffix, u"xml"_s);
+        QVERIFY(d.confirmCreate);
+        QVERIFY(!d.confirmOverwrite);
+        const QString file = sciezka(u"Książka.xml"_s);
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(m_form->NazwaProjektu, file);
+        QVERIFY(!m_form->ProjektZmieniony);
+        const ListaPozycji saved = m_form->pozycje();
+
+        m_form->Nowyprojekt1->trigger(); // saved: no question
+        QVERIFY(m_seams->messages.isEmpty());
+        QCOMPARE(m_form->liczbaWierszy(), 0);
+        QVERIFY(m_form->NazwaProjektu.isEmpty());
+
+        m_seams->openAnswers = {{file}, {file}};
+        m_form->OtworzProjekt1->trigger();
+        QCOMPARE(m_form->pozycje(), saved);
+        QCOMPARE(m_form->NazwaProjektu, file);
+        QVERIFY(m_form->OtworzProjekt1->isEnabled() && m_form->Zapiszprojekt1->isEnabled());
+        m_form->OtworzProjekt1->trigger(); // loading appends
+        QCOMPARE(m_form->liczbaWierszy(), 4);
+        QVERIFY(numeracjaCiagla(*m_form));
+        QCOMPARE(m_form->wiersz(3).NazwaPliku, names.at(1));
+        QCOMPARE(m_seams->openRequests.constLast().fileName, file);
+        QVERIFY(!m_form->ProjektZmieniony);
+        QVERIFY(m_seams->messages.isEmpty());
+    }
+
+    void saveAsAppendsXml_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("upper-case extension") << u"Projekt.XML"_s << u"Projekt.XML.xml"_s;
+        QTest::newRow("xml") << u"ksiazka.xml"_s << u"ksiazka.xml"_s;
+        QTest::newRow("other extension") << u"ksiazka.txt"_s << u"ksiazka.txt.xml"_s;
+    }
+    void saveAsAppendsXml() {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        wiersze({u"1.mp3"_s});
+        m_seams->saveAnswers = {sciezka(typed)};
+        m_form->Zapiszprojektjako1->trigger();
+        QCOMPARE(m_form->NazwaProjektu, sciezka(saved));
+        QVERIFY(QFile::exists(sciezka(saved)));
+        m_form->Zapiszprojektjako1->trigger(); // cancelled: nothing changes
+        QCOMPARE(m_seams->saveRequests.constLast().fileName, sciezka(saved));
+        QCOMPARE(m_form->NazwaProjektu, sciezka(saved));
+    }
+
+    void missingFilesReported() {
+        wiersze({u"1.mp3"_s, u"2 źle.mp3"_s, u"3.mp3"_s});
+        const QString file = sciezka(u"p.xml"_s);
+        m_seams->saveAnswers = {file};
+        m_form->Zapiszprojektjako1->trigger();
+        m_form->Nowyprojekt1->trigger();
+        QVERIFY(QFile::remove(sciezka(u"2 źle.mp3"_s)));
+        m_seams->openAnswers = {{file}};
+        m_form->OtworzProjekt1->trigger();
+        QCOMPARE(nazwy(*m_form), (QStringList{u"1.mp3"_s, u"3.mp3"_s}));
+        QVERIFY(numeracjaCiagla(*m_form));
+        QCOMPARE(m_seams->shown, QList<QDialog*>{m_form->FormBlad});
+        QCOMPARE(m_form->FormBlad->Memo1->toPlainText(),
+                 kBrakujace + u'\n' + sciezka(u"2 źle.mp3"_s));
+    }
+
+    // A file that is not a project changes neither the list nor the current
+    // project file name.
+    void badProjectFileChangesNothing_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("errorBox");
+        QTest::newRow("other root")
+            << QByteArray("<project><p1><plik>1.mp3</plik></p1></project>") << kZlyKorzen << false;
+        QTest::newRow("not XML") << QByteArray("<projekt>\n<p1>\n</projekt>") << u"wiersz 3"_s
+                                 << true;
+        QTest::newRow("entry without plik")
+            << QByteArray("<projekt><p><plik>1.mp3</plik><folder>DIR</folder><poczatek>0"
+                          "</poczatek><dlugosc>1</dlugosc></p><p><folder>DIR</folder></p>"
+                          "</projekt>")
+            << u"wpis 2 nie ma elementu „plik”"_s << true;
+        QTest::newRow("existing file without dlugosc")
+            << QByteArray("<projekt><p><plik>1.mp3</plik><folder>DIR</folder><poczatek>0"
+                          "</poczatek><dlugosc/></p></projekt>")
+            << u"wpis 1 nie ma elementu „dlugosc”"_s << true;
+        QTest::newRow("entry without folder")
+            << QByteArray("<projekt><p><plik>1.mp3</plik></p></projekt>")
+            << u"wpis 1 nie ma elementu „folder”"_s << true;
+    }
+    void badProjectFileChangesNothing() {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, message);
+        QFETCH(bool, errorBox);
+        wiersze({u"stary.mp3"_s, u"1.mp3"_s});
+        const ListaPozycji before = m_form->pozycje();
+        m_form->NazwaProjektu = sciezka(u"poprzedni.xml"_s);
+        const QString file = sciezka(u"zły.xml"_s);
+        zapiszSurowo(file, data.replace("DIR", (m_dir->path() + u"/"_s).toUtf8()));
+        m_seams->openAnswers = {{file}};
+        m_form->OtworzProjekt1->trigger();
+        QCOMPARE(m_form->pozycje(), before);
+        QCOMPARE(m_form->NazwaProjektu, sciezka(u"poprzedni.xml"_s));
+        QCOMPARE(m_seams->messages.size(), 1);
+        QVERIFY2(ostatnia().text.contains(message), qPrintable(ostatnia().text));
+        QCOMPARE(ostatnia().icon, errorBox ? Seams::Icon::Critical : Seams::Icon::None);
+        QCOMPARE(ostatnia().caption, errorBox ? u"SonvekManager"_s : u"Uwaga"_s);
+        QVERIFY(m_seams->shown.isEmpty());
+    }
+
+    void openCancelledKeepsName() {
+        m_form->NazwaProjektu = sciezka(u"a.xml"_s);
+        m_form->OtworzProjekt1->trigger();
+        QCOMPARE(m_form->NazwaProjektu, sciezka(u"a.xml"_s));
+        QCOMPARE(m_seams->openRequests.constLast().title, u"Otwórz projekt"_s);
+        QCOMPARE(m_seams->openRequests.constLast().fileName, sciezka(u"a.xml"_s));
+        QCOMPARE(m_seams->openRequests.constLast().filter, u"xml (*.xml)"_s);
+        QVERIFY(!m_seams->openRequests.constLast().mustExist);
+    }
+
+    // A failed save reports the error, keeps the project marked as changed
+    // and keeps the previous file.
+    void failedSaveKeepsChangedMark() {
+        wiersze({u"1.mp3"_s});
+        m_form->ProjektZmieniony = true;
+        const QString folder = sciezka(u"folder.xml"_s);
+        QVERIFY(QDir().mkdir(folder));
+        m_form->NazwaProjektu = folder;
+        m_form->Zapiszprojekt1->trigger();
+        QVERIFY(m_form->ProjektZmieniony);
+        QCOMPARE(ostatnia().icon, Seams::Icon::Critical);
+        QVERIFY2(ostatnia().text.startsWith(u"Nie można zapisać projektu do pliku"_s),
+                 qPrintable(ostatnia().text));
+        QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    // Closing by the close box or by "Zamknij" asks the same question; Yes
+    // with a cancelled or failed save keeps the window open.
+    void closeQuestion_data() {
+        QTest::addColumn<bool>("byZamknij");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<QString>("saveAs"); // empty: cancelled; "dir": fails
+        QTest::addColumn<bool>("closed");
+        for (bool z : {false, true}) {
+            const char* how = z ? "Zamknij, " : "close box, ";
+            QTest::addRow("%sno", how) << z << QMessageBox::No << QString() << true;
+            QTest::addRow("%syes, saved", how) << z << QMessageBox::Yes << u"zamkniecie"_s << true;
+            QTest::addRow("%syes, cancelled", how) << z << QMessageBox::Yes << QString() << false;
+            QTest::addRow("%syes, failed", how) << z << QMessageBox::Yes << u"dir"_s << false;
+        }
+    }
+    void closeQuestion() {
+        QFETCH(bool, byZamknij);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(QString, saveAs);
+        QFETCH(bool, closed);
+        wiersze({u"1.mp3"_s});
+        m_form->ProjektZmieniony = true;
+        m_seams->answers = {answer};
+        if (saveAs == u"dir") {
+            QVERIFY(QDir().mkdir(sciezka(u"dir.xml"_s)));
+            m_seams->saveAnswers = {sciezka(saveAs)};
+        } else if (!saveAs.isEmpty()) {
+            m_seams->saveAnswers = {sciezka(saveAs)};
+        }
+        if (byZamknij)
+            m_form->Zamknij1->trigger();
+        else
+            m_form->close();
+        QCOMPARE(m_seams->messages.at(0).text, kPytanie);
+        QCOMPARE(m_seams->messages.at(0).caption, u"Uwaga"_s);
+        QCOMPARE(m_seams->messages.at(0).icon, Seams::Icon::None);
+        QCOMPARE(m_seams->messages.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(m_form->isVisible(), !closed);
+        QCOMPARE(m_form->liczbaWierszy(), 1);
+        if (saveAs == u"zamkniecie")
+            QVERIFY(QFile::exists(sciezka(u"zamkniecie.xml"_s)));
+    }
+
+    void closeAfterSaveAsksNothing() {
+        wiersze({u"1.mp3"_s});
+        m_form->ProjektZmieniony = true;
+        m_seams->saveAnswers = {sciezka(u"p.xml"_s)};
+        m_form->Zapiszprojekt1->trigger();
+        m_seams->messages.clear();
+        m_form->close();
+        QVERIFY(m_seams->messages.isEmpty());
+        QVERIFY(!m_form->isVisible());
+    }
+
+    // "Nowy projekt" asks before dropping changes.
+    void newProjectAsks_data() {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("saveDone");
+        QTest::addColumn<bool>("emptied");
+        QTest::newRow("no") << QMessageBox::No << false << true;
+        QTest::newRow("yes, saved") << QMessageBox::Yes << true << true;
+        QTest::newRow("yes, save cancelled") << QMessageBox::Yes << false << false;
+    }
+    void newProjectAsks() {
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, saveDone);
+        QFETCH(bool, emptied);
+        wiersze({u"1.mp3"_s});
+        m_form->ProjektZmieniony = true;
+        m_seams->answers = {answer};
+        if (saveDone)
+            m_seams->saveAnswers = {sciezka(u"nowy.xml"_s)};
+        m_form->Nowyprojekt1->trigger();
+        QCOMPARE(m_seams->texts(), QStringList{kPytanie});
+        QCOMPARE(m_form->liczbaWierszy(), emptied ? 0 : 1);
+        QCOMPARE(m_form->ProjektZmieniony, !emptied);
+        QCOMPARE(QFile::exists(sciezka(u"nowy.xml"_s)), saveDone);
+        QVERIFY(m_form->NazwaProjektu.isEmpty());
+        QCOMPARE(m_form->Zapiszprojekt1->isEnabled(), !emptied);
+    }
+};
+
+QTEST_MAIN(TestProject)
+#include "tstui_project.moc"

@@ -1,0 +1,410 @@
+#include "app/MainForm.h"
+#include "settings/FormUstawienia.h"
+#include "settings/FormWybierzFolder.h"
+#include "settings/ListaDyskow.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeSeams.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+
+const QString kKlucz = QStringLiteral("SonvCom");
+
+QByteArray zawartosc(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<brak>");
+}
+
+// The main window with its dialogs, a fake user and a given set of volumes.
+struct Okno {
+    FakeSeams seams;
+    SettingsStore store;
+    TMainForm form;
+    std::function<void(TFormUstawienia*)> wUstawieniach;
+    std::function<void(TFormWybierzFolder*)> wWyborzeFolderu;
+
+    Okno(const QString& conf, const QString& programDir, const ListaWoluminow& woluminy)
+        : store(conf), form(seams, store, programDir) {
+        form.ZrodloWoluminow = [woluminy] { return woluminy; };
+        form.utworzOkna();
+        // Both dialogs come through the same seam, the chooser from inside
+        // the settings dialog.
+        seams.onExec = [this](QDialog* d) {
+            d->setResult(0);
+            d->show();
+            if (auto* u = qobject_cast<TFormUstawienia*>(d); u && wUstawieniach)
+                wUstawieniach(u);
+            if (auto* w = qobject_cast<TFormWybierzFolder*>(d); w && wWyborzeFolderu)
+                wWyborzeFolderu(w);
+            const int result = d->result();
+            d->hide();
+            return result;
+        };
+    }
+    QString plikUstawien() const { return store.folder() + QStringLiteral("/SonvCom.reg"); }
+    // The settings as the three fields of the main window hold them.
+    QStringList pola() const {
+        return {form.Karta, form.Magazyn, QString::number(form.DomyslnaZakladka)};
+    }
+};
+
+} // namespace
+
+class TestUstawienia : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_cwd;
+    ListaWoluminow m_woluminy;
+
+    QString conf() const { return m_dir.filePath(QStringLiteral("conf")); }
+    QString wol(const char* name) const {
+        return m_dir.filePath(QStringLiteral("vol/") + QLatin1String(name));
+    }
+    void zapisz(const QString& karta, const QString& magazyn, int zakladka) {
+        SettingsStore store(conf());
+        auto key = store.open(kKlucz, true);
+        key->writeString(QStringLiteral("Karta"), karta);
+        key->writeString(QStringLiteral("Magazyn"), magazyn);
+        key->writeInteger(QStringLiteral("Zakladka"), zakladka);
+        key->commit();
+    }
+
+private slots:
+    void initTestCase() {
+        m_cwd = QDir::currentPath();
+        QVERIFY(QDir().mkpath(wol("a") + QStringLiteral("/ksiazki/nowe")));
+        QVERIFY(QDir().mkpath(wol("b") + QStringLiteral("/Książki")));
+        QVERIFY(QDir().mkpath(wol("c")));
+        m_woluminy = {{wol("a"), u"vfat"_qs, u"/dev/sdb1"_qs, u"KARTA"_qs},
+                      {wol("b"), u"ext4"_qs, u"/dev/sda2"_qs, QString()},
+                      {wol("c"), u"ext4"_qs, u"/dev/sda3"_qs, u"Dysk"_qs}};
+    }
+    void init() {
+        QFile::remove(conf());
+        QDir(conf()).removeRecursively();
+        // Outside every listed volume unless a test says otherwise.
+        QDir::setCurrent(m_dir.path());
+    }
+    void cleanupTestCase() { QDir::setCurrent(m_cwd); }
+
+    void fillsFromStoredSettings_data() {
+        QTest::addColumn<QString>("startDir");  // working directory at start-up
+        QTest::addColumn<QString>("karta");     // stored
+        QTest::addColumn<QString>("wczesniej"); // chosen at an earlier showing
+        QTest::addColumn<QString>("wybrany");
+        QTest::newRow("card listed") << m_dir.path() << wol("a") << QString() << wol("a");
+        QTest::newRow("card listed, other chosen before")
+            << m_dir.path() << wol("a") << wol("c") << wol("a");
+        QTest::newRow("card absent keeps earlier choice")
+            << m_dir.path() << u"/nie/ma"_qs << wol("b") << wol("b");
+        QTest::newRow("case must match") << m_dir.path() << wol("A") << wol("c") << wol("c");
+        QTest::newRow("whole path must match")
+            << m_dir.path() << wol("a") + u"/"_qs << wol("c") << wol("c");
+        QTest::newRow("first showing: volume of start-up folder")
+            << wol("b") + u"/Książki"_qs << u"/nie/ma"_qs << QString() << wol("b");
+        QTest::newRow("first showing: no volume")
+            << m_dir.path() << QString() << QString() << QString();
+    }
+    void fillsFromStoredSettings() {
+        QFETCH(QString, startDir);
+        QFETCH(QString, karta);
+        QFETCH(QString, wczesniej);
+        QFETCH(QString, wybrany);
+        zapisz(karta, wol("c") + u"/"_qs, 7000);
+        QVERIFY(QDir::setCurrent(startDir));
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        QVERIFY(o.seams.messages.isEmpty());
+        if (!wczesniej.isEmpty()) {
+            // An earlier showing: the user picks a drive, edits, and cancels.
+            o.wUstawieniach = [&](TFormUstawienia* d) {
+                d->DriveComboBox1->setCurrentIndex(d->DriveComboBox1->findData(wczesniej));
+                d->EditMagazyn->setText(u"porzucone"_qs);
+                d->EditZakladka->setText(u"1"_qs);
+                d->ButtonAnuluj->click();
+            };
+            o.form.Ustawienia1->trigger();
+        }
+        QString magazyn, zakladka, punkt;
+        QStringList opisy;
+        QWidget* fokus = nullptr;
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            magazyn = d->EditMagazyn->text();
+            zakladka = d->EditZakladka->text();
+            punkt = d->DriveComboBox1->punktMontowania();
+            for (int i = 0; i < d->DriveComboBox1->count(); ++i)
+                opisy.append(d->DriveComboBox1->itemText(i));
+            fokus = d->focusWidget();
+            d->ButtonAnuluj->click();
+        };
+        o.form.Ustawienia1->trigger();
+        QCOMPARE(o.seams.shown.last(), o.form.FormUstawienia);
+        QCOMPARE(magazyn, wol("c"));
+        QCOMPARE(zakladka, u"7000"_qs);
+        QCOMPARE(punkt, wybrany);
+        QCOMPARE(opisy,
+                 (QStringList{wol("a") + u" [KARTA]"_qs, wol("b"), wol("c") + u" [Dysk]"_qs}));
+        QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
+        QVERIFY(o.seams.messages.isEmpty());
+    }
+
+    void savesAndMainWindowRereads_data() {
+        QTest::addColumn<QString>("tekst");
+        QTest::addColumn<int>("zakladka");
+        QTest::newRow("leading blank") << u" 7000"_qs << 7000;
+        QTest::newRow("hex dollar") << u"$1F4"_qs << 500;
+        QTest::newRow("negative hex") << u"-0x10"_qs << -16;
+        QTest::newRow("zero") << u"0"_qs << 0;
+    }
+    void savesAndMainWindowRereads() {
+        QFETCH(QString, tekst);
+        QFETCH(int, zakladka);
+        Okno o(conf(), m_dir.path(), m_woluminy); // first run: no settings yet
+        o.seams.messages.clear();
+        const QString magazyn = wol("b") + u"/Książki/"_qs;
+        bool otwarty = true;
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            d->DriveComboBox1->setCurrentIndex(1);
+            d->EditMagazyn->setText(magazyn);
+            d->EditZakladka->setText(tekst);
+            d->ButtonZapisz->click();
+            otwarty = d->isVisible();
+        };
+        o.form.Ustawienia1->trigger();
+        QVERIFY(!otwarty);
+        QVERIFY(o.seams.messages.isEmpty());
+        // Stored as typed, with the types of the registry.
+        auto key = o.store.open(kKlucz, false);
+        QVERIFY(key);
+        QCOMPARE(key->readString(u"Karta"_qs), std::optional<QString>(wol("b")));
+        QCOMPARE(key->readString(u"Magazyn"_qs), std::optional<QString>(magazyn));
+        QCOMPARE(key->readInteger(u"Zakladka"_qs), std::optional<std::int32_t>(zakladka));
+        // The main window has read them back.
+        QCOMPARE(o.pola(),
+                 (QStringList{wol("b"), wol("b") + u"/Książki"_qs, QString::number(zakladka)}));
+    }
+
+    void refusedSaveStoresNothing_data() {
+        QTest::addColumn<QString>("tekst");
+        QTest::addColumn<bool>("wybierzKarte");
+        QTest::addColumn<bool>("zepsutyMagazynUstawien");
+        QTest::addColumn<QString>("tytul");
+        QTest::addColumn<QString>("komunikat");
+        const QString blad = TMainForm::tytulAplikacji();
+        QTest::newRow("digits then letters")
+            << u"12ab"_qs << true << false << blad << u"'12ab' is not a valid integer value."_qs;
+        QTest::newRow("empty") << QString() << true << false << blad
+                               << u"'' is not a valid integer value."_qs;
+        QTest::newRow("out of range") << u"2147483648"_qs << true << false << blad
+                                      << u"'2147483648' is not a valid integer value."_qs;
+        QTest::newRow("no card chosen")
+            << u" 7000"_qs << false << false << u"Uwaga"_qs << u"Wybierz kartę z listy."_qs;
+        QTest::newRow("settings cannot be written")
+            << u" 7000"_qs << true << true << blad << u"Nie można zapisać ustawień"_qs;
+    }
+    void refusedSaveStoresNothing() {
+        QFETCH(QString, tekst);
+        QFETCH(bool, wybierzKarte);
+        QFETCH(bool, zepsutyMagazynUstawien);
+        QFETCH(QString, tytul);
+        QFETCH(QString, komunikat);
+        if (zepsutyMagazynUstawien) {
+            // A file where the settings folder should be: nothing can be written there.
+            QFile plik(conf());
+            QVERIFY(plik.open(QIODevice::WriteOnly));
+            plik.write("x");
+        } else {
+            zapisz(u"/nie/ma"_qs, wol("c"), 3000);
+        }
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        o.seams.messages.clear();
+        const QByteArray przed = zawartosc(o.plikUstawien());
+        const QByteArray folderPrzed = zawartosc(conf());
+        const QStringList polaPrzed = o.pola();
+        bool otwarty = false;
+        QWidget* fokus = nullptr;
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            if (wybierzKarte)
+                d->DriveComboBox1->setCurrentIndex(0);
+            d->EditMagazyn->setText(wol("a"));
+            d->EditZakladka->setText(tekst);
+            d->ButtonZapisz->click();
+            otwarty = d->isVisible();
+            fokus = d->focusWidget();
+            d->ButtonAnuluj->click();
+        };
+        o.form.Ustawienia1->trigger();
+        QVERIFY(otwarty);
+        QCOMPARE(o.seams.messages.size(), 1);
+        QCOMPARE(o.seams.messages.at(0).caption, tytul);
+        QVERIFY2(o.seams.messages.at(0).text.startsWith(komunikat),
+                 qPrintable(o.seams.messages.at(0).text));
+        QCOMPARE(zawartosc(o.plikUstawien()), przed);
+        QCOMPARE(zawartosc(conf()), folderPrzed);
+        QCOMPARE(o.pola(), polaPrzed);
+        // The field to mend has the focus.
+        if (!wybierzKarte)
+            QCOMPARE(fokus, o.form.FormUstawienia->DriveComboBox1);
+        else if (!zepsutyMagazynUstawien)
+            QCOMPARE(fokus, o.form.FormUstawienia->EditZakladka);
+    }
+
+    // The user browses with the keyboard: a drive, a folder opened with
+    // Enter, OK; then cancels the settings dialog.
+    void cancelAfterChoosingFolderChangesNothing() {
+        zapisz(wol("c"), wol("c"), 3000);
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        const QByteArray przed = zawartosc(o.plikUstawien());
+        const QStringList polaPrzed = o.pola();
+        const QString ksiazki = wol("a") + u"/ksiazki"_qs;
+        QString wEdycji;
+        QWidget* fokus = nullptr;
+        bool wyborOtwartyPoEnter = false;
+        o.wWyborzeFolderu = [&](TFormWybierzFolder* w) {
+            QCOMPARE(w->windowTitle(), u"Folder magazynu"_qs);
+            QCOMPARE(w->DriveComboBox1->punktMontowania(), QString()); // cwd on no volume
+            QTest::keyClick(w->DriveComboBox1, Qt::Key_Down);          // the first drive
+            QCOMPARE(w->folder(), wol("a"));
+            QTreeView* tree = w->DirectoryListBox1;
+            // Rows move while the folders are read and sorted.
+            const QPersistentModelIndex korzen(tree->currentIndex());
+            QCOMPARE(korzen.data().toString(), u"a"_qs);
+            QTRY_COMPARE(tree->model()->rowCount(korzen), 1);
+            QTest::keyClick(tree, Qt::Key_Down);
+            QTest::keyClick(tree, Qt::Key_Return);
+            wyborOtwartyPoEnter = w->isVisible();
+            QCOMPARE(w->folder(), ksiazki);
+            QCOMPARE(QDir::currentPath(), ksiazki);
+            w->ButtonOK->click();
+        };
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            d->ButtonPrzegladajFolder->click();
+            wEdycji = d->EditMagazyn->text();
+            fokus = d->focusWidget();
+            d->ButtonAnuluj->click();
+        };
+        o.form.Ustawienia1->trigger();
+        QCOMPARE(o.seams.shown.size(), 2);
+        QVERIFY(wyborOtwartyPoEnter);
+        QCOMPARE(wEdycji, ksiazki);
+        QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
+        QCOMPARE(zawartosc(o.plikUstawien()), przed);
+        QCOMPARE(o.pola(), polaPrzed);
+        QVERIFY(o.seams.messages.isEmpty());
+    }
+
+    void chooserOkActsOnlyForStoreFolder_data() {
+        QTest::addColumn<QString>("tytul");
+        QTest::addColumn<bool>("wpisuje");
+        QTest::newRow("store folder") << u"Folder magazynu"_qs << true;
+        QTest::newRow("design caption") << u"Wybierz folder"_qs << false;
+        QTest::newRow("other case") << u"folder magazynu"_qs << false;
+    }
+    void chooserOkActsOnlyForStoreFolder() {
+        QFETCH(QString, tytul);
+        QFETCH(bool, wpisuje);
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        TFormWybierzFolder* w = o.form.FormWybierzFolder;
+        QLineEdit* edit = o.form.FormUstawienia->EditMagazyn;
+        edit->setText(u"przed"_qs);
+        const QString folder = wol("b") + u"/Książki"_qs;
+        o.wWyborzeFolderu = [&](TFormWybierzFolder* d) {
+            d->wybierzDysk(wol("b"));
+            d->otworzFolder(folder);
+            d->ButtonOK->click();
+        };
+        w->setWindowTitle(tytul);
+        QCOMPARE(o.seams.execDialog(w), int(QDialog::Accepted));
+        QCOMPARE(edit->text(), wpisuje ? folder : u"przed"_qs);
+
+        // The next use starts where this one ended; Anuluj changes nothing.
+        QString punkt;
+        bool biezacy = false;
+        o.wWyborzeFolderu = [&](TFormWybierzFolder* d) {
+            punkt = d->DriveComboBox1->punktMontowania();
+            biezacy = d->DirectoryListBox1->currentIndex() == d->indeksFolderu(folder);
+            d->ButtonAnuluj->click();
+        };
+        edit->setText(u"przed"_qs);
+        QCOMPARE(o.seams.execDialog(w), int(QDialog::Rejected));
+        QCOMPARE(punkt, wol("b"));
+        QCOMPARE(w->folder(), folder);
+        QVERIFY(biezacy); // the tree shows the folder as its current row
+        QCOMPARE(edit->text(), u"przed"_qs);
+    }
+
+    void keyboardAndNames_data() {
+        QTest::addColumn<QString>("okno");
+        QTest::addColumn<QStringList>("kolejnosc");
+        QTest::addColumn<QStringList>("nazwy");
+        QTest::newRow("settings")
+            << u"FormUstawienia"_qs
+            << QStringList{u"EditMagazyn"_qs,    u"ButtonPrzegladajFolder"_qs, u"EditZakladka"_qs,
+                           u"DriveComboBox1"_qs, u"ButtonZapisz"_qs,           u"ButtonAnuluj"_qs}
+            << QStringList{u"Magazyn plików"_qs, u"Przeglądaj..."_qs, u"Domyślna zakladka"_qs,
+                           u"Karta"_qs,          u"Zapisz"_qs,        u"Anuluj"_qs};
+        QTest::newRow("chooser") << u"FormWybierzFolder"_qs
+                                 << QStringList{u"DriveComboBox1"_qs, u"DirectoryListBox1"_qs,
+                                                u"ButtonOK"_qs, u"ButtonAnuluj"_qs}
+                                 << QStringList{u"Wybierz dysk"_qs, u"Wybierz folder"_qs, u"OK"_qs,
+                                                u"Anuluj"_qs};
+    }
+    void keyboardAndNames() {
+        QFETCH(QString, okno);
+        QFETCH(QStringList, kolejnosc);
+        QFETCH(QStringList, nazwy);
+        zapisz(wol("a"), wol("a"), 5000);
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        auto* dialog = o.form.findChild<QDialog*>(okno);
+        QVERIFY(dialog);
+        QStringList odwiedzone, nazwane;
+        bool poEnter = false, poEsc = true;
+        int wynik = -1;
+        o.seams.onExec = [&](QDialog* d) {
+            d->show();
+            d->activateWindow();
+            if (!QTest::qWaitForWindowActive(d))
+                return -1;
+            // Enter in the first control presses no button.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            poEnter = d->isVisible();
+            for (int i = 0; i < kolejnosc.size(); ++i) {
+                QWidget* w = QApplication::focusWidget();
+                odwiedzone.append(w->objectName());
+                // Buttons are named by their text; fields by their labels.
+                nazwane.append(
+                    w->accessibleName().isEmpty()
+                        ? QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name)
+                        : w->accessibleName());
+                QTest::keyClick(w, Qt::Key_Tab);
+            }
+            odwiedzone.append(QApplication::focusWidget()->objectName()); // round again
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            poEsc = d->isVisible();
+            wynik = d->result();
+            return wynik;
+        };
+        o.seams.execDialog(dialog);
+        QCOMPARE(odwiedzone, kolejnosc + QStringList{kolejnosc.first()});
+        QCOMPARE(nazwane, nazwy);
+        QVERIFY(poEnter);
+        QVERIFY(!poEsc);
+        QCOMPARE(wynik, int(QDialog::Rejected));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+        for (auto* button : dialog->findChildren<QPushButton*>())
+            QVERIFY(!button->isDefault() && !button->autoDefault());
+    }
+};
+
+QTEST_MAIN(TestUstawienia)
+#include "tstui_ustawienia.moc"
