@@ -3,6 +3,7 @@
 // the samples to a file instead of a sound card).
 #include "app/Errors.h"
 #include "audio/MediaPlayer.h"
+#include "support/DiskAudio.h"
 #include "support/Mp3Maker.h"
 
 #include <QSignalSpy>
@@ -24,24 +25,6 @@ Mp3Spec tone(int ms, int rate = 44100, int channels = 1) {
     return s;
 }
 
-// Stereo 16-bit samples from first to last audible one in what the disk
-// driver wrote: silence before the start and after the end is not counted.
-qint64 audibleSpan(const QString& rawPath) {
-    QFile f(rawPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray raw = f.readAll();
-    const auto* s = reinterpret_cast<const qint16*>(raw.constData());
-    const qint64 frames = raw.size() / 4;
-    const auto loud = [s](qint64 i) { return qAbs(s[2 * i]) > 200 || qAbs(s[2 * i + 1]) > 200; };
-    qint64 first = 0, last = frames - 1;
-    while (first < frames && !loud(first))
-        ++first;
-    while (last >= first && !loud(last))
-        --last;
-    return last - first + 1;
-}
-
 } // namespace
 
 class TestMediaPlayer : public QObject {
@@ -51,12 +34,7 @@ class TestMediaPlayer : public QObject {
 
     QString rawOutput() const { return dir.filePath(QStringLiteral("out.raw")); }
 
-    void useDiskOutput() {
-        QFile::remove(rawOutput());
-        qputenv("SDL_AUDIODRIVER", "disk");
-        qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(rawOutput()));
-        qputenv("SDL_DISKAUDIODELAY", "2"); // about twenty times faster than real time
-    }
+    void useDiskOutput() { useDiskAudio(rawOutput()); }
 
 private slots:
     void initTestCase() {

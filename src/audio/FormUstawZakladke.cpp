@@ -1,0 +1,286 @@
+#include "audio/FormUstawZakladke.h"
+
+#include "app/MainForm.h"
+#include "app/Text.h"
+#include "audio/MediaPlayer.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <limits>
+
+TFormUstawZakladke::TFormUstawZakladke(TMainForm* mainForm) : QDialog(mainForm), m_main(mainForm) {
+    setObjectName(QStringLiteral("FormUstawZakladke"));
+    setWindowTitle(QStringLiteral("Ustaw zakładke"));
+    setFixedSize(442, 219);
+
+    EditPoczatek =
+        pole(QStringLiteral("EditPoczatek"), QStringLiteral("Początek zakładki"), 145, 25);
+    ButtonPminus1 = przycisk("ButtonPminus1", QStringLiteral("-1 sek."),
+                             QStringLiteral("Początek minus 1 sekunda"), {91, 48, 50, 21},
+                             &TFormUstawZakladke::ButtonPminus1Click);
+    ButtonPminus01 = przycisk("ButtonPminus01", QStringLiteral("-0,1 sek."),
+                              QStringLiteral("Początek minus 0,1 sekundy"), {144, 48, 50, 22},
+                              &TFormUstawZakladke::ButtonPminus01Click);
+    SpeedButton2 = przycisk("SpeedButton2", QStringLiteral("+0,1 sek."),
+                            QStringLiteral("Początek plus 0,1 sekundy"), {256, 47, 50, 21},
+                            &TFormUstawZakladke::SpeedButton2Click);
+    ButtonPplus1 = przycisk("ButtonPplus1", QStringLiteral("+1 sek."),
+                            QStringLiteral("Początek plus 1 sekunda"), {310, 47, 50, 21},
+                            &TFormUstawZakladke::ButtonPplus1Click);
+
+    EditDlugosc = pole(QStringLiteral("EditDlugosc"), QStringLiteral("Długość zakładki"), 146, 109);
+    ButtonDminus1 = przycisk("ButtonDminus1", QStringLiteral("-1 sek."),
+                             QStringLiteral("Długość minus 1 sekunda"), {92, 132, 50, 21},
+                             &TFormUstawZakladke::ButtonDminus1Click);
+    ButtonDminus01 = przycisk("ButtonDminus01", QStringLiteral("-0,1 sek."),
+                              QStringLiteral("Długość minus 0,1 sekundy"), {145, 131, 50, 21},
+                              &TFormUstawZakladke::ButtonDminus01Click);
+    ButtonDplus01 = przycisk("ButtonDplus01", QStringLiteral("+0,1 sek."),
+                             QStringLiteral("Długość plus 0,1 sekundy"), {256, 131, 50, 21},
+                             &TFormUstawZakladke::ButtonDplus01Click);
+    ButtonDplus1 = przycisk("ButtonDplus1", QStringLiteral("+1 sek."),
+                            QStringLiteral("Długość plus 1 sekunda"), {310, 130, 50, 21},
+                            &TFormUstawZakladke::ButtonDplus1Click);
+
+    ButtonOK = przycisk("ButtonOK", QStringLiteral("OK"), QStringLiteral("OK"), {248, 176, 75, 25},
+                        &TFormUstawZakladke::ButtonOKClick);
+    ButtonAnuluj = przycisk("ButtonAnuluj", QStringLiteral("Anuluj"), QStringLiteral("Anuluj"),
+                            {328, 176, 75, 25}, &TFormUstawZakladke::ButtonAnulujClick);
+    // Plain Enter presses OK, plain Esc closes as Anuluj (QDialog's own keys).
+    for (QPushButton* b : {ButtonOK, ButtonAnuluj}) {
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setAutoDefault(false);
+    }
+    ButtonOK->setDefault(true);
+    setTabOrder(EditPoczatek, EditDlugosc);
+    setTabOrder(EditDlugosc, ButtonOK);
+    setTabOrder(ButtonOK, ButtonAnuluj);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Odtwrzzakadke1 = PopupMenu1->addAction(QStringLiteral("Odtwórz zakładke"));
+    Odtwrzzakadke1->setObjectName(QStringLiteral("Odtwrzzakadke1"));
+    Stop = PopupMenu1->addAction(QStringLiteral("Stop"));
+    Stop->setObjectName(QStringLiteral("Stop"));
+    Stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    addAction(Stop); // Ctrl+T works without opening the menu
+    connect(Odtwrzzakadke1, &QAction::triggered, this,
+            [this] { m_main->guard([this] { Odtwrzzakadke1Click(); }); });
+    connect(Stop, &QAction::triggered, this, [this] { m_main->guard([this] { StopClick(); }); });
+}
+
+QLineEdit* TFormUstawZakladke::pole(const QString& name, const QString& label, int x, int y) {
+    auto* field = new QLineEdit(this);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setGeometry(x, y, 160, 21);
+    field->setAccessibleName(label);
+    field->setContextMenuPolicy(Qt::NoContextMenu); // the dialog's menu instead
+    field->installEventFilter(this);
+    auto* caption = new QLabel(label, this);
+    caption->setGeometry(x, y - 16, 160, 15);
+    caption->setBuddy(field);
+    return field;
+}
+
+QPushButton* TFormUstawZakladke::przycisk(const char* name, const QString& caption,
+                                          const QString& accessible, const QRect& place,
+                                          void (TFormUstawZakladke::*handler)()) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(accessible);
+    button->setGeometry(place);
+    // Step buttons never take the focus: it stays in the field that had it.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoDefault(false);
+    button->setContextMenuPolicy(Qt::NoContextMenu);
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { m_main->guard([this, handler] { (this->*handler)(); }); });
+    return button;
+}
+
+// Loaded on every showing, and the dialog stands in the middle of the screen.
+void TFormUstawZakladke::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    m_main->guard([this] { PobierzDaneZakladki(); });
+}
+
+void TFormUstawZakladke::contextMenuEvent(QContextMenuEvent* event) {
+    PopupMenu1->popup(event->globalPos());
+}
+
+void TFormUstawZakladke::PobierzDaneZakladki() {
+    const int row = m_main->zaznaczonyWiersz();
+    if (row < 0)
+        return;
+    const PozycjaProjektu p = m_main->wiersz(row);
+    EditPoczatek->setText(p.Poczatek);
+    EditDlugosc->setText(p.Dlugosc);
+}
+
+// An increase adds the step (up to the largest integer); a decrease never
+// goes below 0. A text that is no integer raises the conversion error and
+// stays as it is.
+void TFormUstawZakladke::krok(QLineEdit* field, int step) {
+    const std::int64_t v = StrToInt(field->text());
+    const std::int64_t n =
+        step > 0 ? std::min<std::int64_t>(v + step, std::numeric_limits<std::int32_t>::max())
+                 : (v >= -step ? v + step : 0);
+    const QString text = QString::number(n);
+    const QString old = field->text();
+    // A screen reader hears the new value: the field tells it about a
+    // changed text itself; the same text again (a decrease at 0) is told
+    // here, so that no step goes unanswered.
+    field->setText(text);
+    if (old == text) {
+        QAccessibleTextUpdateEvent again(field, 0, old, text);
+        QAccessible::updateAccessibility(&again);
+    }
+}
+
+void TFormUstawZakladke::ButtonPminus1Click() {
+    krok(EditPoczatek, -1000);
+}
+void TFormUstawZakladke::ButtonPminus01Click() {
+    krok(EditPoczatek, -100);
+}
+void TFormUstawZakladke::SpeedButton2Click() {
+    krok(EditPoczatek, 100);
+}
+void TFormUstawZakladke::ButtonPplus1Click() {
+    krok(EditPoczatek, 1000);
+}
+void TFormUstawZakladke::ButtonDminus1Click() {
+    krok(EditDlugosc, -1000);
+}
+void TFormUstawZakladke::ButtonDminus01Click() {
+    krok(EditDlugosc, -100);
+}
+void TFormUstawZakladke::ButtonDplus01Click() {
+    krok(EditDlugosc, 100);
+}
+void TFormUstawZakladke::ButtonDplus1Click() {
+    krok(EditDlugosc, 1000);
+}
+
+bool TFormUstawZakladke::EditPoczatekKeyDown(int key) {
+    return klawisz(EditPoczatek, key);
+}
+
+bool TFormUstawZakladke::EditDlugoscKeyDown(int key) {
+    return klawisz(EditDlugosc, key);
+}
+
+bool TFormUstawZakladke::klawisz(QLineEdit* field, int key) {
+    switch (key) {
+    case Qt::Key_Right:
+        krok(field, 100);
+        return true;
+    case Qt::Key_Left:
+        krok(field, -100);
+        return true;
+    case Qt::Key_Up:
+        krok(field, 1000);
+        return true;
+    case Qt::Key_Down:
+        krok(field, -1000);
+        return true;
+    default:
+        break;
+    }
+    if (m_main->zaznaczonyWiersz() < 0)
+        return false;
+    switch (key) {
+    case Qt::Key_Space:
+        odtworzZakladke();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_main->OdtworzPlik();
+        return true;
+    case Qt::Key_Escape:
+        m_main->Stop();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TFormUstawZakladke::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == EditPoczatek || watched == EditDlugosc) && event->type() == QEvent::KeyPress) {
+        auto* e = static_cast<QKeyEvent*>(event);
+        const int key = e->key();
+        if (key == Qt::Key_F10 && e->modifiers() == Qt::ShiftModifier) {
+            auto* field = static_cast<QLineEdit*>(watched);
+            PopupMenu1->popup(field->mapToGlobal(field->rect().center()));
+            return true;
+        }
+        // Plain Enter and Esc belong to OK and Anuluj; with Shift or Ctrl
+        // held they reach the field.
+        const bool held = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) && !held)
+            return false;
+        bool used = false;
+        m_main->guard([&] {
+            used = watched == EditPoczatek ? EditPoczatekKeyDown(key) : EditDlugoscKeyDown(key);
+        });
+        return used || key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
+               key == Qt::Key_Down;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// The bookmark as the fields hold it now, written back or not.
+void TFormUstawZakladke::odtworzZakladke() {
+    const std::int64_t start = StrToInt(EditPoczatek->text());
+    m_main->OdtworzZakladke(start, start + StrToInt(EditDlugosc->text()));
+}
+
+void TFormUstawZakladke::Odtwrzzakadke1Click() {
+    odtworzZakladke();
+    Stop->setEnabled(true);
+}
+
+// Stops only the player: the file stays open and the main window's status
+// line and "Pauza" stay as they are.
+void TFormUstawZakladke::StopClick() {
+    m_main->MediaPlayer1->Stop();
+    Stop->setEnabled(false);
+}
+
+// Only a text that differs is written, and only then is the project marked
+// as changed.
+void TFormUstawZakladke::ButtonOKClick() {
+    const int row = m_main->zaznaczonyWiersz();
+    if (row >= 0) {
+        PozycjaProjektu p = m_main->wiersz(row);
+        bool changed = false;
+        if (p.Poczatek != EditPoczatek->text()) {
+            p.Poczatek = EditPoczatek->text();
+            changed = true;
+        }
+        if (p.Dlugosc != EditDlugosc->text()) {
+            p.Dlugosc = EditDlugosc->text();
+            changed = true;
+        }
+        if (changed) {
+            m_main->ustawWiersz(row, p);
+            m_main->ProjektZmieniony = true;
+        }
+    }
+    EditPoczatek->setFocus();
+    accept();
+}
+
+void TFormUstawZakladke::ButtonAnulujClick() {
+    reject();
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The bookmark editor: the selected entry's start and length moved in steps
+// of 0.1 s and 1 s, listened to, and written back on OK. The fields cannot
+// be typed into; every value comes from the entry or from a step.
+
+#include <QDialog>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class TMainForm;
+
+class TFormUstawZakladke : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormUstawZakladke(TMainForm* mainForm);
+
+    QLineEdit* EditPoczatek = nullptr;
+    QLineEdit* EditDlugosc = nullptr;
+    QPushButton* ButtonPminus1 = nullptr;
+    QPushButton* ButtonPminus01 = nullptr;
+    QPushButton* SpeedButton2 = nullptr;
+    QPushButton* ButtonPplus1 = nullptr;
+    QPushButton* ButtonDminus1 = nullptr;
+    QPushButton* ButtonDminus01 = nullptr;
+    QPushButton* ButtonDplus01 = nullptr;
+    QPushButton* ButtonDplus1 = nullptr;
+    QPushButton* ButtonOK = nullptr;
+    QPushButton* ButtonAnuluj = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Odtwrzzakadke1 = nullptr;
+    QAction* Stop = nullptr;
+
+    // Both fields from the selected row, texts unchanged.
+    void PobierzDaneZakladki();
+
+    void ButtonOKClick();
+    void ButtonAnulujClick();
+    void Odtwrzzakadke1Click();
+    void StopClick();
+    // Arrow keys step the field; Space, Enter and Esc play the bookmark,
+    // play the file, stop. True when the key was used.
+    bool EditPoczatekKeyDown(int key);
+    bool EditDlugoscKeyDown(int key);
+
+    void ButtonPminus1Click();
+    void ButtonPminus01Click();
+    void SpeedButton2Click();
+    void ButtonPplus1Click();
+    void ButtonDminus1Click();
+    void ButtonDminus01Click();
+    void ButtonDplus01Click();
+    void ButtonDplus1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* pole(const QString& name, const QString& label, int x, int y);
+    QPushButton* przycisk(const char* name, const QString& caption, const QString& accessible,
+                          const QRect& place, void (TFormUstawZakladke::*handler)());
+    void krok(QLineEdit* field, int step);
+    bool klawisz(QLineEdit* field, int key);
+    void odtworzZakladke();
+
+    TMainForm* m_main;
+};
