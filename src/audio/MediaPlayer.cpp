@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <limits>
@@ -21,6 +22,8 @@ constexpr size_t kRingSamples = size_t(TMediaPlayer::kOutputRate) * kChannels;
 // Frames decoded and thrown away before a range starts, so that the
 // decoder's bit reservoir is full when the first frame of the range comes.
 constexpr std::int64_t kWarmUpTicks = 300 * kTicksPerMs;
+// How long the output waits for a decoder that fell behind.
+constexpr std::chrono::milliseconds kUnderrunWait{500};
 
 std::int64_t outputSample(std::int64_t ticks) {
     return ticks * TMediaPlayer::kOutputRate / kTicksPerSecond;
@@ -39,6 +42,7 @@ struct TMediaPlayer::Playback {
 
     std::mutex mutex;
     std::condition_variable room; // the decoder waits here for room or stop
+    std::condition_variable data; // the output waits here for samples, briefly
     std::vector<std::int16_t> ring = std::vector<std::int16_t>(kRingSamples);
     size_t head = 0, count = 0;
     bool decoded = false; // the decoder has put in its last sample
@@ -77,8 +81,11 @@ struct TMediaPlayer::Playback {
             // A read error ends the sound where it happened; nobody waits
             // for an answer from this thread.
         }
-        std::lock_guard lock(mutex);
-        decoded = true;
+        {
+            std::lock_guard lock(mutex);
+            decoded = true;
+        }
+        data.notify_one();
     }
 
     // Copies samples into the ring, waiting for room; false when stopped.
@@ -93,6 +100,7 @@ struct TMediaPlayer::Playback {
             std::memcpy(ring.data() + tail, pcm.data(), n * sizeof(std::int16_t));
             count += n;
             pcm = pcm.subspan(n);
+            data.notify_one();
         }
         return true;
     }
@@ -105,8 +113,21 @@ struct TMediaPlayer::Playback {
         size_t given = 0;
         bool nowDrained = false;
         {
-            std::lock_guard lock(p->mutex);
-            while (given < wanted && p->count > 0) {
+            std::unique_lock lock(p->mutex);
+            while (given < wanted) {
+                if (p->count == 0) {
+                    if (p->decoded || p->stop)
+                        break;
+                    // The decoder fell behind (a busy machine): wait a moment
+                    // for it instead of filling the gap with silence at once.
+                    // A real device glitches either way; a file output keeps
+                    // exactly the samples of the range.
+                    p->room.notify_one();
+                    if (!p->data.wait_for(lock, kUnderrunWait,
+                                          [p] { return p->count > 0 || p->decoded || p->stop; }))
+                        break;
+                    continue;
+                }
                 const size_t n = std::min({wanted - given, p->count, p->ring.size() - p->head});
                 std::memcpy(out + given, p->ring.data() + p->head, n * sizeof(std::int16_t));
                 given += n;
