@@ -46,10 +46,10 @@ int main(int argc, char** argv) {
 
     const QString folder = work.absoluteFilePath(QStringLiteral("mp3"));
     QDir().mkpath(folder);
-    Mp3Spec spec;
-    spec.durationMs = seconds * 1000;
-    spec.bitrateKbps = 64;
-    const QByteArray data = makeMp3Data(spec);
+    Mp3Spec fmt;
+    fmt.durationMs = seconds * 1000;
+    fmt.bitrateKbps = 64;
+    const QByteArray data = makeMp3Data(fmt);
     QStringList paths;
     for (int i = 0; i < count; ++i) {
         const QString path =

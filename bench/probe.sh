@@ -24,11 +24,11 @@ encode() { # seconds rate channels lame-options... target
 if [ "$(ls "$out/small" | wc -l)" -ne 200 ]; then
     rm -f "$out/small"/*.mp3
     i=0
-    for spec in "5 44100 2 -b 128" "12 44100 1 -b 64" "20 22050 1 -b 32" "30 16000 1 -b 24" \
+    for fmt in "5 44100 2 -b 128" "12 44100 1 -b 64" "20 22050 1 -b 32" "30 16000 1 -b 24" \
                 "45 44100 2 -V 4" "60 22050 2 -V 6" "8 44100 2 -b 192" "15 16000 1 -V 7" \
                 "25 44100 1 -V 5" "40 22050 1 -b 48"; do
         # shellcheck disable=SC2086
-        encode $spec "$out/part$i.mp3"
+        encode $fmt "$out/part$i.mp3"
         for c in $(seq -w 0 19); do cp "$out/part$i.mp3" "$out/small/f${i}_$c.mp3"; done
         i=$((i + 1))
     done

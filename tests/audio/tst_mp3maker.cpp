@@ -25,17 +25,17 @@ private slots:
         QFETCH(bool, id3);
         QFETCH(bool, xing);
         QTemporaryDir dir;
-        Mp3Spec spec;
-        spec.durationMs = 1500;
-        spec.sampleRate = rate;
-        spec.channels = channels;
-        spec.vbr = vbr;
-        spec.id3v2 = id3;
-        spec.xing = xing;
-        const QByteArray data = makeMp3Data(spec);
+        Mp3Spec fmt;
+        fmt.durationMs = 1500;
+        fmt.sampleRate = rate;
+        fmt.channels = channels;
+        fmt.vbr = vbr;
+        fmt.id3v2 = id3;
+        fmt.xing = xing;
+        const QByteArray data = makeMp3Data(fmt);
         QCOMPARE(data.startsWith("ID3"), id3);
         QCOMPARE(data.contains(vbr ? "Xing" : "Info"), xing);
-        const QString path = makeMp3(dir.filePath(QStringLiteral("a.mp3")), spec);
+        const QString path = makeMp3(dir.filePath(QStringLiteral("a.mp3")), fmt);
         const DecodedMp3 decoded = decodeMp3(path);
         // The encoder adds its delay and pads the last frame: at most a few
         // frames more than asked, never less.

@@ -10,7 +10,7 @@
 
 namespace {
 
-Mp3Spec spec(int ms, int rate, int channels, bool vbr, bool tagged, bool xing = true) {
+Mp3Spec fmt(int ms, int rate, int channels, bool vbr, bool tagged, bool xing = true) {
     Mp3Spec s;
     s.durationMs = ms;
     s.sampleRate = rate;
@@ -41,20 +41,20 @@ private slots:
         const auto row = [](const char* name, QList<Mp3Spec> parts) {
             QTest::newRow(name) << parts;
         };
-        row("cbr 44.1k mono", {spec(2300, 44100, 1, false, false)});
-        row("cbr 22.05k stereo", {spec(1700, 22050, 2, false, false)});
-        row("vbr 16k with tag and Xing header", {spec(1900, 16000, 1, true, true)});
-        row("vbr 48k stereo with tag and Xing header", {spec(1200, 48000, 2, true, true)});
+        row("cbr 44.1k mono", {fmt(2300, 44100, 1, false, false)});
+        row("cbr 22.05k stereo", {fmt(1700, 22050, 2, false, false)});
+        row("vbr 16k with tag and Xing header", {fmt(1900, 16000, 1, true, true)});
+        row("vbr 48k stereo with tag and Xing header", {fmt(1200, 48000, 2, true, true)});
         // Each part keeps its tag and its Xing header: a header-only estimate
         // sees the first part's header and misses the rest.
         row("three joined vbr parts with tags",
-            {spec(3000, 44100, 2, true, true), spec(1500, 44100, 2, true, true),
-             spec(2200, 44100, 2, true, true)});
+            {fmt(3000, 44100, 2, true, true), fmt(1500, 44100, 2, true, true),
+             fmt(2200, 44100, 2, true, true)});
         row("joined 44.1k and 24k",
-            {spec(2000, 44100, 1, false, true, false), spec(2500, 24000, 1, false, true, false)});
+            {fmt(2000, 44100, 1, false, true, false), fmt(2500, 24000, 1, false, true, false)});
         row("joined rates and channels, vbr",
-            {spec(800, 24000, 2, true, true), spec(900, 44100, 1, true, true),
-             spec(700, 16000, 1, false, true)});
+            {fmt(800, 24000, 2, true, true), fmt(900, 44100, 1, true, true),
+             fmt(700, 16000, 1, false, true)});
     }
     void matchesFullDecode() {
         QFETCH(QList<Mp3Spec>, parts);
@@ -94,7 +94,7 @@ private slots:
     void refusesWhatIsNotMpegAudio_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        const QByteArray mp3 = makeMp3Data(spec(500, 44100, 1, false, false));
+        const QByteArray mp3 = makeMp3Data(fmt(500, 44100, 1, false, false));
         QTest::newRow("text") << QByteArray("To jest zwykły tekst, nie dźwięk.\n").repeated(50)
                               << QStringLiteral("nie jest plikiem dźwiękowym MP3");
         QTest::newRow("empty") << QByteArray() << QStringLiteral("jest pusty");
@@ -103,7 +103,7 @@ private slots:
         QTest::newRow("random bytes") << QByteArray::fromHex("8f13a7c4e20b99d15a3c7e6f0d42b1")
                                       << QStringLiteral("nie jest plikiem dźwiękowym MP3");
         QTest::newRow("only a tag") << makeMp3Data([] {
-            Mp3Spec s = spec(0, 44100, 1, false, true);
+            Mp3Spec s = fmt(0, 44100, 1, false, true);
             s.xing = false;
             return s;
         }()) << QStringLiteral("nie jest plikiem dźwiękowym MP3");

@@ -19,9 +19,9 @@ private slots:
         TMainForm form(seams, store, dir.path());
 
         const QString good = dir.filePath(QStringLiteral("dobry.mp3"));
-        Mp3Spec spec;
-        spec.durationMs = 3200;
-        makeMp3(good, spec);
+        Mp3Spec fmt;
+        fmt.durationMs = 3200;
+        makeMp3(good, fmt);
         const QString text = dir.filePath(QStringLiteral("tekst.mp3"));
         QFile f(text);
         QVERIFY(f.open(QIODevice::WriteOnly));

@@ -85,14 +85,14 @@ class TestPlayback : public QObject {
 
 private slots:
     void initTestCase() {
-        Mp3Spec spec;
-        spec.durationMs = 8000;
-        tone8s = makeMp3(dir.filePath(QStringLiteral("ton 8 s.mp3")), spec);
-        spec.durationMs = 3000;
-        spec.toneHz = 660;
-        tone3s = makeMp3(dir.filePath(QStringLiteral("ton 3 s.mp3")), spec);
-        spec.durationMs = 300;
-        krotki = makeMp3(dir.filePath(QStringLiteral("krótki.mp3")), spec);
+        Mp3Spec fmt;
+        fmt.durationMs = 8000;
+        tone8s = makeMp3(dir.filePath(QStringLiteral("ton 8 s.mp3")), fmt);
+        fmt.durationMs = 3000;
+        fmt.toneHz = 660;
+        tone3s = makeMp3(dir.filePath(QStringLiteral("ton 3 s.mp3")), fmt);
+        fmt.durationMs = 300;
+        krotki = makeMp3(dir.filePath(QStringLiteral("krótki.mp3")), fmt);
     }
 
     void init() { qputenv("SDL_AUDIODRIVER", "dummy"); }

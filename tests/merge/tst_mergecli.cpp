@@ -55,9 +55,9 @@ class TestMergeCli : public QObject {
     QString nagrania, magazyn, projekt;
     ListaPozycji pozycje;
 
-    void dodaj(const QString& nazwa, const Mp3Spec& spec, const char* poczatek = "0",
+    void dodaj(const QString& nazwa, const Mp3Spec& fmt, const char* poczatek = "0",
                const char* dlugosc = "5000") {
-        makeMp3(nagrania + nazwa, spec);
+        makeMp3(nagrania + nazwa, fmt);
         pozycje.append({QString::number(pozycje.size() + 1), nazwa, QString::fromLatin1(poczatek),
                         QString::fromLatin1(dlugosc), nagrania});
     }

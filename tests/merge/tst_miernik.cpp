@@ -60,7 +60,7 @@ private slots:
         QFETCH(bool, vbr);
         QFETCH(QByteArray, przed);
         QFETCH(bool, lameId3);
-        const Mp3Spec spec{.durationMs = 700,
+        const Mp3Spec fmt{.durationMs = 700,
                            .sampleRate = czestotliwosc,
                            .channels = kanaly,
                            .bitrateKbps = czestotliwosc >= 32000 ? 96 : 32,
@@ -68,7 +68,7 @@ private slots:
                            .id3v2 = lameId3,
                            .xing = vbr};
         const QString plik = tmp.filePath(QStringLiteral("a.mp3"));
-        QVERIFY(zapiszBajty(plik, przed + makeMp3Data(spec)));
+        QVERIFY(zapiszBajty(plik, przed + makeMp3Data(fmt)));
         const FormatDzwieku format = miernikMp3().format(plik);
         QCOMPARE(format.czestotliwosc, czestotliwosc);
         QCOMPARE(format.kanaly, kanaly);

@@ -17,11 +17,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 Mp3Spec format(int rate, int channels) {
-    Mp3Spec spec;
-    spec.durationMs = 150;
-    spec.sampleRate = rate;
-    spec.channels = channels;
-    return spec;
+    Mp3Spec fmt;
+    fmt.durationMs = 150;
+    fmt.sampleRate = rate;
+    fmt.channels = channels;
+    return fmt;
 }
 
 } // namespace

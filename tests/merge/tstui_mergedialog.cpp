@@ -247,12 +247,12 @@ private slots:
     void sameBytesAsCommandLine() {
         form->MiernikScalania = miernikMp3();
         for (int i = 0; i < pliki.size(); ++i) {
-            Mp3Spec spec;
-            spec.durationMs = 1200 + 700 * i;
-            spec.vbr = i != 1;
-            spec.xing = spec.vbr;
-            spec.id3v2 = true;
-            makeMp3(pliki[i], spec);
+            Mp3Spec fmt;
+            fmt.durationMs = 1200 + 700 * i;
+            fmt.vbr = i != 1;
+            fmt.xing = fmt.vbr;
+            fmt.id3v2 = true;
+            makeMp3(pliki[i], fmt);
             PozycjaProjektu p = form->wiersz(i);
             p.Poczatek = QString::number(300 * i);
             form->ustawWiersz(i, p);

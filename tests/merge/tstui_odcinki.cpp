@@ -21,11 +21,11 @@ const QString kGotowe = u"Zapowiedzi odcinków zostały dołączone"_s;
 
 // A short tone; each clip and entry has its own pitch, so their bytes differ.
 QString mp3(const QString& sciezka, double toneHz, int rate = 44100) {
-    Mp3Spec spec;
-    spec.durationMs = 120;
-    spec.sampleRate = rate;
-    spec.toneHz = toneHz;
-    return makeMp3(sciezka, spec);
+    Mp3Spec fmt;
+    fmt.durationMs = 120;
+    fmt.sampleRate = rate;
+    fmt.toneHz = toneHz;
+    return makeMp3(sciezka, fmt);
 }
 
 } // namespace

@@ -65,9 +65,9 @@ class TestProject : public QObject {
         return path;
     }
     QString mp3(const QString& name, int ms = 1000) const {
-        Mp3Spec spec;
-        spec.durationMs = ms;
-        return makeMp3(sciezka(name), spec);
+        Mp3Spec fmt;
+        fmt.durationMs = ms;
+        return makeMp3(sciezka(name), fmt);
     }
     // Rows whose files exist, appended without the file dialog.
     void wiersze(const QStringList& names) {

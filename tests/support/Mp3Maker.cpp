@@ -28,25 +28,25 @@ void writeFile(const QString& path, const QByteArray& data) {
 
 } // namespace
 
-QByteArray makeMp3Data(const Mp3Spec& spec) {
+QByteArray makeMp3Data(const Mp3Spec& fmt) {
     LamePtr lame(lame_init());
     check(lame != nullptr, "lame_init");
     lame_global_flags* g = lame.get();
-    lame_set_in_samplerate(g, spec.sampleRate);
-    lame_set_out_samplerate(g, spec.sampleRate);
-    lame_set_num_channels(g, spec.channels);
-    lame_set_mode(g, spec.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_in_samplerate(g, fmt.sampleRate);
+    lame_set_out_samplerate(g, fmt.sampleRate);
+    lame_set_num_channels(g, fmt.channels);
+    lame_set_mode(g, fmt.channels == 1 ? MONO : JOINT_STEREO);
     lame_set_quality(g, 7); // fast; tests make many files
-    if (spec.vbr) {
+    if (fmt.vbr) {
         lame_set_VBR(g, vbr_mtrh);
         lame_set_VBR_quality(g, 4);
     } else {
         lame_set_VBR(g, vbr_off);
-        lame_set_brate(g, spec.bitrateKbps);
+        lame_set_brate(g, fmt.bitrateKbps);
     }
-    lame_set_bWriteVbrTag(g, spec.xing ? 1 : 0);
+    lame_set_bWriteVbrTag(g, fmt.xing ? 1 : 0);
     lame_set_write_id3tag_automatic(g, 0);
-    if (spec.id3v2) {
+    if (fmt.id3v2) {
         id3tag_init(g);
         id3tag_v2_only(g);
         id3tag_set_title(g, "Test tone");
@@ -56,18 +56,18 @@ QByteArray makeMp3Data(const Mp3Spec& spec) {
     check(lame_init_params(g) >= 0, "lame_init_params refused the parameters");
 
     QByteArray out;
-    if (spec.id3v2) {
+    if (fmt.id3v2) {
         std::vector<unsigned char> tag(lame_get_id3v2_tag(g, nullptr, 0));
         check(lame_get_id3v2_tag(g, tag.data(), tag.size()) == tag.size(), "id3v2 tag");
         out.append(reinterpret_cast<const char*>(tag.data()), qsizetype(tag.size()));
     }
     const qsizetype audioStart = out.size();
 
-    const int total = int(qint64(spec.durationMs) * spec.sampleRate / 1000);
+    const int total = int(qint64(fmt.durationMs) * fmt.sampleRate / 1000);
     constexpr int chunk = 4608;
     std::vector<short> left(chunk), right(chunk);
     std::vector<unsigned char> mp3(chunk * 5 / 4 + 7200);
-    const double step = 2 * std::numbers::pi * spec.toneHz / spec.sampleRate;
+    const double step = 2 * std::numbers::pi * fmt.toneHz / fmt.sampleRate;
     for (int done = 0; done < total;) {
         const int n = std::min(chunk, total - done);
         for (int i = 0; i < n; ++i) {
@@ -85,7 +85,7 @@ QByteArray makeMp3Data(const Mp3Spec& spec) {
     check(bytes >= 0, "lame_encode_flush");
     out.append(reinterpret_cast<const char*>(mp3.data()), bytes);
 
-    if (spec.xing) {
+    if (fmt.xing) {
         // The encoder left an empty first frame for this header.
         unsigned char frame[2880];
         const size_t size = lame_get_lametag_frame(g, frame, sizeof frame);
@@ -98,8 +98,8 @@ QByteArray makeMp3Data(const Mp3Spec& spec) {
     return out;
 }
 
-QString makeMp3(const QString& path, const Mp3Spec& spec) {
-    writeFile(path, makeMp3Data(spec));
+QString makeMp3(const QString& path, const Mp3Spec& fmt) {
+    writeFile(path, makeMp3Data(fmt));
     return path;
 }
 

@@ -18,13 +18,13 @@ struct Mp3Spec {
     double toneHz = 440.0;
 };
 
-// The bytes of an MP3 file as the spec describes. Throws std::runtime_error
+// The bytes of an MP3 file with the format `fmt` describes. Throws std::runtime_error
 // when the encoder refuses the parameters.
-QByteArray makeMp3Data(const Mp3Spec& spec);
+QByteArray makeMp3Data(const Mp3Spec& fmt);
 
-// Writes makeMp3Data(spec) to path (throws std::runtime_error on failure)
+// Writes makeMp3Data(fmt) to path (throws std::runtime_error on failure)
 // and returns the path.
-QString makeMp3(const QString& path, const Mp3Spec& spec);
+QString makeMp3(const QString& path, const Mp3Spec& fmt);
 
 // Writes the files' bytes one after another into target (no change to any
 // part) and returns the target path.
