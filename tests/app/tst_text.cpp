@@ -77,11 +77,13 @@ private slots:
         QTest::addColumn<qint64>("tenThousandths");
         QTest::addColumn<QString>("polish");
         QTest::addColumn<QString>("english");
-        QTest::newRow("whole") << qint64(39960000) << QStringLiteral("3996") << QStringLiteral("3996");
-        QTest::newRow("half") << qint64(5005000) << QStringLiteral("500,5") << QStringLiteral("500.5");
+        QTest::newRow("whole") << qint64(39960000) << QStringLiteral("3996")
+                               << QStringLiteral("3996");
+        QTest::newRow("half") << qint64(5005000) << QStringLiteral("500,5")
+                              << QStringLiteral("500.5");
         QTest::newRow("zero") << qint64(0) << QStringLiteral("0") << QStringLiteral("0");
-        QTest::newRow("four places") << qint64(12345) << QStringLiteral("1,2345")
-                                     << QStringLiteral("1.2345");
+        QTest::newRow("four places")
+            << qint64(12345) << QStringLiteral("1,2345") << QStringLiteral("1.2345");
         QTest::newRow("large") << qint64(400000000000000) << QStringLiteral("40000000000")
                                << QStringLiteral("40000000000");
     }

@@ -61,12 +61,12 @@ private slots:
         QFETCH(QByteArray, przed);
         QFETCH(bool, lameId3);
         const Mp3Spec fmt{.durationMs = 700,
-                           .sampleRate = czestotliwosc,
-                           .channels = kanaly,
-                           .bitrateKbps = czestotliwosc >= 32000 ? 96 : 32,
-                           .vbr = vbr,
-                           .id3v2 = lameId3,
-                           .xing = vbr};
+                          .sampleRate = czestotliwosc,
+                          .channels = kanaly,
+                          .bitrateKbps = czestotliwosc >= 32000 ? 96 : 32,
+                          .vbr = vbr,
+                          .id3v2 = lameId3,
+                          .xing = vbr};
         const QString plik = tmp.filePath(QStringLiteral("a.mp3"));
         QVERIFY(zapiszBajty(plik, przed + makeMp3Data(fmt)));
         const FormatDzwieku format = miernikMp3().format(plik);
