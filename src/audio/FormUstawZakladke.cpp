@@ -6,7 +6,9 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QBoxLayout>
 #include <QContextMenuEvent>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,47 +20,46 @@
 TFormUstawZakladke::TFormUstawZakladke(TMainForm* mainForm) : QDialog(mainForm), m_main(mainForm) {
     setObjectName(QStringLiteral("FormUstawZakladke"));
     setWindowTitle(QStringLiteral("Ustaw zakładke"));
-    setFixedSize(442, 219);
 
-    EditPoczatek =
-        pole(QStringLiteral("EditPoczatek"), QStringLiteral("Początek zakładki"), 145, 25);
+    EditPoczatek = pole(QStringLiteral("EditPoczatek"), QStringLiteral("Początek zakładki"));
     ButtonPminus1 = przycisk("ButtonPminus1", QStringLiteral("-1 sek."),
-                             QStringLiteral("Początek minus 1 sekunda"), {91, 48, 50, 21},
+                             QStringLiteral("Początek minus 1 sekunda"),
                              &TFormUstawZakladke::ButtonPminus1Click);
     ButtonPminus01 = przycisk("ButtonPminus01", QStringLiteral("-0,1 sek."),
-                              QStringLiteral("Początek minus 0,1 sekundy"), {144, 48, 50, 22},
+                              QStringLiteral("Początek minus 0,1 sekundy"),
                               &TFormUstawZakladke::ButtonPminus01Click);
     SpeedButton2 = przycisk("SpeedButton2", QStringLiteral("+0,1 sek."),
-                            QStringLiteral("Początek plus 0,1 sekundy"), {256, 47, 50, 21},
+                            QStringLiteral("Początek plus 0,1 sekundy"),
                             &TFormUstawZakladke::SpeedButton2Click);
-    ButtonPplus1 = przycisk("ButtonPplus1", QStringLiteral("+1 sek."),
-                            QStringLiteral("Początek plus 1 sekunda"), {310, 47, 50, 21},
-                            &TFormUstawZakladke::ButtonPplus1Click);
+    ButtonPplus1 =
+        przycisk("ButtonPplus1", QStringLiteral("+1 sek."),
+                 QStringLiteral("Początek plus 1 sekunda"), &TFormUstawZakladke::ButtonPplus1Click);
 
-    EditDlugosc = pole(QStringLiteral("EditDlugosc"), QStringLiteral("Długość zakładki"), 146, 109);
+    EditDlugosc = pole(QStringLiteral("EditDlugosc"), QStringLiteral("Długość zakładki"));
     ButtonDminus1 = przycisk("ButtonDminus1", QStringLiteral("-1 sek."),
-                             QStringLiteral("Długość minus 1 sekunda"), {92, 132, 50, 21},
+                             QStringLiteral("Długość minus 1 sekunda"),
                              &TFormUstawZakladke::ButtonDminus1Click);
     ButtonDminus01 = przycisk("ButtonDminus01", QStringLiteral("-0,1 sek."),
-                              QStringLiteral("Długość minus 0,1 sekundy"), {145, 131, 50, 21},
+                              QStringLiteral("Długość minus 0,1 sekundy"),
                               &TFormUstawZakladke::ButtonDminus01Click);
     ButtonDplus01 = przycisk("ButtonDplus01", QStringLiteral("+0,1 sek."),
-                             QStringLiteral("Długość plus 0,1 sekundy"), {256, 131, 50, 21},
+                             QStringLiteral("Długość plus 0,1 sekundy"),
                              &TFormUstawZakladke::ButtonDplus01Click);
-    ButtonDplus1 = przycisk("ButtonDplus1", QStringLiteral("+1 sek."),
-                            QStringLiteral("Długość plus 1 sekunda"), {310, 130, 50, 21},
-                            &TFormUstawZakladke::ButtonDplus1Click);
+    ButtonDplus1 =
+        przycisk("ButtonDplus1", QStringLiteral("+1 sek."),
+                 QStringLiteral("Długość plus 1 sekunda"), &TFormUstawZakladke::ButtonDplus1Click);
 
-    ButtonOK = przycisk("ButtonOK", QStringLiteral("OK"), QStringLiteral("OK"), {248, 176, 75, 25},
+    ButtonOK = przycisk("ButtonOK", QStringLiteral("OK"), QStringLiteral("OK"),
                         &TFormUstawZakladke::ButtonOKClick);
     ButtonAnuluj = przycisk("ButtonAnuluj", QStringLiteral("Anuluj"), QStringLiteral("Anuluj"),
-                            {328, 176, 75, 25}, &TFormUstawZakladke::ButtonAnulujClick);
+                            &TFormUstawZakladke::ButtonAnulujClick);
     // Plain Enter presses OK, plain Esc closes as Anuluj (QDialog's own keys).
     for (QPushButton* b : {ButtonOK, ButtonAnuluj}) {
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoDefault(false);
     }
     ButtonOK->setDefault(true);
+    ulozKontrolki();
     setTabOrder(EditPoczatek, EditDlugosc);
     setTabOrder(EditDlugosc, ButtonOK);
     setTabOrder(ButtonOK, ButtonAnuluj);
@@ -76,27 +77,26 @@ TFormUstawZakladke::TFormUstawZakladke(TMainForm* mainForm) : QDialog(mainForm),
     connect(Stop, &QAction::triggered, this, [this] { m_main->guard([this] { StopClick(); }); });
 }
 
-QLineEdit* TFormUstawZakladke::pole(const QString& name, const QString& label, int x, int y) {
+QLineEdit* TFormUstawZakladke::pole(const QString& name, const QString& label) {
     auto* field = new QLineEdit(this);
     field->setObjectName(name);
     field->setReadOnly(true);
-    field->setGeometry(x, y, 160, 21);
+    field->setFixedWidth(160);
     field->setAccessibleName(label);
     field->setContextMenuPolicy(Qt::NoContextMenu); // the dialog's menu instead
     field->installEventFilter(this);
     auto* caption = new QLabel(label, this);
-    caption->setGeometry(x, y - 16, 160, 15);
     caption->setBuddy(field);
+    m_etykiety.append(caption);
     return field;
 }
 
 QPushButton* TFormUstawZakladke::przycisk(const char* name, const QString& caption,
-                                          const QString& accessible, const QRect& place,
+                                          const QString& accessible,
                                           void (TFormUstawZakladke::*handler)()) {
     auto* button = new QPushButton(caption, this);
     button->setObjectName(QString::fromLatin1(name));
     button->setAccessibleName(accessible);
-    button->setGeometry(place);
     // Step buttons never take the focus: it stays in the field that had it.
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoDefault(false);
@@ -104,6 +104,40 @@ QPushButton* TFormUstawZakladke::przycisk(const char* name, const QString& capti
     connect(button, &QPushButton::clicked, this,
             [this, handler] { m_main->guard([this, handler] { (this->*handler)(); }); });
     return button;
+}
+
+// Each field with its label above it, the two decreasing steps on its left
+// and the two increasing ones on its right; OK and Anuluj bottom right. A
+// layout rather than fixed places, so large fonts never cut a caption.
+void TFormUstawZakladke::ulozKontrolki() {
+    auto* uklad = new QVBoxLayout(this);
+    const auto grupa = [&](QLabel* etykieta, QLineEdit* pole, QPushButton* m1, QPushButton* m01,
+                           QPushButton* p01, QPushButton* p1) {
+        auto* wiersz = new QGridLayout;
+        wiersz->addWidget(etykieta, 0, 2);
+        wiersz->addWidget(m1, 1, 0);
+        wiersz->addWidget(m01, 1, 1);
+        wiersz->addWidget(pole, 1, 2);
+        wiersz->addWidget(p01, 1, 3);
+        wiersz->addWidget(p1, 1, 4);
+        auto* wysrodkowany = new QHBoxLayout;
+        wysrodkowany->addStretch();
+        wysrodkowany->addLayout(wiersz);
+        wysrodkowany->addStretch();
+        uklad->addLayout(wysrodkowany);
+        uklad->addSpacing(12);
+    };
+    grupa(m_etykiety.at(0), EditPoczatek, ButtonPminus1, ButtonPminus01, SpeedButton2,
+          ButtonPplus1);
+    grupa(m_etykiety.at(1), EditDlugosc, ButtonDminus1, ButtonDminus01, ButtonDplus01,
+          ButtonDplus1);
+    auto* przyciski = new QHBoxLayout;
+    przyciski->addStretch();
+    przyciski->addWidget(ButtonOK);
+    przyciski->addWidget(ButtonAnuluj);
+    uklad->addStretch();
+    uklad->addLayout(przyciski);
+    setFixedSize(sizeHint().expandedTo(QSize(442, 219)));
 }
 
 // Loaded on every showing, and the dialog stands in the middle of the screen.

@@ -4,8 +4,10 @@
 // be typed into; every value comes from the entry or from a step.
 
 #include <QDialog>
+#include <QList>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -59,9 +61,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QLineEdit* pole(const QString& name, const QString& label, int x, int y);
+    QLineEdit* pole(const QString& name, const QString& label);
+    void ulozKontrolki();
+    QList<QLabel*> m_etykiety; // labels of the two fields
     QPushButton* przycisk(const char* name, const QString& caption, const QString& accessible,
-                          const QRect& place, void (TFormUstawZakladke::*handler)());
+                          void (TFormUstawZakladke::*handler)());
     void krok(QLineEdit* field, int step);
     bool klawisz(QLineEdit* field, int key);
     void odtworzZakladke();

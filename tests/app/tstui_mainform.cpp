@@ -231,6 +231,32 @@ private slots:
         QVERIFY(form.Pauza1->isEnabled());
     }
 
+    // The keys reach their commands from the list, which has the focus.
+    void shortcutsFromTheList() {
+        FakeSeams seams;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        form.utworzOkna();
+        form.wstawWiersz(0, pozycja(1));
+        form.Aktywuj();
+        form.ListView1->topLevelItem(0)->setSelected(true);
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.ListView1->setFocus();
+        QTest::keyClick(form.ListView1, Qt::Key_F5);
+        QCOMPARE(seams.openRequests.size(), qsizetype(1)); // "Dodaj plik", once
+        QCOMPARE(seams.openRequests.at(0).title, QStringLiteral("Dodaj plik"));
+        QTest::keyClick(form.ListView1, Qt::Key_F5, Qt::ShiftModifier);
+        QCOMPARE(seams.openRequests.size(), qsizetype(2));
+        QCOMPARE(seams.openRequests.at(1).title, QStringLiteral("Wstaw plik"));
+        QTest::keyClick(form.ListView1, Qt::Key_F1);
+        QCOMPARE(seams.urls.size(), qsizetype(1));
+        // Last: the list view must not keep F2 for itself.
+        QTest::keyClick(form.ListView1, Qt::Key_F2);
+        QCOMPARE(seams.shown.size(), qsizetype(1)); // the bookmark editor
+    }
+
     void rowsRoundTrip() {
         FakeSeams seams;
         SettingsStore store(conf());
