@@ -151,9 +151,11 @@ void TMainForm::WczytajProjekt() {
         uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
         return;
     }
-    // Every entry is checked before the list changes, so a bad file adds
-    // nothing at all.
-    ListaPozycji nowe;
+    // Entries are appended in file order. An entry that lacks its file name
+    // or folder (or, for a file that exists, its numbers) stops the loading
+    // there with an error naming the entry and the element; the entries
+    // before it stay in the list. Only a load that reads every entry makes
+    // the file the current project file.
     QStringList brakujace;
     for (qsizetype i = 0; i < doc.wpisy.size(); ++i) {
         const WpisPlikuProjektu& w = doc.wpisy.at(i);
@@ -177,14 +179,11 @@ void TMainForm::WczytajProjekt() {
             throw brak("poczatek");
         if (w.dlugosc.isEmpty())
             throw brak("dlugosc");
-        nowe.append(PozycjaProjektu{QString(), w.plik, w.poczatek, w.dlugosc, w.folder});
+        const int row = liczbaWierszy();
+        wstawWiersz(row, PozycjaProjektu{QString::number(row + 1), w.plik, w.poczatek, w.dlugosc,
+                                         w.folder});
     }
     NazwaProjektu = path;
-    int row = liczbaWierszy();
-    for (PozycjaProjektu& e : nowe) {
-        e.Lp = QString::number(row + 1);
-        wstawWiersz(row++, e);
-    }
     if (!brakujace.isEmpty()) {
         Aktywuj();
         pokazFormBlad(

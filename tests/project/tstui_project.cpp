@@ -300,32 +300,35 @@ private slots:
     }
 
     // A file that is not a project changes neither the list nor the current
-    // project file name.
-    void badProjectFileChangesNothing_data() {
+    // project file name; an entry missing an element stops the loading
+    // there, keeping the entries read before it.
+    void badProjectFile_data() {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("errorBox");
-        QTest::newRow("other root")
-            << QByteArray("<project><p1><plik>1.mp3</plik></p1></project>") << kZlyKorzen << false;
+        QTest::addColumn<QStringList>("appended");
+        QTest::newRow("other root") << QByteArray("<project><p1><plik>1.mp3</plik></p1></project>")
+                                    << kZlyKorzen << false << QStringList();
         QTest::newRow("not XML") << QByteArray("<projekt>\n<p1>\n</projekt>") << u"wiersz 3"_s
-                                 << true;
+                                 << true << QStringList();
         QTest::newRow("entry without plik")
             << QByteArray("<projekt><p><plik>1.mp3</plik><folder>DIR</folder><poczatek>0"
                           "</poczatek><dlugosc>1</dlugosc></p><p><folder>DIR</folder></p>"
                           "</projekt>")
-            << u"wpis 2 nie ma elementu „plik”"_s << true;
+            << u"wpis 2 nie ma elementu „plik”"_s << true << QStringList{u"1.mp3"_s};
         QTest::newRow("existing file without dlugosc")
             << QByteArray("<projekt><p><plik>1.mp3</plik><folder>DIR</folder><poczatek>0"
                           "</poczatek><dlugosc/></p></projekt>")
-            << u"wpis 1 nie ma elementu „dlugosc”"_s << true;
+            << u"wpis 1 nie ma elementu „dlugosc”"_s << true << QStringList();
         QTest::newRow("entry without folder")
             << QByteArray("<projekt><p><plik>1.mp3</plik></p></projekt>")
-            << u"wpis 1 nie ma elementu „folder”"_s << true;
+            << u"wpis 1 nie ma elementu „folder”"_s << true << QStringList();
     }
-    void badProjectFileChangesNothing() {
+    void badProjectFile() {
         QFETCH(QByteArray, data);
         QFETCH(QString, message);
         QFETCH(bool, errorBox);
+        QFETCH(QStringList, appended);
         wiersze({u"stary.mp3"_s, u"1.mp3"_s});
         const ListaPozycji before = m_form->pozycje();
         m_form->NazwaProjektu = sciezka(u"poprzedni.xml"_s);
@@ -333,7 +336,9 @@ private slots:
         zapiszSurowo(file, data.replace("DIR", (m_dir->path() + u"/"_s).toUtf8()));
         m_seams->openAnswers = {{file}};
         m_form->OtworzProjekt1->trigger();
-        QCOMPARE(m_form->pozycje(), before);
+        QCOMPARE(m_form->pozycje().mid(0, before.size()), before);
+        QCOMPARE(nazwy(*m_form).mid(before.size()), appended);
+        QVERIFY(numeracjaCiagla(*m_form));
         QCOMPARE(m_form->NazwaProjektu, sciezka(u"poprzedni.xml"_s));
         QCOMPARE(m_seams->messages.size(), 1);
         QVERIFY2(ostatnia().text.contains(message), qPrintable(ostatnia().text));
