@@ -11,6 +11,7 @@ book=$out/book
 target=$out/target
 files=${FILES:-200}
 mkdir -p "$book" "$target"
+scripts/deps.sh sox lame ffmpeg
 [ -x "$build_dir/bench/bench_merge" ] || scripts/build.sh
 
 if [ "$(ls "$book" | wc -l)" -ne "$files" ]; then

@@ -7,9 +7,8 @@
 #   merged book is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for tool in sox lame ffprobe; do
-    command -v "$tool" >/dev/null || { echo "brak programu $tool" >&2; exit 1; }
-done
+scripts/deps.sh sox lame ffmpeg
+[ -x build/bench/bench_probe ] || scripts/build.sh
 out=bench/out/probe
 mkdir -p "$out/small"
 

@@ -8,11 +8,7 @@ build_dir=${BUILD_DIR:-build}
 out=bench/out/project
 mkdir -p "$out"
 
-if ! command -v xmllint >/dev/null; then
-    sudo_cmd=()
-    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get install -y -qq libxml2-utils
-fi
+scripts/deps.sh libxml2-utils
 [ -x "$build_dir/bench/bench_project" ] && [ -x "$build_dir/bench/bench_project_ui" ] || scripts/build.sh
 
 ms_now() { date +%s%N; }
