@@ -1,6 +1,7 @@
 // Program start: the application, Polish translations, the main window and
 // the six other windows, then the event loop.
 
+#include "app/CommandLine.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "app/Text.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTextStream>
 #include <QTranslator>
 
 namespace {
@@ -35,6 +37,19 @@ public:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before any window system is needed, so they work in a
+    // terminal without a display.
+    if (argc == 2 && (qstrcmp(argv[1], "--version") == 0 || qstrcmp(argv[1], "--help") == 0)) {
+        QTextStream out(stdout);
+        if (qstrcmp(argv[1], "--version") == 0)
+            out << tekstWersji(TMainForm::tytulAplikacji()) << Qt::endl;
+        else
+            out << "Użycie: SonvekManager\n\nPrzygotowuje książki mówione dla odtwarzacza Sonvek; "
+                   "pomoc w programie: F1.\nPrepares audio books for the Sonvek talking-book "
+                   "player; press F1 in the program for help.\n"
+                << Qt::flush;
+        return 0;
+    }
     Aplikacja app(argc, argv);
     QApplication::setApplicationName(TMainForm::tytulAplikacji());
     QApplication::setApplicationVersion(QStringLiteral(SONVEK_VERSION));
