@@ -8,6 +8,8 @@
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTextStream>
@@ -34,6 +36,15 @@ public:
     }
 };
 
+// The program's icon in every size rendered from its drawing at build time.
+QIcon ikonaProgramu() {
+    QIcon ikona;
+    const QDir zasoby(QStringLiteral(":/ikona"));
+    for (const QString& plik : zasoby.entryList(QDir::Files))
+        ikona.addFile(zasoby.filePath(plik));
+    return ikona;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -53,6 +64,9 @@ int main(int argc, char* argv[]) {
     Aplikacja app(argc, argv);
     QApplication::setApplicationName(TMainForm::tytulAplikacji());
     QApplication::setApplicationVersion(QStringLiteral(SONVEK_VERSION));
+    // The desktop entry and the icon of an installed program carry this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SONVEK_APP_ID));
+    QApplication::setWindowIcon(ikonaProgramu());
 
     // Standard buttons and file dialogs in Polish too.
     QTranslator qtTranslator;
