@@ -5,7 +5,7 @@
 # installed the program starts headless and the command-line tools answer.
 # The package is removed again unless it was installed before.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 scripts/deps.sh desktop-file-utils appstream lintian dpkg-dev file || exit 1
 
 passed=0 failed=0
@@ -44,9 +44,9 @@ required=(
     /usr/share/doc/sonvekmanager/changelog.gz
 )
 # Every program, sonvek-zakladki too once it is built, has its manual page.
-for program in $(grep '^/usr/bin/.' "$tmp/files"); do
+while read -r program; do
     required+=("/usr/share/man/man1/${program##*/}.1.gz")
-done
+done < <(grep "^/usr/bin/." "$tmp/files")
 for file in "${required[@]}"; do
     check "the package holds $file" has_file "$file"
 done
