@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when one
-# is missing (espeak-ng and lame serve the announcement tool and its test).
+# is missing (espeak-ng and lame serve the announcement tool and its test;
+# rsvg-convert renders the program's icon).
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-translations-l10n
-          libmpg123-dev libsdl2-dev libmp3lame-dev espeak-ng lame python3 "$@")
+          libmpg123-dev libsdl2-dev libmp3lame-dev espeak-ng lame python3 librsvg2-bin "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/DataDirs.h"
 #include "app/Errors.h"
 #include "app/FormBlad.h"
 #include "app/Seams.h"
@@ -400,11 +401,10 @@ void TMainForm::StronaWww1Click() {
 }
 
 // The help page is looked up in the working directory first (the folder
-// chooser changes it), then beside the program.
+// chooser changes it), then beside the program and in the data folders.
 void TMainForm::Pomoc2Click() {
-    const QString name = QStringLiteral("pomoc.html");
-    QString path = QDir::current().absoluteFilePath(name);
-    if (!QFileInfo::exists(path))
-        path = QDir(m_programDir).absoluteFilePath(name);
+    QString path = sciezkaPomocy(m_programDir);
+    if (path.isEmpty())
+        path = QDir(m_programDir).absoluteFilePath(QStringLiteral("pomoc.html"));
     m_seams.openUrl(QUrl::fromLocalFile(path));
 }

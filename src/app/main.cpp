@@ -1,14 +1,18 @@
 // Program start: the application, Polish translations, the main window and
 // the six other windows, then the event loop.
 
+#include "app/CommandLine.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "app/Text.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTextStream>
 #include <QTranslator>
 
 namespace {
@@ -32,12 +36,37 @@ public:
     }
 };
 
+// The program's icon in every size rendered from its drawing at build time.
+QIcon ikonaProgramu() {
+    QIcon ikona;
+    const QDir zasoby(QStringLiteral(":/ikona"));
+    for (const QString& plik : zasoby.entryList(QDir::Files))
+        ikona.addFile(zasoby.filePath(plik));
+    return ikona;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before any window system is needed, so they work in a
+    // terminal without a display.
+    if (argc == 2 && (qstrcmp(argv[1], "--version") == 0 || qstrcmp(argv[1], "--help") == 0)) {
+        QTextStream out(stdout);
+        if (qstrcmp(argv[1], "--version") == 0)
+            out << tekstWersji(TMainForm::tytulAplikacji()) << Qt::endl;
+        else
+            out << "Użycie: SonvekManager\n\nPrzygotowuje książki mówione dla odtwarzacza Sonvek; "
+                   "pomoc w programie: F1.\nPrepares audio books for the Sonvek talking-book "
+                   "player; press F1 in the program for help.\n"
+                << Qt::flush;
+        return 0;
+    }
     Aplikacja app(argc, argv);
     QApplication::setApplicationName(TMainForm::tytulAplikacji());
     QApplication::setApplicationVersion(QStringLiteral(SONVEK_VERSION));
+    // The desktop entry and the icon of an installed program carry this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SONVEK_APP_ID));
+    QApplication::setWindowIcon(ikonaProgramu());
 
     // Standard buttons and file dialogs in Polish too.
     QTranslator qtTranslator;

@@ -1,10 +1,12 @@
 #include "merge/Odcinki.h"
 
+#include "app/DataDirs.h"
 #include "app/Errors.h"
 #include "app/Text.h"
 #include "audio/Mp3Probe.h"
 #include "project/Paths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -74,10 +76,13 @@ void zachowajWlasciciela(QSaveFile& cel, const QString& plik) {
 } // namespace
 
 QString folderZapowiedzi(const QString& folderProgramu) {
-    QString folder = folderProgramu;
-    if (!folder.endsWith(separatorFolderow()))
-        folder += separatorFolderow();
-    return folder + QStringLiteral("odcinki") + separatorFolderow();
+    const QString nazwa = QStringLiteral("odcinki");
+    QString folder = znajdzDane(folderProgramu, nazwa);
+    // Nowhere yet: the folder beside the program, which the error of a
+    // missing clip then names.
+    if (folder.isEmpty())
+        folder = QDir(folderProgramu).filePath(nazwa);
+    return QDir::toNativeSeparators(folder) + separatorFolderow();
 }
 
 QString nazwaZapowiedzi(int wiersz) {

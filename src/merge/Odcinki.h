@@ -9,7 +9,9 @@
 #include <QString>
 #include <optional>
 
-// The clip folder for the program's folder, with a final separator.
+// The clip folder, with a final separator: the first folder "odcinki" that
+// znajdzDane finds (beside the program, then in the data folders), or the one
+// beside the program when there is none.
 QString folderZapowiedzi(const QString& folderProgramu);
 
 // The clip's file name for list row `wiersz` (1 and up): "00" and the number

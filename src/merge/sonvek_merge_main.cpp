@@ -4,6 +4,7 @@
 // goes to the standard error output and the exit status is 1 (2 for wrong
 // arguments).
 
+#include "app/CommandLine.h"
 #include "app/Errors.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
@@ -45,21 +46,29 @@ ListaPozycji pozycjeProjektu(const QString& plikProjektu, QStringList& brakujace
     return pozycje;
 }
 
+OpisNarzedzia narzedzie() {
+    return {QStringLiteral("sonvek-merge"), QStringLiteral("PROJEKT.xml SCALONY.mp3"),
+            QStringLiteral(
+                "Scala pliki zapisanego projektu w jeden plik MP3 i zapisuje obok niego pliki\n"
+                "indeksów .dat i .log, tak jak polecenie \u201eScalaj pliki...\u201d programu.\n"
+                "Merges the files of a saved project into one MP3 book with its .dat and .log\n"
+                "index files, as the program's merge dialog does.\n\n"
+                "Kod wyjścia (exit status): 0 gotowe, 1 scalanie się nie udało, 2 złe argumenty."),
+            2};
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const QStringList argumenty = QCoreApplication::arguments();
-    if (argumenty.size() != 3) {
-        bledy() << "Użycie: sonvek-merge PROJEKT.xml SCALONY.mp3\n"
-                   "Scala pliki projektu w jeden plik MP3 i zapisuje obok niego pliki "
-                   "indeksów .dat i .log.\n";
-        return 2;
-    }
-    const QString scalony = QFileInfo(argumenty.at(2)).absoluteFilePath();
+    const RozbiorArgumentow rozbior =
+        rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
+    if (rozbior.kodWyjscia)
+        return *rozbior.kodWyjscia;
+    const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
     try {
         QStringList brakujace;
-        const ListaPozycji pozycje = pozycjeProjektu(argumenty.at(1), brakujace);
+        const ListaPozycji pozycje = pozycjeProjektu(rozbior.argumenty.at(0), brakujace);
         if (!brakujace.isEmpty()) {
             bledy() << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
                     << brakujace.join(QLatin1Char('\n')) << '\n';

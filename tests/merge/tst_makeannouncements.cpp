@@ -97,6 +97,24 @@ private slots:
         }
     }
 
+    // Without -o the clips go where the program looks for them.
+    void writesWhereTheProgramLooks() {
+        for (const char* program : {"espeak-ng", "lame"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+                QSKIP("espeak-ng or lame is not installed");
+        }
+        QTemporaryDir dir;
+        const QByteArray dataHome = dir.filePath(u"dane"_s).toUtf8();
+        const QByteArray old = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dataHome);
+        const Result r = run({u"-n"_s, u"1"_s});
+        const QString folder = folderZapowiedzi(dir.filePath(u"program"_s));
+        qputenv("XDG_DATA_HOME", old);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(folder, dir.filePath(u"dane/sonvekmanager/odcinki/"_s));
+        QVERIFY(QFileInfo::exists(folder + nazwaZapowiedzi(1)));
+    }
+
     void refusesBadOptions_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("count 0") << QStringList{u"-n"_s, u"0"_s};
