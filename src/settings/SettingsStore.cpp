@@ -1,8 +1,9 @@
 #include "settings/SettingsStore.h"
 
+#include "app/ZapisAtomowy.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -139,10 +140,12 @@ void RegistryKey::commit() {
         text += QLatin1Char('\n');
     }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        throw ERegistryException(QStringLiteral("Nie można zapisać ustawień do pliku %1: %2")
-                                     .arg(m_path, file.errorString()));
+    OpcjeZapisu opcje;
+    opcje.komunikat = QStringLiteral("Nie można zapisać ustawień do pliku %1: %2");
+    try {
+        ZapisAtomowy::zapiszCaly(m_path, text.toUtf8(), opcje);
+    } catch (const EInOutError& e) {
+        throw ERegistryException(e.text());
     }
 }
 
