@@ -5,10 +5,12 @@
 // synced so that the rename survives a crash. Any failure before the rename
 // removes the temporary file and leaves the target byte for byte as it was;
 // the error (EInOutError) names the file and gives the system's reason.
+// A failed sync of the folder after the rename is reported the same way;
+// the target then holds the new content, which may not survive a crash.
 //
 // A target the user may not write is refused. An existing target keeps its
-// permission bits and, where the system allows it, its owner and group. A target that is a symbolic
-// link is written through the link.
+// permission bits and, where the system allows it, its owner and group. A
+// target that is a symbolic link is written through the link.
 //
 //   ZapisAtomowy zapis(sciezka);
 //   zapis.zapisz(porcja);      // as often as needed
