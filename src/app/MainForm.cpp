@@ -257,8 +257,11 @@ void TMainForm::pokazBlad(const QString& text) {
 }
 
 QMessageBox::StandardButton TMainForm::uwaga(const QString& text,
-                                             QMessageBox::StandardButtons buttons) {
-    return m_seams.message(this, Seams::Icon::None, QStringLiteral("Uwaga"), text, buttons);
+                                             QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton,
+                                             QMessageBox::StandardButton escapeButton) {
+    return m_seams.message(this, Seams::Icon::None, QStringLiteral("Uwaga"), text, buttons,
+                           defaultButton, escapeButton);
 }
 
 void TMainForm::pokazFormBlad(const QString& header, const QStringList& lines) {

@@ -65,9 +65,12 @@ public:
     bool guard(const std::function<void()>& command);
     // The general error box: error icon, OK, caption "SonvekManager".
     void pokazBlad(const QString& text);
-    // A message box owned by the main window with the caption "Uwaga".
-    QMessageBox::StandardButton uwaga(const QString& text,
-                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    // A message box owned by the main window with the caption "Uwaga";
+    // Enter presses `defaultButton`, Esc and the close box `escapeButton`.
+    QMessageBox::StandardButton
+    uwaga(const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+          QMessageBox::StandardButton escapeButton = QMessageBox::NoButton);
     // The notice window: a header line and one line per item, shown modally.
     void pokazFormBlad(const QString& header, const QStringList& lines);
 
@@ -262,7 +265,12 @@ private:
     QStringList wybierzPlikiAudio(const QString& title);
     void wstawPliki(const QStringList& chosen, int at);
     void zapiszDo(const QString& path);
-    // false when the user cancelled the save dialog; errors are thrown.
+    // The question "Czy zapisać zmiany w projekcie?" when the project has
+    // changed: true when the caller may drop it (saved, or No); false for
+    // "Anuluj", Esc and a cancelled save.
+    bool czyPorzucicZmiany();
+    // false when the user cancelled the save dialog or kept an existing
+    // file; errors are thrown.
     bool zapiszProjekt();
     bool zapiszProjektJako();
     // The name the save dialog returned last time, ".xml" included.

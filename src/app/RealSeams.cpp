@@ -39,11 +39,17 @@ void prepare(QFileDialog& dialog, const Seams::FileDialog& options) {
 
 QMessageBox::StandardButton RealSeams::message(QWidget* owner, Icon icon, const QString& caption,
                                                const QString& text,
-                                               QMessageBox::StandardButtons buttons) {
+                                               QMessageBox::StandardButtons buttons,
+                                               QMessageBox::StandardButton defaultButton,
+                                               QMessageBox::StandardButton escapeButton) {
     // Texts keep their CR LF line breaks; the label wants plain LF.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(toQt(icon), caption, shown, buttons, owner);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    if (escapeButton != QMessageBox::NoButton)
+        box.setEscapeButton(escapeButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

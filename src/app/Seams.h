@@ -31,9 +31,14 @@ public:
     virtual ~Seams() = default;
 
     // A message box owned by `owner`; returns the button pressed.
-    virtual QMessageBox::StandardButton message(QWidget* owner, Icon icon, const QString& caption,
-                                                const QString& text,
-                                                QMessageBox::StandardButtons buttons) = 0;
+    // `defaultButton` is the one Enter presses; `escapeButton` the one Esc
+    // and the title bar's close box press. Without them the box chooses
+    // itself (Esc then means No in a Yes/No question).
+    virtual QMessageBox::StandardButton
+    message(QWidget* owner, Icon icon, const QString& caption, const QString& text,
+            QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+            QMessageBox::StandardButton escapeButton = QMessageBox::NoButton) = 0;
     // An open dialog; the chosen paths, empty when cancelled.
     virtual QStringList openFiles(QWidget* owner, const FileDialog& options) = 0;
     // A save dialog; the chosen path, empty when cancelled.
@@ -50,9 +55,11 @@ public:
 // The real dialogs and services.
 class RealSeams : public Seams {
 public:
-    QMessageBox::StandardButton message(QWidget* owner, Icon icon, const QString& caption,
-                                        const QString& text,
-                                        QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton
+    message(QWidget* owner, Icon icon, const QString& caption, const QString& text,
+            QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+            QMessageBox::StandardButton escapeButton = QMessageBox::NoButton) override;
     QStringList openFiles(QWidget* owner, const FileDialog& options) override;
     QString saveFile(QWidget* owner, const FileDialog& options) override;
     int execDialog(QDialog* dialog) override;

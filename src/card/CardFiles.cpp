@@ -1,6 +1,7 @@
 #include "card/CardFiles.h"
 
 #include "app/Errors.h"
+#include "app/ZapisAtomowy.h"
 #include "project/Paths.h"
 
 #include <QFile>
@@ -61,13 +62,10 @@ QString sciezkaPlayera(const QString& korzen) {
 }
 
 void zapiszPlayerDat(const QString& korzen) {
-    const QString sciezka = sciezkaPlayera(korzen);
-    QSaveFile plik(sciezka);
-    const qint64 dlugosc = sizeof(zawartoscPlayera) - 1;
-    if (!plik.open(QIODevice::WriteOnly) || plik.write(zawartoscPlayera, dlugosc) != dlugosc ||
-        !plik.commit())
-        throw EInOutError(
-            QStringLiteral("Nie można utworzyć pliku %1: %2").arg(sciezka, plik.errorString()));
+    OpcjeZapisu opcje;
+    opcje.komunikat = QStringLiteral("Nie można utworzyć pliku %1: %2");
+    ZapisAtomowy::zapiszCaly(sciezkaPlayera(korzen),
+                             QByteArray(zawartoscPlayera, sizeof(zawartoscPlayera) - 1), opcje);
 }
 
 std::int64_t rozmiarPlikuDoOdczytu(const QString& sciezka) {

@@ -18,8 +18,8 @@ QString sciezkaPlayera(const QString& korzen);
 inline constexpr char zawartoscPlayera[] = "0000 0000";
 
 // Writes the state file into the card root, replacing any existing one
-// atomically (temporary file in the root, then rename). Throws EInOutError
-// naming the full path when it cannot be written.
+// atomically (temporary file in the root, synced, then renamed). Throws
+// EInOutError naming the full path when it cannot be written.
 void zapiszPlayerDat(const QString& korzen);
 
 // The size of a file in bytes, measured by opening it for reading only (a

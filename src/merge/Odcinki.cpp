@@ -3,6 +3,7 @@
 #include "app/DataDirs.h"
 #include "app/Errors.h"
 #include "app/Text.h"
+#include "app/ZapisAtomowy.h"
 #include "audio/Mp3Probe.h"
 #include "project/Paths.h"
 
@@ -10,9 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -42,34 +40,14 @@ QString opis(const QString& nazwa, const Format& f) {
     return QStringLiteral("%1: %2 Hz, %3").arg(nazwa).arg(f.czestotliwosc).arg(kanaly);
 }
 
-// Appends the whole of `zrodlo` to `cel`; false on a read or write failure,
-// with the reason in `powod`.
-bool dopisz(QFile& zrodlo, QSaveFile& cel, const QString& sciezkaZrodla, QString& powod) {
+// Appends the whole of `zrodlo` to `cel`. Throws EInOutError.
+void dopisz(QFile& zrodlo, const QString& sciezkaZrodla, ZapisAtomowy& cel) {
     while (!zrodlo.atEnd()) {
         const QByteArray porcja = zrodlo.read(rozmiarPorcji);
-        if (porcja.isEmpty()) {
-            powod = QStringLiteral("Nie można odczytać pliku %1: %2")
-                        .arg(sciezkaZrodla, zrodlo.errorString());
-            return false;
-        }
-        if (cel.write(porcja) != porcja.size()) {
-            powod = QStringLiteral("Nie można zapisać pliku %1: %2")
-                        .arg(cel.fileName(), cel.errorString());
-            return false;
-        }
-    }
-    return true;
-}
-
-// Run with administrator rights, the program would hand the rewritten file
-// to the administrator; it keeps the old owner and group where the system
-// allows that. Where it does not, the user rewrites their own file anyway.
-void zachowajWlasciciela(QSaveFile& cel, const QString& plik) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(plik).constData(), &st) != 0)
-        return;
-    if (::fchown(cel.handle(), st.st_uid, st.st_gid) != 0) {
-        // Not allowed: the new file is the user's, as any file they write.
+        if (porcja.isEmpty())
+            throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
+                                  .arg(sciezkaZrodla, zrodlo.errorString()));
+        cel.zapisz(porcja);
     }
 }
 
@@ -128,21 +106,14 @@ void dolaczZapowiedz(const QString& zapowiedz, const QString& plik) {
         throw EInOutError(
             QStringLiteral("Nie można otworzyć pliku %1: %2").arg(plik, wejscie.errorString()));
 
-    // QSaveFile writes to a temporary file of its own unique name in the
-    // same folder, keeps the old file's permissions and removes the
-    // temporary file unless commit() succeeds.
-    QSaveFile wynik(plik);
-    if (!wynik.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Nie można utworzyć pliku %1: %2").arg(plik, wynik.errorString()));
-    zachowajWlasciciela(wynik, plik);
-    QString powod;
-    if (!dopisz(clip, wynik, zapowiedz, powod) || !dopisz(wejscie, wynik, plik, powod))
-        throw EInOutError(powod);
+    // The joined file is written beside the old one under a new unique
+    // name, keeps the old file's permissions and owner, and replaces it
+    // only once it is complete and on the disk.
+    ZapisAtomowy wynik(plik);
+    dopisz(clip, zapowiedz, wynik);
+    dopisz(wejscie, plik, wynik);
     wejscie.close();
-    if (!wynik.commit())
-        throw EInOutError(
-            QStringLiteral("Nie można zapisać pliku %1: %2").arg(plik, wynik.errorString()));
+    wynik.zatwierdz();
 }
 
 void wstawOdcinki(const QString& folder, const ListaPozycji& lista) {

@@ -17,6 +17,16 @@ QString pytanieZapis() {
     return QStringLiteral("Czy zapisać zmiany w projekcie?");
 }
 
+QString pytanieZamiana(const QString& plik) {
+    return QStringLiteral("Plik %1 już istnieje. Czy zamienić go?").arg(plik);
+}
+
+// Two names of one file (links and ".." resolved).
+bool tenSamPlik(const QString& a, const QString& b) {
+    const QString ka = QFileInfo(a).canonicalFilePath();
+    return !ka.isEmpty() && ka == QFileInfo(b).canonicalFilePath();
+}
+
 // Runs `fn` when the scope ends, also when an error leaves it.
 template <typename F> class NaKoniec {
 public:
@@ -120,13 +130,25 @@ void TMainForm::Przenumeruj() {
 
 // ---- the project file --------------------------------------------------------------------
 
-void TMainForm::NowyProjekt() {
-    if (ProjektZmieniony &&
-        uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
-        // A cancelled save keeps the list; a failed one throws and keeps it too.
-        if (!zapiszProjekt())
-            return;
+bool TMainForm::czyPorzucicZmiany() {
+    if (!ProjektZmieniony)
+        return true;
+    // Esc and the close box mean "Anuluj": nothing happens.
+    switch (uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                  QMessageBox::Yes, QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        // A cancelled save keeps the project; a failed one throws.
+        return zapiszProjekt();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
     }
+}
+
+void TMainForm::NowyProjekt() {
+    if (!czyPorzucicZmiany())
+        return;
     ListView1->clear();
     NazwaProjektu.clear();
     ListBoxSortuj.clear();
@@ -219,6 +241,12 @@ bool TMainForm::zapiszProjektJako() {
     if (ExRozszerzenie(name) != u"xml")
         name += QStringLiteral(".xml");
     m_nazwaZapisu = name;
+    // The dialog does not ask before replacing a file: another project of
+    // that name is replaced only when the user says so.
+    if (QFileInfo::exists(name) && !tenSamPlik(name, NazwaProjektu) &&
+        uwaga(pytanieZamiana(name), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+              QMessageBox::No) != QMessageBox::Yes)
+        return false;
     zapiszDo(name);
     NazwaProjektu = name;
     return true;
@@ -233,12 +261,9 @@ void TMainForm::ZapiszProjektJako() {
 }
 
 void TMainForm::FormClose(QCloseEvent* event) {
-    if (!ProjektZmieniony)
-        return;
-    if (uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-        return;
-    // Yes and then a cancelled save dialog: the window stays open with the
-    // project. A failed save throws and the shell keeps the window open.
-    if (!zapiszProjekt())
+    // "Anuluj", or Yes and then a cancelled save dialog: the window stays
+    // open with the project. A failed save throws and the shell keeps the
+    // window open.
+    if (!czyPorzucicZmiany())
         event->ignore();
 }

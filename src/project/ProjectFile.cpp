@@ -1,12 +1,12 @@
 #include "project/ProjectFile.h"
 
+#include "app/ZapisAtomowy.h"
 #include "project/Paths.h"
 
 #include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -123,29 +123,20 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje) {
 }
 
 void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
-    const QString nazwa = nazwaDoKomunikatu(path);
-    auto blad = [&](const QString& powod) {
-        return EInOutError(
-            QStringLiteral("Nie można zapisać projektu do pliku „%1”: %2").arg(nazwa, powod));
-    };
+    OpcjeZapisu opcje;
+    opcje.komunikat = QStringLiteral("Nie można zapisać projektu do pliku „%1”: %2");
+    // A project in a shared folder where no new file may be made is still
+    // saved, in place.
+    opcje.naMiejscuWZamknietymFolderze = true;
     // The document is built before the file is touched, so a text that
     // cannot be written leaves the old file alone.
     QByteArray dane;
     try {
         dane = dokumentProjektu(pozycje);
     } catch (const EInOutError& e) {
-        throw blad(e.text());
+        throw EInOutError(opcje.komunikat.arg(nazwaDoKomunikatu(path), e.text()));
     }
-    QSaveFile plik(path);
-    if (!plik.open(QIODevice::WriteOnly))
-        throw blad(plik.errorString());
-    if (plik.write(dane) != dane.size()) {
-        const QString powod = plik.errorString();
-        plik.cancelWriting();
-        throw blad(powod);
-    }
-    if (!plik.commit())
-        throw blad(plik.errorString());
+    ZapisAtomowy::zapiszCaly(path, dane, opcje);
 }
 
 OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku) {

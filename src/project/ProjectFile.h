@@ -73,8 +73,10 @@ inline constexpr int kMaksGlebokoscPlikuProjektu = 16;
 QByteArray dokumentProjektu(const ListaPozycji& pozycje);
 
 // Writes the document atomically: to a temporary file in the same folder,
-// renamed over `path` only when complete. On failure `path` is left as it
-// was and EInOutError names the file and the reason.
+// renamed over `path` only when complete and synced. On failure `path` is
+// left as it was and EInOutError names the file and the reason. In a
+// folder where no new file may be created, an existing writable `path` is
+// written in place.
 void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje);
 
 // Parses a document already in memory; `nazwaPliku` is only used in error

@@ -16,6 +16,19 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+namespace {
+
+// A line break or another control character, as a path pasted from a
+// terminal often brings along; the settings file cannot hold one.
+bool maZnakSterujacy(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+} // namespace
+
 TFormUstawienia::TFormUstawienia(TMainForm& mainForm)
     : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_main(mainForm), m_folderStartowy(QDir::currentPath()) {
@@ -90,6 +103,18 @@ void TFormUstawienia::ButtonZapiszClick() {
     const QString karta = DriveComboBox1->punktMontowania();
     if (karta.isEmpty()) {
         m_main.uwaga(QStringLiteral("Wybierz kartę z listy."));
+        DriveComboBox1->setFocus();
+        return;
+    }
+    if (maZnakSterujacy(EditMagazyn->text())) {
+        m_main.uwaga(QStringLiteral("Folder magazynu zawiera znak sterujący (na przykład koniec "
+                                    "wiersza). Usuń go i zapisz ustawienia ponownie."));
+        EditMagazyn->setFocus();
+        return;
+    }
+    if (maZnakSterujacy(karta)) {
+        m_main.uwaga(QStringLiteral("Ścieżka karty zawiera znak sterujący (na przykład koniec "
+                                    "wiersza). Wybierz inną kartę."));
         DriveComboBox1->setFocus();
         return;
     }

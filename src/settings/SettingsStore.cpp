@@ -1,8 +1,9 @@
 #include "settings/SettingsStore.h"
 
+#include "app/ZapisAtomowy.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -125,7 +126,7 @@ void RegistryKey::writeInteger(const QString& value, std::int32_t number) {
     set(value, number);
 }
 
-void RegistryKey::commit() {
+QByteArray RegistryKey::fileContent() const {
     QString text = kHeader + QStringLiteral("\n\n[") + kHive + m_name + QStringLiteral("]\n");
     for (const auto& [name, v] : m_values) {
         text += quoted(name) + QLatin1Char('=');
@@ -138,11 +139,36 @@ void RegistryKey::commit() {
             text += std::get<Other>(v).raw;
         text += QLatin1Char('\n');
     }
+    return text.toUtf8();
+}
+
+void RegistryKey::commit() {
+    // What the file cannot hold would come back changed, or break the
+    // file for every later start; such a value is not written at all. Each
+    // value is one line of its own, so each is tried alone.
+    for (const auto& value : m_values) {
+        RegistryKey alone(m_name, m_path);
+        alone.m_values = {value};
+        bool same = false;
+        try {
+            same = parse(m_name, m_path, alone.fileContent()).m_values == alone.m_values;
+        } catch (const ERegistryException&) {
+        }
+        if (!same) {
+            throw ERegistryException(
+                QStringLiteral("Wartości \u201e%1\u201d nie można zapisać w pliku ustawień %2: "
+                               "zawiera znaki, których ten plik nie przechowuje (na przykład "
+                               "koniec wiersza)")
+                    .arg(value.first, m_path));
+        }
+    }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        throw ERegistryException(QStringLiteral("Nie można zapisać ustawień do pliku %1: %2")
-                                     .arg(m_path, file.errorString()));
+    OpcjeZapisu opcje;
+    opcje.komunikat = QStringLiteral("Nie można zapisać ustawień do pliku %1: %2");
+    try {
+        ZapisAtomowy::zapiszCaly(m_path, fileContent(), opcje);
+    } catch (const EInOutError& e) {
+        throw ERegistryException(e.text());
     }
 }
 
@@ -167,7 +193,13 @@ std::unique_ptr<RegistryKey> SettingsStore::open(const QString& key, bool create
 }
 
 std::unique_ptr<RegistryKey> SettingsStore::openForWriting(const QString& key) const {
-    auto result = load(key);
+    std::unique_ptr<RegistryKey> result;
+    try {
+        result = load(key);
+    } catch (const ERegistryException&) {
+        // A broken file must not lock the settings for good: saving them
+        // writes the key anew.
+    }
     if (!result)
         result.reset(new RegistryKey(key, keyPath(key)));
     return result;
@@ -178,20 +210,33 @@ std::unique_ptr<RegistryKey> SettingsStore::load(const QString& key) const {
     QFile file(path);
     if (!file.exists())
         return nullptr;
-    std::unique_ptr<RegistryKey> result(new RegistryKey(key, path));
     if (!file.open(QIODevice::ReadOnly)) {
         throw ERegistryException(QStringLiteral("Nie można odczytać ustawień z pliku %1: %2")
                                      .arg(path, file.errorString()));
     }
-    QString content = QString::fromUtf8(file.readAll());
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw ERegistryException(QStringLiteral("Nie można odczytać ustawień z pliku %1: %2")
+                                     .arg(path, file.errorString()));
+    }
+    return std::make_unique<RegistryKey>(RegistryKey::parse(key, path, content));
+}
+
+RegistryKey RegistryKey::parse(const QString& key, const QString& path, const QByteArray& bytes) {
+    RegistryKey result(key, path);
+    const QString content = QString::fromUtf8(bytes);
     const QStringList lines = content.split(QLatin1Char('\n'));
     for (qsizetype n = 0; n < lines.size(); ++n) {
         QString line = lines.at(n);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        // Continuation lines of long hex lists end in a backslash.
-        while (line.endsWith(QLatin1Char('\\')) && n + 1 < lines.size()) {
+        // Continuation lines of long hex lists end in a backslash. One on
+        // the last line continues nothing and is dropped, so that a rewrite
+        // does not join the next value to it.
+        while (line.endsWith(QLatin1Char('\\'))) {
             line.chop(1);
+            if (n + 1 >= lines.size())
+                break;
             line += lines.at(++n).trimmed();
             if (line.endsWith(QLatin1Char('\r')))
                 line.chop(1);
@@ -214,18 +259,18 @@ std::unique_ptr<RegistryKey> SettingsStore::load(const QString& key) const {
                         .arg(n + 1)
                         .arg(path));
             }
-            result->m_values.append({name, value});
+            result.m_values.append({name, value});
         } else if (rest.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
             bool ok = false;
             const QString digits = rest.mid(6);
             const uint v = digits.toUInt(&ok, 16);
             if (!ok || digits.size() > 8) {
-                result->m_values.append({name, RegistryKey::Other{rest}});
+                result.m_values.append({name, RegistryKey::Other{rest}});
             } else {
-                result->m_values.append({name, static_cast<std::int32_t>(v)});
+                result.m_values.append({name, static_cast<std::int32_t>(v)});
             }
         } else {
-            result->m_values.append({name, RegistryKey::Other{rest}});
+            result.m_values.append({name, RegistryKey::Other{rest}});
         }
     }
     return result;

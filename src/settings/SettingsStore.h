@@ -53,8 +53,17 @@ public:
     // Changes stay in memory until commit().
     void writeString(const QString& value, const QString& text);
     void writeInteger(const QString& value, std::int32_t number);
-    // Writes the whole key file atomically; throws ERegistryException.
+    // Writes the whole key file atomically; throws ERegistryException when
+    // a value would not read back unchanged or the file cannot be written.
     void commit();
+
+    // The key file's content for the values in memory.
+    QByteArray fileContent() const;
+    // A key as read from a key file's content; `path` names the file in
+    // errors. Throws ERegistryException for a line it cannot read. Every
+    // value it reads survives fileContent() and a second reading unchanged.
+    static RegistryKey parse(const QString& name, const QString& path, const QByteArray& content);
+    const QList<QPair<QString, Value>>& values() const { return m_values; }
 
 private:
     friend class SettingsStore;
@@ -80,9 +89,10 @@ public:
     // missing key is created empty (and its file written). A key file that
     // cannot be read or parsed throws ERegistryException.
     std::unique_ptr<RegistryKey> open(const QString& key, bool create) const;
-    // Opens a key to be rewritten: with its values when it exists, empty
-    // when it is missing. Nothing is written before commit(), so a save that
-    // fails leaves no key behind where there was none.
+    // Opens a key to be rewritten: with its values when it exists and can
+    // be read, empty when it is missing, unreadable or broken (the commit
+    // then rewrites it whole). Nothing is written before commit(), so a
+    // save that fails leaves no key behind where there was none.
     std::unique_ptr<RegistryKey> openForWriting(const QString& key) const;
 
 private:

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -280,6 +281,60 @@ private slots:
         QCOMPARE(seams.messages.at(0).caption, QStringLiteral("SonvekManager"));
         QCOMPARE(seams.messages.at(0).icon, Seams::Icon::Critical);
         QCOMPARE(seams.messages.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    // The real message box answers Enter, Esc and its close box as the
+    // seam was told, and the test stand-in models Esc the same way.
+    void realMessageBoxKeys_data() {
+        QTest::addColumn<QMessageBox::StandardButtons>("buttons");
+        QTest::addColumn<QMessageBox::StandardButton>("defaultButton");
+        QTest::addColumn<QMessageBox::StandardButton>("escapeButton");
+        QTest::addColumn<int>("key"); // 0: the close box
+        QTest::addColumn<QMessageBox::StandardButton>("expected");
+        const QMessageBox::StandardButtons tnk =
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        const QMessageBox::StandardButtons tn = QMessageBox::Yes | QMessageBox::No;
+        const auto none = QMessageBox::NoButton;
+        QTest::newRow("save question, Esc") << tnk << QMessageBox::Yes << QMessageBox::Cancel
+                                            << int(Qt::Key_Escape) << QMessageBox::Cancel;
+        QTest::newRow("save question, close box")
+            << tnk << QMessageBox::Yes << QMessageBox::Cancel << 0 << QMessageBox::Cancel;
+        QTest::newRow("save question, Enter") << tnk << QMessageBox::Yes << QMessageBox::Cancel
+                                              << int(Qt::Key_Return) << QMessageBox::Yes;
+        QTest::newRow("replace question, Esc")
+            << tn << QMessageBox::No << QMessageBox::No << int(Qt::Key_Escape) << QMessageBox::No;
+        QTest::newRow("replace question, Enter")
+            << tn << QMessageBox::No << QMessageBox::No << int(Qt::Key_Return) << QMessageBox::No;
+        QTest::newRow("yes/no left to the box, Esc")
+            << tn << none << none << int(Qt::Key_Escape) << QMessageBox::No;
+        QTest::newRow("OK left to the box, close box")
+            << QMessageBox::StandardButtons(QMessageBox::Ok) << none << none << 0
+            << QMessageBox::Ok;
+    }
+    void realMessageBoxKeys() {
+        QFETCH(QMessageBox::StandardButtons, buttons);
+        QFETCH(QMessageBox::StandardButton, defaultButton);
+        QFETCH(QMessageBox::StandardButton, escapeButton);
+        QFETCH(int, key);
+        QFETCH(QMessageBox::StandardButton, expected);
+        QTimer naciskanie;
+        connect(&naciskanie, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            naciskanie.stop();
+            if (key)
+                QTest::keyClick(box, Qt::Key(key));
+            else
+                box->close();
+        });
+        naciskanie.start(10);
+        RealSeams seams;
+        QCOMPARE(seams.message(nullptr, Seams::Icon::None, u"Uwaga"_qs, u"Pytanie"_qs, buttons,
+                               defaultButton, escapeButton),
+                 expected);
+        if (key != Qt::Key_Return)
+            QCOMPARE(FakeSeams::przyciskEsc(buttons, escapeButton), expected);
     }
 
     void noticeWindowStartsAtHeaderEveryTime() {

@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
+#include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
 
 #include <QAction>
@@ -374,7 +375,8 @@ private slots:
     }
 
     // Closing by the close box or by "Zamknij" asks the same question; Yes
-    // with a cancelled or failed save keeps the window open.
+    // with a cancelled or failed save keeps the window open, and so do
+    // "Anuluj", Esc and the question's close box.
     void closeQuestion_data() {
         QTest::addColumn<bool>("byZamknij");
         QTest::addColumn<QMessageBox::StandardButton>("answer");
@@ -386,6 +388,8 @@ private slots:
             QTest::addRow("%syes, saved", how) << z << QMessageBox::Yes << u"zamkniecie"_s << true;
             QTest::addRow("%syes, cancelled", how) << z << QMessageBox::Yes << QString() << false;
             QTest::addRow("%syes, failed", how) << z << QMessageBox::Yes << u"dir"_s << false;
+            QTest::addRow("%sAnuluj", how) << z << QMessageBox::Cancel << QString() << false;
+            QTest::addRow("%sEsc", how) << z << FakeSeams::Esc << u"zamkniecie"_s << false;
         }
     }
     void closeQuestion() {
@@ -406,14 +410,15 @@ private slots:
             m_form->Zamknij1->trigger();
         else
             m_form->close();
-        QCOMPARE(m_seams->messages.at(0).text, kPytanie);
-        QCOMPARE(m_seams->messages.at(0).caption, u"Uwaga"_s);
-        QCOMPARE(m_seams->messages.at(0).icon, Seams::Icon::None);
-        QCOMPARE(m_seams->messages.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
+        const FakeSeams::Message& question = m_seams->messages.at(0);
+        QCOMPARE(question.text, kPytanie);
+        QCOMPARE(question.caption, u"Uwaga"_s);
+        QCOMPARE(question.icon, Seams::Icon::None);
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QCOMPARE(m_form->isVisible(), !closed);
         QCOMPARE(m_form->liczbaWierszy(), 1);
-        if (saveAs == u"zamkniecie")
-            QVERIFY(QFile::exists(sciezka(u"zamkniecie.xml"_s)));
+        QCOMPARE(m_form->ProjektZmieniony, !closed || answer == QMessageBox::No);
+        QCOMPARE(QFile::exists(sciezka(u"zamkniecie.xml"_s)), closed && saveAs == u"zamkniecie");
     }
 
     void closeAfterSaveAsksNothing() {
@@ -435,6 +440,7 @@ private slots:
         QTest::newRow("no") << QMessageBox::No << false << true;
         QTest::newRow("yes, saved") << QMessageBox::Yes << true << true;
         QTest::newRow("yes, save cancelled") << QMessageBox::Yes << false << false;
+        QTest::newRow("Esc") << FakeSeams::Esc << false << false;
     }
     void newProjectAsks() {
         QFETCH(QMessageBox::StandardButton, answer);
@@ -452,6 +458,51 @@ private slots:
         QCOMPARE(QFile::exists(sciezka(u"nowy.xml"_s)), saveDone);
         QVERIFY(m_form->NazwaProjektu.isEmpty());
         QCOMPARE(m_form->Zapiszprojekt1->isEnabled(), !emptied);
+    }
+
+    // "Zapisz projekt jako" replaces another existing file only when the
+    // user says Yes; Enter and Esc keep it. The project's own file is
+    // saved over without a question.
+    void saveAsAsksBeforeReplacing_data() {
+        QTest::addColumn<QString>("current"); // the current project file
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("after Nowy projekt, yes") << QString() << QMessageBox::Yes << true;
+        QTest::newRow("after Nowy projekt, no") << QString() << QMessageBox::No << false;
+        QTest::newRow("after Nowy projekt, Esc") << QString() << FakeSeams::Esc << false;
+        QTest::newRow("another project, no") << u"inny.xml"_s << QMessageBox::No << false;
+        QTest::newRow("its own file") << u"stary.xml"_s << QMessageBox::NoButton << true;
+    }
+    void saveAsAsksBeforeReplacing() {
+        QFETCH(QString, current);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, replaced);
+        const QString stary = sciezka(u"stary.xml"_s);
+        zapiszSurowo(stary, "<projekt/>");
+        if (!current.isEmpty())
+            m_form->NazwaProjektu = sciezka(current);
+        wiersze({u"1.mp3"_s});
+        m_form->ProjektZmieniony = true;
+        if (answer != QMessageBox::NoButton)
+            m_seams->answers = {answer};
+        m_seams->saveAnswers = {sciezka(u"stary"_s)};
+        m_form->Zapiszprojektjako1->trigger();
+        if (answer == QMessageBox::NoButton) {
+            QVERIFY(m_seams->messages.isEmpty());
+        } else {
+            QCOMPARE(m_seams->messages.size(), 1);
+            const FakeSeams::Message& question = ostatnia();
+            QCOMPARE(question.text, u"Plik %1 już istnieje. Czy zamienić go?"_s.arg(stary));
+            QCOMPARE(question.caption, u"Uwaga"_s);
+            QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(question.defaultButton, QMessageBox::No);
+        }
+        QCOMPARE(nazwy(*m_form), QStringList{u"1.mp3"_s});
+        QCOMPARE(QFile::exists(stary) && bajtyPliku(stary) != "<projekt/>", replaced);
+        QCOMPARE(m_form->ProjektZmieniony, !replaced);
+        QCOMPARE(m_form->NazwaProjektu, replaced            ? stary
+                                        : current.isEmpty() ? QString()
+                                                            : sciezka(current));
     }
 };
 

@@ -122,6 +122,60 @@ private slots:
         QVERIFY(readAll(key->filePath()).contains("\"Inne\"=hex:01,02\n"));
     }
 
+    // Whatever the reader accepts reads back the same after a rewrite that
+    // adds a value.
+    void rewriteReadsBack_data() {
+        QTest::addColumn<QByteArray>("plik");
+        QTest::newRow("backslash ending the file") << QByteArray("\"A\"=hex:01,\\");
+        QTest::newRow("backslash, then line end") << QByteArray("\"A\"=hex:01,\\\n");
+        QTest::newRow("continued list") << QByteArray("\"A\"=hex:01,\\\r\n  02\r\n");
+        QTest::newRow("escapes") << QByteArray(
+            "\"A\\\"b\"=\"x\\y\\\\\" reszta\r\n\"D\"=dword:zz\n");
+        QTest::newRow("expandable text") << QByteArray("\"R\"=hex(2):25,00,00,00\n");
+    }
+    void rewriteReadsBack() {
+        QFETCH(QByteArray, plik);
+        RegistryKey key = RegistryKey::parse(u"SonvCom"_qs, u"SonvCom.reg"_qs, plik);
+        key.writeString(u"Magazyn"_qs, u"C:\\Książki\\"_qs);
+        const QByteArray zapisany = key.fileContent();
+        const RegistryKey back = RegistryKey::parse(u"SonvCom"_qs, u"SonvCom.reg"_qs, zapisany);
+        QVERIFY(back.values() == key.values());
+        QCOMPARE(back.fileContent(), zapisany);
+    }
+
+    // A text the file cannot hold is refused and the file kept; a broken
+    // file does not stop the next save, which writes the key anew.
+    void refusedTextAndBrokenFile_data() {
+        QTest::addColumn<QString>("tekst");
+        QTest::newRow("line break") << u"/home/ola\n"_qs;
+        QTest::newRow("backslash, line break") << u"/home/ola\\\nx"_qs;
+        QTest::newRow("lone surrogate") << u"/home/"_qs + QChar(0xD800);
+    }
+    void refusedTextAndBrokenFile() {
+        QFETCH(QString, tekst);
+        QTemporaryDir dir;
+        SettingsStore store(dir.path());
+        const QString path = dir.filePath(QStringLiteral("SonvCom.reg"));
+        const QByteArray zepsuty("[HKEY_CURRENT_USER\\SonvCom]\n\"Magazyn\"=\"/home/ola\n\"\n");
+        writeAll(path, zepsuty);
+        QVERIFY_THROWS_EXCEPTION(ERegistryException, store.open(QStringLiteral("SonvCom"), false));
+        auto key = store.openForWriting(QStringLiteral("SonvCom"));
+        QVERIFY(key->values().isEmpty());
+        key->writeString(QStringLiteral("Magazyn"), tekst);
+        try {
+            key->commit();
+            QFAIL("a text that does not read back was written");
+        } catch (const ERegistryException& e) {
+            QVERIFY2(e.text().contains(u"„Magazyn”"_qs), qPrintable(e.text()));
+        }
+        QCOMPARE(readAll(path), zepsuty);
+        key->writeString(QStringLiteral("Magazyn"), QStringLiteral("/home/ola"));
+        key->commit();
+        QCOMPARE(
+            store.open(QStringLiteral("SonvCom"), false)->readString(QStringLiteral("Magazyn")),
+            std::optional<QString>(u"/home/ola"_qs));
+    }
+
     void failedCommitKeepsOldFile() {
         QTemporaryDir dir;
         SettingsStore store(dir.path());

@@ -161,15 +161,24 @@ private slots:
     void savesAndMainWindowRereads_data() {
         QTest::addColumn<QString>("tekst");
         QTest::addColumn<int>("zakladka");
-        QTest::newRow("leading blank") << u" 7000"_qs << 7000;
-        QTest::newRow("hex dollar") << u"$1F4"_qs << 500;
-        QTest::newRow("negative hex") << u"-0x10"_qs << -16;
-        QTest::newRow("zero") << u"0"_qs << 0;
+        QTest::addColumn<QByteArray>("plikPrzed"); // empty: first run, no settings yet
+        QTest::newRow("leading blank") << u" 7000"_qs << 7000 << QByteArray();
+        QTest::newRow("hex dollar") << u"$1F4"_qs << 500 << QByteArray();
+        QTest::newRow("negative hex") << u"-0x10"_qs << -16 << QByteArray();
+        QTest::newRow("zero") << u"0"_qs << 0 << QByteArray();
+        QTest::newRow("over a broken file")
+            << u"7000"_qs << 7000 << QByteArray("\"Magazyn\"=\"/home\n\"\n\"Zakladka\"=dword:1\n");
     }
     void savesAndMainWindowRereads() {
         QFETCH(QString, tekst);
         QFETCH(int, zakladka);
-        Okno o(conf(), m_dir.path(), m_woluminy); // first run: no settings yet
+        QFETCH(QByteArray, plikPrzed);
+        if (!plikPrzed.isEmpty()) {
+            QVERIFY(QDir().mkpath(conf()));
+            QFile plik(conf() + u"/SonvCom.reg"_qs);
+            QVERIFY(plik.open(QIODevice::WriteOnly) && plik.write(plikPrzed) == plikPrzed.size());
+        }
+        Okno o(conf(), m_dir.path(), m_woluminy);
         o.seams.messages.clear();
         const QString magazyn = wol("b") + u"/Książki/"_qs;
         bool otwarty = true;
@@ -196,25 +205,34 @@ private slots:
 
     void refusedSaveStoresNothing_data() {
         QTest::addColumn<QString>("tekst");
-        QTest::addColumn<bool>("wybierzKarte");
+        QTest::addColumn<int>("karta"); // index in the drive list, -1: none chosen
+        QTest::addColumn<QString>("magazyn");
         QTest::addColumn<bool>("zepsutyMagazynUstawien");
         QTest::addColumn<QString>("tytul");
         QTest::addColumn<QString>("komunikat");
         const QString blad = TMainForm::tytulAplikacji();
+        const QString a = wol("a");
         QTest::newRow("digits then letters")
-            << u"12ab"_qs << true << false << blad << u"'12ab' is not a valid integer value."_qs;
-        QTest::newRow("empty") << QString() << true << false << blad
+            << u"12ab"_qs << 0 << a << false << blad << u"'12ab' is not a valid integer value."_qs;
+        QTest::newRow("empty") << QString() << 0 << a << false << blad
                                << u"'' is not a valid integer value."_qs;
-        QTest::newRow("out of range") << u"2147483648"_qs << true << false << blad
+        QTest::newRow("out of range") << u"2147483648"_qs << 0 << a << false << blad
                                       << u"'2147483648' is not a valid integer value."_qs;
         QTest::newRow("no card chosen")
-            << u" 7000"_qs << false << false << u"Uwaga"_qs << u"Wybierz kartę z listy."_qs;
+            << u" 7000"_qs << -1 << a << false << u"Uwaga"_qs << u"Wybierz kartę z listy."_qs;
         QTest::newRow("settings cannot be written")
-            << u" 7000"_qs << true << true << blad << u"Nie można zapisać ustawień"_qs;
+            << u" 7000"_qs << 0 << a << true << blad << u"Nie można zapisać ustawień"_qs;
+        QTest::newRow("folder pasted with a line break")
+            << u" 7000"_qs << 0 << a + u"\n"_qs << false << u"Uwaga"_qs
+            << u"Folder magazynu zawiera znak sterujący"_qs;
+        QTest::newRow("card with a control character")
+            << u" 7000"_qs << 3 << a << false << u"Uwaga"_qs
+            << u"Ścieżka karty zawiera znak sterujący"_qs;
     }
     void refusedSaveStoresNothing() {
         QFETCH(QString, tekst);
-        QFETCH(bool, wybierzKarte);
+        QFETCH(int, karta);
+        QFETCH(QString, magazyn);
         QFETCH(bool, zepsutyMagazynUstawien);
         QFETCH(QString, tytul);
         QFETCH(QString, komunikat);
@@ -226,7 +244,9 @@ private slots:
         } else {
             zapisz(u"/nie/ma"_qs, wol("c"), 3000);
         }
-        Okno o(conf(), m_dir.path(), m_woluminy);
+        ListaWoluminow woluminy = m_woluminy;
+        woluminy.append({wol("d\tx"), u"vfat"_qs, u"/dev/sdc1"_qs, QString()});
+        Okno o(conf(), m_dir.path(), woluminy);
         o.seams.messages.clear();
         const QByteArray przed = zawartosc(o.plikUstawien());
         const QByteArray folderPrzed = zawartosc(conf());
@@ -234,9 +254,8 @@ private slots:
         bool otwarty = false;
         QWidget* fokus = nullptr;
         o.wUstawieniach = [&](TFormUstawienia* d) {
-            if (wybierzKarte)
-                d->DriveComboBox1->setCurrentIndex(0);
-            d->EditMagazyn->setText(wol("a"));
+            d->DriveComboBox1->setCurrentIndex(karta);
+            d->EditMagazyn->setText(magazyn);
             d->EditZakladka->setText(tekst);
             d->ButtonZapisz->click();
             otwarty = d->isVisible();
@@ -253,8 +272,10 @@ private slots:
         QCOMPARE(zawartosc(conf()), folderPrzed);
         QCOMPARE(o.pola(), polaPrzed);
         // The field to mend has the focus.
-        if (!wybierzKarte)
+        if (karta != 0)
             QCOMPARE(fokus, o.form.FormUstawienia->DriveComboBox1);
+        else if (magazyn != wol("a"))
+            QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
         else if (!zepsutyMagazynUstawien)
             QCOMPARE(fokus, o.form.FormUstawienia->EditZakladka);
     }

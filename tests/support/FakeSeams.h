@@ -17,7 +17,13 @@ public:
         QString caption;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton;
+        QMessageBox::StandardButton escapeButton;
     };
+
+    // An answer standing for Esc or the title bar's close box: the message
+    // returns what a real message box returns then.
+    static constexpr QMessageBox::StandardButton Esc = QMessageBox::Escape;
 
     // Queued answers; an empty queue answers Yes/OK for messages and
     // "cancelled" for file dialogs.
@@ -35,15 +41,40 @@ public:
     QList<QUrl> urls;
     int beeps = 0;
 
-    QMessageBox::StandardButton message(QWidget*, Icon icon, const QString& caption,
-                                        const QString& text,
-                                        QMessageBox::StandardButtons buttons) override {
-        messages.append({icon, caption, text, buttons});
-        if (!answers.isEmpty())
-            return answers.takeFirst();
+    QMessageBox::StandardButton
+    message(QWidget*, Icon icon, const QString& caption, const QString& text,
+            QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+            QMessageBox::StandardButton escapeButton = QMessageBox::NoButton) override {
+        messages.append({icon, caption, text, buttons, defaultButton, escapeButton});
+        if (!answers.isEmpty()) {
+            const QMessageBox::StandardButton answer = answers.takeFirst();
+            return answer == Esc ? przyciskEsc(buttons, escapeButton) : answer;
+        }
         if (buttons & QMessageBox::Yes)
             return QMessageBox::Yes;
         return QMessageBox::Ok;
+    }
+    // The button Esc presses in a QMessageBox: the one set, else Cancel,
+    // the only button, the only rejecting one or the only "no"; with none
+    // of these Esc does nothing (NoButton here).
+    static QMessageBox::StandardButton przyciskEsc(QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton escape) {
+        if (escape != QMessageBox::NoButton)
+            return escape;
+        if (buttons & QMessageBox::Cancel)
+            return QMessageBox::Cancel;
+        const auto jedyny = [&](QMessageBox::StandardButtons z) {
+            const QMessageBox::StandardButtons w = buttons & z;
+            const auto n = static_cast<quint32>(w.toInt());
+            return n && !(n & (n - 1)) ? QMessageBox::StandardButton(n) : QMessageBox::NoButton;
+        };
+        for (QMessageBox::StandardButtons z : {buttons, QMessageBox::Close | QMessageBox::Abort,
+                                               QMessageBox::No | QMessageBox::NoToAll}) {
+            if (const auto b = jedyny(z))
+                return b;
+        }
+        return QMessageBox::NoButton;
     }
     QStringList openFiles(QWidget*, const FileDialog& options) override {
         openRequests.append(options);
