@@ -1,0 +1,102 @@
+// sonvek-zakladki [--przerwa MS] FILE.mp3...: where the spoken title of each
+// file lies, as the bookmark that would cover it. One line per file: start,
+// TAB, length, TAB, the path (ms; "-" for both when no title was found).
+// Exit status 0; 1 when a file could not be read (its line has "-" and the
+// error goes to the standard error output); 2 for wrong arguments.
+
+#include "app/Errors.h"
+#include "audio/WykrywanieTytulu.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+QTextStream& wyjscie() {
+    static QTextStream s(stdout);
+    return s;
+}
+QTextStream& bledy() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+constexpr int kNajkrotszaPrzerwaMs = 10;
+
+const char* const kPomoc =
+    "Użycie: sonvek-zakladki [--przerwa MS] PLIK.mp3...\n"
+    "Where the spoken title at the beginning of each MP3 file lies.\n"
+    "\n"
+    "Dla każdego pliku wypisuje wiersz: początek zakładki, tabulator, długość\n"
+    "zakładki, tabulator, ścieżka pliku (czasy w milisekundach). Zakładka obejmuje\n"
+    "tytuł wypowiedziany na początku pliku, aż do pierwszej przerwy w mowie. Gdy\n"
+    "w pierwszej minucie pliku nie ma takiej przerwy, zamiast liczb stoi „-”.\n"
+    "\n"
+    "  --przerwa MS  najkrótsza przerwa po tytule w ms (domyślnie 700)\n"
+    "  --help        ta pomoc\n"
+    "  --version     wersja programu\n"
+    "\n"
+    "Kod wyjścia: 0 gdy wszystkie pliki dało się odczytać, 1 gdy któregoś nie\n"
+    "(błąd na standardowym wyjściu błędów), 2 przy błędnych argumentach.\n";
+
+int zleArgumenty(const QString& komunikat) {
+    bledy() << "sonvek-zakladki: " << komunikat
+            << " (sonvek-zakladki --help pokazuje sposób użycia)" << Qt::endl;
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList argumenty = QCoreApplication::arguments().mid(1);
+    int przerwaMs = kDomyslnaPrzerwaMs;
+    QStringList pliki;
+    bool opcje = true; // until "--"
+    while (!argumenty.isEmpty()) {
+        const QString a = argumenty.takeFirst();
+        if (opcje && a == QStringLiteral("--help")) {
+            wyjscie() << QString::fromUtf8(kPomoc);
+            return 0;
+        }
+        if (opcje && a == QStringLiteral("--version")) {
+            wyjscie() << "sonvek-zakladki " << SONVEK_VERSION << Qt::endl;
+            return 0;
+        }
+        if (opcje && a == QStringLiteral("--")) {
+            opcje = false;
+        } else if (opcje && a == QStringLiteral("--przerwa")) {
+            if (argumenty.isEmpty())
+                return zleArgumenty(QStringLiteral("po --przerwa brak liczby milisekund"));
+            bool ok = false;
+            const QString liczba = argumenty.takeFirst();
+            przerwaMs = liczba.toInt(&ok);
+            if (!ok || przerwaMs < kNajkrotszaPrzerwaMs || przerwaMs > kWykrywanieMaksMs)
+                return zleArgumenty(QStringLiteral("przerwa „%1” nie jest liczbą milisekund od "
+                                                   "%2 do %3")
+                                        .arg(liczba)
+                                        .arg(kNajkrotszaPrzerwaMs)
+                                        .arg(kWykrywanieMaksMs));
+        } else if (opcje && a.startsWith(QLatin1Char('-')) && a != QStringLiteral("-")) {
+            return zleArgumenty(QStringLiteral("nieznana opcja „%1”").arg(a));
+        } else {
+            pliki.append(a);
+        }
+    }
+    if (pliki.isEmpty())
+        return zleArgumenty(QStringLiteral("nie podano żadnego pliku MP3"));
+
+    int kod = 0;
+    for (const QString& plik : std::as_const(pliki)) {
+        QString wiersz = QStringLiteral("-\t-");
+        try {
+            if (const std::optional<WykrytyTytul> t = wykryjTytul(plik, przerwaMs))
+                wiersz = QStringLiteral("%1\t%2").arg(t->poczatekMs).arg(t->dlugoscMs);
+        } catch (const std::exception& e) {
+            bledy() << "Błąd: " << errorMessage(e) << Qt::endl;
+            kod = 1;
+        }
+        wyjscie() << wiersz << '\t' << plik << Qt::endl;
+    }
+    return kod;
+}
