@@ -19,6 +19,7 @@ constexpr int kMinMowaOkien = 50 / kOknoMs;     // shorter bursts are clicks or 
 constexpr int kPrzedMowaMs = 100;
 constexpr int kPoTytuleMs = 200;
 constexpr float kPodPoziomem = 0.031622777f; // -30 dB
+constexpr float kNadSzumem = 2.0f;           // +6 dB
 constexpr float kNajnizszyProg = 0.001f;     // -60 dBFS
 constexpr float kPelnaSkala = 32768.0f;
 
@@ -111,9 +112,17 @@ std::optional<Znalezisko> ocen(const std::vector<OknoDzwieku>& okna, int n, int 
     std::vector<float> rms(std::size_t(n), 0.0f);
     for (int i = 0; i < n; ++i)
         rms[std::size_t(i)] = okna[std::size_t(i)].rms;
-    const auto p95 = rms.begin() + (std::max(1, (95 * n + 99) / 100) - 1);
-    std::nth_element(rms.begin(), p95, rms.end());
-    const float prog = std::max(*p95 * kPodPoziomem, kNajnizszyProg);
+    auto percentyl = [&](int p) {
+        const auto at = rms.begin() + (std::max(1, (p * n + 99) / 100) - 1);
+        std::nth_element(rms.begin(), at, rms.end());
+        return *at;
+    };
+    // Speech lies above a level 30 dB under the loud parts, and clearly
+    // above the background noise, which fills the pauses (the quietest
+    // tenth of the windows) of a noisy recording.
+    const float poziom = percentyl(95);
+    const float szum = percentyl(10);
+    const float prog = std::max({poziom * kPodPoziomem, szum * kNadSzumem, kNajnizszyProg});
 
     int pierwsza = -1, koniec = -1; // first speech, end of the latest run of speech
     auto znaleziony = [&](int przerwa) {
