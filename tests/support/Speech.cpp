@@ -68,10 +68,9 @@ Recording makeRecording(const RecordingPlan& plan, const std::vector<short>& tit
     r.sampleRate = rate;
     std::vector<double> mix;
     auto silence = [&](int ms) { mix.insert(mix.end(), std::size_t(samplesOf(ms, rate)), 0.0); };
-    const double gain = std::pow(10.0, plan.gainDb / 20);
     auto say = [&](const std::vector<short>& speech) {
         for (short s : upsample(speech, factor))
-            mix.push_back(s * gain);
+            mix.push_back(s);
     };
 
     silence(plan.leadInMs);
@@ -90,6 +89,9 @@ Recording makeRecording(const RecordingPlan& plan, const std::vector<short>& tit
         for (int i = 0; i < samplesOf(20, rate) && from + i < int(mix.size()); ++i)
             mix[std::size_t(from + i)] += 8000 * std::sin(2 * std::numbers::pi * 1000 * i / rate);
     }
+    const double gain = std::pow(10.0, plan.gainDb / 20);
+    for (double& s : mix)
+        s *= gain;
     if (plan.noiseDbfs < 0) {
         std::mt19937 random(plan.seed);
         std::normal_distribution<double> noise(0, 32768 * std::pow(10.0, plan.noiseDbfs / 20));

@@ -19,7 +19,7 @@ struct RecordingPlan {
     int leadInMs = 0;             // silence before the title
     int pauseMs = 1000;           // silence after the title
     int bodyPauseMs = 250;        // silence between the body's sentences
-    double gainDb = 0;            // applied to the speech
+    double gainDb = 0;            // applied to everything but the noise
     double noiseDbfs = 0;         // white noise of this RMS over everything; 0: none
     int clickAtMs = -1;           // a 20 ms tone burst at this time; -1: none
     unsigned seed = 1;            // of the noise
