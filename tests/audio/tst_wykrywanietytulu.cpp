@@ -112,6 +112,12 @@ private slots:
         quiet.noiseDbfs = -75;
         QTest::newRow("quiet VBR with tag and Xing header")
             << quiet << Format{1, true, 0} << 700 << true;
+        // Noise at the -60 dBFS floor under quiet speech: without a margin
+        // over the noise it flickers above the threshold and fills pauses.
+        RecordingPlan hiss = plan(22050, 1000, 1200);
+        hiss.gainDb = -22;
+        hiss.noiseDbfs = -59;
+        QTest::newRow("quiet speech over noise at -60 dBFS") << hiss << Format{} << 700 << true;
         RecordingPlan click = plan(22050, 2000, 1000);
         click.clickAtMs = 800;
         QTest::newRow("a click in the lead-in is no speech") << click << Format{} << 700 << true;
