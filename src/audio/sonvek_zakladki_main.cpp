@@ -22,26 +22,26 @@ QTextStream& bledy() {
 }
 
 constexpr int kNajkrotszaPrzerwaMs = 10;
+const char* const kUzycie = "sonvek-zakladki [--przerwa MS] PLIK.mp3...";
 
 const char* const kPomoc =
-    "Użycie: sonvek-zakladki [--przerwa MS] PLIK.mp3...\n"
-    "Where the spoken title at the beginning of each MP3 file lies.\n"
-    "\n"
     "Dla każdego pliku wypisuje wiersz: początek zakładki, tabulator, długość\n"
     "zakładki, tabulator, ścieżka pliku (czasy w milisekundach). Zakładka obejmuje\n"
     "tytuł wypowiedziany na początku pliku, aż do pierwszej przerwy w mowie. Gdy\n"
     "w pierwszej minucie pliku nie ma takiej przerwy, zamiast liczb stoi „-”.\n"
-    "\n"
-    "  --przerwa MS  najkrótsza przerwa po tytule w ms (domyślnie 700)\n"
-    "  --help        ta pomoc\n"
-    "  --version     wersja programu\n"
+    "Prints the bookmark over the spoken title at the beginning of each MP3 file.\n"
     "\n"
     "Kod wyjścia: 0 gdy wszystkie pliki dało się odczytać, 1 gdy któregoś nie\n"
-    "(błąd na standardowym wyjściu błędów), 2 przy błędnych argumentach.\n";
+    "(błąd na standardowym wyjściu błędów), 2 przy błędnych argumentach.\n"
+    "\n"
+    "  --przerwa MS   najkrótsza przerwa po tytule w ms (domyślnie 700)\n"
+    "  -h, --help     pokazuje tę pomoc\n"
+    "  -V, --version  pokazuje wersję programu\n"
+    "  --             kończy opcje: dalej są już tylko nazwy plików\n";
 
-int zleArgumenty(const QString& komunikat) {
-    bledy() << "sonvek-zakladki: " << komunikat
-            << " (sonvek-zakladki --help pokazuje sposób użycia)" << Qt::endl;
+int zleArgumenty(const QString& problem) {
+    bledy() << "sonvek-zakladki: " << problem << ". Użycie: " << kUzycie
+            << " (pomoc: sonvek-zakladki --help)" << Qt::endl;
     return 2;
 }
 
@@ -55,12 +55,12 @@ int main(int argc, char* argv[]) {
     bool opcje = true; // until "--"
     while (!argumenty.isEmpty()) {
         const QString a = argumenty.takeFirst();
-        if (opcje && a == QStringLiteral("--help")) {
-            wyjscie() << QString::fromUtf8(kPomoc);
+        if (opcje && (a == QStringLiteral("-h") || a == QStringLiteral("--help"))) {
+            wyjscie() << "Użycie: " << kUzycie << "\n\n" << kPomoc << Qt::flush;
             return 0;
         }
-        if (opcje && a == QStringLiteral("--version")) {
-            wyjscie() << "sonvek-zakladki " << SONVEK_VERSION << Qt::endl;
+        if (opcje && (a == QStringLiteral("-V") || a == QStringLiteral("--version"))) {
+            wyjscie() << "sonvek-zakladki (SonvekManager) " << SONVEK_VERSION << Qt::endl;
             return 0;
         }
         if (opcje && a == QStringLiteral("--")) {
