@@ -12,15 +12,6 @@
 
 namespace {
 
-QTextStream& wyjscie() {
-    static QTextStream s(stdout);
-    return s;
-}
-QTextStream& bledy() {
-    static QTextStream s(stderr);
-    return s;
-}
-
 constexpr int kNajkrotszaPrzerwaMs = 10;
 const char* const kUzycie = "sonvek-zakladki [--przerwa MS] PLIK.mp3...";
 
@@ -39,9 +30,9 @@ const char* const kPomoc =
     "  -V, --version  pokazuje wersję programu\n"
     "  --             kończy opcje: dalej są już tylko nazwy plików\n";
 
-int zleArgumenty(const QString& problem) {
-    bledy() << "sonvek-zakladki: " << problem << ". Użycie: " << kUzycie
-            << " (pomoc: sonvek-zakladki --help)" << Qt::endl;
+int zleArgumenty(QTextStream& bledy, const QString& problem) {
+    bledy << "sonvek-zakladki: " << problem << ". Użycie: " << kUzycie
+          << " (pomoc: sonvek-zakladki --help)" << Qt::endl;
     return 2;
 }
 
@@ -49,6 +40,7 @@ int zleArgumenty(const QString& problem) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    QTextStream wyjscie(stdout), bledy(stderr);
     QStringList argumenty = QCoreApplication::arguments().mid(1);
     int przerwaMs = kDomyslnaPrzerwaMs;
     QStringList pliki;
@@ -56,35 +48,36 @@ int main(int argc, char* argv[]) {
     while (!argumenty.isEmpty()) {
         const QString a = argumenty.takeFirst();
         if (opcje && (a == QStringLiteral("-h") || a == QStringLiteral("--help"))) {
-            wyjscie() << "Użycie: " << kUzycie << "\n\n" << kPomoc << Qt::flush;
+            wyjscie << "Użycie: " << kUzycie << "\n\n" << kPomoc << Qt::flush;
             return 0;
         }
         if (opcje && (a == QStringLiteral("-V") || a == QStringLiteral("--version"))) {
-            wyjscie() << "sonvek-zakladki (SonvekManager) " << SONVEK_VERSION << Qt::endl;
+            wyjscie << "sonvek-zakladki (SonvekManager) " << SONVEK_VERSION << Qt::endl;
             return 0;
         }
         if (opcje && a == QStringLiteral("--")) {
             opcje = false;
         } else if (opcje && a == QStringLiteral("--przerwa")) {
             if (argumenty.isEmpty())
-                return zleArgumenty(QStringLiteral("po --przerwa brak liczby milisekund"));
+                return zleArgumenty(bledy, QStringLiteral("po --przerwa brak liczby milisekund"));
             bool ok = false;
             const QString liczba = argumenty.takeFirst();
             przerwaMs = liczba.toInt(&ok);
             if (!ok || przerwaMs < kNajkrotszaPrzerwaMs || przerwaMs > kWykrywanieMaksMs)
-                return zleArgumenty(QStringLiteral("przerwa „%1” nie jest liczbą milisekund od "
+                return zleArgumenty(bledy,
+                                    QStringLiteral("przerwa „%1” nie jest liczbą milisekund od "
                                                    "%2 do %3")
                                         .arg(liczba)
                                         .arg(kNajkrotszaPrzerwaMs)
                                         .arg(kWykrywanieMaksMs));
         } else if (opcje && a.startsWith(QLatin1Char('-')) && a != QStringLiteral("-")) {
-            return zleArgumenty(QStringLiteral("nieznana opcja „%1”").arg(a));
+            return zleArgumenty(bledy, QStringLiteral("nieznana opcja „%1”").arg(a));
         } else {
             pliki.append(a);
         }
     }
     if (pliki.isEmpty())
-        return zleArgumenty(QStringLiteral("nie podano żadnego pliku MP3"));
+        return zleArgumenty(bledy, QStringLiteral("nie podano żadnego pliku MP3"));
 
     int kod = 0;
     for (const QString& plik : std::as_const(pliki)) {
@@ -93,10 +86,10 @@ int main(int argc, char* argv[]) {
             if (const std::optional<WykrytyTytul> t = wykryjTytul(plik, przerwaMs))
                 wiersz = QStringLiteral("%1\t%2").arg(t->poczatekMs).arg(t->dlugoscMs);
         } catch (const std::exception& e) {
-            bledy() << "Błąd: " << errorMessage(e) << Qt::endl;
+            bledy << "Błąd: " << errorMessage(e) << Qt::endl;
             kod = 1;
         }
-        wyjscie() << wiersz << '\t' << plik << Qt::endl;
+        wyjscie << wiersz << '\t' << plik << Qt::endl;
     }
     return kod;
 }

@@ -5,11 +5,10 @@
 #include "audio/Mp3Probe.h"
 #include "audio/WykrywanieTytulu.h"
 #include "support/Mp3Maker.h"
+#include "support/RunTool.h"
 #include "support/Speech.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,22 +22,8 @@ struct Format {
     int kbps = 64;
 };
 
-struct Cli {
-    int code = -1;
-    QStringList out;
-    QString err;
-};
-
-Cli runCli(const QStringList& args) {
-    QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + u"/../src/sonvek-zakladki"_s, args);
-    Cli r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+Wynik runCli(const QStringList& args) {
+    return uruchomNarzedzie(u"sonvek-zakladki"_s, args);
 }
 
 QString line(const std::optional<WykrytyTytul>& t, const QString& path) {
@@ -203,24 +188,25 @@ private slots:
         const QString longPause = record(u"długa przerwa.mp3"_s, p);
         const QString missing = dir.filePath(u"brak.mp3"_s);
 
-        Cli r = runCli({longPause, shortPause, missing});
-        QCOMPARE(r.out, QStringList({line(wykryjTytul(longPause), longPause),
-                                     line(std::nullopt, shortPause), line(std::nullopt, missing)}));
-        QVERIFY(!r.out.first().startsWith(u'-'));
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith(u"Błąd: "_s) && r.err.count(u'\n') == 1, qPrintable(r.err));
+        Wynik r = runCli({longPause, shortPause, missing});
+        QCOMPARE(r.wyjscie,
+                 QStringList({line(wykryjTytul(longPause), longPause),
+                              line(std::nullopt, shortPause), line(std::nullopt, missing)}));
+        QVERIFY(!r.wyjscie.first().startsWith(u'-'));
+        QCOMPARE(r.kod, 1);
+        QVERIFY2(r.bledy.startsWith(u"Błąd: "_s) && r.bledy.count(u'\n') == 1, qPrintable(r.bledy));
 
         r = runCli({u"--przerwa"_s, u"350"_s, shortPause});
-        QCOMPARE(r.out, QStringList(line(wykryjTytul(shortPause, 350), shortPause)));
-        QVERIFY(!r.out.first().startsWith(u'-'));
-        QCOMPARE(r.code, 0);
+        QCOMPARE(r.wyjscie, QStringList(line(wykryjTytul(shortPause, 350), shortPause)));
+        QVERIFY(!r.wyjscie.first().startsWith(u'-'));
+        QCOMPARE(r.kod, 0);
 
         r = runCli({u"--version"_s});
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.value(0).startsWith(u"sonvek-zakladki "_s));
+        QCOMPARE(r.kod, 0);
+        QVERIFY(r.wyjscie.value(0).startsWith(u"sonvek-zakladki "_s));
         r = runCli({u"--help"_s});
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.value(0).startsWith(u"Użycie: sonvek-zakladki"_s));
+        QCOMPARE(r.kod, 0);
+        QVERIFY(r.wyjscie.value(0).startsWith(u"Użycie: sonvek-zakladki"_s));
     }
 
     void cliRefusesWrongArguments_data() {
@@ -233,11 +219,11 @@ private slots:
     }
     void cliRefusesWrongArguments() {
         QFETCH(QStringList, args);
-        const Cli r = runCli(args);
-        QCOMPARE(r.code, 2);
-        QVERIFY(r.out.isEmpty());
-        QVERIFY2(r.err.startsWith(u"sonvek-zakladki: "_s) && r.err.count(u'\n') == 1,
-                 qPrintable(r.err));
+        const Wynik r = runCli(args);
+        QCOMPARE(r.kod, 2);
+        QVERIFY(r.wyjscie.isEmpty());
+        QVERIFY2(r.bledy.startsWith(u"sonvek-zakladki: "_s) && r.bledy.count(u'\n') == 1,
+                 qPrintable(r.bledy));
     }
 };
 
