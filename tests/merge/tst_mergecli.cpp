@@ -5,10 +5,9 @@
 #include "project/ProjectFile.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
+#include "support/RunTool.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,25 +24,8 @@ Mp3Spec ton(int ms, int rate = 44100, int channels = 1, bool vbr = false) {
     return s;
 }
 
-struct Wynik {
-    int kod = -1;
-    QStringList wyjscie;
-    QString bledy;
-};
-
 Wynik uruchom(const QStringList& argumenty) {
-    QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/sonvek-merge"),
-            argumenty);
-    Wynik w;
-    if (!p.waitForFinished(120000))
-        return w;
-    w.kod = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    w.wyjscie = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
-    if (w.wyjscie.last().isEmpty())
-        w.wyjscie.removeLast();
-    w.bledy = QString::fromUtf8(p.readAllStandardError());
-    return w;
+    return uruchomNarzedzie(QStringLiteral("sonvek-merge"), argumenty);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cmath>
+#include <functional>
 #include <lame/lame.h>
 #include <memory>
 #include <numbers>
@@ -26,9 +27,10 @@ void writeFile(const QString& path, const QByteArray& data) {
     check(f.write(data) == data.size(), "cannot write file");
 }
 
-} // namespace
+// Fills left and right with n samples from position `from` on.
+using SampleSource = std::function<void(int from, int n, short* left, short* right)>;
 
-QByteArray makeMp3Data(const Mp3Spec& fmt) {
+QByteArray encode(const Mp3Spec& fmt, int total, const SampleSource& source) {
     LamePtr lame(lame_init());
     check(lame != nullptr, "lame_init");
     lame_global_flags* g = lame.get();
@@ -63,18 +65,12 @@ QByteArray makeMp3Data(const Mp3Spec& fmt) {
     }
     const qsizetype audioStart = out.size();
 
-    const int total = int(qint64(fmt.durationMs) * fmt.sampleRate / 1000);
     constexpr int chunk = 4608;
     std::vector<short> left(chunk), right(chunk);
     std::vector<unsigned char> mp3(chunk * 5 / 4 + 7200);
-    const double step = 2 * std::numbers::pi * fmt.toneHz / fmt.sampleRate;
     for (int done = 0; done < total;) {
         const int n = std::min(chunk, total - done);
-        for (int i = 0; i < n; ++i) {
-            const double v = std::sin(step * (done + i));
-            left[i] = short(12000 * v);
-            right[i] = short(9000 * v);
-        }
+        source(done, n, left.data(), right.data());
         const int bytes =
             lame_encode_buffer(g, left.data(), right.data(), n, mp3.data(), int(mp3.size()));
         check(bytes >= 0, "lame_encode_buffer");
@@ -96,6 +92,27 @@ QByteArray makeMp3Data(const Mp3Spec& fmt) {
                     qsizetype(size));
     }
     return out;
+}
+
+} // namespace
+
+QByteArray makeMp3Data(const Mp3Spec& fmt) {
+    const double step = 2 * std::numbers::pi * fmt.toneHz / fmt.sampleRate;
+    return encode(fmt, int(qint64(fmt.durationMs) * fmt.sampleRate / 1000),
+                  [step](int from, int n, short* left, short* right) {
+                      for (int i = 0; i < n; ++i) {
+                          const double v = std::sin(step * (from + i));
+                          left[i] = short(12000 * v);
+                          right[i] = short(9000 * v);
+                      }
+                  });
+}
+
+QByteArray makeMp3Data(const Mp3Spec& fmt, std::span<const short> mono) {
+    return encode(fmt, int(mono.size()), [mono](int from, int n, short* left, short* right) {
+        std::copy_n(mono.begin() + from, n, left);
+        std::copy_n(mono.begin() + from, n, right);
+    });
 }
 
 QString makeMp3(const QString& path, const Mp3Spec& fmt) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <span>
 
 struct Mp3Spec {
     int durationMs = 1000;
@@ -21,6 +22,15 @@ struct Mp3Spec {
 // The bytes of an MP3 file with the format `fmt` describes. Throws std::runtime_error
 // when the encoder refuses the parameters.
 QByteArray makeMp3Data(const Mp3Spec& fmt);
+
+// The same with these mono samples (at fmt.sampleRate, on every channel)
+// in place of the tone; fmt.durationMs is not used.
+QByteArray makeMp3Data(const Mp3Spec& fmt, std::span<const short> mono);
+
+// LAME's encoder delay plus libmpg123's decoder delay: a sample at position
+// k of the encoded samples is heard at k + kMp3DelaySamples in a decode that
+// keeps every sample (as the program's player does).
+inline constexpr int kMp3DelaySamples = 576 + 529;
 
 // Writes makeMp3Data(fmt) to path (throws std::runtime_error on failure)
 // and returns the path.

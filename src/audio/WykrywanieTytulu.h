@@ -1,0 +1,71 @@
+#pragma once
+// Where the spoken title at the beginning of an MP3 file lies ("Rozdział
+// siódmy."), so that a bookmark can cover it without the user setting it by
+// ear, and the picture of the file's beginning that the bookmark editor
+// draws. Both come from one decode into 10 ms windows.
+//
+// Plain QtCore and libmpg123: every function may run on a worker thread, one
+// call per file at a time; a caller cancels through the flag it passes.
+
+#include <QString>
+#include <atomic>
+#include <optional>
+#include <vector>
+
+// One 10 ms stretch of the mono mix: its lowest and highest sample and its
+// RMS, all relative to full scale (-1..1).
+struct OknoDzwieku {
+    float min = 0;
+    float max = 0;
+    float rms = 0;
+};
+
+// The beginning of a file as consecutive windows from time 0, on the
+// player's time base (every frame counts, nothing trimmed).
+struct ObrazDzwieku {
+    static constexpr int kOknoMs = 10;
+    std::vector<OknoDzwieku> okna;
+    bool doKonca = false; // the file ends within the windows (the last may be short)
+
+    int dlugoscMs() const { return int(okna.size()) * kOknoMs; }
+};
+
+// A bookmark over the title: from a little before the first speech to a
+// little after the title's last word, in whole ms.
+struct WykrytyTytul {
+    int poczatekMs = 0;
+    int dlugoscMs = 0;
+    int koniecTytuluMs = 0; // where the pause after the title begins
+    bool operator==(const WykrytyTytul&) const = default;
+};
+
+inline constexpr int kDomyslnaPrzerwaMs = 700;   // shortest pause that ends a title
+inline constexpr int kWykrywanieMaksMs = 60'000; // a title is looked for this far at most
+inline constexpr int kObrazMaksMs = 120'000;     // what the editor draws
+
+// Decodes the file from its start until maksMs are covered or the file ends.
+// When *przerwij becomes true it stops early and returns what it has (the
+// caller knows it asked). Throws EMCIDeviceError when the file cannot be
+// read or holds no MPEG audio.
+ObrazDzwieku obrazPoczatku(const QString& path, int maksMs = kObrazMaksMs,
+                           const std::atomic_bool* przerwij = nullptr);
+
+// The title in a decoded beginning. Speech is a window whose RMS lies no
+// more than 30 dB under the 95th percentile of the windows' RMS, above
+// -60 dBFS and more than 6 dB above the 10th percentile (background noise);
+// runs of speech shorter than 50 ms do not count. The title starts
+// at the first speech and ends where the first pause of at least przerwaMs
+// begins; the bookmark starts up to 100 ms earlier and ends up to 200 ms
+// later. No result when no such pause lies within the first 60 s.
+//
+// The level is taken over the part examined so far, which grows a second at
+// a time; a title is accepted once at least 5 s and one second past its
+// pause have been examined, so a file need not be decoded to 60 s.
+std::optional<WykrytyTytul> znajdzTytul(const ObrazDzwieku& obraz,
+                                        int przerwaMs = kDomyslnaPrzerwaMs);
+
+// znajdzTytul over the file itself, decoding only as far as the search
+// needs: the same result as znajdzTytul(obrazPoczatku(path)). No result when
+// cancelled. Throws as obrazPoczatku.
+std::optional<WykrytyTytul> wykryjTytul(const QString& path, int przerwaMs = kDomyslnaPrzerwaMs,
+                                        const std::atomic_bool* przerwij = nullptr);
