@@ -1,6 +1,9 @@
 #include "card/FormKopiowanie.h"
 
+#include "app/Watki.h"
+
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -91,16 +94,24 @@ TFormKopiowanie::Wynik TFormKopiowanie::kopiuj(const QStringList& pliki, const Q
     // here after it has ended.
     std::unique_ptr<QThread> watek(QThread::create([&wynik, this, pliki, korzen, zamien,
                                                     kopiowanie] {
+        obnizPriorytetWatku();
+        QElapsedTimer odPokazania;
         for (int i = 0; i < pliki.size() && !anulowano; ++i) {
             const QString nazwa = QFileInfo(pliki.at(i)).fileName();
             ObslugaKopiowania obsluga;
             obsluga.postep = [&](std::int64_t bajty, std::int64_t wszystkie) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, nazwa, i, n = int(pliki.size()), bajty, wszystkie] {
-                        pokaz(nazwa, i + 1, n, bajty, wszystkie);
-                    },
-                    Qt::QueuedConnection);
+                // Each file's start and end, and between them a few updates a
+                // second: enough to follow, little work for the window.
+                if (bajty == 0 || bajty == wszystkie || !odPokazania.isValid() ||
+                    odPokazania.elapsed() >= 100) {
+                    odPokazania.start();
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, nazwa, i, n = int(pliki.size()), bajty, wszystkie] {
+                            pokaz(nazwa, i + 1, n, bajty, wszystkie);
+                        },
+                        Qt::QueuedConnection);
+                }
                 return !anulowano;
             };
             obsluga.czyZamienic = [&zamien](const QString& cel) { return zamien.contains(cel); };

@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "app/Text.h"
+#include "app/Watki.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
@@ -98,8 +99,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
     ProgressBar1->setValue(0);
     ustawAnuluj(QStringLiteral("Przerwij"));
     watek = new TSklej(this, std::move(zadanie));
-    // Below the window's thread, so the window is served first.
-    watek->start(QThread::LowPriority);
+    watek->start();
 }
 
 void TFormScalaniePlikow::ButtonAnulujClick() {
@@ -201,6 +201,7 @@ TSklej::TSklej(TFormScalaniePlikow* form, std::unique_ptr<ZadanieScalania> zadan
 TSklej::~TSklej() = default;
 
 void TSklej::run() {
+    obnizPriorytetWatku();
     zadanie->wykonaj();
     const WynikScalania wynik{zadanie->zakonczone(), zadanie->odmowa(), zadanie->blad()};
     TFormScalaniePlikow* okno = form;
