@@ -5,6 +5,7 @@
 #include "app/FormBlad.h"
 #include "app/Seams.h"
 #include "app/Text.h"
+#include "merge/FormScalaniePlikow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -326,6 +327,12 @@ void TMainForm::ustawStatus(const QString& text) {
 // ---- window events -------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A running merge is stopped cleanly (if the user agrees) before the
+    // program may end; otherwise the window stays.
+    if (FormScalaniePlikow && !FormScalaniePlikow->zakonczScalanie()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (!guard([&] { FormClose(event); }))
         event->ignore(); // a failed save keeps the window and the project

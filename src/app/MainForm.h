@@ -11,6 +11,7 @@
 //   card/MainFormCard.cpp         memory card commands
 // The project is the rows of ListView1 and nothing else.
 
+#include "card/CardFiles.h"
 #include "card/Volumes.h"
 #include "merge/MergeJob.h"
 #include "project/Paths.h"
@@ -158,9 +159,14 @@ public:
     void UtworzPlayer();
     // The size of a file opened for reading only; EInOutError when it cannot be opened.
     std::int64_t RozmiarPliku(const QString& name);
-    // Copies one file into the card root under its own name, showing the progress and
-    // asking before replacing a file; true only when the file was copied.
-    bool KopiujPlik(const QString& name);
+    // Copies the files into the card root under their own names with one progress
+    // window, after asking about every file it would replace (a "Nie" ends the copy
+    // before anything is written); reports the outcome and the free space.
+    void KopiujPliki(const QStringList& names);
+    // How one file is copied to the card, on the copy's worker thread; tests may
+    // wrap it.
+    std::function<RaportKopiowania(const QString&, const QString&, const ObslugaKopiowania&)>
+        KopiowanieNaKarte = kopiujNaKarte;
     // The size of what the path names, 0 when nothing does.
     std::int64_t WielkoscPliku(const QString& name);
     // Where the card's free-space figures come from: the system by default; tests hand

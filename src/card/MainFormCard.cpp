@@ -4,12 +4,11 @@
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "card/CardFiles.h"
+#include "card/FormKopiowanie.h"
 #include "card/FreeSpace.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
-#include <QProgressDialog>
 
 namespace {
 
@@ -19,11 +18,6 @@ const SystemoweWolneMiejsce systemoweWolneMiejsce;
 // replaced by "dat" and "log".
 QString plikIndeksu(const QString& ksiazka, const QString& rozszerzenie) {
     return ksiazka.chopped(std::min<qsizetype>(3, ksiazka.size())) + rozszerzenie;
-}
-
-// The progress bar counts in thousandths so books over 2 GiB fit its int range.
-int promile(std::int64_t skopiowano, std::int64_t razem) {
-    return razem > 0 ? static_cast<int>(skopiowano * 1000 / razem) : 1000;
 }
 
 } // namespace
@@ -92,13 +86,7 @@ void TMainForm::KopiujPlikAudio() {
         uwaga(*odmowa);
         return;
     }
-    // All three are attempted even when one fails.
-    bool udane = KopiujPlik(ksiazka);
-    udane = KopiujPlik(dat) && udane;
-    udane = KopiujPlik(log) && udane;
-    uwaga(udane ? QStringLiteral("Pliki zostały pomyślnie skopiowane!")
-                : QStringLiteral("Błąd podczas kopiowania plików!"));
-    WolneMiejsceNaKarcie();
+    KopiujPliki({ksiazka, dat, log});
 }
 
 std::int64_t TMainForm::RozmiarPliku(const QString& name) {
@@ -109,41 +97,64 @@ std::int64_t TMainForm::WielkoscPliku(const QString& name) {
     return wielkoscPliku(name);
 }
 
-bool TMainForm::KopiujPlik(const QString& name) {
+void TMainForm::KopiujPliki(const QStringList& names) {
     if (!kartaWybrana())
-        return false;
-    const QString nazwa = QFileInfo(name).fileName();
-    QProgressDialog postep(this);
-    postep.setWindowTitle(QStringLiteral("Kopiowanie na kartę"));
-    postep.setCancelButtonText(QStringLiteral("Anuluj"));
-    postep.setWindowModality(Qt::WindowModal);
-    postep.setMinimumDuration(1000);
-    postep.setAutoClose(false);
-    postep.setAutoReset(false);
-    postep.setRange(0, 1000);
+        return;
+    const QString korzen = korzenKarty(Karta);
+    // Every question before the progress window exists, so no window ever
+    // covers one. The files belong together: a kept file ends the copy
+    // before anything is written.
+    QStringList zamien;
+    for (const QString& plik : names) {
+        const QString nazwa = QFileInfo(plik).fileName();
+        const QFileInfo cel(korzen + nazwa);
+        if (!cel.exists() || cel.isDir())
+            continue;
+        if (uwaga(QStringLiteral("Plik %1 już istnieje na karcie. Czy zamienić?").arg(nazwa),
+                  QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+            uwaga(QStringLiteral("Nie skopiowano żadnego pliku: plik %1 na karcie nie został "
+                                 "zamieniony, więc karta pozostała bez zmian.")
+                      .arg(nazwa));
+            return;
+        }
+        zamien.append(cel.filePath());
+    }
 
-    ObslugaKopiowania obsluga;
-    obsluga.postep = [&](std::int64_t skopiowano, std::int64_t razem) {
-        const QLocale locale;
-        postep.setLabelText(QStringLiteral("Kopiowanie pliku %1\nSkopiowano %2 z %3 bajtów")
-                                .arg(nazwa, locale.toString(qlonglong(skopiowano)),
-                                     locale.toString(qlonglong(razem))));
-        postep.setValue(promile(skopiowano, razem));
-        // Until the dialog is up (and blocks the main window) no key or click
-        // may start another command in the middle of the copy.
-        QCoreApplication::processEvents(postep.isVisible() ? QEventLoop::AllEvents
-                                                           : QEventLoop::ExcludeUserInputEvents);
-        return !postep.wasCanceled();
-    };
-    obsluga.czyZamienic = [&](const QString&) {
-        return uwaga(QStringLiteral("Plik %1 już istnieje na karcie. Czy zamienić?").arg(nazwa),
-                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    };
-    const RaportKopiowania raport = kopiujNaKarte(name, korzenKarty(Karta), obsluga);
-    postep.close();
-    if (raport.wynik == WynikKopiowania::Blad)
-        uwaga(raport.blad);
-    return raport.udane();
+    TFormKopiowanie::Wynik wynik;
+    {
+        TFormKopiowanie okno(this);
+        wynik = okno.kopiuj(names, korzen, zamien, KopiowanieNaKarte);
+    }
+
+    // What went wrong is told after the window has gone. All files are
+    // attempted even when one fails; only the user's stop ends the rest.
+    QStringList skopiowane;
+    bool udane = !wynik.przerwano;
+    for (int i = 0; i < wynik.raporty.size(); ++i) {
+        const RaportKopiowania& raport = wynik.raporty.at(i);
+        if (raport.udane())
+            skopiowane.append(QFileInfo(names.at(i)).fileName());
+        else
+            udane = false;
+        if (raport.wynik == WynikKopiowania::Blad)
+            uwaga(raport.blad);
+    }
+    if (wynik.przerwano) {
+        QStringList reszta;
+        for (const QString& plik : names) {
+            if (!skopiowane.contains(QFileInfo(plik).fileName()))
+                reszta.append(QFileInfo(plik).fileName());
+        }
+        QString tekst = QStringLiteral("Kopiowanie przerwane.");
+        if (!skopiowane.isEmpty())
+            tekst += QStringLiteral(" Skopiowano: %1.").arg(skopiowane.join(QStringLiteral(", ")));
+        tekst += QStringLiteral(" Nie skopiowano: %1.").arg(reszta.join(QStringLiteral(", ")));
+        uwaga(tekst);
+    } else {
+        uwaga(udane ? QStringLiteral("Pliki zostały pomyślnie skopiowane!")
+                    : QStringLiteral("Błąd podczas kopiowania plików!"));
+    }
+    WolneMiejsceNaKarcie();
 }
 
 void TMainForm::UtworzPlayer() {

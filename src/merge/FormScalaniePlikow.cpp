@@ -3,9 +3,10 @@
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "app/Text.h"
+#include "app/Watki.h"
 
+#include <QCloseEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -44,7 +45,7 @@ TFormScalaniePlikow::TFormScalaniePlikow(TMainForm* mainForm)
     ButtonAnuluj->setObjectName(QStringLiteral("ButtonAnuluj"));
     ButtonAnuluj->setGeometry(296, 224, 75, 25);
     ustawAnuluj(QStringLiteral("Anuluj"));
-    // Esc closes the dialog through reject(), as this button does.
+    // Esc goes through reject(), as this button does.
     connect(ButtonAnuluj, &QPushButton::clicked, this, &TFormScalaniePlikow::ButtonAnulujClick);
 
     setTabOrder(Memo1, ButtonRozpocznij);
@@ -71,57 +72,121 @@ void TFormScalaniePlikow::FormActivate() {
     Memo1->setFocus();
 }
 
+TFormScalaniePlikow::~TFormScalaniePlikow() {
+    if (watek)
+        watek->przerwij();
+    zaczekajNaWatek();
+}
+
 void TFormScalaniePlikow::ButtonRozpocznijClick() {
     if (trwa)
         return;
     auto zadanie = std::make_unique<ZadanieScalania>(glowne->SaveDialogMP3FileName,
                                                      glowne->pozycje(), glowne->MiernikScalania);
-    QPointer<TFormScalaniePlikow> okno(this);
-    zadanie->dziennik = [okno](const QString& linia) {
-        if (okno)
-            okno->dopiszLinie(linia);
+    // The worker calls these; each hands its figures over as a queued call,
+    // so lines arrive in the order they were written.
+    zadanie->dziennik = [this](const QString& linia) {
+        QMetaObject::invokeMethod(
+            this, [this, linia] { dopiszLinie(linia); }, Qt::QueuedConnection);
     };
-    zadanie->postep = [okno](std::int64_t skopiowane, std::int64_t razem) {
-        if (okno)
-            okno->pokazPostep(skopiowane, razem);
+    zadanie->postep = [this](std::int64_t skopiowane, std::int64_t razem) {
+        QMetaObject::invokeMethod(
+            this, [this, skopiowane, razem] { pokazPostep(skopiowane, razem); },
+            Qt::QueuedConnection);
     };
     trwa = true;
+    zamknijPoZakonczeniu = false;
     ProgressBar1->setValue(0);
-    auto* watek = new TSklej(this, std::move(zadanie));
-    watek->start(QThread::IdlePriority);
+    ustawAnuluj(QStringLiteral("Przerwij"));
+    watek = new TSklej(this, std::move(zadanie));
+    watek->start();
 }
 
 void TFormScalaniePlikow::ButtonAnulujClick() {
     reject();
 }
 
-// A stage holds the user-interface thread until it returns, so what it
-// shows is painted at once; no input is taken meanwhile.
+void TFormScalaniePlikow::reject() {
+    if (trwa)
+        przerwij();
+    else
+        QDialog::reject();
+}
+
+void TFormScalaniePlikow::closeEvent(QCloseEvent* event) {
+    if (!trwa) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    // The dialog closes once the worker has stopped and removed its files.
+    event->ignore();
+    if (!zapytajOPrzerwanie())
+        return;
+    if (trwa) {
+        zamknijPoZakonczeniu = true;
+        przerwij();
+    } else {
+        QDialog::reject(); // the merge ended while the question was open
+    }
+}
+
+// Yes or No; Enter and Esc in the question answer No, so the merge goes on.
+bool TFormScalaniePlikow::zapytajOPrzerwanie() {
+    return glowne->seams().message(this, Seams::Icon::Question, QStringLiteral("Uwaga"),
+                                   pytaniePrzerwac(), QMessageBox::Yes | QMessageBox::No,
+                                   QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TFormScalaniePlikow::przerwij() {
+    if (watek)
+        watek->przerwij();
+}
+
+void TFormScalaniePlikow::zaczekajNaWatek() {
+    if (!watek)
+        return;
+    watek->wait();
+    delete watek.data();
+}
+
+bool TFormScalaniePlikow::zakonczScalanie() {
+    if (!trwa)
+        return true;
+    if (!zapytajOPrzerwanie())
+        return false;
+    przerwij();
+    zaczekajNaWatek();
+    trwa = false;
+    return true;
+}
+
+// While an assistive technology listens, the text control announces each
+// inserted line itself (a text-inserted event).
 void TFormScalaniePlikow::dopiszLinie(const QString& linia) {
     Memo1->appendPlainText(linia);
-    if (isVisible())
-        Memo1->viewport()->repaint();
 }
 
 void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t razem) {
     const int promile = razem > 0 ? static_cast<int>(skopiowane * 1000 / razem) : 0;
-    if (promile == ProgressBar1->value())
-        return;
-    ProgressBar1->setValue(promile);
-    if (isVisible())
-        ProgressBar1->repaint();
+    if (promile != ProgressBar1->value())
+        ProgressBar1->setValue(promile);
 }
 
-void TFormScalaniePlikow::zakonczono(const ZadanieScalania& zadanie) {
+void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
     trwa = false;
-    if (zadanie.zakonczone()) {
+    ustawAnuluj(QStringLiteral("Anuluj"));
+    if (wynik.zakonczone) {
         ButtonRozpocznij->hide();
         ustawAnuluj(QStringLiteral("Zamknij"));
         for (int i = 0; i < 3; ++i)
             glowne->seams().beep();
         Memo1->setFocus();
-    } else if (zadanie.odmowa()) {
-        glowne->uwaga(errorBoxText(zadanie.blad()));
+    } else if (wynik.odmowa) {
+        glowne->uwaga(errorBoxText(wynik.blad));
+    }
+    if (zamknijPoZakonczeniu) {
+        zamknijPoZakonczeniu = false;
+        QDialog::reject();
     }
 }
 
@@ -129,29 +194,17 @@ void TFormScalaniePlikow::zakonczono(const ZadanieScalania& zadanie) {
 
 TSklej::TSklej(TFormScalaniePlikow* form, std::unique_ptr<ZadanieScalania> zadanie)
     : form(form), zadanie(std::move(zadanie)) {
+    this->zadanie->przerwac = [this] { return stop.load(); };
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
 TSklej::~TSklej() = default;
 
 void TSklej::run() {
-    bool sklejone = false;
+    obnizPriorytetWatku();
+    zadanie->wykonaj();
+    const WynikScalania wynik{zadanie->zakonczone(), zadanie->odmowa(), zadanie->blad()};
+    TFormScalaniePlikow* okno = form;
     QMetaObject::invokeMethod(
-        this, [this, &sklejone] { sklejone = SklejPliki(); }, Qt::BlockingQueuedConnection);
-    if (sklejone)
-        QMetaObject::invokeMethod(
-            this, [this] { UtworzIndeksy(); }, Qt::BlockingQueuedConnection);
-}
-
-bool TSklej::SklejPliki() {
-    const bool ok = zadanie->SklejPliki();
-    if (!ok && form)
-        form->zakonczono(*zadanie);
-    return ok;
-}
-
-void TSklej::UtworzIndeksy() {
-    zadanie->UtworzIndeksy();
-    if (form)
-        form->zakonczono(*zadanie);
+        okno, [okno, wynik] { okno->zakonczono(wynik); }, Qt::QueuedConnection);
 }

@@ -1,20 +1,29 @@
 #pragma once
-// The merge dialog and its worker. The dialog shows the merge's log; the
-// worker is a thread that does no work of its own: it hands each stage of
-// the merge to the user-interface thread and waits until it has returned,
-// so all file work and every update of the dialog happen there.
+// The merge dialog and its worker. The worker thread runs both stages of the
+// merge (copying and measuring); the user-interface thread only shows what
+// the worker reports through queued calls (log lines in order, progress, the
+// end), so the window answers the keyboard and a screen reader all along.
 
 #include "merge/MergeJob.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QThread>
+#include <atomic>
 #include <memory>
 
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class TMainForm;
+class TSklej;
+
+// How a merge ended, handed from the worker to the dialog.
+struct WynikScalania {
+    bool zakonczone = false; // book and index files in place
+    bool odmowa = false;     // refused before writing anything (see ZadanieScalania::odmowa)
+    QString blad;
+};
 
 class TFormScalaniePlikow : public QDialog {
     Q_OBJECT
@@ -30,42 +39,63 @@ public:
     void FormActivate();
     // Starts a merge; a press while one runs is ignored.
     void ButtonRozpocznijClick();
+    // Closes the dialog; while a merge runs the button reads "Przerwij" and
+    // stops the merge instead. Esc does the same.
     void ButtonAnulujClick();
 
-    // True from "Rozpocznij" until the worker has ended.
+    // True from "Rozpocznij" until the dialog has heard the worker's end.
     bool scalanieTrwa() const { return trwa; }
+    // Before the program ends: true when no merge runs, or when the user
+    // agrees to stop it and it has stopped; false keeps the merge going.
+    bool zakonczScalanie();
+    static QString pytaniePrzerwac() { return QStringLiteral("Przerwać scalanie?"); }
 
-    // For the worker (on the user-interface thread).
+    // For the worker, through queued calls on the user-interface thread.
     void dopiszLinie(const QString& linia);
     void pokazPostep(std::int64_t skopiowane, std::int64_t razem);
-    void zakonczono(const ZadanieScalania& zadanie);
+    void zakonczono(const WynikScalania& wynik);
+
+    ~TFormScalaniePlikow() override;
+
+public slots:
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing the window while a merge runs asks whether to stop it.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void ustawAnuluj(const QString& napis);
+    bool zapytajOPrzerwanie();
+    void przerwij();
+    void zaczekajNaWatek();
 
     TMainForm* glowne;
     bool trwa = false;
+    bool zamknijPoZakonczeniu = false;
+    QPointer<TSklej> watek;
 };
 
 class TSklej : public QThread {
     Q_OBJECT
 public:
-    // The worker frees itself when its body ends.
+    // The worker frees itself when its body ends. Its log lines, progress
+    // and end go to `form` as queued calls; `form` waits for the worker
+    // before it goes away.
     TSklej(TFormScalaniePlikow* form, std::unique_ptr<ZadanieScalania> zadanie);
     ~TSklej() override;
 
+    // Asks the merge to stop at its next chunk; any thread may call it.
+    void przerwij() { stop = true; }
+    bool przerwanieZadane() const { return stop; }
+
 protected:
-    // Execute: stage 1, then stage 2 unless stage 1 failed, each on the
-    // user-interface thread.
+    // Execute: stage 1, then stage 2 unless stage 1 failed, both here.
     void run() override;
 
 private:
-    bool SklejPliki();
-    void UtworzIndeksy();
-
-    QPointer<TFormScalaniePlikow> form;
+    TFormScalaniePlikow* form;
     std::unique_ptr<ZadanieScalania> zadanie;
+    std::atomic<bool> stop = false;
 };

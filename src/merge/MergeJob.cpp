@@ -62,6 +62,9 @@ void zapiszNaDysk(QFile& plik, const QString& nazwa) {
 #endif
 }
 
+// Thrown where the merge notices it is to stop.
+struct Przerwanie {};
+
 constexpr qint64 porcja = qint64{16} << 20; // bytes per progress step
 
 // Appends the rest of `zrodlo` to `cel` and returns how many bytes it was.
@@ -251,6 +254,10 @@ bool ZadanieScalania::etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po
         (this->*praca)();
         stan = po;
         return true;
+    } catch (const Przerwanie&) {
+        usunTymczasowe();
+        stan = Stan::Przerwane;
+        loguj(QStringLiteral("Scalanie przerwane"));
     } catch (const std::exception& e) {
         niepowodzenie(errorMessage(e));
     } catch (...) {
@@ -269,6 +276,11 @@ bool ZadanieScalania::UtworzIndeksy() {
 
 bool ZadanieScalania::wykonaj() {
     return SklejPliki() && UtworzIndeksy();
+}
+
+void ZadanieScalania::sprawdzPrzerwanie() const {
+    if (przerwac && przerwac())
+        throw Przerwanie{};
 }
 
 void ZadanieScalania::niepowodzenie(const QString& tekst) {
@@ -335,6 +347,7 @@ void ZadanieScalania::sklej() {
         doSkopiowania += QFileInfo(p.sciezka()).size();
     std::int64_t skopiowane = 0;
     auto zglos = [&](std::int64_t n) {
+        sprawdzPrzerwanie();
         skopiowane += n;
         if (postep)
             postep(skopiowane, std::max(doSkopiowania, skopiowane));
@@ -350,6 +363,7 @@ void ZadanieScalania::sklej() {
     FormatDzwieku pierwszy;
     QString innyFormat; // the warning about the first entry of another format
     for (int i = 0; i < wpisy.size(); ++i) {
+        sprawdzPrzerwanie();
         const QString sciezka = wpisy.at(i).sciezka();
         QFile zrodlo(sciezka);
         if (!zrodlo.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -390,6 +404,7 @@ void ZadanieScalania::utworzIndeksy() {
         rozmiar += rozmiary.at(i);
     }
     std::int64_t czas = 0;
+    sprawdzPrzerwanie();
     try {
         czas = miernik.dlugoscMs(tymczasowyScalony);
     } catch (const std::exception& e) {
@@ -399,6 +414,7 @@ void ZadanieScalania::utworzIndeksy() {
             QStringLiteral("Nie można zmierzyć czasu trwania pliku %1: %2")
                 .arg(nazwaScalonego, errorMessage(e).replace(tymczasowyScalony, nazwaScalonego)));
     }
+    sprawdzPrzerwanie();
     const QByteArray dat = trescDat(rozmiar, czas, indeks);
 
     // The book's data reaches the disk before the book is put in place.
@@ -413,6 +429,7 @@ void ZadanieScalania::utworzIndeksy() {
     const QString tymczasowyLog = zapiszObok(plikLog(), trescLog());
     tymczasowe.append(tymczasowyLog);
 
+    sprawdzPrzerwanie();
     podmienRazem({{tymczasowyDat, plikDat()},
                   {tymczasowyLog, plikLog()},
                   {tymczasowyScalony, nazwaScalonego}});

@@ -48,6 +48,11 @@ public:
     std::function<void(const QString&)> dziennik;
     // Called while stage 1 copies: bytes copied so far, bytes to copy.
     std::function<void(std::int64_t, std::int64_t)> postep;
+    // Asked before each entry's file, after each copied chunk and between
+    // the steps of stage 2; true stops the merge as if it had failed, but
+    // with the log line "Scalanie przerwane" and przerwane() true. Once the
+    // finished files are being put in place the merge is no longer stopped.
+    std::function<bool()> przerwac;
 
     // Runs one stage. An error ends the merge: the temporary files are
     // removed, one line "Błąd: " with the error's text is logged, the text
@@ -59,7 +64,8 @@ public:
     bool wykonaj();
 
     bool zakonczone() const { return stan == Stan::Gotowe; }
-    bool nieudane() const { return stan == Stan::Blad; }
+    bool nieudane() const { return stan == Stan::Blad || stan == Stan::Przerwane; }
+    bool przerwane() const { return stan == Stan::Przerwane; }
     QString blad() const { return tekstBledu; }
     // The merge was refused before anything was written because of the
     // names it would write (see sprawdzNazwy).
@@ -70,12 +76,13 @@ public:
     QString plikLog() const;
 
 private:
-    enum class Stan { Nowe, Sklejone, Gotowe, Blad };
+    enum class Stan { Nowe, Sklejone, Gotowe, Blad, Przerwane };
 
     void sklej();
     void utworzIndeksy();
     void sprawdzNazwy() const;
     void loguj(const QString& linia) const;
+    void sprawdzPrzerwanie() const;
     void niepowodzenie(const QString& tekst);
     bool etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po);
     void usunTymczasowe();

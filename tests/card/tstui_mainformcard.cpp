@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "card/FormKopiowanie.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeFreeSpace.h"
 #include "support/FakeSeams.h"
@@ -8,8 +9,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLocale>
-#include <QProgressDialog>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +35,22 @@ const QString pytaniePlayer =
     u"Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący plik?"_s;
 const QString utworzonyPlayer = u"Plik zakładki został pomyślnie utworzony!"_s;
 
+// Records, besides the messages, how many came while a copy's progress
+// window existed: none may, or it would cover them.
+class OdpowiedziBezOkna : public FakeSeams {
+public:
+    QWidget* glowne = nullptr;
+    int podOknem = 0;
+    QMessageBox::StandardButton message(QWidget* owner, Icon icon, const QString& caption,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton domyslny,
+                                        QMessageBox::StandardButton esc) override {
+        if (glowne && glowne->findChild<TFormKopiowanie*>())
+            ++podOknem;
+        return FakeSeams::message(owner, icon, caption, text, buttons, domyslny, esc);
+    }
+};
+
 } // namespace
 
 class TestMainFormCard : public QObject {
@@ -38,7 +59,7 @@ class TestMainFormCard : public QObject {
     std::optional<QTemporaryDir> dir;
     QString karta; // card root with its final '/'
     QString magazyn;
-    FakeSeams seams;
+    OdpowiedziBezOkna seams;
     FakeWolneMiejsce miejsce{4096, 1'000'000};
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TMainForm> form;
@@ -67,16 +88,19 @@ private slots:
         QVERIFY(QDir(dir->path()).mkpath(u"magazyn"_s));
         karta = dir->filePath(u"karta/"_s);
         magazyn = dir->filePath(u"magazyn/"_s);
-        seams = FakeSeams();
+        seams = OdpowiedziBezOkna();
         miejsce = FakeWolneMiejsce(4096, 1'000'000);
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
         form = std::make_unique<TMainForm>(seams, *store, dir->path());
         form->ustawZrodloWolnegoMiejsca(&miejsce);
+        seams.glowne = form.get();
         form->Karta = dir->filePath(u"karta"_s);
         form->Magazyn = dir->filePath(u"magazyn"_s);
         seams.messages.clear(); // the first-run notice
     }
     void cleanup() {
+        QCOMPARE(seams.podOknem, 0);
+        QVERIFY(!form->findChild<TFormKopiowanie*>());
         form.reset();
         store.reset();
     }
@@ -183,25 +207,43 @@ private slots:
         QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie: "_s));
     }
 
-    // The replace questions come in copy order: audio, .dat, .log. A kept
-    // file is not a copied one.
-    void copyOrderAndReplaceQuestions() {
+    // Every replace question comes, in copy order, before anything is copied;
+    // a "Nie" ends the copy there and leaves the card as it was.
+    void replaceQuestions_data() {
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("odpowiedzi");
+        QTest::addColumn<QString>("koniec");
+        const auto tak = QMessageBox::Yes;
+        const auto nie = QMessageBox::No;
+        QTest::newRow("all replaced") << QList{tak, tak, tak} << skopiowane;
+        QTest::newRow("book kept")
+            << QList{nie}
+            << u"Nie skopiowano żadnego pliku: plik ksiazka.mp3 na karcie nie został zamieniony, "
+               "więc karta pozostała bez zmian."_s;
+        QTest::newRow(".dat kept")
+            << QList{tak, nie}
+            << u"Nie skopiowano żadnego pliku: plik ksiazka.dat na karcie nie został zamieniony, "
+               "więc karta pozostała bez zmian."_s;
+    }
+    void replaceQuestions() {
+        QFETCH(QList<QMessageBox::StandardButton>, odpowiedzi);
+        QFETCH(QString, koniec);
         const QString plik = ksiazka();
-        for (const auto& nazwa : {u"ksiazka.mp3"_s, u"ksiazka.dat"_s, u"ksiazka.log"_s})
+        const QStringList nazwy{u"ksiazka.mp3"_s, u"ksiazka.dat"_s, u"ksiazka.log"_s};
+        for (const auto& nazwa : nazwy)
             QVERIFY(zapiszBajty(karta + nazwa, "stare"));
         seams.openAnswers = {{plik}};
-        seams.answers = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Yes};
+        seams.answers = odpowiedzi;
         form->Plikaudio1->trigger();
-        QCOMPARE(seams.texts(),
-                 (QStringList{u"Plik ksiazka.mp3 już istnieje na karcie. Czy zamienić?"_s,
-                              u"Plik ksiazka.dat już istnieje na karcie. Czy zamienić?"_s,
-                              u"Plik ksiazka.log już istnieje na karcie. Czy zamienić?"_s,
-                              bladKopiowania}));
+        QStringList pytania;
+        for (qsizetype i = 0; i < odpowiedzi.size(); ++i)
+            pytania << u"Plik %1 już istnieje na karcie. Czy zamienić?"_s.arg(nazwy.at(i));
+        QCOMPARE(seams.texts(), pytania << koniec);
         QCOMPARE(seams.messages.first().buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(bajtyPliku(karta + u"ksiazka.mp3"_s), bajtyPliku(plik));
-        QCOMPARE(bajtyPliku(karta + u"ksiazka.dat"_s), QByteArray("stare"));
-        QCOMPARE(bajtyPliku(karta + u"ksiazka.log"_s), bajtyPliku(magazyn + u"ksiazka.log"_s));
-        QCOMPARE(miejsce.zapytania, 2);
+        const bool zamienione = koniec == skopiowane;
+        for (const auto& nazwa : nazwy)
+            QCOMPARE(bajtyPliku(karta + nazwa),
+                     zamienione ? bajtyPliku(magazyn + nazwa) : QByteArray("stare"));
+        QCOMPARE(miejsce.zapytania, zamienione ? 2 : 1);
     }
 
     void refusals_data() {
@@ -252,23 +294,91 @@ private slots:
         QCOMPARE(QFileInfo::exists(karta + u"ksiazka.mp3"_s), !player);
     }
 
-    // Cancelling the book's copy leaves no part of it on the card; the index
-    // files are still copied and the whole counts as failed.
-    void cancelledCopy() {
+    // The progress window, held open while the copy of file `przy` waits at
+    // its first chunk: named for a screen reader, naming the file. Its
+    // "Anuluj", Esc or its close box stop the copy there: that file leaves
+    // nothing behind, the ones after it are not tried, and the message says
+    // what was and was not copied.
+    void stoppedCopy_data() {
+        QTest::addColumn<int>("przy");
+        QTest::addColumn<QString>("jak");
+        QTest::addColumn<QStringList>("naKarcie");
+        QTest::addColumn<QString>("koniec");
+        const QString nicNie =
+            u"Kopiowanie przerwane. Nie skopiowano: ksiazka.mp3, ksiazka.dat, ksiazka.log."_s;
+        QTest::newRow("Anuluj, book") << 0 << u"Anuluj"_s << QStringList() << nicNie;
+        QTest::newRow("Esc, book") << 0 << u"Esc"_s << QStringList() << nicNie;
+        QTest::newRow("close box, book") << 0 << u"zamknij"_s << QStringList() << nicNie;
+        QTest::newRow("Anuluj, .dat")
+            << 1 << u"Anuluj"_s << QStringList{u"ksiazka.mp3"_s}
+            << u"Kopiowanie przerwane. Skopiowano: ksiazka.mp3. Nie skopiowano: ksiazka.dat, "
+               "ksiazka.log."_s;
+    }
+    void stoppedCopy() {
+        QFETCH(int, przy);
+        QFETCH(QString, jak);
+        QFETCH(QStringList, naKarcie);
+        QFETCH(QString, koniec);
         const QString plik = ksiazka(u"mp3"_s, 3 * 1024 * 1024);
-        seams.openAnswers = {{plik}};
-        bool anulowano = false;
+        const QStringList pliki{plik, magazyn + u"ksiazka.dat"_s, magazyn + u"ksiazka.log"_s};
+        QSemaphore naBramce, dalej;
+        form->KopiowanieNaKarte = [&](const QString& p, const QString& korzen,
+                                      const ObslugaKopiowania& obsluga) {
+            ObslugaKopiowania wstrzymana = obsluga;
+            if (p == pliki.at(przy))
+                wstrzymana.postep = [&](std::int64_t bajty, std::int64_t razem) {
+                    if (bajty == 0 && obsluga.postep(bajty, razem)) {
+                        naBramce.release();
+                        dalej.acquire();
+                    }
+                    return obsluga.postep(bajty, razem);
+                };
+            return kopiujNaKarte(p, korzen, wstrzymana);
+        };
+        bool sprawdzone = false;
         QTimer::singleShot(0, form.get(), [&] {
-            if (auto* postep = form->findChild<QProgressDialog*>()) {
-                postep->cancel();
-                anulowano = true;
-            }
+            const auto zwolnij = qScopeGuard([&] { dalej.release(); });
+            QVERIFY(naBramce.tryAcquire(1, 30000));
+            auto* okno = form->findChild<TFormKopiowanie*>();
+            QVERIFY(okno);
+            QTRY_VERIFY(okno->isVisible());
+            QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(okno));
+            QCOMPARE(okno->accessibleName(), u"Kopiowanie na kartę"_s);
+            QCOMPARE(okno->ProgressBar1->accessibleName(), u"Postęp kopiowania"_s);
+            QCOMPARE(okno->ButtonAnuluj->accessibleName(), u"Anuluj"_s);
+            QTRY_VERIFY(okno->LabelPlik->text().startsWith(
+                u"Kopiowanie pliku %1 (%2 z 3)"_s.arg(QFileInfo(pliki.at(przy)).fileName())
+                    .arg(przy + 1)));
+            if (jak == u"Anuluj"_s)
+                QTest::mouseClick(okno->ButtonAnuluj, Qt::LeftButton);
+            else if (jak == u"Esc"_s)
+                QTest::keyClick(okno, Qt::Key_Escape);
+            else
+                okno->close();
+            QVERIFY(okno->isVisible()); // until the worker has stopped
+            sprawdzone = true;
         });
+        seams.openAnswers = {{plik}};
         form->Plikaudio1->trigger();
-        QVERIFY(anulowano);
-        QCOMPARE(seams.texts(), QStringList{bladKopiowania});
-        QCOMPARE(wpisyFolderu(karta), (QStringList{u"ksiazka.dat"_s, u"ksiazka.log"_s}));
-        QVERIFY(!form->findChild<QProgressDialog*>());
+        QVERIFY(sprawdzone);
+        QCOMPARE(seams.texts(), QStringList{koniec});
+        QCOMPARE(wpisyFolderu(karta), naKarcie);
+        QCOMPARE(miejsce.zapytania, 2);
+    }
+
+    // A file that cannot be written is reported after the window has gone;
+    // the other files are still copied.
+    void failedFileReported() {
+        const QString plik = ksiazka();
+        QVERIFY(QDir(karta).mkdir(u"ksiazka.dat"_s));
+        seams.openAnswers = {{plik}};
+        form->Plikaudio1->trigger();
+        QCOMPARE(seams.texts(),
+                 (QStringList{u"Na karcie jest folder o nazwie %1."_s.arg(karta + u"ksiazka.dat"_s),
+                              bladKopiowania}));
+        QCOMPARE(wpisyFolderu(karta),
+                 (QStringList{u"ksiazka.dat"_s, u"ksiazka.log"_s, u"ksiazka.mp3"_s}));
+        QVERIFY(QFileInfo(karta + u"ksiazka.dat"_s).isDir());
     }
 
     void unreadableBookIsAnError() {

@@ -395,6 +395,34 @@ private slots:
             QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
     }
+    // A merge asked to stop at any of its checks, up to the moment the
+    // finished files are put in place, ends "przerwane": its last log line
+    // says so, and the target folder is exactly as before (earlier book kept,
+    // no temporary file left).
+    void stopAtEveryCheck() {
+        const QString scalony = wyjscie + QStringLiteral("/k.mp3");
+        wczesniejszaKsiazka(scalony);
+        const auto przed = zawartoscFolderu(wyjscie);
+        const ListaPozycji pozycje{pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])};
+        int sprawdzenia = 0;
+        {
+            Scalanie s(scalony, pozycje);
+            s.zadanie.przerwac = [&] { return ++sprawdzenia < 0; };
+            QVERIFY(s.zadanie.wykonaj());
+        }
+        wczesniejszaKsiazka(scalony);
+        QVERIFY(sprawdzenia >= 6); // each entry, each chunk, and stage 2's steps
+        for (int n = 1; n <= sprawdzenia; ++n) {
+            Scalanie s(scalony, pozycje);
+            int k = 0;
+            s.zadanie.przerwac = [&] { return ++k >= n; };
+            QVERIFY(!s.zadanie.wykonaj());
+            QVERIFY(s.zadanie.przerwane());
+            QCOMPARE(s.log.last(), QStringLiteral("Scalanie przerwane"));
+            QVERIFY(s.log.filter(QStringLiteral("Błąd")).isEmpty());
+            QCOMPARE(zawartoscFolderu(wyjscie), przed);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMergeJob)

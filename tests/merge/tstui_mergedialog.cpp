@@ -4,17 +4,24 @@
 #include "merge/Miernik.h"
 #include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
+#include "support/Dostepnosc.h"
 #include "support/FakeSeams.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
 
+#include <QAccessible>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -32,6 +39,29 @@ QStringList linie(const QPlainTextEdit* memo) {
     return memo->toPlainText().split(QLatin1Char('\n'));
 }
 
+// Answers as FakeSeams does, or, when asked to, through a real message box.
+class Odpowiedzi : public FakeSeams {
+public:
+    bool prawdziwe = false;
+    QMessageBox::StandardButton message(QWidget* owner, Icon icon, const QString& caption,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton domyslny,
+                                        QMessageBox::StandardButton esc) override {
+        const auto odpowiedz =
+            FakeSeams::message(owner, icon, caption, text, buttons, domyslny, esc);
+        return prawdziwe ? RealSeams().message(owner, icon, caption, text, buttons, domyslny, esc)
+                         : odpowiedz;
+    }
+};
+
+// Accessibility events: text inserted into the watched widget.
+QObject* obserwowany = nullptr;
+int wstawienia = 0;
+void liczWstawienia(QAccessibleEvent* e) {
+    if (e->type() == QAccessible::TextInserted && e->object() == obserwowany)
+        ++wstawienia;
+}
+
 } // namespace
 
 class TestMergeDialog : public QObject {
@@ -40,7 +70,7 @@ class TestMergeDialog : public QObject {
     QTemporaryDir tmp;
     QString magazyn;
     QStringList pliki;
-    std::unique_ptr<FakeSeams> seams;
+    std::unique_ptr<Odpowiedzi> seams;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TMainForm> form;
     TFormScalaniePlikow* dialog = nullptr;
@@ -56,6 +86,25 @@ class TestMergeDialog : public QObject {
         QTest::mouseClick(dialog->ButtonRozpocznij, Qt::LeftButton);
         QVERIFY(dialog->scalanieTrwa());
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
+    }
+    // Holds the worker at entry 2's format check until the merge is asked to
+    // stop or the test lets it go on.
+    QSemaphore naBramce, dalej;
+    void bramkaPrzyWpisie2() {
+        naBramce.tryAcquire(naBramce.available());
+        dalej.tryAcquire(dalej.available());
+        form->MiernikScalania.format = [this, format = form->MiernikScalania.format,
+                                        drugi = pliki[1]](const QString& s) {
+            if (s == drugi) {
+                naBramce.release();
+                const auto* sklej = qobject_cast<const TSklej*>(QThread::currentThread());
+                const QDeadlineTimer limit(30000);
+                while (!sklej->przerwanieZadane() && !dalej.tryAcquire(1, 5) &&
+                       !limit.hasExpired()) {
+                }
+            }
+            return format(s);
+        };
     }
     QStringList logUdany(const QString& scalony) const {
         QStringList log{QStringLiteral("Zapisywanie projektu do pliku ") + scalony};
@@ -80,7 +129,7 @@ private slots:
         magazyn = tmp.filePath(QStringLiteral("Magazyn"));
         QVERIFY(QDir().mkpath(magazyn));
         QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("nagrania"))));
-        seams = std::make_unique<FakeSeams>();
+        seams = std::make_unique<Odpowiedzi>();
         store = std::make_unique<SettingsStore>(tmp.filePath(QStringLiteral("conf")));
         form = std::make_unique<TMainForm>(*seams, *store, tmp.path());
         form->utworzOkna();
@@ -155,8 +204,16 @@ private slots:
         scalaj(scalony);
         sprawdzGotowy(scalony);
         QCOMPARE(dialog->focusWidget(), dialog->Memo1);
+        // With a screen reader listening, every line the merge adds is announced.
+        QVERIFY(ustawDostepnosc(true));
+        obserwowany = dialog->Memo1;
+        wstawienia = 0;
+        QAccessible::installUpdateHandler(liczWstawienia);
         rozpocznijIZaczekaj();
+        QAccessible::installUpdateHandler(nullptr);
+        ustawDostepnosc(false);
         QCOMPARE(linie(dialog->Memo1), logUdany(scalony));
+        QCOMPARE(wstawienia, logUdany(scalony).size() - 1);
         QVERIFY(!dialog->ButtonRozpocznij->isVisible());
         QCOMPARE(dialog->ButtonAnuluj->text(), QStringLiteral("Zamknij"));
         QCOMPARE(dialog->ButtonAnuluj->accessibleName(), QStringLiteral("Zamknij"));
@@ -187,6 +244,72 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
         QCOMPARE(linie(dialog->Memo1), logUdany(scalony));
         QCOMPARE(seams->beeps, 3);
+    }
+
+    // While a merge runs the window answers and "Anuluj" reads "Przerwij". It,
+    // Esc, and closing the dialog or the main window with "Tak" stop the merge
+    // at its next chunk: the log so far and "Scalanie przerwane", the earlier
+    // book and its index files as they were, no temporary file. "Nie", and Esc
+    // in the question, let the merge finish.
+    void stopWhileMerging_data() {
+        QTest::addColumn<QString>("jak");
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("odpowiedzi");
+        QTest::addColumn<bool>("przerwane");
+        using B = QList<QMessageBox::StandardButton>;
+        QTest::newRow("Przerwij") << u"przycisk"_s << B{} << true;
+        QTest::newRow("Esc") << u"Esc"_s << B{} << true;
+        QTest::newRow("close, Tak") << u"okno"_s << B{QMessageBox::Yes} << true;
+        QTest::newRow("close, Nie") << u"okno"_s << B{QMessageBox::No} << false;
+        QTest::newRow("close, Esc in the question") << u"okno, Esc"_s << B{} << false;
+        QTest::newRow("main window, Tak") << u"program"_s << B{QMessageBox::Yes} << true;
+        QTest::newRow("main window, Nie") << u"program"_s << B{QMessageBox::No} << false;
+    }
+    void stopWhileMerging() {
+        QFETCH(QString, jak);
+        QFETCH(QList<QMessageBox::StandardButton>, odpowiedzi);
+        QFETCH(bool, przerwane);
+        const QString scalony = magazyn + u"/k.mp3"_s;
+        QVERIFY(zapiszBajty(scalony, "stara"));
+        QVERIFY(zapiszBajty(magazyn + u"/k.dat"_s, "0\t1"));
+        QVERIFY(zapiszBajty(magazyn + u"/k.log"_s, "0000000 0000000"));
+        const auto przed = zawartoscFolderu(magazyn);
+        scalaj(scalony);
+        bramkaPrzyWpisie2();
+        QTest::mouseClick(dialog->ButtonRozpocznij, Qt::LeftButton);
+        QVERIFY(naBramce.tryAcquire(1, 30000));
+        QCOMPARE(dialog->ButtonAnuluj->text(), u"Przerwij"_s);
+        QCOMPARE(dialog->ButtonAnuluj->accessibleName(), u"Przerwij"_s);
+        const QStringList log = logUdany(scalony);
+        QTRY_COMPARE(linie(dialog->Memo1), log.mid(0, 4));
+
+        seams->answers = odpowiedzi;
+        bool programZamkniety = false;
+        if (jak == u"przycisk"_s) {
+            QTest::mouseClick(dialog->ButtonAnuluj, Qt::LeftButton);
+        } else if (jak == u"Esc"_s) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else if (jak == u"program"_s) {
+            programZamkniety = form->close();
+        } else {
+            seams->prawdziwe = jak.endsWith(u"Esc"_s);
+            if (seams->prawdziwe)
+                QTimer::singleShot(
+                    0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+            dialog->close();
+        }
+        const bool pytanie = jak.startsWith(u"okno"_s) || jak == u"program"_s;
+        QCOMPARE(seams->texts(), pytanie ? QStringList{u"Przerwać scalanie?"_s} : QStringList());
+        if (!przerwane)
+            dalej.release();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
+        const QStringList oczekiwany = przerwane ? log.mid(0, 4) << u"Scalanie przerwane"_s : log;
+        QTRY_COMPARE(linie(dialog->Memo1), oczekiwany);
+        QCOMPARE(zawartoscFolderu(magazyn) == przed, przerwane);
+        QCOMPARE(seams->beeps, przerwane ? 0 : 3);
+        QCOMPARE(dialog->ButtonAnuluj->text(), przerwane ? u"Anuluj"_s : u"Zamknij"_s);
+        // A stop asked for in closing the dialog closes it once the merge has stopped.
+        QCOMPARE(dialog->isVisible(), !(przerwane && jak.startsWith(u"okno"_s)));
+        QCOMPARE(programZamkniety, przerwane && jak == u"program"_s);
     }
 
     // Stopped by an error: the log ends in one "Błąd:" line, the buttons are

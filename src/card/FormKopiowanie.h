@@ -1,0 +1,56 @@
+#pragma once
+// The card copy's progress window. The files are copied one after another on
+// a worker thread; the window, modal meanwhile, shows the file being copied
+// and the bytes so far, and "Anuluj" (or Esc, or closing it) stops the copy
+// at the next chunk. The window never asks anything: every question comes
+// before it exists.
+
+#include "card/CardFiles.h"
+
+#include <QDialog>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// How one file gets into the card root; kopiujNaKarte unless a test says
+// otherwise. Called on the worker thread.
+using KopiowanieNaKarte = std::function<RaportKopiowania(const QString& plik, const QString& korzen,
+                                                         const ObslugaKopiowania& obsluga)>;
+
+class TFormKopiowanie : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormKopiowanie(QWidget* owner);
+
+    QLabel* LabelPlik = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QPushButton* ButtonAnuluj = nullptr;
+
+    struct Wynik {
+        QList<RaportKopiowania> raporty; // one per file attempted, in order
+        bool przerwano = false;          // the user stopped the copy
+    };
+
+    // Copies `pliki` into `korzen` in order and returns when every file is
+    // done or the user has stopped the copy. A file already on the card is
+    // replaced only when its card path is in `zamien`.
+    Wynik kopiuj(const QStringList& pliki, const QString& korzen, const QStringList& zamien,
+                 const KopiowanieNaKarte& kopiowanie);
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void pokaz(const QString& nazwa, int numer, int razem, std::int64_t bajty,
+               std::int64_t wszystkie);
+
+    std::atomic<bool> anulowano = false;
+    bool trwa = false;
+};
