@@ -1,6 +1,7 @@
 // Memory card commands: the free-space report, copying a merged book with its
 // index files, and the player's state file.
 
+#include "app/Errors.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "card/CardFiles.h"
@@ -21,6 +22,10 @@ QString plikIndeksu(const QString& ksiazka, const QString& rozszerzenie) {
     return ksiazka.chopped(std::min<qsizetype>(3, ksiazka.size())) + rozszerzenie;
 }
 
+QString kartaNiedostepna(const QString& korzen) {
+    return QStringLiteral("Karta nie jest dostępna: ") + korzen;
+}
+
 // The progress bar counts in thousandths so books over 2 GiB fit its int range.
 int promile(std::int64_t skopiowano, std::int64_t razem) {
     return razem > 0 ? static_cast<int>(skopiowano * 1000 / razem) : 1000;
@@ -37,17 +42,32 @@ bool TMainForm::kartaWybrana() {
     return false;
 }
 
+// A card is there to write to only when a volume is mounted at its root:
+// otherwise the empty mount folder would send the files to the disk above.
+bool TMainForm::kartaDostepna() {
+    if (!kartaWybrana())
+        return false;
+    const QString korzen = korzenKarty(Karta);
+    if (::kartaDostepna(korzen, zrodloMiejsca()))
+        return true;
+    uwaga(kartaNiedostepna(korzen));
+    return false;
+}
+
+const ZrodloWolnegoMiejsca& TMainForm::zrodloMiejsca() const {
+    return m_zrodloMiejsca ? *m_zrodloMiejsca : systemoweWolneMiejsce;
+}
+
 // Measures the card into RozmiarKlastra, PlayerNaKarcie and WolneKlastry and
 // reports the free space. A card that is not there (or a failed query) is
 // reported instead and leaves the figures as they were.
 bool TMainForm::zmierzKarte() {
-    if (!kartaWybrana())
+    if (!kartaDostepna())
         return false;
     const QString korzen = korzenKarty(Karta);
-    const auto pomiar =
-        ::zmierzKarte(korzen, m_zrodloMiejsca ? *m_zrodloMiejsca : systemoweWolneMiejsce);
+    const auto pomiar = ::zmierzKarte(korzen, zrodloMiejsca());
     if (!pomiar) {
-        uwaga(QStringLiteral("Karta nie jest dostępna: ") + korzen);
+        uwaga(kartaNiedostepna(korzen));
         return false;
     }
     RozmiarKlastra = pomiar->wolumin.rozmiarKlastra;
@@ -92,6 +112,9 @@ void TMainForm::KopiujPlikAudio() {
         uwaga(*odmowa);
         return;
     }
+    // The card may have been taken out while the file was being chosen.
+    if (!kartaDostepna())
+        return;
     // All three are attempted even when one fails.
     bool udane = KopiujPlik(ksiazka);
     udane = KopiujPlik(dat) && udane;
@@ -110,7 +133,7 @@ std::int64_t TMainForm::WielkoscPliku(const QString& name) {
 }
 
 bool TMainForm::KopiujPlik(const QString& name) {
-    if (!kartaWybrana())
+    if (!kartaDostepna())
         return false;
     const QString nazwa = QFileInfo(name).fileName();
     QProgressDialog postep(this);
@@ -147,12 +170,16 @@ bool TMainForm::KopiujPlik(const QString& name) {
 }
 
 void TMainForm::UtworzPlayer() {
-    if (kartaWybrana())
-        zapiszPlayerDat(korzenKarty(Karta));
+    // Checked again right before writing: a card taken out after the
+    // command's own check must not turn into a file on the disk above.
+    const QString korzen = korzenKarty(Karta);
+    if (!::kartaDostepna(korzen, zrodloMiejsca()))
+        throw EInOutError(kartaNiedostepna(korzen));
+    zapiszPlayerDat(korzen);
 }
 
 void TMainForm::Plikzakadki1Click() {
-    if (!kartaWybrana())
+    if (!kartaDostepna())
         return;
     if (QFileInfo::exists(sciezkaPlayera(korzenKarty(Karta))) &&
         uwaga(QStringLiteral("Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący "
