@@ -10,21 +10,30 @@
 #include <QFile>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fuzzer/FuzzedDataProvider.h>
+#include <string>
 
 namespace {
 
 const QString kKlucz = QStringLiteral("SonvCom");
 
-// One folder per fuzzing process, in memory when the system has /dev/shm.
+// One folder per fuzzing process, in memory when the system has /dev/shm;
+// removed when the process ends normally (a crash leaves it behind). A
+// plain buffer: it must outlive every destructor that runs at exit.
+char g_folder[4096];
+
 const QString& folder() {
     static const QString sciezka = [] {
-        QByteArray wzor = QFile::encodeName((QDir(QStringLiteral("/dev/shm")).exists()
-                                                 ? QStringLiteral("/dev/shm")
-                                                 : QDir::tempPath()) +
-                                            QStringLiteral("/sonvek-fuzz-XXXXXX"));
-        wymagaj(::mkdtemp(wzor.data()) != nullptr, "folder tymczasowy");
-        return QFile::decodeName(wzor);
+        const std::string wzor =
+            (std::filesystem::is_directory("/dev/shm") ? std::string("/dev/shm")
+                                                       : QDir::tempPath().toStdString()) +
+            "/sonvek-fuzz-XXXXXX";
+        wymagaj(wzor.size() < sizeof g_folder, "folder tymczasowy");
+        wzor.copy(g_folder, wzor.size());
+        wymagaj(::mkdtemp(g_folder) != nullptr, "folder tymczasowy");
+        std::atexit([] { std::filesystem::remove_all(g_folder); });
+        return QString::fromLocal8Bit(g_folder);
     }();
     return sciezka;
 }
