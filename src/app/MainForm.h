@@ -175,6 +175,8 @@ public:
 
 private:
     bool kartaWybrana();
+    bool kartaDostepna();
+    const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
     bool zmierzKarte();
     const ZrodloWolnegoMiejsca* m_zrodloMiejsca = nullptr;
     bool m_kartaFat = false; // the last measured card has a FAT file system

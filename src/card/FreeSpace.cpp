@@ -1,6 +1,7 @@
 #include "card/FreeSpace.h"
 
 #include "app/Text.h"
+#include "card/Volumes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -38,8 +39,19 @@ std::optional<MiaraWoluminu> SystemoweWolneMiejsce::zmierz(const QString& folder
     return miara;
 }
 
-std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
+bool SystemoweWolneMiejsce::zamontowany(const QString& folder) const {
+    return punktMontowania(folder);
+}
+
+bool kartaDostepna(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
     if (korzen.isEmpty() || !QFileInfo(korzen).isDir())
+        return false;
+    const QString kanoniczny = QFileInfo(korzen).canonicalFilePath();
+    return !systemowyPunktMontowania(kanoniczny) && zrodlo.zamontowany(korzen);
+}
+
+std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
+    if (!kartaDostepna(korzen, zrodlo))
         return std::nullopt;
     const auto miara = zrodlo.zmierz(korzen);
     if (!miara)

@@ -22,13 +22,23 @@ public:
     virtual ~ZrodloWolnegoMiejsca() = default;
     // The figures of the volume holding `folder`; none when the query fails.
     virtual std::optional<MiaraWoluminu> zmierz(const QString& folder) const = 0;
+    // Whether a volume is mounted at `folder` itself. An empty mount folder
+    // belongs to the disk above it, and that is no card.
+    virtual bool zamontowany(const QString& folder) const = 0;
 };
 
-// The real query: statvfs (f_frsize, f_bavail) and statfs for the FAT type.
+// The real query: statvfs (f_frsize, f_bavail) and statfs for the FAT type;
+// the mount test of punktMontowania (card/Volumes.h).
 class SystemoweWolneMiejsce final : public ZrodloWolnegoMiejsca {
 public:
     std::optional<MiaraWoluminu> zmierz(const QString& folder) const override;
+    bool zamontowany(const QString& folder) const override;
 };
+
+// Whether the card root (with its final separator) is a card the program may
+// write to: an existing folder with a volume mounted on it, and not one of
+// the system's own mounts.
+bool kartaDostepna(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo);
 
 // One measurement of the card: its volume's figures and whether the player's
 // state file is in its root.
@@ -38,7 +48,7 @@ struct PomiarKarty {
 };
 
 // Measures the card whose root folder (with its final separator) is `korzen`.
-// None when the folder does not exist or the query fails.
+// None when it is no available card (kartaDostepna) or the query fails.
 std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo);
 
 // Free bytes as the report counts them: a present player.dat costs one

@@ -1,6 +1,7 @@
 // Memory card commands: the free-space report, copying a merged book with its
 // index files, and the player's state file.
 
+#include "app/Errors.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
 #include "card/CardFiles.h"
@@ -20,6 +21,10 @@ QString plikIndeksu(const QString& ksiazka, const QString& rozszerzenie) {
     return ksiazka.chopped(std::min<qsizetype>(3, ksiazka.size())) + rozszerzenie;
 }
 
+QString kartaNiedostepna(const QString& korzen) {
+    return QStringLiteral("Karta nie jest dostępna: ") + korzen;
+}
+
 } // namespace
 
 // With no card chosen there is no path to work on: every card command says
@@ -31,17 +36,32 @@ bool TMainForm::kartaWybrana() {
     return false;
 }
 
+// A card is there to write to only when a volume is mounted at its root:
+// otherwise the empty mount folder would send the files to the disk above.
+bool TMainForm::kartaDostepna() {
+    if (!kartaWybrana())
+        return false;
+    const QString korzen = korzenKarty(Karta);
+    if (::kartaDostepna(korzen, zrodloMiejsca()))
+        return true;
+    uwaga(kartaNiedostepna(korzen));
+    return false;
+}
+
+const ZrodloWolnegoMiejsca& TMainForm::zrodloMiejsca() const {
+    return m_zrodloMiejsca ? *m_zrodloMiejsca : systemoweWolneMiejsce;
+}
+
 // Measures the card into RozmiarKlastra, PlayerNaKarcie and WolneKlastry and
 // reports the free space. A card that is not there (or a failed query) is
 // reported instead and leaves the figures as they were.
 bool TMainForm::zmierzKarte() {
-    if (!kartaWybrana())
+    if (!kartaDostepna())
         return false;
     const QString korzen = korzenKarty(Karta);
-    const auto pomiar =
-        ::zmierzKarte(korzen, m_zrodloMiejsca ? *m_zrodloMiejsca : systemoweWolneMiejsce);
+    const auto pomiar = ::zmierzKarte(korzen, zrodloMiejsca());
     if (!pomiar) {
-        uwaga(QStringLiteral("Karta nie jest dostępna: ") + korzen);
+        uwaga(kartaNiedostepna(korzen));
         return false;
     }
     RozmiarKlastra = pomiar->wolumin.rozmiarKlastra;
@@ -98,7 +118,8 @@ std::int64_t TMainForm::WielkoscPliku(const QString& name) {
 }
 
 void TMainForm::KopiujPliki(const QStringList& names) {
-    if (!kartaWybrana())
+    // The card may have been taken out while the book was being chosen.
+    if (!kartaDostepna())
         return;
     const QString korzen = korzenKarty(Karta);
     // Every question before the progress window exists, so no window ever
@@ -123,7 +144,16 @@ void TMainForm::KopiujPliki(const QStringList& names) {
     TFormKopiowanie::Wynik wynik;
     {
         TFormKopiowanie okno(this);
-        wynik = okno.kopiuj(names, korzen, zamien, KopiowanieNaKarte);
+        // Each file checks the card again: one taken out during the copy must
+        // not send the rest to the disk under its mount folder.
+        const ZrodloWolnegoMiejsca& zrodlo = zrodloMiejsca();
+        const auto kopiowanie = [this, &zrodlo](const QString& plik, const QString& doKorzenia,
+                                                const ObslugaKopiowania& obsluga) {
+            if (!::kartaDostepna(doKorzenia, zrodlo))
+                return RaportKopiowania{WynikKopiowania::Blad, kartaNiedostepna(doKorzenia)};
+            return KopiowanieNaKarte(plik, doKorzenia, obsluga);
+        };
+        wynik = okno.kopiuj(names, korzen, zamien, kopiowanie);
     }
 
     // What went wrong is told after the window has gone. All files are
@@ -158,12 +188,16 @@ void TMainForm::KopiujPliki(const QStringList& names) {
 }
 
 void TMainForm::UtworzPlayer() {
-    if (kartaWybrana())
-        zapiszPlayerDat(korzenKarty(Karta));
+    // Checked again right before writing: a card taken out after the
+    // command's own check must not turn into a file on the disk above.
+    const QString korzen = korzenKarty(Karta);
+    if (!::kartaDostepna(korzen, zrodloMiejsca()))
+        throw EInOutError(kartaNiedostepna(korzen));
+    zapiszPlayerDat(korzen);
 }
 
 void TMainForm::Plikzakadki1Click() {
-    if (!kartaWybrana())
+    if (!kartaDostepna())
         return;
     if (QFileInfo::exists(sciezkaPlayera(korzenKarty(Karta))) &&
         uwaga(QStringLiteral("Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący "

@@ -5,6 +5,13 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSet>
+#include <QStringList>
+#include <algorithm>
+#include <fcntl.h>
+#include <limits>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -55,12 +62,86 @@ bool podFolderem(const QString& sciezka, const QString& folder) {
     return sciezka == folder || sciezka.startsWith(folder + QLatin1Char('/'));
 }
 
+// One line of a mountinfo file:
+// id parent major:minor root mountpoint options [optional...] - type source super
+struct Montowanie {
+    QByteArray numerUrzadzenia; // "major:minor"
+    QString punkt;
+    QString typ;
+    QString zrodlo;
+};
+
+std::optional<Montowanie> montowanie(const QByteArray& wiersz) {
+    const QList<QByteArray> pola = wiersz.split(' ');
+    const qsizetype myslnik = pola.indexOf(QByteArrayLiteral("-"), 6);
+    if (pola.size() < 7 || myslnik < 0 || myslnik + 2 >= pola.size())
+        return std::nullopt;
+    Montowanie m{pola.at(2), bezEscapeOsemkowych(pola.at(4)),
+                 bezEscapeOsemkowych(pola.at(myslnik + 1)),
+                 bezEscapeOsemkowych(pola.at(myslnik + 2))};
+    if (m.punkt.isEmpty())
+        return std::nullopt;
+    return m;
+}
+
+QByteArray czytajMountinfo() {
+    QFile plik(QStringLiteral("/proc/self/mountinfo"));
+    return plik.open(QIODevice::ReadOnly) ? plik.readAll() : QByteArray();
+}
+
+// A small file of /sys. Plain POSIX: the path may hold "..", which must be
+// taken after the symbolic link before it, as the kernel does.
+QByteArray czytajPlikSys(const QString& sciezka) {
+    const int fd = ::open(QFile::encodeName(sciezka).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    char bufor[64];
+    const ssize_t n = ::read(fd, bufor, sizeof bufor);
+    ::close(fd);
+    return n > 0 ? QByteArray(bufor, n) : QByteArray();
+}
+
+// Removable flag and size of the block device "major:minor". A partition
+// has no removable flag of its own: its disk, the folder above it, has.
+void uzupelnijZSys(Wolumin& w, const QByteArray& numer, const CzytnikSys& sys) {
+    if (!sys || numer.startsWith("0:"))
+        return; // no block device: tmpfs, network and most FUSE mounts
+    const QString folder = QStringLiteral("/sys/dev/block/") + QString::fromLatin1(numer);
+    QByteArray wymienny = sys(folder + QStringLiteral("/removable")).trimmed();
+    if (wymienny.isEmpty())
+        wymienny = sys(folder + QStringLiteral("/../removable")).trimmed();
+    w.wymienny = w.wymienny || wymienny == "1";
+    bool ok = false;
+    const qint64 sektory = sys(folder + QStringLiteral("/size")).trimmed().toLongLong(&ok);
+    if (ok && sektory > 0 && sektory <= std::numeric_limits<std::int64_t>::max() / 512)
+        w.rozmiar = sektory * 512; // the kernel counts 512-byte sectors
+}
+
 } // namespace
 
+QString opisRozmiaru(std::int64_t bajty) {
+    static const char* const jednostki[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB"};
+    double wartosc = static_cast<double>(bajty);
+    int jednostka = 0;
+    // 1023.96 GB would show as "1024,0 GB": step up before rounding gets there.
+    while (wartosc >= 1023.95 && jednostka < 6) {
+        wartosc /= 1024;
+        ++jednostka;
+    }
+    return QString::number(wartosc, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) +
+           QLatin1Char(' ') + QLatin1String(jednostki[jednostka]);
+}
+
 QString Wolumin::opis() const {
-    if (etykieta.isEmpty())
+    QStringList szczegoly;
+    if (!etykieta.isEmpty())
+        szczegoly.append(etykieta);
+    if (rozmiar > 0)
+        szczegoly.append(opisRozmiaru(rozmiar));
+    if (szczegoly.isEmpty())
         return punktMontowania;
-    return punktMontowania + QStringLiteral(" [") + etykieta + QLatin1Char(']');
+    return punktMontowania + QStringLiteral(" [") + szczegoly.join(QStringLiteral(", ")) +
+           QLatin1Char(']');
 }
 
 bool prawdziwySystemPlikow(const QString& typ, const QString& punktMontowania) {
@@ -88,25 +169,76 @@ bool prawdziwySystemPlikow(const QString& typ, const QString& punktMontowania) {
 }
 
 ListaWoluminow woluminyZMountinfo(const QByteArray& mountinfo,
-                                  const std::function<QString(const QString&)>& etykieta) {
+                                  const std::function<QString(const QString&)>& etykieta,
+                                  const CzytnikSys& sys) {
     // Later mounts on the same point hide the earlier ones.
     QMap<QString, Wolumin> wedlugPunktu;
     for (const QByteArray& wiersz : mountinfo.split('\n')) {
-        const QList<QByteArray> pola = wiersz.split(' ');
-        // id parent major:minor root mountpoint options [optional...] - type source super
-        const qsizetype myslnik = pola.indexOf(QByteArrayLiteral("-"), 6);
-        if (pola.size() < 7 || myslnik < 0 || myslnik + 2 >= pola.size())
+        const auto m = montowanie(wiersz);
+        if (!m || !prawdziwySystemPlikow(m->typ, m->punkt))
             continue;
         Wolumin w;
-        w.punktMontowania = bezEscapeOsemkowych(pola.at(4));
-        w.typ = bezEscapeOsemkowych(pola.at(myslnik + 1));
-        w.urzadzenie = bezEscapeOsemkowych(pola.at(myslnik + 2));
-        if (w.punktMontowania.isEmpty() || !prawdziwySystemPlikow(w.typ, w.punktMontowania))
-            continue;
+        w.punktMontowania = m->punkt;
+        w.typ = m->typ;
+        w.urzadzenie = m->zrodlo;
         w.etykieta = etykieta(w.urzadzenie);
+        w.wymienny = podFolderem(w.punktMontowania, u"/media"_s) ||
+                     podFolderem(w.punktMontowania, u"/run/media"_s);
+        uzupelnijZSys(w, m->numerUrzadzenia, sys);
         wedlugPunktu.insert(w.punktMontowania, w);
     }
     return wedlugPunktu.values();
+}
+
+bool systemowyPunktMontowania(const QString& punkt) {
+    // Only the top of these: below them users mount their own volumes.
+    for (const auto& szczyt : {u"/"_s, u"/home"_s, u"/tmp"_s, u"/root"_s}) {
+        if (punkt == szczyt)
+            return true;
+    }
+    if (podFolderem(punkt, u"/run/media"_s))
+        return false;
+    // These and everything below them.
+    for (const auto& folder :
+         {u"/boot"_s, u"/efi"_s, u"/usr"_s, u"/var"_s, u"/opt"_s, u"/srv"_s, u"/etc"_s, u"/run"_s,
+          u"/snap"_s, u"/nix"_s, u"/gnu"_s, u"/proc"_s, u"/sys"_s, u"/dev"_s}) {
+        if (podFolderem(punkt, folder))
+            return true;
+    }
+    return false;
+}
+
+ListaWoluminow woluminyKart(const ListaWoluminow& woluminy) {
+    ListaWoluminow karty;
+    for (const Wolumin& w : woluminy) {
+        if (!systemowyPunktMontowania(w.punktMontowania))
+            karty.append(w);
+    }
+    std::stable_partition(karty.begin(), karty.end(), [](const Wolumin& w) { return w.wymienny; });
+    return karty;
+}
+
+bool punktMontowaniaWMountinfo(const QByteArray& mountinfo, const QString& folder) {
+    for (const QByteArray& wiersz : mountinfo.split('\n')) {
+        const auto m = montowanie(wiersz);
+        if (m && m->punkt == folder)
+            return true;
+    }
+    return false;
+}
+
+bool punktMontowania(const QString& folder) {
+    const QString kanoniczny = QFileInfo(folder).canonicalFilePath();
+    if (kanoniczny.isEmpty())
+        return false;
+    struct stat ten {};
+    struct stat rodzic {};
+    const QByteArray sciezka = QFile::encodeName(kanoniczny);
+    if (::stat(sciezka.constData(), &ten) != 0 || !S_ISDIR(ten.st_mode))
+        return false;
+    if (::stat((sciezka + "/..").constData(), &rodzic) == 0 && rodzic.st_dev != ten.st_dev)
+        return true;
+    return punktMontowaniaWMountinfo(czytajMountinfo(), kanoniczny);
 }
 
 QHash<QString, QString> etykietyUrzadzen(const QString& folder) {
@@ -122,15 +254,15 @@ QHash<QString, QString> etykietyUrzadzen(const QString& folder) {
 }
 
 ListaWoluminow listaWoluminow() {
-    QFile plik(QStringLiteral("/proc/self/mountinfo"));
-    if (!plik.open(QIODevice::ReadOnly))
+    const QByteArray mountinfo = czytajMountinfo();
+    if (mountinfo.isEmpty())
         return {};
     const QHash<QString, QString> etykiety = etykietyUrzadzen(QStringLiteral("/dev/disk/by-label"));
     const auto etykieta = [&etykiety](const QString& urzadzenie) {
         const QString kanoniczna = QFileInfo(urzadzenie).canonicalFilePath();
         return etykiety.value(kanoniczna.isEmpty() ? urzadzenie : kanoniczna);
     };
-    ListaWoluminow woluminy = woluminyZMountinfo(plik.readAll(), etykieta);
+    ListaWoluminow woluminy = woluminyZMountinfo(mountinfo, etykieta, czytajPlikSys);
     // Files bound over files (a container's /etc/hosts) are no place for a book.
     woluminy.removeIf([](const Wolumin& w) { return !QFileInfo(w.punktMontowania).isDir(); });
     return woluminy;

@@ -1,22 +1,28 @@
 #pragma once
-// The mounted volumes that can serve as the memory card: every mount of a
-// real file system (removable media, disks, network and user mounts), not
-// the kernel's pseudo file systems, run-time tmpfs, overlays or snap images.
-// The settings dialog lists them; the chosen mount point becomes `Karta`.
+// The mounted volumes of the system: every mount of a real file system
+// (removable media, disks, network and user mounts), not the kernel's pseudo
+// file systems, run-time tmpfs, overlays or snap images. The folder chooser
+// lists them all; the settings dialog offers those that may be the memory
+// card, and the chosen mount point becomes `Karta`. The card commands work
+// only on a folder that really is a mount point (see punktMontowania).
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 struct Wolumin {
-    QString punktMontowania; // mount point, escapes decoded, no final '/' (except "/")
-    QString typ;             // file system type, e.g. "vfat", "ext4", "fuseblk"
-    QString urzadzenie;      // mount source as the kernel reports it, e.g. "/dev/sdb1"
-    QString etykieta;        // volume label, empty when it has none
+    QString punktMontowania;  // mount point, escapes decoded, no final '/' (except "/")
+    QString typ;              // file system type, e.g. "vfat", "ext4", "fuseblk"
+    QString urzadzenie;       // mount source as the kernel reports it, e.g. "/dev/sdb1"
+    QString etykieta;         // volume label, empty when it has none
+    bool wymienny = false;    // a removable medium: USB stick, SD card
+    std::int64_t rozmiar = 0; // bytes of the device; 0 when unknown
 
-    // "mountpoint [label]", or the mount point alone when there is no label.
+    // "mountpoint [label, 7,4 GB]"; what is unknown is left out, and with
+    // neither label nor size the mount point stands alone.
     QString opis() const;
     bool operator==(const Wolumin&) const = default;
 };
@@ -28,11 +34,42 @@ using ListaWoluminow = QList<Wolumin>;
 // An unreadable mount table gives an empty list.
 ListaWoluminow listaWoluminow();
 
+// Reads a file of the kernel's /sys tree by its full path; empty when there
+// is no such file.
+using CzytnikSys = std::function<QByteArray(const QString& sciezka)>;
+
 // The volumes described by the text of a mountinfo file, filtered and
 // ordered as listaWoluminow() does; `etykieta` gives the label of a device
 // (empty for none). A mount point mounted over again keeps its last mount.
+// With `sys`, a block device's removable flag and size come from
+// /sys/dev/block/MAJOR:MINOR (a partition's flag from its disk); a mount
+// under /media or /run/media is removable whatever the flag says.
 ListaWoluminow woluminyZMountinfo(const QByteArray& mountinfo,
-                                  const std::function<QString(const QString&)>& etykieta);
+                                  const std::function<QString(const QString&)>& etykieta,
+                                  const CzytnikSys& sys = {});
+
+// Whether a mount point belongs to the system itself: the root file system,
+// whatever is mounted in the system's folders (/boot, /usr, /var, /opt,
+// /srv, /run, ...), and the tops of the users' and temporary folders (/home,
+// /tmp). None of them is ever a memory card.
+bool systemowyPunktMontowania(const QString& punkt);
+
+// The volumes that may be the card, from a list as listaWoluminow() gives
+// it: no system mounts; removable volumes first, each part in mount point order.
+ListaWoluminow woluminyKart(const ListaWoluminow& woluminy);
+
+// Whether `folder` (cleaned, no final '/') is a mount point in this
+// mountinfo text.
+bool punktMontowaniaWMountinfo(const QByteArray& mountinfo, const QString& folder);
+
+// Whether the folder is a mount point of this system: its device differs
+// from its parent's, or the mount table lists it (a bind mount, the root).
+// Symbolic links are followed; a missing folder is none.
+bool punktMontowania(const QString& folder);
+
+// The size in the drive list's form: one decimal, decimal comma, units of
+// 1024 ("7,4 GB", "512,0 MB").
+QString opisRozmiaru(std::int64_t bajty);
 
 // Whether a mount of this type at this mount point holds a real file system.
 bool prawdziwySystemPlikow(const QString& typ, const QString& punktMontowania);

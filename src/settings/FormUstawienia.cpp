@@ -8,7 +8,6 @@
 #include "settings/Kontrolki.h"
 #include "settings/ListaDyskow.h"
 
-#include <QDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +30,7 @@ bool maZnakSterujacy(const QString& text) {
 
 TFormUstawienia::TFormUstawienia(TMainForm& mainForm)
     : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_main(mainForm), m_folderStartowy(QDir::currentPath()) {
+      m_main(mainForm) {
     setObjectName(QStringLiteral("FormUstawienia"));
     setWindowTitle(QStringLiteral("Ustawienia"));
 
@@ -89,11 +88,12 @@ void TFormUstawienia::showEvent(QShowEvent* event) {
 void TFormUstawienia::FormActivate() {
     EditMagazyn->setText(m_main.Magazyn);
     EditZakladka->setText(QString::number(m_main.DomyslnaZakladka));
-    DriveComboBox1->wypelnij(m_main.ZrodloWoluminow());
-    if (!m_wypelniona) {
-        DriveComboBox1->wybierzZawierajacy(m_folderStartowy);
-        m_wypelniona = true;
-    }
+    // Only volumes that may be the card, removable ones first. Nothing is
+    // chosen for the user: with no card stored no entry is selected, so the
+    // system disk never becomes the card by a hasty "Zapisz".
+    DriveComboBox1->wypelnij(woluminyKart(m_main.ZrodloWoluminow()));
+    if (m_main.Karta.isEmpty())
+        DriveComboBox1->setCurrentIndex(-1);
     // The card's entry when it is listed; otherwise the earlier selection.
     DriveComboBox1->wybierz(m_main.Karta);
     EditMagazyn->setFocus();

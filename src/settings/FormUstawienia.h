@@ -38,8 +38,4 @@ protected:
 
 private:
     TMainForm& m_main;
-    // Until the list has been filled once, the volume of the working
-    // directory the program started in is the selected one.
-    QString m_folderStartowy;
-    bool m_wypelniona = false;
 };

@@ -144,6 +144,13 @@ private slots:
 
         QVERIFY(!zmierzKarte(korzen + u"brak/"_s, zrodlo));
         QVERIFY(!zmierzKarte(QString(), zrodlo));
+        // The system's own mounts are never the card, mounted as they are.
+        QVERIFY(!zmierzKarte(u"/"_s, zrodlo));
+        QVERIFY(!zmierzKarte(u"/home/"_s, zrodlo));
+        // An empty mount folder: the figures would be the disk's above it.
+        zrodlo.zamontowana = false;
+        QVERIFY(!zmierzKarte(korzen, zrodlo));
+        zrodlo.zamontowana = true;
         zrodlo.miara.reset();
         QVERIFY(!zmierzKarte(korzen, zrodlo));
     }

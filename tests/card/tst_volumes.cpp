@@ -1,9 +1,11 @@
 #include "card/Volumes.h"
+#include "support/Tmpfs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +37,9 @@ private slots:
             "39 26 0:31 / /tmp rw - tmpfs tmpfs rw\n"
             "40 26 8:65 / /mnt/xfs rw - xfs /dev/sde1 rw\n"
             "41 26 8:66 / /mnt/xfs rw - ext4 /dev/sde2 rw\n"
+            "43 26 8:4 / /boot rw - ext4 /dev/sda4 rw\n"
+            "44 43 8:5 / /boot/efi rw - vfat /dev/sda5 rw\n"
+            "45 26 8:6 / /var rw - ext4 /dev/sda6 rw\n"
             "malformed line\n"
             "42 26 8:67 / /mnt/bez-typu rw -\n"
             "\n";
@@ -45,21 +50,114 @@ private slots:
                 return u"Zażółć gęślą"_s;
             return QString();
         };
-        const ListaWoluminow woluminy = woluminyZMountinfo(mountinfo, etykieta);
+        // sdd is a removable disk (its partition has no flag of its own),
+        // sde a fixed one; sda2's size is known, sdc1's is not.
+        const QHash<QString, QByteArray> sys = {
+            {u"/sys/dev/block/8:49/../removable"_s, "1\n"},
+            {u"/sys/dev/block/8:49/size"_s, "15523840\n"},
+            {u"/sys/dev/block/8:17/../removable"_s, "0\n"},
+            {u"/sys/dev/block/8:17/size"_s, "62521344\n"},
+            {u"/sys/dev/block/8:65/removable"_s, "0\n"},
+            {u"/sys/dev/block/8:66/../removable"_s, "0\n"},
+            {u"/sys/dev/block/8:66/size"_s, "1048576\n"},
+            {u"/sys/dev/block/8:2/size"_s, "976773168\n"},
+        };
+        const ListaWoluminow woluminy = woluminyZMountinfo(
+            mountinfo, etykieta, [&sys](const QString& plik) { return sys.value(plik); });
 
+        const auto wolumin = [](const QString& punkt, const QString& typ, const QString& dev,
+                                const QString& etykieta, bool wymienny, qint64 rozmiar) {
+            return Wolumin{punkt, typ, dev, etykieta, wymienny, rozmiar};
+        };
         const ListaWoluminow oczekiwane = {
-            {u"/"_s, u"ext4"_s, u"/dev/sda2"_s, {}},
-            {u"/home"_s, u"btrfs"_s, u"/dev/sda3"_s, {}},
-            {u"/media/ola/MY STICK"_s, u"vfat"_s, u"/dev/sdc1"_s, u"Zażółć gęślą"_s},
-            {u"/mnt/dysk\\b"_s, u"fuseblk"_s, u"/dev/sdd1"_s, {}},
+            wolumin(u"/"_s, u"ext4"_s, u"/dev/sda2"_s, {}, false, 500'107'862'016),
+            wolumin(u"/boot"_s, u"ext4"_s, u"/dev/sda4"_s, {}, false, 0),
+            wolumin(u"/boot/efi"_s, u"vfat"_s, u"/dev/sda5"_s, {}, false, 0),
+            wolumin(u"/home"_s, u"btrfs"_s, u"/dev/sda3"_s, {}, false, 0),
+            // A USB stick under /media counts as removable without a flag.
+            wolumin(u"/media/ola/MY STICK"_s, u"vfat"_s, u"/dev/sdc1"_s, u"Zażółć gęślą"_s, true,
+                    0),
+            wolumin(u"/mnt/dysk\\b"_s, u"fuseblk"_s, u"/dev/sdd1"_s, {}, true, 7'948'206'080),
             // Mounted over: the later mount is the one visible.
-            {u"/mnt/xfs"_s, u"ext4"_s, u"/dev/sde2"_s, {}},
-            {u"/run/media/ola/KARTA"_s, u"exfat"_s, u"/dev/sdb1"_s, u"KARTA"_s},
-            {u"/tmp"_s, u"tmpfs"_s, u"tmpfs"_s, {}},
+            wolumin(u"/mnt/xfs"_s, u"ext4"_s, u"/dev/sde2"_s, {}, false, 536'870'912),
+            wolumin(u"/run/media/ola/KARTA"_s, u"exfat"_s, u"/dev/sdb1"_s, u"KARTA"_s, true,
+                    32'010'928'128),
+            wolumin(u"/tmp"_s, u"tmpfs"_s, u"tmpfs"_s, {}, false, 0),
+            wolumin(u"/var"_s, u"ext4"_s, u"/dev/sda6"_s, {}, false, 0),
         };
         QCOMPARE(woluminy, oczekiwane);
-        QCOMPARE(woluminy.at(2).opis(), u"/media/ola/MY STICK [Zażółć gęślą]"_s);
-        QCOMPARE(woluminy.at(1).opis(), u"/home"_s);
+
+        // The card list: no system mount, removable volumes first.
+        QStringList karty;
+        for (const Wolumin& w : woluminyKart(woluminy))
+            karty.append(w.opis());
+        QCOMPARE(karty, (QStringList{
+                            u"/media/ola/MY STICK [Zażółć gęślą]"_s, u"/mnt/dysk\\b [7,4 GB]"_s,
+                            u"/run/media/ola/KARTA [KARTA, 29,8 GB]"_s, u"/mnt/xfs [512,0 MB]"_s}));
+        QCOMPARE(woluminy.first().opis(), u"/ [465,8 GB]"_s);
+        QCOMPARE(woluminy.at(3).opis(), u"/home"_s);
+
+        // Mount points as the card check sees them: decoded, exact.
+        for (const auto& punkt : {u"/"_s, u"/mnt/dysk\\b"_s, u"/media/ola/MY STICK"_s})
+            QVERIFY2(punktMontowaniaWMountinfo(mountinfo, punkt), qPrintable(punkt));
+        for (const auto& punkt : {u"/mnt"_s, u"/media/ola/MY"_s, u"/mnt/dysk\\134b"_s, u""_s})
+            QVERIFY2(!punktMontowaniaWMountinfo(mountinfo, punkt), qPrintable(punkt));
+    }
+
+    void systemMounts_data() {
+        QTest::addColumn<QString>("punkt");
+        QTest::addColumn<bool>("systemowy");
+        for (const char* p :
+             {"/", "/home", "/tmp", "/root", "/boot", "/boot/efi", "/usr/local", "/var/lib/docker",
+              "/opt", "/srv/nfs", "/run/lock", "/snap/x", "/dev/shm"})
+            QTest::newRow(p) << QString::fromLatin1(p) << true;
+        for (const char* p : {"/media/ola/KARTA", "/run/media/ola/KARTA", "/mnt", "/mnt/sd",
+                              "/home/ola/karta", "/tmp/karta", "/variant", "/media"})
+            QTest::newRow(p) << QString::fromLatin1(p) << false;
+    }
+    void systemMounts() {
+        QFETCH(QString, punkt);
+        QFETCH(bool, systemowy);
+        QCOMPARE(systemowyPunktMontowania(punkt), systemowy);
+    }
+
+    void sizeText_data() {
+        QTest::addColumn<qint64>("bajty");
+        QTest::addColumn<QString>("tekst");
+        QTest::newRow("bytes") << qint64(1023) << u"1023,0 B"_s;
+        QTest::newRow("kB") << qint64(1024) << u"1,0 kB"_s;
+        QTest::newRow("8 GB card") << qint64(7'948'206'080) << u"7,4 GB"_s;
+        QTest::newRow("never 1024,0")
+            << qint64(1024) * 1024 * 1024 * 1023 + 1'050'000'000 << u"1,0 TB"_s;
+    }
+    void sizeText() {
+        QFETCH(qint64, bajty);
+        QFETCH(QString, tekst);
+        QCOMPARE(opisRozmiaru(bajty), tekst);
+    }
+
+    // The real test: an empty folder is no mount point, a tmpfs mounted on
+    // it is, and the folders inside that tmpfs are none again.
+    void mountPointsOfThisSystem() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString karta = dir.filePath(u"karta"_s);
+        QVERIFY(QDir().mkpath(karta + u"/w/srodku"_s));
+        QVERIFY(punktMontowania(u"/"_s));
+        QVERIFY(!punktMontowania(karta));
+        QVERIFY(!punktMontowania(dir.filePath(u"brak"_s)));
+        if (::geteuid() != 0)
+            QSKIP("mounting a tmpfs needs root");
+        Tmpfs tmpfs(karta, "size=64k");
+        if (!tmpfs.zamontowany)
+            QSKIP("this system does not allow mounting a tmpfs");
+        QVERIFY(punktMontowania(karta));
+        QVERIFY(punktMontowania(karta + u"/"_s));
+        QVERIFY(QDir().mkpath(karta + u"/w"_s));
+        QVERIFY(!punktMontowania(karta + u"/w"_s));
+        // Reached through a symbolic link, it is the same mount point.
+        QVERIFY(QFile::link(karta, dir.filePath(u"link"_s)));
+        QVERIFY(punktMontowania(dir.filePath(u"link"_s)));
     }
 
     void labelsFromLinks() {

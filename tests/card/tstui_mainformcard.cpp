@@ -4,6 +4,7 @@
 #include "support/FakeFreeSpace.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
+#include "support/Tmpfs.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -124,26 +125,60 @@ private slots:
         QCOMPARE(wpisyFolderu(karta), QStringList());
     }
 
+    // Nothing of the card's is written unless a volume is mounted at its root.
     void cardNotThere_data() {
         QTest::addColumn<QString>("polecenie");
-        QTest::addColumn<bool>("wyjeta"); // folder gone, else the query fails
-        QTest::newRow("F4, card pulled") << u"Wolnemiejscenakarcie1"_s << true;
-        QTest::newRow("F4, query fails") << u"Wolnemiejscenakarcie1"_s << false;
-        QTest::newRow("Ctrl+K, card pulled") << u"Plikaudio1"_s << true;
-        QTest::newRow("Ctrl+K, query fails") << u"Plikaudio1"_s << false;
+        QTest::addColumn<QString>("jak");
+        for (const auto& [polecenie, nazwa] :
+             {std::pair{u"Wolnemiejscenakarcie1"_s, "F4"}, std::pair{u"Plikaudio1"_s, "Ctrl+K"},
+              std::pair{u"Plikzakadki1"_s, "Ctrl+L"}}) {
+            for (const char* jak : {"pulled", "nothing mounted", "query fails"}) {
+                if (polecenie != u"Plikzakadki1"_s || qstrcmp(jak, "query fails") != 0)
+                    QTest::addRow("%s, %s", nazwa, jak) << polecenie << QString::fromLatin1(jak);
+            }
+        }
+        QTest::newRow("Ctrl+K, pulled while choosing") << u"Plikaudio1"_s << u"while choosing"_s;
     }
     void cardNotThere() {
         QFETCH(QString, polecenie);
-        QFETCH(bool, wyjeta);
-        if (wyjeta)
+        QFETCH(QString, jak);
+        if (jak == u"pulled"_s)
             QVERIFY(QDir(karta).removeRecursively());
-        else
+        else if (jak == u"nothing mounted"_s)
+            miejsce.zamontowana = false;
+        else if (jak == u"query fails"_s)
             miejsce.miara.reset();
+        else
+            seams.whileOpening = [this] { miejsce.zamontowana = false; };
         seams.openAnswers = {{ksiazka()}};
         form->findChild<QAction*>(polecenie)->trigger();
         QCOMPARE(seams.texts(), QStringList{u"Karta nie jest dostępna: "_s + karta});
-        QVERIFY(seams.openRequests.isEmpty());
-        QVERIFY(form->tekstStatusu().isEmpty());
+        QCOMPARE(seams.openRequests.size(), jak == u"while choosing"_s ? 1 : 0);
+        QCOMPARE(wpisyFolderu(karta), QStringList());
+        if (jak != u"while choosing"_s)
+            QVERIFY(form->tekstStatusu().isEmpty());
+    }
+
+    // With the system's own figures: a plain folder is no card, a tmpfs
+    // mounted on it is.
+    void realMountCheck() {
+        form->ustawZrodloWolnegoMiejsca(nullptr);
+        const QString niedostepna = u"Karta nie jest dostępna: "_s + karta;
+        form->Wolnemiejscenakarcie1->trigger();
+        form->Plikzakadki1->trigger();
+        QCOMPARE(seams.texts(), (QStringList{niedostepna, niedostepna}));
+        QCOMPARE(wpisyFolderu(karta), QStringList());
+        if (::geteuid() != 0)
+            QSKIP("mounting a tmpfs card needs root");
+        Tmpfs tmpfs(dir->filePath(u"karta"_s), "size=64k");
+        if (!tmpfs.zamontowany)
+            QSKIP("this system does not allow mounting a tmpfs");
+        seams.messages.clear();
+        form->Wolnemiejscenakarcie1->trigger();
+        form->Plikzakadki1->trigger();
+        QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
+        QCOMPARE(form->tekstStatusu(), u"Wolne miejsce na karcie: 64 kB"_s);
+        QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
     }
 
     void freeSpaceReport_data() {
@@ -432,15 +467,6 @@ private slots:
                  tak ? QByteArray("0000 0000") : QByteArray("0042 1234 stan odtwarzacza"));
         QCOMPARE(wpisyFolderu(karta), QStringList{u"player.dat"_s});
         QCOMPARE(miejsce.zapytania, 0); // the report is not refreshed
-    }
-
-    void playerDatOnMissingCardNamesThePath() {
-        QVERIFY(QDir(karta).removeRecursively());
-        form->Plikzakadki1->trigger();
-        QCOMPARE(seams.messages.size(), 1);
-        QCOMPARE(seams.messages.first().icon, Seams::Icon::Critical);
-        QVERIFY2(seams.messages.first().text.contains(karta + u"player.dat"_s),
-                 qPrintable(seams.messages.first().text));
     }
 };
 

@@ -86,9 +86,14 @@ private slots:
         QVERIFY(QDir().mkpath(wol("a") + QStringLiteral("/ksiazki/nowe")));
         QVERIFY(QDir().mkpath(wol("b") + QStringLiteral("/Książki")));
         QVERIFY(QDir().mkpath(wol("c")));
+        QVERIFY(QDir().mkpath(wol("d")));
+        // The settings dialog offers the card volumes, removable first; the
+        // folder chooser offers all of them in the order given.
         m_woluminy = {{wol("a"), u"vfat"_qs, u"/dev/sdb1"_qs, u"KARTA"_qs},
                       {wol("b"), u"ext4"_qs, u"/dev/sda2"_qs, QString()},
-                      {wol("c"), u"ext4"_qs, u"/dev/sda3"_qs, u"Dysk"_qs}};
+                      {wol("c"), u"ext4"_qs, u"/dev/sda3"_qs, u"Dysk"_qs},
+                      {u"/boot"_qs, u"ext4"_qs, u"/dev/sda1"_qs, QString()},
+                      {wol("d"), u"vfat"_qs, u"/dev/sdd1"_qs, u"SD"_qs, true, 7'948'206'080}};
     }
     void init() {
         QFile::remove(conf());
@@ -111,10 +116,14 @@ private slots:
         QTest::newRow("case must match") << m_dir.path() << wol("A") << wol("c") << wol("c");
         QTest::newRow("whole path must match")
             << m_dir.path() << wol("a") + u"/"_qs << wol("c") << wol("c");
-        QTest::newRow("first showing: volume of start-up folder")
-            << wol("b") + u"/Książki"_qs << u"/nie/ma"_qs << QString() << wol("b");
-        QTest::newRow("first showing: no volume")
-            << m_dir.path() << QString() << QString() << QString();
+        // Nothing is ever chosen for the user: not the volume the program
+        // started in, not an earlier choice while no card is stored.
+        QTest::newRow("first showing, card absent")
+            << wol("b") + u"/Książki"_qs << u"/nie/ma"_qs << QString() << QString();
+        QTest::newRow("first showing, no card stored")
+            << wol("b") + u"/Książki"_qs << QString() << QString() << QString();
+        QTest::newRow("no card stored, other chosen before")
+            << m_dir.path() << QString() << wol("c") << QString();
     }
     void fillsFromStoredSettings() {
         QFETCH(QString, startDir);
@@ -152,8 +161,8 @@ private slots:
         QCOMPARE(magazyn, wol("c"));
         QCOMPARE(zakladka, u"7000"_qs);
         QCOMPARE(punkt, wybrany);
-        QCOMPARE(opisy,
-                 (QStringList{wol("a") + u" [KARTA]"_qs, wol("b"), wol("c") + u" [Dysk]"_qs}));
+        QCOMPARE(opisy, (QStringList{wol("d") + u" [SD, 7,4 GB]"_qs, wol("a") + u" [KARTA]"_qs,
+                                     wol("b"), wol("c") + u" [Dysk]"_qs}));
         QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
         QVERIFY(o.seams.messages.isEmpty());
     }
@@ -183,7 +192,7 @@ private slots:
         const QString magazyn = wol("b") + u"/Książki/"_qs;
         bool otwarty = true;
         o.wUstawieniach = [&](TFormUstawienia* d) {
-            d->DriveComboBox1->setCurrentIndex(1);
+            d->DriveComboBox1->setCurrentIndex(d->DriveComboBox1->findData(wol("b")));
             d->EditMagazyn->setText(magazyn);
             d->EditZakladka->setText(tekst);
             d->ButtonZapisz->click();

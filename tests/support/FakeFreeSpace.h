@@ -1,5 +1,6 @@
 #pragma once
-// Free-space figures for tests: whatever the test sets, for any folder.
+// Free-space figures for tests: whatever the test sets, for any folder, and
+// every folder counts as mounted unless the test says otherwise.
 
 #include "card/FreeSpace.h"
 
@@ -15,7 +16,10 @@ public:
         return miara;
     }
 
+    bool zamontowany(const QString&) const override { return zamontowana; }
+
     std::optional<MiaraWoluminu> miara; // none: the query fails
+    bool zamontowana = true;
     mutable QString ostatniFolder;
     mutable int zapytania = 0;
 };

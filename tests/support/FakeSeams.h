@@ -33,6 +33,8 @@ public:
     // Called for every modal dialog; the default shows it, lets the test's
     // events run, and returns Rejected.
     std::function<int(QDialog*)> onExec;
+    // Runs while an open dialog is up: what the user or the system does meanwhile.
+    std::function<void()> whileOpening;
 
     QList<Message> messages;
     QList<FileDialog> openRequests;
@@ -78,6 +80,8 @@ public:
     }
     QStringList openFiles(QWidget*, const FileDialog& options) override {
         openRequests.append(options);
+        if (whileOpening)
+            whileOpening();
         return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
     }
     QString saveFile(QWidget*, const FileDialog& options) override {
