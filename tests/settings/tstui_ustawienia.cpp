@@ -234,8 +234,8 @@ private slots:
         QTest::newRow("folder pasted with a line break")
             << u" 7000"_qs << 0 << a + u"\n"_qs << false << u"Uwaga"_qs
             << u"Folder magazynu zawiera znak sterujący"_qs;
-        QTest::newRow("card with a control character")
-            << u" 7000"_qs << 3 << a << false << u"Uwaga"_qs
+        QTest::newRow("card with a control character") // -2: the volume named with a tab
+            << u" 7000"_qs << -2 << a << false << u"Uwaga"_qs
             << u"Ścieżka karty zawiera znak sterujący"_qs;
     }
     void refusedSaveStoresNothing() {
@@ -263,7 +263,8 @@ private slots:
         bool otwarty = false;
         QWidget* fokus = nullptr;
         o.wUstawieniach = [&](TFormUstawienia* d) {
-            d->DriveComboBox1->setCurrentIndex(karta);
+            d->DriveComboBox1->setCurrentIndex(
+                karta == -2 ? d->DriveComboBox1->findData(wol("d\tx")) : karta);
             d->EditMagazyn->setText(magazyn);
             d->EditZakladka->setText(tekst);
             d->ButtonZapisz->click();
