@@ -5,11 +5,13 @@
 #include <QCollator>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -96,6 +98,69 @@ QString poczatekWiersza(const QByteArray& dane, qint64 line) {
     return text;
 }
 
+// A file the reader refuses: `co` tells what it has beyond a bound.
+EBladPlikuProjektu nieWczytuje(const QString& nazwa, const QString& co) {
+    return EBladPlikuProjektu(
+        QStringLiteral("Plik „%1” %2; takich plików projektu program nie wczytuje").arg(nazwa, co));
+}
+
+// Refuses a start tag with more than kMaksAtrybutowPlikuProjektu
+// attributes before the parser sees it. One linear pass over the bytes:
+// comments, CDATA sections, processing instructions and declarations are
+// passed over, and in a start tag every "=" outside a quoted value is one
+// attribute.
+void sprawdzAtrybuty(const QByteArray& dane, const QString& nazwa) {
+    const char* const p = dane.constData();
+    const qsizetype n = dane.size();
+    // The position after `koniec`, searched from `od`; the end when absent.
+    auto za = [&](qsizetype od, const char* koniec) {
+        const qsizetype k = dane.indexOf(koniec, od);
+        return k < 0 ? n : k + qsizetype(std::strlen(koniec));
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        const void* lt = std::memchr(p + i, '<', size_t(n - i));
+        if (!lt)
+            return;
+        i = static_cast<const char*>(lt) - p + 1;
+        const char c = i < n ? p[i] : '\0';
+        if (c == '!') {
+            if (n - i >= 3 && p[i + 1] == '-' && p[i + 2] == '-')
+                i = za(i + 3, "-->");
+            else if (n - i >= 8 && std::memcmp(p + i, "![CDATA[", 8) == 0)
+                i = za(i + 8, "]]>");
+            else
+                i = za(i + 1, ">");
+            continue;
+        }
+        if (c == '?') {
+            i = za(i + 1, "?>");
+            continue;
+        }
+        if (c == '/')
+            continue;
+        int atrybuty = 0;
+        char cudzyslow = 0;
+        for (; i < n; ++i) {
+            const char z = p[i];
+            if (cudzyslow) {
+                if (z == cudzyslow)
+                    cudzyslow = 0;
+            } else if (z == '"' || z == '\'') {
+                cudzyslow = z;
+            } else if (z == '>') {
+                break;
+            } else if (z == '=' && ++atrybuty > kMaksAtrybutowPlikuProjektu) {
+                const qsizetype wiersz = QByteArrayView(p, i).count('\n') + 1;
+                throw nieWczytuje(nazwa, QStringLiteral("ma element o więcej niż %1 atrybutach "
+                                                        "(wiersz %2)")
+                                             .arg(kMaksAtrybutowPlikuProjektu)
+                                             .arg(wiersz));
+            }
+        }
+    }
+}
+
 } // namespace
 
 QByteArray dokumentProjektu(const ListaPozycji& pozycje) {
@@ -150,9 +215,11 @@ void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
 
 OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku) {
     const QString nazwa = nazwaDoKomunikatu(nazwaPliku);
+    sprawdzAtrybuty(dane, nazwa);
     OdczytanyPlikProjektu wynik;
     QXmlStreamReader r(dane);
     int glebokosc = 0;
+    qsizetype elementy = 0, przestrzenie = 0;
     // The child being read (depth 3) and its text so far.
     QString* pole = nullptr;
     QString tekst;
@@ -180,6 +247,18 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                         .arg(kMaksGlebokoscPlikuProjektu)
                         .arg(r.lineNumber()));
             }
+            // Bounds on the parser's work: every element costs, and every
+            // prefixed name is looked up among the namespaces declared.
+            if (++elementy > kMaksElementowPlikuProjektu)
+                throw nieWczytuje(
+                    nazwa,
+                    QStringLiteral("ma więcej niż %1 elementów").arg(kMaksElementowPlikuProjektu));
+            przestrzenie += r.namespaceDeclarations().size();
+            if (przestrzenie > kMaksAtrybutowPlikuProjektu)
+                throw nieWczytuje(nazwa, QStringLiteral("deklaruje więcej niż %1 przestrzeni nazw "
+                                                        "(wiersz %2)")
+                                             .arg(kMaksAtrybutowPlikuProjektu)
+                                             .arg(r.lineNumber()));
             if (glebokosc == 1) {
                 wynik.korzenProjekt = r.name() == u"projekt";
             } else if (!wynik.korzenProjekt) {

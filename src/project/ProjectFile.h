@@ -25,7 +25,11 @@
 // ignored, a byte-order mark is accepted. A child's text is taken exactly as
 // it stands, including the text of any elements nested in it. A document
 // type declaration is refused, so no entity is ever declared, expanded or
-// fetched; so is a file above 64 MiB or nested deeper than 16 elements.
+// fetched; so is a file above 64 MiB, nested deeper than 16 elements, with
+// more than 1,000,000 elements, with an element of more than 64 attributes
+// (the parser's time grows with the square of an element's attributes) or
+// declaring more than 64 namespaces. Within these bounds reading takes time
+// in proportion to the file's size.
 
 #include "app/Errors.h"
 #include "project/Pozycja.h"
@@ -37,7 +41,8 @@
 #include <QStringList>
 
 // A project file that is not well-formed XML, or that the program refuses to
-// read (document type declaration, too large, nested too deeply). The text
+// read (document type declaration, too large, nested too deeply, too many
+// elements, attributes or namespaces). The text
 // names the file and, for a parser error, the line.
 class EBladPlikuProjektu : public SonvekError {
 public:
@@ -65,6 +70,8 @@ struct OdczytanyPlikProjektu {
 
 inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
 inline constexpr int kMaksGlebokoscPlikuProjektu = 16;
+inline constexpr int kMaksAtrybutowPlikuProjektu = 64;
+inline constexpr qsizetype kMaksElementowPlikuProjektu = 1000000;
 
 // The whole document for these entries. Entry elements are numbered by
 // position (p1 for the first row), which is the rows' Lp. Throws
