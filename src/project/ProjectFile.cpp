@@ -346,6 +346,38 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
     return czytajDokumentProjektu(dane, path);
 }
 
+PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
+                                          const QString& sciezka) {
+    PozycjePlikuProjektu wynik;
+    for (qsizetype i = 0; i < plik.wpisy.size(); ++i) {
+        const WpisPlikuProjektu& w = plik.wpisy.at(i);
+        auto brak = [&](const char* element) {
+            wynik.blad = QStringLiteral("Nie można wczytać projektu z pliku „%1”: wpis %2 nie ma "
+                                        "elementu „%3” albo jest on pusty")
+                             .arg(sciezka)
+                             .arg(i + 1)
+                             .arg(QLatin1StringView(element));
+            return wynik;
+        };
+        if (w.folder.isEmpty())
+            return brak("folder");
+        if (w.plik.isEmpty())
+            return brak("plik");
+        const QString plikWpisu = w.folder + w.plik;
+        if (!QFileInfo(plikWpisu).isFile()) {
+            wynik.brakujace.append(plikWpisu);
+            continue;
+        }
+        if (w.poczatek.isEmpty())
+            return brak("poczatek");
+        if (w.dlugosc.isEmpty())
+            return brak("dlugosc");
+        wynik.pozycje.append(PozycjaProjektu{QString::number(wynik.pozycje.size() + 1), w.plik,
+                                             w.poczatek, w.dlugosc, w.folder});
+    }
+    return wynik;
+}
+
 QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& locale) {
     // Paths by exact name, in their given order.
     QHash<QString, QStringList> wgNazwy;

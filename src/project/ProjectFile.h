@@ -92,6 +92,20 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
 // be opened or read, EBladPlikuProjektu when it is refused.
 OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path);
 
+// The entries of a read project file as the list takes them, in file order
+// (Lp is the position among them). An entry whose file is not there is left
+// out and its path listed in `brakujace`. An entry without its file name or
+// folder, or, when its file is there, without its start or length, stops
+// the reading: `blad` then names the file and the entry, and `pozycje`
+// holds the entries before it.
+struct PozycjePlikuProjektu {
+    ListaPozycji pozycje;
+    QStringList brakujace;
+    QString blad;
+};
+PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
+                                          const QString& sciezka);
+
 // The order in which files chosen in one dialog become entries: by file name
 // (ExNazwaPliku), case-insensitively in the collation of `locale`; names the
 // collation holds equal are ordered by their code points, and paths with the
