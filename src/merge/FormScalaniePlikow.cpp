@@ -76,6 +76,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
         return;
     auto zadanie = std::make_unique<ZadanieScalania>(glowne->SaveDialogMP3FileName,
                                                      glowne->pozycje(), glowne->MiernikScalania);
+    zadanie->plikProjektu = glowne->NazwaProjektu;
     QPointer<TFormScalaniePlikow> okno(this);
     zadanie->dziennik = [okno](const QString& linia) {
         if (okno)
