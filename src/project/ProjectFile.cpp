@@ -105,40 +105,52 @@ EBladPlikuProjektu nieWczytuje(const QString& nazwa, const QString& co) {
 }
 
 // Refuses a start tag with more than kMaksAtrybutowPlikuProjektu
-// attributes before the parser sees it. One linear pass over the bytes:
-// comments, CDATA sections, processing instructions and declarations are
-// passed over, and in a start tag every "=" outside a quoted value is one
-// attribute.
-void sprawdzAtrybuty(const QByteArray& dane, const QString& nazwa) {
-    const char* const p = dane.constData();
-    const qsizetype n = dane.size();
+// attributes, and a file with more than a tenth as many attributes as it
+// may have elements, before the parser sees them. A linear pass over the
+// bytes, a stretch at a time just ahead of the parser (a file the parser
+// refuses early is not scanned to its end): comments, CDATA sections,
+// processing instructions and declarations are passed over, and in a start
+// tag every "=" outside a quoted value is one attribute.
+class KontrolaAtrybutow {
+public:
+    KontrolaAtrybutow(const QByteArray& dane, const QString& nazwa) : dane(dane), nazwa(nazwa) {}
+
+    // Checks on to the first place outside markup at or after `granica`
+    // and returns it (the end of the data when there is none).
+    qsizetype dalej(qsizetype granica) {
+        const char* const p = dane.constData();
+        const qsizetype n = dane.size();
+        while (i < n && i < granica) {
+            const void* lt = std::memchr(p + i, '<', size_t(n - i));
+            if (!lt)
+                return i = n;
+            i = static_cast<const char*>(lt) - p + 1;
+            const char c = i < n ? p[i] : '\0';
+            if (c == '!') {
+                if (n - i >= 3 && p[i + 1] == '-' && p[i + 2] == '-')
+                    i = za(i + 3, "-->");
+                else if (n - i >= 8 && std::memcmp(p + i, "![CDATA[", 8) == 0)
+                    i = za(i + 8, "]]>");
+                else
+                    i = za(i + 1, ">");
+            } else if (c == '?') {
+                i = za(i + 1, "?>");
+            } else if (c != '/') {
+                znacznik(p, n);
+            }
+        }
+        return std::min(i, n);
+    }
+
+private:
     // The position after `koniec`, searched from `od`; the end when absent.
-    auto za = [&](qsizetype od, const char* koniec) {
+    qsizetype za(qsizetype od, const char* koniec) const {
         const qsizetype k = dane.indexOf(koniec, od);
-        return k < 0 ? n : k + qsizetype(std::strlen(koniec));
-    };
-    qsizetype i = 0;
-    while (i < n) {
-        const void* lt = std::memchr(p + i, '<', size_t(n - i));
-        if (!lt)
-            return;
-        i = static_cast<const char*>(lt) - p + 1;
-        const char c = i < n ? p[i] : '\0';
-        if (c == '!') {
-            if (n - i >= 3 && p[i + 1] == '-' && p[i + 2] == '-')
-                i = za(i + 3, "-->");
-            else if (n - i >= 8 && std::memcmp(p + i, "![CDATA[", 8) == 0)
-                i = za(i + 8, "]]>");
-            else
-                i = za(i + 1, ">");
-            continue;
-        }
-        if (c == '?') {
-            i = za(i + 1, "?>");
-            continue;
-        }
-        if (c == '/')
-            continue;
+        return k < 0 ? dane.size() : k + qsizetype(std::strlen(koniec));
+    }
+
+    // A start tag from `i` (after its "<") to its ">".
+    void znacznik(const char* p, qsizetype n) {
         int atrybuty = 0;
         char cudzyslow = 0;
         for (; i < n; ++i) {
@@ -158,8 +170,18 @@ void sprawdzAtrybuty(const QByteArray& dane, const QString& nazwa) {
                                              .arg(wiersz));
             }
         }
+        wszystkie += atrybuty;
+        if (wszystkie > kMaksElementowPlikuProjektu / 10)
+            throw nieWczytuje(
+                nazwa,
+                QStringLiteral("ma więcej niż %1 atrybutów").arg(kMaksElementowPlikuProjektu / 10));
     }
-}
+
+    const QByteArray& dane;
+    const QString& nazwa;
+    qsizetype i = 0;
+    qsizetype wszystkie = 0;
+};
 
 } // namespace
 
@@ -215,9 +237,18 @@ void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
 
 OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku) {
     const QString nazwa = nazwaDoKomunikatu(nazwaPliku);
-    sprawdzAtrybuty(dane, nazwa);
     OdczytanyPlikProjektu wynik;
-    QXmlStreamReader r(dane);
+    // The parser gets the data a stretch at a time, each checked first.
+    KontrolaAtrybutow kontrola(dane, nazwa);
+    QXmlStreamReader r;
+    qsizetype podane = 0;
+    auto podaj = [&] {
+        constexpr qsizetype kPorcja = 1 << 20;
+        const qsizetype koniec = kontrola.dalej(podane + kPorcja);
+        r.addData(dane.sliced(podane, koniec - podane));
+        podane = koniec;
+    };
+    podaj();
     int glebokosc = 0;
     qsizetype elementy = 0, przestrzenie = 0;
     // The child being read (depth 3) and its text so far.
@@ -226,7 +257,13 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
     // Which of the four children the current entry has had already.
     bool byly[4] = {};
 
-    while (!r.atEnd()) {
+    for (;;) {
+        if (r.atEnd()) {
+            if (r.error() != QXmlStreamReader::PrematureEndOfDocumentError || podane == dane.size())
+                break;
+            podaj();
+            continue;
+        }
         switch (r.readNext()) {
         case QXmlStreamReader::DTD:
             throw EBladPlikuProjektu(

@@ -26,10 +26,10 @@
 // it stands, including the text of any elements nested in it. A document
 // type declaration is refused, so no entity is ever declared, expanded or
 // fetched; so is a file above 64 MiB, nested deeper than 16 elements, with
-// more than 1,000,000 elements, with an element of more than 64 attributes
-// (the parser's time grows with the square of an element's attributes) or
-// declaring more than 64 namespaces. Within these bounds reading takes time
-// in proportion to the file's size.
+// more than 500,000 elements or 50,000 attributes, with an element of
+// more than 64 attributes (the parser's time grows with the square of an
+// element's attributes) or declaring more than 64 namespaces. Within these bounds reading takes
+// time in proportion to the file's size.
 
 #include "app/Errors.h"
 #include "project/Pozycja.h"
@@ -60,6 +60,8 @@ struct WpisPlikuProjektu {
 
     bool operator==(const WpisPlikuProjektu&) const = default;
 };
+// Four QStrings: the list may move entries as plain bytes when it grows.
+Q_DECLARE_TYPEINFO(WpisPlikuProjektu, Q_RELOCATABLE_TYPE);
 
 struct OdczytanyPlikProjektu {
     // The root element's local name is exactly "projekt". When it is not,
@@ -71,7 +73,7 @@ struct OdczytanyPlikProjektu {
 inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
 inline constexpr int kMaksGlebokoscPlikuProjektu = 16;
 inline constexpr int kMaksAtrybutowPlikuProjektu = 64;
-inline constexpr qsizetype kMaksElementowPlikuProjektu = 1000000;
+inline constexpr qsizetype kMaksElementowPlikuProjektu = 500000;
 
 // The whole document for these entries. Entry elements are numbered by
 // position (p1 for the first row), which is the rows' Lp. Throws
