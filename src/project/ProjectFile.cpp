@@ -1,5 +1,6 @@
 #include "project/ProjectFile.h"
 
+#include "app/ZwyklyPlik.h"
 #include "project/Paths.h"
 
 #include <QCollator>
@@ -358,11 +359,10 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
 
 OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
     const QString nazwa = nazwaDoKomunikatu(path);
-    QFile plik(path);
-    if (!plik.open(QIODevice::ReadOnly)) {
-        throw EInOutError(
-            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nazwa, plik.errorString()));
-    }
+    // A FIFO or a device named as the project is refused, not waited on.
+    QFile plik;
+    if (const QString powod = otworzZwyklyPlik(plik, path); !powod.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nazwa, powod));
     auto zaDuzy = [&] {
         return EBladPlikuProjektu(
             QStringLiteral("Plik „%1” jest za duży na plik projektu (ponad %2 MiB)")

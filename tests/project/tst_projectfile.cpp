@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -254,6 +256,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EInOutError,
                                  wczytajPlikProjektu(dir.filePath(QStringLiteral("brak.xml"))));
         QVERIFY_THROWS_EXCEPTION(EInOutError, wczytajPlikProjektu(dir.path()));
+        const QString potok = dir.filePath(QStringLiteral("potok.xml"));
+        QCOMPARE(::mkfifo(QFile::encodeName(potok).constData(), 0600), 0);
+        QVERIFY_THROWS_EXCEPTION(EInOutError, wczytajPlikProjektu(potok));
     }
 
     // A failed save leaves the previous file byte for byte and no stray file.
