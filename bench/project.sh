@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Project benchmarks: saving and loading a project of 10,000 entries, and
-# adding 500 MP3 files (each measured) to the list. The reference for the
+# Project benchmarks: saving and loading a project of 10,000 entries,
+# adding 500 MP3 files (each measured) to the list, and reading hostile
+# project files of the largest size taken. The reference for the
 # file is xmllint parsing the same document. Fixtures go to bench/out/project.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,8 @@ out=bench/out/project
 mkdir -p "$out"
 
 scripts/deps.sh libxml2-utils
-[ -x "$build_dir/bench/bench_project" ] && [ -x "$build_dir/bench/bench_project_ui" ] || scripts/build.sh
+[ -x "$build_dir/bench/bench_project" ] && [ -x "$build_dir/bench/bench_project_ui" ] &&
+    [ -x "$build_dir/bench/bench_project_hostile" ] || scripts/build.sh
 
 ms_now() { date +%s%N; }
 best_of_5() { # prints the best wall time of five runs of "$@", in ms
@@ -26,6 +28,9 @@ best_of_5() { # prints the best wall time of five runs of "$@", in ms
 echo "== project file, 10000 entries =="
 "$build_dir/bench/bench_project" "$out" 10000
 echo "reference: xmllint --noout on the same file: $(best_of_5 xmllint --noout "$out/projekt.xml") ms"
+
+echo "== hostile project files of 64 MiB (read or refused) =="
+"$build_dir/bench/bench_project_hostile" "$out/hostile"
 
 echo "== main window: adding 500 MP3 files of 10 s (warm), opening and saving the project =="
 LC_ALL=${LC_ALL:-C.UTF-8} SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} \

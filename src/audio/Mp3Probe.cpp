@@ -17,6 +17,7 @@ Mp3Info probeMp3(const QString& path) {
         ++info.frames;
         ticks += frame.durationTicks;
     }
+    info.skippedBytes = stream.skippedBytes();
     info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;
     return info;
 }

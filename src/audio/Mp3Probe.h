@@ -13,6 +13,8 @@ struct Mp3Info {
     int sampleRate = 0;       // of the first frame
     int channels = 0;         // of the first frame
     bool mixedFormat = false; // some frame differs in rate or channel count
+    // Bytes of the file that are neither audio frames nor metadata tags.
+    std::int64_t skippedBytes = 0;
 };
 
 // Throws EMCIDeviceError naming the file when it cannot be read or holds no

@@ -1,102 +1,140 @@
 #include "audio/Mp3Stream.h"
 
 #include "app/Errors.h"
+#include "app/ZwyklyPlik.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QtEndian>
+#include <algorithm>
 #include <cstring>
 #include <mpg123.h>
 #include <mutex>
+#include <optional>
 
 namespace {
 
-// Reads the file in large blocks: libmpg123's own reader asks the system
-// for every frame header and frame body separately, which makes a length
-// scan many times slower.
-class BlockReader {
+// One MPEG audio frame header: what the walk needs of it.
+struct FrameHeader {
+    int version = 0; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    int layer = 0;   // as coded: 3 Layer I, 2 Layer II, 1 Layer III
+    int sampleRate = 0;
+    int length = 0; // bytes of the whole frame, header included
+};
+
+std::optional<FrameHeader> frameHeader(const unsigned char* p) {
+    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
+        return std::nullopt;
+    const int version = (p[1] >> 3) & 3;
+    const int layer = (p[1] >> 1) & 3;
+    const int rateIndex = p[2] >> 4;
+    const int freqIndex = (p[2] >> 2) & 3;
+    const int padding = (p[2] >> 1) & 1;
+    // Reserved values, and the free bit rate, whose frame length the header
+    // does not tell.
+    if (version == 1 || layer == 0 || rateIndex == 0 || rateIndex == 15 || freqIndex == 3)
+        return std::nullopt;
+    static constexpr int frequencies[3] = {44100, 48000, 32000};
+    static constexpr int rates[5][14] = {
+        {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}, // MPEG-1 I
+        {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},    // MPEG-1 II
+        {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},     // MPEG-1 III
+        {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},    // MPEG-2 I
+        {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},         // MPEG-2 II, III
+    };
+    const bool mpeg1 = version == 3;
+    const int table = mpeg1 ? 3 - layer : (layer == 3 ? 3 : 4);
+    const int bitRate = rates[table][rateIndex - 1] * 1000;
+    const int sampleRate = frequencies[freqIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    int length;
+    if (layer == 3)
+        length = (12 * bitRate / sampleRate + padding) * 4;
+    else if (layer == 1 && !mpeg1)
+        length = 72 * bitRate / sampleRate + padding;
+    else
+        length = 144 * bitRate / sampleRate + padding;
+    return FrameHeader{version, layer, sampleRate, length};
+}
+
+bool sameStream(const FrameHeader& a, const FrameHeader& b) {
+    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+}
+
+// Reads the file in large blocks and hands out short stretches of it:
+// libmpg123's own reader asks the system for every frame header and frame
+// body separately, which makes a length scan many times slower.
+class FileWindow {
 public:
-    bool open(const QString& path) {
-        file_.setFileName(path);
-        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            return false;
+    // Empty on success, otherwise why the file cannot be read.
+    QString open(const QString& path) {
+        const QString why = otworzZwyklyPlik(file_, path);
+        if (!why.isEmpty())
+            return why;
         size_ = file_.size();
-        capacity_ = std::clamp<qint64>(size_, 1, kBlock);
-        block_ = std::make_unique<char[]>(size_t(capacity_));
-        return true;
+        capacity_ = std::clamp<qint64>(size_, 64, kBlock);
+        block_ = std::make_unique<unsigned char[]>(size_t(capacity_));
+        return QString();
     }
     qint64 size() const { return size_; }
     bool failed() const { return failed_; }
 
-    ssize_t read(void* target, size_t count) {
-        auto* out = static_cast<char*>(target);
-        size_t done = 0;
-        while (done < count) {
-            if (pos_ >= blockPos_ && pos_ < blockPos_ + blockLen_) {
-                const qint64 n =
-                    std::min<qint64>(qint64(count - done), blockPos_ + blockLen_ - pos_);
-                std::memcpy(out + done, block_.get() + (pos_ - blockPos_), size_t(n));
-                done += size_t(n);
-                pos_ += n;
-                continue;
+    // The bytes from `pos` on as far as the buffer holds them: at least
+    // `want` (at most 64) unless the file ends sooner. `available` tells how
+    // many; null at the end of the file or after a read error.
+    const unsigned char* at(qint64 pos, qint64 want, qint64& available) {
+        const qint64 end = blockPos_ + blockLen_;
+        if (pos < blockPos_ || pos >= end || (end - pos < want && end < size_)) {
+            if (!load(pos)) {
+                available = 0;
+                return nullptr;
             }
-            if (!file_.seek(pos_)) {
-                failed_ = true;
-                return -1;
-            }
-            const qint64 got = file_.read(block_.get(), capacity_);
-            if (got < 0) {
-                failed_ = true;
-                return -1;
-            }
-            if (got == 0)
-                break;
-            blockPos_ = pos_;
-            blockLen_ = got;
         }
-        return ssize_t(done);
-    }
-
-    off_t seek(off_t offset, int whence) {
-        qint64 base = 0;
-        if (whence == SEEK_CUR)
-            base = pos_;
-        else if (whence == SEEK_END)
-            base = size_;
-        else if (whence != SEEK_SET)
-            return -1;
-        if (base + offset < 0)
-            return -1;
-        pos_ = base + offset;
-        return off_t(pos_);
+        available = blockPos_ + blockLen_ - pos;
+        return available > 0 ? block_.get() + (pos - blockPos_) : nullptr;
     }
 
 private:
+    bool load(qint64 pos) {
+        blockPos_ = pos;
+        blockLen_ = 0;
+        if (pos >= size_)
+            return false;
+        if (!file_.seek(pos)) {
+            failed_ = true;
+            return false;
+        }
+        const qint64 wanted = std::min(capacity_, size_ - pos);
+        while (blockLen_ < wanted) {
+            const qint64 got =
+                file_.read(reinterpret_cast<char*>(block_.get()) + blockLen_, wanted - blockLen_);
+            if (got < 0) {
+                failed_ = true;
+                return false;
+            }
+            if (got == 0)
+                break;
+            blockLen_ += got;
+        }
+        return blockLen_ > 0;
+    }
+
     static constexpr qint64 kBlock = 1 << 20;
     QFile file_;
-    std::unique_ptr<char[]> block_;
-    qint64 capacity_ = 0, size_ = 0, pos_ = 0, blockPos_ = 0, blockLen_ = 0;
+    std::unique_ptr<unsigned char[]> block_;
+    qint64 capacity_ = 0, size_ = 0, blockPos_ = 0, blockLen_ = 0;
     bool failed_ = false;
 };
 
-ssize_t readBlock(void* handle, void* target, size_t count) {
-    return static_cast<BlockReader*>(handle)->read(target, count);
-}
+// A metadata tag starting at some position: its length from there, and for
+// a tag whose footer comes first in the scan (APE without a header seen),
+// the length of its part before that position.
+struct Tag {
+    qint64 length = 0;
+    qint64 before = 0;
+};
 
-off_t seekBlock(void* handle, off_t offset, int whence) {
-    return static_cast<BlockReader*>(handle)->seek(offset, whence);
-}
-
-QString openFailure(const QString& path) {
-    const QFileInfo info(path);
-    QString why;
-    if (!info.exists())
-        why = QStringLiteral("plik nie istnieje");
-    else if (info.isDir())
-        why = QStringLiteral("to jest folder, nie plik");
-    else
-        why = QStringLiteral("brak dostępu do pliku");
-    return QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why);
+QString notMp3(const QString& path) {
+    return QStringLiteral("Plik „%1” nie jest plikiem dźwiękowym MP3").arg(nativePath(path));
 }
 
 } // namespace
@@ -106,14 +144,129 @@ QString nativePath(const QString& path) {
 }
 
 struct Mp3Stream::Impl {
-    BlockReader reader;
+    FileWindow file;
     mpg123_handle* mh = nullptr;
     bool decoding = false;
     std::int64_t frames = 0;
 
+    // The walk: where the next frame is looked for, the last frame found,
+    // and the bytes passed over that were neither audio nor tags.
+    qint64 scanPos = 0;
+    qint64 lastFrameEnd = -1;
+    FrameHeader lastHeader;
+    qint64 skipped = 0;
+    // The frame libmpg123 is being given: the part not yet handed over.
+    qint64 framePos = 0, frameEnd = 0;
+
     ~Impl() {
         if (mh)
             mpg123_delete(mh); // closes the stream too
+    }
+
+    std::optional<FrameHeader> headerAt(qint64 pos) {
+        qint64 n = 0;
+        const unsigned char* p = file.at(pos, 4, n);
+        return p && n >= 4 ? frameHeader(p) : std::nullopt;
+    }
+
+    Tag tagAt(qint64 pos) {
+        qint64 n = 0;
+        const unsigned char* t = file.at(pos, 32, n);
+        if (!t)
+            return {};
+        const qint64 rest = file.size() - pos;
+        if (n >= 10 && std::memcmp(t, "ID3", 3) == 0 && t[3] >= 2 && t[3] <= 4 && t[4] != 0xFF &&
+            !((t[6] | t[7] | t[8] | t[9]) & 0x80)) {
+            const qint64 body = (t[6] << 21) | (t[7] << 14) | (t[8] << 7) | t[9];
+            return {std::min(10 + body + ((t[5] & 0x10) ? 10 : 0), rest), 0};
+        }
+        if (rest == 128 && std::memcmp(t, "TAG", 3) == 0)
+            return {128, 0};
+        if (n >= 32 && std::memcmp(t, "APETAGEX", 8) == 0) {
+            const qint64 size = qFromLittleEndian<quint32>(t + 12); // items and footer
+            const quint32 flags = qFromLittleEndian<quint32>(t + 20);
+            if (flags & (1u << 29)) // this is the header: the whole tag follows
+                return {std::min(32 + size, rest), 0};
+            return {32, std::max<qint64>(0, size - 32 + ((flags & (1u << 31)) ? 32 : 0))};
+        }
+        return {};
+    }
+
+    // A frame found after something else is taken only when what follows
+    // it is a frame of the same stream, a tag, or the end of the file.
+    bool confirmed(qint64 pos, const FrameHeader& h) {
+        const qint64 next = pos + h.length;
+        if (next == file.size())
+            return true;
+        if (const auto following = headerAt(next))
+            return sameStream(h, *following);
+        return tagAt(next).length > 0;
+    }
+
+    bool take(qint64 pos, const FrameHeader& h) {
+        framePos = pos;
+        frameEnd = scanPos = lastFrameEnd = pos + h.length;
+        lastHeader = h;
+        return true;
+    }
+
+    // Moves to the next frame from scanPos; false when the file has none.
+    bool findFrame() {
+        const qint64 size = file.size();
+        qint64 pos = scanPos;
+        if (pos == lastFrameEnd) {
+            const auto h = headerAt(pos);
+            if (h && sameStream(*h, lastHeader) && pos + h->length <= size)
+                return take(pos, *h);
+        }
+        const qint64 gapStart = pos;
+        qint64 tags = 0; // bytes of the gap that belong to tags
+        while (pos < size) {
+            qint64 n = 0;
+            const unsigned char* b = file.at(pos, 1, n);
+            if (!b)
+                break;
+            qint64 i = 0;
+            while (i < n && b[i] != 0xFF && b[i] != 'I' && b[i] != 'T' && b[i] != 'A')
+                ++i;
+            pos += i;
+            if (i == n)
+                continue;
+            if (b[i] == 0xFF) {
+                const auto h = headerAt(pos);
+                if (h && pos + h->length <= size && confirmed(pos, *h)) {
+                    skipped += pos - gapStart - tags;
+                    return take(pos, *h);
+                }
+            } else if (const Tag tag = tagAt(pos); tag.length > 0) {
+                tags += std::min(tag.before, pos - gapStart - tags) + tag.length;
+                pos += tag.length;
+                continue;
+            }
+            ++pos;
+        }
+        skipped += std::max<qint64>(0, std::min(pos, size) - gapStart - tags);
+        scanPos = size;
+        return false;
+    }
+
+    // libmpg123's reader: the frames one after another, nothing between them.
+    ssize_t read(void* target, size_t count) {
+        auto* out = static_cast<unsigned char*>(target);
+        size_t done = 0;
+        while (done < count) {
+            if (framePos == frameEnd && !findFrame())
+                break;
+            qint64 n = 0;
+            const unsigned char* p = file.at(framePos, 1, n);
+            if (!p)
+                break;
+            const size_t part = size_t(std::min({qint64(count - done), frameEnd - framePos, n}));
+            std::memcpy(out + done, p, part);
+            done += part;
+            framePos += qint64(part);
+        }
+        return file.failed() ? -1 : ssize_t(done);
     }
 };
 
@@ -121,17 +274,19 @@ Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new I
     static std::once_flag initOnce;
     std::call_once(initOnce, [] { mpg123_init(); });
 
-    if (!d->reader.open(path))
-        throw EMCIDeviceError(openFailure(path));
-    if (d->reader.size() == 0)
+    auto cannotOpen = [&](const QString& why) {
+        return EMCIDeviceError(
+            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
+    };
+    if (const QString why = d->file.open(path); !why.isEmpty())
+        throw cannotOpen(why);
+    if (d->file.size() == 0)
         throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
 
     int err = MPG123_OK;
     d->mh = mpg123_new(nullptr, &err);
     if (!d->mh)
-        throw EMCIDeviceError(
-            QStringLiteral("Nie można otworzyć pliku „%1”: %2")
-                .arg(nativePath(path), QString::fromUtf8(mpg123_plain_strerror(err))));
+        throw cannotOpen(QString::fromUtf8(mpg123_plain_strerror(err)));
     // No gapless trimming and no trust in the length a header announces: a
     // file made by joining MP3 files carries the header of its first part,
     // and every frame counts.
@@ -139,30 +294,35 @@ Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new I
     if (outputRate > 0)
         flags |= MPG123_FORCE_STEREO;
     mpg123_param(d->mh, MPG123_FLAGS, flags, 0);
+    // It only ever sees whole frames; should it still stumble, it goes on.
+    mpg123_param(d->mh, MPG123_RESYNC_LIMIT, -1, 0);
     if (outputRate > 0) {
         mpg123_param(d->mh, MPG123_FORCE_RATE, outputRate, 0);
         mpg123_format_none(d->mh);
         mpg123_format(d->mh, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
     }
     d->decoding = outputRate > 0;
-    if (mpg123_replace_reader_handle(d->mh, readBlock, seekBlock, nullptr) != MPG123_OK ||
-        mpg123_open_handle(d->mh, &d->reader) != MPG123_OK)
-        throw EMCIDeviceError(openFailure(path));
+    // The frames are a stream without seeking: libmpg123 reads them in order.
+    auto readFrames = [](void* impl, void* target, size_t count) {
+        return static_cast<Impl*>(impl)->read(target, count);
+    };
+    auto noSeek = [](void*, off_t, int) { return off_t{-1}; };
+    if (mpg123_replace_reader_handle(d->mh, readFrames, noSeek, nullptr) != MPG123_OK ||
+        mpg123_open_handle(d->mh, d.get()) != MPG123_OK)
+        throw cannotOpen(QString::fromUtf8(mpg123_strerror(d->mh)));
 }
 
 Mp3Stream::~Mp3Stream() = default;
 
 bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     const int r = mpg123_framebyframe_next(d->mh);
-    if (d->reader.failed())
+    if (d->file.failed())
         throw EMCIDeviceError(QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path_)));
     if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
-        // The end, or data that is no MPEG audio. Before any frame that
-        // means the file is not an MP3 file; after some frames, a damaged
-        // tail ends the audio there, as players do.
+        // The end of the frames. Before any frame that means the file holds
+        // no MPEG audio.
         if (d->frames == 0)
-            throw EMCIDeviceError(
-                QStringLiteral("Plik „%1” nie jest plikiem dźwiękowym MP3").arg(nativePath(path_)));
+            throw EMCIDeviceError(notMp3(path_));
         return false;
     }
     mpg123_frameinfo2 info{};
@@ -171,8 +331,7 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     frame.channels = info.mode == MPG123_M_MONO ? 1 : 2;
     frame.samples = mpg123_spf(d->mh);
     if (frame.sampleRate <= 0 || frame.samples <= 0 || kTicksPerSecond % frame.sampleRate != 0)
-        throw EMCIDeviceError(
-            QStringLiteral("Plik „%1” nie jest plikiem dźwiękowym MP3").arg(nativePath(path_)));
+        throw EMCIDeviceError(notMp3(path_));
     frame.durationTicks = std::int64_t(frame.samples) * (kTicksPerSecond / frame.sampleRate);
     ++d->frames;
     return true;
@@ -187,4 +346,8 @@ std::span<const std::int16_t> Mp3Stream::decodeFrame() {
     if (mpg123_framebyframe_decode(d->mh, &num, &audio, &bytes) != MPG123_OK || !audio)
         return {};
     return {reinterpret_cast<const std::int16_t*>(audio), bytes / sizeof(std::int16_t)};
+}
+
+std::int64_t Mp3Stream::skippedBytes() const {
+    return d->skipped;
 }

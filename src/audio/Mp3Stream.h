@@ -2,6 +2,14 @@
 // An MP3 file read frame by frame with libmpg123 through a large read buffer.
 // Used by the probe (lengths) and by the player's decoding thread. One
 // stream belongs to one thread at a time.
+//
+// The stream finds the frames itself and hands libmpg123 nothing else, so
+// bytes that are not MPEG audio (a stretch of zeros, a damaged part, another
+// kind of file glued in) cost only themselves: every real frame after them
+// is still found. A frame found after such bytes counts only when a second
+// frame of the same kind follows it directly, so a chance sync pattern
+// inside the junk is not taken for audio. Metadata tags (ID3v2 anywhere,
+// ID3v1 at the end, APE) are passed over and not counted as junk.
 
 #include <QString>
 #include <cstdint>
@@ -26,20 +34,26 @@ public:
     // Opens the file. With outputRate > 0, decoded frames come out as
     // 16-bit stereo at that rate whatever the frames' own rate and channel
     // count (libmpg123 resamples). Throws EMCIDeviceError naming the file
-    // when it cannot be opened.
+    // when it cannot be opened or is not a regular file (open() never waits
+    // on a FIFO or a device).
     explicit Mp3Stream(const QString& path, int outputRate = 0);
     ~Mp3Stream();
     Mp3Stream(const Mp3Stream&) = delete;
     Mp3Stream& operator=(const Mp3Stream&) = delete;
 
     // Finds and reads the next frame without decoding it. False at the end
-    // of the audio. Throws EMCIDeviceError when the file cannot be read.
+    // of the audio. Throws EMCIDeviceError when the file cannot be read, and
+    // when it holds no frame at all.
     bool nextFrame(Mp3Frame& frame);
 
     // Decodes the frame nextFrame just read: interleaved 16-bit stereo
     // samples at the output rate (only with outputRate > 0). The span is
     // valid until the next call.
     std::span<const std::int16_t> decodeFrame();
+
+    // Bytes passed over so far that are neither MPEG audio frames nor
+    // metadata tags. After the last frame it covers the whole file.
+    std::int64_t skippedBytes() const;
 
     const QString& path() const { return path_; }
 

@@ -83,6 +83,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
         return;
     auto zadanie = std::make_unique<ZadanieScalania>(glowne->SaveDialogMP3FileName,
                                                      glowne->pozycje(), glowne->MiernikScalania);
+    zadanie->plikProjektu = glowne->NazwaProjektu;
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {

@@ -2,12 +2,16 @@
 
 #include "app/Errors.h"
 #include "app/Text.h"
+#include "app/ZwyklyPlik.h"
 #include "merge/IndexFile.h"
+#include "merge/PlikiTymczasowe.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <cerrno>
 #include <cstring>
@@ -16,6 +20,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -30,24 +35,43 @@ QString bladZapisu(const QString& nazwa, const QString& opis) {
     return QStringLiteral("Nie można zapisać pliku %1: %2").arg(nazwa, opis);
 }
 
-// Opens a new file next to `docelowy` under an unused hidden name. The name
-// never replaces an existing file (not even one named like a temporary
-// file), and the file gets the permissions a newly created file gets.
-QString utworzObok(const QString& docelowy, QFile& plik) {
+// The hidden name of a temporary file beside `docelowy`, with a mark that
+// the files of one merge share. Leftovers of a killed merge are found by
+// this form (see usunPozostalosci).
+QString nazwaTymczasowa(const QFileInfo& docelowy, const QString& znacznik) {
+    return QStringLiteral("%1/.%2.%3.tmp")
+        .arg(docelowy.absolutePath(), docelowy.fileName(), znacznik);
+}
+
+QString losowyZnacznik() {
+    return QString::number(QRandomGenerator::global()->generate(), 36);
+}
+
+// Opens a new file next to `docelowy` under an unused hidden name, trying
+// the mark `znacznik` first (an empty one is chosen here). The name never
+// replaces an existing file (not even one named like a temporary file),
+// and the file gets the permissions a newly created file gets.
+QString utworzObok(const QString& docelowy, QFile& plik, QString& znacznik) {
     const QFileInfo info(docelowy);
-    const QString folder = info.absolutePath();
+    if (znacznik.isEmpty())
+        znacznik = losowyZnacznik();
     for (int proba = 0; proba < 100; ++proba) {
-        const QString nazwa = QStringLiteral("%1/.%2.%3.tmp")
-                                  .arg(folder, info.fileName(),
-                                       QString::number(QRandomGenerator::global()->generate(), 36));
+        const QString nazwa = nazwaTymczasowa(info, proba == 0 ? znacznik : losowyZnacznik());
         plik.setFileName(nazwa);
-        if (plik.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        if (plik.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            zapamietajTymczasowy(nazwa);
             return nazwa;
+        }
         if (!QFileInfo::exists(nazwa))
             break;
     }
     throw EInOutError(
         QStringLiteral("Nie można utworzyć pliku %1: %2").arg(docelowy, plik.errorString()));
+}
+
+void usunTymczasowy(const QString& nazwa) {
+    QFile::remove(nazwa);
+    zapomnijTymczasowy(nazwa);
 }
 
 // Pushes what was written to `plik` to the disk, so that a book put in
@@ -149,20 +173,20 @@ std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const
 }
 
 // Writes `tresc` as a new temporary file beside `docelowy`; returns its name.
-QString zapiszObok(const QString& docelowy, const QByteArray& tresc) {
+QString zapiszObok(const QString& docelowy, const QByteArray& tresc, QString znacznik) {
     QFile plik;
-    const QString nazwa = utworzObok(docelowy, plik);
+    const QString nazwa = utworzObok(docelowy, plik, znacznik);
     if (plik.write(tresc) != tresc.size()) {
         const QString opis = plik.errorString();
         plik.close();
-        QFile::remove(nazwa);
+        usunTymczasowy(nazwa);
         throw EInOutError(bladZapisu(docelowy, opis));
     }
     try {
         zapiszNaDysk(plik, docelowy);
     } catch (...) {
         plik.close();
-        QFile::remove(nazwa);
+        usunTymczasowy(nazwa);
         throw;
     }
     plik.close();
@@ -178,6 +202,7 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
         QByteArray tymczasowy, docelowy;
         bool zamiana;
     };
+    const BezPrzerwania bezPrzerwania;
     QList<Krok> wykonane;
     auto wycofaj = [&wykonane] {
         for (auto it = wykonane.crbegin(); it != wykonane.crend(); ++it) {
@@ -223,6 +248,18 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
 // does not exist, which cannot be any existing entry's file.
 QString kanoniczna(const QString& sciezka) {
     return QFileInfo(sciezka).canonicalFilePath();
+}
+
+QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
+    const std::int64_t jednosci = bajty % 10, dziesiatki = bajty % 100;
+    QString ile;
+    if (bajty == 1)
+        ile = QStringLiteral("1 bajt, który nie jest");
+    else if (jednosci >= 2 && jednosci <= 4 && (dziesiatki < 12 || dziesiatki > 14))
+        ile = QStringLiteral("%1 bajty, które nie są").arg(bajty);
+    else
+        ile = QStringLiteral("%1 bajtów, które nie są").arg(bajty);
+    return QStringLiteral("Uwaga: w pliku %1 pominięto %2 dźwiękiem MP3").arg(sciezka, ile);
 }
 
 } // namespace
@@ -292,14 +329,59 @@ void ZadanieScalania::niepowodzenie(const QString& tekst) {
 
 void ZadanieScalania::usunTymczasowe() {
     for (const QString& nazwa : std::as_const(tymczasowe))
-        QFile::remove(nazwa);
+        usunTymczasowy(nazwa);
     tymczasowe.clear();
     tymczasowyScalony.clear();
+    plikTymczasowy.reset(); // and with it the lock
+}
+
+// Removes what a merge of this book that was killed left in the target
+// folder: files named as this program names the temporary files of the
+// book and of its two index files. The book's temporary file of a merge
+// still running is locked; it stays, and so do the index files with its
+// mark.
+void ZadanieScalania::usunPozostalosci() const {
+#ifdef Q_OS_UNIX
+    const QFileInfo ksiazka(nazwaScalonego);
+    const QDir folder = ksiazka.absoluteDir();
+    auto wzor = [](const QString& nazwa) {
+        return QRegularExpression(
+            QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$").arg(QRegularExpression::escape(nazwa)));
+    };
+    const QRegularExpression wzorKsiazki = wzor(ksiazka.fileName());
+    const QRegularExpression wzorIndeksu[] = {wzor(QFileInfo(plikDat()).fileName()),
+                                              wzor(QFileInfo(plikLog()).fileName())};
+    const QStringList nazwy = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    QSet<QString> trwajace;
+    for (const QString& nazwa : nazwy) {
+        const QRegularExpressionMatch m = wzorKsiazki.match(nazwa);
+        if (!m.hasMatch())
+            continue;
+        const QByteArray sciezka = QFile::encodeName(folder.filePath(nazwa));
+        const int fd = ::open(sciezka.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(sciezka.constData());
+        else if (errno == EWOULDBLOCK)
+            trwajace.insert(m.captured(1));
+        ::close(fd);
+    }
+    for (const QString& nazwa : nazwy) {
+        for (const QRegularExpression& w : wzorIndeksu) {
+            const QRegularExpressionMatch m = w.match(nazwa);
+            if (m.hasMatch() && !trwajace.contains(m.captured(1)))
+                QFile::remove(folder.filePath(nazwa));
+        }
+    }
+#endif
 }
 
 // Refuses names under which the merge would replace a file it reads: the
-// book or an index file named like one of the entries' files, an index file
-// named like the book itself (a book named *.dat or *.log), or a folder.
+// book or an index file named like one of the entries' files or like the
+// project file, an index file named like the book itself (a book named
+// *.dat or *.log), or a folder. Refuses an entry that is not a regular file
+// (a folder, a FIFO, a device), which has no contents to copy.
 void ZadanieScalania::sprawdzNazwy() const {
     if (nazwaScalonego.isEmpty())
         throw SonvekError(QStringLiteral("Nie podano nazwy scalonego pliku"));
@@ -321,8 +403,23 @@ void ZadanieScalania::sprawdzNazwy() const {
                                   .arg(nazwa));
     }
     const QString wyjscia[] = {kanoniczna(nazwaScalonego), kanoniczna(dat), kanoniczna(log)};
+    if (const QString projekt = kanoniczna(plikProjektu); !projekt.isEmpty()) {
+        for (int k = 0; k < 3; ++k) {
+            if (wyjscia[k] == projekt)
+                throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik "
+                                                 "projektu, który zostałby zastąpiony. Wybierz "
+                                                 "inną nazwę")
+                                      .arg(nazwyWyjsc[k]));
+        }
+    }
     for (int i = 0; i < wpisy.size(); ++i) {
-        const QString wpis = kanoniczna(wpisy.at(i).sciezka());
+        const QString sciezkaWpisu = wpisy.at(i).sciezka();
+        if (const QString powod = powodNiezwyklegoPliku(sciezkaWpisu); !powod.isEmpty())
+            throw SonvekError(QStringLiteral("Nie można scalić plików: plik pozycji %1 projektu "
+                                             "(%2) nie nadaje się do scalenia: %3")
+                                  .arg(i + 1)
+                                  .arg(sciezkaWpisu, powod));
+        const QString wpis = kanoniczna(sciezkaWpisu);
         if (wpis.isEmpty())
             continue;
         for (int k = 0; k < 3; ++k) {
@@ -341,6 +438,7 @@ void ZadanieScalania::sklej() {
     odmowiono = true;
     sprawdzNazwy();
     odmowiono = false;
+    usunPozostalosci();
 
     std::int64_t doSkopiowania = 0;
     for (const PozycjaProjektu& p : std::as_const(wpisy))
@@ -353,10 +451,15 @@ void ZadanieScalania::sklej() {
             postep(skopiowane, std::max(doSkopiowania, skopiowane));
     };
 
-    QFile scalony;
-    tymczasowyScalony = utworzObok(nazwaScalonego, scalony);
+    plikTymczasowy = std::make_unique<QFile>();
+    QFile& scalony = *plikTymczasowy;
+    tymczasowyScalony = utworzObok(nazwaScalonego, scalony, znacznik);
     tymczasowe.append(tymczasowyScalony);
+#ifdef Q_OS_UNIX
+    ::flock(scalony.handle(), LOCK_EX | LOCK_NB);
+#endif
     rozmiary.clear();
+    czasMs = 0;
     if (postep)
         postep(0, doSkopiowania);
 
@@ -365,32 +468,34 @@ void ZadanieScalania::sklej() {
     for (int i = 0; i < wpisy.size(); ++i) {
         sprawdzPrzerwanie();
         const QString sciezka = wpisy.at(i).sciezka();
-        QFile zrodlo(sciezka);
-        if (!zrodlo.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
-                                  .arg(sciezka, zrodlo.errorString()));
+        QFile zrodlo;
+        if (const QString powod = otworzZwyklyPlik(zrodlo, sciezka); !powod.isEmpty())
+            throw EInOutError(
+                QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
         loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
         if (zrodlo.size() == 0)
             throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
-        const FormatDzwieku format = miernik.format(sciezka);
+        const PomiarMp3 pomiar = miernik(sciezka);
+        if (pomiar.pominieteBajty > 0)
+            loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
         if (i == 0)
-            pierwszy = format;
-        else if (innyFormat.isEmpty() && !(format == pierwszy))
+            pierwszy = pomiar.format;
+        else if (innyFormat.isEmpty() && !(pomiar.format == pierwszy))
             innyFormat = QStringLiteral("Uwaga: plik %1 ma inny format dźwięku (%2 Hz, kanały: %3) "
                                         "niż pierwszy plik (%4 Hz, kanały: %5); odtwarzacz może "
                                         "zatrzymać się w tym miejscu książki")
                              .arg(sciezka)
-                             .arg(format.czestotliwosc)
-                             .arg(format.kanaly)
+                             .arg(pomiar.format.czestotliwosc)
+                             .arg(pomiar.format.kanaly)
                              .arg(pierwszy.czestotliwosc)
                              .arg(pierwszy.kanaly);
+        czasMs += pomiar.dlugoscMs;
         rozmiary.append(dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos));
         zrodlo.close();
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
     }
     if (!innyFormat.isEmpty())
         loguj(innyFormat);
-    scalony.close();
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
 }
 
@@ -403,30 +508,14 @@ void ZadanieScalania::utworzIndeksy() {
         indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka()});
         rozmiar += rozmiary.at(i);
     }
-    std::int64_t czas = 0;
     sprawdzPrzerwanie();
-    try {
-        czas = miernik.dlugoscMs(tymczasowyScalony);
-    } catch (const std::exception& e) {
-        // The book is still under its temporary name; the user knows it by
-        // the name they chose.
-        throw EMCIDeviceError(
-            QStringLiteral("Nie można zmierzyć czasu trwania pliku %1: %2")
-                .arg(nazwaScalonego, errorMessage(e).replace(tymczasowyScalony, nazwaScalonego)));
-    }
-    sprawdzPrzerwanie();
-    const QByteArray dat = trescDat(rozmiar, czas, indeks);
+    const QByteArray dat = trescDat(rozmiar, czasMs, indeks);
 
     // The book's data reaches the disk before the book is put in place.
-    {
-        QFile scalony(tymczasowyScalony);
-        if (!scalony.open(QIODevice::ReadOnly))
-            throw EInOutError(bladZapisu(nazwaScalonego, scalony.errorString()));
-        zapiszNaDysk(scalony, nazwaScalonego);
-    }
-    const QString tymczasowyDat = zapiszObok(plikDat(), dat);
+    zapiszNaDysk(*plikTymczasowy, nazwaScalonego);
+    const QString tymczasowyDat = zapiszObok(plikDat(), dat, znacznik);
     tymczasowe.append(tymczasowyDat);
-    const QString tymczasowyLog = zapiszObok(plikLog(), trescLog());
+    const QString tymczasowyLog = zapiszObok(plikLog(), trescLog(), znacznik);
     tymczasowe.append(tymczasowyLog);
 
     sprawdzPrzerwanie();

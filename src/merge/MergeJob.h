@@ -8,10 +8,16 @@
 // Nothing the user had is lost: the book and its index files are written
 // under temporary names in the target folder and put in place together
 // only when both stages have succeeded. A failure removes the temporary
-// files and leaves any earlier book of that name as it was.
+// files and leaves any earlier book of that name as it was. Temporary files
+// of this book that an earlier, killed merge left behind are removed when
+// the next merge of it starts.
+//
+// The duration the index is computed from is the sum of the entries'
+// durations, each measured frame by frame while it is added.
 
 #include "project/Pozycja.h"
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -25,14 +31,16 @@ struct FormatDzwieku {
     bool operator==(const FormatDzwieku&) const = default;
 };
 
-struct MiernikMp3 {
-    // The format of a file's first frame; throws when the file holds no
-    // MP3 audio.
-    std::function<FormatDzwieku(const QString&)> format;
-    // The exact duration of a file in ms, every frame counted at its own
-    // rate; throws when the file cannot be measured.
-    std::function<std::int64_t(const QString&)> dlugoscMs;
+// What the merge learns of an entry's file from a walk over its frames.
+struct PomiarMp3 {
+    FormatDzwieku format;            // of the first frame
+    std::int64_t dlugoscMs = 0;      // every frame at its own rate
+    std::int64_t pominieteBajty = 0; // bytes that are neither frames nor tags
 };
+
+// Measures one entry's file; throws when it cannot be read or holds no MP3
+// audio.
+using MiernikMp3 = std::function<PomiarMp3(const QString&)>;
 
 class ZadanieScalania {
 public:
@@ -44,6 +52,9 @@ public:
     ZadanieScalania(const ZadanieScalania&) = delete;
     ZadanieScalania& operator=(const ZadanieScalania&) = delete;
 
+    // The project file the entries come from, when there is one: the merge
+    // never writes over it.
+    QString plikProjektu;
     // Receives every log line of the merge, in order.
     std::function<void(const QString&)> dziennik;
     // Called while stage 1 copies: bytes copied so far, bytes to copy.
@@ -68,7 +79,8 @@ public:
     bool przerwane() const { return stan == Stan::Przerwane; }
     QString blad() const { return tekstBledu; }
     // The merge was refused before anything was written because of the
-    // names it would write (see sprawdzNazwy).
+    // names it would write or an entry that is no regular file (see
+    // sprawdzNazwy).
     bool odmowa() const { return odmowiono; }
 
     QString scalony() const { return nazwaScalonego; }
@@ -86,6 +98,7 @@ private:
     void niepowodzenie(const QString& tekst);
     bool etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po);
     void usunTymczasowe();
+    void usunPozostalosci() const;
 
     QString nazwaScalonego;
     ListaPozycji wpisy;
@@ -93,9 +106,16 @@ private:
     Stan stan = Stan::Nowe;
     QString tekstBledu;
     bool odmowiono = false;
-    // Temporary files in the target folder: the book, the .dat and the .log.
+    // Temporary files in the target folder: the book, the .dat and the .log,
+    // named with one random mark. The book's stays open and locked while the
+    // merge lives, which tells a merge starting meanwhile that these files
+    // are no leftovers.
+    QString znacznik;
     QString tymczasowyScalony;
+    std::unique_ptr<QFile> plikTymczasowy;
     QStringList tymczasowe;
-    // Bytes each entry's file gave to the book, in list order.
+    // Bytes each entry's file gave to the book, in list order, and the
+    // entries' durations added up.
     QList<std::int64_t> rozmiary;
+    std::int64_t czasMs = 0;
 };

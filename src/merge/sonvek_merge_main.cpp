@@ -2,13 +2,15 @@
 // dialog, without windows. It prints the same log lines, writes the same
 // book and index files, and exits with 0 on success; on failure the error
 // goes to the standard error output and the exit status is 1 (2 for wrong
-// arguments).
+// arguments). The project is checked as the main window loads it before a
+// byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (its output
+// piped into a program that stops reading), it leaves no temporary file.
 
 #include "app/CommandLine.h"
 #include "app/Errors.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
-#include "project/Paths.h"
+#include "merge/PlikiTymczasowe.h"
 #include "project/ProjectFile.h"
 
 #include <QCoreApplication>
@@ -26,24 +28,6 @@ QTextStream& wyjscie() {
 QTextStream& bledy() {
     static QTextStream s(stderr);
     return s;
-}
-
-// The project's entries as the main window would list them. Entries whose
-// file is missing are collected in `brakujace`.
-ListaPozycji pozycjeProjektu(const QString& plikProjektu, QStringList& brakujace) {
-    const OdczytanyPlikProjektu projekt = wczytajPlikProjektu(plikProjektu);
-    if (!projekt.korzenProjekt)
-        throw SonvekError(
-            QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(plikProjektu));
-    ListaPozycji pozycje;
-    for (const WpisPlikuProjektu& w : projekt.wpisy) {
-        const PozycjaProjektu p{QString::number(pozycje.size() + 1), w.plik, w.poczatek, w.dlugosc,
-                                w.folder};
-        if (w.plik.isEmpty() || !QFileInfo(p.sciezka()).isFile())
-            brakujace.append(p.sciezka());
-        pozycje.append(p);
-    }
-    return pozycje;
 }
 
 OpisNarzedzia narzedzie() {
@@ -65,16 +49,24 @@ int main(int argc, char* argv[]) {
         rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
     if (rozbior.kodWyjscia)
         return *rozbior.kodWyjscia;
+    usuwajTymczasowePrzySygnale();
+    const QString plikProjektu = rozbior.argumenty.at(0);
     const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
     try {
-        QStringList brakujace;
-        const ListaPozycji pozycje = pozycjeProjektu(rozbior.argumenty.at(0), brakujace);
-        if (!brakujace.isEmpty()) {
+        const OdczytanyPlikProjektu projekt = wczytajPlikProjektu(plikProjektu);
+        if (!projekt.korzenProjekt)
+            throw SonvekError(
+                QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(plikProjektu));
+        const PozycjePlikuProjektu wczytane = pozycjePlikuProjektu(projekt, plikProjektu);
+        if (!wczytane.blad.isEmpty())
+            throw EConvertError(wczytane.blad);
+        if (!wczytane.brakujace.isEmpty()) {
             bledy() << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
-                    << brakujace.join(QLatin1Char('\n')) << '\n';
+                    << wczytane.brakujace.join(QLatin1Char('\n')) << '\n';
             return 1;
         }
-        ZadanieScalania zadanie(scalony, pozycje, miernikMp3());
+        ZadanieScalania zadanie(scalony, wczytane.pozycje, miernikMp3());
+        zadanie.plikProjektu = plikProjektu;
         zadanie.dziennik = [](const QString& linia) {
             if (linia.startsWith(QStringLiteral("Błąd: ")))
                 bledy() << linia << Qt::endl;

@@ -178,39 +178,20 @@ void TMainForm::WczytajProjekt() {
     // there with an error naming the entry and the element; the entries
     // before it stay in the list. Only a load that reads every entry makes
     // the file the current project file.
-    QStringList brakujace;
-    for (qsizetype i = 0; i < doc.wpisy.size(); ++i) {
-        const WpisPlikuProjektu& w = doc.wpisy.at(i);
-        auto brak = [&](const char* element) {
-            return EConvertError(QStringLiteral("Nie można wczytać projektu z pliku „%1”: wpis %2 "
-                                                "nie ma elementu „%3” albo jest on pusty")
-                                     .arg(path)
-                                     .arg(i + 1)
-                                     .arg(QLatin1StringView(element)));
-        };
-        if (w.folder.isEmpty())
-            throw brak("folder");
-        if (w.plik.isEmpty())
-            throw brak("plik");
-        const QString sciezka = w.folder + w.plik;
-        if (!QFileInfo(sciezka).isFile()) {
-            brakujace.append(sciezka);
-            continue;
-        }
-        if (w.poczatek.isEmpty())
-            throw brak("poczatek");
-        if (w.dlugosc.isEmpty())
-            throw brak("dlugosc");
+    const PozycjePlikuProjektu wczytane = pozycjePlikuProjektu(doc, path);
+    for (PozycjaProjektu p : wczytane.pozycje) {
         const int row = liczbaWierszy();
-        wstawWiersz(row, PozycjaProjektu{QString::number(row + 1), w.plik, w.poczatek, w.dlugosc,
-                                         w.folder});
+        p.Lp = QString::number(row + 1);
+        wstawWiersz(row, p);
     }
+    if (!wczytane.blad.isEmpty())
+        throw EConvertError(wczytane.blad);
     NazwaProjektu = path;
-    if (!brakujace.isEmpty()) {
+    if (!wczytane.brakujace.isEmpty()) {
         Aktywuj();
         pokazFormBlad(
             QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
-            brakujace);
+            wczytane.brakujace);
     }
 }
 

@@ -1,15 +1,18 @@
 #include "project/ProjectFile.h"
 
 #include "app/ZapisAtomowy.h"
+#include "app/ZwyklyPlik.h"
 #include "project/Paths.h"
 
 #include <QCollator>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -96,6 +99,91 @@ QString poczatekWiersza(const QByteArray& dane, qint64 line) {
     return text;
 }
 
+// A file the reader refuses: `co` tells what it has beyond a bound.
+EBladPlikuProjektu nieWczytuje(const QString& nazwa, const QString& co) {
+    return EBladPlikuProjektu(
+        QStringLiteral("Plik „%1” %2; takich plików projektu program nie wczytuje").arg(nazwa, co));
+}
+
+// Refuses a start tag with more than kMaksAtrybutowPlikuProjektu
+// attributes, and a file with more than a tenth as many attributes as it
+// may have elements, before the parser sees them. A linear pass over the
+// bytes, a stretch at a time just ahead of the parser (a file the parser
+// refuses early is not scanned to its end): comments, CDATA sections,
+// processing instructions and declarations are passed over, and in a start
+// tag every "=" outside a quoted value is one attribute.
+class KontrolaAtrybutow {
+public:
+    KontrolaAtrybutow(const QByteArray& dane, const QString& nazwa) : dane(dane), nazwa(nazwa) {}
+
+    // Checks on to the first place outside markup at or after `granica`
+    // and returns it (the end of the data when there is none).
+    qsizetype dalej(qsizetype granica) {
+        const char* const p = dane.constData();
+        const qsizetype n = dane.size();
+        while (i < n && i < granica) {
+            const void* lt = std::memchr(p + i, '<', size_t(n - i));
+            if (!lt)
+                return i = n;
+            i = static_cast<const char*>(lt) - p + 1;
+            const char c = i < n ? p[i] : '\0';
+            if (c == '!') {
+                if (n - i >= 3 && p[i + 1] == '-' && p[i + 2] == '-')
+                    i = za(i + 3, "-->");
+                else if (n - i >= 8 && std::memcmp(p + i, "![CDATA[", 8) == 0)
+                    i = za(i + 8, "]]>");
+                else
+                    i = za(i + 1, ">");
+            } else if (c == '?') {
+                i = za(i + 1, "?>");
+            } else if (c != '/') {
+                znacznik(p, n);
+            }
+        }
+        return std::min(i, n);
+    }
+
+private:
+    // The position after `koniec`, searched from `od`; the end when absent.
+    qsizetype za(qsizetype od, const char* koniec) const {
+        const qsizetype k = dane.indexOf(koniec, od);
+        return k < 0 ? dane.size() : k + qsizetype(std::strlen(koniec));
+    }
+
+    // A start tag from `i` (after its "<") to its ">".
+    void znacznik(const char* p, qsizetype n) {
+        int atrybuty = 0;
+        char cudzyslow = 0;
+        for (; i < n; ++i) {
+            const char z = p[i];
+            if (cudzyslow) {
+                if (z == cudzyslow)
+                    cudzyslow = 0;
+            } else if (z == '"' || z == '\'') {
+                cudzyslow = z;
+            } else if (z == '>') {
+                break;
+            } else if (z == '=' && ++atrybuty > kMaksAtrybutowPlikuProjektu) {
+                const qsizetype wiersz = QByteArrayView(p, i).count('\n') + 1;
+                throw nieWczytuje(nazwa, QStringLiteral("ma element o więcej niż %1 atrybutach "
+                                                        "(wiersz %2)")
+                                             .arg(kMaksAtrybutowPlikuProjektu)
+                                             .arg(wiersz));
+            }
+        }
+        wszystkie += atrybuty;
+        if (wszystkie > kMaksElementowPlikuProjektu / 10)
+            throw nieWczytuje(
+                nazwa,
+                QStringLiteral("ma więcej niż %1 atrybutów").arg(kMaksElementowPlikuProjektu / 10));
+    }
+
+    const QByteArray& dane;
+    const QString& nazwa;
+    qsizetype i = 0;
+    qsizetype wszystkie = 0;
+};
+
 } // namespace
 
 QByteArray dokumentProjektu(const ListaPozycji& pozycje) {
@@ -142,15 +230,32 @@ void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
 OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku) {
     const QString nazwa = nazwaDoKomunikatu(nazwaPliku);
     OdczytanyPlikProjektu wynik;
-    QXmlStreamReader r(dane);
+    // The parser gets the data a stretch at a time, each checked first.
+    KontrolaAtrybutow kontrola(dane, nazwa);
+    QXmlStreamReader r;
+    qsizetype podane = 0;
+    auto podaj = [&] {
+        constexpr qsizetype kPorcja = 1 << 20;
+        const qsizetype koniec = kontrola.dalej(podane + kPorcja);
+        r.addData(dane.sliced(podane, koniec - podane));
+        podane = koniec;
+    };
+    podaj();
     int glebokosc = 0;
+    qsizetype elementy = 0, przestrzenie = 0;
     // The child being read (depth 3) and its text so far.
     QString* pole = nullptr;
     QString tekst;
     // Which of the four children the current entry has had already.
     bool byly[4] = {};
 
-    while (!r.atEnd()) {
+    for (;;) {
+        if (r.atEnd()) {
+            if (r.error() != QXmlStreamReader::PrematureEndOfDocumentError || podane == dane.size())
+                break;
+            podaj();
+            continue;
+        }
         switch (r.readNext()) {
         case QXmlStreamReader::DTD:
             throw EBladPlikuProjektu(
@@ -171,6 +276,18 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                         .arg(kMaksGlebokoscPlikuProjektu)
                         .arg(r.lineNumber()));
             }
+            // Bounds on the parser's work: every element costs, and every
+            // prefixed name is looked up among the namespaces declared.
+            if (++elementy > kMaksElementowPlikuProjektu)
+                throw nieWczytuje(
+                    nazwa,
+                    QStringLiteral("ma więcej niż %1 elementów").arg(kMaksElementowPlikuProjektu));
+            przestrzenie += r.namespaceDeclarations().size();
+            if (przestrzenie > kMaksAtrybutowPlikuProjektu)
+                throw nieWczytuje(nazwa, QStringLiteral("deklaruje więcej niż %1 przestrzeni nazw "
+                                                        "(wiersz %2)")
+                                             .arg(kMaksAtrybutowPlikuProjektu)
+                                             .arg(r.lineNumber()));
             if (glebokosc == 1) {
                 wynik.korzenProjekt = r.name() == u"projekt";
             } else if (!wynik.korzenProjekt) {
@@ -233,11 +350,10 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
 
 OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
     const QString nazwa = nazwaDoKomunikatu(path);
-    QFile plik(path);
-    if (!plik.open(QIODevice::ReadOnly)) {
-        throw EInOutError(
-            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nazwa, plik.errorString()));
-    }
+    // A FIFO or a device named as the project is refused, not waited on.
+    QFile plik;
+    if (const QString powod = otworzZwyklyPlik(plik, path); !powod.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nazwa, powod));
     auto zaDuzy = [&] {
         return EBladPlikuProjektu(
             QStringLiteral("Plik „%1” jest za duży na plik projektu (ponad %2 MiB)")
@@ -256,6 +372,38 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
             QStringLiteral("Nie można odczytać pliku „%1”: %2").arg(nazwa, plik.errorString()));
     }
     return czytajDokumentProjektu(dane, path);
+}
+
+PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
+                                          const QString& sciezka) {
+    PozycjePlikuProjektu wynik;
+    for (qsizetype i = 0; i < plik.wpisy.size(); ++i) {
+        const WpisPlikuProjektu& w = plik.wpisy.at(i);
+        auto brak = [&](const char* element) {
+            wynik.blad = QStringLiteral("Nie można wczytać projektu z pliku „%1”: wpis %2 nie ma "
+                                        "elementu „%3” albo jest on pusty")
+                             .arg(sciezka)
+                             .arg(i + 1)
+                             .arg(QLatin1StringView(element));
+            return wynik;
+        };
+        if (w.folder.isEmpty())
+            return brak("folder");
+        if (w.plik.isEmpty())
+            return brak("plik");
+        const QString plikWpisu = w.folder + w.plik;
+        if (!QFileInfo(plikWpisu).isFile()) {
+            wynik.brakujace.append(plikWpisu);
+            continue;
+        }
+        if (w.poczatek.isEmpty())
+            return brak("poczatek");
+        if (w.dlugosc.isEmpty())
+            return brak("dlugosc");
+        wynik.pozycje.append(PozycjaProjektu{QString::number(wynik.pozycje.size() + 1), w.plik,
+                                             w.poczatek, w.dlugosc, w.folder});
+    }
+    return wynik;
 }
 
 QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& locale) {

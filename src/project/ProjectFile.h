@@ -25,7 +25,11 @@
 // ignored, a byte-order mark is accepted. A child's text is taken exactly as
 // it stands, including the text of any elements nested in it. A document
 // type declaration is refused, so no entity is ever declared, expanded or
-// fetched; so is a file above 64 MiB or nested deeper than 16 elements.
+// fetched; so is a file above 64 MiB, nested deeper than 16 elements, with
+// more than 500,000 elements or 50,000 attributes, with an element of
+// more than 64 attributes (the parser's time grows with the square of an
+// element's attributes) or declaring more than 64 namespaces. Within these bounds reading takes
+// time in proportion to the file's size.
 
 #include "app/Errors.h"
 #include "project/Pozycja.h"
@@ -37,7 +41,8 @@
 #include <QStringList>
 
 // A project file that is not well-formed XML, or that the program refuses to
-// read (document type declaration, too large, nested too deeply). The text
+// read (document type declaration, too large, nested too deeply, too many
+// elements, attributes or namespaces). The text
 // names the file and, for a parser error, the line.
 class EBladPlikuProjektu : public SonvekError {
 public:
@@ -55,6 +60,8 @@ struct WpisPlikuProjektu {
 
     bool operator==(const WpisPlikuProjektu&) const = default;
 };
+// Four QStrings: the list may move entries as plain bytes when it grows.
+Q_DECLARE_TYPEINFO(WpisPlikuProjektu, Q_RELOCATABLE_TYPE);
 
 struct OdczytanyPlikProjektu {
     // The root element's local name is exactly "projekt". When it is not,
@@ -65,6 +72,8 @@ struct OdczytanyPlikProjektu {
 
 inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
 inline constexpr int kMaksGlebokoscPlikuProjektu = 16;
+inline constexpr int kMaksAtrybutowPlikuProjektu = 64;
+inline constexpr qsizetype kMaksElementowPlikuProjektu = 500000;
 
 // The whole document for these entries. Entry elements are numbered by
 // position (p1 for the first row), which is the rows' Lp. Throws
@@ -86,6 +95,20 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
 // Reads and parses a project file. Throws EInOutError when the file cannot
 // be opened or read, EBladPlikuProjektu when it is refused.
 OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path);
+
+// The entries of a read project file as the list takes them, in file order
+// (Lp is the position among them). An entry whose file is not there is left
+// out and its path listed in `brakujace`. An entry without its file name or
+// folder, or, when its file is there, without its start or length, stops
+// the reading: `blad` then names the file and the entry, and `pozycje`
+// holds the entries before it.
+struct PozycjePlikuProjektu {
+    ListaPozycji pozycje;
+    QStringList brakujace;
+    QString blad;
+};
+PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
+                                          const QString& sciezka);
 
 // The order in which files chosen in one dialog become entries: by file name
 // (ExNazwaPliku), case-insensitively in the collation of `locale`; names the

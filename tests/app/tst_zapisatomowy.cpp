@@ -163,10 +163,9 @@ private slots:
             for (const char* nazwa : {"a.mp3", "b.mp3"})
                 QVERIFY(zapiszBajty(dir.filePath(QLatin1String(nazwa)), QByteArray(4096, 'a')));
             zapisz = [&] {
-                const MiernikMp3 miernik{[](const QString&) {
-                                             return FormatDzwieku{44100, 1};
-                                         },
-                                         [](const QString&) { return std::int64_t{1000}; }};
+                const MiernikMp3 miernik = [](const QString&) {
+                    return PomiarMp3{FormatDzwieku{44100, 1}, 1000, 0};
+                };
                 ListaPozycji wpisy;
                 for (const char* nazwa : {"a.mp3", "b.mp3"})
                     wpisy.append(

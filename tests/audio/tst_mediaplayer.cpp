@@ -48,6 +48,9 @@ private slots:
         mixed = joinFiles(dir.filePath(QStringLiteral("mieszany.mp3")),
                           {makeMp3(dir.filePath(QStringLiteral("a.mp3")), announce),
                            makeMp3(dir.filePath(QStringLiteral("b.mp3")), book)});
+        QFile junky(dir.filePath(QStringLiteral("śmieci.mp3")));
+        QVERIFY(junky.open(QIODevice::WriteOnly));
+        junky.write(makeMp3Data(tone(1000)) + randomBytes(4096, 1) + makeMp3Data(tone(1000)));
     }
 
     void init() { qputenv("SDL_AUDIODRIVER", "dummy"); }
@@ -116,6 +119,8 @@ private slots:
         // stereo part; the gap between the parts belongs to the file.
         QTest::newRow("across a change of rate")
             << QStringLiteral("mieszany.mp3") << 600 << 1800 << 1200;
+        QTest::newRow("past bytes that are no audio")
+            << QStringLiteral("śmieci.mp3") << 800 << 1800 << 1000;
         QTest::newRow("end beyond the file") << QStringLiteral("ton.mp3") << 1500 << 9000 << 500;
         QTest::newRow("start beyond the file") << QStringLiteral("ton.mp3") << 5000 << 6000 << 0;
         QTest::newRow("end before start") << QStringLiteral("ton.mp3") << 1500 << 1000 << 0;

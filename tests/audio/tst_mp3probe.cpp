@@ -1,12 +1,16 @@
 // Lengths from the frame walk against a full decode with an independent
-// decoder, for plain, tagged, joined and mixed-rate files; refusal of files
-// that hold no MPEG audio.
+// decoder, for plain, tagged, joined and mixed-rate files; every frame found
+// across bytes that are no audio, which are counted; refusal of files that
+// hold no MPEG audio.
 #include "app/Errors.h"
 #include "audio/Mp3Probe.h"
+#include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -91,6 +95,64 @@ private slots:
         QCOMPARE(info.mixedFormat, mixed);
     }
 
+    // Bytes that are no audio between two parts and after the last frame:
+    // the walk finds every frame after them and counts them, except tags.
+    void junkIsSkippedAndCounted_data() {
+        QTest::addColumn<QByteArray>("between");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<std::int64_t>("skipped");
+        for (const int n : {1000, 1024, 4096, 100000}) {
+            const QByteArray zeros(n, '\0');
+            const QByteArray random = randomBytes(n, quint32(n));
+            const QByteArray none;
+            QTest::addRow("%d zeros between", n) << zeros << none << std::int64_t(n);
+            QTest::addRow("%d zeros after", n) << none << zeros << std::int64_t(n);
+            QTest::addRow("%d random between", n) << random << none << std::int64_t(n);
+            QTest::addRow("%d random after", n) << none << random << std::int64_t(n);
+            QTest::addRow("%d random between and after", n)
+                << random << random << std::int64_t(2 * n);
+        }
+        const QByteArray wav = makeWavData(300);
+        QTest::newRow("WAV file between") << wav << QByteArray() << std::int64_t(wav.size());
+        // ID3v2 and an APE tag with a header between; an APE tag with only a
+        // footer and an ID3v1 tag at the end.
+        QByteArray id3v2("ID3\x03\x00\x00\x00\x00\x01\x00", 10);
+        id3v2 += QByteArray(128, '\0');
+        auto ape = [](bool header) {
+            QByteArray items("\x05\x00\x00\x00\x00\x00\x00\x00Title\0Rozdz", 19);
+            auto part = [&](bool isHeader) {
+                QByteArray p("APETAGEX\xD0\x07\x00\x00", 12);
+                const quint32 size = quint32(items.size() + 32);
+                const quint32 flags = (header ? 1u << 31 : 0) | (isHeader ? 1u << 29 : 0);
+                for (quint32 v : {size, 1u, flags})
+                    for (int i = 0; i < 4; ++i)
+                        p += char(v >> (8 * i));
+                return p + QByteArray(8, '\0');
+            };
+            return (header ? part(true) : QByteArray()) + items + part(false);
+        };
+        const QByteArray id3v1 = "TAG" + QByteArray(125, ' ');
+        QTest::newRow("tags are no junk")
+            << id3v2 + ape(true) << ape(false) + id3v1 << std::int64_t(0);
+    }
+    void junkIsSkippedAndCounted() {
+        QFETCH(QByteArray, between);
+        QFETCH(QByteArray, after);
+        QFETCH(std::int64_t, skipped);
+        static const QByteArray first = makeMp3Data(fmt(1300, 44100, 1, false, false));
+        static const QByteArray second = makeMp3Data(fmt(900, 44100, 1, false, false));
+        const QString clean = file(QStringLiteral("czysty.mp3"));
+        const QString junky = file(QStringLiteral("śmieci.mp3"));
+        QVERIFY(zapiszBajty(clean, first + second));
+        QVERIFY(zapiszBajty(junky, first + between + second + after));
+        const Mp3Info expected = probeMp3(clean);
+        const Mp3Info info = probeMp3(junky);
+        QCOMPARE(info.frames, expected.frames);
+        QCOMPARE(info.lengthMs, expected.lengthMs);
+        QCOMPARE(info.skippedBytes, skipped);
+        QCOMPARE(expected.skippedBytes, std::int64_t(0));
+    }
+
     void refusesWhatIsNotMpegAudio_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
@@ -100,22 +162,19 @@ private slots:
         QTest::newRow("empty") << QByteArray() << QStringLiteral("jest pusty");
         QTest::newRow("truncated header")
             << mp3.left(3) << QStringLiteral("nie jest plikiem dźwiękowym MP3");
-        QTest::newRow("random bytes") << QByteArray::fromHex("8f13a7c4e20b99d15a3c7e6f0d42b1")
-                                      << QStringLiteral("nie jest plikiem dźwiękowym MP3");
-        QTest::newRow("only a tag") << makeMp3Data([] {
-            Mp3Spec s = fmt(0, 44100, 1, false, true);
-            s.xing = false;
-            return s;
-        }()) << QStringLiteral("nie jest plikiem dźwiękowym MP3");
+        QTest::newRow("random bytes")
+            << randomBytes(100000, 7) << QStringLiteral("nie jest plikiem dźwiękowym MP3");
+        QTest::newRow("WAV file") << makeWavData(500)
+                                  << QStringLiteral("nie jest plikiem dźwiękowym MP3");
+        QTest::newRow("only a tag")
+            << QByteArray("ID3\x03\x00\x00\x00\x00\x01\x00", 10) + QByteArray(128, '\0')
+            << QStringLiteral("nie jest plikiem dźwiękowym MP3");
     }
     void refusesWhatIsNotMpegAudio() {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         const QString path = file(QStringLiteral("zły plik.mp3"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
-        f.close();
+        QVERIFY(zapiszBajty(path, content));
         try {
             probeMp3(path);
             QFAIL("no error");
@@ -124,16 +183,28 @@ private slots:
         }
     }
 
-    void namesAMissingFileOrAFolder() {
-        const QString missing = file(QStringLiteral("brak.mp3"));
-        QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, probeMp3(missing));
+    // Nothing that is not a regular file is measured, and a FIFO does not
+    // hold the walk in open() waiting for a writer.
+    void namesWhatIsNoRegularFile_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << file(QStringLiteral("brak.mp3"))
+                                 << QStringLiteral("plik nie istnieje");
+        QTest::newRow("folder") << dir.path() << QStringLiteral("folder");
+        QTest::newRow("FIFO") << file(QStringLiteral("potok.mp3")) << QStringLiteral("FIFO");
+        QTest::newRow("device") << QStringLiteral("/dev/zero") << QStringLiteral("urządzenie");
+    }
+    void namesWhatIsNoRegularFile() {
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        if (reason == u"FIFO" && !QFileInfo::exists(path))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         try {
-            probeMp3(dir.path());
+            probeMp3(path);
+            QFAIL("measured");
         } catch (const EMCIDeviceError& e) {
-            QVERIFY2(e.text().contains(dir.path()), qPrintable(e.text()));
-            return;
+            QVERIFY2(e.text().contains(path) && e.text().contains(reason), qPrintable(e.text()));
         }
-        QFAIL("a folder was measured");
     }
 };
 

@@ -1,5 +1,6 @@
 // sonvek-merge end to end on real MP3 files: the book, the index files and
-// the printed log, and the failures with nothing lost.
+// the printed log, entries with bytes that are no audio, the failures and
+// the signals that end it, with nothing lost.
 #include "audio/Mp3Probe.h"
 #include "merge/IndexFile.h"
 #include "project/ProjectFile.h"
@@ -10,6 +11,14 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -24,8 +33,21 @@ Mp3Spec ton(int ms, int rate = 44100, int channels = 1, bool vbr = false) {
     return s;
 }
 
+QString programScalania() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../src/sonvek-merge");
+}
+
 Wynik uruchom(const QStringList& argumenty) {
     return uruchomNarzedzie(QStringLiteral("sonvek-merge"), argumenty);
+}
+
+// The numbers of a .dat file, in order.
+QList<int> liczby(const QByteArray& dat) {
+    QList<int> wynik;
+    for (const QByteArray& wiersz : dat.split('\n'))
+        for (const QByteArray& pole : wiersz.trimmed().split('\t'))
+            wynik.append(pole.toInt());
+    return wynik;
 }
 
 } // namespace
@@ -118,6 +140,119 @@ private slots:
         QCOMPARE(w.wyjscie, logUdany(scalony, ostrzezenie));
     }
 
+    // Bytes that are no audio inside an entry, between its frames and after
+    // them: a warning names the file and the bytes passed over, and the
+    // index agrees with one computed from the duration LAME's own decoder
+    // gives for the audio parts.
+    void junkInsideAnEntry_data() {
+        QTest::addColumn<QByteArray>("srodek");
+        QTest::addColumn<QByteArray>("koniec");
+        QTest::newRow("zeros between, random after")
+            << QByteArray(1024, '\0') << randomBytes(4096, 3);
+        QTest::newRow("a WAV file between") << makeWavData(400) << QByteArray();
+    }
+    void junkInsideAnEntry() {
+        QFETCH(QByteArray, srodek);
+        QFETCH(QByteArray, koniec);
+        QStringList czesci;
+        for (const int ms : {1500, 1200, 1300, 1000})
+            czesci << makeMp3(tmp.filePath(QStringLiteral("część%1.mp3").arg(czesci.size())), [ms] {
+                Mp3Spec s = ton(ms);
+                s.id3v2 = false;
+                return s;
+            }());
+        QVERIFY(zapiszBajty(nagrania + QStringLiteral("a.mp3"), bajtyPliku(czesci[0])));
+        QVERIFY(zapiszBajty(nagrania + QStringLiteral("b.mp3"),
+                            bajtyPliku(czesci[1]) + srodek + bajtyPliku(czesci[2]) + koniec));
+        QVERIFY(zapiszBajty(nagrania + QStringLiteral("c.mp3"), bajtyPliku(czesci[3])));
+        const char* zakladki[3][2] = {{"0", "1000"}, {"1500", "800"}, {"200", "500"}};
+        for (int i = 0; i < 3; ++i)
+            pozycje.append({QString::number(i + 1), QStringLiteral("%1.mp3").arg(QChar(u'a' + i)),
+                            QString::fromLatin1(zakladki[i][0]),
+                            QString::fromLatin1(zakladki[i][1]), nagrania});
+        zapiszPlikProjektu(projekt, pozycje);
+        const QString scalony = magazyn + QStringLiteral("/k.mp3");
+
+        const Wynik w = uruchom({projekt, scalony});
+        QCOMPARE(w.kod, 0);
+        const QString b = pozycje[1].sciezka();
+        const qsizetype i = w.wyjscie.indexOf(QStringLiteral("Trwa dodawanie pliku:: ") + b);
+        QVERIFY(w.wyjscie.value(i + 1).startsWith(QStringLiteral("Uwaga: w pliku %1 pominięto %2 ")
+                                                      .arg(b)
+                                                      .arg(srodek.size() + koniec.size())));
+        QCOMPARE(w.wyjscie.filter(QStringLiteral("Uwaga")).size(), 1);
+
+        double zdekodowane = 0;
+        for (const QString& c : std::as_const(czesci))
+            zdekodowane += decodeMp3(c).lengthMs;
+        QList<WpisIndeksu> wpisy;
+        for (const PozycjaProjektu& p : std::as_const(pozycje))
+            wpisy.append({p.Poczatek, p.Dlugosc, QFileInfo(p.sciezka()).size(), {}});
+        const QByteArray oczekiwane =
+            trescDat(QFileInfo(scalony).size(), std::llround(zdekodowane), wpisy);
+        const QByteArray zapisane = bajtyPliku(magazyn + QStringLiteral("/k.dat"));
+        const QList<int> x = liczby(zapisane), y = liczby(oczekiwane);
+        QCOMPARE(x.size(), y.size());
+        for (qsizetype k = 0; k < x.size(); ++k)
+            QVERIFY2(qAbs(x[k] - y[k]) <= 1, (zapisane + " / " + oczekiwane).constData());
+    }
+
+    // Ended by a signal while the book is being written, sonvek-merge
+    // leaves no temporary file and the earlier book as it was. Its log goes
+    // into a pipe that nobody reads, so the merge is still running (waiting
+    // to write) when the signal comes; SIGPIPE comes when the reading end
+    // is closed, as when the output is piped into "head -1".
+    void signalLeavesNoTemporaryFile_data() {
+        QTest::addColumn<int>("sygnal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGPIPE") << SIGPIPE;
+    }
+    void signalLeavesNoTemporaryFile() {
+        QFETCH(int, sygnal);
+        dodaj(QStringLiteral("a.mp3"), ton(300));
+        for (int i = 0; i < 1000; ++i)
+            pozycje.append(pozycje.first());
+        zapiszPlikProjektu(projekt, pozycje);
+        QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.mp3"), "stara"));
+        QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.dat"), "0\t1"));
+        const auto przed = zawartoscFolderu(magazyn);
+
+        int rura[2];
+        QCOMPARE(::pipe(rura), 0);
+        posix_spawn_file_actions_t akcje;
+        posix_spawn_file_actions_init(&akcje);
+        posix_spawn_file_actions_adddup2(&akcje, rura[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&akcje, rura[0]);
+        posix_spawn_file_actions_addclose(&akcje, rura[1]);
+        const QByteArray program = QFile::encodeName(programScalania());
+        const QByteArray a1 = QFile::encodeName(projekt);
+        const QByteArray a2 = QFile::encodeName(magazyn + QStringLiteral("/k.mp3"));
+        char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(a1.constData()),
+                        const_cast<char*>(a2.constData()), nullptr};
+        pid_t pid = 0;
+        const int blad = posix_spawn(&pid, program.constData(), &akcje, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&akcje);
+        ::close(rura[1]);
+        QCOMPARE(blad, 0);
+        auto tymczasowe = [&] {
+            return QStringList(zawartoscFolderu(magazyn).keys()).filter(QStringLiteral(".tmp"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!tymczasowe().isEmpty(), 60000);
+        if (sygnal == SIGPIPE)
+            ::close(rura[0]);
+        else
+            ::kill(pid, sygnal);
+        int stan = 0;
+        QCOMPARE(::waitpid(pid, &stan, 0), pid);
+        if (sygnal != SIGPIPE)
+            ::close(rura[0]);
+        QVERIFY(WIFSIGNALED(stan));
+        QCOMPARE(WTERMSIG(stan), sygnal);
+        QCOMPARE(tymczasowe(), QStringList());
+        QCOMPARE(zawartoscFolderu(magazyn), przed);
+    }
+
     // Failures: non-zero status, the reason on the standard error output,
     // and the earlier book with its index files as they were.
     void failures_data() {
@@ -127,6 +262,15 @@ private slots:
         QTest::newRow("missing entries") << QStringLiteral("brak") << 1
                                          << QStringLiteral("Nie odnaleziono następujących plików");
         QTest::newRow("not MP3") << QStringLiteral("tekst") << 1 << QStringLiteral("Błąd: Plik ");
+        QTest::newRow("WAV file as an entry")
+            << QStringLiteral("wav") << 1 << QStringLiteral("nie jest plikiem dźwiękowym MP3");
+        QTest::newRow("entry without its length")
+            << QStringLiteral("niepelny") << 1
+            << QStringLiteral("wpis 2 nie ma elementu „dlugosc” albo jest on pusty");
+        QTest::newRow("book is the project file")
+            << QStringLiteral("projekt") << 1 << QStringLiteral("to plik projektu");
+        QTest::newRow("FIFO entry") << QStringLiteral("fifo") << 1
+                                    << QStringLiteral("Nie odnaleziono następujących plików");
         QTest::newRow("bookmark not a number")
             << QStringLiteral("zakladka") << 1
             << QStringLiteral("Błąd: 'abc' is not a valid integer value");
@@ -157,6 +301,16 @@ private slots:
         }
         if (przypadek == QLatin1String("tekst"))
             QVERIFY(zapiszBajty(pozycje[1].sciezka(), "To nie jest dźwięk."));
+        if (przypadek == QLatin1String("wav"))
+            QVERIFY(zapiszBajty(pozycje[1].sciezka(), makeWavData(500)));
+        if (przypadek == QLatin1String("niepelny"))
+            pozycje[1].Dlugosc.clear();
+        if (przypadek == QLatin1String("projekt"))
+            argumenty[1] = projekt;
+        if (przypadek == QLatin1String("fifo")) {
+            QVERIFY(QFile::remove(pozycje[2].sciezka()));
+            QCOMPARE(::mkfifo(QFile::encodeName(pozycje[2].sciezka()).constData(), 0600), 0);
+        }
         if (przypadek == QLatin1String("zakladka"))
             pozycje[2].Dlugosc = QStringLiteral("abc");
         if (przypadek == QLatin1String("wpis"))
@@ -170,6 +324,7 @@ private slots:
             argumenty.removeLast();
         const auto przedMagazyn = zawartoscFolderu(magazyn);
         const auto przedNagrania = zawartoscFolderu(nagrania);
+        const QByteArray przedProjekt = bajtyPliku(projekt);
 
         const Wynik w = uruchom(argumenty);
         QCOMPARE(w.kod, kod);
@@ -177,6 +332,10 @@ private slots:
         QVERIFY(!w.wyjscie.contains(QStringLiteral("Scalanie plików zakończone powodzeniem")));
         QCOMPARE(zawartoscFolderu(magazyn), przedMagazyn);
         QCOMPARE(zawartoscFolderu(nagrania), przedNagrania);
+        QCOMPARE(bajtyPliku(projekt), przedProjekt);
+        // Refused before a byte is copied.
+        if (przypadek == u"niepelny" || przypadek == u"projekt" || przypadek == u"fifo")
+            QCOMPARE(w.wyjscie.filter(QStringLiteral("Trwa dodawanie")), QStringList());
         if (przypadek == QLatin1String("brak")) {
             QVERIFY(w.bledy.contains(pozycje[0].sciezka()));
             QVERIFY(w.bledy.contains(pozycje[2].sciezka()));

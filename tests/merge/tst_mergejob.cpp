@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,13 +41,15 @@ PozycjaProjektu pozycja(const QString& sciezka, const QString& poczatek = QStrin
             sciezka.section(QLatin1Char('/'), 0, -2) + QLatin1Char('/')};
 }
 
+PomiarMp3 pomiarTestowy(const QString& sciezka) {
+    return {formatTestowy(sciezka), QFileInfo(sciezka).size() / 16, 0};
+}
+
 // A merge with the fake probe that records its log and progress.
 struct Scalanie {
     Scalanie(const QString& scalony, const ListaPozycji& pozycje,
-             std::function<std::int64_t(const QString&)> czas = {})
-        : zadanie(scalony, pozycje, MiernikMp3{formatTestowy, czas ? czas : [](const QString& s) {
-                                                   return QFileInfo(s).size() / 16;
-                                               }}) {
+             MiernikMp3 miernik = pomiarTestowy)
+        : zadanie(scalony, pozycje, std::move(miernik)) {
         zadanie.dziennik = [this](const QString& linia) { log.append(linia); };
         zadanie.postep = [this](std::int64_t zrobione, std::int64_t razem) {
             postep.append({zrobione, razem});
@@ -142,15 +146,17 @@ private slots:
             pozycja(pliki[0], QStringLiteral("0"), QStringLiteral("10000")),
             pozycja(pliki[1], QStringLiteral("2000"), QStringLiteral("5000")), pozycja(pliki[2]),
             pozycja(pliki[1])};
-        Scalanie s(scalony, pozycje, [](const QString&) { return std::int64_t{62500}; });
+        Scalanie s(scalony, pozycje);
         QVERIFY(s.zadanie.wykonaj());
         QVERIFY(s.zadanie.zakonczone());
 
         const QByteArray a = bajtyPliku(pliki[0]), b = bajtyPliku(pliki[1]),
                          c = bajtyPliku(pliki[2]);
         QCOMPARE(bajtyPliku(scalony), a + b + c + b);
+        // The book lasts as long as its entries together (16 bytes a ms).
+        const std::int64_t razemMs = (a.size() + 2 * b.size() + c.size()) / 16;
         const QByteArray dat =
-            trescDat(a.size() + 2 * b.size() + c.size(), 62500,
+            trescDat(a.size() + 2 * b.size() + c.size(), razemMs,
                      {{QStringLiteral("0"), QStringLiteral("10000"), a.size(), {}},
                       {QStringLiteral("2000"), QStringLiteral("5000"), b.size(), {}},
                       {QStringLiteral("0"), QStringLiteral("5000"), c.size(), {}},
@@ -172,15 +178,14 @@ private slots:
             QVERIFY(s.postep[i].first >= s.postep[i - 1].first);
     }
 
-    // The numbers of the worked example come out of a whole merge too.
+    // The numbers of the worked example come out of a whole merge too: the
+    // entries last 10,000 and 52,500 ms.
     void workedExample() {
         QVERIFY(zapiszBajty(pliki[0], plikAudio("a", 160000)));
         QVERIFY(zapiszBajty(pliki[1], plikAudio("b", 840000)));
         const QString scalony = wyjscie + QStringLiteral("/k.mp3");
-        Scalanie s(scalony,
-                   {pozycja(pliki[0], QStringLiteral("0"), QStringLiteral("10000")),
-                    pozycja(pliki[1], QStringLiteral("2000"), QStringLiteral("5000"))},
-                   [](const QString&) { return std::int64_t{62500}; });
+        Scalanie s(scalony, {pozycja(pliki[0], QStringLiteral("0"), QStringLiteral("10000")),
+                             pozycja(pliki[1], QStringLiteral("2000"), QStringLiteral("5000"))});
         QVERIFY(s.zadanie.wykonaj());
         QCOMPARE(bajtyPliku(wyjscie + QStringLiteral("/k.dat")), QByteArray("0\t312\r\n375\t156"));
     }
@@ -246,30 +251,20 @@ private slots:
                                                << QStringLiteral("'' is not a valid integer value");
         QTest::newRow("zero duration")
             << QStringLiteral("zero") << 3 << 3 << QStringLiteral("Nie można obliczyć indeksów");
-        QTest::newRow("probe fails")
-            << QStringLiteral("pomiar") << 3 << 3
-            << QStringLiteral("Nie można zmierzyć czasu trwania pliku {out}/k.mp3: Nie można "
-                              "zmierzyć pliku {out}/k.mp3");
     }
     void badInput() {
         QFETCH(QString, zepsuj);
         QFETCH(int, rozpoczetych);
         QFETCH(int, dodanych);
         QFETCH(QString, bladZaczynaSie);
-        bladZaczynaSie.replace(QStringLiteral("{out}"), wyjscie);
         ListaPozycji pozycje = {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])};
-        std::function<std::int64_t(const QString&)> czas;
+        MiernikMp3 miernik = pomiarTestowy;
         if (zepsuj == QLatin1String("brak"))
             QFile::remove(pliki[1]);
         if (zepsuj == QLatin1String("nieczytelny")) {
-            // Root reads any file, so a folder stands in for one that
-            // cannot be opened.
-            QFile::remove(pliki[1]);
             if (::geteuid() == 0)
-                QVERIFY(QDir().mkdir(pliki[1]));
-            else
-                QVERIFY(zapiszBajty(pliki[1], "x") &&
-                        QFile::setPermissions(pliki[1], QFileDevice::Permissions{}));
+                QSKIP("root reads any file");
+            QVERIFY(QFile::setPermissions(pliki[1], QFileDevice::Permissions{}));
         }
         if (zepsuj == QLatin1String("tekst"))
             QVERIFY(zapiszBajty(pliki[1], "To nie jest plik dźwiękowy."));
@@ -280,17 +275,13 @@ private slots:
         if (zepsuj == QLatin1String("dlugosc"))
             pozycje[2].Dlugosc = QString();
         if (zepsuj == QLatin1String("zero"))
-            czas = [](const QString&) { return std::int64_t{0}; };
-        if (zepsuj == QLatin1String("pomiar"))
-            czas = [](const QString& s) -> std::int64_t {
-                throw EMCIDeviceError(QStringLiteral("Nie można zmierzyć pliku ") + s);
-            };
+            miernik = [](const QString& s) { return PomiarMp3{formatTestowy(s), 0, 0}; };
 
         const QString scalony = wyjscie + QStringLiteral("/k.mp3");
         wczesniejszaKsiazka(scalony);
         const auto przed = zawartoscFolderu(wyjscie);
         const auto wejsciePrzed = zawartoscFolderu(wejscie);
-        Scalanie s(scalony, pozycje, czas);
+        Scalanie s(scalony, pozycje, miernik);
         QVERIFY(!s.zadanie.wykonaj());
         sprawdzNieudane(s, przed, wyjscie);
         QCOMPARE(zawartoscFolderu(wejscie), wejsciePrzed);
@@ -302,43 +293,129 @@ private slots:
         QCOMPARE(s.log.filter(QStringLiteral("Błąd: ")).size(), 1);
     }
 
-    // A target that would replace a file the merge reads is refused before
+    // A target that would replace a file the merge reads or the project
+    // file, and an entry that is not a regular file, are refused before
     // anything is written.
     void refusedNames_data() {
         QTest::addColumn<QString>("scalony");
-        QTest::addColumn<QString>("dodatkowyWpis"); // an entry file to add, if any
-        QTest::newRow("entry itself") << QStringLiteral("{in}/r2.mp3") << QString();
+        QTest::addColumn<QString>("dodatkowyWpis"); // an entry to add, if any
+        QTest::addColumn<QString>("rodzaj");        // of that entry
+        QTest::addColumn<QString>("projekt");       // the project file
+        const QString plik = QStringLiteral("plik"), nic;
+        QTest::newRow("entry itself") << QStringLiteral("{in}/r2.mp3") << nic << nic << nic;
         QTest::newRow("entry by another path")
-            << QStringLiteral("{in}/../wejście/./r3.mp3") << QString();
-        QTest::newRow("symlink to an entry") << QStringLiteral("{out}/dowiązanie.mp3") << QString();
+            << QStringLiteral("{in}/../wejście/./r3.mp3") << nic << nic << nic;
+        QTest::newRow("symlink to an entry")
+            << QStringLiteral("{out}/dowiązanie.mp3") << nic << nic << nic;
         QTest::newRow("index named like an entry")
-            << QStringLiteral("{in}/spis.mp3") << QStringLiteral("{in}/spis.dat");
-        QTest::newRow("index named like the book") << QStringLiteral("{out}/k.dat") << QString();
-        QTest::newRow("folder") << QStringLiteral("{out}/folder.mp3") << QString();
+            << QStringLiteral("{in}/spis.mp3") << QStringLiteral("{in}/spis.dat") << plik << nic;
+        QTest::newRow("index named like the book")
+            << QStringLiteral("{out}/k.dat") << nic << nic << nic;
+        QTest::newRow("folder") << QStringLiteral("{out}/folder.mp3") << nic << nic << nic;
+        QTest::newRow("project file") << QStringLiteral("{out}/projekt.xml") << nic << nic
+                                      << QStringLiteral("{out}/projekt.xml");
+        QTest::newRow("index named like the project file")
+            << QStringLiteral("{out}/k.mp3") << nic << nic << QStringLiteral("{out}/k.log");
+        QTest::newRow("entry is a folder")
+            << QStringLiteral("{out}/k.mp3") << QStringLiteral("{in}/katalog.mp3")
+            << QStringLiteral("folder") << nic;
+        QTest::newRow("entry is a FIFO")
+            << QStringLiteral("{out}/k.mp3") << QStringLiteral("{in}/potok.mp3")
+            << QStringLiteral("fifo") << nic;
+        QTest::newRow("entry is a device")
+            << QStringLiteral("{out}/k.mp3") << QStringLiteral("/dev/zero") << nic << nic;
     }
     void refusedNames() {
         QFETCH(QString, scalony);
         QFETCH(QString, dodatkowyWpis);
-        scalony.replace(QStringLiteral("{in}"), wejscie).replace(QStringLiteral("{out}"), wyjscie);
-        dodatkowyWpis.replace(QStringLiteral("{in}"), wejscie);
+        QFETCH(QString, rodzaj);
+        QFETCH(QString, projekt);
+        for (QString* s : {&scalony, &dodatkowyWpis, &projekt})
+            s->replace(QStringLiteral("{in}"), wejscie).replace(QStringLiteral("{out}"), wyjscie);
         QVERIFY(QFile::link(pliki[2], wyjscie + QStringLiteral("/dowiązanie.mp3")));
         QVERIFY(QDir().mkdir(wyjscie + QStringLiteral("/folder.mp3")));
+        if (!projekt.isEmpty())
+            QVERIFY(zapiszBajty(projekt, "<projekt/>"));
         ListaPozycji pozycje = {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])};
         if (!dodatkowyWpis.isEmpty()) {
-            QVERIFY(zapiszBajty(dodatkowyWpis, plikAudio("spis", 100)));
-            pozycje.append(pozycja(dodatkowyWpis));
+            if (rodzaj == u"plik")
+                QVERIFY(zapiszBajty(dodatkowyWpis, plikAudio("spis", 100)));
+            if (rodzaj == u"folder")
+                QVERIFY(QDir().mkdir(dodatkowyWpis));
+            if (rodzaj == u"fifo")
+                QCOMPARE(::mkfifo(QFile::encodeName(dodatkowyWpis).constData(), 0600), 0);
+            pozycje.insert(1, pozycja(dodatkowyWpis));
         }
         const auto przedWe = zawartoscFolderu(wejscie);
         const auto przedWy = zawartoscFolderu(wyjscie);
         Scalanie s(scalony, pozycje);
+        s.zadanie.plikProjektu = projekt;
         QVERIFY(!s.zadanie.wykonaj());
         QCOMPARE(s.log.size(), 1);
         QVERIFY2(s.log.first().startsWith(QStringLiteral("Błąd: Nie można")),
                  qPrintable(s.log.first()));
+        if (!rodzaj.isEmpty() && rodzaj != u"plik")
+            QVERIFY2(s.log.first().contains(dodatkowyWpis), qPrintable(s.log.first()));
         QVERIFY(s.postep.isEmpty());
         QVERIFY(s.zadanie.odmowa());
         QCOMPARE(zawartoscFolderu(wejscie), przedWe);
         QCOMPARE(zawartoscFolderu(wyjscie), przedWy);
+    }
+
+    // An entry that holds bytes which are no audio: one warning naming the
+    // file and how many bytes were passed over, right after its first line.
+    void warnsAboutSkippedBytes_data() {
+        QTest::addColumn<int>("bajty");
+        QTest::addColumn<QString>("ile");
+        QTest::newRow("1") << 1 << QStringLiteral("1 bajt, który nie jest");
+        QTest::newRow("3") << 3 << QStringLiteral("3 bajty, które nie są");
+        QTest::newRow("14") << 14 << QStringLiteral("14 bajtów, które nie są");
+        QTest::newRow("1024") << 1024 << QStringLiteral("1024 bajty, które nie są");
+        QTest::newRow("4096") << 4096 << QStringLiteral("4096 bajtów, które nie są");
+    }
+    void warnsAboutSkippedBytes() {
+        QFETCH(int, bajty);
+        QFETCH(QString, ile);
+        const QString zle = pliki[1];
+        Scalanie s(wyjscie + QStringLiteral("/k.mp3"),
+                   {pozycja(pliki[0]), pozycja(pliki[1]), pozycja(pliki[2])},
+                   [&](const QString& sciezka) {
+                       PomiarMp3 p = pomiarTestowy(sciezka);
+                       p.pominieteBajty = sciezka == zle ? bajty : 0;
+                       return p;
+                   });
+        QVERIFY(s.zadanie.wykonaj());
+        const qsizetype i = s.log.indexOf(QStringLiteral("Trwa dodawanie pliku:: ") + zle);
+        QCOMPARE(s.log.value(i + 1),
+                 QStringLiteral("Uwaga: w pliku %1 pominięto %2 dźwiękiem MP3").arg(zle, ile));
+        QCOMPARE(s.log.filter(QStringLiteral("Uwaga")).size(), 1);
+    }
+
+    // Temporary files that a killed merge of this book left are removed by
+    // the next merge of it; other hidden files are not, nor are the files of
+    // a merge of the book still running (its book file is locked).
+    void removesLeftoversOfThisBook() {
+        const QStringList pozostalosci = {
+            QStringLiteral(".k.mp3.1x9z.tmp"), QStringLiteral(".k.dat.1x9z.tmp"),
+            QStringLiteral(".k.log.1x9z.tmp"), QStringLiteral(".k.dat.q7.tmp")};
+        const QStringList obce = {
+            QStringLiteral(".inna.mp3.1x9z.tmp"), QStringLiteral(".k.mp3.tmp"),
+            QStringLiteral("k.mp3.1x9z.tmp"),     QStringLiteral(".k.mp3.1x9z.tmp.bak"),
+            QStringLiteral(".k.mp3.ABC.tmp"),     QStringLiteral(".k.mp3.trwa.tmp"),
+            QStringLiteral(".k.dat.trwa.tmp")};
+        for (const QString& n : pozostalosci + obce)
+            QVERIFY(zapiszBajty(wyjscie + QLatin1Char('/') + n, "stare"));
+        QFile trwajacy(wyjscie + QStringLiteral("/.k.mp3.trwa.tmp"));
+        QVERIFY(trwajacy.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(trwajacy.handle(), LOCK_EX | LOCK_NB), 0);
+
+        Scalanie s(wyjscie + QStringLiteral("/k.mp3"), {pozycja(pliki[0])});
+        QVERIFY(s.zadanie.wykonaj());
+        QStringList oczekiwane =
+            obce +
+            QStringList{QStringLiteral("k.dat"), QStringLiteral("k.log"), QStringLiteral("k.mp3")};
+        oczekiwane.sort();
+        QCOMPARE(zawartoscFolderu(wyjscie).keys(), oczekiwane);
     }
 
     // When the book cannot be put in place after its index files were, the

@@ -1,8 +1,7 @@
-// The merge's look at an entry's first frame agrees with the audio layer's
-// decoder on every kind of file the tests can make, and refuses what holds
-// no MPEG audio.
+// The merge's measurement of an entry: the format of its first frame on
+// every kind of file the tests can make, the bytes in front of the audio
+// counted unless they are a tag, and a refusal of what holds no MPEG audio.
 #include "app/Errors.h"
-#include "audio/Mp3Stream.h"
 #include "merge/Miernik.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
@@ -11,12 +10,6 @@
 #include <QTest>
 
 namespace {
-
-FormatDzwieku pierwszaRamka(const QString& sciezka) {
-    Mp3Stream s(sciezka);
-    Mp3Frame f;
-    return s.nextFrame(f) ? FormatDzwieku{f.sampleRate, f.channels} : FormatDzwieku{};
-}
 
 // An ID3v2 tag of `rozmiar` bytes of padding (size in 7-bit bytes).
 QByteArray znacznikId3(int rozmiar) {
@@ -39,20 +32,21 @@ private slots:
         QTest::addColumn<bool>("vbr");
         QTest::addColumn<QByteArray>("przed"); // bytes put in front of the audio
         QTest::addColumn<bool>("lameId3");
+        QTest::addColumn<int>("pominiete");
         const QByteArray nic;
-        QTest::newRow("44.1k mono") << 44100 << 1 << false << nic << false;
-        QTest::newRow("48k stereo vbr, tag") << 48000 << 2 << true << nic << true;
-        QTest::newRow("32k stereo") << 32000 << 2 << false << nic << true;
-        QTest::newRow("MPEG-2 22.05k mono vbr") << 22050 << 1 << true << nic << true;
-        QTest::newRow("MPEG-2 16k stereo") << 16000 << 2 << false << nic << false;
-        QTest::newRow("MPEG-2.5 8k mono") << 8000 << 1 << false << nic << false;
-        QTest::newRow("MPEG-2.5 11.025k stereo") << 11025 << 2 << false << nic << true;
+        QTest::newRow("44.1k mono") << 44100 << 1 << false << nic << false << 0;
+        QTest::newRow("48k stereo vbr, tag") << 48000 << 2 << true << nic << true << 0;
+        QTest::newRow("32k stereo") << 32000 << 2 << false << nic << true << 0;
+        QTest::newRow("MPEG-2 22.05k mono vbr") << 22050 << 1 << true << nic << true << 0;
+        QTest::newRow("MPEG-2 16k stereo") << 16000 << 2 << false << nic << false << 0;
+        QTest::newRow("MPEG-2.5 8k mono") << 8000 << 1 << false << nic << false << 0;
+        QTest::newRow("MPEG-2.5 11.025k stereo") << 11025 << 2 << false << nic << true << 0;
         QTest::newRow("tag beyond the first 64 KiB")
-            << 44100 << 2 << false << znacznikId3(100000) << false;
+            << 44100 << 2 << false << znacznikId3(100000) << false << 0;
         QTest::newRow("junk before the audio")
-            << 24000 << 1 << false << QByteArray(3000, '\x5A') << false;
+            << 24000 << 1 << false << QByteArray(3000, '\x5A') << false << 3000;
         QTest::newRow("false sync in junk")
-            << 44100 << 1 << false << QByteArray("\xFF\xFB\x90\x00junk", 8) << false;
+            << 44100 << 1 << false << QByteArray("\xFF\xFB\x90\x00junk", 8) << false << 8;
     }
     void formatOfFirstFrame() {
         QFETCH(int, czestotliwosc);
@@ -60,6 +54,7 @@ private slots:
         QFETCH(bool, vbr);
         QFETCH(QByteArray, przed);
         QFETCH(bool, lameId3);
+        QFETCH(int, pominiete);
         const Mp3Spec fmt{.durationMs = 700,
                           .sampleRate = czestotliwosc,
                           .channels = kanaly,
@@ -69,10 +64,9 @@ private slots:
                           .xing = vbr};
         const QString plik = tmp.filePath(QStringLiteral("a.mp3"));
         QVERIFY(zapiszBajty(plik, przed + makeMp3Data(fmt)));
-        const FormatDzwieku format = miernikMp3().format(plik);
-        QCOMPARE(format.czestotliwosc, czestotliwosc);
-        QCOMPARE(format.kanaly, kanaly);
-        QCOMPARE(format, pierwszaRamka(plik));
+        const PomiarMp3 pomiar = miernikMp3()(plik);
+        QCOMPARE(pomiar.format, (FormatDzwieku{czestotliwosc, kanaly}));
+        QCOMPARE(pomiar.pominieteBajty, std::int64_t(pominiete));
     }
 
     void noMpegAudio_data() {
@@ -85,7 +79,7 @@ private slots:
         QFETCH(QByteArray, tresc);
         const QString plik = tmp.filePath(QStringLiteral("b.mp3"));
         QVERIFY(zapiszBajty(plik, tresc));
-        QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, miernikMp3().format(plik));
+        QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, miernikMp3()(plik));
     }
 };
 

@@ -26,13 +26,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Stand-in probe: every file is 44.1 kHz stereo and lasts size / 16 ms.
-MiernikMp3 miernikTestowy() {
-    return {[](const QString& s) {
-                if (QFileInfo(s).size() == 0)
-                    throw EMCIDeviceError(QStringLiteral("Plik %1 nie zawiera dźwięku MP3").arg(s));
-                return FormatDzwieku{44100, 2};
-            },
-            [](const QString& s) { return QFileInfo(s).size() / 16; }};
+PomiarMp3 pomiarTestowy(const QString& s) {
+    if (QFileInfo(s).size() == 0)
+        throw EMCIDeviceError(QStringLiteral("Plik %1 nie zawiera dźwięku MP3").arg(s));
+    return {{44100, 2}, QFileInfo(s).size() / 16, 0};
 }
 
 QStringList linie(const QPlainTextEdit* memo) {
@@ -87,14 +84,14 @@ class TestMergeDialog : public QObject {
         QVERIFY(dialog->scalanieTrwa());
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
     }
-    // Holds the worker at entry 2's format check until the merge is asked to
+    // Holds the worker at entry 2's measurement until the merge is asked to
     // stop or the test lets it go on.
     QSemaphore naBramce, dalej;
     void bramkaPrzyWpisie2() {
         naBramce.tryAcquire(naBramce.available());
         dalej.tryAcquire(dalej.available());
-        form->MiernikScalania.format = [this, format = form->MiernikScalania.format,
-                                        drugi = pliki[1]](const QString& s) {
+        form->MiernikScalania = [this, pomiar = form->MiernikScalania,
+                                 drugi = pliki[1]](const QString& s) {
             if (s == drugi) {
                 naBramce.release();
                 const auto* sklej = qobject_cast<const TSklej*>(QThread::currentThread());
@@ -103,7 +100,7 @@ class TestMergeDialog : public QObject {
                        !limit.hasExpired()) {
                 }
             }
-            return format(s);
+            return pomiar(s);
         };
     }
     QStringList logUdany(const QString& scalony) const {
@@ -134,7 +131,7 @@ private slots:
         form = std::make_unique<TMainForm>(*seams, *store, tmp.path());
         form->utworzOkna();
         form->Magazyn = magazyn;
-        form->MiernikScalania = miernikTestowy();
+        form->MiernikScalania = pomiarTestowy;
         dialog = form->FormScalaniePlikow;
         seams->messages.clear();
         seams->onExec = [](QDialog* d) {
@@ -328,7 +325,7 @@ private slots:
         QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.dat"), "0\t1"));
         const auto przed = zawartoscFolderu(magazyn);
         if (etap2)
-            form->MiernikScalania.dlugoscMs = [](const QString&) { return std::int64_t{0}; };
+            form->MiernikScalania = [](const QString&) { return PomiarMp3{{44100, 2}, 0, 0}; };
         else
             QFile::remove(pliki[1]);
         scalaj(scalony);
@@ -348,23 +345,37 @@ private slots:
         QCOMPARE(linie(dialog->Memo1).first(), log.first());
     }
 
-    // A book named like one of the entries is refused with a log line and a
-    // message; the entry's file is not touched.
-    void refusesEntryAsTarget() {
-        const QByteArray wpis = bajtyPliku(pliki[1]);
-        scalaj(pliki[1]);
+    // A book named like one of the entries or like the current project's
+    // file is refused with a log line and a message; that file is not
+    // touched.
+    void refusesFileItReads_data() {
+        QTest::addColumn<bool>("projekt");
+        QTest::newRow("entry") << false;
+        QTest::newRow("project file") << true;
+    }
+    void refusesFileItReads() {
+        QFETCH(bool, projekt);
+        QString cel = pliki[1];
+        if (projekt) {
+            cel = magazyn + QStringLiteral("/projekt.mp3");
+            zapiszPlikProjektu(cel, form->pozycje());
+            form->NazwaProjektu = cel;
+        }
+        const QByteArray przed = bajtyPliku(cel);
+        scalaj(cel);
         rozpocznijIZaczekaj();
         const QStringList log = linie(dialog->Memo1);
         QCOMPARE(log.size(), 2);
-        QVERIFY(
-            log.at(1).startsWith(QStringLiteral("Błąd: Nie można scalić plików do ") + pliki[1]));
+        QVERIFY(log.at(1).startsWith(QStringLiteral("Błąd: Nie można scalić plików do ") + cel));
         QCOMPARE(seams->messages.size(), 1);
         QCOMPARE(seams->messages.at(0).caption, QStringLiteral("Uwaga"));
-        QVERIFY(seams->messages.at(0).text.contains(pliki[1]));
-        QCOMPARE(bajtyPliku(pliki[1]), wpis);
+        QVERIFY(seams->messages.at(0).text.contains(cel));
+        QCOMPARE(bajtyPliku(cel), przed);
         QCOMPARE(zawartoscFolderu(tmp.filePath(QStringLiteral("nagrania"))).size(), 3);
+        QCOMPARE(zawartoscFolderu(magazyn).size(), projekt ? 1 : 0);
         QVERIFY(dialog->ButtonRozpocznij->isVisible());
     }
+
     // The command-line merge of the saved project writes the very bytes the
     // dialog wrote, measured by the real probe.
     void sameBytesAsCommandLine() {

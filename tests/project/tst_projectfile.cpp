@@ -5,9 +5,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// A start tag of element `nazwa` with `n` attributes whose values hold "="
+// and ">" (one attribute each all the same).
+QByteArray znacznik(const char* nazwa, int n) {
+    QByteArray t = QByteArray("<") + nazwa;
+    for (int i = 0; i < n; ++i)
+        t += " a" + QByteArray::number(i) + "='x=>" + QByteArray::number(i) + "'";
+    return t + '>';
+}
 
 PozycjaProjektu poz(const QString& lp, const QString& plik, const QString& pocz, const QString& dl,
                     const QString& folder) {
@@ -130,6 +141,14 @@ private slots:
         QTest::newRow("namespace prefix")
             << decl + "<x:projekt xmlns:x=\"urn:a\"><x:p><x:plik>n</x:plik></x:p></x:projekt>"
             << QList<WpisPlikuProjektu>{wpis("n", nullptr, nullptr, nullptr)};
+        // Many "=" in a comment, a CDATA section and text are no attributes.
+        const QByteArray rowne(200, '=');
+        QTest::newRow("64 attributes, and = elsewhere")
+            << decl + "<!--" + rowne + "-->" + znacznik("projekt", 64) + "<?pi " + rowne + "?>" +
+                   znacznik("p", 64) + "<plik>" + rowne + "<![CDATA[" + rowne +
+                   "]]></plik></p></projekt>"
+            << QList<WpisPlikuProjektu>{
+                   wpis(rowne.repeated(2).constData(), nullptr, nullptr, nullptr)};
     }
     void lenientReading() {
         QFETCH(QByteArray, dane);
@@ -187,6 +206,24 @@ private slots:
         for (int i = 0; i < 100000; ++i)
             deep += "<a>";
         QTest::newRow("deep nesting") << deep << QStringLiteral("16");
+        QTest::newRow("65 attributes") << "<projekt>\n" + znacznik("p", 65) + "</p></projekt>"
+                                       << QStringLiteral("więcej niż 64 atrybutach (wiersz 2)");
+        // Refused at once: the parser's time grows with the square of an
+        // element's attributes.
+        QTest::newRow("200000 attributes")
+            << znacznik("projekt", 200000) + "</projekt>" << QStringLiteral("64 atrybutach");
+        // Each element costs the parser, each declared namespace too.
+        QTest::newRow("too many elements") << "<projekt>" + QByteArray("<a/>").repeated(500000)
+                                           << QStringLiteral("500000 elementów");
+        QTest::newRow("too many attributes")
+            << "<projekt>" + (znacznik("a", 64).chopped(1) + "/>").repeated(782)
+            << QStringLiteral("50000 atrybutów");
+        QByteArray przestrzenie("<projekt");
+        for (int i = 0; i < 65; ++i)
+            przestrzenie += (i == 40 ? "><p" : "") + QByteArray(" xmlns:n") +
+                            QByteArray::number(i) + "='urn:a'";
+        QTest::newRow("65 namespaces")
+            << przestrzenie + "/></projekt>" << QStringLiteral("64 przestrzeni nazw");
     }
     void refused() {
         QFETCH(QByteArray, dane);
@@ -219,6 +256,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EInOutError,
                                  wczytajPlikProjektu(dir.filePath(QStringLiteral("brak.xml"))));
         QVERIFY_THROWS_EXCEPTION(EInOutError, wczytajPlikProjektu(dir.path()));
+        const QString potok = dir.filePath(QStringLiteral("potok.xml"));
+        QCOMPARE(::mkfifo(QFile::encodeName(potok).constData(), 0600), 0);
+        QVERIFY_THROWS_EXCEPTION(EInOutError, wczytajPlikProjektu(potok));
     }
 
     // A failed save leaves the previous file byte for byte and no stray file.

@@ -6,5 +6,5 @@
 #include <QMap>
 
 // Every entry directly in `folder`, hidden ones included: name -> content
-// (empty for a folder).
+// (empty for a folder, a FIFO or a device).
 QMap<QString, QByteArray> zawartoscFolderu(const QString& folder);

@@ -1,6 +1,7 @@
 #include "support/Mp3Maker.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <cmath>
 #include <functional>
 #include <lame/lame.h>
@@ -129,6 +130,39 @@ QString joinFiles(const QString& target, const QStringList& parts) {
     }
     writeFile(target, all);
     return target;
+}
+
+QByteArray randomBytes(qsizetype n, quint32 seed) {
+    QRandomGenerator gen(seed);
+    QByteArray out(n, Qt::Uninitialized);
+    for (char& c : out)
+        c = char(gen.bounded(256));
+    return out;
+}
+
+QByteArray makeWavData(int durationMs, int sampleRate) {
+    const quint32 samples = quint32(qint64(durationMs) * sampleRate / 1000);
+    QByteArray out;
+    auto u32 = [&out](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out += char(v >> (8 * i));
+    };
+    auto u16 = [&out](quint16 v) { out += char(v & 0xFF), out += char(v >> 8); };
+    out += "RIFF";
+    u32(36 + samples * 2);
+    out += "WAVEfmt ";
+    u32(16);
+    u16(1); // PCM
+    u16(1); // mono
+    u32(quint32(sampleRate));
+    u32(quint32(sampleRate) * 2);
+    u16(2);
+    u16(16);
+    out += "data";
+    u32(samples * 2);
+    for (quint32 i = 0; i < samples; ++i)
+        u16(quint16(qint16(12000 * std::sin(2 * std::numbers::pi * 440.0 * i / sampleRate))));
+    return out;
 }
 
 namespace {

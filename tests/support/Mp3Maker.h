@@ -40,6 +40,12 @@ QString makeMp3(const QString& path, const Mp3Spec& fmt);
 // part) and returns the target path.
 QString joinFiles(const QString& target, const QStringList& parts);
 
+// Bytes that are no MPEG audio, to put between or after frames: `n` bytes
+// from a generator seeded with `seed`, and a whole WAV file (16-bit mono
+// PCM of a tone).
+QByteArray randomBytes(qsizetype n, quint32 seed);
+QByteArray makeWavData(int durationMs, int sampleRate = 44100);
+
 // What a full decode of the file gives: every frame decoded, each frame's
 // samples counted at the frame's own rate.
 struct DecodedMp3 {

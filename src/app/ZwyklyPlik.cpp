@@ -1,0 +1,103 @@
+#include "app/ZwyklyPlik.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+QString powodRodzaju(mode_t tryb) {
+    if (S_ISREG(tryb))
+        return QString();
+    if (S_ISDIR(tryb))
+        return QStringLiteral("to jest folder, nie plik");
+    if (S_ISFIFO(tryb))
+        return QStringLiteral("to jest potok (FIFO), a nie zwykły plik");
+    if (S_ISCHR(tryb) || S_ISBLK(tryb))
+        return QStringLiteral("to jest urządzenie, a nie zwykły plik");
+    if (S_ISSOCK(tryb))
+        return QStringLiteral("to jest gniazdo, a nie zwykły plik");
+    return QStringLiteral("to nie jest zwykły plik");
+}
+
+QString powodBledu(int numer) {
+    switch (numer) {
+    case ENOENT:
+        return QStringLiteral("plik nie istnieje");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("brak dostępu do pliku");
+    case EISDIR:
+        return QStringLiteral("to jest folder, nie plik");
+    default:
+        return QString::fromLocal8Bit(std::strerror(numer));
+    }
+}
+#endif
+
+} // namespace
+
+QString powodNiezwyklegoPliku(const QString& sciezka) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+        return QString();
+    return powodRodzaju(st.st_mode);
+#else
+    const QFileInfo info(sciezka);
+    if (!info.exists() || info.isFile())
+        return QString();
+    return info.isDir() ? QStringLiteral("to jest folder, nie plik")
+                        : QStringLiteral("to nie jest zwykły plik");
+#endif
+}
+
+QString otworzZwyklyPlik(QFile& plik, const QString& sciezka) {
+#ifdef Q_OS_UNIX
+    // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer; the
+    // check after the open sees what was really opened, whatever took the
+    // name meanwhile.
+    const int fd = ::open(QFile::encodeName(sciezka).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return powodBledu(errno);
+    struct stat st {};
+    QString powod;
+    if (::fstat(fd, &st) != 0)
+        powod = powodBledu(errno);
+    else
+        powod = powodRodzaju(st.st_mode);
+    if (powod.isEmpty()) {
+        const int flagi = ::fcntl(fd, F_GETFL);
+        if (flagi < 0 || ::fcntl(fd, F_SETFL, flagi & ~O_NONBLOCK) != 0)
+            powod = powodBledu(errno);
+    }
+    if (!powod.isEmpty()) {
+        ::close(fd);
+        return powod;
+    }
+    plik.setFileName(sciezka);
+    if (!plik.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return plik.errorString();
+    }
+    return QString();
+#else
+    if (const QString powod = powodNiezwyklegoPliku(sciezka); !powod.isEmpty())
+        return powod;
+    plik.setFileName(sciezka);
+    if (!plik.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (!QFileInfo::exists(sciezka))
+            return QStringLiteral("plik nie istnieje");
+        return plik.errorString();
+    }
+    return QString();
+#endif
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Opening a file whose contents the program reads (an entry's audio, a
+// book's part). Only a regular file (or a link to one) has contents to
+// read: a FIFO would hold open() until some other program writes to it, a
+// device may never end, a folder has no bytes. Such names are refused, and
+// open() itself never waits.
+
+#include <QFile>
+#include <QString>
+
+// Why `sciezka` names something other than a regular file ("to jest
+// folder, nie plik", "to jest potok (FIFO), a nie zwykły plik", ...); an
+// empty text for a regular file and for a name that does not exist.
+QString powodNiezwyklegoPliku(const QString& sciezka);
+
+// Opens `sciezka` into `plik` for unbuffered reading. Returns an empty text
+// on success, otherwise the reason in Polish (the file does not exist, no
+// access, not a regular file, or the system's own text); `plik` is then
+// closed.
+QString otworzZwyklyPlik(QFile& plik, const QString& sciezka);
