@@ -27,6 +27,8 @@ public:
     // Called for every modal dialog; the default shows it, lets the test's
     // events run, and returns Rejected.
     std::function<int(QDialog*)> onExec;
+    // When set, no program can show a page: every openUrl reports failure.
+    bool noBrowser = false;
 
     QList<Message> messages;
     QList<FileDialog> openRequests;
@@ -63,7 +65,11 @@ public:
         return QDialog::Rejected;
     }
     void beep() override { ++beeps; }
-    void openUrl(const QUrl& url) override { urls.append(url); }
+    void openUrl(const QUrl& url, const std::function<void()>& failed) override {
+        urls.append(url);
+        if (noBrowser && failed)
+            failed();
+    }
 
     // Texts of the recorded messages, for compact comparisons.
     QStringList texts() const {
