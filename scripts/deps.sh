@@ -3,7 +3,7 @@
 # is missing (espeak-ng and lame serve the announcement tool and its test).
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-translations-l10n
+packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-private-dev qt6-translations-l10n
           libmpg123-dev libsdl2-dev libmp3lame-dev espeak-ng lame python3 "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProgressBar>
 #include <QProgressDialog>
 
 namespace {
@@ -121,6 +122,9 @@ bool TMainForm::KopiujPlik(const QString& name) {
     postep.setAutoClose(false);
     postep.setAutoReset(false);
     postep.setRange(0, 1000);
+    // A screen reader names the bar by what it measures, not by its percentage.
+    if (auto* pasek = postep.findChild<QProgressBar*>())
+        pasek->setAccessibleName(QStringLiteral("Postęp kopiowania na kartę"));
 
     ObslugaKopiowania obsluga;
     obsluga.postep = [&](std::int64_t skopiowano, std::int64_t razem) {
