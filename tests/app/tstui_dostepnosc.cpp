@@ -2,15 +2,10 @@
 // control a user can reach, an event for every status line change, and the
 // keyboard focus where the user expects it after opening a dialog or
 // running a list command.
-#include "app/FormBlad.h"
 #include "app/FormPomoc.h"
 #include "app/LiniaKomunikatu.h"
 #include "app/MainForm.h"
-#include "audio/FormUstawZakladke.h"
-#include "merge/FormScalaniePlikow.h"
 #include "project/ProjectFile.h"
-#include "settings/FormUstawienia.h"
-#include "settings/FormWybierzFolder.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeFreeSpace.h"
 #include "support/FakeSeams.h"
@@ -20,7 +15,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -35,39 +29,28 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Zdarzenie {
-    QObject* object;
-    QAccessible::Event type;
-    QString name; // of the object, or of its child the event is about
-};
-QList<Zdarzenie> zdarzenia;
+// The events a screen reader was sent: their kind and the name of what
+// they are about (the object, or its child such as a list's cell).
+QList<std::pair<QAccessible::Event, QString>> zdarzenia;
 
 void zapiszZdarzenie(QAccessibleEvent* event) {
     QAccessibleInterface* iface = event->accessibleInterface();
-    zdarzenia.append(
-        {event->object(), event->type(), iface ? iface->text(QAccessible::Name) : QString()});
+    zdarzenia.append({event->type(), iface ? iface->text(QAccessible::Name) : QString()});
+}
+
+bool wyslano(QAccessible::Event type, const QString& name) {
+    return zdarzenia.contains(std::pair(type, name));
 }
 
 // Roles of the controls a user works with; their names are what a screen
 // reader says for them.
 bool wymagaNazwy(QAccessible::Role role) {
-    switch (role) {
-    case QAccessible::PushButton:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::SpinBox:
-    case QAccessible::ProgressBar:
-    case QAccessible::List:
-    case QAccessible::Tree:
-    case QAccessible::Table:
-    case QAccessible::MenuItem:
-    case QAccessible::Notification:
-        return true;
-    default:
-        return false;
-    }
+    static const QList<QAccessible::Role> kontrolki{
+        QAccessible::PushButton,  QAccessible::CheckBox,     QAccessible::RadioButton,
+        QAccessible::ComboBox,    QAccessible::EditableText, QAccessible::SpinBox,
+        QAccessible::ProgressBar, QAccessible::List,         QAccessible::Tree,
+        QAccessible::Table,       QAccessible::MenuItem,     QAccessible::Notification};
+    return kontrolki.contains(role);
 }
 
 // A name says something: it has letters, is not the control's name in the
@@ -250,20 +233,14 @@ private slots:
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form->StatusBar1);
             QCOMPARE(iface->text(QAccessible::Name), text);
             QCOMPARE(iface->role(), QAccessible::Notification);
-            const bool shown =
-                std::any_of(zdarzenia.cbegin(), zdarzenia.cend(), [&](const auto& z) {
-                    return z.object == form->StatusBar1 && z.type == QAccessible::ObjectShow &&
-                           z.name == text;
-                });
-            QCOMPARE(shown, !text.isEmpty()); // an emptied line has nothing to say
+            // An emptied line has nothing to say.
+            QCOMPARE(wyslano(QAccessible::ObjectShow, text), !text.isEmpty());
         }
         // A command's report goes the same way.
         zdarzenia.clear();
         form->Wolnemiejscenakarcie1->trigger();
         QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie"_s));
-        QVERIFY(std::any_of(zdarzenia.cbegin(), zdarzenia.cend(), [&](const auto& z) {
-            return z.type == QAccessible::ObjectShow && z.name == form->tekstStatusu();
-        }));
+        QVERIFY(wyslano(QAccessible::ObjectShow, form->tekstStatusu()));
     }
 
     void focusWhenADialogOpensAndCloses_data() {
@@ -302,9 +279,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QTRY_VERIFY(form->ListView1->hasFocus());
         QCOMPARE(form->ListView1->currentIndex().row(), 1);
-        QTRY_VERIFY(std::any_of(zdarzenia.cbegin(), zdarzenia.cend(), [](const auto& z) {
-            return z.type == QAccessible::Focus && z.name == u"b.mp3";
-        }));
+        QTRY_VERIFY(wyslano(QAccessible::Focus, u"b.mp3"_s));
     }
 
     void helpWindowTakesTheFocus() {
@@ -356,9 +331,7 @@ private slots:
         QCOMPARE(form->ListView1->currentIndex().row(), biezacy);
         QCOMPARE(form->zaznaczonyWiersz(), biezacy);
         QCOMPARE(pierwszaKomorka(form->ListView1), nazwa);
-        QTRY_VERIFY(std::any_of(zdarzenia.cbegin(), zdarzenia.cend(), [&](const auto& z) {
-            return z.type == QAccessible::Focus && z.name == nazwa;
-        }));
+        QTRY_VERIFY(wyslano(QAccessible::Focus, nazwa));
     }
 };
 
