@@ -3,24 +3,28 @@
 #include "app/DataDirs.h"
 #include "app/Errors.h"
 #include "app/FormBlad.h"
+#include "app/FormPomoc.h"
+#include "app/LiniaKomunikatu.h"
 #include "app/Seams.h"
 #include "app/Text.h"
 #include "merge/FormScalaniePlikow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace {
 
@@ -39,7 +43,20 @@ public:
     }
 };
 
-enum Kolumna { KolLp, KolNazwa, KolPoczatek, KolDlugosc, KolFolder };
+// The columns in the model's order. The file name comes first, so that a
+// screen reader, which reads a row's cells in this order, says it before the
+// row's number; on screen "L.p." is moved in front of it.
+enum Kolumna { KolNazwa, KolLp, KolPoczatek, KolDlugosc, KolFolder };
+
+QStringList tekstyKolumn(const PozycjaProjektu& e) {
+    QStringList texts(5);
+    texts[KolLp] = e.Lp;
+    texts[KolNazwa] = e.NazwaPliku;
+    texts[KolPoczatek] = e.Poczatek;
+    texts[KolDlugosc] = e.Dlugosc;
+    texts[KolFolder] = e.Folder;
+    return texts;
+}
 
 } // namespace
 
@@ -52,10 +69,14 @@ TMainForm::TMainForm(Seams& seams, SettingsStore& store, QString programDir, QWi
         move(screen->availableGeometry().center() - rect().center());
     utworzListe();
     utworzMenu();
-    StatusBar1 = new QLabel(this);
+    // A screen reader hears the status line's text whenever it is set, and
+    // reads it with the window's status bar on request.
+    StatusBar1 = new LiniaKomunikatu(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setAccessibleName(QStringLiteral("Pasek stanu"));
     statusBar()->addWidget(StatusBar1, 1);
+    Ogloszenie = new LiniaKomunikatu(this);
+    Ogloszenie->setObjectName(QStringLiteral("Ogloszenie"));
+    Ogloszenie->hide();
     statusBar()->setSizeGripEnabled(false);
     utworzOdtwarzacz();
     FormCreate();
@@ -83,9 +104,9 @@ void TMainForm::utworzListe() {
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("Lista plików projektu"));
     ListView1->setColumnCount(5);
-    ListView1->setHeaderLabels({QStringLiteral("L.p."), QStringLiteral("nazwa pliku"),
-                                QStringLiteral("początek"), QStringLiteral("długość"),
-                                QStringLiteral("folder")});
+    ListView1->setHeaderLabels(tekstyKolumn({QStringLiteral("L.p."), QStringLiteral("nazwa pliku"),
+                                             QStringLiteral("początek"), QStringLiteral("długość"),
+                                             QStringLiteral("folder")}));
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setItemsExpandable(false);
@@ -95,6 +116,7 @@ void TMainForm::utworzListe() {
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setItemDelegate(new GridDelegate(ListView1));
     QHeaderView* header = ListView1->header();
+    header->moveSection(header->visualIndex(KolLp), 0);
     header->setStretchLastSection(true);
     header->setMinimumSectionSize(40);
     header->setSectionResizeMode(KolLp, QHeaderView::Fixed);
@@ -285,7 +307,7 @@ PozycjaProjektu TMainForm::wiersz(int row) const {
 
 void TMainForm::ustawWiersz(int row, const PozycjaProjektu& e) {
     QTreeWidgetItem* it = ListView1->topLevelItem(row);
-    const QString texts[] = {e.Lp, e.NazwaPliku, e.Poczatek, e.Dlugosc, e.Folder};
+    const QStringList texts = tekstyKolumn(e);
     for (int c = 0; c < 5; ++c) {
         if (it->text(c) != texts[c])
             it->setText(c, texts[c]);
@@ -293,7 +315,7 @@ void TMainForm::ustawWiersz(int row, const PozycjaProjektu& e) {
 }
 
 void TMainForm::wstawWiersz(int at, const PozycjaProjektu& e) {
-    auto* it = new QTreeWidgetItem({e.Lp, e.NazwaPliku, e.Poczatek, e.Dlugosc, e.Folder});
+    auto* it = new QTreeWidgetItem(tekstyKolumn(e));
     ListView1->insertTopLevelItem(at, it);
 }
 
@@ -309,6 +331,23 @@ int TMainForm::zaznaczonyWiersz() const {
     return -1;
 }
 
+void TMainForm::fokusNaLiscie(int row) {
+    const int n = liczbaWierszy();
+    if (n > 0 && row >= 0) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(std::min(row, n - 1));
+        ListView1->setCurrentItem(item, KolNazwa);
+        ListView1->scrollToItem(item);
+    } else if (n > 0 && !ListView1->currentItem()) {
+        // The current row follows the selection, which stays as it is.
+        const int selected = zaznaczonyWiersz();
+        ListView1->selectionModel()->setCurrentIndex(
+            ListView1->model()->index(std::max(selected, 0), KolNazwa),
+            selected < 0 ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                         : QItemSelectionModel::NoUpdate);
+    }
+    ListView1->setFocus(Qt::OtherFocusReason);
+}
+
 ListaPozycji TMainForm::pozycje() const {
     ListaPozycji result;
     for (int i = 0, n = liczbaWierszy(); i < n; ++i)
@@ -321,7 +360,11 @@ QString TMainForm::tekstStatusu() const {
 }
 
 void TMainForm::ustawStatus(const QString& text) {
-    StatusBar1->setText(text);
+    StatusBar1->ustaw(text);
+}
+
+void TMainForm::oglos(const QString& text) {
+    Ogloszenie->ustaw(text);
 }
 
 // ---- window events -------------------------------------------------------------------
@@ -338,7 +381,33 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore(); // a failed save keeps the window and the project
 }
 
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        fokusNaLiscie();
+}
+
+// A list that gets the focus is announced by itself, without its current
+// row. Once that has been told, the row's cell is reported as focused too,
+// so that a screen reader reads the row the user is on.
+void TMainForm::zglosBiezacyWiersz() {
+    const QModelIndex current = ListView1->currentIndex();
+    if (!QAccessible::isActive() || !ListView1->hasFocus() || !current.isValid())
+        return;
+    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(ListView1);
+    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
+    QAccessibleInterface* komorka =
+        tabela ? tabela->cellAt(current.row(), current.column()) : nullptr;
+    if (!komorka)
+        return;
+    QAccessibleEvent fokus(ListView1, QAccessible::Focus);
+    fokus.setChild(lista->indexOfChild(komorka));
+    QAccessible::updateAccessibility(&fokus);
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1 && event->type() == QEvent::FocusIn)
+        QMetaObject::invokeMethod(this, &TMainForm::zglosBiezacyWiersz, Qt::QueuedConnection);
     if (watched == ListView1 && event->type() == QEvent::KeyPress) {
         auto* keyEvent = static_cast<QKeyEvent*>(event);
         const int key = keyEvent->key();
@@ -407,7 +476,7 @@ void TMainForm::Oprogramie1Click() {
 }
 
 void TMainForm::StronaWww1Click() {
-    m_seams.openUrl(QUrl(adresWww()));
+    m_seams.openUrl(QUrl(adresWww()), {});
 }
 
 // The help page is looked up in the working directory first (the folder
@@ -416,5 +485,18 @@ void TMainForm::Pomoc2Click() {
     QString path = sciezkaPomocy(m_programDir);
     if (path.isEmpty())
         path = QDir(m_programDir).absoluteFilePath(QStringLiteral("pomoc.html"));
-    m_seams.openUrl(QUrl::fromLocalFile(path));
+    otworzPomoc(path);
+}
+
+void TMainForm::otworzPomoc(const QString& path) {
+    m_seams.openUrl(QUrl::fromLocalFile(path), [okno = QPointer<TMainForm>(this), path] {
+        if (okno)
+            okno->pokazPomocWOknie(path);
+    });
+}
+
+void TMainForm::pokazPomocWOknie(const QString& path) {
+    if (!FormPomoc)
+        FormPomoc = new TFormPomoc(this);
+    FormPomoc->pokaz(path);
 }

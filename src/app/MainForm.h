@@ -26,13 +26,14 @@
 
 class QAction;
 class QCloseEvent;
-class QLabel;
+class LiniaKomunikatu;
 class QMenu;
 class QTreeWidget;
 class Seams;
 class SettingsStore;
 class TFormBlad;
 class TFormOprogramie;
+class TFormPomoc;
 class TFormUstawZakladke;
 class TFormUstawienia;
 class TFormWybierzFolder;
@@ -83,11 +84,21 @@ public:
     void usunWiersz(int row);
     // The first selected row in list order, -1 when none is selected.
     int zaznaczonyWiersz() const;
+    // The keyboard focus into the list. With `row` given, that row (or the
+    // last one when there is none such) becomes the current and only selected
+    // row; otherwise rows and selection stay, and a list without a current
+    // row gets the selected (or the first) row as current.
+    void fokusNaLiscie(int row = -1);
     ListaPozycji pozycje() const;
 
-    // The status bar's single panel.
+    // The status bar's single panel. Every text set is spoken by a screen
+    // reader, also the same text again.
     QString tekstStatusu() const;
     void ustawStatus(const QString& text);
+    // Has a screen reader say `text` at once, also while one of the
+    // program's dialogs is open, without showing it anywhere. (Spoken from
+    // the main window, it comes without the dialog's texts read again.)
+    void oglos(const QString& text);
 
     // "Pauza" keeps its own state (enabled by a play command, disabled by
     // Stop); it is effective only while the "Odtwarzacz" menu is enabled.
@@ -120,6 +131,11 @@ public:
     void StronaWww1Click();
     void Pomoc2Click();
     void UstawZakladke1Click();
+
+    // The help page in the desktop's browser or, when none can be started,
+    // in the program's own help window.
+    void otworzPomoc(const QString& path);
+    void pokazPomocWOknie(const QString& path);
 
     // ---- settings -------------------------------------------------------------
     void OdczytajKonfiguracje();
@@ -184,7 +200,8 @@ private:
 public:
     // ---- windows and controls ----------------------------------------------------------
     QTreeWidget* ListView1 = nullptr;
-    QLabel* StatusBar1 = nullptr;
+    LiniaKomunikatu* StatusBar1 = nullptr;
+    LiniaKomunikatu* Ogloszenie = nullptr; // hidden: what oglos() says
     TMediaPlayer* MediaPlayer1 = nullptr;
 
     TFormUstawZakladke* FormUstawZakladke = nullptr;
@@ -193,6 +210,8 @@ public:
     TFormScalaniePlikow* FormScalaniePlikow = nullptr;
     TFormOprogramie* FormOprogramie = nullptr;
     TFormBlad* FormBlad = nullptr;
+    // Made on first use: the help window for a desktop without a browser.
+    TFormPomoc* FormPomoc = nullptr;
 
     QMenu* Plik1 = nullptr;
     QMenu* Kopiujnakart1 = nullptr;
@@ -244,12 +263,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Back in the main window (a dialog or message box closed), the focus
+    // goes to the list.
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
     void utworzMenu();
     void utworzListe();
+    void zglosBiezacyWiersz();
     void utworzOdtwarzacz();
     void utworzFormUstawZakladke();
     void utworzFormUstawienia();

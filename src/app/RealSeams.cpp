@@ -5,6 +5,13 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <memory>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -94,6 +101,53 @@ void RealSeams::beep() {
     QApplication::beep();
 }
 
-void RealSeams::openUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+// With someone waiting for the answer, the desktop's opener is watched to
+// its end: it starts a browser, or fails when none is installed. As root no
+// browser is tried at all: the common ones refuse to run so.
+void RealSeams::openUrl(const QUrl& url, const std::function<void()>& failed) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (failed) {
+        if (::geteuid() == 0) {
+            failed();
+            return;
+        }
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (!opener.isEmpty()) {
+            otworzPrzez(opener, url, failed);
+            return;
+        }
+    }
+#endif
+    if (!QDesktopServices::openUrl(url) && failed)
+        failed();
+}
+
+QProcess* otworzPrzez(const QString& opener, const QUrl& url, std::function<void()> failed) {
+    auto* process = new QProcess(qApp);
+    process->setProgram(opener);
+    process->setArguments({url.isLocalFile() ? url.toLocalFile() : url.toString()});
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    // A crash reports both an error and the end: the failure is told once.
+    const auto zawiodl = [failed = std::move(failed), zgloszone = std::make_shared<bool>()] {
+        if (!*zgloszone && failed) {
+            *zgloszone = true;
+            failed();
+        }
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, zawiodl](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             zawiodl();
+                             process->deleteLater();
+                         }
+                     });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, zawiodl](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0)
+                             zawiodl();
+                         process->deleteLater();
+                     });
+    process->start();
+    return process;
 }

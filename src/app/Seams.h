@@ -8,8 +8,10 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 class QDialog;
+class QProcess;
 class QWidget;
 
 class Seams {
@@ -47,9 +49,10 @@ public:
     virtual int execDialog(QDialog* dialog) = 0;
     // The system's default alert sound.
     virtual void beep() = 0;
-    // Opens a document or web page with its associated program; the result
-    // is ignored.
-    virtual void openUrl(const QUrl& url) = 0;
+    // Opens a document or web page with its associated program. `failed`
+    // (may be empty) runs on this thread when no program could show it:
+    // at once, or later when the program gives up.
+    virtual void openUrl(const QUrl& url, const std::function<void()>& failed) = 0;
 };
 
 // The real dialogs and services.
@@ -64,5 +67,11 @@ public:
     QString saveFile(QWidget* owner, const FileDialog& options) override;
     int execDialog(QDialog* dialog) override;
     void beep() override;
-    void openUrl(const QUrl& url) override;
+    void openUrl(const QUrl& url, const std::function<void()>& failed) override;
 };
+
+// Starts `opener` (the desktop's xdg-open) for `url` and watches it: `failed`
+// runs when it cannot be started or ends with an error, as it does when no
+// program for the page is installed or the browser refuses to start. The
+// process deletes itself when it has ended; a browser it started lives on.
+QProcess* otworzPrzez(const QString& opener, const QUrl& url, std::function<void()> failed);

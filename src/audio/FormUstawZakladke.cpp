@@ -3,8 +3,9 @@
 #include "app/MainForm.h"
 #include "app/Text.h"
 #include "audio/MediaPlayer.h"
+#include "audio/Mp3Probe.h"
+#include "audio/Zakladka.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QBoxLayout>
 #include <QContextMenuEvent>
@@ -36,6 +37,26 @@ TFormUstawZakladke::TFormUstawZakladke(TMainForm* mainForm) : QDialog(mainForm),
                  QStringLiteral("Początek plus 1 sekunda"), &TFormUstawZakladke::ButtonPplus1Click);
 
     EditDlugosc = pole(QStringLiteral("EditDlugosc"), QStringLiteral("Długość zakładki"));
+    const auto etykieta = [this](const char* name) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        return label;
+    };
+    LabelPlik = etykieta("LabelPlik");
+    LabelDlugoscPliku = etykieta("LabelDlugoscPliku");
+    LabelPlik->setText(QStringLiteral("Nazwa pliku:")); // a line each in the dialog's size
+    LabelDlugoscPliku->setText(QStringLiteral("Długość pliku:"));
+    LabelOstrzezenie = etykieta("LabelOstrzezenie");
+    // Room for the longest warning, so that the dialog does not jump.
+    LabelOstrzezenie->setMinimumHeight(3 * LabelOstrzezenie->fontMetrics().lineSpacing());
+    LabelOstrzezenie->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont wyrazny = LabelOstrzezenie->font();
+    wyrazny.setBold(true);
+    LabelOstrzezenie->setFont(wyrazny);
+    for (QLineEdit* field : {EditPoczatek, EditDlugosc})
+        connect(field, &QLineEdit::textChanged, this, &TFormUstawZakladke::sprawdzZakres);
     ButtonDminus1 = przycisk("ButtonDminus1", QStringLiteral("-1 sek."),
                              QStringLiteral("Długość minus 1 sekunda"),
                              &TFormUstawZakladke::ButtonDminus1Click);
@@ -111,6 +132,9 @@ QPushButton* TFormUstawZakladke::przycisk(const char* name, const QString& capti
 // layout rather than fixed places, so large fonts never cut a caption.
 void TFormUstawZakladke::ulozKontrolki() {
     auto* uklad = new QVBoxLayout(this);
+    uklad->addWidget(LabelPlik);
+    uklad->addWidget(LabelDlugoscPliku);
+    uklad->addSpacing(8);
     const auto grupa = [&](QLabel* etykieta, QLineEdit* pole, QPushButton* m1, QPushButton* m01,
                            QPushButton* p01, QPushButton* p1) {
         auto* wiersz = new QGridLayout;
@@ -135,6 +159,7 @@ void TFormUstawZakladke::ulozKontrolki() {
     przyciski->addStretch();
     przyciski->addWidget(ButtonOK);
     przyciski->addWidget(ButtonAnuluj);
+    uklad->addWidget(LabelOstrzezenie);
     uklad->addStretch();
     uklad->addLayout(przyciski);
     setFixedSize(sizeHint().expandedTo(QSize(442, 219)));
@@ -157,8 +182,34 @@ void TFormUstawZakladke::PobierzDaneZakladki() {
     if (row < 0)
         return;
     const PozycjaProjektu p = m_main->wiersz(row);
+    // Measured from the file itself: the player may be playing and is not
+    // to be disturbed.
+    try {
+        m_dlugoscPliku = probeMp3(p.sciezka()).lengthMs;
+    } catch (const std::exception&) {
+        m_dlugoscPliku.reset();
+    }
+    LabelPlik->setText(QStringLiteral("Nazwa pliku: ") + p.NazwaPliku);
+    LabelDlugoscPliku->setText(
+        m_dlugoscPliku ? QStringLiteral("Długość pliku: %1 (%2 ms)")
+                             .arg(czasMinuty(*m_dlugoscPliku))
+                             .arg(*m_dlugoscPliku)
+                       : QStringLiteral("Długość pliku: nieznana, nie można odczytać pliku"));
     EditPoczatek->setText(p.Poczatek);
     EditDlugosc->setText(p.Dlugosc);
+    sprawdzZakres(); // also when the texts were already there
+}
+
+void TFormUstawZakladke::sprawdzZakres() {
+    const auto poczatek = tryStrToInt(EditPoczatek->text());
+    const auto dlugosc = tryStrToInt(EditDlugosc->text());
+    if (m_dlugoscPliku && poczatek && dlugosc) {
+        m_zakres = zakresZakladki(*poczatek, *dlugosc, *m_dlugoscPliku);
+        LabelOstrzezenie->setText(ostrzezenieZakladki(*poczatek, *dlugosc, *m_dlugoscPliku));
+    } else {
+        m_zakres.reset();
+        LabelOstrzezenie->clear();
+    }
 }
 
 // An increase adds the step (up to the largest integer); a decrease never
@@ -170,15 +221,18 @@ void TFormUstawZakladke::krok(QLineEdit* field, int step) {
         step > 0 ? std::min<std::int64_t>(v + step, std::numeric_limits<std::int32_t>::max())
                  : (v >= -step ? v + step : 0);
     const QString text = QString::number(n);
-    const QString old = field->text();
-    // A screen reader hears the new value: the field tells it about a
-    // changed text itself; the same text again (a decrease at 0) is told
-    // here, so that no step goes unanswered.
+    const auto zakres = m_zakres;
     field->setText(text);
-    if (old == text) {
-        QAccessibleTextUpdateEvent again(field, 0, old, text);
-        QAccessible::updateAccessibility(&again);
+    // A screen reader says the new value after every step, also the same
+    // value again (a decrease at 0), and the warning as soon as the
+    // bookmark starts or stops fitting the file.
+    QString komunikat = text;
+    if (m_zakres && m_zakres != zakres) {
+        komunikat += QStringLiteral(". ") + (LabelOstrzezenie->text().isEmpty()
+                                                 ? QStringLiteral("Zakładka mieści się w pliku.")
+                                                 : LabelOstrzezenie->text());
     }
+    m_main->oglos(komunikat);
 }
 
 void TFormUstawZakladke::ButtonPminus1Click() {

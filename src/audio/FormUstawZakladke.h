@@ -1,10 +1,16 @@
 #pragma once
 // The bookmark editor: the selected entry's start and length moved in steps
 // of 0.1 s and 1 s, listened to, and written back on OK. The fields cannot
-// be typed into; every value comes from the entry or from a step.
+// be typed into; every value comes from the entry or from a step. It names
+// the entry's file and its length, and warns (without refusing anything)
+// when the bookmark starts at or after the end of the file or runs past it.
+
+#include "audio/Zakladka.h"
 
 #include <QDialog>
 #include <QList>
+#include <cstdint>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -20,6 +26,9 @@ public:
 
     QLineEdit* EditPoczatek = nullptr;
     QLineEdit* EditDlugosc = nullptr;
+    QLabel* LabelPlik = nullptr;         // "Nazwa pliku: <name>"
+    QLabel* LabelDlugoscPliku = nullptr; // "Długość pliku: 1:23,4 (83456 ms)"
+    QLabel* LabelOstrzezenie = nullptr;  // empty while the bookmark fits the file
     QPushButton* ButtonPminus1 = nullptr;
     QPushButton* ButtonPminus01 = nullptr;
     QPushButton* SpeedButton2 = nullptr;
@@ -34,7 +43,8 @@ public:
     QAction* Odtwrzzakadke1 = nullptr;
     QAction* Stop = nullptr;
 
-    // Both fields from the selected row, texts unchanged.
+    // Both fields from the selected row, texts unchanged; the file's name
+    // and length from its file.
     void PobierzDaneZakladki();
 
     void ButtonOKClick();
@@ -63,7 +73,12 @@ protected:
 private:
     QLineEdit* pole(const QString& name, const QString& label);
     void ulozKontrolki();
-    QList<QLabel*> m_etykiety; // labels of the two fields
+    // The warning for the fields' values as they stand; a screen reader
+    // reads it with the dialog's other texts when the dialog opens.
+    void sprawdzZakres();
+    std::optional<std::int64_t> m_dlugoscPliku; // unknown when the file cannot be read
+    std::optional<ZakresZakladki> m_zakres;     // unknown while a field holds no number
+    QList<QLabel*> m_etykiety;                  // labels of the two fields
     QPushButton* przycisk(const char* name, const QString& caption, const QString& accessible,
                           void (TFormUstawZakladke::*handler)());
     void krok(QLineEdit* field, int step);

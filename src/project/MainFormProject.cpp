@@ -66,6 +66,9 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
     QStringList niepoprawne;
+    const int pierwszy = at;
+    // The focus goes to the first new row, also when a file stops the adding.
+    NaKoniec fokus([&] { fokusNaLiscie(at > pierwszy ? pierwszy : -1); });
     {
         // Whatever happens to one file, the rows already in stay numbered.
         NaKoniec numeruj([this] { Przenumeruj(); });
@@ -117,14 +120,14 @@ void TMainForm::UsunzListy() {
     usunWiersz(row);
     ProjektZmieniony = true;
     Aktywuj();
+    fokusNaLiscie(row); // the row that took its place, or the new last one
 }
 
 void TMainForm::Przenumeruj() {
     for (int i = 0, n = liczbaWierszy(); i < n; ++i) {
-        QTreeWidgetItem* item = ListView1->topLevelItem(i);
-        const QString lp = QString::number(i + 1);
-        if (item->text(0) != lp)
-            item->setText(0, lp);
+        PozycjaProjektu p = wiersz(i);
+        p.Lp = QString::number(i + 1);
+        ustawWiersz(i, p); // changes only what differs
     }
 }
 
@@ -167,6 +170,9 @@ void TMainForm::WczytajProjekt() {
     if (chosen.isEmpty())
         return;
     const QString path = QDir::toNativeSeparators(chosen.first());
+    // The focus goes to the first loaded row, also when an entry stops the loading.
+    const int pierwszy = liczbaWierszy();
+    NaKoniec fokus([&] { fokusNaLiscie(liczbaWierszy() > pierwszy ? pierwszy : -1); });
 
     const OdczytanyPlikProjektu doc = wczytajPlikProjektu(path);
     if (!doc.korzenProjekt) {

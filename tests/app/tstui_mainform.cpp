@@ -1,4 +1,5 @@
 #include "app/FormBlad.h"
+#include "app/FormPomoc.h"
 #include "app/MainForm.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
@@ -10,6 +11,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,10 +172,15 @@ private slots:
             titles.append(a->text().remove(QLatin1Char('&')));
         QCOMPARE(titles, (QStringList{u"Plik"_qs, u"Edycja"_qs, u"Odtwarzacz"_qs, u"Narzędzia"_qs,
                                       u"Pomoc"_qs}));
-        QCOMPARE(form.ListView1->columnCount(), 5);
-        QCOMPARE(form.ListView1->headerItem()->text(2), QStringLiteral("początek"));
-        QCOMPARE(form.ListView1->columnWidth(0), 40);
-        QCOMPARE(form.ListView1->header()->sectionResizeMode(0), QHeaderView::Fixed);
+        // The columns as the user sees them, left to right.
+        const QHeaderView* header = form.ListView1->header();
+        QStringList captions;
+        for (int visual = 0; visual < header->count(); ++visual)
+            captions.append(form.ListView1->headerItem()->text(header->logicalIndex(visual)));
+        QCOMPARE(captions, (QStringList{u"L.p."_qs, u"nazwa pliku"_qs, u"początek"_qs,
+                                        u"długość"_qs, u"folder"_qs}));
+        QCOMPARE(form.ListView1->columnWidth(header->logicalIndex(0)), 40);
+        QCOMPARE(header->sectionResizeMode(header->logicalIndex(0)), QHeaderView::Fixed);
         QCOMPARE(form.size(), QSize(675, 449));
     }
 
@@ -388,6 +396,106 @@ private slots:
         QCOMPARE(seams.urls.at(1).toLocalFile(), work.filePath(QStringLiteral("pomoc.html")));
         QCOMPARE(seams.urls.at(2), QUrl(TMainForm::adresWww()));
         QCOMPARE(form.StronaWww1->text(), TMainForm::adresWww());
+    }
+
+    // The help page goes to the desktop's browser; where none can be started
+    // it opens in the program's own window.
+    void helpOpensWhereverItCan_data() {
+        QTest::addColumn<bool>("browser");
+        QTest::addColumn<bool>("page");
+        QTest::newRow("browser") << true << true;
+        QTest::newRow("no browser") << false << true;
+        QTest::newRow("no browser, no page") << false << false;
+    }
+    void helpOpensWhereverItCan() {
+        QFETCH(bool, browser);
+        QFETCH(bool, page);
+        FakeSeams seams;
+        seams.noBrowser = !browser;
+        SettingsStore store(conf());
+        TMainForm form(seams, store, m_dir.path());
+        const QString path = m_dir.filePath(QStringLiteral("pomoc.html"));
+        if (page) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<h1>Pomoc programu</h1>");
+        }
+        form.otworzPomoc(path);
+        QCOMPARE(seams.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
+        QCOMPARE(form.FormPomoc != nullptr, !browser);
+        if (browser)
+            return;
+        QVERIFY(form.FormPomoc->isVisible());
+        QVERIFY(!form.FormPomoc->isModal());
+        const QString text = form.FormPomoc->TextPomoc->toPlainText();
+        QVERIFY2(text.startsWith(page ? u"Pomoc programu"_qs : u"Nie znaleziono strony pomocy"_qs),
+                 qPrintable(text));
+        QFile::remove(path);
+    }
+
+    // Every link of the shipped help page leads somewhere in it: Tab picks
+    // the link, Enter selects the line it leads to.
+    void helpPageLinksLeadToTheirPlaces() {
+        TFormPomoc pomoc;
+        pomoc.pokaz(QFINDTESTDATA("../resources/pomoc.html"));
+        QVERIFY(QTest::qWaitForWindowActive(&pomoc));
+        TekstPomocy* tekst = pomoc.TextPomoc;
+        QVERIFY(!tekst->strona().isEmpty());
+        QVERIFY(tekst->hasFocus());
+        int links = 0;
+        for (;;) {
+            tekst->moveCursor(QTextCursor::Start);
+            for (int i = 0; i <= links; ++i)
+                QTest::keyClick(tekst, Qt::Key_Tab);
+            const QString link = tekst->textCursor().selectedText();
+            if (link.isEmpty() || !tekst->hasFocus())
+                break; // past the last link the focus leaves the text
+            QTest::keyClick(tekst, Qt::Key_Return);
+            QCOMPARE(tekst->textCursor().selectedText(), link);
+            ++links;
+        }
+        QCOMPARE(links, 3);
+        // A link to another page loads it.
+        QTemporaryDir pages;
+        QFile druga(pages.filePath(QStringLiteral("druga.html")));
+        QVERIFY(druga.open(QIODevice::WriteOnly));
+        druga.write("<p>Wstęp</p><h2 id=\"c\">Rozdział C</h2>");
+        druga.close();
+        tekst->wczytaj(pages.filePath(QStringLiteral("pierwsza.html")));
+        QVERIFY(tekst->toPlainText().startsWith(u"Nie znaleziono strony pomocy"_qs));
+        tekst->przejdz(QUrl::fromLocalFile(druga.fileName()).toString() + u"#c"_qs);
+        QCOMPARE(tekst->strona(), QUrl::fromLocalFile(druga.fileName()));
+        QCOMPARE(tekst->textCursor().selectedText(), u"Rozdział C"_qs);
+    }
+
+    // The desktop's opener is watched to its end: one that fails, or cannot
+    // be started, means no browser could show the page.
+    void openerFailureIsNoticed_data() {
+        QTest::addColumn<QString>("script"); // empty: no such program
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("opened") << u"exit 0"_qs << false;
+        QTest::newRow("nothing to open it with") << u"exit 3"_qs << true;
+        QTest::newRow("browser refuses") << u"kill -9 $$"_qs << true;
+        QTest::newRow("no opener") << QString() << true;
+    }
+    void openerFailureIsNoticed() {
+        QFETCH(QString, script);
+        QFETCH(bool, failed);
+        const QString opener = m_dir.filePath(QStringLiteral("opener"));
+        QFile::remove(opener);
+        if (!script.isEmpty()) {
+            QFile file(opener);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\n" + script.toUtf8() + "\n");
+            file.close();
+            QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        }
+        int reported = 0;
+        QPointer<QProcess> process =
+            otworzPrzez(opener, QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("p.html"))),
+                        [&] { ++reported; });
+        QTRY_VERIFY(!process); // it has ended and gone
+        QCOMPARE(reported, failed ? 1 : 0);
     }
 
     void aboutBoxNamesProgramVersionLicence() {

@@ -2,9 +2,11 @@
 // the user drives them: keys on the list and in the fields, menu items and
 // buttons. Sound goes to SDL's dummy driver, or to a file where a test
 // checks what was played.
+#include "app/LiniaKomunikatu.h"
 #include "app/MainForm.h"
 #include "audio/FormUstawZakladke.h"
 #include "audio/MediaPlayer.h"
+#include "audio/Mp3Probe.h"
 #include "settings/SettingsStore.h"
 #include "support/DiskAudio.h"
 #include "support/FakeSeams.h"
@@ -21,6 +23,8 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -413,6 +417,70 @@ private slots:
         // The item's state carries over to the next showing.
         w.edytuj([&](TFormUstawZakladke& e) { QVERIFY(!e.Stop->isEnabled()); });
         QCOMPARE(w.seams.messages.size(), 1);
+    }
+
+    // The editor names the entry's file and its length, and warns (values
+    // still accepted) about a bookmark that does not fit the file; after a
+    // step a screen reader hears the value, and the warning when it changes.
+    void editorShowsTheFileAndWarns_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("poczatek");
+        QTest::addColumn<QString>("dlugosc");
+        QTest::addColumn<int>("key"); // pressed in the start field
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QString>("heard");
+        const auto row = [](const char* name, const char* file, const char* poczatek,
+                            const char* dlugosc, Qt::Key key, const char* warning,
+                            const char* heard) {
+            QTest::newRow(name) << QString::fromUtf8(file) << QString::fromUtf8(poczatek)
+                                << QString::fromUtf8(dlugosc) << int(key)
+                                << QString::fromUtf8(warning) << QString::fromUtf8(heard);
+        };
+        const char* past = "Uwaga: zakładka kończy się za końcem pliku";
+        const char* starts = "Uwaga: zakładka zaczyna się na końcu pliku";
+        const Qt::Key none = Qt::Key_unknown;
+        row("inside", "ton 3 s.mp3", "0", "1000", none, "", "");
+        row("runs past", "ton 3 s.mp3", "2500", "1000", none, past, "");
+        row("starts past", "ton 3 s.mp3", "5000", "0", none, starts, "");
+        row("a step takes it past", "ton 3 s.mp3", "1000", "1500", Qt::Key_Up, past,
+            "2000. Uwaga: zakładka kończy się za końcem pliku");
+        row("a step brings it back", "ton 3 s.mp3", "2500", "1000", Qt::Key_Down, "",
+            "1500. Zakładka mieści się w pliku.");
+        row("a step at 0", "ton 3 s.mp3", "0", "1000", Qt::Key_Left, "", "0");
+        row("file missing", "nie ma.mp3", "9000", "1000", Qt::Key_Up, "", "10000");
+    }
+    void editorShowsTheFileAndWarns() {
+        QFETCH(QString, file);
+        QFETCH(QString, poczatek);
+        QFETCH(QString, dlugosc);
+        QFETCH(int, key);
+        QFETCH(QString, warning);
+        QFETCH(QString, heard);
+        Okno w(dir.path());
+        w.dodaj(dir.filePath(file), poczatek, dlugosc);
+        w.zaznacz(0);
+        w.edytuj([&](TFormUstawZakladke& e) {
+            QCOMPARE(e.LabelPlik->text(), u"Nazwa pliku: "_s + file);
+            if (QFile::exists(dir.filePath(file))) {
+                const qint64 ms = probeMp3(dir.filePath(file)).lengthMs;
+                QCOMPARE(e.LabelDlugoscPliku->text(),
+                         QStringLiteral("Długość pliku: 0:03,0 (%1 ms)").arg(ms));
+            } else {
+                QVERIFY(e.LabelDlugoscPliku->text().contains(u"nieznana"_s));
+            }
+            if (key != Qt::Key_unknown) {
+                e.EditPoczatek->setFocus();
+                QTest::keyClick(e.EditPoczatek, Qt::Key(key));
+                QVERIFY2(w.form.Ogloszenie->text().startsWith(heard),
+                         qPrintable(w.form.Ogloszenie->text()));
+            }
+            QVERIFY2(warning.isEmpty() ? e.LabelOstrzezenie->text().isEmpty()
+                                       : e.LabelOstrzezenie->text().startsWith(warning),
+                     qPrintable(e.LabelOstrzezenie->text()));
+            QTest::mouseClick(e.ButtonOK, Qt::LeftButton); // accepted all the same
+        });
+        QVERIFY(w.seams.messages.isEmpty());
+        QCOMPARE(w.form.wiersz(0).Dlugosc, dlugosc);
     }
 
     void editorControlsAreNamedForScreenReaders() {

@@ -35,6 +35,8 @@ public:
     std::function<int(QDialog*)> onExec;
     // Runs while an open dialog is up: what the user or the system does meanwhile.
     std::function<void()> whileOpening;
+    // When set, no program can show a page: every openUrl reports failure.
+    bool noBrowser = false;
 
     QList<Message> messages;
     QList<FileDialog> openRequests;
@@ -98,7 +100,11 @@ public:
         return QDialog::Rejected;
     }
     void beep() override { ++beeps; }
-    void openUrl(const QUrl& url) override { urls.append(url); }
+    void openUrl(const QUrl& url, const std::function<void()>& failed) override {
+        urls.append(url);
+        if (noBrowser && failed)
+            failed();
+    }
 
     // Texts of the recorded messages, for compact comparisons.
     QStringList texts() const {

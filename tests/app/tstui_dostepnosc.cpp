@@ -1,0 +1,339 @@
+// What a screen reader finds in every window: a Polish name for every
+// control a user can reach, an event for every status line change, and the
+// keyboard focus where the user expects it after opening a dialog or
+// running a list command.
+#include "app/FormPomoc.h"
+#include "app/LiniaKomunikatu.h"
+#include "app/MainForm.h"
+#include "project/ProjectFile.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeFreeSpace.h"
+#include "support/FakeSeams.h"
+#include "support/FileBytes.h"
+#include "support/Mp3Maker.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The events a screen reader was sent: their kind and the name of what
+// they are about (the object, or its child such as a list's cell).
+QList<std::pair<QAccessible::Event, QString>> zdarzenia;
+
+void zapiszZdarzenie(QAccessibleEvent* event) {
+    QAccessibleInterface* iface = event->accessibleInterface();
+    zdarzenia.append({event->type(), iface ? iface->text(QAccessible::Name) : QString()});
+}
+
+bool wyslano(QAccessible::Event type, const QString& name) {
+    return zdarzenia.contains(std::pair(type, name));
+}
+
+// Roles of the controls a user works with; their names are what a screen
+// reader says for them.
+bool wymagaNazwy(QAccessible::Role role) {
+    static const QList<QAccessible::Role> kontrolki{
+        QAccessible::PushButton,  QAccessible::CheckBox,     QAccessible::RadioButton,
+        QAccessible::ComboBox,    QAccessible::EditableText, QAccessible::SpinBox,
+        QAccessible::ProgressBar, QAccessible::List,         QAccessible::Tree,
+        QAccessible::Table,       QAccessible::MenuItem,     QAccessible::Notification};
+    return kontrolki.contains(role);
+}
+
+// A name says something: it has letters, is not the control's name in the
+// code, and is not one of the toolkit's English captions.
+bool mowi(const QString& name, const QObject* object) {
+    static const QStringList angielskie{u"Cancel"_s, u"Close"_s, u"Open"_s, u"Save"_s,
+                                        u"Yes"_s,    u"No"_s,    u"Apply"_s};
+    const bool litery =
+        std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.isLetter(); });
+    return litery && !angielskie.contains(name) && (!object || name != object->objectName());
+}
+
+// A control is named by its own name or by the label that labels it (a drop
+// down list on Linux is named by its current entry and told by its label).
+bool nazwana(QAccessibleInterface* iface) {
+    if (mowi(iface->text(QAccessible::Name), iface->object()))
+        return true;
+    const auto etykiety = iface->relations(QAccessible::Label);
+    return std::any_of(etykiety.cbegin(), etykiety.cend(), [](const auto& relation) {
+        return mowi(relation.first->text(QAccessible::Name), nullptr);
+    });
+}
+
+// Every visible control below `iface` that a screen reader cannot name.
+void bezNazwy(QAccessibleInterface* iface, const QString& path, QStringList& braki) {
+    if (!iface || iface->state().invisible || iface->role() == QAccessible::ScrollBar)
+        return;
+    const QString name = iface->text(QAccessible::Name);
+    const QString here = path + u'/' + (iface->object() ? iface->object()->objectName() : u"?"_s) +
+                         QStringLiteral("[%1]").arg(iface->role(), 0, 16);
+    if (wymagaNazwy(iface->role()) && !nazwana(iface))
+        braki.append(here + u" \""_s + name + u'"');
+    // The items of a list are its content, not controls of their own.
+    if (iface->tableInterface() || iface->role() == QAccessible::List ||
+        iface->role() == QAccessible::ComboBox)
+        return;
+    for (int i = 0; i < iface->childCount(); ++i)
+        bezNazwy(iface->child(i), here, braki);
+}
+
+QStringList bezNazwy(QWidget* window) {
+    QStringList braki;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(window);
+    if (!iface || iface->text(QAccessible::Name).isEmpty())
+        braki.append(window->objectName() + u": the window has no name"_s);
+    bezNazwy(iface, QString(), braki);
+    return braki;
+}
+
+// The name a screen reader reads first for the list's current row.
+QString pierwszaKomorka(QTreeWidget* list) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(list);
+    QAccessibleInterface* cell = iface->tableInterface()->cellAt(list->currentIndex().row(), 0);
+    return cell ? cell->text(QAccessible::Name) : QString();
+}
+
+} // namespace
+
+class TestDostepnosc : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeSeams> seams;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<TMainForm> form;
+    FakeWolneMiejsce miejsce{4096, 1'000'000};
+
+    QString plik(const QString& name) const { return dir->filePath(name); }
+    void wiersze(const QStringList& names) {
+        for (const QString& n : names) {
+            const int row = form->liczbaWierszy();
+            QVERIFY(zapiszBajty(plik(n), "x"));
+            form->wstawWiersz(row,
+                              {QString::number(row + 1), n, u"0"_s, u"5000"_s, dir->path() + u'/'});
+        }
+        form->Aktywuj();
+    }
+    void pokazGlowne() {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    // Shows a modal dialog as the user meets it and runs `work` while it is
+    // up; then closes it and makes the main window active again, as the
+    // window manager does.
+    void wDialogu(const std::function<void(QDialog*)>& work) {
+        seams->onExec = [work](QDialog* d) {
+            d->show();
+            d->activateWindow();
+            // (A dialog's window counts as active while its owner is.)
+            if (QTest::qWaitFor([d] { return QApplication::activeWindow() == d; }))
+                work(d);
+            d->reject();
+            return d->result();
+        };
+    }
+
+private slots:
+    void initTestCase() {
+        QAccessible::installUpdateHandler(zapiszZdarzenie);
+        // The offscreen platform has no screen reader attached: stand in for one.
+        QPlatformAccessibility* platform =
+            QGuiApplicationPrivate::platformIntegration()->accessibility();
+        if (!platform)
+            QSKIP("no accessibility on this platform");
+        platform->setActive(true);
+    }
+
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        seams = std::make_unique<FakeSeams>();
+        store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
+        form = std::make_unique<TMainForm>(*seams, *store, dir->path());
+        form->utworzOkna();
+        form->ustawZrodloWolnegoMiejsca(&miejsce);
+        form->Karta = dir->filePath(u"karta"_s);
+        form->Magazyn = dir->path();
+        QVERIFY(QDir(dir->path()).mkpath(u"karta"_s));
+        seams->messages.clear(); // the first-run notice
+        zdarzenia.clear();
+    }
+    void cleanup() {
+        form->ProjektZmieniony = false;
+        form.reset();
+        store.reset();
+        seams.reset();
+        dir.reset();
+    }
+
+    void everyControlHasAPolishName_data() {
+        QTest::addColumn<QString>("okno");
+        for (const char* name :
+             {"FormUstawZakladke", "FormUstawienia", "FormWybierzFolder", "FormScalaniePlikow",
+              "FormOprogramie", "FormBlad", "FormPomoc", "MainForm"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void everyControlHasAPolishName() {
+        QFETCH(QString, okno);
+        wiersze({u"rozdział 1.mp3"_s});
+        form->fokusNaLiscie(0);
+        form->ustawStatus(u"Pauza"_s);
+        QVERIFY(zapiszBajty(plik(u"pomoc.html"_s), "<h1>Pomoc</h1><p><a href=\"#a\">A</a></p>"));
+        form->pokazPomocWOknie(plik(u"pomoc.html"_s));
+        QWidget* window = okno == u"MainForm" ? form.get() : form->findChild<QWidget*>(okno);
+        QVERIFY(window);
+        window->show();
+        const QStringList braki = bezNazwy(window);
+        QVERIFY2(braki.isEmpty(), qPrintable(braki.join(u'\n')));
+    }
+
+    // The window that shows a copy to the card, met while it copies.
+    void cardCopyWindowHasPolishNames() {
+        const QString ksiazka = plik(u"ksiazka.mp3"_s);
+        QVERIFY(zapiszBajty(ksiazka, QByteArray(5000, 'a')) &&
+                zapiszBajty(plik(u"ksiazka.dat"_s), "0\t10") &&
+                zapiszBajty(plik(u"ksiazka.log"_s), "0000000 0000000"));
+        seams->openAnswers = {{ksiazka}};
+        const QList<QWidget*> known = form->findChildren<QWidget*>();
+        QStringList braki{u"no copy window met"_s};
+        QTimer::singleShot(0, form.get(), [&] {
+            for (QDialog* d : form->findChildren<QDialog*>()) {
+                if (!known.contains(d)) {
+                    d->show();
+                    braki = bezNazwy(d);
+                }
+            }
+        });
+        form->Plikaudio1->trigger();
+        QVERIFY2(braki.isEmpty(), qPrintable(braki.join(u'\n')));
+        QCOMPARE(seams->texts().constLast(), u"Pliki zostały pomyślnie skopiowane!"_s);
+    }
+
+    // Each text set on the status line is announced, the same one again
+    // too; a screen reader names the line by its text.
+    void statusLineChangesAreAnnounced() {
+        for (const QString& text :
+             {u"Odtwarzanie:/książki/rozdział 1.mp3"_s, u"Pauza"_s, u"Pauza"_s, QString()}) {
+            zdarzenia.clear();
+            form->ustawStatus(text);
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form->StatusBar1);
+            QCOMPARE(iface->text(QAccessible::Name), text);
+            QCOMPARE(iface->role(), QAccessible::Notification);
+            // An emptied line has nothing to say.
+            QCOMPARE(wyslano(QAccessible::ObjectShow, text), !text.isEmpty());
+        }
+        // A command's report goes the same way.
+        zdarzenia.clear();
+        form->Wolnemiejscenakarcie1->trigger();
+        QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie"_s));
+        QVERIFY(wyslano(QAccessible::ObjectShow, form->tekstStatusu()));
+    }
+
+    void focusWhenADialogOpensAndCloses_data() {
+        QTest::addColumn<QString>("polecenie");
+        QTest::addColumn<QString>("fokus");
+        QTest::newRow("bookmark editor") << u"UstawZakladke1"_s << u"EditPoczatek"_s;
+        QTest::newRow("settings") << u"Ustawienia1"_s << u"EditMagazyn"_s;
+        QTest::newRow("merge") << u"Scalajpliki1"_s << u"Memo1"_s;
+        QTest::newRow("about") << u"Oprogramie1"_s << u"Memo1"_s;
+        QTest::newRow("folder chooser") << u"FormWybierzFolder"_s << u"DriveComboBox1"_s;
+        QTest::newRow("notice") << u"FormBlad"_s << u"Memo1"_s;
+    }
+    void focusWhenADialogOpensAndCloses() {
+        QFETCH(QString, polecenie);
+        QFETCH(QString, fokus);
+        wiersze({u"a.mp3"_s, u"b.mp3"_s});
+        pokazGlowne();
+        form->fokusNaLiscie(1);
+        QString seen;
+        wDialogu([&](QDialog*) {
+            seen =
+                QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        });
+        seams->saveAnswers = {plik(u"ksiazka.mp3"_s)}; // the merge's book
+        if (auto* action = form->findChild<QAction*>(polecenie))
+            action->trigger();
+        else if (polecenie == u"FormBlad")
+            form->pokazFormBlad(u"Nagłówek:"_s, {u"/a.mp3"_s});
+        else
+            seams->execDialog(form->findChild<QDialog*>(polecenie));
+        QCOMPARE(seen, fokus);
+        // Back in the main window, on the row the user was on, which a screen
+        // reader is told about.
+        zdarzenia.clear();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTRY_VERIFY(form->ListView1->hasFocus());
+        QCOMPARE(form->ListView1->currentIndex().row(), 1);
+        QTRY_VERIFY(wyslano(QAccessible::Focus, u"b.mp3"_s));
+    }
+
+    void helpWindowTakesTheFocus() {
+        seams->noBrowser = true;
+        pokazGlowne();
+        form->Pomoc2->trigger();
+        QVERIFY(form->FormPomoc && form->FormPomoc->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == form->FormPomoc; }));
+        QCOMPARE(QApplication::focusWidget(), form->FormPomoc->TextPomoc);
+        QCOMPARE(form->FormPomoc->TextPomoc->textCursor().position(), 0);
+    }
+
+    // After each command the list has the focus, on the row the user wants
+    // next; that row is the selected one, and a screen reader reads its
+    // file name first and is told about it.
+    void focusAfterListCommands_data() {
+        QTest::addColumn<QString>("polecenie");
+        QTest::addColumn<int>("zaznaczony"); // before the command
+        QTest::addColumn<int>("biezacy");    // after it
+        QTest::addColumn<QString>("nazwa");
+        QTest::newRow("open project appends") << u"OtworzProjekt1"_s << 0 << 3 << u"p1.mp3"_s;
+        QTest::newRow("add") << u"Dodaj2"_s << 0 << 3 << u"n1.mp3"_s;
+        QTest::newRow("insert") << u"Wstaw2"_s << 1 << 1 << u"n1.mp3"_s;
+        QTest::newRow("delete") << u"Usu1"_s << 1 << 1 << u"c.mp3"_s;
+        QTest::newRow("delete the last row") << u"Usu1"_s << 2 << 1 << u"b.mp3"_s;
+    }
+    void focusAfterListCommands() {
+        QFETCH(QString, polecenie);
+        QFETCH(int, zaznaczony);
+        QFETCH(int, biezacy);
+        QFETCH(QString, nazwa);
+        wiersze({u"a.mp3"_s, u"b.mp3"_s, u"c.mp3"_s});
+        const QString projekt = plik(u"projekt.xml"_s);
+        ListaPozycji wpisy;
+        for (const QString& n : {u"p1.mp3"_s, u"p2.mp3"_s}) {
+            QVERIFY(zapiszBajty(plik(n), "x"));
+            wpisy.append({QString(), n, u"0"_s, u"1000"_s, dir->path() + u'/'});
+        }
+        zapiszPlikProjektu(projekt, wpisy);
+        seams->openAnswers = {{projekt}};
+        if (polecenie == u"Dodaj2" || polecenie == u"Wstaw2")
+            seams->openAnswers = {{makeMp3(plik(u"n2.mp3"_s), {}), makeMp3(plik(u"n1.mp3"_s), {})}};
+        pokazGlowne();
+        form->fokusNaLiscie(zaznaczony);
+        zdarzenia.clear();
+        form->findChild<QAction*>(polecenie)->trigger();
+        QVERIFY(seams->messages.isEmpty());
+        QTRY_VERIFY(form->ListView1->hasFocus());
+        QCOMPARE(form->ListView1->currentIndex().row(), biezacy);
+        QCOMPARE(form->zaznaczonyWiersz(), biezacy);
+        QCOMPARE(pierwszaKomorka(form->ListView1), nazwa);
+        QTRY_VERIFY(wyslano(QAccessible::Focus, nazwa));
+    }
+};
+
+QTEST_MAIN(TestDostepnosc)
+#include "tstui_dostepnosc.moc"
