@@ -5,9 +5,9 @@
 //
 //   bench_merge FOLDER_OF_ENTRIES TARGET_FOLDER
 
+#include "base/Paths.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
-#include "project/Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 // to <work folder>/projekt.xml and loading it back (parse, existence check of
 // every file, number conversion). Prints the first and the best of five runs.
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "project/ProjectFile.h"
 
 #include <QCoreApplication>

@@ -4,8 +4,8 @@
 // are decoded as well, as playback does.
 
 #include "Fuzz.h"
-#include "app/Errors.h"
 #include "audio/Mp3Stream.h"
+#include "base/Errors.h"
 
 #include <QSet>
 #include <cstdint>

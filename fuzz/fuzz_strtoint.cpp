@@ -2,8 +2,8 @@
 // its error text, and the round trip of every value it gives.
 
 #include "Fuzz.h"
-#include "app/Errors.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 
 #include <charconv>
 #include <cstdint>

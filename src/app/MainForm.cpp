@@ -1,12 +1,12 @@
 #include "app/MainForm.h"
 
-#include "app/DataDirs.h"
-#include "app/Errors.h"
 #include "app/FormBlad.h"
 #include "app/FormPomoc.h"
 #include "app/LiniaKomunikatu.h"
 #include "app/Seams.h"
-#include "app/Text.h"
+#include "base/DataDirs.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 #include "merge/FormScalaniePlikow.h"
 
 #include <QAccessible>

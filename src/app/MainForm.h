@@ -1,20 +1,20 @@
 #pragma once
 // The main window. It owns every operation of the program as a method; the
-// implementation is split by subsystem:
-//   app/MainForm.cpp              window, menus, command enabling, help
-//   settings/MainFormSettings.cpp reading the settings, settings dialogs
-//   project/MainFormProject.cpp   the entry list and the project file
-//   audio/MainFormAudio.cpp       measuring through the media player
-//   audio/MainFormPlayback.cpp    playback commands, bookmark editor
-//   merge/MainFormMerge.cpp       merge command and dialog
-//   merge/MainFormOdcinki.cpp     episode announcements
-//   card/MainFormCard.cpp         memory card commands
+// commands of each subsystem are in a file of their own beside this one:
+//   MainForm.cpp          window, menus, command enabling, help
+//   MainFormSettings.cpp  reading the settings, settings dialogs
+//   MainFormProject.cpp   the entry list and the project file
+//   MainFormAudio.cpp     measuring through the media player
+//   MainFormPlayback.cpp  playback commands, bookmark editor
+//   MainFormMerge.cpp     merge command and dialog
+//   MainFormOdcinki.cpp   episode announcements
+//   MainFormCard.cpp      memory card commands
 // The project is the rows of ListView1 and nothing else.
 
+#include "base/Paths.h"
 #include "card/CardFiles.h"
 #include "card/Volumes.h"
 #include "merge/MergeJob.h"
-#include "project/Paths.h"
 #include "project/Pozycja.h"
 
 #include <QMainWindow>
@@ -284,7 +284,7 @@ private:
     QString m_programDir;
     bool m_pauza = false;
 
-    // ---- project file (project/MainFormProject.cpp) ----
+    // ---- project file (MainFormProject.cpp) ----
 public:
     // The current project file name; empty when the project has none.
     QString NazwaProjektu;
@@ -307,13 +307,13 @@ private:
     // The name the save dialog returned last time, ".xml" included.
     QString m_nazwaZapisu;
 
-    // ---- episode announcements (merge/MainFormOdcinki.cpp) ----
+    // ---- episode announcements (MainFormOdcinki.cpp) ----
 public:
     // Puts clip k from the folder `odcinki` beside the program in front of
     // the file of row k, for every row but the first.
     void WstawOdcinki();
 
-    // ---- merge (merge/MainFormMerge.cpp) ----
+    // ---- merge (MainFormMerge.cpp) ----
 public:
     // The file name of the merge save dialog SaveDialogMP3: the book the
     // last merge command named. The merge dialog and its worker read it.

@@ -1,10 +1,10 @@
 // Program start: the application, Polish translations, the main window and
 // the six other windows, then the event loop.
 
-#include "app/CommandLine.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
-#include "app/Text.h"
+#include "base/CommandLine.h"
+#include "base/Text.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>

@@ -1,2 +1,3 @@
-list(APPEND CORE_SOURCES Text.cpp DataDirs.cpp CommandLine.cpp ZapisAtomowy.cpp ZwyklyPlik.cpp)
-list(APPEND UI_SOURCES MainForm.cpp RealSeams.cpp FormBlad.cpp FormPomoc.cpp LiniaKomunikatu.cpp)
+list(APPEND UI_SOURCES MainForm.cpp MainFormProject.cpp MainFormSettings.cpp MainFormAudio.cpp
+    MainFormPlayback.cpp MainFormMerge.cpp MainFormOdcinki.cpp MainFormCard.cpp RealSeams.cpp
+    FormBlad.cpp FormPomoc.cpp LiniaKomunikatu.cpp)

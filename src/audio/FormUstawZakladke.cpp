@@ -1,10 +1,10 @@
 #include "audio/FormUstawZakladke.h"
 
 #include "app/MainForm.h"
-#include "app/Text.h"
 #include "audio/MediaPlayer.h"
 #include "audio/Mp3Probe.h"
 #include "audio/Zakladka.h"
+#include "base/Text.h"
 
 #include <QAction>
 #include <QBoxLayout>

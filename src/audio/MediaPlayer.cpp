@@ -1,7 +1,7 @@
 #include "audio/MediaPlayer.h"
 
-#include "app/Errors.h"
 #include "audio/Mp3Stream.h"
+#include "base/Errors.h"
 
 #include <SDL.h>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "audio/Mp3Stream.h"
 
-#include "app/Errors.h"
-#include "app/ZwyklyPlik.h"
+#include "base/Errors.h"
+#include "base/ZwyklyPlik.h"
 
 #include <QDir>
 #include <QFile>

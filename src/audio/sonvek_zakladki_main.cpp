@@ -4,8 +4,8 @@
 // Exit status 0; 1 when a file could not be read (its line has "-" and the
 // error goes to the standard error output); 2 for wrong arguments.
 
-#include "app/Errors.h"
 #include "audio/WykrywanieTytulu.h"
+#include "base/Errors.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,2 +1,2 @@
 list(APPEND CORE_SOURCES Mp3Stream.cpp Mp3Probe.cpp MediaPlayer.cpp WykrywanieTytulu.cpp Zakladka.cpp)
-list(APPEND UI_SOURCES MainFormAudio.cpp MainFormPlayback.cpp FormUstawZakladke.cpp WykresFali.cpp)
+list(APPEND UI_SOURCES FormUstawZakladke.cpp WykresFali.cpp)

@@ -1,8 +1,8 @@
 #include "card/CardFiles.h"
 
-#include "app/Errors.h"
-#include "app/ZapisAtomowy.h"
-#include "project/Paths.h"
+#include "base/Errors.h"
+#include "base/Paths.h"
+#include "base/ZapisAtomowy.h"
 
 #include <QFile>
 #include <QFileInfo>

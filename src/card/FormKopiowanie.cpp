@@ -1,6 +1,6 @@
 #include "card/FormKopiowanie.h"
 
-#include "app/Watki.h"
+#include "base/Watki.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "card/FreeSpace.h"
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "card/Volumes.h"
 
 #include <QFile>

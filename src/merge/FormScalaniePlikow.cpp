@@ -2,8 +2,8 @@
 
 #include "app/MainForm.h"
 #include "app/Seams.h"
-#include "app/Text.h"
-#include "app/Watki.h"
+#include "base/Text.h"
+#include "base/Watki.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #include "merge/IndexFile.h"
 
-#include "app/Errors.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 
 #include <cfenv>
 #include <cmath>

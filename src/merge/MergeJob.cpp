@@ -1,8 +1,8 @@
 #include "merge/MergeJob.h"
 
-#include "app/Errors.h"
-#include "app/Text.h"
-#include "app/ZwyklyPlik.h"
+#include "base/Errors.h"
+#include "base/Text.h"
+#include "base/ZwyklyPlik.h"
 #include "merge/IndexFile.h"
 #include "merge/PlikiTymczasowe.h"
 

@@ -1,11 +1,11 @@
 #include "merge/Odcinki.h"
 
-#include "app/DataDirs.h"
-#include "app/Errors.h"
-#include "app/Text.h"
-#include "app/ZapisAtomowy.h"
 #include "audio/Mp3Probe.h"
-#include "project/Paths.h"
+#include "base/DataDirs.h"
+#include "base/Errors.h"
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "base/ZapisAtomowy.h"
 
 #include <QDir>
 #include <QFile>

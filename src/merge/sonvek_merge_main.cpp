@@ -6,8 +6,8 @@
 // byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (its output
 // piped into a program that stops reading), it leaves no temporary file.
 
-#include "app/CommandLine.h"
-#include "app/Errors.h"
+#include "base/CommandLine.h"
+#include "base/Errors.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
 #include "merge/PlikiTymczasowe.h"

@@ -1,2 +1,2 @@
 list(APPEND CORE_SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp PlikiTymczasowe.cpp)
-list(APPEND UI_SOURCES FormScalaniePlikow.cpp MainFormMerge.cpp MainFormOdcinki.cpp)
+list(APPEND UI_SOURCES FormScalaniePlikow.cpp)

@@ -1,8 +1,8 @@
 #include "project/ProjectFile.h"
 
-#include "app/ZapisAtomowy.h"
-#include "app/ZwyklyPlik.h"
-#include "project/Paths.h"
+#include "base/Paths.h"
+#include "base/ZapisAtomowy.h"
+#include "base/ZwyklyPlik.h"
 
 #include <QCollator>
 #include <QDir>

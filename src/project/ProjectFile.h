@@ -31,7 +31,7 @@
 // element's attributes) or declaring more than 64 namespaces. Within these bounds reading takes
 // time in proportion to the file's size.
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "project/Pozycja.h"
 
 #include <QByteArray>

@@ -1,2 +1,1 @@
-list(APPEND CORE_SOURCES Paths.cpp ProjectFile.cpp)
-list(APPEND UI_SOURCES MainFormProject.cpp)
+list(APPEND CORE_SOURCES ProjectFile.cpp)

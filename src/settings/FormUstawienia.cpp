@@ -1,9 +1,9 @@
 #include "settings/FormUstawienia.h"
 
-#include "app/Errors.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 #include "settings/FormWybierzFolder.h"
 #include "settings/Kontrolki.h"
 #include "settings/ListaDyskow.h"

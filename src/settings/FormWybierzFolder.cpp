@@ -1,7 +1,7 @@
 #include "settings/FormWybierzFolder.h"
 
-#include "app/Errors.h"
 #include "app/MainForm.h"
+#include "base/Errors.h"
 #include "settings/FormUstawienia.h"
 #include "settings/Kontrolki.h"
 #include "settings/ListaDyskow.h"

@@ -1,6 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include "app/ZapisAtomowy.h"
+#include "base/ZapisAtomowy.h"
 
 #include <QDir>
 #include <QFile>

@@ -16,7 +16,7 @@
 // Changes are written with commit(), atomically: the file is either the old
 // one or the new one, never a mixture.
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 #include <QList>
 #include <QPair>

@@ -1,3 +1,3 @@
 list(APPEND CORE_SOURCES SettingsStore.cpp)
-list(APPEND UI_SOURCES MainFormSettings.cpp FormUstawienia.cpp FormWybierzFolder.cpp ListaDyskow.cpp
+list(APPEND UI_SOURCES FormUstawienia.cpp FormWybierzFolder.cpp ListaDyskow.cpp
     Kontrolki.cpp)

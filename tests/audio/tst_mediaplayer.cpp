@@ -1,8 +1,8 @@
 // The media player through its operations: call orders and their errors,
 // and what actually reaches the sound output (SDL's "disk" driver writes
 // the samples to a file instead of a sound card).
-#include "app/Errors.h"
 #include "audio/MediaPlayer.h"
+#include "base/Errors.h"
 #include "support/DiskAudio.h"
 #include "support/Mp3Maker.h"
 

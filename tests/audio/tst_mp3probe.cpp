@@ -2,8 +2,8 @@
 // decoder, for plain, tagged, joined and mixed-rate files; every frame found
 // across bytes that are no audio, which are counted; refusal of files that
 // hold no MPEG audio.
-#include "app/Errors.h"
 #include "audio/Mp3Probe.h"
+#include "base/Errors.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
 

@@ -1,9 +1,9 @@
 // The spoken title found in recordings of Polish speech made at test time,
 // where the title's place is known from how each recording was put
 // together; the picture of a file's beginning; sonvek-zakladki end to end.
-#include "app/Errors.h"
 #include "audio/Mp3Probe.h"
 #include "audio/WykrywanieTytulu.h"
+#include "base/Errors.h"
 #include "support/Mp3Maker.h"
 #include "support/RunTool.h"
 #include "support/Speech.h"

@@ -1,4 +1,4 @@
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "card/CardFiles.h"
 #include "card/FreeSpace.h"
 #include "support/FileBytes.h"

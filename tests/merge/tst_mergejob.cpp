@@ -1,4 +1,4 @@
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "merge/IndexFile.h"
 #include "merge/MergeJob.h"
 #include "support/FolderContents.h"

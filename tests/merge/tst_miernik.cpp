@@ -1,7 +1,7 @@
 // The merge's measurement of an entry: the format of its first frame on
 // every kind of file the tests can make, the bytes in front of the audio
 // counted unless they are a tag, and a refusal of what holds no MPEG audio.
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "merge/Miernik.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"

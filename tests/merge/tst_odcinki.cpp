@@ -1,4 +1,4 @@
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "merge/Odcinki.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"

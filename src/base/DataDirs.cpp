@@ -1,4 +1,4 @@
-#include "app/DataDirs.h"
+#include "base/DataDirs.h"
 
 #include <QDir>
 #include <QFileInfo>

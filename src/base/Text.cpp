@@ -1,6 +1,6 @@
-#include "app/Text.h"
+#include "base/Text.h"
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 #include <limits>
 

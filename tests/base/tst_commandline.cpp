@@ -2,7 +2,7 @@
 // output with status 0, one line on the standard error output and status 2
 // for wrong arguments, and "--" before file names that start with "-".
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 
 #include <QTest>
 

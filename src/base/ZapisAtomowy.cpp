@@ -1,4 +1,4 @@
-#include "app/ZapisAtomowy.h"
+#include "base/ZapisAtomowy.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "project/Paths.h"
+#include "base/Paths.h"
 
 #include <QDir>
 

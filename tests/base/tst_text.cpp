@@ -1,5 +1,5 @@
-#include "app/Errors.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 
 QString tekstWersji(const QString& nazwa) {
     const QString program = QStringLiteral("SonvekManager");

@@ -1,8 +1,8 @@
 // Measuring and testing audio files through the one media player.
 
-#include "app/Errors.h"
 #include "app/MainForm.h"
 #include "audio/MediaPlayer.h"
+#include "base/Errors.h"
 
 void TMainForm::utworzOdtwarzacz() {
     MediaPlayer1 = new TMediaPlayer(this);

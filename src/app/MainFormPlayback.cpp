@@ -5,9 +5,9 @@
 #include "app/MainForm.h"
 
 #include "app/Seams.h"
-#include "app/Text.h"
 #include "audio/FormUstawZakladke.h"
 #include "audio/MediaPlayer.h"
+#include "base/Text.h"
 
 #include <optional>
 #include <utility>

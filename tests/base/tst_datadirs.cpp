@@ -3,7 +3,7 @@
 // order, and share/ beside the program's bin folder; the help page is taken
 // from the working directory before all of them.
 
-#include "app/DataDirs.h"
+#include "base/DataDirs.h"
 #include "merge/Odcinki.h"
 
 #include <QDir>

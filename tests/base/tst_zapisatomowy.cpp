@@ -1,7 +1,7 @@
 // Every file the program writes is written whole or not at all: on a full
 // disk, with a failing sync and in a shared folder.
 
-#include "app/ZapisAtomowy.h"
+#include "base/ZapisAtomowy.h"
 #include "card/CardFiles.h"
 #include "merge/MergeJob.h"
 #include "merge/Odcinki.h"

@@ -1,4 +1,4 @@
-#include "app/ZwyklyPlik.h"
+#include "base/ZwyklyPlik.h"
 
 #include <QFileInfo>
 #include <cerrno>

@@ -1,9 +1,9 @@
 // Memory card commands: the free-space report, copying a merged book with its
 // index files, and the player's state file.
 
-#include "app/Errors.h"
 #include "app/MainForm.h"
 #include "app/Seams.h"
+#include "base/Errors.h"
 #include "card/CardFiles.h"
 #include "card/FormKopiowanie.h"
 #include "card/FreeSpace.h"

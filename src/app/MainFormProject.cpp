@@ -2,8 +2,8 @@
 
 #include "app/MainForm.h"
 
-#include "app/Errors.h"
 #include "app/Seams.h"
+#include "base/Errors.h"
 #include "project/ProjectFile.h"
 
 #include <QCloseEvent>

@@ -18,7 +18,7 @@
 //
 // An object destroyed without zatwierdz() removes its temporary file.
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 #include <QByteArray>
 #include <QString>

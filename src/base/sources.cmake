@@ -1,0 +1,1 @@
+list(APPEND CORE_SOURCES Text.cpp Paths.cpp DataDirs.cpp CommandLine.cpp ZapisAtomowy.cpp ZwyklyPlik.cpp)
