@@ -7,6 +7,7 @@
 // with every row in the list view.
 
 #include "app/MainForm.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/Mp3Maker.h"
@@ -73,15 +74,15 @@ int main(int argc, char** argv) {
     form.utworzOkna();
 
     auto dodaj = [&] {
-        form.ProjektZmieniony = false;
+        form.projekt().ustawProjektZmieniony(false);
         form.NowyProjekt();
         seams.openAnswers = {paths};
         return czasMs([&] { form.WstawDoListy(); });
     };
     dodaj(); // warm: files in the page cache, media player started
     const double add = dodaj();
-    if (form.liczbaWierszy() != count) {
-        std::fprintf(stderr, "added %d of %d files\n", form.liczbaWierszy(), count);
+    if (form.projekt().rowCount() != count) {
+        std::fprintf(stderr, "added %d of %d files\n", form.projekt().rowCount(), count);
         return 1;
     }
     std::printf("add %d files of %d s (test + measure each): %8.1f ms  (target < 5000 ms)\n", count,
@@ -89,13 +90,13 @@ int main(int argc, char** argv) {
 
     const QString project = work.absoluteFilePath(QStringLiteral("projekt.xml"));
     if (QFileInfo::exists(project)) {
-        form.ProjektZmieniony = false;
+        form.projekt().ustawProjektZmieniony(false);
         form.NowyProjekt();
         seams.openAnswers = {{project}};
         const double load = czasMs([&] { form.WczytajProjekt(); });
-        const int rows = form.liczbaWierszy();
+        const int rows = form.projekt().rowCount();
         const QString copy = work.absoluteFilePath(QStringLiteral("projekt-kopia.xml"));
-        form.NazwaProjektu = copy;
+        form.projekt().ustawNazwaProjektu(copy);
         const double save = czasMs([&] { form.ZapiszProjekt(); });
         std::printf("main window, %d rows: open %8.1f ms, save %8.1f ms  (target < 500 ms)\n", rows,
                     load, save);

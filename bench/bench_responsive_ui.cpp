@@ -11,6 +11,7 @@
 
 #include "app/MainForm.h"
 #include "merge/FormScalaniePlikow.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/Mp3Maker.h"
@@ -131,8 +132,8 @@ int main(int argc, char** argv) {
     std::int64_t bajty = 0;
     for (int i = 0; i < pliki.size(); ++i) {
         const QFileInfo f(pliki.at(i));
-        form.wstawWiersz(i, {QString::number(i + 1), f.fileName(), QStringLiteral("1000"),
-                             QStringLiteral("5000"), f.absolutePath() + QLatin1Char('/')});
+        form.projekt().wstaw(i, {{QString::number(i + 1), f.fileName(), QStringLiteral("1000"),
+                                  QStringLiteral("5000"), f.absolutePath() + QLatin1Char('/')}});
         bajty += f.size();
     }
     const QString scalony = magazyn + QStringLiteral("/ksiazka.mp3");

@@ -8,6 +8,7 @@
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "merge/FormScalaniePlikow.h"
+#include "project/ModelProjektu.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -23,7 +24,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 
 namespace {
@@ -42,21 +43,6 @@ public:
         painter->restore();
     }
 };
-
-// The columns in the model's order. The file name comes first, so that a
-// screen reader, which reads a row's cells in this order, says it before the
-// row's number; on screen "L.p." is moved in front of it.
-enum Kolumna { KolNazwa, KolLp, KolPoczatek, KolDlugosc, KolFolder };
-
-QStringList tekstyKolumn(const PozycjaProjektu& e) {
-    QStringList texts(5);
-    texts[KolLp] = e.Lp;
-    texts[KolNazwa] = e.NazwaPliku;
-    texts[KolPoczatek] = e.Poczatek;
-    texts[KolDlugosc] = e.Dlugosc;
-    texts[KolFolder] = e.Folder;
-    return texts;
-}
 
 } // namespace
 
@@ -84,9 +70,9 @@ TMainForm::TMainForm(Seams& seams, SettingsStore& store, QString programDir, QWi
 
 TMainForm::~TMainForm() = default;
 
+// The project starts empty and unchanged.
 void TMainForm::FormCreate() {
     guard([this] { OdczytajKonfiguracje(); });
-    ProjektZmieniony = false;
     Aktywuj();
 }
 
@@ -99,14 +85,14 @@ void TMainForm::utworzOkna() {
     FormBlad = new TFormBlad(this);
 }
 
+// The list shows the project model: one row per entry, "L.p." moved in
+// front of the file name, which is the model's first column.
 void TMainForm::utworzListe() {
-    ListView1 = new QTreeWidget(this);
+    m_projekt = new ModelProjektu(this);
+    ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("Lista plików projektu"));
-    ListView1->setColumnCount(5);
-    ListView1->setHeaderLabels(tekstyKolumn({QStringLiteral("L.p."), QStringLiteral("nazwa pliku"),
-                                             QStringLiteral("początek"), QStringLiteral("długość"),
-                                             QStringLiteral("folder")}));
+    ListView1->setModel(m_projekt);
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setItemsExpandable(false);
@@ -116,24 +102,30 @@ void TMainForm::utworzListe() {
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setItemDelegate(new GridDelegate(ListView1));
     QHeaderView* header = ListView1->header();
-    header->moveSection(header->visualIndex(KolLp), 0);
+    header->moveSection(header->visualIndex(ModelProjektu::KolLp), 0);
     header->setStretchLastSection(true);
     header->setMinimumSectionSize(40);
-    header->setSectionResizeMode(KolLp, QHeaderView::Fixed);
-    ListView1->setColumnWidth(KolLp, 40);
-    ListView1->setColumnWidth(KolNazwa, 350);
-    ListView1->setColumnWidth(KolPoczatek, 70);
-    ListView1->setColumnWidth(KolDlugosc, 70);
+    header->setSectionResizeMode(ModelProjektu::KolLp, QHeaderView::Fixed);
+    ListView1->setColumnWidth(ModelProjektu::KolLp, 40);
+    ListView1->setColumnWidth(ModelProjektu::KolNazwa, 350);
+    ListView1->setColumnWidth(ModelProjektu::KolPoczatek, 70);
+    ListView1->setColumnWidth(ModelProjektu::KolDlugosc, 70);
     // "nazwa pliku" never narrower than 150.
     connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
-        if (section == KolNazwa && size < 150)
-            ListView1->setColumnWidth(KolNazwa, 150);
+        if (section == ModelProjektu::KolNazwa && size < 150)
+            ListView1->setColumnWidth(ModelProjektu::KolNazwa, 150);
     });
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
     });
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &TMainForm::ListView1SelectItem);
+    // The commands follow the rows and the selection, whatever changes them.
+    connect(m_projekt, &QAbstractItemModel::rowsInserted, this, &TMainForm::Aktywuj);
+    connect(m_projekt, &QAbstractItemModel::rowsRemoved, this, &TMainForm::Aktywuj);
+    connect(m_projekt, &QAbstractItemModel::modelReset, this, &TMainForm::Aktywuj);
+    connect(m_projekt, &QAbstractItemModel::layoutChanged, this, &TMainForm::Aktywuj);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TMainForm::ListView1SelectItem);
     ListView1->installEventFilter(this);
     setCentralWidget(ListView1);
 }
@@ -235,7 +227,7 @@ void TMainForm::utworzMenu() {
 // ---- command enabling -----------------------------------------------------------
 
 void TMainForm::Aktywuj() {
-    const bool rows = liczbaWierszy() > 0;
+    const bool rows = m_projekt->rowCount() > 0;
     for (QAction* a : {Zapiszprojekt1, Zapiszprojektjako1, Scalajpliki1, Usu1})
         a->setEnabled(rows);
     Odtwarzacz1->menuAction()->setEnabled(rows);
@@ -295,64 +287,30 @@ void TMainForm::pokazFormBlad(const QString& header, const QStringList& lines) {
 
 // ---- the project list --------------------------------------------------------------
 
-int TMainForm::liczbaWierszy() const {
-    return ListView1->topLevelItemCount();
-}
-
-PozycjaProjektu TMainForm::wiersz(int row) const {
-    const QTreeWidgetItem* it = ListView1->topLevelItem(row);
-    return {it->text(KolLp), it->text(KolNazwa), it->text(KolPoczatek), it->text(KolDlugosc),
-            it->text(KolFolder)};
-}
-
-void TMainForm::ustawWiersz(int row, const PozycjaProjektu& e) {
-    QTreeWidgetItem* it = ListView1->topLevelItem(row);
-    const QStringList texts = tekstyKolumn(e);
-    for (int c = 0; c < 5; ++c) {
-        if (it->text(c) != texts[c])
-            it->setText(c, texts[c]);
-    }
-}
-
-void TMainForm::wstawWiersz(int at, const PozycjaProjektu& e) {
-    auto* it = new QTreeWidgetItem(tekstyKolumn(e));
-    ListView1->insertTopLevelItem(at, it);
-}
-
-void TMainForm::usunWiersz(int row) {
-    delete ListView1->takeTopLevelItem(row);
-}
-
 int TMainForm::zaznaczonyWiersz() const {
-    for (int i = 0, n = liczbaWierszy(); i < n; ++i) {
-        if (ListView1->topLevelItem(i)->isSelected())
-            return i;
+    int row = -1;
+    for (const QItemSelectionRange& range : ListView1->selectionModel()->selection()) {
+        if (row < 0 || range.top() < row)
+            row = range.top();
     }
-    return -1;
+    return row;
 }
 
 void TMainForm::fokusNaLiscie(int row) {
-    const int n = liczbaWierszy();
+    const int n = m_projekt->rowCount();
     if (n > 0 && row >= 0) {
-        QTreeWidgetItem* item = ListView1->topLevelItem(std::min(row, n - 1));
-        ListView1->setCurrentItem(item, KolNazwa);
-        ListView1->scrollToItem(item);
-    } else if (n > 0 && !ListView1->currentItem()) {
+        const QModelIndex index = m_projekt->index(std::min(row, n - 1), ModelProjektu::KolNazwa);
+        ListView1->setCurrentIndex(index);
+        ListView1->scrollTo(index);
+    } else if (n > 0 && !ListView1->currentIndex().isValid()) {
         // The current row follows the selection, which stays as it is.
         const int selected = zaznaczonyWiersz();
         ListView1->selectionModel()->setCurrentIndex(
-            ListView1->model()->index(std::max(selected, 0), KolNazwa),
+            m_projekt->index(std::max(selected, 0), ModelProjektu::KolNazwa),
             selected < 0 ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
                          : QItemSelectionModel::NoUpdate);
     }
     ListView1->setFocus(Qt::OtherFocusReason);
-}
-
-ListaPozycji TMainForm::pozycje() const {
-    ListaPozycji result;
-    for (int i = 0, n = liczbaWierszy(); i < n; ++i)
-        result.append(wiersz(i));
-    return result;
 }
 
 QString TMainForm::tekstStatusu() const {
@@ -413,7 +371,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         const int key = keyEvent->key();
         // Shift+F10 opens the context menu at the current row, as the Menu key does.
         if (key == Qt::Key_F10 && keyEvent->modifiers() == Qt::ShiftModifier) {
-            const QRect r = ListView1->visualItemRect(ListView1->currentItem());
+            const QRect r = ListView1->visualRect(ListView1->currentIndex());
             PopupMenu1->popup(
                 ListView1->viewport()->mapToGlobal(r.isValid() ? r.center() : QPoint()));
             return true;

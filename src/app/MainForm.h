@@ -28,7 +28,8 @@ class QAction;
 class QCloseEvent;
 class LiniaKomunikatu;
 class QMenu;
-class QTreeWidget;
+class ModelProjektu;
+class QTreeView;
 class Seams;
 class SettingsStore;
 class TFormBlad;
@@ -76,12 +77,8 @@ public:
     // The notice window: a header line and one line per item, shown modally.
     void pokazFormBlad(const QString& header, const QStringList& lines);
 
-    // The project list.
-    int liczbaWierszy() const;
-    PozycjaProjektu wiersz(int row) const;
-    void ustawWiersz(int row, const PozycjaProjektu& entry);
-    void wstawWiersz(int at, const PozycjaProjektu& entry);
-    void usunWiersz(int row);
+    // The project: the rows ListView1 shows.
+    ModelProjektu& projekt() const { return *m_projekt; }
     // The first selected row in list order, -1 when none is selected.
     int zaznaczonyWiersz() const;
     // The keyboard focus into the list. With `row` given, that row (or the
@@ -89,7 +86,6 @@ public:
     // row; otherwise rows and selection stay, and a list without a current
     // row gets the selected (or the first) row as current.
     void fokusNaLiscie(int row = -1);
-    ListaPozycji pozycje() const;
 
     // The status bar's single panel. Every text set is spoken by a screen
     // reader, also the same text again.
@@ -199,7 +195,7 @@ private:
 
 public:
     // ---- windows and controls ----------------------------------------------------------
-    QTreeWidget* ListView1 = nullptr;
+    QTreeView* ListView1 = nullptr;
     LiniaKomunikatu* StatusBar1 = nullptr;
     LiniaKomunikatu* Ogloszenie = nullptr; // hidden: what oglos() says
     TMediaPlayer* MediaPlayer1 = nullptr;
@@ -251,7 +247,6 @@ public:
     QAction* OdtworzPlik1 = nullptr;
 
     // ---- state ---------------------------------------------------------------------------
-    bool ProjektZmieniony = false;
     // Settings, written only by OdczytajKonfiguracje.
     QString Karta;
     QString Magazyn;
@@ -283,11 +278,10 @@ private:
     SettingsStore& m_store;
     QString m_programDir;
     bool m_pauza = false;
+    ModelProjektu* m_projekt = nullptr;
 
     // ---- project file (MainFormProject.cpp) ----
 public:
-    // The current project file name; empty when the project has none.
-    QString NazwaProjektu;
     // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
     // order they become entries (by file name, case-insensitively).
     QStringList ListBoxSortuj;
@@ -295,7 +289,6 @@ public:
 private:
     QStringList wybierzPlikiAudio(const QString& title);
     void wstawPliki(const QStringList& chosen, int at);
-    void zapiszDo(const QString& path);
     // The question "Czy zapisać zmiany w projekcie?" when the project has
     // changed: true when the caller may drop it (saved, or No); false for
     // "Anuluj", Esc and a cancelled save.

@@ -2,17 +2,18 @@
 
 #include "app/MainForm.h"
 #include "merge/Odcinki.h"
+#include "project/ModelProjektu.h"
 
 void TMainForm::Wstawodcinki1Click() {
     WstawOdcinki();
 }
 
 void TMainForm::WstawOdcinki() {
-    if (liczbaWierszy() == 0)
+    if (m_projekt->rowCount() == 0)
         return;
     // The list is read, never written: the bookmarks keep their values and
     // the project stays as saved.
-    const ListaPozycji lista = pozycje();
+    const ListaPozycji lista = m_projekt->pozycje();
     const QString folder = folderZapowiedzi(programDir());
     // Clips of another sample rate or channel count make a merged book that
     // many players stumble over; the user decides before anything changes.

@@ -8,6 +8,7 @@
 #include "audio/FormUstawZakladke.h"
 #include "audio/MediaPlayer.h"
 #include "base/Text.h"
+#include "project/ModelProjektu.h"
 
 #include <optional>
 #include <utility>
@@ -27,7 +28,7 @@ void odtworz(TMainForm& f, std::optional<std::pair<std::int64_t, std::int64_t>> 
     if (row < 0)
         return;
     TMediaPlayer& player = *f.MediaPlayer1;
-    player.FileName = f.wiersz(row).sciezka();
+    player.FileName = f.projekt().wiersz(row).sciezka();
     player.Open();
     if (zakres) {
         player.StartPos = zakres->first;
@@ -57,7 +58,7 @@ void TMainForm::OdtworZzakladke1Click() {
     const int row = zaznaczonyWiersz();
     if (row < 0)
         return;
-    const PozycjaProjektu p = wiersz(row);
+    const PozycjaProjektu p = m_projekt->wiersz(row);
     const std::int64_t start = StrToInt(p.Poczatek);
     OdtworzZakladke(start, start + StrToInt(p.Dlugosc));
 }

@@ -4,12 +4,13 @@
 
 #include "app/Seams.h"
 #include "base/Errors.h"
+#include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QTreeWidget>
+#include <QScopeGuard>
 
 namespace {
 
@@ -26,18 +27,6 @@ bool tenSamPlik(const QString& a, const QString& b) {
     const QString ka = QFileInfo(a).canonicalFilePath();
     return !ka.isEmpty() && ka == QFileInfo(b).canonicalFilePath();
 }
-
-// Runs `fn` when the scope ends, also when an error leaves it.
-template <typename F> class NaKoniec {
-public:
-    explicit NaKoniec(F fn) : m_fn(std::move(fn)) {}
-    ~NaKoniec() { m_fn(); }
-    NaKoniec(const NaKoniec&) = delete;
-    NaKoniec& operator=(const NaKoniec&) = delete;
-
-private:
-    F m_fn;
-};
 
 } // namespace
 
@@ -60,36 +49,24 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
     ListBoxSortuj = uporzadkujWybranePliki(paths);
 }
 
-// Tests, measures and inserts the chosen files as one block from row `at`,
-// in the order of ListBoxSortuj. Files the media player cannot open are left
+// Tests, measures and inserts the chosen files one by one from row `at`, in
+// the order of ListBoxSortuj. Files the media player cannot open are left
 // out and listed in the notice window at the end.
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
     QStringList niepoprawne;
     const int pierwszy = at;
     // The focus goes to the first new row, also when a file stops the adding.
-    NaKoniec fokus([&] { fokusNaLiscie(at > pierwszy ? pierwszy : -1); });
-    {
-        // Whatever happens to one file, the rows already in stay numbered.
-        NaKoniec numeruj([this] { Przenumeruj(); });
-        for (const QString& path : std::as_const(ListBoxSortuj)) {
-            if (!TestPlikuAudio(path)) {
-                niepoprawne.append(path);
-                continue;
-            }
-            const std::int64_t dlugosc = DlugoscPlikuAudio(path);
-            PozycjaProjektu e;
-            e.NazwaPliku = ExNazwaPliku(path);
-            e.Poczatek = QStringLiteral("0");
-            e.Dlugosc = QString::number(std::min<std::int64_t>(dlugosc, DomyslnaZakladka));
-            e.Folder = ExSciezka(path);
-            wstawWiersz(at++, e);
-            ProjektZmieniony = true;
+    const auto fokus = qScopeGuard([&] { fokusNaLiscie(at > pierwszy ? pierwszy : -1); });
+    for (const QString& path : std::as_const(ListBoxSortuj)) {
+        if (!TestPlikuAudio(path)) {
+            niepoprawne.append(path);
+            continue;
         }
+        m_projekt->wstaw(at++, {pozycjaDlaPliku(path, DlugoscPlikuAudio(path), DomyslnaZakladka)});
     }
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
-    Aktywuj();
     if (!niepoprawne.isEmpty()) {
         pokazFormBlad(QStringLiteral("Następujące pliki nie są poprawnymi plikami audio i nie "
                                      "zostaną dolączone do projektu:"),
@@ -98,43 +75,35 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
 }
 
 void TMainForm::WstawDoListy() {
-    NaKoniec aktywuj([this] { Aktywuj(); });
     const QStringList chosen = wybierzPlikiAudio(QStringLiteral("Dodaj plik"));
     if (!chosen.isEmpty())
-        wstawPliki(chosen, liczbaWierszy());
+        wstawPliki(chosen, m_projekt->rowCount());
 }
 
 void TMainForm::WstawPomiedzy() {
-    NaKoniec aktywuj([this] { Aktywuj(); });
     const QStringList chosen = wybierzPlikiAudio(QStringLiteral("Wstaw plik"));
     if (chosen.isEmpty())
         return;
     const int selected = zaznaczonyWiersz();
-    wstawPliki(chosen, selected < 0 ? liczbaWierszy() : selected);
+    wstawPliki(chosen, selected < 0 ? m_projekt->rowCount() : selected);
 }
 
 void TMainForm::UsunzListy() {
     const int row = zaznaczonyWiersz();
     if (row < 0)
         return;
-    usunWiersz(row);
-    ProjektZmieniony = true;
-    Aktywuj();
+    m_projekt->usun(row);
     fokusNaLiscie(row); // the row that took its place, or the new last one
 }
 
 void TMainForm::Przenumeruj() {
-    for (int i = 0, n = liczbaWierszy(); i < n; ++i) {
-        PozycjaProjektu p = wiersz(i);
-        p.Lp = QString::number(i + 1);
-        ustawWiersz(i, p); // changes only what differs
-    }
+    m_projekt->Przenumeruj();
 }
 
 // ---- the project file --------------------------------------------------------------------
 
 bool TMainForm::czyPorzucicZmiany() {
-    if (!ProjektZmieniony)
+    if (!m_projekt->ProjektZmieniony())
         return true;
     // Esc and the close box mean "Anuluj": nothing happens.
     switch (uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
@@ -152,18 +121,14 @@ bool TMainForm::czyPorzucicZmiany() {
 void TMainForm::NowyProjekt() {
     if (!czyPorzucicZmiany())
         return;
-    ListView1->clear();
-    NazwaProjektu.clear();
+    m_projekt->nowy();
     ListBoxSortuj.clear();
-    ProjektZmieniony = false;
-    Aktywuj();
 }
 
 void TMainForm::WczytajProjekt() {
-    NaKoniec aktywuj([this] { Aktywuj(); });
     Seams::FileDialog dialog;
     dialog.title = QStringLiteral("Otwórz projekt");
-    dialog.fileName = NazwaProjektu;
+    dialog.fileName = m_projekt->NazwaProjektu();
     dialog.filter = QStringLiteral("xml (*.xml)");
     dialog.mustExist = false;
     const QStringList chosen = m_seams.openFiles(this, dialog);
@@ -171,45 +136,25 @@ void TMainForm::WczytajProjekt() {
         return;
     const QString path = QDir::toNativeSeparators(chosen.first());
     // The focus goes to the first loaded row, also when an entry stops the loading.
-    const int pierwszy = liczbaWierszy();
-    NaKoniec fokus([&] { fokusNaLiscie(liczbaWierszy() > pierwszy ? pierwszy : -1); });
-
-    const OdczytanyPlikProjektu doc = wczytajPlikProjektu(path);
-    if (!doc.korzenProjekt) {
+    const int pierwszy = m_projekt->rowCount();
+    const auto fokus =
+        qScopeGuard([&] { fokusNaLiscie(m_projekt->rowCount() > pierwszy ? pierwszy : -1); });
+    const PozycjePlikuProjektu wczytane = m_projekt->wczytaj(path);
+    if (!wczytane.korzenProjekt) {
         uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
         return;
     }
-    // Entries are appended in file order. An entry that lacks its file name
-    // or folder (or, for a file that exists, its numbers) stops the loading
-    // there with an error naming the entry and the element; the entries
-    // before it stay in the list. Only a load that reads every entry makes
-    // the file the current project file.
-    const PozycjePlikuProjektu wczytane = pozycjePlikuProjektu(doc, path);
-    for (PozycjaProjektu p : wczytane.pozycje) {
-        const int row = liczbaWierszy();
-        p.Lp = QString::number(row + 1);
-        wstawWiersz(row, p);
-    }
-    if (!wczytane.blad.isEmpty())
-        throw EConvertError(wczytane.blad);
-    NazwaProjektu = path;
     if (!wczytane.brakujace.isEmpty()) {
-        Aktywuj();
         pokazFormBlad(
             QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
             wczytane.brakujace);
     }
 }
 
-void TMainForm::zapiszDo(const QString& path) {
-    zapiszPlikProjektu(path, pozycje());
-    ProjektZmieniony = false;
-}
-
 bool TMainForm::zapiszProjekt() {
-    if (NazwaProjektu.isEmpty())
+    if (m_projekt->NazwaProjektu().isEmpty())
         return zapiszProjektJako();
-    zapiszDo(NazwaProjektu);
+    m_projekt->zapisz(m_projekt->NazwaProjektu());
     return true;
 }
 
@@ -230,12 +175,11 @@ bool TMainForm::zapiszProjektJako() {
     m_nazwaZapisu = name;
     // The dialog does not ask before replacing a file: another project of
     // that name is replaced only when the user says so.
-    if (QFileInfo::exists(name) && !tenSamPlik(name, NazwaProjektu) &&
+    if (QFileInfo::exists(name) && !tenSamPlik(name, m_projekt->NazwaProjektu()) &&
         uwaga(pytanieZamiana(name), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
               QMessageBox::No) != QMessageBox::Yes)
         return false;
-    zapiszDo(name);
-    NazwaProjektu = name;
+    m_projekt->zapisz(name);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "audio/Mp3Probe.h"
 #include "audio/Zakladka.h"
 #include "base/Text.h"
+#include "project/ModelProjektu.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -181,7 +182,7 @@ void TFormUstawZakladke::PobierzDaneZakladki() {
     const int row = m_main->zaznaczonyWiersz();
     if (row < 0)
         return;
-    const PozycjaProjektu p = m_main->wiersz(row);
+    const PozycjaProjektu p = m_main->projekt().wiersz(row);
     // Measured from the file itself: the player may be playing and is not
     // to be disturbed.
     try {
@@ -350,20 +351,10 @@ void TFormUstawZakladke::StopClick() {
 void TFormUstawZakladke::ButtonOKClick() {
     const int row = m_main->zaznaczonyWiersz();
     if (row >= 0) {
-        PozycjaProjektu p = m_main->wiersz(row);
-        bool changed = false;
-        if (p.Poczatek != EditPoczatek->text()) {
-            p.Poczatek = EditPoczatek->text();
-            changed = true;
-        }
-        if (p.Dlugosc != EditDlugosc->text()) {
-            p.Dlugosc = EditDlugosc->text();
-            changed = true;
-        }
-        if (changed) {
-            m_main->ustawWiersz(row, p);
-            m_main->ProjektZmieniony = true;
-        }
+        PozycjaProjektu p = m_main->projekt().wiersz(row);
+        p.Poczatek = EditPoczatek->text();
+        p.Dlugosc = EditDlugosc->text();
+        m_main->projekt().zmien(row, p);
     }
     EditPoczatek->setFocus();
     accept();

@@ -4,6 +4,7 @@
 #include "app/Seams.h"
 #include "base/Text.h"
 #include "base/Watki.h"
+#include "project/ModelProjektu.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
@@ -81,9 +82,9 @@ TFormScalaniePlikow::~TFormScalaniePlikow() {
 void TFormScalaniePlikow::ButtonRozpocznijClick() {
     if (trwa)
         return;
-    auto zadanie = std::make_unique<ZadanieScalania>(glowne->SaveDialogMP3FileName,
-                                                     glowne->pozycje(), glowne->MiernikScalania);
-    zadanie->plikProjektu = glowne->NazwaProjektu;
+    auto zadanie = std::make_unique<ZadanieScalania>(
+        glowne->SaveDialogMP3FileName, glowne->projekt().pozycje(), glowne->MiernikScalania);
+    zadanie->plikProjektu = glowne->projekt().NazwaProjektu();
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {

@@ -53,11 +53,10 @@ int main(int argc, char* argv[]) {
     const QString plikProjektu = rozbior.argumenty.at(0);
     const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
     try {
-        const OdczytanyPlikProjektu projekt = wczytajPlikProjektu(plikProjektu);
-        if (!projekt.korzenProjekt)
+        const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(plikProjektu);
+        if (!wczytane.korzenProjekt)
             throw SonvekError(
                 QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(plikProjektu));
-        const PozycjePlikuProjektu wczytane = pozycjePlikuProjektu(projekt, plikProjektu);
         if (!wczytane.blad.isEmpty())
             throw EConvertError(wczytane.blad);
         if (!wczytane.brakujace.isEmpty()) {

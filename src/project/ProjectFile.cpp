@@ -374,9 +374,10 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
     return czytajDokumentProjektu(dane, path);
 }
 
-PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
-                                          const QString& sciezka) {
+PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
+    const OdczytanyPlikProjektu plik = wczytajPlikProjektu(sciezka);
     PozycjePlikuProjektu wynik;
+    wynik.korzenProjekt = plik.korzenProjekt;
     for (qsizetype i = 0; i < plik.wpisy.size(); ++i) {
         const WpisPlikuProjektu& w = plik.wpisy.at(i);
         auto brak = [&](const char* element) {
@@ -404,6 +405,13 @@ PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
                                              w.poczatek, w.dlugosc, w.folder});
     }
     return wynik;
+}
+
+PozycjaProjektu pozycjaDlaPliku(const QString& path, std::int64_t dlugoscPliku,
+                                std::int32_t domyslnaZakladka) {
+    return {QString(), ExNazwaPliku(path), QStringLiteral("0"),
+            QString::number(std::min<std::int64_t>(dlugoscPliku, domyslnaZakladka)),
+            ExSciezka(path)};
 }
 
 QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& locale) {

@@ -39,6 +39,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 // A project file that is not well-formed XML, or that the program refuses to
 // read (document type declaration, too large, nested too deeply, too many
@@ -96,19 +97,27 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
 // be opened or read, EBladPlikuProjektu when it is refused.
 OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path);
 
-// The entries of a read project file as the list takes them, in file order
-// (Lp is the position among them). An entry whose file is not there is left
-// out and its path listed in `brakujace`. An entry without its file name or
-// folder, or, when its file is there, without its start or length, stops
-// the reading: `blad` then names the file and the entry, and `pozycje`
-// holds the entries before it.
+// The entries of a project file as the list takes them, in file order (Lp
+// is the position among them): the one loader of project entries, for the
+// main window and for sonvek-merge alike. Throws as wczytajPlikProjektu.
+// A root element other than "projekt" gives korzenProjekt false and nothing
+// else. An entry whose file is not there is left out and its path listed in
+// `brakujace`. An entry without its file name or folder, or, when its file
+// is there, without its start or length, stops the reading: `blad` then
+// names the file and the entry, and `pozycje` holds the entries before it.
 struct PozycjePlikuProjektu {
+    bool korzenProjekt = false;
     ListaPozycji pozycje;
     QStringList brakujace;
     QString blad;
 };
-PozycjePlikuProjektu pozycjePlikuProjektu(const OdczytanyPlikProjektu& plik,
-                                          const QString& sciezka);
+PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka);
+
+// The entry for a file chosen to be added: its name and folder from the
+// path, start 0 and, as the bookmark's length, the file's length in ms or
+// the default length when the file is longer.
+PozycjaProjektu pozycjaDlaPliku(const QString& path, std::int64_t dlugoscPliku,
+                                std::int32_t domyslnaZakladka);
 
 // The order in which files chosen in one dialog become entries: by file name
 // (ExNazwaPliku), case-insensitively in the collation of `locale`; names the

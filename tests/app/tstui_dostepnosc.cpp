@@ -5,6 +5,7 @@
 #include "app/FormPomoc.h"
 #include "app/LiniaKomunikatu.h"
 #include "app/MainForm.h"
+#include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeFreeSpace.h"
@@ -18,7 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <functional>
 #include <memory>
 #include <private/qguiapplication_p.h>
@@ -101,7 +102,7 @@ QStringList bezNazwy(QWidget* window) {
 }
 
 // The name a screen reader reads first for the list's current row.
-QString pierwszaKomorka(QTreeWidget* list) {
+QString pierwszaKomorka(QTreeView* list) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(list);
     QAccessibleInterface* cell = iface->tableInterface()->cellAt(list->currentIndex().row(), 0);
     return cell ? cell->text(QAccessible::Name) : QString();
@@ -121,12 +122,11 @@ class TestDostepnosc : public QObject {
     QString plik(const QString& name) const { return dir->filePath(name); }
     void wiersze(const QStringList& names) {
         for (const QString& n : names) {
-            const int row = form->liczbaWierszy();
+            const int row = form->projekt().rowCount();
             QVERIFY(zapiszBajty(plik(n), "x"));
-            form->wstawWiersz(row,
-                              {QString::number(row + 1), n, u"0"_s, u"5000"_s, dir->path() + u'/'});
+            form->projekt().wstaw(row, {{QString(), n, u"0"_s, u"5000"_s, dir->path() + u'/'}});
         }
-        form->Aktywuj();
+        form->projekt().ustawProjektZmieniony(false);
     }
     void pokazGlowne() {
         form->show();
@@ -173,7 +173,7 @@ private slots:
         zdarzenia.clear();
     }
     void cleanup() {
-        form->ProjektZmieniony = false;
+        form->projekt().ustawProjektZmieniony(false);
         form.reset();
         store.reset();
         seams.reset();

@@ -1,8 +1,10 @@
 #include "app/FormBlad.h"
 #include "app/FormPomoc.h"
 #include "app/MainForm.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
+#include "support/Lista.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,7 +20,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -59,7 +61,7 @@ private slots:
         QCOMPARE(form.Magazyn, QDir::homePath());
         QCOMPARE(form.DomyslnaZakladka, 5000);
         QVERIFY(!QDir(conf()).exists()); // nothing written
-        QVERIFY(!form.ProjektZmieniony);
+        QVERIFY(!form.projekt().ProjektZmieniony());
     }
 
     void storedSettingsLoseOneTrailingSeparator_data() {
@@ -176,7 +178,9 @@ private slots:
         const QHeaderView* header = form.ListView1->header();
         QStringList captions;
         for (int visual = 0; visual < header->count(); ++visual)
-            captions.append(form.ListView1->headerItem()->text(header->logicalIndex(visual)));
+            captions.append(form.ListView1->model()
+                                ->headerData(header->logicalIndex(visual), Qt::Horizontal)
+                                .toString());
         QCOMPARE(captions, (QStringList{u"L.p."_qs, u"nazwa pliku"_qs, u"początek"_qs,
                                         u"długość"_qs, u"folder"_qs}));
         QCOMPARE(form.ListView1->columnWidth(header->logicalIndex(0)), 40);
@@ -215,14 +219,13 @@ private slots:
         check(false, false);
         QVERIFY(!form.Pauza1->isEnabled());
 
-        form.wstawWiersz(0, pozycja(1));
-        form.wstawWiersz(1, pozycja(2));
-        form.Aktywuj();
+        form.projekt().wstaw(0, {pozycja(1)});
+        form.projekt().wstaw(1, {pozycja(2)});
         check(true, false);
-        form.ListView1->topLevelItem(1)->setSelected(true);
+        zaznaczWiersz(form.ListView1, 1);
         check(true, true);
         QCOMPARE(form.zaznaczonyWiersz(), 1);
-        form.ListView1->topLevelItem(0)->setSelected(true);
+        zaznaczWiersz(form.ListView1, 0);
         QCOMPARE(form.zaznaczonyWiersz(), 0); // first selected in list order
         form.ListView1->clearSelection();
         check(true, false);
@@ -230,13 +233,11 @@ private slots:
         // "Pauza" keeps its own state under the menu's.
         form.ustawPauze(true);
         QVERIFY(form.Pauza1->isEnabled());
-        form.usunWiersz(1);
-        form.usunWiersz(0);
-        form.Aktywuj();
+        form.projekt().usun(1);
+        form.projekt().usun(0);
         check(false, false);
         QVERIFY(!form.Pauza1->isEnabled());
-        form.wstawWiersz(0, pozycja(1));
-        form.Aktywuj();
+        form.projekt().wstaw(0, {pozycja(1)});
         QVERIFY(form.Pauza1->isEnabled());
     }
 
@@ -246,9 +247,8 @@ private slots:
         SettingsStore store(conf());
         TMainForm form(seams, store, m_dir.path());
         form.utworzOkna();
-        form.wstawWiersz(0, pozycja(1));
-        form.Aktywuj();
-        form.ListView1->topLevelItem(0)->setSelected(true);
+        form.projekt().wstaw(0, {pozycja(1)});
+        zaznaczWiersz(form.ListView1, 0);
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -271,9 +271,9 @@ private slots:
         SettingsStore store(conf());
         TMainForm form(seams, store, m_dir.path());
         const PozycjaProjektu p{u"1"_qs, u"rozdział 1.mp3"_qs, u"abc"_qs, u"-5"_qs, u"/Żółw/"_qs};
-        form.wstawWiersz(0, p);
-        QCOMPARE(form.wiersz(0), p);
-        QCOMPARE(form.pozycje(), ListaPozycji{p});
+        form.projekt().wstaw(0, {p});
+        QCOMPARE(form.projekt().wiersz(0), p);
+        QCOMPARE(form.projekt().pozycje(), ListaPozycji{p});
         QCOMPARE(p.sciezka(), QStringLiteral("/Żółw/rozdział 1.mp3"));
     }
 

@@ -7,6 +7,7 @@
 #include "audio/FormUstawZakladke.h"
 #include "audio/MediaPlayer.h"
 #include "audio/Mp3Probe.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/DiskAudio.h"
 #include "support/FakeSeams.h"
@@ -20,7 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <functional>
 #include <memory>
 
@@ -44,15 +45,14 @@ struct Okno {
 
     void dodaj(const QString& path, const QString& poczatek, const QString& dlugosc) {
         const QFileInfo info(path);
-        const int n = form.liczbaWierszy();
-        form.wstawWiersz(n, {QString::number(n + 1), info.fileName(), poczatek, dlugosc,
-                             info.absolutePath() + QLatin1Char('/')});
-        form.Aktywuj();
+        const int n = form.projekt().rowCount();
+        form.projekt().wstaw(n, {{QString::number(n + 1), info.fileName(), poczatek, dlugosc,
+                                  info.absolutePath() + QLatin1Char('/')}});
+        form.projekt().ustawProjektZmieniony(false);
     }
     void zaznacz(int row) {
         form.ListView1->clearSelection();
-        form.ListView1->setCurrentItem(form.ListView1->topLevelItem(row));
-        form.ListView1->topLevelItem(row)->setSelected(true);
+        form.ListView1->setCurrentIndex(form.ListView1->model()->index(row, 0));
     }
     TMediaPlayer& player() { return *form.MediaPlayer1; }
     TFormUstawZakladke& editor() { return *form.FormUstawZakladke; }
@@ -308,8 +308,8 @@ private slots:
                      after);
         });
         // Anuluj dropped the change.
-        QCOMPARE(w.form.wiersz(0).Poczatek, start ? before : QStringLiteral("0"));
-        QVERIFY(!w.form.ProjektZmieniony);
+        QCOMPARE(w.form.projekt().wiersz(0).Poczatek, start ? before : QStringLiteral("0"));
+        QVERIFY(!w.form.projekt().ProjektZmieniony());
         QVERIFY(w.seams.messages.isEmpty());
     }
 
@@ -322,14 +322,14 @@ private slots:
             QTest::keyClick(e.EditDlugosc, Qt::Key_Return); // plain Enter is OK
         };
         w.edytuj(pressOk);
-        QVERIFY(!w.form.ProjektZmieniony);
+        QVERIFY(!w.form.projekt().ProjektZmieniony());
         w.edytuj([&](TFormUstawZakladke& e) {
             QTest::mouseClick(e.ButtonDplus1, Qt::LeftButton);
             QTest::mouseClick(e.ButtonDminus1, Qt::LeftButton);
             pressOk(e);
         });
-        QVERIFY(!w.form.ProjektZmieniony); // back to the same text
-        QCOMPARE(w.form.wiersz(0).Dlugosc, QStringLiteral("5000"));
+        QVERIFY(!w.form.projekt().ProjektZmieniony()); // back to the same text
+        QCOMPARE(w.form.projekt().wiersz(0).Dlugosc, QStringLiteral("5000"));
 
         w.edytuj([&](TFormUstawZakladke& e) {
             e.EditDlugosc->setFocus();
@@ -337,20 +337,20 @@ private slots:
             QTest::mouseClick(e.ButtonOK, Qt::LeftButton);
             QVERIFY(!e.isVisible());
         });
-        QVERIFY(w.form.ProjektZmieniony);
-        QCOMPARE(w.form.wiersz(0).Dlugosc, QStringLiteral("6000"));
-        QCOMPARE(w.form.wiersz(0).Poczatek, QStringLiteral(" 0100"));
+        QVERIFY(w.form.projekt().ProjektZmieniony());
+        QCOMPARE(w.form.projekt().wiersz(0).Dlugosc, QStringLiteral("6000"));
+        QCOMPARE(w.form.projekt().wiersz(0).Poczatek, QStringLiteral(" 0100"));
 
         // Esc is Anuluj: nothing written; the next showing loads the row again.
-        w.form.ProjektZmieniony = false;
+        w.form.projekt().ustawProjektZmieniony(false);
         w.edytuj([&](TFormUstawZakladke& e) {
             QVERIFY(e.EditPoczatek->hasFocus()); // OK sent the focus to the start field
             QTest::keyClick(e.EditPoczatek, Qt::Key_Down);
             QTest::keyClick(e.EditPoczatek, Qt::Key_Escape);
             QVERIFY(!e.isVisible());
         });
-        QCOMPARE(w.form.wiersz(0).Poczatek, QStringLiteral(" 0100"));
-        QVERIFY(!w.form.ProjektZmieniony);
+        QCOMPARE(w.form.projekt().wiersz(0).Poczatek, QStringLiteral(" 0100"));
+        QVERIFY(!w.form.projekt().ProjektZmieniony());
         QVERIFY(w.seams.messages.isEmpty());
     }
 
@@ -371,8 +371,8 @@ private slots:
         QCOMPARE(w.seams.texts(),
                  QStringList(4, QStringLiteral("'12a' is not a valid integer value.")));
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::NotOpen);
-        QCOMPARE(w.form.wiersz(0).Poczatek, QStringLiteral("12a"));
-        QCOMPARE(w.form.wiersz(0).Dlugosc, QStringLiteral("1100"));
+        QCOMPARE(w.form.projekt().wiersz(0).Poczatek, QStringLiteral("12a"));
+        QCOMPARE(w.form.projekt().wiersz(0).Dlugosc, QStringLiteral("1100"));
     }
 
     void editorPlaysAndStops() {
@@ -480,7 +480,7 @@ private slots:
             QTest::mouseClick(e.ButtonOK, Qt::LeftButton); // accepted all the same
         });
         QVERIFY(w.seams.messages.isEmpty());
-        QCOMPARE(w.form.wiersz(0).Dlugosc, dlugosc);
+        QCOMPARE(w.form.projekt().wiersz(0).Dlugosc, dlugosc);
     }
 
     void editorControlsAreNamedForScreenReaders() {

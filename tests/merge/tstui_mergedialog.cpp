@@ -2,6 +2,7 @@
 #include "merge/FormScalaniePlikow.h"
 #include "merge/IndexFile.h"
 #include "merge/Miernik.h"
+#include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
 #include "support/Dostepnosc.h"
@@ -143,9 +144,10 @@ private slots:
             const QString p = tmp.filePath(QStringLiteral("nagrania/część %1.mp3").arg(i));
             QVERIFY(zapiszBajty(p, QByteArray(20000 * i, char('0' + i))));
             pliki << p;
-            form->wstawWiersz(i - 1, {QString::number(i), ExNazwaPliku(p), QStringLiteral("0"),
-                                      QStringLiteral("5000"), ExSciezka(p)});
+            form->projekt().wstaw(i - 1, {{QString::number(i), ExNazwaPliku(p), QStringLiteral("0"),
+                                           QStringLiteral("5000"), ExSciezka(p)}});
         }
+        form->projekt().ustawProjektZmieniony(false);
     }
     void cleanup() {
         if (dialog)
@@ -358,8 +360,8 @@ private slots:
         QString cel = pliki[1];
         if (projekt) {
             cel = magazyn + QStringLiteral("/projekt.mp3");
-            zapiszPlikProjektu(cel, form->pozycje());
-            form->NazwaProjektu = cel;
+            zapiszPlikProjektu(cel, form->projekt().pozycje());
+            form->projekt().ustawNazwaProjektu(cel);
         }
         const QByteArray przed = bajtyPliku(cel);
         scalaj(cel);
@@ -387,9 +389,9 @@ private slots:
             fmt.xing = fmt.vbr;
             fmt.id3v2 = true;
             makeMp3(pliki[i], fmt);
-            PozycjaProjektu p = form->wiersz(i);
+            PozycjaProjektu p = form->projekt().wiersz(i);
             p.Poczatek = QString::number(300 * i);
-            form->ustawWiersz(i, p);
+            form->projekt().zmien(i, p);
         }
         const QString scalony = magazyn + QStringLiteral("/Książka.mp3");
         scalaj(scalony);
@@ -397,7 +399,7 @@ private slots:
         QCOMPARE(linie(dialog->Memo1), logUdany(scalony));
 
         const QString projekt = tmp.filePath(QStringLiteral("projekt.xml"));
-        zapiszPlikProjektu(projekt, form->pozycje());
+        zapiszPlikProjektu(projekt, form->projekt().pozycje());
         const QString inny = tmp.filePath(QStringLiteral("wiersz poleceń"));
         QVERIFY(QDir().mkpath(inny));
         QProcess cli;

@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
@@ -52,10 +53,9 @@ class TestOdcinkiUi : public QObject {
         }
     }
     void addRow(const QString& path) {
-        const int at = form->liczbaWierszy();
-        form->wstawWiersz(at, {QString::number(at + 1), QFileInfo(path).fileName(), u"1200"_s,
-                               u"5000"_s, QFileInfo(path).path() + u'/'});
-        form->Aktywuj();
+        const int at = form->projekt().rowCount();
+        form->projekt().wstaw(at, {{QString::number(at + 1), QFileInfo(path).fileName(), u"1200"_s,
+                                    u"5000"_s, QFileInfo(path).path() + u'/'}});
     }
     void run() {
         seams->messages.clear();
@@ -86,9 +86,9 @@ private slots:
         const QByteArray a0 = bajtyPliku(entry(0)), a1 = bajtyPliku(entry(1)),
                          a2 = bajtyPliku(entry(2));
         const QByteArray c1 = bajtyPliku(clip(1)), c2 = bajtyPliku(clip(2));
-        const ListaPozycji rows = form->pozycje();
+        const ListaPozycji rows = form->projekt().pozycje();
 
-        form->ProjektZmieniony = false;
+        form->projekt().ustawProjektZmieniony(false);
         run();
         QCOMPARE(seams->texts(), QStringList{kGotowe});
         QCOMPARE(seams->messages.at(0).caption, u"Uwaga"_s);
@@ -96,15 +96,15 @@ private slots:
         QCOMPARE(bajtyPliku(entry(0)), a0);
         QCOMPARE(bajtyPliku(entry(1)), c1 + a1);
         QCOMPARE(bajtyPliku(entry(2)), c2 + a2);
-        QVERIFY(!form->ProjektZmieniony);
+        QVERIFY(!form->projekt().ProjektZmieniony());
 
-        form->ProjektZmieniony = true;
+        form->projekt().ustawProjektZmieniony(true);
         run();
         QCOMPARE(seams->texts(), QStringList{kGotowe});
         QCOMPARE(bajtyPliku(entry(1)), c1 + c1 + a1);
         QCOMPARE(bajtyPliku(entry(2)), c2 + c2 + a2);
-        QVERIFY(form->ProjektZmieniony);
-        QCOMPARE(form->pozycje(), rows); // bookmarks too
+        QVERIFY(form->projekt().ProjektZmieniony());
+        QCOMPARE(form->projekt().pozycje(), rows); // bookmarks too
         QCOMPARE(wpisyFolderu(ksiazka), (QStringList{u"a0.mp3"_s, u"a1.mp3"_s, u"a2.mp3"_s}));
     }
 

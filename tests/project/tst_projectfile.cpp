@@ -332,6 +332,23 @@ private slots:
         QFETCH(QStringList, expected);
         QCOMPARE(uporzadkujWybranePliki(chosen, QLocale(locale)), expected);
     }
+
+    // A chosen file's bookmark covers the default length, or the whole file
+    // when it is not longer.
+    void entryForChosenFile_data() {
+        QTest::addColumn<qint64>("dlugoscPliku");
+        QTest::addColumn<QString>("dlugosc");
+        QTest::newRow("shorter") << qint64(3200) << u"3200"_s;
+        QTest::newRow("as long") << qint64(5000) << u"5000"_s;
+        QTest::newRow("longer") << qint64(60000) << u"5000"_s;
+        QTest::newRow("unreadable") << qint64(0) << u"0"_s;
+    }
+    void entryForChosenFile() {
+        QFETCH(qint64, dlugoscPliku);
+        QFETCH(QString, dlugosc);
+        QCOMPARE(pozycjaDlaPliku(u"/nagrania/ż 1.mp3"_s, dlugoscPliku, 5000),
+                 (PozycjaProjektu{QString(), u"ż 1.mp3"_s, u"0"_s, dlugosc, u"/nagrania/"_s}));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestProjectFile)

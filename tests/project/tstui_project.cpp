@@ -1,8 +1,10 @@
 #include "app/FormBlad.h"
 #include "app/MainForm.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
+#include "support/Lista.h"
 #include "support/Mp3Maker.h"
 
 #include <QAction>
@@ -11,7 +13,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <memory>
 
@@ -27,18 +29,9 @@ const QString kZlyKorzen = u"Nieprawidlowy plik z danymi o projekcie"_s;
 
 QStringList nazwy(const TMainForm& form) {
     QStringList result;
-    for (const PozycjaProjektu& e : form.pozycje())
+    for (const PozycjaProjektu& e : form.projekt().pozycje())
         result.append(e.NazwaPliku);
     return result;
-}
-
-bool numeracjaCiagla(const TMainForm& form) {
-    const ListaPozycji rows = form.pozycje();
-    for (int i = 0; i < rows.size(); ++i) {
-        if (rows.at(i).Lp != QString::number(i + 1))
-            return false;
-    }
-    return true;
 }
 
 void zapiszSurowo(const QString& path, const QByteArray& data) {
@@ -74,11 +67,11 @@ class TestProject : public QObject {
     void wiersze(const QStringList& names) {
         for (const QString& n : names) {
             const QString path = pusty(n);
-            const int row = m_form->liczbaWierszy();
-            m_form->wstawWiersz(row,
-                                {QString::number(row + 1), n, u"0"_s, u"5000"_s, ExSciezka(path)});
+            const int row = m_form->projekt().rowCount();
+            m_form->projekt().wstaw(
+                row, {{QString::number(row + 1), n, u"0"_s, u"5000"_s, ExSciezka(path)}});
         }
-        m_form->Aktywuj();
+        m_form->projekt().ustawProjektZmieniony(false);
     }
     const FakeSeams::Message& ostatnia() const { return m_seams->messages.constLast(); }
 
@@ -93,7 +86,7 @@ private slots:
         m_form->show();
     }
     void cleanup() {
-        m_form->ProjektZmieniony = false; // no close question on the way out
+        m_form->projekt().ustawProjektZmieniony(false); // no close question on the way out
         m_form.reset();
         m_store.reset();
         m_seams.reset();
@@ -105,10 +98,10 @@ private slots:
         m_seams->openAnswers = {{mp3(u"c.mp3"_s), mp3(u"a.mp3"_s), mp3(u"B.mp3"_s)}};
         m_form->Dodaj2->trigger();
         QCOMPARE(nazwy(*m_form), (QStringList{u"stary.mp3"_s, u"a.mp3"_s, u"B.mp3"_s, u"c.mp3"_s}));
-        QVERIFY(numeracjaCiagla(*m_form));
-        QCOMPARE(m_form->wiersz(1).Poczatek, u"0"_s);
-        QCOMPARE(m_form->wiersz(1).Folder, QDir::toNativeSeparators(m_dir->path() + u"/"_s));
-        QVERIFY(m_form->ProjektZmieniony);
+        QCOMPARE(m_form->projekt().wiersz(1).Poczatek, u"0"_s);
+        QCOMPARE(m_form->projekt().wiersz(1).Folder,
+                 QDir::toNativeSeparators(m_dir->path() + u"/"_s));
+        QVERIFY(m_form->projekt().ProjektZmieniony());
         QCOMPARE(m_seams->beeps, 3);
         const Seams::FileDialog& d = m_seams->openRequests.constLast();
         QCOMPARE(d.title, u"Dodaj plik"_s);
@@ -130,13 +123,12 @@ private slots:
         QFETCH(QStringList, expected);
         wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
         if (selected >= 0) {
-            m_form->ListView1->topLevelItem(selected)->setSelected(true);
-            m_form->ListView1->topLevelItem(selected + 1)->setSelected(true);
+            zaznaczWiersz(m_form->ListView1, selected);
+            zaznaczWiersz(m_form->ListView1, selected + 1);
         }
         m_seams->openAnswers = {{mp3(u"Y.mp3"_s), mp3(u"x.mp3"_s)}};
         m_form->Wstaw2->trigger();
         QCOMPARE(nazwy(*m_form), expected);
-        QVERIFY(numeracjaCiagla(*m_form));
         QCOMPARE(m_seams->openRequests.constLast().title, u"Wstaw plik"_s);
         QCOMPARE(m_seams->beeps, 3);
     }
@@ -145,29 +137,28 @@ private slots:
         wiersze({u"1.mp3"_s});
         m_form->Dodaj2->trigger();
         m_form->Wstaw2->trigger();
-        QCOMPARE(m_form->liczbaWierszy(), 1);
-        QVERIFY(!m_form->ProjektZmieniony);
+        QCOMPARE(m_form->projekt().rowCount(), 1);
+        QVERIFY(!m_form->projekt().ProjektZmieniony());
         QCOMPARE(m_seams->beeps, 0);
     }
 
     void deleteRemovesFirstSelected() {
         wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
         m_form->Usu1->trigger(); // nothing selected: nothing removed
-        QCOMPARE(m_form->liczbaWierszy(), 4);
-        QVERIFY(!m_form->ProjektZmieniony);
-        m_form->ListView1->topLevelItem(1)->setSelected(true);
-        m_form->ListView1->topLevelItem(3)->setSelected(true);
+        QCOMPARE(m_form->projekt().rowCount(), 4);
+        QVERIFY(!m_form->projekt().ProjektZmieniony());
+        zaznaczWiersz(m_form->ListView1, 1);
+        zaznaczWiersz(m_form->ListView1, 3);
         m_form->Usu1->trigger();
         QCOMPARE(nazwy(*m_form), (QStringList{u"1.mp3"_s, u"3.mp3"_s, u"4.mp3"_s}));
-        QVERIFY(numeracjaCiagla(*m_form));
-        QVERIFY(m_form->ProjektZmieniony);
+        QVERIFY(m_form->projekt().ProjektZmieniony());
         // The last row gone, the commands that need rows are off.
         m_form->ListView1->clearSelection();
         for (int i = 0; i < 3; ++i) {
-            m_form->ListView1->topLevelItem(0)->setSelected(true);
+            zaznaczWiersz(m_form->ListView1, 0);
             m_form->Usu1->trigger();
         }
-        QCOMPARE(m_form->liczbaWierszy(), 0);
+        QCOMPARE(m_form->projekt().rowCount(), 0);
         QVERIFY(!m_form->Zapiszprojekt1->isEnabled());
     }
 
@@ -193,8 +184,8 @@ private slots:
                                                    : static_cast<std::int32_t>(d - 1);
         m_seams->openAnswers = {{path}};
         m_form->Dodaj2->trigger();
-        QCOMPARE(m_form->liczbaWierszy(), 1);
-        const PozycjaProjektu e = m_form->wiersz(0);
+        QCOMPARE(m_form->projekt().rowCount(), 1);
+        const PozycjaProjektu e = m_form->projekt().wiersz(0);
         QCOMPARE(e.Poczatek, u"0"_s);
         QCOMPARE(e.Dlugosc, QString::number(std::min<std::int64_t>(d, m_form->DomyslnaZakladka)));
         if (durationMs == 60000)
@@ -225,12 +216,12 @@ private slots:
     void saveAndLoadKeepEveryLetter() {
         const QStringList names{u"Rozdział źdźbło ŻÓŁW.mp3"_s, u"日本語 Ελληνικά & <x>.mp3"_s};
         wiersze(names);
-        m_form->ustawWiersz(1, [&] {
-            PozycjaProjektu e = m_form->wiersz(1);
+        m_form->projekt().zmien(1, [&] {
+            PozycjaProjektu e = m_form->projekt().wiersz(1);
             e.Poczatek = u"abc"_s; // numbers are kept as text
             return e;
         }());
-        m_form->ProjektZmieniony = true;
+        m_form->projekt().ustawProjektZmieniony(true);
         m_seams->saveAnswers = {sciezka(u"Książka"_s)};
         m_form->Zapiszprojekt1->trigger(); // no name yet: asks for one
         const Seams::FileDialog& d = m_seams->saveRequests.constLast();
@@ -241,26 +232,23 @@ private slots:
         QVERIFY(!d.confirmOverwrite);
         const QString file = sciezka(u"Książka.xml"_s);
         QVERIFY(QFile::exists(file));
-        QCOMPARE(m_form->NazwaProjektu, file);
-        QVERIFY(!m_form->ProjektZmieniony);
-        const ListaPozycji saved = m_form->pozycje();
+        QCOMPARE(m_form->projekt().NazwaProjektu(), file);
+        QVERIFY(!m_form->projekt().ProjektZmieniony());
+        const ListaPozycji saved = m_form->projekt().pozycje();
 
         m_form->Nowyprojekt1->trigger(); // saved: no question
         QVERIFY(m_seams->messages.isEmpty());
-        QCOMPARE(m_form->liczbaWierszy(), 0);
-        QVERIFY(m_form->NazwaProjektu.isEmpty());
+        QCOMPARE(m_form->projekt().rowCount(), 0);
+        QVERIFY(m_form->projekt().NazwaProjektu().isEmpty());
 
-        m_seams->openAnswers = {{file}, {file}};
+        m_seams->openAnswers = {{file}};
         m_form->OtworzProjekt1->trigger();
-        QCOMPARE(m_form->pozycje(), saved);
-        QCOMPARE(m_form->NazwaProjektu, file);
+        QCOMPARE(m_form->projekt().pozycje(), saved);
+        QCOMPARE(m_form->projekt().NazwaProjektu(), file);
         QVERIFY(m_form->OtworzProjekt1->isEnabled() && m_form->Zapiszprojekt1->isEnabled());
-        m_form->OtworzProjekt1->trigger(); // loading appends
-        QCOMPARE(m_form->liczbaWierszy(), 4);
-        QVERIFY(numeracjaCiagla(*m_form));
-        QCOMPARE(m_form->wiersz(3).NazwaPliku, names.at(1));
+        m_form->OtworzProjekt1->trigger(); // the dialog offers the project's file
         QCOMPARE(m_seams->openRequests.constLast().fileName, file);
-        QVERIFY(!m_form->ProjektZmieniony);
+        QVERIFY(!m_form->projekt().ProjektZmieniony());
         QVERIFY(m_seams->messages.isEmpty());
     }
 
@@ -277,11 +265,11 @@ private slots:
         wiersze({u"1.mp3"_s});
         m_seams->saveAnswers = {sciezka(typed)};
         m_form->Zapiszprojektjako1->trigger();
-        QCOMPARE(m_form->NazwaProjektu, sciezka(saved));
+        QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(saved));
         QVERIFY(QFile::exists(sciezka(saved)));
         m_form->Zapiszprojektjako1->trigger(); // cancelled: nothing changes
         QCOMPARE(m_seams->saveRequests.constLast().fileName, sciezka(saved));
-        QCOMPARE(m_form->NazwaProjektu, sciezka(saved));
+        QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(saved));
     }
 
     void missingFilesReported() {
@@ -294,7 +282,6 @@ private slots:
         m_seams->openAnswers = {{file}};
         m_form->OtworzProjekt1->trigger();
         QCOMPARE(nazwy(*m_form), (QStringList{u"1.mp3"_s, u"3.mp3"_s}));
-        QVERIFY(numeracjaCiagla(*m_form));
         QCOMPARE(m_seams->shown, QList<QDialog*>{m_form->FormBlad});
         QCOMPARE(m_form->FormBlad->Memo1->toPlainText(),
                  kBrakujace + u'\n' + sciezka(u"2 źle.mp3"_s));
@@ -331,16 +318,15 @@ private slots:
         QFETCH(bool, errorBox);
         QFETCH(QStringList, appended);
         wiersze({u"stary.mp3"_s, u"1.mp3"_s});
-        const ListaPozycji before = m_form->pozycje();
-        m_form->NazwaProjektu = sciezka(u"poprzedni.xml"_s);
+        const ListaPozycji before = m_form->projekt().pozycje();
+        m_form->projekt().ustawNazwaProjektu(sciezka(u"poprzedni.xml"_s));
         const QString file = sciezka(u"zły.xml"_s);
         zapiszSurowo(file, data.replace("DIR", (m_dir->path() + u"/"_s).toUtf8()));
         m_seams->openAnswers = {{file}};
         m_form->OtworzProjekt1->trigger();
-        QCOMPARE(m_form->pozycje().mid(0, before.size()), before);
+        QCOMPARE(m_form->projekt().pozycje().mid(0, before.size()), before);
         QCOMPARE(nazwy(*m_form).mid(before.size()), appended);
-        QVERIFY(numeracjaCiagla(*m_form));
-        QCOMPARE(m_form->NazwaProjektu, sciezka(u"poprzedni.xml"_s));
+        QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(u"poprzedni.xml"_s));
         QCOMPARE(m_seams->messages.size(), 1);
         QVERIFY2(ostatnia().text.contains(message), qPrintable(ostatnia().text));
         QCOMPARE(ostatnia().icon, errorBox ? Seams::Icon::Critical : Seams::Icon::None);
@@ -349,9 +335,9 @@ private slots:
     }
 
     void openCancelledKeepsName() {
-        m_form->NazwaProjektu = sciezka(u"a.xml"_s);
+        m_form->projekt().ustawNazwaProjektu(sciezka(u"a.xml"_s));
         m_form->OtworzProjekt1->trigger();
-        QCOMPARE(m_form->NazwaProjektu, sciezka(u"a.xml"_s));
+        QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(u"a.xml"_s));
         QCOMPARE(m_seams->openRequests.constLast().title, u"Otwórz projekt"_s);
         QCOMPARE(m_seams->openRequests.constLast().fileName, sciezka(u"a.xml"_s));
         QCOMPARE(m_seams->openRequests.constLast().filter, u"xml (*.xml)"_s);
@@ -362,12 +348,12 @@ private slots:
     // and keeps the previous file.
     void failedSaveKeepsChangedMark() {
         wiersze({u"1.mp3"_s});
-        m_form->ProjektZmieniony = true;
+        m_form->projekt().ustawProjektZmieniony(true);
         const QString folder = sciezka(u"folder.xml"_s);
         QVERIFY(QDir().mkdir(folder));
-        m_form->NazwaProjektu = folder;
+        m_form->projekt().ustawNazwaProjektu(folder);
         m_form->Zapiszprojekt1->trigger();
-        QVERIFY(m_form->ProjektZmieniony);
+        QVERIFY(m_form->projekt().ProjektZmieniony());
         QCOMPARE(ostatnia().icon, Seams::Icon::Critical);
         QVERIFY2(ostatnia().text.startsWith(u"Nie można zapisać projektu do pliku"_s),
                  qPrintable(ostatnia().text));
@@ -398,7 +384,7 @@ private slots:
         QFETCH(QString, saveAs);
         QFETCH(bool, closed);
         wiersze({u"1.mp3"_s});
-        m_form->ProjektZmieniony = true;
+        m_form->projekt().ustawProjektZmieniony(true);
         m_seams->answers = {answer};
         if (saveAs == u"dir") {
             QVERIFY(QDir().mkdir(sciezka(u"dir.xml"_s)));
@@ -416,14 +402,14 @@ private slots:
         QCOMPARE(question.icon, Seams::Icon::None);
         QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QCOMPARE(m_form->isVisible(), !closed);
-        QCOMPARE(m_form->liczbaWierszy(), 1);
-        QCOMPARE(m_form->ProjektZmieniony, !closed || answer == QMessageBox::No);
+        QCOMPARE(m_form->projekt().rowCount(), 1);
+        QCOMPARE(m_form->projekt().ProjektZmieniony(), !closed || answer == QMessageBox::No);
         QCOMPARE(QFile::exists(sciezka(u"zamkniecie.xml"_s)), closed && saveAs == u"zamkniecie");
     }
 
     void closeAfterSaveAsksNothing() {
         wiersze({u"1.mp3"_s});
-        m_form->ProjektZmieniony = true;
+        m_form->projekt().ustawProjektZmieniony(true);
         m_seams->saveAnswers = {sciezka(u"p.xml"_s)};
         m_form->Zapiszprojekt1->trigger();
         m_seams->messages.clear();
@@ -447,16 +433,16 @@ private slots:
         QFETCH(bool, saveDone);
         QFETCH(bool, emptied);
         wiersze({u"1.mp3"_s});
-        m_form->ProjektZmieniony = true;
+        m_form->projekt().ustawProjektZmieniony(true);
         m_seams->answers = {answer};
         if (saveDone)
             m_seams->saveAnswers = {sciezka(u"nowy.xml"_s)};
         m_form->Nowyprojekt1->trigger();
         QCOMPARE(m_seams->texts(), QStringList{kPytanie});
-        QCOMPARE(m_form->liczbaWierszy(), emptied ? 0 : 1);
-        QCOMPARE(m_form->ProjektZmieniony, !emptied);
+        QCOMPARE(m_form->projekt().rowCount(), emptied ? 0 : 1);
+        QCOMPARE(m_form->projekt().ProjektZmieniony(), !emptied);
         QCOMPARE(QFile::exists(sciezka(u"nowy.xml"_s)), saveDone);
-        QVERIFY(m_form->NazwaProjektu.isEmpty());
+        QVERIFY(m_form->projekt().NazwaProjektu().isEmpty());
         QCOMPARE(m_form->Zapiszprojekt1->isEnabled(), !emptied);
     }
 
@@ -480,9 +466,9 @@ private slots:
         const QString stary = sciezka(u"stary.xml"_s);
         zapiszSurowo(stary, "<projekt/>");
         if (!current.isEmpty())
-            m_form->NazwaProjektu = sciezka(current);
+            m_form->projekt().ustawNazwaProjektu(sciezka(current));
         wiersze({u"1.mp3"_s});
-        m_form->ProjektZmieniony = true;
+        m_form->projekt().ustawProjektZmieniony(true);
         if (answer != QMessageBox::NoButton)
             m_seams->answers = {answer};
         m_seams->saveAnswers = {sciezka(u"stary"_s)};
@@ -499,10 +485,10 @@ private slots:
         }
         QCOMPARE(nazwy(*m_form), QStringList{u"1.mp3"_s});
         QCOMPARE(QFile::exists(stary) && bajtyPliku(stary) != "<projekt/>", replaced);
-        QCOMPARE(m_form->ProjektZmieniony, !replaced);
-        QCOMPARE(m_form->NazwaProjektu, replaced            ? stary
-                                        : current.isEmpty() ? QString()
-                                                            : sciezka(current));
+        QCOMPARE(m_form->projekt().ProjektZmieniony(), !replaced);
+        QCOMPARE(m_form->projekt().NazwaProjektu(), replaced            ? stary
+                                                    : current.isEmpty() ? QString()
+                                                                        : sciezka(current));
     }
 };
 

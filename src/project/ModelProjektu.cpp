@@ -1,0 +1,206 @@
+#include "project/ModelProjektu.h"
+
+#include "base/Errors.h"
+
+#include <algorithm>
+
+ModelProjektu::ModelProjektu(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ModelProjektu::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_pozycje.size());
+}
+
+int ModelProjektu::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : LiczbaKolumn;
+}
+
+QVariant ModelProjektu::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const PozycjaProjektu& p = m_pozycje.at(index.row());
+    switch (index.column()) {
+    case KolNazwa:
+        return p.NazwaPliku;
+    case KolLp:
+        return QString::number(index.row() + 1);
+    case KolPoczatek:
+        return p.Poczatek;
+    case KolDlugosc:
+        return p.Dlugosc;
+    case KolFolder:
+        return p.Folder;
+    default:
+        return {};
+    }
+}
+
+QVariant ModelProjektu::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case KolNazwa:
+        return QStringLiteral("nazwa pliku");
+    case KolLp:
+        return QStringLiteral("L.p.");
+    case KolPoczatek:
+        return QStringLiteral("początek");
+    case KolDlugosc:
+        return QStringLiteral("długość");
+    case KolFolder:
+        return QStringLiteral("folder");
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ModelProjektu::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+// ---- entries -------------------------------------------------------------------
+
+PozycjaProjektu ModelProjektu::wiersz(int row) const {
+    PozycjaProjektu p = m_pozycje.at(row);
+    p.Lp = QString::number(row + 1);
+    return p;
+}
+
+ListaPozycji ModelProjektu::pozycje() const {
+    ListaPozycji wynik;
+    wynik.reserve(m_pozycje.size());
+    for (int i = 0; i < m_pozycje.size(); ++i)
+        wynik.append(wiersz(i));
+    return wynik;
+}
+
+void ModelProjektu::wstawWiersze(int row, const ListaPozycji& pozycje) {
+    if (pozycje.isEmpty())
+        return;
+    const int n = static_cast<int>(pozycje.size());
+    beginInsertRows({}, row, row + n - 1);
+    m_pozycje.insert(row, n, {});
+    for (int i = 0; i < n; ++i) {
+        m_pozycje[row + i] = pozycje.at(i);
+        m_pozycje[row + i].Lp.clear(); // the row gives it
+    }
+    endInsertRows();
+    numeryZmienione(row + n, rowCount() - 1);
+}
+
+void ModelProjektu::wstaw(int row, const ListaPozycji& pozycje) {
+    Q_ASSERT(row >= 0 && row <= rowCount());
+    wstawWiersze(row, pozycje);
+    if (!pozycje.isEmpty())
+        ustawProjektZmieniony(true);
+}
+
+void ModelProjektu::dopisz(const ListaPozycji& pozycje) {
+    wstawWiersze(rowCount(), pozycje);
+}
+
+bool ModelProjektu::removeRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || count <= 0 || row < 0 || row + count > rowCount())
+        return false;
+    beginRemoveRows({}, row, row + count - 1);
+    m_pozycje.remove(row, count);
+    endRemoveRows();
+    numeryZmienione(row, rowCount() - 1);
+    ustawProjektZmieniony(true);
+    return true;
+}
+
+ListaPozycji ModelProjektu::usun(int row, int count) {
+    ListaPozycji usuniete;
+    for (int i = row; i >= 0 && i < row + count && i < rowCount(); ++i)
+        usuniete.append(wiersz(i));
+    return removeRows(row, count) ? usuniete : ListaPozycji();
+}
+
+bool ModelProjektu::moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
+                             const QModelIndex& destinationParent, int destinationChild) {
+    const int n = rowCount();
+    if (sourceParent.isValid() || destinationParent.isValid() || count <= 0 || sourceRow < 0 ||
+        sourceRow + count > n || destinationChild < 0 || destinationChild > n)
+        return false;
+    // beginMoveRows refuses a place inside the block or right behind it.
+    if (!beginMoveRows({}, sourceRow, sourceRow + count - 1, {}, destinationChild))
+        return false;
+    if (destinationChild > sourceRow) {
+        for (int i = 0; i < count; ++i)
+            m_pozycje.move(sourceRow, destinationChild - 1);
+    } else {
+        for (int i = 0; i < count; ++i)
+            m_pozycje.move(sourceRow + i, destinationChild + i);
+    }
+    endMoveRows();
+    numeryZmienione(std::min(sourceRow, destinationChild),
+                    std::max(sourceRow + count, destinationChild) - 1);
+    ustawProjektZmieniony(true);
+    return true;
+}
+
+bool ModelProjektu::przenies(int row, int count, int to) {
+    return moveRows({}, row, count, {}, to);
+}
+
+bool ModelProjektu::zmien(int row, const PozycjaProjektu& pozycja) {
+    PozycjaProjektu nowa = pozycja;
+    nowa.Lp.clear();
+    if (nowa == m_pozycje.at(row))
+        return false;
+    m_pozycje[row] = nowa;
+    emit dataChanged(index(row, 0), index(row, LiczbaKolumn - 1), {Qt::DisplayRole});
+    ustawProjektZmieniony(true);
+    return true;
+}
+
+void ModelProjektu::Przenumeruj() {
+    numeryZmienione(0, rowCount() - 1);
+}
+
+void ModelProjektu::numeryZmienione(int first, int last) {
+    if (first <= last)
+        emit dataChanged(index(first, KolLp), index(last, KolLp), {Qt::DisplayRole});
+}
+
+// ---- the project file --------------------------------------------------------------
+
+void ModelProjektu::ustawNazwaProjektu(const QString& nazwa) {
+    if (nazwa == m_nazwa)
+        return;
+    m_nazwa = nazwa;
+    emit fileNameChanged(m_nazwa);
+}
+
+void ModelProjektu::ustawProjektZmieniony(bool zmieniony) {
+    if (zmieniony == m_zmieniony)
+        return;
+    m_zmieniony = zmieniony;
+    emit modifiedChanged(m_zmieniony);
+}
+
+void ModelProjektu::nowy() {
+    beginResetModel();
+    m_pozycje.clear();
+    endResetModel();
+    ustawNazwaProjektu(QString());
+    ustawProjektZmieniony(false);
+}
+
+PozycjePlikuProjektu ModelProjektu::wczytaj(const QString& path) {
+    const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(path);
+    dopisz(wczytane.pozycje);
+    if (!wczytane.blad.isEmpty())
+        throw EConvertError(wczytane.blad);
+    if (wczytane.korzenProjekt)
+        ustawNazwaProjektu(path);
+    return wczytane;
+}
+
+void ModelProjektu::zapisz(const QString& path) {
+    zapiszPlikProjektu(path, pozycje());
+    ustawProjektZmieniony(false);
+    ustawNazwaProjektu(path);
+}
