@@ -11,6 +11,7 @@
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
 
     FakeSeams seams;
     SettingsStore store(work.absoluteFilePath(QStringLiteral("conf")));
-    TMainForm form(seams, store, work.absolutePath());
+    TMainForm form(Uslugi(seams, store, work.absolutePath()));
     form.utworzOkna();
 
     auto dodaj = [&] {

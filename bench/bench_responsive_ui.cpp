@@ -10,11 +10,12 @@
 // stereo MP3 file (about 1.5 MB), made once in WORK_FOLDER/book.
 
 #include "app/MainForm.h"
-#include "merge/FormScalaniePlikow.h"
+#include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
 
 #include <QApplication>
 #include <QDir>
@@ -124,11 +125,11 @@ int main(int argc, char** argv) {
         return int(QDialog::Accepted);
     };
     SettingsStore store(praca.absoluteFilePath(QStringLiteral("conf")));
-    TMainForm form(seams, store, praca.absolutePath());
+    TMainForm form(Uslugi(seams, store, praca.absolutePath()));
     form.utworzOkna();
     form.show();
-    form.Magazyn = magazyn;
-    form.Karta = karta;
+    form.ZapiszKonfiguracje(karta, magazyn, 5000);
+    form.OdczytajKonfiguracje();
     std::int64_t bajty = 0;
     for (int i = 0; i < pliki.size(); ++i) {
         const QFileInfo f(pliki.at(i));
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
     }
 
     std::printf("book: %d files, %.1f MB\n", liczba, bajty / 1e6);
-    TFormScalaniePlikow* dialog = form.FormScalaniePlikow;
+    TFormScalaniePlikow* dialog = kontrolka<TFormScalaniePlikow>(form, "FormScalaniePlikow");
     seams.saveAnswers = {scalony};
     form.Scalajpliki1Click();
     const Pomiar scalanie =

@@ -1,6 +1,8 @@
 #pragma once
-// The main window. It owns every operation of the program as a method; the
-// commands of each subsystem are in a file of their own beside this one:
+// The main window. It owns every operation of the program as a method, each
+// a short command that asks the project model or a subsystem's core and
+// window to do the work; the commands of each subsystem are in a file of
+// their own beside this one:
 //   MainForm.cpp          window, menus, command enabling, help
 //   MainFormSettings.cpp  reading the settings, settings dialogs
 //   MainFormProject.cpp   the entry list and the project file
@@ -9,76 +11,66 @@
 //   MainFormMerge.cpp     merge command and dialog
 //   MainFormOdcinki.cpp   episode announcements
 //   MainFormCard.cpp      memory card commands
-// The project is the rows of ListView1 and nothing else.
+// The project is the model that ListView1 shows and nothing else. The
+// windows it opens get what they need as arguments; none of them knows
+// this class. Its controls are found by their names (findChild).
 
-#include "base/Paths.h"
-#include "card/CardFiles.h"
-#include "card/Volumes.h"
-#include "merge/MergeJob.h"
-#include "project/Pozycja.h"
+#include "app/Uslugi.h"
+#include "audio/ui/OdtwarzanieZakladki.h"
+#include "card/FreeSpace.h"
+#include "settings/Konfiguracja.h"
+#include "widgets/Komunikaty.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
-#include <exception>
 #include <functional>
 
+class LiniaKomunikatu;
+class ModelProjektu;
 class QAction;
 class QCloseEvent;
-class LiniaKomunikatu;
 class QMenu;
-class ModelProjektu;
 class QTreeView;
-class Seams;
-class SettingsStore;
 class TFormBlad;
 class TFormOprogramie;
 class TFormPomoc;
+class TFormScalaniePlikow;
 class TFormUstawZakladke;
 class TFormUstawienia;
 class TFormWybierzFolder;
-class TFormScalaniePlikow;
 class TMediaPlayer;
-class ZrodloWolnegoMiejsca;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private OdtwarzanieZakladki {
     Q_OBJECT
 
 public:
-    // `programDir` is the folder of the running program (help page copy,
-    // announcement clips). FormCreate runs inside the constructor.
-    TMainForm(Seams& seams, SettingsStore& store, QString programDir, QWidget* parent = nullptr);
+    // FormCreate runs inside the constructor.
+    explicit TMainForm(const Uslugi& uslugi, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Creates the six secondary windows, hidden, in their fixed order.
     void utworzOkna();
 
-    Seams& seams() const { return m_seams; }
-    SettingsStore& store() const { return m_store; }
-    const QString& programDir() const { return m_programDir; }
+    static QString tytulAplikacji() { return Komunikaty::tytulAplikacji(); }
+    static QString adresWww() { return QStringLiteral("https://www.sonvekmanager.example/"); }
 
-    // ---- shell -------------------------------------------------------------
+    // ---- what the window holds ------------------------------------------------
+    // The project: the rows ListView1 shows.
+    ModelProjektu& projekt() const { return *m_projekt; }
+    // The settings in force; they change only through OdczytajKonfiguracje.
+    const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
+    // The card's figures of the last free-space measurement.
+    const PomiarKarty& pomiarKarty() const { return m_pomiarKarty; }
+
+    // ---- shell -------------------------------------------------------------------
+    // Both run on every change of the rows and of the selection.
     void Aktywuj();
     void AktywujOdtwarzacz();
     void ListView1SelectItem();
 
-    // Runs a command; any error it raises is shown in the general error box
-    // and the program goes on. Returns false when the command failed.
-    bool guard(const std::function<void()>& command);
-    // The general error box: error icon, OK, caption "SonvekManager".
-    void pokazBlad(const QString& text);
-    // A message box owned by the main window with the caption "Uwaga";
-    // Enter presses `defaultButton`, Esc and the close box `escapeButton`.
-    QMessageBox::StandardButton
-    uwaga(const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
-          QMessageBox::StandardButton escapeButton = QMessageBox::NoButton);
-    // The notice window: a header line and one line per item, shown modally.
-    void pokazFormBlad(const QString& header, const QStringList& lines);
-
-    // The project: the rows ListView1 shows.
-    ModelProjektu& projekt() const { return *m_projekt; }
     // The first selected row in list order, -1 when none is selected.
     int zaznaczonyWiersz() const;
     // The keyboard focus into the list. With `row` given, that row (or the
@@ -87,6 +79,8 @@ public:
     // row gets the selected (or the first) row as current.
     void fokusNaLiscie(int row = -1);
 
+    // The notice window: a header line and one line per item, shown modally.
+    void pokazFormBlad(const QString& header, const QStringList& lines);
     // The status bar's single panel. Every text set is spoken by a screen
     // reader, also the same text again.
     QString tekstStatusu() const;
@@ -94,15 +88,16 @@ public:
     // Has a screen reader say `text` at once, also while one of the
     // program's dialogs is open, without showing it anywhere. (Spoken from
     // the main window, it comes without the dialog's texts read again.)
-    void oglos(const QString& text);
-
+    void oglos(const QString& text) override;
     // "Pauza" keeps its own state (enabled by a play command, disabled by
     // Stop); it is effective only while the "Odtwarzacz" menu is enabled.
     void ustawPauze(bool enabled);
     bool pauzaWlaczona() const { return m_pauza; }
 
-    static QString tytulAplikacji() { return QStringLiteral("SonvekManager"); }
-    static QString adresWww() { return QStringLiteral("https://www.sonvekmanager.example/"); }
+    // The help page in the desktop's browser or, when none can be started,
+    // in the program's own help window.
+    void otworzPomoc(const QString& path);
+    void pokazPomocWOknie(const QString& path);
 
     // ---- commands (each forwards to an operation) ---------------------------
     void Nowyprojekt1Click();
@@ -128,21 +123,13 @@ public:
     void Pomoc2Click();
     void UstawZakladke1Click();
 
-    // The help page in the desktop's browser or, when none can be started,
-    // in the program's own help window.
-    void otworzPomoc(const QString& path);
-    void pokazPomocWOknie(const QString& path);
-
-    // ---- settings -------------------------------------------------------------
+    // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
     // Stores the three settings in one write: all of them or none. The main
-    // window's fields change only through OdczytajKonfiguracje.
+    // window's settings change only through OdczytajKonfiguracje.
     void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
-    // The volumes the drive lists of the settings dialogs offer; a test may
-    // give its own.
-    std::function<ListaWoluminow()> ZrodloWoluminow = listaWoluminow;
 
-    // ---- project list and project file -----------------------------------------
+    // ---- project list and project file (MainFormProject.cpp) ------------------
     void WstawDoListy();
     void WstawPomiedzy();
     void WstawNazwyPlikowDoListBox(const QStringList& paths);
@@ -155,17 +142,22 @@ public:
     // The close question; `event->ignore()` keeps the window open.
     void FormClose(QCloseEvent* event);
 
-    // ---- media player ------------------------------------------------------------
+    // ---- media player (MainFormAudio.cpp) --------------------------------------
     std::int64_t DlugoscPlikuAudio(const QString& path);
     bool TestPlikuAudio(const QString& path);
 
-    // ---- playback ------------------------------------------------------------------
-    void OdtworzPlik();
-    void OdtworzZakladke(std::int64_t start, std::int64_t end);
-    void Stop();
+    // ---- playback (MainFormPlayback.cpp) -----------------------------------------
+    void OdtworzPlik() override;
+    void OdtworzZakladke(std::int64_t start, std::int64_t end) override;
+    void Stop() override;
     void ListView1KeyDown(int key);
 
-    // ---- card ------------------------------------------------------------------------
+    // ---- episode announcements (MainFormOdcinki.cpp) --------------------------------
+    // Puts clip k from the folder `odcinki` beside the program in front of
+    // the file of row k, for every row but the first.
+    void WstawOdcinki();
+
+    // ---- card (MainFormCard.cpp) ----------------------------------------------------
     void KopiujPlikAudio();
     void WolneMiejsceNaKarcie();
     void UtworzPlayer();
@@ -175,86 +167,8 @@ public:
     // window, after asking about every file it would replace (a "Nie" ends the copy
     // before anything is written); reports the outcome and the free space.
     void KopiujPliki(const QStringList& names);
-    // How one file is copied to the card, on the copy's worker thread; tests may
-    // wrap it.
-    std::function<RaportKopiowania(const QString&, const QString&, const ObslugaKopiowania&)>
-        KopiowanieNaKarte = kopiujNaKarte;
     // The size of what the path names, 0 when nothing does.
     std::int64_t WielkoscPliku(const QString& name);
-    // Where the card's free-space figures come from: the system by default; tests hand
-    // in their own. Not owned.
-    void ustawZrodloWolnegoMiejsca(const ZrodloWolnegoMiejsca* zrodlo) { m_zrodloMiejsca = zrodlo; }
-
-private:
-    bool kartaWybrana();
-    bool kartaDostepna();
-    const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
-    bool zmierzKarte();
-    const ZrodloWolnegoMiejsca* m_zrodloMiejsca = nullptr;
-    bool m_kartaFat = false; // the last measured card has a FAT file system
-
-public:
-    // ---- windows and controls ----------------------------------------------------------
-    QTreeView* ListView1 = nullptr;
-    LiniaKomunikatu* StatusBar1 = nullptr;
-    LiniaKomunikatu* Ogloszenie = nullptr; // hidden: what oglos() says
-    TMediaPlayer* MediaPlayer1 = nullptr;
-
-    TFormUstawZakladke* FormUstawZakladke = nullptr;
-    TFormUstawienia* FormUstawienia = nullptr;
-    TFormWybierzFolder* FormWybierzFolder = nullptr;
-    TFormScalaniePlikow* FormScalaniePlikow = nullptr;
-    TFormOprogramie* FormOprogramie = nullptr;
-    TFormBlad* FormBlad = nullptr;
-    // Made on first use: the help window for a desktop without a browser.
-    TFormPomoc* FormPomoc = nullptr;
-
-    QMenu* Plik1 = nullptr;
-    QMenu* Kopiujnakart1 = nullptr;
-    QMenu* Edycja2 = nullptr;
-    QMenu* Odtwarzacz1 = nullptr;
-    QMenu* Narzdzia1 = nullptr;
-    QMenu* Pomoc1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-
-    QAction* Nowyprojekt1 = nullptr;
-    QAction* OtworzProjekt1 = nullptr;
-    QAction* Zapiszprojekt1 = nullptr;
-    QAction* Zapiszprojektjako1 = nullptr;
-    QAction* Scalajpliki1 = nullptr;
-    QAction* Plikaudio1 = nullptr;
-    QAction* Plikzakadki1 = nullptr;
-    QAction* Wolnemiejscenakarcie1 = nullptr;
-    QAction* Zamknij1 = nullptr;
-    QAction* Dodaj2 = nullptr;
-    QAction* Wstaw2 = nullptr;
-    QAction* Usu1 = nullptr;
-    QAction* OdtworZzakladke1 = nullptr;
-    QAction* Odtwrzplik1 = nullptr;
-    QAction* Stop1 = nullptr;
-    QAction* Pauza1 = nullptr;
-    QAction* Ustawienia1 = nullptr;
-    QAction* Wstawodcinki1 = nullptr;
-    QAction* Oprogramie1 = nullptr;
-    QAction* StronaWww1 = nullptr;
-    QAction* Pomoc2 = nullptr;
-    // Context menu of the list.
-    QAction* Dodaj1 = nullptr;
-    QAction* Usun1 = nullptr;
-    QAction* Wstaw1 = nullptr;
-    QAction* UstawZakladke1 = nullptr;
-    QAction* OdtowrzZakladke1 = nullptr;
-    QAction* OdtworzPlik1 = nullptr;
-
-    // ---- state ---------------------------------------------------------------------------
-    // Settings, written only by OdczytajKonfiguracje.
-    QString Karta;
-    QString Magazyn;
-    std::int32_t DomyslnaZakladka = 5000;
-    // Card figures of the last free-space measurement.
-    std::int64_t RozmiarKlastra = 0;
-    std::int32_t PlayerNaKarcie = 0;
-    std::uint64_t WolneKlastry = 0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -274,43 +188,98 @@ private:
     void utworzFormWybierzFolder();
     void utworzFormScalaniePlikow();
 
-    Seams& m_seams;
-    SettingsStore& m_store;
-    QString m_programDir;
-    bool m_pauza = false;
-    ModelProjektu* m_projekt = nullptr;
+    // Messages owned by this window (Komunikaty).
+    bool guard(const std::function<void()>& command) { return m_komunikaty.guard(command); }
+    QMessageBox::StandardButton
+    uwaga(const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+          QMessageBox::StandardButton escapeButton = QMessageBox::NoButton) {
+        return m_komunikaty.uwaga(text, buttons, defaultButton, escapeButton);
+    }
 
-    // ---- project file (MainFormProject.cpp) ----
-public:
-    // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
-    // order they become entries (by file name, case-insensitively).
-    QStringList ListBoxSortuj;
-
-private:
+    // Project (MainFormProject.cpp).
     QStringList wybierzPlikiAudio(const QString& title);
     void wstawPliki(const QStringList& chosen, int at);
-    // The question "Czy zapisać zmiany w projekcie?" when the project has
-    // changed: true when the caller may drop it (saved, or No); false for
-    // "Anuluj", Esc and a cancelled save.
+    // The one question "Czy zapisać zmiany w projekcie?" before a changed
+    // project is dropped: true when the caller may drop it (saved, or No);
+    // false for "Anuluj", Esc and a cancelled save.
     bool czyPorzucicZmiany();
     // false when the user cancelled the save dialog or kept an existing
     // file; errors are thrown.
     bool zapiszProjekt();
     bool zapiszProjektJako();
-    // The name the save dialog returned last time, ".xml" included.
+
+    // Card (MainFormCard.cpp).
+    bool kartaWybrana();
+    bool kartaDostepna();
+    const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
+    bool zmierzKarte();
+
+    const Uslugi m_uslugi;
+    Seams& m_seams;
+    Komunikaty m_komunikaty;
+    ModelProjektu* m_projekt = nullptr;
+    Konfiguracja m_konfiguracja;
+    PomiarKarty m_pomiarKarty;
+    bool m_pauza = false;
+    // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
+    // order they become entries (by file name, case-insensitively).
+    QStringList m_ListBoxSortuj;
+    // The name the project's save dialog returned last time, ".xml" included.
     QString m_nazwaZapisu;
+    // The file name of the merge's save dialog SaveDialogMP3: the book the
+    // last merge command named.
+    QString m_SaveDialogMP3FileName;
 
-    // ---- episode announcements (MainFormOdcinki.cpp) ----
-public:
-    // Puts clip k from the folder `odcinki` beside the program in front of
-    // the file of row k, for every row but the first.
-    void WstawOdcinki();
+    // ---- windows and controls, named as their objects are ------------------------
+    QTreeView* m_ListView1 = nullptr;
+    LiniaKomunikatu* m_StatusBar1 = nullptr;
+    LiniaKomunikatu* m_Ogloszenie = nullptr; // hidden: what oglos() says
+    TMediaPlayer* m_MediaPlayer1 = nullptr;
 
-    // ---- merge (MainFormMerge.cpp) ----
-public:
-    // The file name of the merge save dialog SaveDialogMP3: the book the
-    // last merge command named. The merge dialog and its worker read it.
-    QString SaveDialogMP3FileName;
-    // How the merge measures MP3 files (the audio layer's probe).
-    MiernikMp3 MiernikScalania;
+    TFormUstawZakladke* m_FormUstawZakladke = nullptr;
+    TFormUstawienia* m_FormUstawienia = nullptr;
+    TFormWybierzFolder* m_FormWybierzFolder = nullptr;
+    TFormScalaniePlikow* m_FormScalaniePlikow = nullptr;
+    TFormOprogramie* m_FormOprogramie = nullptr;
+    TFormBlad* m_FormBlad = nullptr;
+    // Made on first use: the help window for a desktop without a browser.
+    TFormPomoc* m_FormPomoc = nullptr;
+
+    QMenu* m_Plik1 = nullptr;
+    QMenu* m_Kopiujnakart1 = nullptr;
+    QMenu* m_Edycja2 = nullptr;
+    QMenu* m_Odtwarzacz1 = nullptr;
+    QMenu* m_Narzdzia1 = nullptr;
+    QMenu* m_Pomoc1 = nullptr;
+    QMenu* m_PopupMenu1 = nullptr;
+
+    QAction* m_Nowyprojekt1 = nullptr;
+    QAction* m_OtworzProjekt1 = nullptr;
+    QAction* m_Zapiszprojekt1 = nullptr;
+    QAction* m_Zapiszprojektjako1 = nullptr;
+    QAction* m_Scalajpliki1 = nullptr;
+    QAction* m_Plikaudio1 = nullptr;
+    QAction* m_Plikzakadki1 = nullptr;
+    QAction* m_Wolnemiejscenakarcie1 = nullptr;
+    QAction* m_Zamknij1 = nullptr;
+    QAction* m_Dodaj2 = nullptr;
+    QAction* m_Wstaw2 = nullptr;
+    QAction* m_Usu1 = nullptr;
+    QAction* m_OdtworZzakladke1 = nullptr;
+    QAction* m_Odtwrzplik1 = nullptr;
+    QAction* m_Stop1 = nullptr;
+    QAction* m_Pauza1 = nullptr;
+    QAction* m_Ustawienia1 = nullptr;
+    QAction* m_Wstawodcinki1 = nullptr;
+    QAction* m_Oprogramie1 = nullptr;
+    QAction* m_StronaWww1 = nullptr;
+    QAction* m_Pomoc2 = nullptr;
+    // Context menu of the list.
+    QAction* m_Dodaj1 = nullptr;
+    QAction* m_Usun1 = nullptr;
+    QAction* m_Wstaw1 = nullptr;
+    QAction* m_UstawZakladke1 = nullptr;
+    QAction* m_OdtowrzZakladke1 = nullptr;
+    QAction* m_OdtworzPlik1 = nullptr;
 };

@@ -5,8 +5,8 @@
 #include "base/Errors.h"
 
 void TMainForm::utworzOdtwarzacz() {
-    MediaPlayer1 = new TMediaPlayer(this);
-    MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
+    m_MediaPlayer1 = new TMediaPlayer(this);
+    m_MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
 }
 
 // The file's length in ms; 0 when the player cannot open it (the caller
@@ -14,13 +14,13 @@ void TMainForm::utworzOdtwarzacz() {
 // closes whatever was open, so this ends a running playback.
 std::int64_t TMainForm::DlugoscPlikuAudio(const QString& path) {
     try {
-        MediaPlayer1->FileName = path;
-        MediaPlayer1->Open();
-        const std::int64_t length = MediaPlayer1->Length();
-        MediaPlayer1->Close();
+        m_MediaPlayer1->FileName = path;
+        m_MediaPlayer1->Open();
+        const std::int64_t length = m_MediaPlayer1->Length();
+        m_MediaPlayer1->Close();
         return length;
     } catch (const EMCIDeviceError&) {
-        MediaPlayer1->Close();
+        m_MediaPlayer1->Close();
         return 0;
     }
 }
@@ -28,9 +28,9 @@ std::int64_t TMainForm::DlugoscPlikuAudio(const QString& path) {
 // Whether the media player can open the file as MPEG audio.
 bool TMainForm::TestPlikuAudio(const QString& path) {
     try {
-        MediaPlayer1->FileName = path;
-        MediaPlayer1->Open();
-        MediaPlayer1->Close();
+        m_MediaPlayer1->FileName = path;
+        m_MediaPlayer1->Open();
+        m_MediaPlayer1->Close();
         return true;
     } catch (const EMCIDeviceError&) {
         return false;

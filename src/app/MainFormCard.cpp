@@ -2,11 +2,11 @@
 // index files, and the player's state file.
 
 #include "app/MainForm.h"
-#include "app/Seams.h"
 #include "base/Errors.h"
 #include "card/CardFiles.h"
-#include "card/FormKopiowanie.h"
 #include "card/FreeSpace.h"
+#include "card/ui/FormKopiowanie.h"
+#include "widgets/Seams.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -30,7 +30,7 @@ QString kartaNiedostepna(const QString& korzen) {
 // With no card chosen there is no path to work on: every card command says
 // so and does nothing else.
 bool TMainForm::kartaWybrana() {
-    if (!Karta.isEmpty())
+    if (!m_konfiguracja.Karta.isEmpty())
         return true;
     uwaga(QStringLiteral("Nie wybrano karty. Wybierz ją w oknie Ustawienia."));
     return false;
@@ -41,7 +41,7 @@ bool TMainForm::kartaWybrana() {
 bool TMainForm::kartaDostepna() {
     if (!kartaWybrana())
         return false;
-    const QString korzen = korzenKarty(Karta);
+    const QString korzen = korzenKarty(m_konfiguracja.Karta);
     if (::kartaDostepna(korzen, zrodloMiejsca()))
         return true;
     uwaga(kartaNiedostepna(korzen));
@@ -49,25 +49,22 @@ bool TMainForm::kartaDostepna() {
 }
 
 const ZrodloWolnegoMiejsca& TMainForm::zrodloMiejsca() const {
-    return m_zrodloMiejsca ? *m_zrodloMiejsca : systemoweWolneMiejsce;
+    return m_uslugi.wolneMiejsce ? *m_uslugi.wolneMiejsce : systemoweWolneMiejsce;
 }
 
-// Measures the card into RozmiarKlastra, PlayerNaKarcie and WolneKlastry and
-// reports the free space. A card that is not there (or a failed query) is
-// reported instead and leaves the figures as they were.
+// Measures the card (cluster size, free clusters, player file on the card)
+// and reports the free space. A card that is not there (or a failed query)
+// is reported instead and leaves the figures as they were.
 bool TMainForm::zmierzKarte() {
     if (!kartaDostepna())
         return false;
-    const QString korzen = korzenKarty(Karta);
+    const QString korzen = korzenKarty(m_konfiguracja.Karta);
     const auto pomiar = ::zmierzKarte(korzen, zrodloMiejsca());
     if (!pomiar) {
         uwaga(kartaNiedostepna(korzen));
         return false;
     }
-    RozmiarKlastra = pomiar->wolumin.rozmiarKlastra;
-    WolneKlastry = pomiar->wolumin.wolneKlastry;
-    m_kartaFat = pomiar->wolumin.fat;
-    PlayerNaKarcie = pomiar->playerNaKarcie ? 1 : 0;
+    m_pomiarKarty = *pomiar;
     ustawStatus(raportWolnegoMiejsca(*pomiar, QLocale().decimalPoint().at(0)));
     return true;
 }
@@ -82,7 +79,7 @@ void TMainForm::KopiujPlikAudio() {
         return;
     Seams::FileDialog dialog; // OpenDialogKopiujAudio
     dialog.title = QStringLiteral("Wybierz plik audio do skopiowania");
-    dialog.folder = Magazyn;
+    dialog.folder = m_konfiguracja.Magazyn;
     dialog.filter = QStringLiteral("mp3, asz (*.mp3 *.asz)");
     dialog.defaultSuffix = QStringLiteral("mp3");
     dialog.mustExist = false;
@@ -101,8 +98,7 @@ void TMainForm::KopiujPlikAudio() {
         return;
     }
     const std::int64_t rozmiar = RozmiarPliku(ksiazka);
-    const PomiarKarty pomiar{{RozmiarKlastra, WolneKlastry, m_kartaFat}, PlayerNaKarcie != 0};
-    if (const auto odmowa = odmowaKopiowania(pomiar, rozmiar)) {
+    if (const auto odmowa = odmowaKopiowania(m_pomiarKarty, rozmiar)) {
         uwaga(*odmowa);
         return;
     }
@@ -121,7 +117,7 @@ void TMainForm::KopiujPliki(const QStringList& names) {
     // The card may have been taken out while the book was being chosen.
     if (!kartaDostepna())
         return;
-    const QString korzen = korzenKarty(Karta);
+    const QString korzen = korzenKarty(m_konfiguracja.Karta);
     // Every question before the progress window exists, so no window ever
     // covers one. The files belong together: a kept file ends the copy
     // before anything is written.
@@ -151,7 +147,7 @@ void TMainForm::KopiujPliki(const QStringList& names) {
                                                 const ObslugaKopiowania& obsluga) {
             if (!::kartaDostepna(doKorzenia, zrodlo))
                 return RaportKopiowania{WynikKopiowania::Blad, kartaNiedostepna(doKorzenia)};
-            return KopiowanieNaKarte(plik, doKorzenia, obsluga);
+            return m_uslugi.kopiowanieNaKarte(plik, doKorzenia, obsluga);
         };
         wynik = okno.kopiuj(names, korzen, zamien, kopiowanie);
     }
@@ -190,7 +186,7 @@ void TMainForm::KopiujPliki(const QStringList& names) {
 void TMainForm::UtworzPlayer() {
     // Checked again right before writing: a card taken out after the
     // command's own check must not turn into a file on the disk above.
-    const QString korzen = korzenKarty(Karta);
+    const QString korzen = korzenKarty(m_konfiguracja.Karta);
     if (!::kartaDostepna(korzen, zrodloMiejsca()))
         throw EInOutError(kartaNiedostepna(korzen));
     zapiszPlayerDat(korzen);
@@ -199,7 +195,7 @@ void TMainForm::UtworzPlayer() {
 void TMainForm::Plikzakadki1Click() {
     if (!kartaDostepna())
         return;
-    if (QFileInfo::exists(sciezkaPlayera(korzenKarty(Karta))) &&
+    if (QFileInfo::exists(sciezkaPlayera(korzenKarty(m_konfiguracja.Karta))) &&
         uwaga(QStringLiteral("Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący "
                              "plik?"),
               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)

@@ -1,9 +1,11 @@
 // The merge command.
 
 #include "app/MainForm.h"
-#include "app/Seams.h"
-#include "merge/FormScalaniePlikow.h"
+#include "base/Paths.h"
 #include "merge/Miernik.h"
+#include "merge/ui/FormScalaniePlikow.h"
+#include "project/ModelProjektu.h"
+#include "widgets/Seams.h"
 
 void TMainForm::Scalajpliki1Click() {
     Stop();
@@ -11,18 +13,19 @@ void TMainForm::Scalajpliki1Click() {
     SaveDialogMP3.title = QStringLiteral("Scalanie projektu jako");
     SaveDialogMP3.filter = QStringLiteral("mp3 (*.mp3)");
     SaveDialogMP3.defaultSuffix = QStringLiteral("mp3");
-    SaveDialogMP3.folder = Magazyn;
+    SaveDialogMP3.folder = m_konfiguracja.Magazyn;
     // Only the name: the dialog starts in the store folder every time.
-    SaveDialogMP3.fileName = ExNazwaPliku(SaveDialogMP3FileName);
+    SaveDialogMP3.fileName = ExNazwaPliku(m_SaveDialogMP3FileName);
     SaveDialogMP3.confirmOverwrite = false;
     const QString nazwa = m_seams.saveFile(this, SaveDialogMP3);
     if (nazwa.isEmpty())
         return;
-    SaveDialogMP3FileName = nazwa;
-    m_seams.execDialog(FormScalaniePlikow);
+    m_SaveDialogMP3FileName = nazwa;
+    m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
+    m_seams.execDialog(m_FormScalaniePlikow);
 }
 
 void TMainForm::utworzFormScalaniePlikow() {
-    MiernikScalania = miernikMp3();
-    FormScalaniePlikow = new TFormScalaniePlikow(this);
+    m_FormScalaniePlikow = new TFormScalaniePlikow(
+        this, m_komunikaty, m_uslugi.miernikScalania ? m_uslugi.miernikScalania : miernikMp3());
 }

@@ -14,7 +14,7 @@ void TMainForm::WstawOdcinki() {
     // The list is read, never written: the bookmarks keep their values and
     // the project stays as saved.
     const ListaPozycji lista = m_projekt->pozycje();
-    const QString folder = folderZapowiedzi(programDir());
+    const QString folder = folderZapowiedzi(m_uslugi.programDir);
     // Clips of another sample rate or channel count make a merged book that
     // many players stumble over; the user decides before anything changes.
     if (const auto rozbieznosc = pierwszaRozbieznosc(folder, lista)) {

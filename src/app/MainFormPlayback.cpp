@@ -4,11 +4,11 @@
 
 #include "app/MainForm.h"
 
-#include "app/Seams.h"
-#include "audio/FormUstawZakladke.h"
 #include "audio/MediaPlayer.h"
+#include "audio/ui/FormUstawZakladke.h"
 #include "base/Text.h"
 #include "project/ModelProjektu.h"
+#include "widgets/Seams.h"
 
 #include <optional>
 #include <utility>
@@ -21,36 +21,43 @@ QString odtwarzanie(const QString& path) {
     return QStringLiteral("Odtwarzanie:") + path;
 }
 
-// Opens the selected entry's file (which ends whatever played) and plays
-// it whole or over the range. Nothing happens without a selected row.
-void odtworz(TMainForm& f, std::optional<std::pair<std::int64_t, std::int64_t>> zakres) {
-    const int row = f.zaznaczonyWiersz();
-    if (row < 0)
-        return;
-    TMediaPlayer& player = *f.MediaPlayer1;
-    player.FileName = f.projekt().wiersz(row).sciezka();
+// Opens the file (which ends whatever played) and plays it whole or over
+// the range.
+void odtworz(TMediaPlayer& player, const QString& path,
+             std::optional<std::pair<std::int64_t, std::int64_t>> zakres) {
+    player.FileName = path;
     player.Open();
     if (zakres) {
         player.StartPos = zakres->first;
         player.EndPos = zakres->second;
     }
     player.Play();
-    f.ustawStatus(odtwarzanie(player.FileName));
-    f.ustawPauze(true);
 }
 
 } // namespace
 
 void TMainForm::utworzFormUstawZakladke() {
-    FormUstawZakladke = new TFormUstawZakladke(this);
+    m_FormUstawZakladke = new TFormUstawZakladke(this, m_komunikaty, *this, *m_MediaPlayer1);
 }
 
+// The selected entry's file, whole or over the range, with the status line
+// telling what plays. Nothing happens without a selected row.
 void TMainForm::OdtworzPlik() {
-    odtworz(*this, std::nullopt);
+    const int row = zaznaczonyWiersz();
+    if (row < 0)
+        return;
+    odtworz(*m_MediaPlayer1, m_projekt->wiersz(row).sciezka(), std::nullopt);
+    ustawStatus(odtwarzanie(m_MediaPlayer1->FileName));
+    ustawPauze(true);
 }
 
 void TMainForm::OdtworzZakladke(std::int64_t start, std::int64_t end) {
-    odtworz(*this, std::pair(start, end));
+    const int row = zaznaczonyWiersz();
+    if (row < 0)
+        return;
+    odtworz(*m_MediaPlayer1, m_projekt->wiersz(row).sciezka(), std::pair(start, end));
+    ustawStatus(odtwarzanie(m_MediaPlayer1->FileName));
+    ustawPauze(true);
 }
 
 // The bookmark of the selected row: from its start for its length.
@@ -68,8 +75,8 @@ void TMainForm::OdtworZzakladke1Click() {
 // and nothing on screen changes).
 void TMainForm::Stop() {
     try {
-        MediaPlayer1->Stop();
-        MediaPlayer1->Close();
+        m_MediaPlayer1->Stop();
+        m_MediaPlayer1->Close();
         ustawPauze(false);
         ustawStatus(QString());
     } catch (...) {
@@ -79,8 +86,8 @@ void TMainForm::Stop() {
 // The status line alternates on every use, whatever the player did; only
 // an error of the player (nothing open) leaves it as it was.
 void TMainForm::Pauza1Click() {
-    MediaPlayer1->Pause();
-    ustawStatus(tekstStatusu() == kPauza ? odtwarzanie(MediaPlayer1->FileName) : kPauza);
+    m_MediaPlayer1->Pause();
+    ustawStatus(tekstStatusu() == kPauza ? odtwarzanie(m_MediaPlayer1->FileName) : kPauza);
 }
 
 void TMainForm::ListView1KeyDown(int key) {
@@ -102,8 +109,13 @@ void TMainForm::ListView1KeyDown(int key) {
     }
 }
 
+// The editor works on a copy of the selected entry; what OK leaves in it
+// goes back into the row (a change only when a text differs).
 void TMainForm::UstawZakladke1Click() {
-    if (zaznaczonyWiersz() < 0)
+    const int row = zaznaczonyWiersz();
+    if (row < 0)
         return;
-    m_seams.execDialog(FormUstawZakladke);
+    m_FormUstawZakladke->przygotuj(m_projekt->wiersz(row));
+    if (m_seams.execDialog(m_FormUstawZakladke) == QDialog::Accepted)
+        m_projekt->zmien(row, m_FormUstawZakladke->pozycja());
 }

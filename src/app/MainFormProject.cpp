@@ -2,10 +2,11 @@
 
 #include "app/MainForm.h"
 
-#include "app/Seams.h"
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
+#include "widgets/Seams.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -46,7 +47,7 @@ QStringList TMainForm::wybierzPlikiAudio(const QString& title) {
 }
 
 void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
-    ListBoxSortuj = uporzadkujWybranePliki(paths);
+    m_ListBoxSortuj = uporzadkujWybranePliki(paths);
 }
 
 // Tests, measures and inserts the chosen files one by one from row `at`, in
@@ -58,12 +59,13 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     const int pierwszy = at;
     // The focus goes to the first new row, also when a file stops the adding.
     const auto fokus = qScopeGuard([&] { fokusNaLiscie(at > pierwszy ? pierwszy : -1); });
-    for (const QString& path : std::as_const(ListBoxSortuj)) {
+    for (const QString& path : std::as_const(m_ListBoxSortuj)) {
         if (!TestPlikuAudio(path)) {
             niepoprawne.append(path);
             continue;
         }
-        m_projekt->wstaw(at++, {pozycjaDlaPliku(path, DlugoscPlikuAudio(path), DomyslnaZakladka)});
+        m_projekt->wstaw(at++, {pozycjaDlaPliku(path, DlugoscPlikuAudio(path),
+                                                m_konfiguracja.DomyslnaZakladka)});
     }
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
@@ -122,7 +124,7 @@ void TMainForm::NowyProjekt() {
     if (!czyPorzucicZmiany())
         return;
     m_projekt->nowy();
-    ListBoxSortuj.clear();
+    m_ListBoxSortuj.clear();
 }
 
 void TMainForm::WczytajProjekt() {

@@ -2,10 +2,10 @@
 // the six other windows, then the event loop.
 
 #include "app/MainForm.h"
-#include "app/Seams.h"
 #include "base/CommandLine.h"
 #include "base/Text.h"
 #include "settings/SettingsStore.h"
+#include "widgets/Seams.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
 
     RealSeams seams;
     SettingsStore store(SettingsStore::defaultFolder());
-    TMainForm mainForm(seams, store, QApplication::applicationDirPath());
+    TMainForm mainForm(Uslugi(seams, store, QApplication::applicationDirPath()));
     mainForm.utworzOkna();
     mainForm.show();
     return QApplication::exec();

@@ -1,1 +1,1 @@
-list(APPEND CORE_SOURCES Text.cpp Paths.cpp DataDirs.cpp CommandLine.cpp ZapisAtomowy.cpp ZwyklyPlik.cpp)
+list(APPEND SOURCES Text.cpp Paths.cpp DataDirs.cpp CommandLine.cpp ZapisAtomowy.cpp ZwyklyPlik.cpp)

@@ -56,3 +56,8 @@ struct ObslugaKopiowania {
 // leaves nothing behind.
 RaportKopiowania kopiujNaKarte(const QString& plik, const QString& korzen,
                                const ObslugaKopiowania& obsluga);
+
+// How one file gets into the card root: kopiujNaKarte, unless a test says
+// otherwise. Called on the copy's worker thread.
+using KopiowanieNaKarte = std::function<RaportKopiowania(const QString& plik, const QString& korzen,
+                                                         const ObslugaKopiowania& obsluga)>;

@@ -1,2 +1,1 @@
-list(APPEND CORE_SOURCES Volumes.cpp FreeSpace.cpp CardFiles.cpp)
-list(APPEND UI_SOURCES FormKopiowanie.cpp)
+list(APPEND SOURCES Volumes.cpp FreeSpace.cpp CardFiles.cpp)

@@ -15,6 +15,7 @@
 // The duration the index is computed from is the sum of the entries'
 // durations, each measured frame by frame while it is added.
 
+#include "merge/PomiarMp3.h"
 #include "project/Pozycja.h"
 
 #include <QFile>
@@ -23,24 +24,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-// What the merge needs to know of an MP3 file.
-struct FormatDzwieku {
-    int czestotliwosc = 0; // sample rate of the first frame, Hz
-    int kanaly = 0;        // channels of the first frame
-    bool operator==(const FormatDzwieku&) const = default;
-};
-
-// What the merge learns of an entry's file from a walk over its frames.
-struct PomiarMp3 {
-    FormatDzwieku format;            // of the first frame
-    std::int64_t dlugoscMs = 0;      // every frame at its own rate
-    std::int64_t pominieteBajty = 0; // bytes that are neither frames nor tags
-};
-
-// Measures one entry's file; throws when it cannot be read or holds no MP3
-// audio.
-using MiernikMp3 = std::function<PomiarMp3(const QString&)>;
 
 class ZadanieScalania {
 public:

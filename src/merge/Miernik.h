@@ -1,6 +1,6 @@
 #pragma once
 // The merge's measurement of an entry, taken by the audio layer's frame walk.
 
-#include "merge/MergeJob.h"
+#include "merge/PomiarMp3.h"
 
 MiernikMp3 miernikMp3();

@@ -1,2 +1,1 @@
-list(APPEND CORE_SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp PlikiTymczasowe.cpp)
-list(APPEND UI_SOURCES FormScalaniePlikow.cpp)
+list(APPEND SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp PlikiTymczasowe.cpp)

@@ -1,1 +1,1 @@
-list(APPEND CORE_SOURCES ProjectFile.cpp ModelProjektu.cpp)
+list(APPEND SOURCES ProjectFile.cpp ModelProjektu.cpp)

@@ -1,3 +1,1 @@
-list(APPEND CORE_SOURCES SettingsStore.cpp)
-list(APPEND UI_SOURCES FormUstawienia.cpp FormWybierzFolder.cpp ListaDyskow.cpp
-    Kontrolki.cpp)
+list(APPEND SOURCES SettingsStore.cpp Konfiguracja.cpp)

@@ -2,8 +2,6 @@
 // control a user can reach, an event for every status line change, and the
 // keyboard focus where the user expects it after opening a dialog or
 // running a list command.
-#include "app/FormPomoc.h"
-#include "app/LiniaKomunikatu.h"
 #include "app/MainForm.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
@@ -12,6 +10,9 @@
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
+#include "widgets/FormPomoc.h"
+#include "widgets/LiniaKomunikatu.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -163,11 +164,11 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         seams = std::make_unique<FakeSeams>();
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
-        form = std::make_unique<TMainForm>(*seams, *store, dir->path());
+        Uslugi uslugi(*seams, *store, dir->path());
+        uslugi.wolneMiejsce = &miejsce;
+        form = std::make_unique<TMainForm>(uslugi);
         form->utworzOkna();
-        form->ustawZrodloWolnegoMiejsca(&miejsce);
-        form->Karta = dir->filePath(u"karta"_s);
-        form->Magazyn = dir->path();
+        ustawKonfiguracje(*form, dir->filePath(u"karta"_s), dir->path());
         QVERIFY(QDir(dir->path()).mkpath(u"karta"_s));
         seams->messages.clear(); // the first-run notice
         zdarzenia.clear();
@@ -218,7 +219,7 @@ private slots:
                 }
             }
         });
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QVERIFY2(braki.isEmpty(), qPrintable(braki.join(u'\n')));
         QCOMPARE(seams->texts().constLast(), u"Pliki zostały pomyślnie skopiowane!"_s);
     }
@@ -230,7 +231,8 @@ private slots:
              {u"Odtwarzanie:/książki/rozdział 1.mp3"_s, u"Pauza"_s, u"Pauza"_s, QString()}) {
             zdarzenia.clear();
             form->ustawStatus(text);
-            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form->StatusBar1);
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(
+                kontrolka<LiniaKomunikatu>(*form, "StatusBar1"));
             QCOMPARE(iface->text(QAccessible::Name), text);
             QCOMPARE(iface->role(), QAccessible::Notification);
             // An emptied line has nothing to say.
@@ -238,7 +240,7 @@ private slots:
         }
         // A command's report goes the same way.
         zdarzenia.clear();
-        form->Wolnemiejscenakarcie1->trigger();
+        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
         QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie"_s));
         QVERIFY(wyslano(QAccessible::ObjectShow, form->tekstStatusu()));
     }
@@ -277,19 +279,20 @@ private slots:
         zdarzenia.clear();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QTRY_VERIFY(form->ListView1->hasFocus());
-        QCOMPARE(form->ListView1->currentIndex().row(), 1);
+        QTRY_VERIFY(lista(*form)->hasFocus());
+        QCOMPARE(lista(*form)->currentIndex().row(), 1);
         QTRY_VERIFY(wyslano(QAccessible::Focus, u"b.mp3"_s));
     }
 
     void helpWindowTakesTheFocus() {
         seams->noBrowser = true;
         pokazGlowne();
-        form->Pomoc2->trigger();
-        QVERIFY(form->FormPomoc && form->FormPomoc->isVisible());
-        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == form->FormPomoc; }));
-        QCOMPARE(QApplication::focusWidget(), form->FormPomoc->TextPomoc);
-        QCOMPARE(form->FormPomoc->TextPomoc->textCursor().position(), 0);
+        akcja(*form, "Pomoc2")->trigger();
+        QVERIFY(form->findChild<TFormPomoc*>() && form->findChild<TFormPomoc*>()->isVisible());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QApplication::activeWindow() == form->findChild<TFormPomoc*>(); }));
+        QCOMPARE(QApplication::focusWidget(), form->findChild<TFormPomoc*>()->TextPomoc);
+        QCOMPARE(form->findChild<TFormPomoc*>()->TextPomoc->textCursor().position(), 0);
     }
 
     // After each command the list has the focus, on the row the user wants
@@ -327,10 +330,10 @@ private slots:
         zdarzenia.clear();
         form->findChild<QAction*>(polecenie)->trigger();
         QVERIFY(seams->messages.isEmpty());
-        QTRY_VERIFY(form->ListView1->hasFocus());
-        QCOMPARE(form->ListView1->currentIndex().row(), biezacy);
+        QTRY_VERIFY(lista(*form)->hasFocus());
+        QCOMPARE(lista(*form)->currentIndex().row(), biezacy);
         QCOMPARE(form->zaznaczonyWiersz(), biezacy);
-        QCOMPARE(pierwszaKomorka(form->ListView1), nazwa);
+        QCOMPARE(pierwszaKomorka(lista(*form)), nazwa);
         QTRY_VERIFY(wyslano(QAccessible::Focus, nazwa));
     }
 };

@@ -1,10 +1,11 @@
-#include "app/FormBlad.h"
-#include "app/FormPomoc.h"
 #include "app/MainForm.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/Lista.h"
+#include "support/Okna.h"
+#include "widgets/FormBlad.h"
+#include "widgets/FormPomoc.h"
 
 #include <QAction>
 #include <QDir>
@@ -54,12 +55,12 @@ private slots:
     void firstRunShowsMessageAndDefaults() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         QCOMPARE(seams.texts(), QStringList{kFirstRun});
         QCOMPARE(seams.messages.at(0).caption, QStringLiteral("Uwaga"));
-        QVERIFY(form.Karta.isEmpty());
-        QCOMPARE(form.Magazyn, QDir::homePath());
-        QCOMPARE(form.DomyslnaZakladka, 5000);
+        QVERIFY(form.konfiguracja().Karta.isEmpty());
+        QCOMPARE(form.konfiguracja().Magazyn, QDir::homePath());
+        QCOMPARE(form.konfiguracja().DomyslnaZakladka, 5000);
         QVERIFY(!QDir(conf()).exists()); // nothing written
         QVERIFY(!form.projekt().ProjektZmieniony());
     }
@@ -81,11 +82,11 @@ private slots:
                                 "\"\n\"Zakladka\"=dword:00001b58\n");
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         QVERIFY(seams.messages.isEmpty());
-        QCOMPARE(form.Karta, QStringLiteral("/media/karta"));
-        QCOMPARE(form.Magazyn, magazyn);
-        QCOMPARE(form.DomyslnaZakladka, 7000);
+        QCOMPARE(form.konfiguracja().Karta, QStringLiteral("/media/karta"));
+        QCOMPARE(form.konfiguracja().Magazyn, magazyn);
+        QCOMPARE(form.konfiguracja().DomyslnaZakladka, 7000);
     }
 
     void brokenSettings_data() {
@@ -108,12 +109,12 @@ private slots:
         zapiszKlucz(conf(), body);
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         QCOMPARE(seams.messages.size(), 1);
         QCOMPARE(seams.messages.at(0).caption, caption);
         QVERIFY(seams.messages.at(0).text.contains(QStringLiteral("Zakladka")) ||
                 seams.messages.at(0).text.contains(QStringLiteral("Karta")));
-        QCOMPARE(form.DomyslnaZakladka, zakladka);
+        QCOMPARE(form.konfiguracja().DomyslnaZakladka, zakladka);
     }
 
     void menusCarryCaptionsAndShortcuts_data() {
@@ -158,7 +159,7 @@ private slots:
         QFETCH(QKeySequence, shortcut);
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         auto* action = form.findChild<QAction*>(item);
         QVERIFY(action);
         QCOMPARE(action->text().remove(QLatin1Char('&')), caption);
@@ -168,22 +169,23 @@ private slots:
     void menuBarOrder() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         QStringList titles;
         for (QAction* a : form.menuBar()->actions())
             titles.append(a->text().remove(QLatin1Char('&')));
         QCOMPARE(titles, (QStringList{u"Plik"_qs, u"Edycja"_qs, u"Odtwarzacz"_qs, u"Narzędzia"_qs,
                                       u"Pomoc"_qs}));
         // The columns as the user sees them, left to right.
-        const QHeaderView* header = form.ListView1->header();
+        const QHeaderView* header = lista(form)->header();
         QStringList captions;
         for (int visual = 0; visual < header->count(); ++visual)
-            captions.append(form.ListView1->model()
+            captions.append(lista(form)
+                                ->model()
                                 ->headerData(header->logicalIndex(visual), Qt::Horizontal)
                                 .toString());
         QCOMPARE(captions, (QStringList{u"L.p."_qs, u"nazwa pliku"_qs, u"początek"_qs,
                                         u"długość"_qs, u"folder"_qs}));
-        QCOMPARE(form.ListView1->columnWidth(header->logicalIndex(0)), 40);
+        QCOMPARE(lista(form)->columnWidth(header->logicalIndex(0)), 40);
         QCOMPARE(header->sectionResizeMode(header->logicalIndex(0)), QHeaderView::Fixed);
         QCOMPARE(form.size(), QSize(675, 449));
     }
@@ -191,85 +193,86 @@ private slots:
     void commandsFollowRowsAndSelection() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
-        const QList<QAction*> needRows{form.Zapiszprojekt1, form.Zapiszprojektjako1,
-                                       form.Scalajpliki1,   form.Usu1,
-                                       form.Stop1,          form.Odtwarzacz1->menuAction()};
-        const QList<QAction*> always{form.Nowyprojekt1,
-                                     form.OtworzProjekt1,
-                                     form.Dodaj2,
-                                     form.Wstaw2,
-                                     form.Plikaudio1,
-                                     form.Plikzakadki1,
-                                     form.Wolnemiejscenakarcie1,
-                                     form.Dodaj1,
-                                     form.Usun1,
-                                     form.Wstaw1,
-                                     form.UstawZakladke1,
-                                     form.OdtowrzZakladke1,
-                                     form.OdtworzPlik1};
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
+        const QList<QAction*> needRows{
+            akcja(form, "Zapiszprojekt1"), akcja(form, "Zapiszprojektjako1"),
+            akcja(form, "Scalajpliki1"),   akcja(form, "Usu1"),
+            akcja(form, "Stop1"),          kontrolka<QMenu>(form, "Odtwarzacz1")->menuAction()};
+        const QList<QAction*> always{akcja(form, "Nowyprojekt1"),
+                                     akcja(form, "OtworzProjekt1"),
+                                     akcja(form, "Dodaj2"),
+                                     akcja(form, "Wstaw2"),
+                                     akcja(form, "Plikaudio1"),
+                                     akcja(form, "Plikzakadki1"),
+                                     akcja(form, "Wolnemiejscenakarcie1"),
+                                     akcja(form, "Dodaj1"),
+                                     akcja(form, "Usun1"),
+                                     akcja(form, "Wstaw1"),
+                                     akcja(form, "UstawZakladke1"),
+                                     akcja(form, "OdtowrzZakladke1"),
+                                     akcja(form, "OdtworzPlik1")};
         auto check = [&](bool rows, bool selected) {
             for (QAction* a : needRows)
                 QVERIFY2(a->isEnabled() == rows, qPrintable(a->objectName()));
             for (QAction* a : always)
                 QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
-            QCOMPARE(form.Odtwrzplik1->isEnabled(), selected);
-            QCOMPARE(form.OdtworZzakladke1->isEnabled(), selected);
+            QCOMPARE(akcja(form, "Odtwrzplik1")->isEnabled(), selected);
+            QCOMPARE(akcja(form, "OdtworZzakladke1")->isEnabled(), selected);
         };
         check(false, false);
-        QVERIFY(!form.Pauza1->isEnabled());
+        QVERIFY(!akcja(form, "Pauza1")->isEnabled());
 
         form.projekt().wstaw(0, {pozycja(1)});
         form.projekt().wstaw(1, {pozycja(2)});
         check(true, false);
-        zaznaczWiersz(form.ListView1, 1);
+        zaznaczWiersz(lista(form), 1);
         check(true, true);
         QCOMPARE(form.zaznaczonyWiersz(), 1);
-        zaznaczWiersz(form.ListView1, 0);
+        zaznaczWiersz(lista(form), 0);
         QCOMPARE(form.zaznaczonyWiersz(), 0); // first selected in list order
-        form.ListView1->clearSelection();
+        lista(form)->clearSelection();
         check(true, false);
 
         // "Pauza" keeps its own state under the menu's.
         form.ustawPauze(true);
-        QVERIFY(form.Pauza1->isEnabled());
+        QVERIFY(akcja(form, "Pauza1")->isEnabled());
         form.projekt().usun(1);
         form.projekt().usun(0);
         check(false, false);
-        QVERIFY(!form.Pauza1->isEnabled());
+        QVERIFY(!akcja(form, "Pauza1")->isEnabled());
         form.projekt().wstaw(0, {pozycja(1)});
-        QVERIFY(form.Pauza1->isEnabled());
+        QVERIFY(akcja(form, "Pauza1")->isEnabled());
     }
 
     // The keys reach their commands from the list, which has the focus.
     void shortcutsFromTheList() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         form.utworzOkna();
         form.projekt().wstaw(0, {pozycja(1)});
-        zaznaczWiersz(form.ListView1, 0);
+        zaznaczWiersz(lista(form), 0);
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.ListView1->setFocus();
-        QTest::keyClick(form.ListView1, Qt::Key_F5);
+        lista(form)->setFocus();
+        QTest::keyClick(lista(form), Qt::Key_F5);
         QCOMPARE(seams.openRequests.size(), qsizetype(1)); // "Dodaj plik", once
         QCOMPARE(seams.openRequests.at(0).title, QStringLiteral("Dodaj plik"));
-        QTest::keyClick(form.ListView1, Qt::Key_F5, Qt::ShiftModifier);
+        QTest::keyClick(lista(form), Qt::Key_F5, Qt::ShiftModifier);
         QCOMPARE(seams.openRequests.size(), qsizetype(2));
         QCOMPARE(seams.openRequests.at(1).title, QStringLiteral("Wstaw plik"));
-        QTest::keyClick(form.ListView1, Qt::Key_F1);
+        QTest::keyClick(lista(form), Qt::Key_F1);
         QCOMPARE(seams.urls.size(), qsizetype(1));
         // Last: the list view must not keep F2 for itself.
-        QTest::keyClick(form.ListView1, Qt::Key_F2);
+        QTest::keyClick(lista(form), Qt::Key_F2);
         QCOMPARE(seams.shown.size(), qsizetype(1)); // the bookmark editor
     }
 
     void rowsRoundTrip() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         const PozycjaProjektu p{u"1"_qs, u"rozdział 1.mp3"_qs, u"abc"_qs, u"-5"_qs, u"/Żółw/"_qs};
         form.projekt().wstaw(0, {p});
         QCOMPARE(form.projekt().wiersz(0), p);
@@ -279,12 +282,11 @@ private slots:
 
     void generalErrorBox() {
         FakeSeams seams;
-        SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
-        seams.messages.clear();
-        QVERIFY(!form.guard([] { throw EInOutError(QStringLiteral("Nie można otworzyć pliku")); }));
-        QVERIFY(!form.guard([] { throw std::runtime_error("zwykły błąd."); }));
-        QVERIFY(form.guard([] {}));
+        const Komunikaty komunikaty(seams, nullptr);
+        QVERIFY(!komunikaty.guard(
+            [] { throw EInOutError(QStringLiteral("Nie można otworzyć pliku")); }));
+        QVERIFY(!komunikaty.guard([] { throw std::runtime_error("zwykły błąd."); }));
+        QVERIFY(komunikaty.guard([] {}));
         QCOMPARE(seams.texts(), (QStringList{u"Nie można otworzyć pliku."_qs, u"zwykły błąd."_qs}));
         QCOMPARE(seams.messages.at(0).caption, QStringLiteral("SonvekManager"));
         QCOMPARE(seams.messages.at(0).icon, Seams::Icon::Critical);
@@ -348,7 +350,7 @@ private slots:
     void noticeWindowStartsAtHeaderEveryTime() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         form.utworzOkna();
         QStringList seen;
         QList<bool> focused;
@@ -371,10 +373,10 @@ private slots:
         form.pokazFormBlad(QStringLiteral("Nagłówek:"), lines);
         form.pokazFormBlad(QStringLiteral("Nagłówek:"), lines);
         QCOMPARE(seen, (QStringList{u"Nagłówek:"_qs, u"0"_qs, u"Nagłówek:"_qs, u"0"_qs}));
-        QVERIFY(!form.FormBlad->isVisible());
+        QVERIFY(!kontrolka<TFormBlad>(form, "FormBlad")->isVisible());
         Q_UNUSED(focused); // focus needs an active window, which offscreen tests may not give
-        QCOMPARE(form.FormBlad->windowTitle(), QStringLiteral("Uwaga"));
-        QVERIFY(form.FormBlad->Button1->isDefault());
+        QCOMPARE(kontrolka<TFormBlad>(form, "FormBlad")->windowTitle(), QStringLiteral("Uwaga"));
+        QVERIFY(kontrolka<TFormBlad>(form, "FormBlad")->Button1->isDefault());
     }
 
     void helpPageFromWorkingDirectoryThenProgramFolder() {
@@ -383,19 +385,19 @@ private slots:
         QTemporaryDir work;
         const QString old = QDir::currentPath();
         QDir::setCurrent(work.path());
-        TMainForm form(seams, store, m_dir.path());
-        form.Pomoc2->trigger();
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
+        akcja(form, "Pomoc2")->trigger();
         QFile page(work.filePath(QStringLiteral("pomoc.html")));
         QVERIFY(page.open(QIODevice::WriteOnly));
         page.close();
-        form.Pomoc2->trigger();
-        form.StronaWww1->trigger();
+        akcja(form, "Pomoc2")->trigger();
+        akcja(form, "StronaWww1")->trigger();
         QDir::setCurrent(old);
         QCOMPARE(seams.urls.size(), 3);
         QCOMPARE(seams.urls.at(0).toLocalFile(), m_dir.filePath(QStringLiteral("pomoc.html")));
         QCOMPARE(seams.urls.at(1).toLocalFile(), work.filePath(QStringLiteral("pomoc.html")));
         QCOMPARE(seams.urls.at(2), QUrl(TMainForm::adresWww()));
-        QCOMPARE(form.StronaWww1->text(), TMainForm::adresWww());
+        QCOMPARE(akcja(form, "StronaWww1")->text(), TMainForm::adresWww());
     }
 
     // The help page goes to the desktop's browser; where none can be started
@@ -413,7 +415,7 @@ private slots:
         FakeSeams seams;
         seams.noBrowser = !browser;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         const QString path = m_dir.filePath(QStringLiteral("pomoc.html"));
         if (page) {
             QFile file(path);
@@ -422,12 +424,12 @@ private slots:
         }
         form.otworzPomoc(path);
         QCOMPARE(seams.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
-        QCOMPARE(form.FormPomoc != nullptr, !browser);
+        QCOMPARE(form.findChild<TFormPomoc*>() != nullptr, !browser);
         if (browser)
             return;
-        QVERIFY(form.FormPomoc->isVisible());
-        QVERIFY(!form.FormPomoc->isModal());
-        const QString text = form.FormPomoc->TextPomoc->toPlainText();
+        QVERIFY(form.findChild<TFormPomoc*>()->isVisible());
+        QVERIFY(!form.findChild<TFormPomoc*>()->isModal());
+        const QString text = form.findChild<TFormPomoc*>()->TextPomoc->toPlainText();
         QVERIFY2(text.startsWith(page ? u"Pomoc programu"_qs : u"Nie znaleziono strony pomocy"_qs),
                  qPrintable(text));
         QFile::remove(path);
@@ -501,15 +503,17 @@ private slots:
     void aboutBoxNamesProgramVersionLicence() {
         FakeSeams seams;
         SettingsStore store(conf());
-        TMainForm form(seams, store, m_dir.path());
+        TMainForm form(Uslugi(seams, store, m_dir.path()));
         form.utworzOkna();
-        form.Oprogramie1->trigger();
-        QCOMPARE(seams.shown, QList<QDialog*>{form.FormOprogramie});
-        const QString text = form.FormOprogramie->Memo1->toPlainText();
+        akcja(form, "Oprogramie1")->trigger();
+        QCOMPARE(seams.shown, QList<QDialog*>{kontrolka<TFormOprogramie>(form, "FormOprogramie")});
+        const QString text =
+            kontrolka<TFormOprogramie>(form, "FormOprogramie")->Memo1->toPlainText();
         QVERIFY(text.contains(QStringLiteral("SonvekManager")));
         QVERIFY(text.contains(QStringLiteral(SONVEK_VERSION)));
         QVERIFY(text.contains(QStringLiteral("Licencja")));
-        QCOMPARE(form.FormOprogramie->windowTitle(), QStringLiteral("O programie"));
+        QCOMPARE(kontrolka<TFormOprogramie>(form, "FormOprogramie")->windowTitle(),
+                 QStringLiteral("O programie"));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,7 +17,7 @@ private slots:
         QTemporaryDir dir;
         FakeSeams seams;
         SettingsStore store(dir.filePath(QStringLiteral("conf")));
-        TMainForm form(seams, store, dir.path());
+        TMainForm form(Uslugi(seams, store, dir.path()));
 
         const QString good = dir.filePath(QStringLiteral("dobry.mp3"));
         Mp3Spec fmt;
@@ -36,7 +37,8 @@ private slots:
         QVERIFY2(length >= 3200 && length <= 3280, qPrintable(QString::number(length)));
         QCOMPARE(form.DlugoscPlikuAudio(text), 0);
         // Measuring leaves nothing open.
-        QCOMPARE(form.MediaPlayer1->mode(), TMediaPlayer::Mode::NotOpen);
+        QCOMPARE(kontrolka<TMediaPlayer>(form, "MediaPlayer1")->mode(),
+                 TMediaPlayer::Mode::NotOpen);
         QVERIFY(seams.messages.size() == 1); // only the first-run notice
     }
 };

@@ -2,16 +2,17 @@
 // the user drives them: keys on the list and in the fields, menu items and
 // buttons. Sound goes to SDL's dummy driver, or to a file where a test
 // checks what was played.
-#include "app/LiniaKomunikatu.h"
 #include "app/MainForm.h"
-#include "audio/FormUstawZakladke.h"
 #include "audio/MediaPlayer.h"
 #include "audio/Mp3Probe.h"
+#include "audio/ui/FormUstawZakladke.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/DiskAudio.h"
 #include "support/FakeSeams.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
+#include "widgets/LiniaKomunikatu.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -38,7 +39,7 @@ struct Okno {
     TMainForm form;
 
     explicit Okno(const QString& dir)
-        : store(dir + QStringLiteral("/conf")), form(seams, store, dir) {
+        : store(dir + QStringLiteral("/conf")), form(Uslugi(seams, store, dir)) {
         form.utworzOkna();
         seams.messages.clear(); // the first-run notice
     }
@@ -51,11 +52,13 @@ struct Okno {
         form.projekt().ustawProjektZmieniony(false);
     }
     void zaznacz(int row) {
-        form.ListView1->clearSelection();
-        form.ListView1->setCurrentIndex(form.ListView1->model()->index(row, 0));
+        lista(form)->clearSelection();
+        lista(form)->setCurrentIndex(lista(form)->model()->index(row, 0));
     }
-    TMediaPlayer& player() { return *form.MediaPlayer1; }
-    TFormUstawZakladke& editor() { return *form.FormUstawZakladke; }
+    TMediaPlayer& player() { return *kontrolka<TMediaPlayer>(form, "MediaPlayer1"); }
+    TFormUstawZakladke& editor() {
+        return *kontrolka<TFormUstawZakladke>(form, "FormUstawZakladke");
+    }
 
     // Opens the bookmark editor, lets `work` use it while it is shown, and
     // closes it with Anuluj unless `work` closed it.
@@ -69,7 +72,7 @@ struct Okno {
                 QTest::mouseClick(editor().ButtonAnuluj, Qt::LeftButton);
             return d->result();
         };
-        form.UstawZakladke1->trigger();
+        akcja(form, "UstawZakladke1")->trigger();
         seams.onExec = nullptr;
     }
 };
@@ -109,9 +112,9 @@ private slots:
             w.dodaj(tone8s, QStringLiteral("2000"), QStringLiteral("5000"));
             w.zaznacz(1);
             QSignalSpy finished(&w.player(), &TMediaPlayer::finished);
-            QTest::keyClick(w.form.ListView1, Qt::Key_Space);
+            QTest::keyClick(lista(w.form), Qt::Key_Space);
             QCOMPARE(w.form.tekstStatusu(), odtwarzanie(tone8s));
-            QVERIFY(w.form.Pauza1->isEnabled());
+            QVERIFY(akcja(w.form, "Pauza1")->isEnabled());
             QCOMPARE(w.player().FileName, tone8s);
             QVERIFY(finished.wait(30000));
             QVERIFY(w.seams.messages.isEmpty());
@@ -127,14 +130,14 @@ private slots:
         w.dodaj(tone3s, QStringLiteral("0"), QStringLiteral("1000"));
         w.form.ustawStatus(QStringLiteral("Wolne miejsce"));
         for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Escape})
-            QTest::keyClick(w.form.ListView1, key);
+            QTest::keyClick(lista(w.form), key);
         // The context menu's items are there without a selection and do nothing.
-        w.form.OdtowrzZakladke1->trigger();
-        w.form.OdtworzPlik1->trigger();
-        w.form.UstawZakladke1->trigger();
+        akcja(w.form, "OdtowrzZakladke1")->trigger();
+        akcja(w.form, "OdtworzPlik1")->trigger();
+        akcja(w.form, "UstawZakladke1")->trigger();
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::NotOpen);
         QCOMPARE(w.form.tekstStatusu(), QStringLiteral("Wolne miejsce"));
-        QVERIFY(!w.form.Pauza1->isEnabled());
+        QVERIFY(!akcja(w.form, "Pauza1")->isEnabled());
         QVERIFY(w.seams.messages.isEmpty() && w.seams.shown.isEmpty());
     }
 
@@ -143,21 +146,21 @@ private slots:
         w.dodaj(tone8s, QStringLiteral("0"), QStringLiteral("8000"));
         w.dodaj(tone3s, QStringLiteral("500"), QStringLiteral("1000"));
         w.zaznacz(0);
-        QTest::keyClick(w.form.ListView1, Qt::Key_Return);
+        QTest::keyClick(lista(w.form), Qt::Key_Return);
         QCOMPARE(w.form.tekstStatusu(), odtwarzanie(tone8s));
         // The command returned while the sound goes on.
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::Playing);
 
         w.zaznacz(1);
-        w.form.OdtworZzakladke1->trigger();
+        akcja(w.form, "OdtworZzakladke1")->trigger();
         QCOMPARE(w.form.tekstStatusu(), odtwarzanie(tone3s));
         QCOMPARE(w.player().FileName, tone3s);
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::Playing);
 
-        QTest::keyClick(w.form.ListView1, Qt::Key_Escape);
+        QTest::keyClick(lista(w.form), Qt::Key_Escape);
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::NotOpen);
         QCOMPARE(w.form.tekstStatusu(), QString());
-        QVERIFY(!w.form.Pauza1->isEnabled());
+        QVERIFY(!akcja(w.form, "Pauza1")->isEnabled());
         QVERIFY(w.seams.messages.isEmpty());
     }
 
@@ -166,20 +169,20 @@ private slots:
         w.dodaj(krotki, QStringLiteral("0"), QStringLiteral("200"));
         w.zaznacz(0);
         QSignalSpy finished(&w.player(), &TMediaPlayer::finished);
-        w.form.Odtwrzplik1->trigger();
-        w.form.Pauza1->trigger();
+        akcja(w.form, "Odtwrzplik1")->trigger();
+        akcja(w.form, "Pauza1")->trigger();
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::Paused);
         QCOMPARE(w.form.tekstStatusu(), QStringLiteral("Pauza"));
-        w.form.Pauza1->trigger();
+        akcja(w.form, "Pauza1")->trigger();
         QCOMPARE(w.form.tekstStatusu(), odtwarzanie(krotki));
         QVERIFY(finished.wait(20000));
 
         // After the end nothing plays, but the text still alternates.
-        w.form.Pauza1->trigger();
+        akcja(w.form, "Pauza1")->trigger();
         QCOMPARE(w.form.tekstStatusu(), QStringLiteral("Pauza"));
-        w.form.Pauza1->trigger();
+        akcja(w.form, "Pauza1")->trigger();
         QCOMPARE(w.form.tekstStatusu(), odtwarzanie(krotki));
-        QVERIFY(w.form.Pauza1->isEnabled());
+        QVERIFY(akcja(w.form, "Pauza1")->isEnabled());
         QVERIFY(w.seams.messages.isEmpty());
     }
 
@@ -187,19 +190,19 @@ private slots:
         Okno w(dir.path());
         w.dodaj(tone8s, QStringLiteral("0"), QStringLiteral("8000"));
         w.zaznacz(0);
-        w.form.Odtwrzplik1->trigger();
+        akcja(w.form, "Odtwrzplik1")->trigger();
         // Adding a file measures it through the same player.
         w.player().FileName = tone3s;
         w.player().Open();
         w.player().Length();
         w.player().Close();
         // Stop changes nothing now: the old path stays on the status line.
-        w.form.Stop1->trigger();
+        akcja(w.form, "Stop1")->trigger();
         QCOMPARE(w.form.tekstStatusu(), odtwarzanie(tone8s));
-        QVERIFY(w.form.Pauza1->isEnabled());
+        QVERIFY(akcja(w.form, "Pauza1")->isEnabled());
         QVERIFY(w.seams.messages.isEmpty());
         // "Pauza" reports the player's error and leaves the status line.
-        w.form.Pauza1->trigger();
+        akcja(w.form, "Pauza1")->trigger();
         QCOMPARE(w.seams.texts(), QStringList{kNoDevice});
         QCOMPARE(w.seams.messages.at(0).icon, Seams::Icon::Critical);
         QCOMPARE(w.form.tekstStatusu(), odtwarzanie(tone8s));
@@ -209,7 +212,7 @@ private slots:
         Okno w(dir.path());
         w.dodaj(tone3s, QStringLiteral("0"), QStringLiteral("1000"));
         w.form.ustawStatus(QStringLiteral("Wolne miejsce"));
-        w.form.Stop1->trigger();
+        akcja(w.form, "Stop1")->trigger();
         QCOMPARE(w.form.tekstStatusu(), QStringLiteral("Wolne miejsce"));
         QVERIFY(w.seams.messages.isEmpty());
     }
@@ -232,11 +235,11 @@ private slots:
         w.dodaj(dir.filePath(file), poczatek, QStringLiteral("1000"));
         w.form.ustawStatus(QStringLiteral("Wolne miejsce"));
         w.zaznacz(0);
-        QTest::keyClick(w.form.ListView1, Qt::Key_Space);
+        QTest::keyClick(lista(w.form), Qt::Key_Space);
         QCOMPARE(w.seams.messages.size(), 1);
         QVERIFY2(w.seams.messages.at(0).text.contains(error), qPrintable(w.seams.texts().at(0)));
         QCOMPARE(w.form.tekstStatusu(), QStringLiteral("Wolne miejsce"));
-        QVERIFY(!w.form.Pauza1->isEnabled());
+        QVERIFY(!akcja(w.form, "Pauza1")->isEnabled());
         QCOMPARE(w.player().mode(), TMediaPlayer::Mode::NotOpen);
     }
 
@@ -396,7 +399,7 @@ private slots:
             QCOMPARE(w.player().mode(), TMediaPlayer::Mode::Stopped);
             QVERIFY(!e.Stop->isEnabled());
             QCOMPARE(w.form.tekstStatusu(), odtwarzanie(tone8s));
-            QVERIFY(w.form.Pauza1->isEnabled());
+            QVERIFY(akcja(w.form, "Pauza1")->isEnabled());
 
             e.Odtwrzzakadke1->trigger();
             QVERIFY(e.Stop->isEnabled());
@@ -471,8 +474,8 @@ private slots:
             if (key != Qt::Key_unknown) {
                 e.EditPoczatek->setFocus();
                 QTest::keyClick(e.EditPoczatek, Qt::Key(key));
-                QVERIFY2(w.form.Ogloszenie->text().startsWith(heard),
-                         qPrintable(w.form.Ogloszenie->text()));
+                QVERIFY2(kontrolka<LiniaKomunikatu>(w.form, "Ogloszenie")->text().startsWith(heard),
+                         qPrintable(kontrolka<LiniaKomunikatu>(w.form, "Ogloszenie")->text()));
             }
             QVERIFY2(warning.isEmpty() ? e.LabelOstrzezenie->text().isEmpty()
                                        : e.LabelOstrzezenie->text().startsWith(warning),

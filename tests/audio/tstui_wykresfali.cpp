@@ -1,6 +1,6 @@
 // The picture of a file's beginning: its description for screen readers,
 // dragging the range's edges with the mouse, and what it draws where.
-#include "audio/WykresFali.h"
+#include "audio/ui/WykresFali.h"
 
 #include <QAccessible>
 #include <QSignalSpy>

@@ -1,9 +1,10 @@
 #include "app/MainForm.h"
-#include "card/FormKopiowanie.h"
+#include "card/ui/FormKopiowanie.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeFreeSpace.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
+#include "support/Okna.h"
 #include "support/Tmpfs.h"
 
 #include <QAction>
@@ -64,6 +65,23 @@ class TestMainFormCard : public QObject {
     FakeWolneMiejsce miejsce{4096, 1'000'000};
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TMainForm> form;
+    // How the window copies a file to the card; a test may wrap it.
+    KopiowanieNaKarte kopiowanie = kopiujNaKarte;
+
+    // The main window with the card and store folders set; `zrodlo` gives
+    // the free-space figures (the system's when null).
+    void utworz(const ZrodloWolnegoMiejsca* zrodlo) {
+        Uslugi uslugi(seams, *store, dir->path());
+        uslugi.wolneMiejsce = zrodlo;
+        uslugi.kopiowanieNaKarte = [this](const QString& p, const QString& korzen,
+                                          const ObslugaKopiowania& obsluga) {
+            return kopiowanie(p, korzen, obsluga);
+        };
+        form = std::make_unique<TMainForm>(uslugi);
+        seams.glowne = form.get();
+        ustawKonfiguracje(*form, dir->filePath(u"karta"_s), dir->filePath(u"magazyn"_s));
+        seams.messages.clear(); // the first-run notice
+    }
 
     // A book in the store folder: audio file with the given extension and
     // its two index files (each one left out on request).
@@ -92,12 +110,8 @@ private slots:
         seams = OdpowiedziBezOkna();
         miejsce = FakeWolneMiejsce(4096, 1'000'000);
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
-        form = std::make_unique<TMainForm>(seams, *store, dir->path());
-        form->ustawZrodloWolnegoMiejsca(&miejsce);
-        seams.glowne = form.get();
-        form->Karta = dir->filePath(u"karta"_s);
-        form->Magazyn = dir->filePath(u"magazyn"_s);
-        seams.messages.clear(); // the first-run notice
+        kopiowanie = kopiujNaKarte;
+        utworz(&miejsce);
     }
     void cleanup() {
         QCOMPARE(seams.podOknem, 0);
@@ -114,7 +128,7 @@ private slots:
     }
     void noCardChosen() {
         QFETCH(QString, polecenie);
-        form->Karta.clear();
+        ustawKonfiguracje(*form, QString(), magazyn);
         form->ustawStatus(u"Stop"_s);
         form->findChild<QAction*>(polecenie)->trigger();
         QCOMPARE(seams.texts(), QStringList{nieWybrano});
@@ -162,10 +176,10 @@ private slots:
     // With the system's own figures: a plain folder is no card, a tmpfs
     // mounted on it is.
     void realMountCheck() {
-        form->ustawZrodloWolnegoMiejsca(nullptr);
+        utworz(nullptr);
         const QString niedostepna = u"Karta nie jest dostępna: "_s + karta;
-        form->Wolnemiejscenakarcie1->trigger();
-        form->Plikzakadki1->trigger();
+        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
+        akcja(*form, "Plikzakadki1")->trigger();
         QCOMPARE(seams.texts(), (QStringList{niedostepna, niedostepna}));
         QCOMPARE(wpisyFolderu(karta), QStringList());
         if (::geteuid() != 0)
@@ -174,8 +188,8 @@ private slots:
         if (!tmpfs.zamontowany)
             QSKIP("this system does not allow mounting a tmpfs");
         seams.messages.clear();
-        form->Wolnemiejscenakarcie1->trigger();
-        form->Plikzakadki1->trigger();
+        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
+        akcja(*form, "Plikzakadki1")->trigger();
         QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
         QCOMPARE(form->tekstStatusu(), u"Wolne miejsce na karcie: 64 kB"_s);
         QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
@@ -199,13 +213,13 @@ private slots:
         if (player)
             QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
         miejsce = FakeWolneMiejsce(klaster, wolne);
-        form->Wolnemiejscenakarcie1->trigger();
+        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
         QVERIFY(seams.messages.isEmpty());
         QCOMPARE(form->tekstStatusu(), raport);
         QCOMPARE(miejsce.ostatniFolder, karta);
-        QCOMPARE(form->RozmiarKlastra, klaster);
-        QCOMPARE(form->WolneKlastry, wolne);
-        QCOMPARE(form->PlayerNaKarcie, player ? 1 : 0);
+        QCOMPARE(form->pomiarKarty().wolumin.rozmiarKlastra, klaster);
+        QCOMPARE(form->pomiarKarty().wolumin.wolneKlastry, wolne);
+        QCOMPARE(form->pomiarKarty().playerNaKarcie, player ? 1 : 0);
     }
 
     void copiesBookAndIndexFiles_data() {
@@ -219,12 +233,12 @@ private slots:
         // A read-only book is copied as well.
         QVERIFY(QFile::setPermissions(plik, QFile::ReadOwner | QFile::ReadGroup));
         seams.openAnswers = {{plik}};
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
 
         QCOMPARE(seams.openRequests.size(), 1);
         const Seams::FileDialog& dialog = seams.openRequests.first();
         QCOMPARE(dialog.title, u"Wybierz plik audio do skopiowania"_s);
-        QCOMPARE(dialog.folder, form->Magazyn);
+        QCOMPARE(dialog.folder, form->konfiguracja().Magazyn);
         QCOMPARE(dialog.filter, u"mp3, asz (*.mp3 *.asz)"_s);
         QVERIFY(dialog.fileName.isEmpty());
         QVERIFY(!dialog.multiple);
@@ -268,7 +282,7 @@ private slots:
             QVERIFY(zapiszBajty(karta + nazwa, "stare"));
         seams.openAnswers = {{plik}};
         seams.answers = odpowiedzi;
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QStringList pytania;
         for (qsizetype i = 0; i < odpowiedzi.size(); ++i)
             pytania << u"Plik %1 już istnieje na karcie. Czy zamienić?"_s.arg(nazwy.at(i));
@@ -302,7 +316,7 @@ private slots:
         ksiazka(u"mp3"_s, 100, dat, log);
         if (!wybor.isEmpty())
             seams.openAnswers = {{magazyn + wybor}};
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QCOMPARE(seams.texts(), komunikaty);
         QCOMPARE(wpisyFolderu(karta), QStringList());
         QCOMPARE(miejsce.zapytania, 1); // no second measurement
@@ -324,7 +338,7 @@ private slots:
             QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
         miejsce = FakeWolneMiejsce(4096, 4);
         seams.openAnswers = {{plik}};
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QCOMPARE(seams.texts(), QStringList{komunikat});
         QCOMPARE(QFileInfo::exists(karta + u"ksiazka.mp3"_s), !player);
     }
@@ -357,8 +371,8 @@ private slots:
         const QString plik = ksiazka(u"mp3"_s, 3 * 1024 * 1024);
         const QStringList pliki{plik, magazyn + u"ksiazka.dat"_s, magazyn + u"ksiazka.log"_s};
         QSemaphore naBramce, dalej;
-        form->KopiowanieNaKarte = [&](const QString& p, const QString& korzen,
-                                      const ObslugaKopiowania& obsluga) {
+        kopiowanie = [&](const QString& p, const QString& korzen,
+                         const ObslugaKopiowania& obsluga) {
             ObslugaKopiowania wstrzymana = obsluga;
             if (p == pliki.at(przy))
                 wstrzymana.postep = [&](std::int64_t bajty, std::int64_t razem) {
@@ -394,7 +408,7 @@ private slots:
             sprawdzone = true;
         });
         seams.openAnswers = {{plik}};
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QVERIFY(sprawdzone);
         QCOMPARE(seams.texts(), QStringList{koniec});
         QCOMPARE(wpisyFolderu(karta), naKarcie);
@@ -407,7 +421,7 @@ private slots:
         const QString plik = ksiazka();
         QVERIFY(QDir(karta).mkdir(u"ksiazka.dat"_s));
         seams.openAnswers = {{plik}};
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QCOMPARE(seams.texts(),
                  (QStringList{u"Na karcie jest folder o nazwie %1."_s.arg(karta + u"ksiazka.dat"_s),
                               bladKopiowania}));
@@ -422,7 +436,7 @@ private slots:
         const QString plik = ksiazka();
         QVERIFY(QFile::setPermissions(plik, QFileDevice::Permissions()));
         seams.openAnswers = {{plik}};
-        form->Plikaudio1->trigger();
+        akcja(*form, "Plikaudio1")->trigger();
         QCOMPARE(seams.messages.size(), 1);
         QCOMPARE(seams.messages.first().caption, u"SonvekManager"_s);
         QVERIFY(seams.messages.first().text.contains(plik));
@@ -430,7 +444,7 @@ private slots:
     }
 
     void playerDatCreated() {
-        form->Plikzakadki1->trigger();
+        akcja(*form, "Plikzakadki1")->trigger();
         QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
         QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
     }
@@ -452,7 +466,7 @@ private slots:
             QVERIFY(plik.setFileTime(dawno, QFileDevice::FileAccessTime));
         }
         seams.answers = {tak ? QMessageBox::Yes : QMessageBox::No};
-        form->Plikzakadki1->trigger();
+        akcja(*form, "Plikzakadki1")->trigger();
 
         const QStringList komunikaty =
             tak ? QStringList{pytaniePlayer, utworzonyPlayer} : QStringList{pytaniePlayer};

@@ -1,7 +1,8 @@
 #include "app/MainForm.h"
-#include "merge/FormScalaniePlikow.h"
+#include "base/Paths.h"
 #include "merge/IndexFile.h"
 #include "merge/Miernik.h"
+#include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
@@ -9,6 +10,7 @@
 #include "support/FakeSeams.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
 
 #include <QAccessible>
 #include <QDeadlineTimer>
@@ -72,6 +74,8 @@ class TestMergeDialog : public QObject {
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TMainForm> form;
     TFormScalaniePlikow* dialog = nullptr;
+    // How the merge measures the entries (on its worker thread).
+    MiernikMp3 miernik;
 
     // The merge command with the save dialog answered by `nazwa`; the merge
     // dialog stays shown for the test to work.
@@ -91,8 +95,7 @@ class TestMergeDialog : public QObject {
     void bramkaPrzyWpisie2() {
         naBramce.tryAcquire(naBramce.available());
         dalej.tryAcquire(dalej.available());
-        form->MiernikScalania = [this, pomiar = form->MiernikScalania,
-                                 drugi = pliki[1]](const QString& s) {
+        miernik = [this, pomiar = miernik, drugi = pliki[1]](const QString& s) {
             if (s == drugi) {
                 naBramce.release();
                 const auto* sklej = qobject_cast<const TSklej*>(QThread::currentThread());
@@ -129,11 +132,13 @@ private slots:
         QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("nagrania"))));
         seams = std::make_unique<Odpowiedzi>();
         store = std::make_unique<SettingsStore>(tmp.filePath(QStringLiteral("conf")));
-        form = std::make_unique<TMainForm>(*seams, *store, tmp.path());
+        miernik = pomiarTestowy;
+        Uslugi uslugi(*seams, *store, tmp.path());
+        uslugi.miernikScalania = [this](const QString& s) { return miernik(s); };
+        form = std::make_unique<TMainForm>(uslugi);
         form->utworzOkna();
-        form->Magazyn = magazyn;
-        form->MiernikScalania = pomiarTestowy;
-        dialog = form->FormScalaniePlikow;
+        ustawKonfiguracje(*form, QString(), magazyn);
+        dialog = kontrolka<TFormScalaniePlikow>(*form, "FormScalaniePlikow");
         seams->messages.clear();
         seams->onExec = [](QDialog* d) {
             d->show();
@@ -169,7 +174,7 @@ private slots:
         // After a merge has named a book, a cancelled dialog still shows nothing.
         scalaj(magazyn + QStringLiteral("/k.mp3"));
         dialog->hide();
-        form->Magazyn = tmp.path();
+        ustawKonfiguracje(*form, QString(), tmp.path());
         form->Scalajpliki1Click();
         QCOMPARE(seams->shown.size(), 1);
         QCOMPARE(seams->saveRequests.at(2).folder, tmp.path());
@@ -327,7 +332,7 @@ private slots:
         QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.dat"), "0\t1"));
         const auto przed = zawartoscFolderu(magazyn);
         if (etap2)
-            form->MiernikScalania = [](const QString&) { return PomiarMp3{{44100, 2}, 0, 0}; };
+            miernik = [](const QString&) { return PomiarMp3{{44100, 2}, 0, 0}; };
         else
             QFile::remove(pliki[1]);
         scalaj(scalony);
@@ -381,7 +386,7 @@ private slots:
     // The command-line merge of the saved project writes the very bytes the
     // dialog wrote, measured by the real probe.
     void sameBytesAsCommandLine() {
-        form->MiernikScalania = miernikMp3();
+        miernik = miernikMp3();
         for (int i = 0; i < pliki.size(); ++i) {
             Mp3Spec fmt;
             fmt.durationMs = 1200 + 700 * i;

@@ -4,6 +4,7 @@
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
 
 #include <QAction>
 #include <QDir>
@@ -59,7 +60,7 @@ class TestOdcinkiUi : public QObject {
     }
     void run() {
         seams->messages.clear();
-        form->Wstawodcinki1->trigger();
+        akcja(*form, "Wstawodcinki1")->trigger();
     }
 
 private slots:
@@ -73,7 +74,7 @@ private slots:
         QVERIFY(QDir().mkpath(ksiazka));
         seams = std::make_unique<FakeSeams>();
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
-        form = std::make_unique<TMainForm>(*seams, *store, program);
+        form = std::make_unique<TMainForm>(Uslugi(*seams, *store, program));
     }
     void cleanup() {
         form.reset();

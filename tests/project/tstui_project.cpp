@@ -1,11 +1,13 @@
-#include "app/FormBlad.h"
 #include "app/MainForm.h"
+#include "base/Paths.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
 #include "support/Lista.h"
 #include "support/Mp3Maker.h"
+#include "support/Okna.h"
+#include "widgets/FormBlad.h"
 
 #include <QAction>
 #include <QDir>
@@ -80,7 +82,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_seams = std::make_unique<FakeSeams>();
         m_store = std::make_unique<SettingsStore>(m_dir->filePath(u"conf"_s));
-        m_form = std::make_unique<TMainForm>(*m_seams, *m_store, m_dir->path());
+        m_form = std::make_unique<TMainForm>(Uslugi(*m_seams, *m_store, m_dir->path()));
         m_form->utworzOkna();
         m_seams->messages.clear(); // the first-run notice
         m_form->show();
@@ -96,7 +98,7 @@ private slots:
     void addAppendsInSortedOrder() {
         wiersze({u"stary.mp3"_s});
         m_seams->openAnswers = {{mp3(u"c.mp3"_s), mp3(u"a.mp3"_s), mp3(u"B.mp3"_s)}};
-        m_form->Dodaj2->trigger();
+        akcja(*m_form, "Dodaj2")->trigger();
         QCOMPARE(nazwy(*m_form), (QStringList{u"stary.mp3"_s, u"a.mp3"_s, u"B.mp3"_s, u"c.mp3"_s}));
         QCOMPARE(m_form->projekt().wiersz(1).Poczatek, u"0"_s);
         QCOMPARE(m_form->projekt().wiersz(1).Folder,
@@ -123,11 +125,11 @@ private slots:
         QFETCH(QStringList, expected);
         wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
         if (selected >= 0) {
-            zaznaczWiersz(m_form->ListView1, selected);
-            zaznaczWiersz(m_form->ListView1, selected + 1);
+            zaznaczWiersz(lista(*m_form), selected);
+            zaznaczWiersz(lista(*m_form), selected + 1);
         }
         m_seams->openAnswers = {{mp3(u"Y.mp3"_s), mp3(u"x.mp3"_s)}};
-        m_form->Wstaw2->trigger();
+        akcja(*m_form, "Wstaw2")->trigger();
         QCOMPARE(nazwy(*m_form), expected);
         QCOMPARE(m_seams->openRequests.constLast().title, u"Wstaw plik"_s);
         QCOMPARE(m_seams->beeps, 3);
@@ -135,8 +137,8 @@ private slots:
 
     void cancelledDialogChangesNothing() {
         wiersze({u"1.mp3"_s});
-        m_form->Dodaj2->trigger();
-        m_form->Wstaw2->trigger();
+        akcja(*m_form, "Dodaj2")->trigger();
+        akcja(*m_form, "Wstaw2")->trigger();
         QCOMPARE(m_form->projekt().rowCount(), 1);
         QVERIFY(!m_form->projekt().ProjektZmieniony());
         QCOMPARE(m_seams->beeps, 0);
@@ -144,22 +146,22 @@ private slots:
 
     void deleteRemovesFirstSelected() {
         wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
-        m_form->Usu1->trigger(); // nothing selected: nothing removed
+        akcja(*m_form, "Usu1")->trigger(); // nothing selected: nothing removed
         QCOMPARE(m_form->projekt().rowCount(), 4);
         QVERIFY(!m_form->projekt().ProjektZmieniony());
-        zaznaczWiersz(m_form->ListView1, 1);
-        zaznaczWiersz(m_form->ListView1, 3);
-        m_form->Usu1->trigger();
+        zaznaczWiersz(lista(*m_form), 1);
+        zaznaczWiersz(lista(*m_form), 3);
+        akcja(*m_form, "Usu1")->trigger();
         QCOMPARE(nazwy(*m_form), (QStringList{u"1.mp3"_s, u"3.mp3"_s, u"4.mp3"_s}));
         QVERIFY(m_form->projekt().ProjektZmieniony());
         // The last row gone, the commands that need rows are off.
-        m_form->ListView1->clearSelection();
+        lista(*m_form)->clearSelection();
         for (int i = 0; i < 3; ++i) {
-            zaznaczWiersz(m_form->ListView1, 0);
-            m_form->Usu1->trigger();
+            zaznaczWiersz(lista(*m_form), 0);
+            akcja(*m_form, "Usu1")->trigger();
         }
         QCOMPARE(m_form->projekt().rowCount(), 0);
-        QVERIFY(!m_form->Zapiszprojekt1->isEnabled());
+        QVERIFY(!akcja(*m_form, "Zapiszprojekt1")->isEnabled());
     }
 
     // The bookmark covers the default length, or the whole file when it is
@@ -179,15 +181,17 @@ private slots:
         const QString path = mp3(u"plik.mp3"_s, durationMs);
         const std::int64_t d = m_form->DlugoscPlikuAudio(path);
         QVERIFY(d > 0);
-        m_form->DomyslnaZakladka = zakladka == -1  ? 5000
-                                   : zakladka == 0 ? static_cast<std::int32_t>(d)
-                                                   : static_cast<std::int32_t>(d - 1);
+        ustawKonfiguracje(*m_form, QString(), QString(),
+                          zakladka == -1  ? 5000
+                          : zakladka == 0 ? static_cast<std::int32_t>(d)
+                                          : static_cast<std::int32_t>(d - 1));
         m_seams->openAnswers = {{path}};
-        m_form->Dodaj2->trigger();
+        akcja(*m_form, "Dodaj2")->trigger();
         QCOMPARE(m_form->projekt().rowCount(), 1);
         const PozycjaProjektu e = m_form->projekt().wiersz(0);
         QCOMPARE(e.Poczatek, u"0"_s);
-        QCOMPARE(e.Dlugosc, QString::number(std::min<std::int64_t>(d, m_form->DomyslnaZakladka)));
+        QCOMPARE(e.Dlugosc, QString::number(std::min<std::int64_t>(
+                                d, m_form->konfiguracja().DomyslnaZakladka)));
         if (durationMs == 60000)
             QCOMPARE(e.Dlugosc, u"5000"_s);
         if (durationMs == 3200)
@@ -205,10 +209,10 @@ private slots:
         const QString zly2 = sciezka(u"a tekst.mp3"_s);
         zapiszSurowo(zly2, "to nie jest mp3");
         m_seams->openAnswers = {{zly1, mp3(u"dobry.mp3"_s), zly2}};
-        (insert ? m_form->Wstaw2 : m_form->Dodaj2)->trigger();
+        (insert ? akcja(*m_form, "Wstaw2") : akcja(*m_form, "Dodaj2"))->trigger();
         QCOMPARE(nazwy(*m_form), QStringList{u"dobry.mp3"_s});
-        QCOMPARE(m_seams->shown, QList<QDialog*>{m_form->FormBlad});
-        QCOMPARE(m_form->FormBlad->Memo1->toPlainText(),
+        QCOMPARE(m_seams->shown, QList<QDialog*>{kontrolka<TFormBlad>(*m_form, "FormBlad")});
+        QCOMPARE(kontrolka<TFormBlad>(*m_form, "FormBlad")->Memo1->toPlainText(),
                  QStringList({kNiepoprawne, zly2, zly1}).join(u'\n'));
         QVERIFY(m_seams->messages.isEmpty());
     }
@@ -223,7 +227,7 @@ private slots:
         }());
         m_form->projekt().ustawProjektZmieniony(true);
         m_seams->saveAnswers = {sciezka(u"Książka"_s)};
-        m_form->Zapiszprojekt1->trigger(); // no name yet: asks for one
+        akcja(*m_form, "Zapiszprojekt1")->trigger(); // no name yet: asks for one
         const Seams::FileDialog& d = m_seams->saveRequests.constLast();
         QCOMPARE(d.title, u"Zapisz projekt jako"_s);
         QCOMPARE(d.filter, u"xml (*.xml)"_s);
@@ -236,17 +240,18 @@ private slots:
         QVERIFY(!m_form->projekt().ProjektZmieniony());
         const ListaPozycji saved = m_form->projekt().pozycje();
 
-        m_form->Nowyprojekt1->trigger(); // saved: no question
+        akcja(*m_form, "Nowyprojekt1")->trigger(); // saved: no question
         QVERIFY(m_seams->messages.isEmpty());
         QCOMPARE(m_form->projekt().rowCount(), 0);
         QVERIFY(m_form->projekt().NazwaProjektu().isEmpty());
 
         m_seams->openAnswers = {{file}};
-        m_form->OtworzProjekt1->trigger();
+        akcja(*m_form, "OtworzProjekt1")->trigger();
         QCOMPARE(m_form->projekt().pozycje(), saved);
         QCOMPARE(m_form->projekt().NazwaProjektu(), file);
-        QVERIFY(m_form->OtworzProjekt1->isEnabled() && m_form->Zapiszprojekt1->isEnabled());
-        m_form->OtworzProjekt1->trigger(); // the dialog offers the project's file
+        QVERIFY(akcja(*m_form, "OtworzProjekt1")->isEnabled() &&
+                akcja(*m_form, "Zapiszprojekt1")->isEnabled());
+        akcja(*m_form, "OtworzProjekt1")->trigger(); // the dialog offers the project's file
         QCOMPARE(m_seams->openRequests.constLast().fileName, file);
         QVERIFY(!m_form->projekt().ProjektZmieniony());
         QVERIFY(m_seams->messages.isEmpty());
@@ -264,10 +269,10 @@ private slots:
         QFETCH(QString, saved);
         wiersze({u"1.mp3"_s});
         m_seams->saveAnswers = {sciezka(typed)};
-        m_form->Zapiszprojektjako1->trigger();
+        akcja(*m_form, "Zapiszprojektjako1")->trigger();
         QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(saved));
         QVERIFY(QFile::exists(sciezka(saved)));
-        m_form->Zapiszprojektjako1->trigger(); // cancelled: nothing changes
+        akcja(*m_form, "Zapiszprojektjako1")->trigger(); // cancelled: nothing changes
         QCOMPARE(m_seams->saveRequests.constLast().fileName, sciezka(saved));
         QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(saved));
     }
@@ -276,14 +281,14 @@ private slots:
         wiersze({u"1.mp3"_s, u"2 źle.mp3"_s, u"3.mp3"_s});
         const QString file = sciezka(u"p.xml"_s);
         m_seams->saveAnswers = {file};
-        m_form->Zapiszprojektjako1->trigger();
-        m_form->Nowyprojekt1->trigger();
+        akcja(*m_form, "Zapiszprojektjako1")->trigger();
+        akcja(*m_form, "Nowyprojekt1")->trigger();
         QVERIFY(QFile::remove(sciezka(u"2 źle.mp3"_s)));
         m_seams->openAnswers = {{file}};
-        m_form->OtworzProjekt1->trigger();
+        akcja(*m_form, "OtworzProjekt1")->trigger();
         QCOMPARE(nazwy(*m_form), (QStringList{u"1.mp3"_s, u"3.mp3"_s}));
-        QCOMPARE(m_seams->shown, QList<QDialog*>{m_form->FormBlad});
-        QCOMPARE(m_form->FormBlad->Memo1->toPlainText(),
+        QCOMPARE(m_seams->shown, QList<QDialog*>{kontrolka<TFormBlad>(*m_form, "FormBlad")});
+        QCOMPARE(kontrolka<TFormBlad>(*m_form, "FormBlad")->Memo1->toPlainText(),
                  kBrakujace + u'\n' + sciezka(u"2 źle.mp3"_s));
     }
 
@@ -323,7 +328,7 @@ private slots:
         const QString file = sciezka(u"zły.xml"_s);
         zapiszSurowo(file, data.replace("DIR", (m_dir->path() + u"/"_s).toUtf8()));
         m_seams->openAnswers = {{file}};
-        m_form->OtworzProjekt1->trigger();
+        akcja(*m_form, "OtworzProjekt1")->trigger();
         QCOMPARE(m_form->projekt().pozycje().mid(0, before.size()), before);
         QCOMPARE(nazwy(*m_form).mid(before.size()), appended);
         QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(u"poprzedni.xml"_s));
@@ -336,7 +341,7 @@ private slots:
 
     void openCancelledKeepsName() {
         m_form->projekt().ustawNazwaProjektu(sciezka(u"a.xml"_s));
-        m_form->OtworzProjekt1->trigger();
+        akcja(*m_form, "OtworzProjekt1")->trigger();
         QCOMPARE(m_form->projekt().NazwaProjektu(), sciezka(u"a.xml"_s));
         QCOMPARE(m_seams->openRequests.constLast().title, u"Otwórz projekt"_s);
         QCOMPARE(m_seams->openRequests.constLast().fileName, sciezka(u"a.xml"_s));
@@ -352,7 +357,7 @@ private slots:
         const QString folder = sciezka(u"folder.xml"_s);
         QVERIFY(QDir().mkdir(folder));
         m_form->projekt().ustawNazwaProjektu(folder);
-        m_form->Zapiszprojekt1->trigger();
+        akcja(*m_form, "Zapiszprojekt1")->trigger();
         QVERIFY(m_form->projekt().ProjektZmieniony());
         QCOMPARE(ostatnia().icon, Seams::Icon::Critical);
         QVERIFY2(ostatnia().text.startsWith(u"Nie można zapisać projektu do pliku"_s),
@@ -393,7 +398,7 @@ private slots:
             m_seams->saveAnswers = {sciezka(saveAs)};
         }
         if (byZamknij)
-            m_form->Zamknij1->trigger();
+            akcja(*m_form, "Zamknij1")->trigger();
         else
             m_form->close();
         const FakeSeams::Message& question = m_seams->messages.at(0);
@@ -411,7 +416,7 @@ private slots:
         wiersze({u"1.mp3"_s});
         m_form->projekt().ustawProjektZmieniony(true);
         m_seams->saveAnswers = {sciezka(u"p.xml"_s)};
-        m_form->Zapiszprojekt1->trigger();
+        akcja(*m_form, "Zapiszprojekt1")->trigger();
         m_seams->messages.clear();
         m_form->close();
         QVERIFY(m_seams->messages.isEmpty());
@@ -437,13 +442,13 @@ private slots:
         m_seams->answers = {answer};
         if (saveDone)
             m_seams->saveAnswers = {sciezka(u"nowy.xml"_s)};
-        m_form->Nowyprojekt1->trigger();
+        akcja(*m_form, "Nowyprojekt1")->trigger();
         QCOMPARE(m_seams->texts(), QStringList{kPytanie});
         QCOMPARE(m_form->projekt().rowCount(), emptied ? 0 : 1);
         QCOMPARE(m_form->projekt().ProjektZmieniony(), !emptied);
         QCOMPARE(QFile::exists(sciezka(u"nowy.xml"_s)), saveDone);
         QVERIFY(m_form->projekt().NazwaProjektu().isEmpty());
-        QCOMPARE(m_form->Zapiszprojekt1->isEnabled(), !emptied);
+        QCOMPARE(akcja(*m_form, "Zapiszprojekt1")->isEnabled(), !emptied);
     }
 
     // "Zapisz projekt jako" replaces another existing file only when the
@@ -472,7 +477,7 @@ private slots:
         if (answer != QMessageBox::NoButton)
             m_seams->answers = {answer};
         m_seams->saveAnswers = {sciezka(u"stary"_s)};
-        m_form->Zapiszprojektjako1->trigger();
+        akcja(*m_form, "Zapiszprojektjako1")->trigger();
         if (answer == QMessageBox::NoButton) {
             QVERIFY(m_seams->messages.isEmpty());
         } else {

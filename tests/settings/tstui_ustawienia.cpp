@@ -1,9 +1,10 @@
 #include "app/MainForm.h"
-#include "settings/FormUstawienia.h"
-#include "settings/FormWybierzFolder.h"
-#include "settings/ListaDyskow.h"
 #include "settings/SettingsStore.h"
+#include "settings/ui/FormUstawienia.h"
+#include "settings/ui/FormWybierzFolder.h"
+#include "settings/ui/ListaDyskow.h"
 #include "support/FakeSeams.h"
+#include "support/Okna.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -33,9 +34,14 @@ struct Okno {
     std::function<void(TFormUstawienia*)> wUstawieniach;
     std::function<void(TFormWybierzFolder*)> wWyborzeFolderu;
 
+    static Uslugi uslugi(FakeSeams& seams, SettingsStore& store, const QString& programDir,
+                         const ListaWoluminow& woluminy) {
+        Uslugi u(seams, store, programDir);
+        u.woluminy = [woluminy] { return woluminy; };
+        return u;
+    }
     Okno(const QString& conf, const QString& programDir, const ListaWoluminow& woluminy)
-        : store(conf), form(seams, store, programDir) {
-        form.ZrodloWoluminow = [woluminy] { return woluminy; };
+        : store(conf), form(uslugi(seams, store, programDir, woluminy)) {
         form.utworzOkna();
         // Both dialogs come through the same seam, the chooser from inside
         // the settings dialog.
@@ -54,7 +60,8 @@ struct Okno {
     QString plikUstawien() const { return store.folder() + QStringLiteral("/SonvCom.reg"); }
     // The settings as the three fields of the main window hold them.
     QStringList pola() const {
-        return {form.Karta, form.Magazyn, QString::number(form.DomyslnaZakladka)};
+        return {form.konfiguracja().Karta, form.konfiguracja().Magazyn,
+                QString::number(form.konfiguracja().DomyslnaZakladka)};
     }
 };
 
@@ -142,7 +149,7 @@ private slots:
                 d->EditZakladka->setText(u"1"_qs);
                 d->ButtonAnuluj->click();
             };
-            o.form.Ustawienia1->trigger();
+            akcja(o.form, "Ustawienia1")->trigger();
         }
         QString magazyn, zakladka, punkt;
         QStringList opisy;
@@ -156,14 +163,14 @@ private slots:
             fokus = d->focusWidget();
             d->ButtonAnuluj->click();
         };
-        o.form.Ustawienia1->trigger();
-        QCOMPARE(o.seams.shown.last(), o.form.FormUstawienia);
+        akcja(o.form, "Ustawienia1")->trigger();
+        QCOMPARE(o.seams.shown.last(), kontrolka<TFormUstawienia>(o.form, "FormUstawienia"));
         QCOMPARE(magazyn, wol("c"));
         QCOMPARE(zakladka, u"7000"_qs);
         QCOMPARE(punkt, wybrany);
         QCOMPARE(opisy, (QStringList{wol("d") + u" [SD, 7,4 GB]"_qs, wol("a") + u" [KARTA]"_qs,
                                      wol("b"), wol("c") + u" [Dysk]"_qs}));
-        QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
+        QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditMagazyn);
         QVERIFY(o.seams.messages.isEmpty());
     }
 
@@ -198,7 +205,7 @@ private slots:
             d->ButtonZapisz->click();
             otwarty = d->isVisible();
         };
-        o.form.Ustawienia1->trigger();
+        akcja(o.form, "Ustawienia1")->trigger();
         QVERIFY(!otwarty);
         QVERIFY(o.seams.messages.isEmpty());
         // Stored as typed, with the types of the registry.
@@ -272,7 +279,7 @@ private slots:
             fokus = d->focusWidget();
             d->ButtonAnuluj->click();
         };
-        o.form.Ustawienia1->trigger();
+        akcja(o.form, "Ustawienia1")->trigger();
         QVERIFY(otwarty);
         QCOMPARE(o.seams.messages.size(), 1);
         QCOMPARE(o.seams.messages.at(0).caption, tytul);
@@ -283,11 +290,11 @@ private slots:
         QCOMPARE(o.pola(), polaPrzed);
         // The field to mend has the focus.
         if (karta != 0)
-            QCOMPARE(fokus, o.form.FormUstawienia->DriveComboBox1);
+            QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->DriveComboBox1);
         else if (magazyn != wol("a"))
-            QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
+            QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditMagazyn);
         else if (!zepsutyMagazynUstawien)
-            QCOMPARE(fokus, o.form.FormUstawienia->EditZakladka);
+            QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditZakladka);
     }
 
     // The user browses with the keyboard: a drive, a folder opened with
@@ -324,11 +331,11 @@ private slots:
             fokus = d->focusWidget();
             d->ButtonAnuluj->click();
         };
-        o.form.Ustawienia1->trigger();
+        akcja(o.form, "Ustawienia1")->trigger();
         QCOMPARE(o.seams.shown.size(), 2);
         QVERIFY(wyborOtwartyPoEnter);
         QCOMPARE(wEdycji, ksiazki);
-        QCOMPARE(fokus, o.form.FormUstawienia->EditMagazyn);
+        QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditMagazyn);
         QCOMPARE(zawartosc(o.plikUstawien()), przed);
         QCOMPARE(o.pola(), polaPrzed);
         QVERIFY(o.seams.messages.isEmpty());
@@ -345,8 +352,8 @@ private slots:
         QFETCH(QString, tytul);
         QFETCH(bool, wpisuje);
         Okno o(conf(), m_dir.path(), m_woluminy);
-        TFormWybierzFolder* w = o.form.FormWybierzFolder;
-        QLineEdit* edit = o.form.FormUstawienia->EditMagazyn;
+        TFormWybierzFolder* w = kontrolka<TFormWybierzFolder>(o.form, "FormWybierzFolder");
+        QLineEdit* edit = kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditMagazyn;
         edit->setText(u"przed"_qs);
         const QString folder = wol("b") + u"/Książki"_qs;
         o.wWyborzeFolderu = [&](TFormWybierzFolder* d) {

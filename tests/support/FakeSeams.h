@@ -3,7 +3,7 @@
 // test, every message is recorded, and a modal dialog is "shown" by calling
 // a handler that can work its controls.
 
-#include "app/Seams.h"
+#include "widgets/Seams.h"
 
 #include <QApplication>
 #include <QDialog>

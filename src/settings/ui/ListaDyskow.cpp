@@ -1,4 +1,4 @@
-#include "settings/ListaDyskow.h"
+#include "settings/ui/ListaDyskow.h"
 
 #include <QDir>
 

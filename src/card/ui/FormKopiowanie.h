@@ -16,11 +16,6 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// How one file gets into the card root; kopiujNaKarte unless a test says
-// otherwise. Called on the worker thread.
-using KopiowanieNaKarte = std::function<RaportKopiowania(const QString& plik, const QString& korzen,
-                                                         const ObslugaKopiowania& obsluga)>;
-
 class TFormKopiowanie : public QDialog {
     Q_OBJECT
 public:

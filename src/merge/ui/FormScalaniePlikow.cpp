@@ -1,18 +1,18 @@
-#include "merge/FormScalaniePlikow.h"
+#include "merge/ui/FormScalaniePlikow.h"
 
-#include "app/MainForm.h"
-#include "app/Seams.h"
 #include "base/Text.h"
 #include "base/Watki.h"
-#include "project/ModelProjektu.h"
+#include "merge/MergeJob.h"
+#include "widgets/Komunikaty.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
-TFormScalaniePlikow::TFormScalaniePlikow(TMainForm* mainForm)
-    : QDialog(mainForm), glowne(mainForm) {
+TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty,
+                                         MiernikMp3 miernik)
+    : QDialog(parent), m_komunikaty(komunikaty), m_miernik(std::move(miernik)) {
     setObjectName(QStringLiteral("FormScalaniePlikow"));
     setWindowTitle(QStringLiteral("Scalanie plików"));
     setFixedSize(409, 267);
@@ -40,7 +40,7 @@ TFormScalaniePlikow::TFormScalaniePlikow(TMainForm* mainForm)
     ButtonRozpocznij->setGeometry(208, 224, 75, 25);
     ButtonRozpocznij->setDefault(true);
     connect(ButtonRozpocznij, &QPushButton::clicked, this,
-            [this] { glowne->guard([this] { ButtonRozpocznijClick(); }); });
+            [this] { m_komunikaty.guard([this] { ButtonRozpocznijClick(); }); });
 
     ButtonAnuluj = new QPushButton(this);
     ButtonAnuluj->setObjectName(QStringLiteral("ButtonAnuluj"));
@@ -51,6 +51,13 @@ TFormScalaniePlikow::TFormScalaniePlikow(TMainForm* mainForm)
 
     setTabOrder(Memo1, ButtonRozpocznij);
     setTabOrder(ButtonRozpocznij, ButtonAnuluj);
+}
+
+void TFormScalaniePlikow::przygotuj(const QString& scalony, const ListaPozycji& pozycje,
+                                    const QString& plikProjektu) {
+    m_scalony = scalony;
+    m_pozycje = pozycje;
+    m_plikProjektu = plikProjektu;
 }
 
 void TFormScalaniePlikow::ustawAnuluj(const QString& napis) {
@@ -68,23 +75,21 @@ void TFormScalaniePlikow::FormActivate() {
     ButtonRozpocznij->show();
     Memo1->clear();
     ProgressBar1->setValue(0);
-    Memo1->appendPlainText(QStringLiteral("Zapisywanie projektu do pliku ") +
-                           glowne->SaveDialogMP3FileName);
+    Memo1->appendPlainText(QStringLiteral("Zapisywanie projektu do pliku ") + m_scalony);
     Memo1->setFocus();
 }
 
 TFormScalaniePlikow::~TFormScalaniePlikow() {
-    if (watek)
-        watek->przerwij();
+    if (m_watek)
+        m_watek->przerwij();
     zaczekajNaWatek();
 }
 
 void TFormScalaniePlikow::ButtonRozpocznijClick() {
-    if (trwa)
+    if (m_trwa)
         return;
-    auto zadanie = std::make_unique<ZadanieScalania>(
-        glowne->SaveDialogMP3FileName, glowne->projekt().pozycje(), glowne->MiernikScalania);
-    zadanie->plikProjektu = glowne->projekt().NazwaProjektu();
+    auto zadanie = std::make_unique<ZadanieScalania>(m_scalony, m_pozycje, m_miernik);
+    zadanie->plikProjektu = m_plikProjektu;
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {
@@ -96,12 +101,12 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
             this, [this, skopiowane, razem] { pokazPostep(skopiowane, razem); },
             Qt::QueuedConnection);
     };
-    trwa = true;
-    zamknijPoZakonczeniu = false;
+    m_trwa = true;
+    m_zamknijPoZakonczeniu = false;
     ProgressBar1->setValue(0);
     ustawAnuluj(QStringLiteral("Przerwij"));
-    watek = new TSklej(this, std::move(zadanie));
-    watek->start();
+    m_watek = new TSklej(this, std::move(zadanie));
+    m_watek->start();
 }
 
 void TFormScalaniePlikow::ButtonAnulujClick() {
@@ -109,14 +114,14 @@ void TFormScalaniePlikow::ButtonAnulujClick() {
 }
 
 void TFormScalaniePlikow::reject() {
-    if (trwa)
+    if (m_trwa)
         przerwij();
     else
         QDialog::reject();
 }
 
 void TFormScalaniePlikow::closeEvent(QCloseEvent* event) {
-    if (!trwa) {
+    if (!m_trwa) {
         QDialog::closeEvent(event);
         return;
     }
@@ -124,8 +129,8 @@ void TFormScalaniePlikow::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (!zapytajOPrzerwanie())
         return;
-    if (trwa) {
-        zamknijPoZakonczeniu = true;
+    if (m_trwa) {
+        m_zamknijPoZakonczeniu = true;
         przerwij();
     } else {
         QDialog::reject(); // the merge ended while the question was open
@@ -134,31 +139,31 @@ void TFormScalaniePlikow::closeEvent(QCloseEvent* event) {
 
 // Yes or No; Enter and Esc in the question answer No, so the merge goes on.
 bool TFormScalaniePlikow::zapytajOPrzerwanie() {
-    return glowne->seams().message(this, Seams::Icon::Question, QStringLiteral("Uwaga"),
-                                   pytaniePrzerwac(), QMessageBox::Yes | QMessageBox::No,
-                                   QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return m_komunikaty.seams().message(this, Seams::Icon::Question, QStringLiteral("Uwaga"),
+                                        pytaniePrzerwac(), QMessageBox::Yes | QMessageBox::No,
+                                        QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormScalaniePlikow::przerwij() {
-    if (watek)
-        watek->przerwij();
+    if (m_watek)
+        m_watek->przerwij();
 }
 
 void TFormScalaniePlikow::zaczekajNaWatek() {
-    if (!watek)
+    if (!m_watek)
         return;
-    watek->wait();
-    delete watek.data();
+    m_watek->wait();
+    delete m_watek.data();
 }
 
 bool TFormScalaniePlikow::zakonczScalanie() {
-    if (!trwa)
+    if (!m_trwa)
         return true;
     if (!zapytajOPrzerwanie())
         return false;
     przerwij();
     zaczekajNaWatek();
-    trwa = false;
+    m_trwa = false;
     return true;
 }
 
@@ -175,19 +180,19 @@ void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t raze
 }
 
 void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
-    trwa = false;
+    m_trwa = false;
     ustawAnuluj(QStringLiteral("Anuluj"));
     if (wynik.zakonczone) {
         ButtonRozpocznij->hide();
         ustawAnuluj(QStringLiteral("Zamknij"));
         for (int i = 0; i < 3; ++i)
-            glowne->seams().beep();
+            m_komunikaty.seams().beep();
         Memo1->setFocus();
     } else if (wynik.odmowa) {
-        glowne->uwaga(errorBoxText(wynik.blad));
+        m_komunikaty.uwaga(errorBoxText(wynik.blad));
     }
-    if (zamknijPoZakonczeniu) {
-        zamknijPoZakonczeniu = false;
+    if (m_zamknijPoZakonczeniu) {
+        m_zamknijPoZakonczeniu = false;
         QDialog::reject();
     }
 }
@@ -195,8 +200,8 @@ void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
 // ---- the worker ------------------------------------------------------------------
 
 TSklej::TSklej(TFormScalaniePlikow* form, std::unique_ptr<ZadanieScalania> zadanie)
-    : form(form), zadanie(std::move(zadanie)) {
-    this->zadanie->przerwac = [this] { return stop.load(); };
+    : m_form(form), m_zadanie(std::move(zadanie)) {
+    m_zadanie->przerwac = [this] { return m_stop.load(); };
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
@@ -204,9 +209,9 @@ TSklej::~TSklej() = default;
 
 void TSklej::run() {
     obnizPriorytetWatku();
-    zadanie->wykonaj();
-    const WynikScalania wynik{zadanie->zakonczone(), zadanie->odmowa(), zadanie->blad()};
-    TFormScalaniePlikow* okno = form;
+    m_zadanie->wykonaj();
+    const WynikScalania wynik{m_zadanie->zakonczone(), m_zadanie->odmowa(), m_zadanie->blad()};
+    TFormScalaniePlikow* okno = m_form;
     QMetaObject::invokeMethod(
         okno, [okno, wynik] { okno->zakonczono(wynik); }, Qt::QueuedConnection);
 }

@@ -1,12 +1,11 @@
-#include "settings/FormUstawienia.h"
+#include "settings/ui/FormUstawienia.h"
 
-#include "app/MainForm.h"
-#include "app/Seams.h"
 #include "base/Errors.h"
 #include "base/Text.h"
-#include "settings/FormWybierzFolder.h"
-#include "settings/Kontrolki.h"
-#include "settings/ListaDyskow.h"
+#include "settings/ui/FormWybierzFolder.h"
+#include "settings/ui/Kontrolki.h"
+#include "settings/ui/ListaDyskow.h"
+#include "widgets/Komunikaty.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -28,9 +27,11 @@ bool maZnakSterujacy(const QString& text) {
 
 } // namespace
 
-TFormUstawienia::TFormUstawienia(TMainForm& mainForm)
-    : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_main(mainForm) {
+TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
+                                 std::function<ListaWoluminow()> woluminy,
+                                 std::function<void(const Konfiguracja&)> zapisz)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_komunikaty(komunikaty), m_woluminy(std::move(woluminy)), m_zapisz(std::move(zapisz)) {
     setObjectName(QStringLiteral("FormUstawienia"));
     setWindowTitle(QStringLiteral("Ustawienia"));
 
@@ -72,49 +73,51 @@ TFormUstawienia::TFormUstawienia(TMainForm& mainForm)
     setTabOrder(ButtonZapisz, ButtonAnuluj);
 
     connect(ButtonZapisz, &QPushButton::clicked, this,
-            [this] { m_main.guard([this] { ButtonZapiszClick(); }); });
+            [this] { m_komunikaty.guard([this] { ButtonZapiszClick(); }); });
     connect(ButtonAnuluj, &QPushButton::clicked, this,
-            [this] { m_main.guard([this] { ButtonAnulujClick(); }); });
+            [this] { m_komunikaty.guard([this] { ButtonAnulujClick(); }); });
     connect(ButtonPrzegladajFolder, &QPushButton::clicked, this,
-            [this] { m_main.guard([this] { ButtonPrzegladajFolderClick(); }); });
+            [this] { m_komunikaty.guard([this] { ButtonPrzegladajFolderClick(); }); });
 }
 
 void TFormUstawienia::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        m_main.guard([this] { FormActivate(); });
+        m_komunikaty.guard([this] { FormActivate(); });
 }
 
 void TFormUstawienia::FormActivate() {
-    EditMagazyn->setText(m_main.Magazyn);
-    EditZakladka->setText(QString::number(m_main.DomyslnaZakladka));
+    EditMagazyn->setText(m_konfiguracja.Magazyn);
+    EditZakladka->setText(QString::number(m_konfiguracja.DomyslnaZakladka));
     // Only volumes that may be the card, removable ones first. Nothing is
     // chosen for the user: with no card stored no entry is selected, so the
     // system disk never becomes the card by a hasty "Zapisz".
-    DriveComboBox1->wypelnij(woluminyKart(m_main.ZrodloWoluminow()));
-    if (m_main.Karta.isEmpty())
+    DriveComboBox1->wypelnij(woluminyKart(m_woluminy()));
+    if (m_konfiguracja.Karta.isEmpty())
         DriveComboBox1->setCurrentIndex(-1);
     // The card's entry when it is listed; otherwise the earlier selection.
-    DriveComboBox1->wybierz(m_main.Karta);
+    DriveComboBox1->wybierz(m_konfiguracja.Karta);
     EditMagazyn->setFocus();
 }
 
 void TFormUstawienia::ButtonZapiszClick() {
     const QString karta = DriveComboBox1->punktMontowania();
     if (karta.isEmpty()) {
-        m_main.uwaga(QStringLiteral("Wybierz kartę z listy."));
+        m_komunikaty.uwaga(QStringLiteral("Wybierz kartę z listy."));
         DriveComboBox1->setFocus();
         return;
     }
     if (maZnakSterujacy(EditMagazyn->text())) {
-        m_main.uwaga(QStringLiteral("Folder magazynu zawiera znak sterujący (na przykład koniec "
-                                    "wiersza). Usuń go i zapisz ustawienia ponownie."));
+        m_komunikaty.uwaga(
+            QStringLiteral("Folder magazynu zawiera znak sterujący (na przykład koniec "
+                           "wiersza). Usuń go i zapisz ustawienia ponownie."));
         EditMagazyn->setFocus();
         return;
     }
     if (maZnakSterujacy(karta)) {
-        m_main.uwaga(QStringLiteral("Ścieżka karty zawiera znak sterujący (na przykład koniec "
-                                    "wiersza). Wybierz inną kartę."));
+        m_komunikaty.uwaga(
+            QStringLiteral("Ścieżka karty zawiera znak sterujący (na przykład koniec "
+                           "wiersza). Wybierz inną kartę."));
         DriveComboBox1->setFocus();
         return;
     }
@@ -128,8 +131,7 @@ void TFormUstawienia::ButtonZapiszClick() {
         EditZakladka->selectAll();
         throw;
     }
-    m_main.ZapiszKonfiguracje(karta, EditMagazyn->text(), zakladka);
-    m_main.OdczytajKonfiguracje();
+    m_zapisz({karta, EditMagazyn->text(), zakladka});
     accept();
 }
 
@@ -138,9 +140,8 @@ void TFormUstawienia::ButtonAnulujClick() {
 }
 
 void TFormUstawienia::ButtonPrzegladajFolderClick() {
-    TFormWybierzFolder* chooser = m_main.FormWybierzFolder;
-    if (!chooser)
+    if (!m_wybor)
         return;
-    chooser->setWindowTitle(TFormWybierzFolder::folderMagazynu());
-    m_main.seams().execDialog(chooser);
+    m_wybor->setWindowTitle(TFormWybierzFolder::folderMagazynu());
+    m_komunikaty.seams().execDialog(m_wybor);
 }

@@ -1,10 +1,10 @@
-#include "settings/FormWybierzFolder.h"
+#include "settings/ui/FormWybierzFolder.h"
 
-#include "app/MainForm.h"
 #include "base/Errors.h"
-#include "settings/FormUstawienia.h"
-#include "settings/Kontrolki.h"
-#include "settings/ListaDyskow.h"
+#include "settings/ui/FormUstawienia.h"
+#include "settings/ui/Kontrolki.h"
+#include "settings/ui/ListaDyskow.h"
+#include "widgets/Komunikaty.h"
 
 #include <QDir>
 #include <QFileSystemModel>
@@ -48,9 +48,12 @@ private:
     QPersistentModelIndex m_nadKorzeniem;
 };
 
-TFormWybierzFolder::TFormWybierzFolder(TMainForm& mainForm)
-    : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_main(mainForm), m_folder(QDir::currentPath()) {
+TFormWybierzFolder::TFormWybierzFolder(QWidget* parent, const Komunikaty& komunikaty,
+                                       std::function<ListaWoluminow()> woluminy,
+                                       TFormUstawienia* ustawienia)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_komunikaty(komunikaty), m_woluminy(std::move(woluminy)), m_ustawienia(ustawienia),
+      m_folder(QDir::currentPath()) {
     setObjectName(QStringLiteral("FormWybierzFolder"));
     setWindowTitle(QStringLiteral("Wybierz folder"));
 
@@ -88,27 +91,29 @@ TFormWybierzFolder::TFormWybierzFolder(TMainForm& mainForm)
     setTabOrder(ButtonOK, ButtonAnuluj);
 
     // A drive chosen with the mouse or the arrow keys.
-    connect(DriveComboBox1, &QComboBox::activated, this,
-            [this] { m_main.guard([this] { wybierzDysk(DriveComboBox1->punktMontowania()); }); });
+    connect(DriveComboBox1, &QComboBox::activated, this, [this] {
+        m_komunikaty.guard([this] { wybierzDysk(DriveComboBox1->punktMontowania()); });
+    });
     // Double-click or Enter opens the folder.
-    connect(
-        DirectoryListBox1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-            m_main.guard([&] { otworzFolder(m_model->filePath(m_foldery->mapToSource(index))); });
-        });
+    connect(DirectoryListBox1, &QAbstractItemView::activated, this,
+            [this](const QModelIndex& index) {
+                m_komunikaty.guard(
+                    [&] { otworzFolder(m_model->filePath(m_foldery->mapToSource(index))); });
+            });
     connect(ButtonOK, &QPushButton::clicked, this,
-            [this] { m_main.guard([this] { ButtonOKClick(); }); });
+            [this] { m_komunikaty.guard([this] { ButtonOKClick(); }); });
     connect(ButtonAnuluj, &QPushButton::clicked, this,
-            [this] { m_main.guard([this] { ButtonAnulujClick(); }); });
+            [this] { m_komunikaty.guard([this] { ButtonAnulujClick(); }); });
 }
 
 void TFormWybierzFolder::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        m_main.guard([this] { FormActivate(); });
+        m_komunikaty.guard([this] { FormActivate(); });
 }
 
 void TFormWybierzFolder::FormActivate() {
-    DriveComboBox1->wypelnij(m_main.ZrodloWoluminow());
+    DriveComboBox1->wypelnij(m_woluminy());
     // The drive of the last use, while it is still mounted; otherwise the
     // one holding the current folder.
     if (!DriveComboBox1->wybierz(m_punkt)) {
@@ -160,11 +165,10 @@ void TFormWybierzFolder::pokazFolder() {
 }
 
 void TFormWybierzFolder::ButtonOKClick() {
-    TFormUstawienia* ustawienia = m_main.FormUstawienia;
-    if (windowTitle() == folderMagazynu() && ustawienia) {
-        ustawienia->EditMagazyn->setText(QDir::toNativeSeparators(m_folder));
+    if (windowTitle() == folderMagazynu() && m_ustawienia) {
+        m_ustawienia->EditMagazyn->setText(QDir::toNativeSeparators(m_folder));
         // Focus there when the settings dialog is back.
-        ustawienia->EditMagazyn->setFocus();
+        m_ustawienia->EditMagazyn->setFocus();
     }
     accept();
 }

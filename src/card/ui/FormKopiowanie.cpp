@@ -1,4 +1,4 @@
-#include "card/FormKopiowanie.h"
+#include "card/ui/FormKopiowanie.h"
 
 #include "base/Watki.h"
 

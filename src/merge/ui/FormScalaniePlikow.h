@@ -4,7 +4,8 @@
 // the worker reports through queued calls (log lines in order, progress, the
 // end), so the window answers the keyboard and a screen reader all along.
 
-#include "merge/MergeJob.h"
+#include "merge/PomiarMp3.h"
+#include "project/Pozycja.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -14,9 +15,10 @@
 
 class QPlainTextEdit;
 class QProgressBar;
+class Komunikaty;
 class QPushButton;
-class TMainForm;
 class TSklej;
+class ZadanieScalania;
 
 // How a merge ended, handed from the worker to the dialog.
 struct WynikScalania {
@@ -28,7 +30,13 @@ struct WynikScalania {
 class TFormScalaniePlikow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormScalaniePlikow(TMainForm* mainForm);
+    // Entries' files are measured by `miernik`, on the worker thread.
+    TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty, MiernikMp3 miernik);
+
+    // What the next merge writes and reads: the book's file, the project's
+    // entries and the project's own file (never written over).
+    void przygotuj(const QString& scalony, const ListaPozycji& pozycje,
+                   const QString& plikProjektu);
 
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* ButtonRozpocznij = nullptr;
@@ -44,7 +52,7 @@ public:
     void ButtonAnulujClick();
 
     // True from "Rozpocznij" until the dialog has heard the worker's end.
-    bool scalanieTrwa() const { return trwa; }
+    bool scalanieTrwa() const { return m_trwa; }
     // Before the program ends: true when no merge runs, or when the user
     // agrees to stop it and it has stopped; false keeps the merge going.
     bool zakonczScalanie();
@@ -71,10 +79,14 @@ private:
     void przerwij();
     void zaczekajNaWatek();
 
-    TMainForm* glowne;
-    bool trwa = false;
-    bool zamknijPoZakonczeniu = false;
-    QPointer<TSklej> watek;
+    const Komunikaty& m_komunikaty;
+    MiernikMp3 m_miernik;
+    QString m_scalony;
+    ListaPozycji m_pozycje;
+    QString m_plikProjektu;
+    bool m_trwa = false;
+    bool m_zamknijPoZakonczeniu = false;
+    QPointer<TSklej> m_watek;
 };
 
 class TSklej : public QThread {
@@ -87,15 +99,15 @@ public:
     ~TSklej() override;
 
     // Asks the merge to stop at its next chunk; any thread may call it.
-    void przerwij() { stop = true; }
-    bool przerwanieZadane() const { return stop; }
+    void przerwij() { m_stop = true; }
+    bool przerwanieZadane() const { return m_stop; }
 
 protected:
     // Execute: stage 1, then stage 2 unless stage 1 failed, both here.
     void run() override;
 
 private:
-    TFormScalaniePlikow* form;
-    std::unique_ptr<ZadanieScalania> zadanie;
-    std::atomic<bool> stop = false;
+    TFormScalaniePlikow* m_form;
+    std::unique_ptr<ZadanieScalania> m_zadanie;
+    std::atomic<bool> m_stop = false;
 };

@@ -1,4 +1,4 @@
-#include "app/FormPomoc.h"
+#include "widgets/FormPomoc.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/LiniaKomunikatu.h"
+#include "widgets/LiniaKomunikatu.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

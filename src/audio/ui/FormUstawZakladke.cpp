@@ -1,11 +1,11 @@
-#include "audio/FormUstawZakladke.h"
+#include "audio/ui/FormUstawZakladke.h"
 
-#include "app/MainForm.h"
 #include "audio/MediaPlayer.h"
 #include "audio/Mp3Probe.h"
 #include "audio/Zakladka.h"
+#include "audio/ui/OdtwarzanieZakladki.h"
 #include "base/Text.h"
-#include "project/ModelProjektu.h"
+#include "widgets/Komunikaty.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -19,7 +19,10 @@
 #include <QScreen>
 #include <limits>
 
-TFormUstawZakladke::TFormUstawZakladke(TMainForm* mainForm) : QDialog(mainForm), m_main(mainForm) {
+TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komunikaty,
+                                       OdtwarzanieZakladki& odtwarzanie, TMediaPlayer& odtwarzacz)
+    : QDialog(parent), m_komunikaty(komunikaty), m_odtwarzanie(odtwarzanie),
+      m_odtwarzacz(odtwarzacz) {
     setObjectName(QStringLiteral("FormUstawZakladke"));
     setWindowTitle(QStringLiteral("Ustaw zakładke"));
 
@@ -95,8 +98,9 @@ TFormUstawZakladke::TFormUstawZakladke(TMainForm* mainForm) : QDialog(mainForm),
     Stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     addAction(Stop); // Ctrl+T works without opening the menu
     connect(Odtwrzzakadke1, &QAction::triggered, this,
-            [this] { m_main->guard([this] { Odtwrzzakadke1Click(); }); });
-    connect(Stop, &QAction::triggered, this, [this] { m_main->guard([this] { StopClick(); }); });
+            [this] { m_komunikaty.guard([this] { Odtwrzzakadke1Click(); }); });
+    connect(Stop, &QAction::triggered, this,
+            [this] { m_komunikaty.guard([this] { StopClick(); }); });
 }
 
 QLineEdit* TFormUstawZakladke::pole(const QString& name, const QString& label) {
@@ -124,7 +128,7 @@ QPushButton* TFormUstawZakladke::przycisk(const char* name, const QString& capti
     button->setAutoDefault(false);
     button->setContextMenuPolicy(Qt::NoContextMenu);
     connect(button, &QPushButton::clicked, this,
-            [this, handler] { m_main->guard([this, handler] { (this->*handler)(); }); });
+            [this, handler] { m_komunikaty.guard([this, handler] { (this->*handler)(); }); });
     return button;
 }
 
@@ -171,18 +175,22 @@ void TFormUstawZakladke::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
-    m_main->guard([this] { PobierzDaneZakladki(); });
+    m_komunikaty.guard([this] { PobierzDaneZakladki(); });
 }
 
 void TFormUstawZakladke::contextMenuEvent(QContextMenuEvent* event) {
     PopupMenu1->popup(event->globalPos());
 }
 
+void TFormUstawZakladke::przygotuj(const PozycjaProjektu& pozycja) {
+    m_pozycja = pozycja;
+    m_przygotowany = true;
+}
+
 void TFormUstawZakladke::PobierzDaneZakladki() {
-    const int row = m_main->zaznaczonyWiersz();
-    if (row < 0)
+    if (!m_przygotowany)
         return;
-    const PozycjaProjektu p = m_main->projekt().wiersz(row);
+    const PozycjaProjektu& p = m_pozycja;
     // Measured from the file itself: the player may be playing and is not
     // to be disturbed.
     try {
@@ -233,7 +241,7 @@ void TFormUstawZakladke::krok(QLineEdit* field, int step) {
                                                  ? QStringLiteral("Zakładka mieści się w pliku.")
                                                  : LabelOstrzezenie->text());
     }
-    m_main->oglos(komunikat);
+    m_odtwarzanie.oglos(komunikat);
 }
 
 void TFormUstawZakladke::ButtonPminus1Click() {
@@ -286,7 +294,7 @@ bool TFormUstawZakladke::klawisz(QLineEdit* field, int key) {
     default:
         break;
     }
-    if (m_main->zaznaczonyWiersz() < 0)
+    if (!m_przygotowany)
         return false;
     switch (key) {
     case Qt::Key_Space:
@@ -294,10 +302,10 @@ bool TFormUstawZakladke::klawisz(QLineEdit* field, int key) {
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_main->OdtworzPlik();
+        m_odtwarzanie.OdtworzPlik();
         return true;
     case Qt::Key_Escape:
-        m_main->Stop();
+        m_odtwarzanie.Stop();
         return true;
     default:
         return false;
@@ -319,7 +327,7 @@ bool TFormUstawZakladke::eventFilter(QObject* watched, QEvent* event) {
         if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) && !held)
             return false;
         bool used = false;
-        m_main->guard([&] {
+        m_komunikaty.guard([&] {
             used = watched == EditPoczatek ? EditPoczatekKeyDown(key) : EditDlugoscKeyDown(key);
         });
         return used || key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
@@ -331,7 +339,7 @@ bool TFormUstawZakladke::eventFilter(QObject* watched, QEvent* event) {
 // The bookmark as the fields hold it now, written back or not.
 void TFormUstawZakladke::odtworzZakladke() {
     const std::int64_t start = StrToInt(EditPoczatek->text());
-    m_main->OdtworzZakladke(start, start + StrToInt(EditDlugosc->text()));
+    m_odtwarzanie.OdtworzZakladke(start, start + StrToInt(EditDlugosc->text()));
 }
 
 void TFormUstawZakladke::Odtwrzzakadke1Click() {
@@ -342,20 +350,14 @@ void TFormUstawZakladke::Odtwrzzakadke1Click() {
 // Stops only the player: the file stays open and the main window's status
 // line and "Pauza" stay as they are.
 void TFormUstawZakladke::StopClick() {
-    m_main->MediaPlayer1->Stop();
+    m_odtwarzacz.Stop();
     Stop->setEnabled(false);
 }
 
-// Only a text that differs is written, and only then is the project marked
-// as changed.
+// The fields' texts go into the entry, which the opener writes back.
 void TFormUstawZakladke::ButtonOKClick() {
-    const int row = m_main->zaznaczonyWiersz();
-    if (row >= 0) {
-        PozycjaProjektu p = m_main->projekt().wiersz(row);
-        p.Poczatek = EditPoczatek->text();
-        p.Dlugosc = EditDlugosc->text();
-        m_main->projekt().zmien(row, p);
-    }
+    m_pozycja.Poczatek = EditPoczatek->text();
+    m_pozycja.Dlugosc = EditDlugosc->text();
     EditPoczatek->setFocus();
     accept();
 }

@@ -5,21 +5,29 @@
 // it shows the drive and folder left from its last use. Choosing a drive or
 // opening a folder makes it the program's working directory.
 
-#include <QDialog>
+#include "card/Volumes.h"
 
+#include <QDialog>
+#include <functional>
+
+class Komunikaty;
 class ListaDyskow;
 class QFileSystemModel;
 class QLabel;
 class QModelIndex;
 class QPushButton;
 class QTreeView;
-class TMainForm;
+class TFormUstawienia;
 class FolderyWoluminu;
 
 class TFormWybierzFolder : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormWybierzFolder(TMainForm& mainForm);
+    // `woluminy` gives the volumes of the drive list; OK under the caption
+    // folderMagazynu() puts the folder into the store folder field of
+    // `ustawienia`.
+    TFormWybierzFolder(QWidget* parent, const Komunikaty& komunikaty,
+                       std::function<ListaWoluminow()> woluminy, TFormUstawienia* ustawienia);
 
     // The caption under which OK puts the folder into the settings dialog.
     static QString folderMagazynu() { return QStringLiteral("Folder magazynu"); }
@@ -54,7 +62,9 @@ private:
     // Shows `m_folder` in the tree: its branch open, its row current.
     void pokazFolder();
 
-    TMainForm& m_main;
+    const Komunikaty& m_komunikaty;
+    std::function<ListaWoluminow()> m_woluminy;
+    TFormUstawienia* m_ustawienia;
     QFileSystemModel* m_model = nullptr;
     FolderyWoluminu* m_foldery = nullptr;
     QString m_punkt;  // the volume the tree shows

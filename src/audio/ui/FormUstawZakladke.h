@@ -6,6 +6,7 @@
 // when the bookmark starts at or after the end of the file or runs past it.
 
 #include "audio/Zakladka.h"
+#include "project/Pozycja.h"
 
 #include <QDialog>
 #include <QList>
@@ -16,13 +17,22 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class Komunikaty;
+class OdtwarzanieZakladki;
 class QPushButton;
-class TMainForm;
+class TMediaPlayer;
 
 class TFormUstawZakladke : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormUstawZakladke(TMainForm* mainForm);
+    // Plays through `odtwarzanie`; its Stop item stops `odtwarzacz` only.
+    TFormUstawZakladke(QWidget* parent, const Komunikaty& komunikaty,
+                       OdtwarzanieZakladki& odtwarzanie, TMediaPlayer& odtwarzacz);
+
+    // The entry to edit the next time the editor is shown; after OK,
+    // pozycja() holds it with the fields' texts.
+    void przygotuj(const PozycjaProjektu& pozycja);
+    const PozycjaProjektu& pozycja() const { return m_pozycja; }
 
     QLineEdit* EditPoczatek = nullptr;
     QLineEdit* EditDlugosc = nullptr;
@@ -43,8 +53,8 @@ public:
     QAction* Odtwrzzakadke1 = nullptr;
     QAction* Stop = nullptr;
 
-    // Both fields from the selected row, texts unchanged; the file's name
-    // and length from its file.
+    // Both fields from the entry, texts unchanged; the file's name and
+    // length from its file.
     void PobierzDaneZakladki();
 
     void ButtonOKClick();
@@ -85,5 +95,9 @@ private:
     bool klawisz(QLineEdit* field, int key);
     void odtworzZakladke();
 
-    TMainForm* m_main;
+    const Komunikaty& m_komunikaty;
+    OdtwarzanieZakladki& m_odtwarzanie;
+    TMediaPlayer& m_odtwarzacz;
+    PozycjaProjektu m_pozycja;
+    bool m_przygotowany = false;
 };

@@ -1,4 +1,4 @@
-#include "app/FormBlad.h"
+#include "widgets/FormBlad.h"
 
 #include <QFont>
 #include <QPlainTextEdit>

@@ -1,4 +1,4 @@
-#include "audio/WykresFali.h"
+#include "audio/ui/WykresFali.h"
 
 #include <QAccessibleWidget>
 #include <QMouseEvent>

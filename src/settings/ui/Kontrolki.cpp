@@ -1,4 +1,4 @@
-#include "settings/Kontrolki.h"
+#include "settings/ui/Kontrolki.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/Seams.h"
+#include "widgets/Seams.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,0 +1,32 @@
+#pragma once
+// Everything the main window uses of the world outside it, handed in once
+// when it is made: the real things in the program (main.cpp), stand-ins in
+// tests. What is left empty is the real thing.
+
+#include "card/CardFiles.h"
+#include "card/Volumes.h"
+#include "merge/PomiarMp3.h"
+
+#include <QString>
+#include <functional>
+
+class Seams;
+class SettingsStore;
+class ZrodloWolnegoMiejsca;
+
+struct Uslugi {
+    Uslugi(Seams& seams, SettingsStore& store, QString programDir)
+        : seams(seams), store(store), programDir(std::move(programDir)) {}
+
+    Seams& seams;         // dialogs, message boxes, the alert, the browser
+    SettingsStore& store; // where the settings are kept
+    QString programDir;   // the running program's folder (help page, clips)
+    // The volumes the drive lists of the settings dialogs offer.
+    std::function<ListaWoluminow()> woluminy = listaWoluminow;
+    // The card's free-space figures and mount check; empty: the system's.
+    const ZrodloWolnegoMiejsca* wolneMiejsce = nullptr;
+    // How one file is copied to the card, on the copy's worker thread.
+    KopiowanieNaKarte kopiowanieNaKarte = kopiujNaKarte;
+    // How the merge measures the entries' files; empty: miernikMp3().
+    MiernikMp3 miernikScalania;
+};

@@ -1,0 +1,26 @@
+#pragma once
+// What the merge learns of an entry's file, and the function that measures
+// it: the audio layer's frame walk in the program (miernikMp3), a stand-in
+// in tests.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+// What the merge needs to know of an MP3 file.
+struct FormatDzwieku {
+    int czestotliwosc = 0; // sample rate of the first frame, Hz
+    int kanaly = 0;        // channels of the first frame
+    bool operator==(const FormatDzwieku&) const = default;
+};
+
+// What the merge learns of an entry's file from a walk over its frames.
+struct PomiarMp3 {
+    FormatDzwieku format;            // of the first frame
+    std::int64_t dlugoscMs = 0;      // every frame at its own rate
+    std::int64_t pominieteBajty = 0; // bytes that are neither frames nor tags
+};
+
+// Measures one entry's file; throws when it cannot be read or holds no MP3
+// audio.
+using MiernikMp3 = std::function<PomiarMp3(const QString&)>;

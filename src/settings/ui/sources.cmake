@@ -1,0 +1,1 @@
+list(APPEND SOURCES FormUstawienia.cpp FormWybierzFolder.cpp ListaDyskow.cpp Kontrolki.cpp)

@@ -1,0 +1,20 @@
+# The folders of src/ from the bottom layer up, each with its rank. A file
+# may include the files of its own folder and of folders of a lower rank,
+# never those of a higher rank or of another folder of the same rank. The
+# test "warstwy" (tests/sprawdz_warstwy.cmake) checks every #include of
+# src/ against this list, and that the core includes and links no widgets.
+#   0  base         what every folder uses: errors, text, paths, file writing
+#   1  project, audio, card, settings: subsystem cores that need only base
+#   2  merge        the merge core, which reads projects and measures audio
+#   3  widgets      the seams, messages and small windows every window shares
+#   4  */ui         the subsystem windows
+#   5  app          start-up, the main window and its commands
+# The folders up to SONVEK_RANGA_RDZENIA make the core library.
+set(SONVEK_WARSTWY
+  base=0
+  project=1 audio=1 card=1 settings=1
+  merge=2
+  widgets=3
+  audio/ui=4 card/ui=4 merge/ui=4 settings/ui=4
+  app=5)
+set(SONVEK_RANGA_RDZENIA 2)

@@ -1,0 +1,1 @@
+list(APPEND SOURCES Komunikaty.cpp RealSeams.cpp FormBlad.cpp FormPomoc.cpp LiniaKomunikatu.cpp)

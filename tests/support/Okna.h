@@ -1,0 +1,35 @@
+#pragma once
+// For tests of windows: controls found by their names, as the main window
+// keeps its own to itself, and the main window's settings set as the user
+// sets them. Only the tests of windows include this.
+
+#include "app/MainForm.h"
+
+#include <QAction>
+#include <QTreeView>
+#include <QtGlobal>
+
+// The child of `okno` named `nazwa`; a missing one ends the test run.
+template <typename T = QAction> T* kontrolka(const QObject& okno, const char* nazwa) {
+    T* znaleziony = okno.findChild<T*>(QString::fromLatin1(nazwa));
+    if (!znaleziony)
+        qFatal("%s has no %s", qPrintable(okno.objectName()), nazwa);
+    return znaleziony;
+}
+
+inline QAction* akcja(const QObject& okno, const char* nazwa) {
+    return kontrolka<QAction>(okno, nazwa);
+}
+
+// The main window's project list.
+inline QTreeView* lista(const QObject& okno) {
+    return kontrolka<QTreeView>(okno, "ListView1");
+}
+
+// Stores the three settings and has the window take them, as "Zapisz" in
+// the settings dialog does.
+inline void ustawKonfiguracje(TMainForm& okno, const QString& karta, const QString& magazyn,
+                              std::int32_t zakladka = 5000) {
+    okno.ZapiszKonfiguracje(karta, magazyn, zakladka);
+    okno.OdczytajKonfiguracje();
+}
