@@ -2,7 +2,7 @@
 
 #include "audio/Mp3Stream.h"
 
-Mp3Info probeMp3(const QString& path) {
+Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame) {
     Mp3Stream stream(path);
     Mp3Info info;
     std::int64_t ticks = 0;
@@ -16,6 +16,8 @@ Mp3Info probeMp3(const QString& path) {
         }
         ++info.frames;
         ticks += frame.durationTicks;
+        if (eachFrame)
+            eachFrame(frame);
     }
     info.skippedBytes = stream.skippedBytes();
     info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;

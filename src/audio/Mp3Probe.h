@@ -6,6 +6,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
+
+struct Mp3Frame;
 
 struct Mp3Info {
     std::int64_t lengthMs = 0; // every frame at its own sample rate, rounded
@@ -18,5 +21,5 @@ struct Mp3Info {
 };
 
 // Throws EMCIDeviceError naming the file when it cannot be read or holds no
-// MPEG audio.
-Mp3Info probeMp3(const QString& path);
+// MPEG audio. `eachFrame`, when given, sees every audio frame in file order.
+Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame = {});

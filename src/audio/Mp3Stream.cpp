@@ -8,6 +8,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <mpg123.h>
 #include <mutex>
 #include <optional>
@@ -157,6 +158,16 @@ struct Mp3Stream::Impl {
     qint64 skipped = 0;
     // The frame libmpg123 is being given: the part not yet handed over.
     qint64 framePos = 0, frameEnd = 0;
+    // Bytes handed to libmpg123 so far, and the frames handed that it has
+    // not yet reported: where each begins in what it was handed and in the
+    // file. Its own count of the bytes it was handed tells which frame it
+    // reports, whatever it reads ahead or passes over (an info frame).
+    qint64 handed = 0;
+    struct Handed {
+        qint64 streamPos, filePos;
+        int length;
+    };
+    std::deque<Handed> pending;
 
     ~Impl() {
         if (mh)
@@ -204,6 +215,7 @@ struct Mp3Stream::Impl {
     }
 
     bool take(qint64 pos, const FrameHeader& h) {
+        pending.push_back({handed, pos, h.length});
         framePos = pos;
         frameEnd = scanPos = lastFrameEnd = pos + h.length;
         lastHeader = h;
@@ -265,6 +277,7 @@ struct Mp3Stream::Impl {
             std::memcpy(out + done, p, part);
             done += part;
             framePos += qint64(part);
+            handed += qint64(part);
         }
         return file.failed() ? -1 : ssize_t(done);
     }
@@ -333,6 +346,20 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     if (frame.sampleRate <= 0 || frame.samples <= 0 || kTicksPerSecond % frame.sampleRate != 0)
         throw EMCIDeviceError(notMp3(path_));
     frame.durationTicks = std::int64_t(frame.samples) * (kTicksPerSecond / frame.sampleRate);
+    // Frames before the reported one were passed over; a few handed after
+    // it may wait for the next report.
+    const qint64 at = mpg123_framepos(d->mh);
+    if (at < 0)
+        d->pending.clear();
+    while (!d->pending.empty() && d->pending.front().streamPos < at)
+        d->pending.pop_front();
+    frame.offset = -1;
+    frame.bytes = 0;
+    if (!d->pending.empty() && d->pending.front().streamPos == at) {
+        frame.offset = d->pending.front().filePos;
+        frame.bytes = d->pending.front().length;
+        d->pending.pop_front();
+    }
     ++d->frames;
     return true;
 }

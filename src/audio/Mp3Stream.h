@@ -27,6 +27,11 @@ struct Mp3Frame {
     int channels = 0;
     int samples = 0; // samples per channel in this frame
     std::int64_t durationTicks = 0;
+    // Where the frame lies in the file: its first byte and its length,
+    // header included. -1 and 0 should the decoder ever report a frame the
+    // walk did not hand it.
+    std::int64_t offset = -1;
+    int bytes = 0;
 };
 
 class Mp3Stream {

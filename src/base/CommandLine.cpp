@@ -1,5 +1,7 @@
 #include "base/CommandLine.h"
 
+#include <algorithm>
+
 QString tekstWersji(const QString& nazwa) {
     const QString program = QStringLiteral("SonvekManager");
     const QString wersja = QStringLiteral(SONVEK_VERSION);
@@ -23,9 +25,11 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
         } else if (a == QStringLiteral("--")) {
             opcje = false;
         } else if (a == QStringLiteral("-h") || a == QStringLiteral("--help")) {
-            wyjscie << "Użycie: " << uzycie << "\n\n"
-                    << narzedzie.opis << "\n\n"
-                    << "  -h, --help     pokazuje tę pomoc (shows this help)\n"
+            wyjscie << "Użycie: " << uzycie << "\n\n" << narzedzie.opis << "\n\n";
+            for (const OpcjaNarzedzia& o : narzedzie.opcje)
+                wyjscie << "  " << o.nazwa << "\n      "
+                        << QString(o.opis).replace(u'\n', QStringLiteral("\n      ")) << '\n';
+            wyjscie << "  -h, --help     pokazuje tę pomoc (shows this help)\n"
                     << "  -V, --version  pokazuje wersję programu (shows the version)\n"
                     << "  --             kończy opcje: dalej są już tylko nazwy plików\n"
                     << Qt::flush;
@@ -33,6 +37,10 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
         } else if (a == QStringLiteral("-V") || a == QStringLiteral("--version")) {
             wyjscie << tekstWersji(narzedzie.nazwa) << Qt::endl;
             return {{}, 0};
+        } else if (std::any_of(narzedzie.opcje.cbegin(), narzedzie.opcje.cend(),
+                               [&a](const OpcjaNarzedzia& o) { return o.nazwa == a; })) {
+            if (!wynik.opcje.contains(a))
+                wynik.opcje.append(a);
         } else {
             return zle(QStringLiteral("nieznana opcja \u201e%1\u201d").arg(a));
         }

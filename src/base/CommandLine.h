@@ -9,16 +9,24 @@
 
 #include <optional>
 
+// An option that takes no value: "--dokladny-indeks" and its help line.
+struct OpcjaNarzedzia {
+    QString nazwa;
+    QString opis;
+};
+
 struct OpisNarzedzia {
     QString nazwa;     // as installed: "sonvek-merge"
     QString argumenty; // the arguments of the usage line: "PROJEKT.xml SCALONY.mp3"
     QString opis;      // the help text after the usage line
     qsizetype liczbaArgumentow = 0;
+    QList<OpcjaNarzedzia> opcje{}; // the tool's own options, listed in its help
 };
 
 struct RozbiorArgumentow {
     QStringList argumenty;         // the positional arguments, options removed
     std::optional<int> kodWyjscia; // set when the tool has nothing more to do
+    QStringList opcje{};           // the tool's own options given, each once
 };
 
 // "sonvek-merge (SonvekManager) 1.0.0"; the program itself: "SonvekManager 1.0.0"

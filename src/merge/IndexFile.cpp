@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "base/Text.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -59,6 +60,41 @@ std::int32_t liczbaIndeksu(std::int64_t x, const WpisIndeksu& wpis, int numer) {
 
 } // namespace
 
+bool MapaRamek::dodaj(std::int64_t polozenie, int bajty, std::int64_t czas) {
+    if (bajty <= 0 || bajty > 0xFFFF || czas <= 0 || polozenie < koniecDanych)
+        return false;
+    if (odcinki.empty() || polozenie != koniecDanych || czas != odcinki.back().czasRamki)
+        odcinki.push_back({polozenie, koniecCzasu, czas, dlugosci.size()});
+    dlugosci.push_back(static_cast<std::uint16_t>(bajty));
+    koniecDanych = polozenie + bajty;
+    koniecCzasu += czas;
+    return true;
+}
+
+std::optional<std::int64_t> MapaRamek::ramkaW(std::int64_t ms) const {
+    if (odcinki.empty())
+        return std::nullopt;
+    const std::int64_t t = std::max<std::int64_t>(0, ms) * naMs;
+    if (t >= koniecCzasu)
+        return std::nullopt;
+    // The last run that starts no later than t; runs follow one another in
+    // time without a gap, so t lies inside it.
+    const auto it = std::prev(
+        std::upper_bound(odcinki.cbegin(), odcinki.cend(), t,
+                         [](std::int64_t czas, const Odcinek& o) { return czas < o.czas; }));
+    const auto ramek = static_cast<std::size_t>((t - it->czas) / it->czasRamki);
+    std::int64_t polozenie = it->polozenie;
+    for (std::size_t k = it->pierwsza; k < it->pierwsza + ramek; ++k)
+        polozenie += dlugosci[k];
+    return polozenie;
+}
+
+PolozenieZakladki MapaRamek::zakladka(std::int64_t poczatekMs, std::int64_t dlugoscMs) const {
+    const std::optional<std::int64_t> poczatek = ramkaW(poczatekMs);
+    return {poczatek.value_or(koniecDanych), ramkaW(poczatekMs + dlugoscMs).value_or(koniecDanych),
+            !poczatek.has_value()};
+}
+
 QString nazwaIndeksu(const QString& scalony, const QString& koncowka) {
     return scalony.left(std::max<qsizetype>(0, scalony.size() - 3)) + koncowka;
 }
@@ -91,11 +127,17 @@ QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
         const int numer = i + 1;
         const std::int32_t A = StrToInt(wpis.poczatek);
         const std::int32_t L = StrToInt(wpis.dlugosc);
-        const std::int64_t X = najblizsza64(
-            (static_cast<ld>(A) * static_cast<ld>(R) + static_cast<ld>(C) * 10000.0L) / 512.0L,
-            &wpis, numer);
-        const std::int64_t Y =
-            najblizsza64(static_cast<ld>(L) * static_cast<ld>(R) / 512.0L, &wpis, numer);
+        // Bytes times 10000 before the division: the rate's estimate, or the
+        // bytes where the bookmark's frames lie.
+        ld bajtyPoczatku = static_cast<ld>(A) * static_cast<ld>(R);
+        ld bajtyDlugosci = static_cast<ld>(L) * static_cast<ld>(R);
+        if (const auto& d = wpis.dokladnie) {
+            bajtyPoczatku = static_cast<ld>(d->poczatek) * 10000.0L;
+            bajtyDlugosci = static_cast<ld>(d->koniec - d->poczatek) * 10000.0L;
+        }
+        const std::int64_t X =
+            najblizsza64((bajtyPoczatku + static_cast<ld>(C) * 10000.0L) / 512.0L, &wpis, numer);
+        const std::int64_t Y = najblizsza64(bajtyDlugosci / 512.0L, &wpis, numer);
         const std::int32_t start = liczbaIndeksu(X, wpis, numer);
         const std::int32_t dlugosc = liczbaIndeksu(Y, wpis, numer);
         if (!tekst.isEmpty())

@@ -459,6 +459,7 @@ void ZadanieScalania::sklej() {
     ::flock(scalony.handle(), LOCK_EX | LOCK_NB);
 #endif
     rozmiary.clear();
+    polozenia.clear();
     czasMs = 0;
     if (postep)
         postep(0, doSkopiowania);
@@ -490,6 +491,8 @@ void ZadanieScalania::sklej() {
                              .arg(pierwszy.czestotliwosc)
                              .arg(pierwszy.kanaly);
         czasMs += pomiar.dlugoscMs;
+        if (dokladnyIndeks)
+            polozenia.append(umiescZakladke(i, pomiar));
         rozmiary.append(dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos));
         zrodlo.close();
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
@@ -499,13 +502,40 @@ void ZadanieScalania::sklej() {
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
 }
 
+// Where entry i's bookmark lies in its file, from the frames its walk found.
+// A bookmark text that is no number gets nothing here: the index reports it
+// at its row, as it does without exact placing.
+std::optional<PolozenieZakladki> ZadanieScalania::umiescZakladke(int i,
+                                                                 const PomiarMp3& pomiar) const {
+    const PozycjaProjektu& p = wpisy.at(i);
+    const std::optional<std::int32_t> poczatek = tryStrToInt(p.Poczatek);
+    const std::optional<std::int32_t> dlugosc = tryStrToInt(p.Dlugosc);
+    if (!poczatek || !dlugosc)
+        return std::nullopt;
+    if (pomiar.ramki.pusta())
+        throw SonvekError(QStringLiteral("Nie można dokładnie umieścić zakładki pozycji %1 (%2): "
+                                         "nie udało się ustalić położenia ramek dźwięku")
+                              .arg(i + 1)
+                              .arg(p.sciezka()));
+    const PolozenieZakladki z = pomiar.ramki.zakladka(*poczatek, *dlugosc);
+    if (z.poczatekZaKoncem)
+        loguj(QStringLiteral("Uwaga: zakładka pozycji %1 (%2) zaczyna się w %3 ms, a dźwięk pliku "
+                             "trwa %4 ms; w indeksie zaczyna się na końcu pliku")
+                  .arg(i + 1)
+                  .arg(p.sciezka())
+                  .arg(*poczatek)
+                  .arg(pomiar.dlugoscMs));
+    return z;
+}
+
 void ZadanieScalania::utworzIndeksy() {
     std::int64_t rozmiar = 0;
     QList<WpisIndeksu> indeks;
     indeks.reserve(wpisy.size());
     for (int i = 0; i < wpisy.size(); ++i) {
         const PozycjaProjektu& p = wpisy.at(i);
-        indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka()});
+        indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka(),
+                       dokladnyIndeks ? polozenia.at(i) : std::nullopt});
         rozmiar += rozmiary.at(i);
     }
     sprawdzPrzerwanie();

@@ -13,7 +13,9 @@
 // the next merge of it starts.
 //
 // The duration the index is computed from is the sum of the entries'
-// durations, each measured frame by frame while it is added.
+// durations, each measured frame by frame while it is added. With
+// dokladnyIndeks the index places each bookmark on the frames themselves,
+// found by the same walk.
 
 #include "merge/PomiarMp3.h"
 #include "project/Pozycja.h"
@@ -47,6 +49,12 @@ public:
     // with the log line "Scalanie przerwane" and przerwane() true. Once the
     // finished files are being put in place the merge is no longer stopped.
     std::function<bool()> przerwac;
+    // Place each bookmark at the bytes where the frames at its start and
+    // end lie in the book, instead of estimating them from the book's
+    // average rate (which misses by seconds in a book whose files differ
+    // in bit rate). Off by default: the player and stored books expect the
+    // estimate.
+    bool dokladnyIndeks = false;
 
     // Runs one stage. An error ends the merge: the temporary files are
     // removed, one line "Błąd: " with the error's text is logged, the text
@@ -82,6 +90,7 @@ private:
     bool etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po);
     void usunTymczasowe();
     void usunPozostalosci() const;
+    std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
 
     QString nazwaScalonego;
     ListaPozycji wpisy;
@@ -101,4 +110,6 @@ private:
     // entries' durations added up.
     QList<std::int64_t> rozmiary;
     std::int64_t czasMs = 0;
+    // With dokladnyIndeks: each entry's bookmark in its own file's bytes.
+    QList<std::optional<PolozenieZakladki>> polozenia;
 };

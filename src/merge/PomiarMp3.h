@@ -3,6 +3,8 @@
 // it: the audio layer's frame walk in the program (miernikMp3), a stand-in
 // in tests.
 
+#include "merge/IndexFile.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -19,6 +21,7 @@ struct PomiarMp3 {
     FormatDzwieku format;            // of the first frame
     std::int64_t dlugoscMs = 0;      // every frame at its own rate
     std::int64_t pominieteBajty = 0; // bytes that are neither frames nor tags
+    MapaRamek ramki{};               // where its frames lie; empty when unknown
 };
 
 // Measures one entry's file; throws when it cannot be read or holds no MP3

@@ -1,8 +1,9 @@
-// sonvek-merge PROJECT.xml MERGED.mp3: the merge of the program's merge
-// dialog, without windows. It prints the same log lines, writes the same
-// book and index files, and exits with 0 on success; on failure the error
-// goes to the standard error output and the exit status is 1 (2 for wrong
-// arguments). The project is checked as the main window loads it before a
+// sonvek-merge [--dokladny-indeks] PROJECT.xml MERGED.mp3: the merge of the
+// program's merge dialog, without windows. It prints the same log lines,
+// writes the same book and index files (with the option, the index places
+// each bookmark on its frames), and exits with 0 on success; on failure the
+// error goes to the standard error output and the exit status is 1 (2 for
+// wrong arguments). The project is checked as the main window loads it before a
 // byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (its output
 // piped into a program that stops reading), it leaves no temporary file.
 
@@ -30,15 +31,24 @@ QTextStream& bledy() {
     return s;
 }
 
+const QString opcjaDokladnyIndeks = QStringLiteral("--dokladny-indeks");
+
 OpisNarzedzia narzedzie() {
-    return {QStringLiteral("sonvek-merge"), QStringLiteral("PROJEKT.xml SCALONY.mp3"),
+    return {QStringLiteral("sonvek-merge"),
+            QStringLiteral("[--dokladny-indeks] PROJEKT.xml SCALONY.mp3"),
             QStringLiteral(
                 "Scala pliki zapisanego projektu w jeden plik MP3 i zapisuje obok niego pliki\n"
                 "indeksów .dat i .log, tak jak polecenie \u201eScalaj pliki...\u201d programu.\n"
                 "Merges the files of a saved project into one MP3 book with its .dat and .log\n"
                 "index files, as the program's merge dialog does.\n\n"
                 "Kod wyjścia (exit status): 0 gotowe, 1 scalanie się nie udało, 2 złe argumenty."),
-            2};
+            2,
+            {{opcjaDokladnyIndeks,
+              QStringLiteral(
+                  "umieszcza każdą zakładkę w pliku .dat na ramkach dźwięku, od których się\n"
+                  "zaczyna i na których się kończy, zamiast szacować jej położenie ze średniej\n"
+                  "prędkości danych całej książki; ważne, gdy pliki mają różne prędkości bitowe\n"
+                  "(places every bookmark on its own frames instead of the average data rate)")}}};
 }
 
 } // namespace
@@ -66,6 +76,7 @@ int main(int argc, char* argv[]) {
         }
         ZadanieScalania zadanie(scalony, wczytane.pozycje, miernikMp3());
         zadanie.plikProjektu = plikProjektu;
+        zadanie.dokladnyIndeks = rozbior.opcje.contains(opcjaDokladnyIndeks);
         zadanie.dziennik = [](const QString& linia) {
             if (linia.startsWith(QStringLiteral("Błąd: ")))
                 bledy() << linia << Qt::endl;

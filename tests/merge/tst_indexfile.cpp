@@ -9,9 +9,10 @@ using Wpisy = QList<WpisIndeksu>;
 Q_DECLARE_METATYPE(WpisIndeksu)
 
 namespace {
-WpisIndeksu wpis(const char* poczatek, const char* dlugosc, std::int64_t rozmiar) {
+WpisIndeksu wpis(const char* poczatek, const char* dlugosc, std::int64_t rozmiar,
+                 std::optional<PolozenieZakladki> dokladnie = std::nullopt) {
     return {QString::fromLatin1(poczatek), QString::fromLatin1(dlugosc), rozmiar,
-            QStringLiteral("/ksiazka/plik.mp3")};
+            QStringLiteral("/ksiazka/plik.mp3"), dokladnie};
 }
 } // namespace
 
@@ -56,6 +57,14 @@ private slots:
         QTest::newRow("bookmark beyond its file")
             << qint64{1000000} << qint64{62500} << Wpisy{wpis("100000", "1", 1000)}
             << QByteArray("3125\t0");
+        // Placed on frames: (417 + 0) / 512 -> 1, 10000 / 512 -> 20 (through
+        // 195312.5 -> 195312); (160000 + 256) / 512 = 313, 1280 / 512 = 2.5
+        // -> 2. The rate plays no part, the texts are still checked.
+        QTest::newRow("placed on frames")
+            << qint64{1000000} << qint64{62500}
+            << Wpisy{wpis("0", "10000", 160000, PolozenieZakladki{417, 10417}),
+                     wpis("2000", "5000", 840000, PolozenieZakladki{256, 1536})}
+            << QByteArray("1\t20\r\n313\t2");
         // Sizes beyond 2 GiB: the offset of the second file is 5 GiB.
         QTest::newRow("book over 4 GiB")
             << (qint64{6} << 30) << qint64{6} * 3600 * 1000
@@ -79,6 +88,43 @@ private slots:
         std::fesetround(FE_TONEAREST);
         QCOMPARE(tresc, QByteArray("0\t312"));
         QCOMPARE(tryb, FE_UPWARD);
+    }
+
+    // Frames after a 100-byte tag, 50 bytes of junk after the third, and
+    // frames of another duration from the fifth on; durations in ms.
+    void bookmarkOnFrames_data() {
+        QTest::addColumn<int>("poczatek");
+        QTest::addColumn<int>("dlugosc");
+        QTest::addColumn<qint64>("bajtPoczatku");
+        QTest::addColumn<qint64>("bajtKonca");
+        QTest::addColumn<bool>("zaKoncem");
+        QTest::newRow("start of the audio, not of the tag") << 0 << 25 << 100LL << 100LL << false;
+        QTest::newRow("before the start, length 0") << -5 << 0 << 100LL << 100LL << false;
+        QTest::newRow("frame edges") << 26 << 52 << 500LL << 1368LL << false;
+        QTest::newRow("other duration") << 103 << 25 << 1368LL << 1668LL << false;
+        QTest::newRow("end past the audio") << 30 << 1000 << 500LL << 1868LL << false;
+        QTest::newRow("start at the end") << 152 << 10 << 1868LL << 1868LL << true;
+    }
+    void bookmarkOnFrames() {
+        QFETCH(int, poczatek);
+        QFETCH(int, dlugosc);
+        QFETCH(qint64, bajtPoczatku);
+        QFETCH(qint64, bajtKonca);
+        QFETCH(bool, zaKoncem);
+        MapaRamek mapa;
+        for (const auto& [bajt, dlugoscRamki, czas] : {std::tuple{100, 400, 26},
+                                                       {500, 418, 26},
+                                                       {918, 400, 26},
+                                                       {1368, 100, 26},
+                                                       {1468, 200, 24},
+                                                       {1668, 200, 24}})
+            QVERIFY(mapa.dodaj(bajt, dlugoscRamki, czas));
+        QVERIFY(!mapa.dodaj(1800, 100, 24)); // inside the last frame
+        QVERIFY(!mapa.dodaj(1868, 70000, 24));
+        const PolozenieZakladki z = mapa.zakladka(poczatek, dlugosc);
+        QCOMPARE(z.poczatek, bajtPoczatku);
+        QCOMPARE(z.koniec, bajtKonca);
+        QCOMPARE(z.poczatekZaKoncem, zaKoncem);
     }
 
     void errors_data() {

@@ -1,8 +1,10 @@
 // sonvek-merge end to end on real MP3 files: the book, the index files and
 // the printed log, entries with bytes that are no audio, the failures and
 // the signals that end it, with nothing lost.
+#include "base/Text.h"
 #include "audio/Mp3Probe.h"
 #include "merge/IndexFile.h"
+#include "merge/Miernik.h"
 #include "project/ProjectFile.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
@@ -19,6 +21,8 @@
 #include <unistd.h>
 
 extern char** environ;
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -90,15 +94,22 @@ private slots:
 
     // VBR parts with their own Xing headers: the book is measured frame by
     // frame, so its duration is the sum of the parts, not what the first
-    // part's header says.
+    // part's header says. With --dokladny-indeks each bookmark is placed on
+    // the frames of its part instead.
+    void mergesProject_data() {
+        QTest::addColumn<QStringList>("opcje");
+        QTest::newRow("average rate") << QStringList();
+        QTest::newRow("exact index") << QStringList{QStringLiteral("--dokladny-indeks")};
+    }
     void mergesProject() {
+        QFETCH(QStringList, opcje);
         dodaj(QStringLiteral("rozdział 1.mp3"), ton(3000, 44100, 2, true), "500", "2000");
         dodaj(QStringLiteral("rozdział 2.mp3"), ton(1500, 44100, 2, true), "0", "1500");
         dodaj(QStringLiteral("rozdział 3.mp3"), ton(2200, 44100, 2, true), "100", "$3E8");
         zapiszPlikProjektu(projekt, pozycje);
         const QString scalony = magazyn + QStringLiteral("/Książka.mp3");
 
-        const Wynik w = uruchom({projekt, scalony});
+        const Wynik w = uruchom(opcje + QStringList{projekt, scalony});
         QCOMPARE(w.bledy, QString());
         QCOMPARE(w.kod, 0);
         QCOMPARE(w.wyjscie, logUdany(scalony));
@@ -110,6 +121,10 @@ private slots:
             czesci << p.sciezka();
             wpisy.append({p.Poczatek, p.Dlugosc, QFileInfo(p.sciezka()).size(), {}});
             sumaCzesci += probeMp3(p.sciezka()).lengthMs;
+            if (!opcje.isEmpty())
+                wpisy.last().dokladnie =
+                    miernikMp3()(p.sciezka())
+                        .ramki.zakladka(StrToInt(p.Poczatek), StrToInt(p.Dlugosc));
         }
         const QByteArray ksiazka = bajtyPliku(scalony);
         QCOMPARE(ksiazka, bajtyPliku(joinFiles(tmp.filePath(QStringLiteral("razem.mp3")), czesci)));
@@ -120,6 +135,8 @@ private slots:
         QCOMPARE(bajtyPliku(magazyn + QStringLiteral("/Książka.log")),
                  QByteArray("0000000 0000000"));
         QCOMPARE(zawartoscFolderu(magazyn).size(), 3);
+        for (const QString& opcja : std::as_const(opcje))
+            QVERIFY(uruchom({QStringLiteral("--help")}).wyjscie.contains(u"  "_s + opcja));
     }
 
     // Parts of another sample rate or channel count: a warning naming the

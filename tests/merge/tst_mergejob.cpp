@@ -1,7 +1,9 @@
 #include "base/Errors.h"
 #include "merge/IndexFile.h"
 #include "merge/MergeJob.h"
+#include "merge/Miernik.h"
 #include "support/FolderContents.h"
+#include "support/Mp3Maker.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,7 +97,53 @@ public:
     bool zamontowany = false;
 };
 
+// A part of an entry's file: a 44.1 kHz mono MP3 of `ms` at `kbps` (or of
+// variable rate, with a Xing frame in front), or with kbps 0 the bytes
+// `smieci`, which are no audio.
+struct Czesc {
+    int kbps = 0;
+    int ms = 0;
+    bool id3 = false;
+    bool vbr = false;
+    QByteArray smieci{};
+};
+struct WpisKsiazki {
+    QList<Czesc> czesci;
+    int poczatekMs = 0, dlugoscMs = 0;
+};
+using Ksiazka = QList<WpisKsiazki>;
+
+// A frame of the book as the test's own walk finds it: its bytes, and its
+// start in 1/44,100,000 s (a ms is 44100, a frame of 1152 samples 1152000).
+struct Ramka {
+    qint64 bajt, koniec, czas;
+};
+constexpr qint64 kNaMs = 44100, kCzasRamki = 1152000;
+
+// The audio frames of an MPEG-1 Layer III mono file at 44.1 kHz, after
+// its ID3v2 tag; a Xing or Info frame holds no audio.
+QList<Ramka> ramkiMp3(const QByteArray& mp3) {
+    static constexpr int kbps[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                     112, 128, 160, 192, 224, 256, 320};
+    const auto* b = reinterpret_cast<const uchar*>(mp3.constData());
+    qint64 pos = mp3.startsWith("ID3") ? 10 + (b[6] << 21 | b[7] << 14 | b[8] << 7 | b[9]) : 0;
+    QList<Ramka> ramki;
+    bool pierwsza = true;
+    while (pos + 4 <= mp3.size() && b[pos] == 0xFF && (b[pos + 1] & 0xFE) == 0xFA &&
+           (b[pos + 2] & 0x0C) == 0) {
+        const qint64 dlugosc = 144000 * kbps[b[pos + 2] >> 4] / 44100 + ((b[pos + 2] >> 1) & 1);
+        const QByteArray znacznik = mp3.mid(pos + 4 + 17, 4);
+        if (!(pierwsza && (znacznik == "Xing" || znacznik == "Info")))
+            ramki.append({pos, pos + dlugosc, kCzasRamki * ramki.size()});
+        pierwsza = false;
+        pos += dlugosc;
+    }
+    return ramki;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Ksiazka)
 
 class TestMergeJob : public QObject {
     Q_OBJECT
@@ -499,6 +547,115 @@ private slots:
             QVERIFY(s.log.filter(QStringLiteral("Błąd")).isEmpty());
             QCOMPARE(zawartoscFolderu(wyjscie), przed);
         }
+    }
+
+    // Placed exactly, each bookmark's start and length are the blocks
+    // nearest to the bytes where its frames lie in the book, as a walk of
+    // the book's frames independent of the program's finds them:
+    // tags and junk count in bytes but not in time, a start past an entry's
+    // audio is placed at its end with a warning, an end past it at its end.
+    // The average rate would miss by seconds where bit rates differ.
+    void exactIndex_data() {
+        QTest::addColumn<Ksiazka>("ksiazka");
+        QTest::addColumn<int>("ostrzezenia");      // bookmarks that start past their audio
+        QTest::addColumn<int>("bladDomyslnegoMs"); // the average rate misses by at least
+        QTest::newRow("32 kbps then 320 kbps")
+            << Ksiazka{{{{32, 20000}}, 12000, 3000}, {{{320, 20000}}, 10000, 3000}} << 0 << 4000;
+        QTest::newRow("ID3 tags, junk inside, length 0, VBR")
+            << Ksiazka{{{{64, 3000, true},
+                         {0, 0, false, false, QByteArray(1000, '\0')},
+                         {128, 3000}},
+                        4000,
+                        1500},
+                       {{{128, 2000, true}}, 0, 0},
+                       {{{1, 3000, true, true}}, 1000, 1000}}
+            << 0 << 0;
+        QTest::newRow("past the audio")
+            << Ksiazka{{{{128, 2000}}, 5000, 1000}, {{{96, 1000}}, 500, 5000}} << 1 << 0;
+    }
+    void exactIndex() {
+        QFETCH(Ksiazka, ksiazka);
+        QFETCH(int, ostrzezenia);
+        QFETCH(int, bladDomyslnegoMs);
+        ListaPozycji pozycje;
+        QList<Ramka> ramki;         // of the whole book
+        QList<qint64> prawda[2];    // the bookmarks' start and end bytes in the book
+        QList<qint64> czasZakladki; // when each bookmark starts in the book
+        qint64 bajty = 0, czas = 0;
+        for (const WpisKsiazki& w : ksiazka) {
+            QByteArray plik;
+            const qsizetype pierwsza = ramki.size();
+            for (const Czesc& c : w.czesci) {
+                const QByteArray dane = c.kbps ? makeMp3Data({.durationMs = c.ms,
+                                                              .bitrateKbps = c.kbps,
+                                                              .vbr = c.vbr,
+                                                              .id3v2 = c.id3,
+                                                              .xing = c.vbr})
+                                               : c.smieci;
+                for (const Ramka& r : ramkiMp3(c.kbps ? dane : QByteArray())) {
+                    ramki.append(
+                        {bajty + plik.size() + r.bajt, bajty + plik.size() + r.koniec, czas});
+                    czas += kCzasRamki;
+                }
+                plik += dane;
+            }
+            const auto wlasne = QList<Ramka>(ramki.begin() + pierwsza, ramki.end());
+            auto bajtW = [&](qint64 ms) {
+                const qint64 t = wlasne.first().czas + ms * kNaMs;
+                for (const Ramka& r : wlasne)
+                    if (r.czas <= t && t < r.czas + kCzasRamki)
+                        return r.bajt;
+                return wlasne.last().koniec;
+            };
+            prawda[0].append(bajtW(w.poczatekMs));
+            prawda[1].append(bajtW(w.poczatekMs + w.dlugoscMs));
+            czasZakladki.append(std::min(wlasne.first().czas + w.poczatekMs * kNaMs, czas));
+            const QString sciezka = wejscie + QStringLiteral("/%1.mp3").arg(pozycje.size());
+            QVERIFY(zapiszBajty(sciezka, plik));
+            // The program's walk finds the same bytes.
+            const PolozenieZakladki z =
+                miernikMp3()(sciezka).ramki.zakladka(w.poczatekMs, w.dlugoscMs);
+            QCOMPARE(z.poczatek + bajty, prawda[0].last());
+            QCOMPARE(z.koniec + bajty, prawda[1].last());
+            pozycje.append(
+                pozycja(sciezka, QString::number(w.poczatekMs), QString::number(w.dlugoscMs)));
+            bajty += plik.size();
+        }
+        // How far from the bookmark the player starts at a block: at the
+        // first frame from there on (for the average rate's miss).
+        auto bladMs = [&](int blok, int i) {
+            qint64 t = czas;
+            for (const Ramka& r : std::as_const(ramki))
+                if (r.bajt >= qint64{blok} * 512) {
+                    t = r.czas;
+                    break;
+                }
+            return qAbs(t - czasZakladki[i]) / double(kNaMs);
+        };
+
+        QList<int> bloki[2];
+        for (const bool dokladny : {true, false}) {
+            const QString scalony =
+                wyjscie + (dokladny ? QStringLiteral("/d.mp3") : QStringLiteral("/s.mp3"));
+            Scalanie s(scalony, pozycje, miernikMp3());
+            s.zadanie.dokladnyIndeks = dokladny;
+            QVERIFY2(s.zadanie.wykonaj(), qPrintable(s.zadanie.blad()));
+            QCOMPARE(s.log.filter(QStringLiteral("Uwaga: zakładka")).size(),
+                     dokladny ? ostrzezenia : 0);
+            for (const QByteArray& wiersz :
+                 bajtyPliku(nazwaIndeksu(scalony, QStringLiteral("dat"))).split('\n'))
+                for (const QByteArray& liczba : wiersz.trimmed().split('\t'))
+                    bloki[dokladny ? 0 : 1].append(liczba.toInt());
+        }
+        double najgorszyDomyslny = 0;
+        for (int i = 0; i < pozycje.size(); ++i) {
+            const int start = bloki[0][2 * i], dlugosc = bloki[0][2 * i + 1];
+            QCOMPARE(start, int(std::nearbyint(prawda[0][i] / 512.0)));
+            QCOMPARE(dlugosc, int(std::nearbyint((prawda[1][i] - prawda[0][i]) / 512.0)));
+            najgorszyDomyslny = std::max(najgorszyDomyslny, bladMs(bloki[1][2 * i], i));
+        }
+        QVERIFY2(najgorszyDomyslny >= bladDomyslnegoMs,
+                 qPrintable(QString::number(najgorszyDomyslny)));
     }
 };
 
