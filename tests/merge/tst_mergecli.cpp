@@ -1,8 +1,8 @@
 // sonvek-merge end to end on real MP3 files: the book, the index files and
 // the printed log, entries with bytes that are no audio, the failures and
 // the signals that end it, with nothing lost.
-#include "base/Text.h"
 #include "audio/Mp3Probe.h"
+#include "base/Text.h"
 #include "merge/IndexFile.h"
 #include "merge/Miernik.h"
 #include "project/ProjectFile.h"
