@@ -1,10 +1,12 @@
 #include "app/MainForm.h"
 
+#include "app/ListaProjektu.h"
 #include "base/DataDirs.h"
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
+#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/FormBlad.h"
 #include "widgets/FormPomoc.h"
 #include "widgets/LiniaKomunikatu.h"
@@ -24,7 +26,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
-#include <QTreeView>
+#include <QUndoStack>
 #include <algorithm>
 
 namespace {
@@ -49,13 +51,14 @@ public:
 TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     : QMainWindow(parent), m_uslugi(uslugi), m_seams(uslugi.seams),
       m_komunikaty(uslugi.seams, this) {
-    setWindowTitle(tytulAplikacji());
     setObjectName(QStringLiteral("MainForm"));
     resize(675, 449);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     utworzListe();
     utworzMenu();
+    polaczHistorie();
+    ustawTytul();
     // A screen reader hears the status line's text whenever it is set, and
     // reads it with the window's status bar on request.
     m_StatusBar1 = new LiniaKomunikatu(this);
@@ -74,11 +77,15 @@ TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
 TMainForm::~TMainForm() {
     m_ListView1->selectionModel()->disconnect(this);
     m_projekt->disconnect(this);
+    m_historia->stos().disconnect(this);
 }
 
 // The project starts empty and unchanged.
 void TMainForm::FormCreate() {
     guard([this] { OdczytajKonfiguracje(); });
+    m_stan = odczytajStanProgramu(m_uslugi.store);
+    przywrocGeometrie();
+    odswiezOstatnie();
     Aktywuj();
 }
 
@@ -95,10 +102,10 @@ void TMainForm::utworzOkna() {
 // front of the file name, which is the model's first column.
 void TMainForm::utworzListe() {
     m_projekt = new ModelProjektu(this);
-    m_ListView1 = new QTreeView(this);
+    m_historia = new HistoriaProjektu(*m_projekt, this);
+    m_ListView1 = new ListaProjektu(*m_projekt, this);
     m_ListView1->setObjectName(QStringLiteral("ListView1"));
     m_ListView1->setAccessibleName(QStringLiteral("Lista plików projektu"));
-    m_ListView1->setModel(m_projekt);
     m_ListView1->setRootIsDecorated(false);
     m_ListView1->setUniformRowHeights(true);
     m_ListView1->setItemsExpandable(false);
@@ -130,6 +137,7 @@ void TMainForm::utworzListe() {
     connect(m_projekt, &QAbstractItemModel::rowsRemoved, this, &TMainForm::Aktywuj);
     connect(m_projekt, &QAbstractItemModel::modelReset, this, &TMainForm::Aktywuj);
     connect(m_projekt, &QAbstractItemModel::layoutChanged, this, &TMainForm::Aktywuj);
+    connect(m_projekt, &QAbstractItemModel::rowsMoved, this, &TMainForm::Aktywuj);
     connect(m_ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TMainForm::ListView1SelectItem);
     m_ListView1->installEventFilter(this);
@@ -175,6 +183,7 @@ void TMainForm::utworzMenu() {
     m_Wolnemiejscenakarcie1 =
         item(m_Plik1, "Wolnemiejscenakarcie1", QStringLiteral("&Wolne miejsce na karcie"),
              QKeySequence(Qt::Key_F4), &TMainForm::Wolnemiejscenakarcie1Click);
+    utworzMenuOstatnich();
     m_Zamknij1 =
         item(m_Plik1, "Zamknij1", QStringLiteral("Za&mknij"), none, &TMainForm::Zamknij1Click);
 
@@ -185,6 +194,19 @@ void TMainForm::utworzMenu() {
                     QKeySequence(Qt::SHIFT | Qt::Key_F5), &TMainForm::Wstaw2Click);
     m_Usu1 = item(m_Edycja2, "Usu1", QStringLiteral("&Usuń"), QKeySequence(Qt::Key_F8),
                   &TMainForm::Usu1Click);
+    m_Edycja2->addSeparator();
+    m_PrzesunWGore1 = item(m_Edycja2, "PrzesunWGore1", QStringLiteral("Przesuń w &górę"),
+                           QKeySequence(Qt::CTRL | Qt::Key_Up), &TMainForm::PrzesunWGore1Click);
+    m_PrzesunWDol1 = item(m_Edycja2, "PrzesunWDol1", QStringLiteral("Przesuń w dó&ł"),
+                          QKeySequence(Qt::CTRL | Qt::Key_Down), &TMainForm::PrzesunWDol1Click);
+    m_Edycja2->addSeparator();
+    // The captions name the step (polaczHistorie).
+    m_Cofnij1 = item(m_Edycja2, "Cofnij1", QStringLiteral("&Cofnij"),
+                     QKeySequence(Qt::CTRL | Qt::Key_Z), &TMainForm::Cofnij1Click);
+    m_Ponow1 = item(m_Edycja2, "Ponow1", QStringLiteral("&Ponów"),
+                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TMainForm::Ponow1Click);
+    m_Ponow1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
 
     m_Odtwarzacz1 = menu("Odtwarzacz1", QStringLiteral("&Odtwarzacz"));
     m_OdtworZzakladke1 =
@@ -226,6 +248,10 @@ void TMainForm::utworzMenu() {
                               none, &TMainForm::OdtworZzakladke1Click);
     m_OdtworzPlik1 = item(m_PopupMenu1, "OdtworzPlik1", QStringLiteral("Odtwórz &plik"), none,
                           &TMainForm::Odtwrzplik1Click);
+    // Moving is the same command in both menus.
+    m_PopupMenu1->addSeparator();
+    m_PopupMenu1->addAction(m_PrzesunWGore1);
+    m_PopupMenu1->addAction(m_PrzesunWDol1);
     for (QAction* shared : {m_Dodaj1, m_Usun1, m_Wstaw1})
         shared->setShortcutContext(Qt::WidgetShortcut); // only while the menu itself has focus
     m_UstawZakladke1->setShortcutContext(Qt::WindowShortcut);
@@ -242,6 +268,7 @@ void TMainForm::Aktywuj() {
     m_Stop1->setEnabled(rows);
     m_Pauza1->setEnabled(rows && m_pauza);
     AktywujOdtwarzacz();
+    AktywujEdycje();
 }
 
 void TMainForm::AktywujOdtwarzacz() {
@@ -253,6 +280,7 @@ void TMainForm::AktywujOdtwarzacz() {
 
 void TMainForm::ListView1SelectItem() {
     AktywujOdtwarzacz();
+    AktywujEdycje();
 }
 
 void TMainForm::ustawPauze(bool enabled) {
@@ -320,6 +348,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
     if (!guard([&] { FormClose(event); }))
         event->ignore(); // a failed save keeps the window and the project
+    if (event->isAccepted())
+        zapamietajGeometrie();
 }
 
 void TMainForm::changeEvent(QEvent* event) {

@@ -11,6 +11,8 @@
 //   MainFormMerge.cpp     merge command and dialog
 //   MainFormOdcinki.cpp   episode announcements
 //   MainFormCard.cpp      memory card commands
+//   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
+//   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
@@ -19,6 +21,7 @@
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "card/FreeSpace.h"
 #include "settings/Konfiguracja.h"
+#include "settings/StanProgramu.h"
 #include "widgets/Komunikaty.h"
 
 #include <QMainWindow>
@@ -28,12 +31,13 @@
 #include <cstdint>
 #include <functional>
 
+class HistoriaProjektu;
 class LiniaKomunikatu;
+class ListaProjektu;
 class ModelProjektu;
 class QAction;
 class QCloseEvent;
 class QMenu;
-class QTreeView;
 class TFormBlad;
 class TFormOprogramie;
 class TFormPomoc;
@@ -60,6 +64,10 @@ public:
     // ---- what the window holds ------------------------------------------------
     // The project: the rows ListView1 shows.
     ModelProjektu& projekt() const { return *m_projekt; }
+    // Every change of the rows goes through it, as one step each.
+    HistoriaProjektu& historia() const { return *m_historia; }
+    // What the program remembers between runs (recent projects, folders).
+    const StanProgramu& stanProgramu() const { return m_stan; }
     // The settings in force; they change only through OdczytajKonfiguracje.
     const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
     // The card's figures of the last free-space measurement.
@@ -73,6 +81,11 @@ public:
 
     // The first selected row in list order, -1 when none is selected.
     int zaznaczonyWiersz() const;
+    // Every selected row, in list order.
+    QList<int> zaznaczoneWiersze() const;
+    // The rows become the selection, the first of them the current row,
+    // with the focus in the list; none given: as fokusNaLiscie().
+    void zaznaczWiersze(const QList<int>& wiersze, int biezacy = -1);
     // The keyboard focus into the list. With `row` given, that row (or the
     // last one when there is none such) becomes the current and only selected
     // row; otherwise rows and selection stay, and a list without a current
@@ -122,6 +135,10 @@ public:
     void StronaWww1Click();
     void Pomoc2Click();
     void UstawZakladke1Click();
+    void Cofnij1Click();
+    void Ponow1Click();
+    void PrzesunWGore1Click();
+    void PrzesunWDol1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
@@ -137,10 +154,28 @@ public:
     void Przenumeruj();
     void NowyProjekt();
     void WczytajProjekt();
+    // Appends the project file as "Otwórz projekt" does after its dialog.
+    void WczytajProjekt(const QString& path);
     void ZapiszProjekt();
     void ZapiszProjektJako();
     // The close question; `event->ignore()` keeps the window open.
     void FormClose(QCloseEvent* event);
+
+    // ---- editing (MainFormEdycja.cpp) -------------------------------------------
+    void Cofnij();
+    void Ponow();
+    // Moves the selected rows one place up (-1) or down (+1); they stay
+    // selected, the current row with them.
+    void PrzesunZaznaczone(int kierunek);
+    // Drops on the list: rows of the list, or files (MP3 files inserted
+    // before `cel` as "Wstaw..." inserts them, projects appended as
+    // "Otwórz projekt" appends them).
+    void UpuscWiersze(const QList<int>& wiersze, int cel);
+    void UpuscPliki(const QStringList& paths, int cel);
+
+    // ---- recent projects (MainFormOstatnie.cpp) ----------------------------------
+    // Opens the recent project number `numer` (1 to 8) as "Otwórz projekt" does.
+    void OtworzOstatni(int numer);
 
     // ---- media player (MainFormAudio.cpp) --------------------------------------
     std::int64_t DlugoscPlikuAudio(const QString& path);
@@ -187,6 +222,21 @@ private:
     void utworzFormUstawienia();
     void utworzFormWybierzFolder();
     void utworzFormScalaniePlikow();
+    void polaczHistorie();
+    void AktywujEdycje();
+    // "nazwa.xml[*] – SonvekManager", the mark shown while changed.
+    void ustawTytul();
+
+    // Recent projects, dialog folders, geometry (MainFormOstatnie.cpp).
+    void utworzMenuOstatnich();
+    void odswiezOstatnie();
+    // A project opened or saved: first in the recent list, its folder the
+    // project dialogs' folder; then stored.
+    void zapamietajProjekt(const QString& path);
+    void zapamietajFolderAudio(const QString& path);
+    void przywrocGeometrie();
+    void zapamietajGeometrie();
+    void zapiszStan();
 
     // Messages owned by this window (Komunikaty).
     bool guard(const std::function<void()>& command) { return m_komunikaty.guard(command); }
@@ -219,6 +269,8 @@ private:
     Seams& m_seams;
     Komunikaty m_komunikaty;
     ModelProjektu* m_projekt = nullptr;
+    HistoriaProjektu* m_historia = nullptr;
+    StanProgramu m_stan;
     Konfiguracja m_konfiguracja;
     PomiarKarty m_pomiarKarty;
     bool m_pauza = false;
@@ -232,7 +284,7 @@ private:
     QString m_SaveDialogMP3FileName;
 
     // ---- windows and controls, named as their objects are ------------------------
-    QTreeView* m_ListView1 = nullptr;
+    ListaProjektu* m_ListView1 = nullptr;
     LiniaKomunikatu* m_StatusBar1 = nullptr;
     LiniaKomunikatu* m_Ogloszenie = nullptr; // hidden: what oglos() says
     TMediaPlayer* m_MediaPlayer1 = nullptr;
@@ -253,6 +305,7 @@ private:
     QMenu* m_Narzdzia1 = nullptr;
     QMenu* m_Pomoc1 = nullptr;
     QMenu* m_PopupMenu1 = nullptr;
+    QMenu* m_Ostatnieprojekty1 = nullptr;
 
     QAction* m_Nowyprojekt1 = nullptr;
     QAction* m_OtworzProjekt1 = nullptr;
@@ -266,6 +319,10 @@ private:
     QAction* m_Dodaj2 = nullptr;
     QAction* m_Wstaw2 = nullptr;
     QAction* m_Usu1 = nullptr;
+    QAction* m_Cofnij1 = nullptr;
+    QAction* m_Ponow1 = nullptr;
+    QAction* m_PrzesunWGore1 = nullptr; // also in the context menu
+    QAction* m_PrzesunWDol1 = nullptr;
     QAction* m_OdtworZzakladke1 = nullptr;
     QAction* m_Odtwrzplik1 = nullptr;
     QAction* m_Stop1 = nullptr;

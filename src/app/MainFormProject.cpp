@@ -6,6 +6,7 @@
 #include "base/Paths.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
+#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
 
 #include <QCloseEvent>
@@ -40,9 +41,12 @@ QStringList TMainForm::wybierzPlikiAudio(const QString& title) {
     dialog.defaultSuffix = QStringLiteral("mp3");
     dialog.multiple = true;
     dialog.mustExist = true;
+    dialog.folder = m_stan.FolderAudio;
     QStringList chosen = m_seams.openFiles(this, dialog);
     for (QString& path : chosen)
         path = QDir::toNativeSeparators(path);
+    if (!chosen.isEmpty())
+        zapamietajFolderAudio(chosen.first());
     return chosen;
 }
 
@@ -50,22 +54,28 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
     m_ListBoxSortuj = uporzadkujWybranePliki(paths);
 }
 
-// Tests, measures and inserts the chosen files one by one from row `at`, in
-// the order of ListBoxSortuj. Files the media player cannot open are left
-// out and listed in the notice window at the end.
+// Tests and measures the chosen files one by one in the order of
+// ListBoxSortuj and inserts them from row `at` as one step. Files the media
+// player cannot open are left out and listed in the notice window at the end.
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
     QStringList niepoprawne;
-    const int pierwszy = at;
-    // The focus goes to the first new row, also when a file stops the adding.
-    const auto fokus = qScopeGuard([&] { fokusNaLiscie(at > pierwszy ? pierwszy : -1); });
-    for (const QString& path : std::as_const(m_ListBoxSortuj)) {
-        if (!TestPlikuAudio(path)) {
-            niepoprawne.append(path);
-            continue;
+    {
+        ListaPozycji nowe;
+        // What was measured goes in, and the focus to the first new row,
+        // also when a file stops the adding.
+        const auto wstaw = qScopeGuard([&] {
+            m_historia->wstaw(at, nowe);
+            fokusNaLiscie(nowe.isEmpty() ? -1 : at);
+        });
+        for (const QString& path : std::as_const(m_ListBoxSortuj)) {
+            if (!TestPlikuAudio(path)) {
+                niepoprawne.append(path);
+                continue;
+            }
+            nowe.append(
+                pozycjaDlaPliku(path, DlugoscPlikuAudio(path), m_konfiguracja.DomyslnaZakladka));
         }
-        m_projekt->wstaw(at++, {pozycjaDlaPliku(path, DlugoscPlikuAudio(path),
-                                                m_konfiguracja.DomyslnaZakladka)});
     }
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
@@ -94,7 +104,7 @@ void TMainForm::UsunzListy() {
     const int row = zaznaczonyWiersz();
     if (row < 0)
         return;
-    m_projekt->usun(row);
+    m_historia->usun(row);
     fokusNaLiscie(row); // the row that took its place, or the new last one
 }
 
@@ -123,7 +133,7 @@ bool TMainForm::czyPorzucicZmiany() {
 void TMainForm::NowyProjekt() {
     if (!czyPorzucicZmiany())
         return;
-    m_projekt->nowy();
+    m_historia->nowy();
     m_ListBoxSortuj.clear();
 }
 
@@ -133,19 +143,24 @@ void TMainForm::WczytajProjekt() {
     dialog.fileName = m_projekt->NazwaProjektu();
     dialog.filter = QStringLiteral("xml (*.xml)");
     dialog.mustExist = false;
+    dialog.folder = m_stan.FolderProjektow;
     const QStringList chosen = m_seams.openFiles(this, dialog);
     if (chosen.isEmpty())
         return;
-    const QString path = QDir::toNativeSeparators(chosen.first());
+    WczytajProjekt(QDir::toNativeSeparators(chosen.first()));
+}
+
+void TMainForm::WczytajProjekt(const QString& path) {
     // The focus goes to the first loaded row, also when an entry stops the loading.
     const int pierwszy = m_projekt->rowCount();
     const auto fokus =
         qScopeGuard([&] { fokusNaLiscie(m_projekt->rowCount() > pierwszy ? pierwszy : -1); });
-    const PozycjePlikuProjektu wczytane = m_projekt->wczytaj(path);
+    const PozycjePlikuProjektu wczytane = m_historia->wczytaj(path);
     if (!wczytane.korzenProjekt) {
         uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
         return;
     }
+    zapamietajProjekt(path);
     if (!wczytane.brakujace.isEmpty()) {
         pokazFormBlad(
             QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
@@ -156,7 +171,8 @@ void TMainForm::WczytajProjekt() {
 bool TMainForm::zapiszProjekt() {
     if (m_projekt->NazwaProjektu().isEmpty())
         return zapiszProjektJako();
-    m_projekt->zapisz(m_projekt->NazwaProjektu());
+    m_historia->zapisz(m_projekt->NazwaProjektu());
+    zapamietajProjekt(m_projekt->NazwaProjektu());
     return true;
 }
 
@@ -168,6 +184,7 @@ bool TMainForm::zapiszProjektJako() {
     dialog.defaultSuffix = QStringLiteral("xml");
     dialog.confirmCreate = true;
     dialog.confirmOverwrite = false;
+    dialog.folder = m_stan.FolderProjektow;
     QString name = m_seams.saveFile(this, dialog);
     if (name.isEmpty())
         return false;
@@ -181,7 +198,8 @@ bool TMainForm::zapiszProjektJako() {
         uwaga(pytanieZamiana(name), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
               QMessageBox::No) != QMessageBox::Yes)
         return false;
-    m_projekt->zapisz(name);
+    m_historia->zapisz(name);
+    zapamietajProjekt(name);
     return true;
 }
 

@@ -29,6 +29,7 @@ void TMainForm::utworzFormUstawienia() {
         new TFormUstawienia(this, m_komunikaty, m_uslugi.woluminy, [this](const Konfiguracja& k) {
             ZapiszKonfiguracje(k.Karta, k.Magazyn, k.DomyslnaZakladka);
             OdczytajKonfiguracje();
+            zapiszStan(); // a first save creates the key: now the rest fits in
         });
 }
 

@@ -2,7 +2,15 @@
 
 #include "base/Errors.h"
 
+#include <QMimeData>
+
 #include <algorithm>
+
+namespace {
+// The rows of a drag within the list: the model's address, then the rows.
+const QString kTypWierszy = QStringLiteral("application/x-sonvek-wiersze");
+const QString kTypUrl = QStringLiteral("text/uri-list");
+} // namespace
 
 ModelProjektu::ModelProjektu(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -55,8 +63,64 @@ QVariant ModelProjektu::headerData(int section, Qt::Orientation orientation, int
 
 Qt::ItemFlags ModelProjektu::flags(const QModelIndex& index) const {
     if (!index.isValid())
-        return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+           Qt::ItemNeverHasChildren;
+}
+
+QStringList ModelProjektu::mimeTypes() const {
+    return {kTypWierszy, kTypUrl};
+}
+
+QMimeData* ModelProjektu::mimeData(const QModelIndexList& indexes) const {
+    QList<int> wiersze;
+    for (const QModelIndex& i : indexes) {
+        if (checkIndex(i, CheckIndexOption::IndexIsValid) && !wiersze.contains(i.row()))
+            wiersze.append(i.row());
+    }
+    if (wiersze.isEmpty())
+        return nullptr;
+    std::sort(wiersze.begin(), wiersze.end());
+    QStringList tekst{QString::number(reinterpret_cast<quintptr>(this))};
+    for (int w : wiersze)
+        tekst.append(QString::number(w));
+    auto* data = new QMimeData;
+    data->setData(kTypWierszy, tekst.join(QLatin1Char(' ')).toLatin1());
+    return data;
+}
+
+Qt::DropActions ModelProjektu::supportedDragActions() const {
+    return Qt::MoveAction;
+}
+
+Qt::DropActions ModelProjektu::supportedDropActions() const {
+    return Qt::MoveAction | Qt::CopyAction | Qt::LinkAction;
+}
+
+bool ModelProjektu::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                    const QModelIndex& parent) const {
+    return data && !parent.isValid() && (data->hasUrls() || !przeciagnieteWiersze(data).isEmpty());
+}
+
+bool ModelProjektu::dropMimeData(const QMimeData*, Qt::DropAction, int, int, const QModelIndex&) {
+    return false;
+}
+
+QList<int> ModelProjektu::przeciagnieteWiersze(const QMimeData* data) const {
+    if (!data || !data->hasFormat(kTypWierszy))
+        return {};
+    const QStringList tekst = QString::fromLatin1(data->data(kTypWierszy)).split(QLatin1Char(' '));
+    if (tekst.value(0) != QString::number(reinterpret_cast<quintptr>(this)))
+        return {};
+    QList<int> wiersze;
+    for (qsizetype i = 1; i < tekst.size(); ++i) {
+        bool ok = false;
+        const int w = tekst.at(i).toInt(&ok);
+        if (!ok || w < 0 || w >= rowCount() || (!wiersze.isEmpty() && w <= wiersze.last()))
+            return {};
+        wiersze.append(w);
+    }
+    return wiersze;
 }
 
 // ---- entries -------------------------------------------------------------------

@@ -30,8 +30,23 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-    // Rows are selected whole; nothing is edited in place.
+    // Rows are selected whole and can be dragged; nothing is edited in
+    // place. Drops go between rows (the list as a whole takes them).
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Dragged rows travel as their row numbers, marked as this model's;
+    // files come as URLs. The model never changes by a drop itself: the
+    // list hands drops to the window, which records them as steps.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    // The rows that mimeData() of this model put into `data`, sorted; empty
+    // for anything else.
+    QList<int> przeciagnieteWiersze(const QMimeData* data) const;
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
     bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
                   const QModelIndex& destinationParent, int destinationChild) override;

@@ -1,1 +1,1 @@
-list(APPEND SOURCES SettingsStore.cpp Konfiguracja.cpp)
+list(APPEND SOURCES SettingsStore.cpp Konfiguracja.cpp StanProgramu.cpp)

@@ -1,0 +1,77 @@
+#pragma once
+// The project's history: every change of the list goes through here as one
+// step of a QUndoStack, so that each can be undone and redone and the
+// project counts as changed exactly while the list differs from the state
+// last saved (or loaded into an empty list, or made new).
+//
+// The steps live above the core because QUndoStack belongs to Qt's GUI
+// module; the core model only offers the exact edits they are made of.
+
+#include "project/ModelProjektu.h"
+#include "project/Przestawianie.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QUndoStack;
+
+// A bookmark to put into a row: the row and its new start and length.
+struct ZakladkaWiersza {
+    int wiersz = 0;
+    QString Poczatek;
+    QString Dlugosc;
+};
+
+class HistoriaProjektu : public QObject {
+    Q_OBJECT
+public:
+    explicit HistoriaProjektu(ModelProjektu& model, QObject* parent = nullptr);
+    ~HistoriaProjektu() override;
+
+    ModelProjektu& model() const { return m_model; }
+    QUndoStack& stos() const { return *m_stos; }
+
+    // ---- steps ----------------------------------------------------------------
+    // Inserts the entries as one block from `row`; "dodaj" when that is the
+    // end of the list, "wstaw" otherwise. Nothing for no entries.
+    void wstaw(int row, const ListaPozycji& pozycje);
+    // Removes one row.
+    void usun(int row);
+    // Moves the rows one place up (-1) or down (+1); false, and no step,
+    // when one of them cannot go.
+    bool przesun(const QList<int>& wiersze, int kierunek);
+    // Gathers the rows, in their order, before the row that is `cel` now.
+    // Returns the rows where they stand afterwards; nothing moved (and no
+    // step) when they already stood so.
+    QList<int> przenies(const QList<int>& wiersze, int cel);
+    // Writes new bookmarks into many rows as one step named `opis` (one row:
+    // "zmień zakładkę pozycji N" when `opis` is empty). Rows whose bookmark
+    // stays as it is are left out; nothing changes, no step: false.
+    bool zmienZakladki(const QList<ZakladkaWiersza>& zakladki, const QString& opis = {});
+    // "Nowy projekt": the list emptied and the name dropped, as one step
+    // after which the (empty) project counts as unchanged.
+    void nowy();
+    // Appends a project file as ModelProjektu::wczytaj does, and records what
+    // it appended (also when an entry stopped the reading) as one step. A
+    // load into an empty, unchanged project that reads every entry is no
+    // step: it starts a new history with the loaded project as the saved
+    // state. A load leaves the project's changed mark as it was.
+    PozycjePlikuProjektu wczytaj(const QString& path);
+    // Saves (ModelProjektu::zapisz) and makes this the saved state.
+    void zapisz(const QString& path);
+
+signals:
+    // After an undo or redo: the rows that step changed, where they stand
+    // now (the row at the place of removed ones); a view selects them.
+    void rowsAffected(const QList<int>& wiersze);
+
+private:
+    friend class KrokHistorii;
+    void wypchnij(class KrokHistorii* krok);
+    void synchronizujZnacznik();
+
+    ModelProjektu& m_model;
+    QUndoStack* m_stos = nullptr;
+    bool m_wypychanie = false; // a step is being pushed: its first redo tells no rows
+};
