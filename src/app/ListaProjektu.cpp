@@ -11,6 +11,7 @@ ListaProjektu::ListaProjektu(ModelProjektu& model, QWidget* parent)
     setModel(&model);
     setDragEnabled(true);
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDragDropOverwriteMode(false);

@@ -8,6 +8,7 @@
 #include "audio/ui/FormUstawZakladke.h"
 #include "base/Text.h"
 #include "project/ModelProjektu.h"
+#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
 
 #include <optional>
@@ -110,12 +111,15 @@ void TMainForm::ListView1KeyDown(int key) {
 }
 
 // The editor works on a copy of the selected entry; what OK leaves in it
-// goes back into the row (a change only when a text differs).
+// goes back into the row as a step of the history (one only when a text
+// differs).
 void TMainForm::UstawZakladke1Click() {
     const int row = zaznaczonyWiersz();
     if (row < 0)
         return;
     m_FormUstawZakladke->przygotuj(m_projekt->wiersz(row));
-    if (m_seams.execDialog(m_FormUstawZakladke) == QDialog::Accepted)
-        m_projekt->zmien(row, m_FormUstawZakladke->pozycja());
+    if (m_seams.execDialog(m_FormUstawZakladke) == QDialog::Accepted) {
+        const PozycjaProjektu& p = m_FormUstawZakladke->pozycja();
+        m_historia->zmienZakladki({{row, p.Poczatek, p.Dlugosc}});
+    }
 }

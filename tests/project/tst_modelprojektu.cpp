@@ -7,9 +7,11 @@
 #include "support/FileBytes.h"
 
 #include <QAbstractItemModelTester>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -220,6 +222,25 @@ private slots:
         QCOMPARE(model->rowCount(), 0);
         QVERIFY(!model->ProjektZmieniony() && model->NazwaProjektu().isEmpty());
         QCOMPARE(nazwa.size(), 2);
+    }
+
+    // A drag carries its rows, which only the model they came from takes
+    // back; files come as URLs. A drop never changes the model by itself.
+    void dragDataNamesItsOwnRows() {
+        model->wstaw(0, {wpis(u"a"_s), wpis(u"b"_s), wpis(u"c"_s), wpis(u"d"_s)});
+        const std::unique_ptr<QMimeData> data(
+            model->mimeData({model->index(3, 0), model->index(1, 2), model->index(1, 0)}));
+        QCOMPARE(model->przeciagnieteWiersze(data.get()), (QList<int>{1, 3}));
+        ModelProjektu inny;
+        inny.wstaw(0, model->pozycje());
+        QVERIFY(inny.przeciagnieteWiersze(data.get()).isEmpty());
+        QMimeData pliki;
+        pliki.setUrls({QUrl::fromLocalFile(u"/n/a.mp3"_s)});
+        QVERIFY(model->przeciagnieteWiersze(&pliki).isEmpty());
+        QVERIFY(model->canDropMimeData(&pliki, Qt::CopyAction, -1, -1, {}));
+        QVERIFY(!model->canDropMimeData(&pliki, Qt::CopyAction, 0, 0, model->index(0, 0)));
+        QVERIFY(!model->dropMimeData(data.get(), Qt::MoveAction, 0, 0, {}));
+        QCOMPARE(model->rowCount(), 4);
     }
 };
 

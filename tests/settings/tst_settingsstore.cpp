@@ -1,4 +1,6 @@
+#include "settings/Konfiguracja.h"
 #include "settings/SettingsStore.h"
+#include "settings/StanProgramu.h"
 
 #include <QDir>
 #include <QFile>
@@ -190,6 +192,48 @@ private slots:
         key->writeString(QStringLiteral("Karta"), QStringLiteral("/media/b"));
         QVERIFY_THROWS_EXCEPTION(ERegistryException, key->commit());
         QCOMPARE(readAll(dir.filePath(QStringLiteral("keep"))), before);
+    }
+
+    // What the program remembers lives beside the settings: written only
+    // into a key the settings made, never changing them, read back in order
+    // with the newest project first and at most eight of them.
+    void rememberedStateBesideTheSettings() {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(QStringLiteral("conf")));
+        StanProgramu stan;
+        for (int i = 1; i <= 10; ++i)
+            dopiszOstatni(stan.OstatnieProjekty, QStringLiteral("/k/%1.xml").arg(i));
+        dopiszOstatni(stan.OstatnieProjekty, QStringLiteral("/k/5.xml"));
+        QCOMPARE(stan.OstatnieProjekty.size(), 8);
+        QCOMPARE(stan.OstatnieProjekty.mid(0, 3),
+                 (QStringList{u"/k/5.xml"_qs, u"/k/10.xml"_qs, u"/k/9.xml"_qs}));
+        stan.FolderProjektow = QStringLiteral("/k/");
+        stan.Geometria = QStringLiteral("AdnQyw==");
+        QVERIFY(!zapiszStanProgramu(store, stan)); // no key yet: the first run stays one
+        QVERIFY(!store.open(QStringLiteral("SonvCom"), false));
+
+        zapiszKonfiguracje(store, {QStringLiteral("/media/k"), QStringLiteral("/m"), 4000});
+        QVERIFY(zapiszStanProgramu(store, stan));
+        stan.OstatnieProjekty.removeLast(); // fewer later: the old ones do not come back
+        QVERIFY(zapiszStanProgramu(store, stan));
+        const StanProgramu odczytany = odczytajStanProgramu(store);
+        QCOMPARE(odczytany.OstatnieProjekty, stan.OstatnieProjekty);
+        QCOMPARE(odczytany.FolderProjektow, stan.FolderProjektow);
+        QCOMPARE(odczytany.Geometria, stan.Geometria);
+        Konfiguracja k;
+        QVERIFY(!odczytajKonfiguracje(store, k));
+        QCOMPARE(k.Karta, QStringLiteral("/media/k"));
+        QCOMPARE(k.DomyslnaZakladka, 4000);
+        // The settings dialog's save keeps the remembered values.
+        zapiszKonfiguracje(store, {QStringLiteral("/media/j"), QStringLiteral("/m"), 4000});
+        QCOMPARE(odczytajStanProgramu(store).OstatnieProjekty, stan.OstatnieProjekty);
+
+        // A broken key is left as it is.
+        const QString plik = store.open(QStringLiteral("SonvCom"), false)->filePath();
+        writeAll(plik, "\"Karta\"=\"nie zamkniete\n");
+        QVERIFY(!zapiszStanProgramu(store, stan));
+        QCOMPARE(readAll(plik), QByteArray("\"Karta\"=\"nie zamkniete\n"));
+        QVERIFY(odczytajStanProgramu(store).OstatnieProjekty.isEmpty());
     }
 };
 
