@@ -87,12 +87,24 @@ void TMainForm::PrzesunWDol1Click() {
     PrzesunZaznaczone(1);
 }
 
+// A screen reader hears which step went back or came again; the rows it
+// changed are selected.
 void TMainForm::Cofnij() {
-    m_historia->stos().undo();
+    QUndoStack& stos = m_historia->stos();
+    if (!stos.canUndo())
+        return;
+    const QString krok = stos.undoText();
+    stos.undo();
+    oglos(QStringLiteral("Cofnięto: ") + krok);
 }
 
 void TMainForm::Ponow() {
-    m_historia->stos().redo();
+    QUndoStack& stos = m_historia->stos();
+    if (!stos.canRedo())
+        return;
+    const QString krok = stos.redoText();
+    stos.redo();
+    oglos(QStringLiteral("Ponowiono: ") + krok);
 }
 
 void TMainForm::PrzesunZaznaczone(int kierunek) {

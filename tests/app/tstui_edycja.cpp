@@ -15,6 +15,7 @@
 #include "widgets/FormBlad.h"
 
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -140,6 +141,7 @@ private slots:
         klawisz(Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!m_form->isWindowModified());
         QCOMPARE(akcja(*m_form, "Ponow1")->text(), u"&Ponów: usuń pozycję 1"_s);
+        QCOMPARE(kontrolka<QLabel>(*m_form, "Ogloszenie")->text(), u"Cofnięto: usuń pozycję 1"_s);
         akcja(*m_form, "Nowyprojekt1")->trigger();
         QCOMPARE(m_form->windowTitle(), u"bez nazwy[*] – SonvekManager"_s);
         QVERIFY(!m_form->isWindowModified());
