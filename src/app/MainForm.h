@@ -224,6 +224,7 @@ private:
     void utworzFormScalaniePlikow();
     void polaczHistorie();
     void AktywujEdycje();
+    void przejdzHistorie(bool wstecz);
     // "nazwa.xml[*] – SonvekManager", the mark shown while changed.
     void ustawTytul();
 

@@ -87,24 +87,23 @@ void TMainForm::PrzesunWDol1Click() {
     PrzesunZaznaczone(1);
 }
 
-// A screen reader hears which step went back or came again; the rows it
-// changed are selected.
 void TMainForm::Cofnij() {
-    QUndoStack& stos = m_historia->stos();
-    if (!stos.canUndo())
-        return;
-    const QString krok = stos.undoText();
-    stos.undo();
-    oglos(QStringLiteral("Cofnięto: ") + krok);
+    przejdzHistorie(true);
 }
 
 void TMainForm::Ponow() {
+    przejdzHistorie(false);
+}
+
+// A screen reader hears which step went back or came again; the rows it
+// changed are selected (rowsAffected).
+void TMainForm::przejdzHistorie(bool wstecz) {
     QUndoStack& stos = m_historia->stos();
-    if (!stos.canRedo())
+    if (!(wstecz ? stos.canUndo() : stos.canRedo()))
         return;
-    const QString krok = stos.redoText();
-    stos.redo();
-    oglos(QStringLiteral("Ponowiono: ") + krok);
+    const QString krok = wstecz ? stos.undoText() : stos.redoText();
+    wstecz ? stos.undo() : stos.redo();
+    oglos((wstecz ? QStringLiteral("Cofnięto: ") : QStringLiteral("Ponowiono: ")) + krok);
 }
 
 void TMainForm::PrzesunZaznaczone(int kierunek) {
