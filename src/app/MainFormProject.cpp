@@ -51,7 +51,8 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
 }
 
 // Tests, measures and inserts the chosen files one by one from row `at`, in
-// the order of ListBoxSortuj. Files the media player cannot open are left
+// the order of ListBoxSortuj; with the setting on, the new rows then get
+// detected bookmarks. Files the media player cannot open are left
 // out and listed in the notice window at the end.
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
@@ -67,6 +68,7 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
         m_projekt->wstaw(at++, {pozycjaDlaPliku(path, DlugoscPlikuAudio(path),
                                                 m_konfiguracja.DomyslnaZakladka)});
     }
+    wykryjZakladkiNowych(pierwszy, at);
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
     if (!niepoprawne.isEmpty()) {

@@ -1,2 +1,3 @@
 list(APPEND SOURCES MainForm.cpp MainFormProject.cpp MainFormSettings.cpp MainFormAudio.cpp
-    MainFormPlayback.cpp MainFormMerge.cpp MainFormOdcinki.cpp MainFormCard.cpp)
+    MainFormPlayback.cpp MainFormMerge.cpp MainFormOdcinki.cpp MainFormCard.cpp
+    MainFormWykrywanie.cpp)

@@ -156,6 +156,26 @@ bool ModelProjektu::zmien(int row, const PozycjaProjektu& pozycja) {
     return true;
 }
 
+QList<int> ModelProjektu::ustawZakladki(const QList<ZmianaZakladki>& zmiany) {
+    QList<int> zmienione;
+    for (const ZmianaZakladki& z : zmiany) {
+        if (z.row < 0 || z.row >= rowCount())
+            continue;
+        PozycjaProjektu& p = m_pozycje[z.row];
+        const QString poczatek = QString::number(z.poczatek);
+        const QString dlugosc = QString::number(z.dlugosc);
+        if (p.Poczatek == poczatek && p.Dlugosc == dlugosc)
+            continue;
+        p.Poczatek = poczatek;
+        p.Dlugosc = dlugosc;
+        emit dataChanged(index(z.row, KolPoczatek), index(z.row, KolDlugosc), {Qt::DisplayRole});
+        zmienione.append(z.row);
+    }
+    if (!zmienione.isEmpty())
+        ustawProjektZmieniony(true);
+    return zmienione;
+}
+
 void ModelProjektu::Przenumeruj() {
     numeryZmienione(0, rowCount() - 1);
 }

@@ -15,6 +15,13 @@
 
 #include <QAbstractTableModel>
 
+// A new bookmark for one row, in ms.
+struct ZmianaZakladki {
+    int row = 0;
+    qint64 poczatek = 0;
+    qint64 dlugosc = 0;
+};
+
 class ModelProjektu : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -52,6 +59,10 @@ public:
     // Writes the entry's texts into the row; only a row whose texts differ
     // counts as a change. True when it did.
     bool zmien(int row, const PozycjaProjektu& pozycja);
+    // Writes the bookmarks of several rows as one edit: the project is
+    // marked changed once, and only when a row's texts differ. Rows out of
+    // range are skipped. Returns the rows that changed, in the order given.
+    QList<int> ustawZakladki(const QList<ZmianaZakladki>& zmiany);
     // Every row's Lp from its position; they always are, so this only tells
     // the views to read the numbers again.
     void Przenumeruj();

@@ -387,10 +387,20 @@ private slots:
         QTest::addColumn<QStringList>("nazwy");
         QTest::newRow("settings")
             << u"FormUstawienia"_qs
-            << QStringList{u"EditMagazyn"_qs,    u"ButtonPrzegladajFolder"_qs, u"EditZakladka"_qs,
-                           u"DriveComboBox1"_qs, u"ButtonZapisz"_qs,           u"ButtonAnuluj"_qs}
-            << QStringList{u"Magazyn plików"_qs, u"Przeglądaj..."_qs, u"Domyślna zakladka"_qs,
-                           u"Karta"_qs,          u"Zapisz"_qs,        u"Anuluj"_qs};
+            << QStringList{u"EditMagazyn"_qs,   u"ButtonPrzegladajFolder"_qs,
+                           u"EditZakladka"_qs,  u"DriveComboBox1"_qs,
+                           u"EditPrzerwa"_qs,   u"CheckWykrywaj"_qs,
+                           u"CheckDokladnyIndeks"_qs, u"ButtonZapisz"_qs,
+                           u"ButtonAnuluj"_qs}
+            << QStringList{u"Magazyn plików"_qs,
+                           u"Przeglądaj..."_qs,
+                           u"Domyślna zakladka"_qs,
+                           u"Karta"_qs,
+                           u"Minimalna przerwa po tytule (ms)"_qs,
+                           u"Wykrywaj zakładki przy dodawaniu"_qs,
+                           u"Dokładny indeks"_qs,
+                           u"Zapisz"_qs,
+                           u"Anuluj"_qs};
         QTest::newRow("chooser") << u"FormWybierzFolder"_qs
                                  << QStringList{u"DriveComboBox1"_qs, u"DirectoryListBox1"_qs,
                                                 u"ButtonOK"_qs, u"ButtonAnuluj"_qs}

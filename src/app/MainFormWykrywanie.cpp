@@ -1,0 +1,78 @@
+// Bookmark detection over the entry list: every chosen row's bookmark from
+// the title spoken at the beginning of its file.
+
+#include "app/MainForm.h"
+
+#include "audio/ui/FormWykrywanie.h"
+#include "project/ModelProjektu.h"
+
+#include <QItemSelectionModel>
+#include <QTreeView>
+#include <algorithm>
+
+void TMainForm::Wykryjzakadki1Click() {
+    WykryjZakladki();
+}
+
+void TMainForm::WykryjZakladki() {
+    QList<int> rows;
+    for (const QItemSelectionRange& range : m_ListView1->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.isEmpty()) {
+        for (int row = 0; row < m_projekt->rowCount(); ++row)
+            rows.append(row);
+    }
+    wykryjZakladkiWierszy(rows);
+    fokusNaLiscie();
+}
+
+void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
+    if (rows.isEmpty())
+        return;
+    QStringList pliki;
+    for (int row : rows)
+        pliki.append(m_projekt->wiersz(row).sciezka());
+    TFormWykrywanie okno(this);
+    const TFormWykrywanie::Wynik wynik =
+        okno.wykryj(pliki, m_konfiguracja.Wykrywanie.Przerwa,
+                    m_uslugi.wykrywanieTytulow ? m_uslugi.wykrywanieTytulow
+                                               : WykrywanieTytulow(wykryjTytul));
+    if (wynik.przerwano) {
+        ustawStatus(QStringLiteral("Wykrywanie zakładek przerwano; zakładki pozostały bez zmian."));
+        return;
+    }
+    QList<ZmianaZakladki> zmiany;
+    QStringList nieznalezione;
+    for (qsizetype i = 0; i < wynik.pliki.size(); ++i) {
+        const TFormWykrywanie::WynikPliku& w = wynik.pliki.at(i);
+        if (w.tytul)
+            zmiany.append({rows.at(i), w.tytul->poczatekMs, w.tytul->dlugoscMs});
+        else
+            nieznalezione.append(w.blad.isEmpty() ? pliki.at(i) : pliki.at(i) + QStringLiteral(" – ") + w.blad);
+    }
+    const QList<int> zmienione = m_projekt->ustawZakladki(zmiany);
+    ustawStatus(QStringLiteral("Wykryto zakładki: %1 z %2 plików, zmieniono %3.")
+                    .arg(zmiany.size())
+                    .arg(rows.size())
+                    .arg(zmienione.size()));
+    if (!nieznalezione.isEmpty()) {
+        pokazFormBlad(QStringLiteral("W następujących plikach nie znaleziono tytułu z przerwą po "
+                                     "nim; ich zakładki pozostały bez zmian:"),
+                      nieznalezione);
+    }
+}
+
+// After the rows are in, as one step of its own, so that adding stays as
+// quick as measuring the files.
+void TMainForm::wykryjZakladkiNowych(int first, int end) {
+    if (!m_konfiguracja.Wykrywanie.WykrywajPrzyDodawaniu)
+        return;
+    QList<int> rows;
+    for (int row = first; row < end; ++row)
+        rows.append(row);
+    wykryjZakladkiWierszy(rows);
+}
