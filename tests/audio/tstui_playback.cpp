@@ -498,7 +498,7 @@ private slots:
             QVERIFY(edit->isReadOnly());
         for (QPushButton* b : e.findChildren<QPushButton*>()) {
             QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
-            const bool step = b != e.ButtonOK && b != e.ButtonAnuluj;
+            const bool step = b != e.ButtonOK && b != e.ButtonAnuluj && b != e.ButtonWykryj;
             QCOMPARE(b->focusPolicy() == Qt::NoFocus, step);
         }
         QVERIFY(e.ButtonOK->isDefault());
