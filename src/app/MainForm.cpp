@@ -201,8 +201,8 @@ void TMainForm::utworzMenu() {
                          &TMainForm::Ustawienia1Click);
     m_Wstawodcinki1 = item(m_Narzdzia1, "Wstawodcinki1", QStringLiteral("Wstaw &odcinki"), none,
                            &TMainForm::Wstawodcinki1Click);
-    m_Wykryjzakadki1 = item(m_Narzdzia1, "Wykryjzakadki1", QStringLiteral("&Wykryj zakładki"),
-                            none, &TMainForm::Wykryjzakadki1Click);
+    m_Wykryjzakadki1 = item(m_Narzdzia1, "Wykryjzakadki1", QStringLiteral("&Wykryj zakładki"), none,
+                            &TMainForm::Wykryjzakadki1Click);
 
     m_Pomoc1 = menu("Pomoc1", QStringLiteral("Pomo&c"));
     m_Oprogramie1 = item(m_Pomoc1, "Oprogramie1", QStringLiteral("&O programie..."), none,

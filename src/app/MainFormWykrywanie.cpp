@@ -37,10 +37,9 @@ void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
     for (int row : rows)
         pliki.append(m_projekt->wiersz(row).sciezka());
     TFormWykrywanie okno(this);
-    const TFormWykrywanie::Wynik wynik =
-        okno.wykryj(pliki, m_konfiguracja.Wykrywanie.Przerwa,
-                    m_uslugi.wykrywanieTytulow ? m_uslugi.wykrywanieTytulow
-                                               : WykrywanieTytulow(wykryjTytul));
+    const TFormWykrywanie::Wynik wynik = okno.wykryj(
+        pliki, m_konfiguracja.Wykrywanie.Przerwa,
+        m_uslugi.wykrywanieTytulow ? m_uslugi.wykrywanieTytulow : WykrywanieTytulow(wykryjTytul));
     if (wynik.przerwano) {
         ustawStatus(QStringLiteral("Wykrywanie zakładek przerwano; zakładki pozostały bez zmian."));
         return;
@@ -52,7 +51,8 @@ void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
         if (w.tytul)
             zmiany.append({rows.at(i), w.tytul->poczatekMs, w.tytul->dlugoscMs});
         else
-            nieznalezione.append(w.blad.isEmpty() ? pliki.at(i) : pliki.at(i) + QStringLiteral(" – ") + w.blad);
+            nieznalezione.append(w.blad.isEmpty() ? pliki.at(i)
+                                                  : pliki.at(i) + QStringLiteral(" – ") + w.blad);
     }
     const QList<int> zmienione = m_projekt->ustawZakladki(zmiany);
     ustawStatus(QStringLiteral("Wykryto zakładki: %1 z %2 plików, zmieniono %3.")

@@ -47,8 +47,8 @@ struct TMediaPlayer::Playback {
     size_t head = 0, count = 0;
     bool decoded = false; // the decoder has put in its last sample
     bool stop = false;
-    std::atomic<bool> drained{false}; // the output has taken the last sample
-    std::int64_t startMs = 0;           // where the range starts in the file
+    std::atomic<bool> drained{false};       // the output has taken the last sample
+    std::int64_t startMs = 0;               // where the range starts in the file
     std::atomic<std::int64_t> handedOut{0}; // samples given to the output so far
 
     // Decoding thread: the frames of [startTicks, endTicks) into the ring.

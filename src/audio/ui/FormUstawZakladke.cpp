@@ -92,8 +92,9 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
     m_kursor->setInterval(40);
     connect(m_kursor, &QTimer::timeout, this, &TFormUstawZakladke::odswiezKursor);
 
-    ButtonWykryj = przycisk("ButtonWykryj", QStringLiteral("&Wykryj"),
-                            QStringLiteral("Wykryj zakładkę"), &TFormUstawZakladke::ButtonWykryjClick);
+    ButtonWykryj =
+        przycisk("ButtonWykryj", QStringLiteral("&Wykryj"), QStringLiteral("Wykryj zakładkę"),
+                 &TFormUstawZakladke::ButtonWykryjClick);
     ButtonWykryj->setAccessibleDescription(
         QStringLiteral("Ustawia zakładkę na tytule nagranym na początku pliku"));
     ButtonOK = przycisk("ButtonOK", QStringLiteral("OK"), QStringLiteral("OK"),
@@ -478,7 +479,8 @@ void TFormUstawZakladke::ButtonWykryjClick() {
 // is the one the list's command finds in the same file.
 void TFormUstawZakladke::wykryjZObrazu() {
     if (!m_obraz) {
-        pokazWykrycie(QStringLiteral("Nie można wykryć zakładki: ") + m_bladObrazu.value_or(QString()));
+        pokazWykrycie(QStringLiteral("Nie można wykryć zakładki: ") +
+                      m_bladObrazu.value_or(QString()));
         return;
     }
     const int przerwa = m_przerwa();

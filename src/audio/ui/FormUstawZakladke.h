@@ -124,8 +124,7 @@ private:
     // one (another showing) is dropped by its number.
     void zacznijObraz(const QString& path);
     void zakonczObraz();
-    void obrazGotowy(quint64 numer, std::shared_ptr<const ObrazDzwieku> obraz,
-                     const QString& blad);
+    void obrazGotowy(quint64 numer, std::shared_ptr<const ObrazDzwieku> obraz, const QString& blad);
     void wykryjZObrazu();
     void pokazWykrycie(const QString& tekst);
     void odswiezWykres();
@@ -134,8 +133,8 @@ private:
     std::atomic_bool m_przerwijObraz = false;
     quint64 m_numerObrazu = 0;
     std::shared_ptr<const ObrazDzwieku> m_obraz; // set once the decode is done
-    std::optional<QString> m_bladObrazu;          // the decode failed
-    bool m_wykryjPoObrazie = false;               // "Wykryj" waits for the decode
+    std::optional<QString> m_bladObrazu;         // the decode failed
+    bool m_wykryjPoObrazie = false;              // "Wykryj" waits for the decode
     QTimer* m_kursor = nullptr;
     std::function<int()> m_przerwa = [] { return kDomyslnaPrzerwaMs; };
 

@@ -63,8 +63,10 @@ void TFormWykrywanie::closeEvent(QCloseEvent* event) {
 void TFormWykrywanie::pokaz(const QString& nazwa, int zrobione, int razem) {
     if (m_anulowano)
         return;
-    LabelPlik->setText(
-        QStringLiteral("Wykrywanie zakładki: %1 (%2 z %3)").arg(nazwa).arg(zrobione + 1).arg(razem));
+    LabelPlik->setText(QStringLiteral("Wykrywanie zakładki: %1 (%2 z %3)")
+                           .arg(nazwa)
+                           .arg(zrobione + 1)
+                           .arg(razem));
     ProgressBar1->setValue(zrobione);
 }
 
