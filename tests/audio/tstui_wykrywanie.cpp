@@ -174,6 +174,30 @@ private slots:
         QVERIFY(kontrolka<LiniaKomunikatu>(o.form, "StatusBar1")->text().startsWith(u"Wykryto"_s));
     }
 
+    // With the setting on, "Dodaj" gives the new rows detected bookmarks
+    // (those without a title keep the default and are listed); off, it
+    // leaves the default alone.
+    void addingDetects_data() {
+        QTest::addColumn<bool>("przyDodawaniu");
+        QTest::newRow("setting on") << true;
+        QTest::newRow("setting off") << false;
+    }
+    void addingDetects() {
+        QFETCH(bool, przyDodawaniu);
+        Okno o(dir.path(), {});
+        Konfiguracja k = o.form.konfiguracja();
+        k.Wykrywanie.WykrywajPrzyDodawaniu = przyDodawaniu;
+        o.form.ZapiszKonfiguracje(k);
+        o.form.OdczytajKonfiguracje();
+        o.seams.openAnswers = {{pliki[Tytul], pliki[KrotkaPrzerwa]}};
+        akcja(o.form, "Dodaj2")->trigger();
+        QCOMPARE(o.form.projekt().rowCount(), 2);
+        // The files are listed by name, as in the fixture.
+        QCOMPARE(o.bookmark(Tytul), przyDodawaniu ? text(wykryjTytul(pliki[Tytul])) : u"0/5000"_s);
+        QCOMPARE(o.bookmark(KrotkaPrzerwa), u"0/5000"_s);
+        QCOMPARE(o.notice().contains(pliki[KrotkaPrzerwa]), przyDodawaniu);
+    }
+
     // The progress window stops on "Anuluj" and on Esc, and then no row
     // changes, also none whose title was found before the stop.
     void cancelChangesNothing_data() {
