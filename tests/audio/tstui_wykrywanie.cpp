@@ -53,11 +53,7 @@ struct Okno {
         return u;
     }
     void dodaj(const QString& path, const QString& poczatek, const QString& dlugosc) {
-        const QFileInfo info(path);
-        const int n = form.projekt().rowCount();
-        form.projekt().wstaw(n, {{QString::number(n + 1), info.fileName(), poczatek, dlugosc,
-                                  info.absolutePath() + QLatin1Char('/')}});
-        form.projekt().ustawProjektZmieniony(false);
+        dodajWiersz(form, path, poczatek, dlugosc);
     }
     void zaznacz(const QList<int>& rows) {
         lista(form)->clearSelection();
