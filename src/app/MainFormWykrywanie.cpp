@@ -55,7 +55,7 @@ void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
                                                   : pliki.at(i) + QStringLiteral(" – ") + w.blad);
     }
     const QList<int> zmienione = m_projekt->ustawZakladki(zmiany);
-    ustawStatus(QStringLiteral("Wykryto zakładki: %1 z %2 plików, zmieniono %3.")
+    ustawStatus(QStringLiteral("Wykrywanie zakładek zakończone: wykryto %1 z %2, zmieniono %3.")
                     .arg(zmiany.size())
                     .arg(rows.size())
                     .arg(zmienione.size()));

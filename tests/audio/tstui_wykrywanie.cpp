@@ -167,7 +167,9 @@ private slots:
         for (qsizetype i = 0; i < wykaz.size(); ++i)
             QVERIFY2(linie[i + 1].startsWith(pliki[wykaz[i]]), qPrintable(linie[i + 1]));
         QVERIFY(o.seams.messages.isEmpty());
-        QVERIFY(kontrolka<LiniaKomunikatu>(o.form, "StatusBar1")->text().startsWith(u"Wykryto"_s));
+        QVERIFY(kontrolka<LiniaKomunikatu>(o.form, "StatusBar1")
+                    ->text()
+                    .startsWith(u"Wykrywanie zakładek zakończone"_s));
     }
 
     // With the setting on, "Dodaj" gives the new rows detected bookmarks
