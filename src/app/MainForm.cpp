@@ -223,6 +223,8 @@ void TMainForm::utworzMenu() {
                          &TMainForm::Ustawienia1Click);
     m_Wstawodcinki1 = item(m_Narzdzia1, "Wstawodcinki1", QStringLiteral("Wstaw &odcinki"), none,
                            &TMainForm::Wstawodcinki1Click);
+    m_Wykryjzakadki1 = item(m_Narzdzia1, "Wykryjzakadki1", QStringLiteral("&Wykryj zakładki"), none,
+                            &TMainForm::Wykryjzakadki1Click);
 
     m_Pomoc1 = menu("Pomoc1", QStringLiteral("Pomo&c"));
     m_Oprogramie1 = item(m_Pomoc1, "Oprogramie1", QStringLiteral("&O programie..."), none,
@@ -262,7 +264,8 @@ void TMainForm::utworzMenu() {
 
 void TMainForm::Aktywuj() {
     const bool rows = m_projekt->rowCount() > 0;
-    for (QAction* a : {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Usu1})
+    for (QAction* a :
+         {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Usu1, m_Wykryjzakadki1})
         a->setEnabled(rows);
     m_Odtwarzacz1->menuAction()->setEnabled(rows);
     m_Stop1->setEnabled(rows);

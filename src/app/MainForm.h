@@ -13,6 +13,7 @@
 //   MainFormCard.cpp      memory card commands
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
+//   MainFormWykrywanie.cpp bookmark detection
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
@@ -139,12 +140,15 @@ public:
     void Ponow1Click();
     void PrzesunWGore1Click();
     void PrzesunWDol1Click();
+    void Wykryjzakadki1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
-    // Stores the three settings in one write: all of them or none. The main
-    // window's settings change only through OdczytajKonfiguracje.
+    // Stores the settings in one write: all of them or none. The main
+    // window's settings change only through OdczytajKonfiguracje. The first
+    // form sets three of them and keeps the others as they are in force.
     void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
+    void ZapiszKonfiguracje(const Konfiguracja& k);
 
     // ---- project list and project file (MainFormProject.cpp) ------------------
     void WstawDoListy();
@@ -205,6 +209,11 @@ public:
     // The size of what the path names, 0 when nothing does.
     std::int64_t WielkoscPliku(const QString& name);
 
+    // ---- bookmark detection (MainFormWykrywanie.cpp) -----------------------------------
+    // The bookmarks of the selected rows, or of all rows when none is
+    // selected, from the titles spoken at their files' beginnings.
+    void WykryjZakladki();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Back in the main window (a dialog or message box closed), the focus
@@ -259,6 +268,14 @@ private:
     // file; errors are thrown.
     bool zapiszProjekt();
     bool zapiszProjektJako();
+
+    // Bookmark detection (MainFormWykrywanie.cpp). Finds the titles of the
+    // rows' files with a progress window and writes every bookmark found in
+    // one edit; "Anuluj" changes nothing. Files without a title found are
+    // listed in the notice window.
+    void wykryjZakladkiWierszy(const QList<int>& rows);
+    // Rows [first, end) just added, when the settings ask for detection then.
+    void wykryjZakladkiNowych(int first, int end);
 
     // Card (MainFormCard.cpp).
     bool kartaWybrana();
@@ -330,6 +347,7 @@ private:
     QAction* m_Pauza1 = nullptr;
     QAction* m_Ustawienia1 = nullptr;
     QAction* m_Wstawodcinki1 = nullptr;
+    QAction* m_Wykryjzakadki1 = nullptr;
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;
     QAction* m_Pomoc2 = nullptr;

@@ -22,6 +22,7 @@ void TMainForm::Scalajpliki1Click() {
         return;
     m_SaveDialogMP3FileName = nazwa;
     m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
+    m_FormScalaniePlikow->ustawDokladnyIndeks(m_konfiguracja.Wykrywanie.DokladnyIndeks);
     m_seams.execDialog(m_FormScalaniePlikow);
 }
 

@@ -39,6 +39,7 @@ void odtworz(TMediaPlayer& player, const QString& path,
 
 void TMainForm::utworzFormUstawZakladke() {
     m_FormUstawZakladke = new TFormUstawZakladke(this, m_komunikaty, *this, *m_MediaPlayer1);
+    m_FormUstawZakladke->ustawPrzerwe([this] { return m_konfiguracja.Wykrywanie.Przerwa; });
 }
 
 // The selected entry's file, whole or over the range, with the status line

@@ -55,13 +55,14 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
 }
 
 // Tests and measures the chosen files one by one in the order of
-// ListBoxSortuj and inserts them from row `at` as one step. Files the media
-// player cannot open are left out and listed in the notice window at the end.
+// ListBoxSortuj and inserts them from row `at` as one step; with the setting on, the new rows then
+// get detected bookmarks. Files the media player cannot open are left out and listed in the notice
+// window at the end.
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
     QStringList niepoprawne;
+    ListaPozycji nowe;
     {
-        ListaPozycji nowe;
         // What was measured goes in, and the focus to the first new row,
         // also when a file stops the adding.
         const auto wstaw = qScopeGuard([&] {
@@ -77,6 +78,7 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
                 pozycjaDlaPliku(path, DlugoscPlikuAudio(path), m_konfiguracja.DomyslnaZakladka));
         }
     }
+    wykryjZakladkiNowych(at, at + int(nowe.size()));
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
     if (!niepoprawne.isEmpty()) {

@@ -11,9 +11,18 @@ void TMainForm::OdczytajKonfiguracje() {
         uwaga(*uwagaUstawien);
 }
 
+// The other settings are stored again as they are in force.
 void TMainForm::ZapiszKonfiguracje(const QString& karta, const QString& magazyn,
                                    std::int32_t zakladka) {
-    zapiszKonfiguracje(m_uslugi.store, {karta, magazyn, zakladka});
+    Konfiguracja k = m_konfiguracja;
+    k.Karta = karta;
+    k.Magazyn = magazyn;
+    k.DomyslnaZakladka = zakladka;
+    ZapiszKonfiguracje(k);
+}
+
+void TMainForm::ZapiszKonfiguracje(const Konfiguracja& k) {
+    zapiszKonfiguracje(m_uslugi.store, k);
 }
 
 void TMainForm::Ustawienia1Click() {
@@ -27,7 +36,7 @@ void TMainForm::Ustawienia1Click() {
 void TMainForm::utworzFormUstawienia() {
     m_FormUstawienia =
         new TFormUstawienia(this, m_komunikaty, m_uslugi.woluminy, [this](const Konfiguracja& k) {
-            ZapiszKonfiguracje(k.Karta, k.Magazyn, k.DomyslnaZakladka);
+            ZapiszKonfiguracje(k);
             OdczytajKonfiguracje();
             zapiszStan(); // a first save creates the key: now the rest fits in
         });

@@ -3,6 +3,7 @@
 // when it is made: the real things in the program (main.cpp), stand-ins in
 // tests. What is left empty is the real thing.
 
+#include "audio/WykrywanieTytulu.h"
 #include "card/CardFiles.h"
 #include "card/Volumes.h"
 #include "merge/PomiarMp3.h"
@@ -29,4 +30,6 @@ struct Uslugi {
     KopiowanieNaKarte kopiowanieNaKarte = kopiujNaKarte;
     // How the merge measures the entries' files; empty: miernikMp3().
     MiernikMp3 miernikScalania;
+    // How bookmark detection finds a file's title; empty: wykryjTytul.
+    WykrywanieTytulow wykrywanieTytulow;
 };

@@ -47,7 +47,9 @@ struct TMediaPlayer::Playback {
     size_t head = 0, count = 0;
     bool decoded = false; // the decoder has put in its last sample
     bool stop = false;
-    std::atomic<bool> drained{false}; // the output has taken the last sample
+    std::atomic<bool> drained{false};       // the output has taken the last sample
+    std::int64_t startMs = 0;               // where the range starts in the file
+    std::atomic<std::int64_t> handedOut{0}; // samples given to the output so far
 
     // Decoding thread: the frames of [startTicks, endTicks) into the ring.
     void decode(std::unique_ptr<Mp3Stream> stream, std::int64_t startTicks, std::int64_t endTicks) {
@@ -134,6 +136,7 @@ struct TMediaPlayer::Playback {
                 p->head = (p->head + n) % p->ring.size();
                 p->count -= n;
             }
+            p->handedOut += std::int64_t(given);
             if (p->count == 0 && p->decoded && !p->drained) {
                 p->drained = true;
                 nowDrained = true;
@@ -205,6 +208,7 @@ void TMediaPlayer::Play() {
     auto p = std::make_unique<Playback>();
     p->owner = this;
     p->generation = ++generation_;
+    p->startMs = start;
     SDL_AudioSpec wanted{};
     wanted.freq = kOutputRate;
     wanted.format = AUDIO_S16SYS;
@@ -248,6 +252,13 @@ TMediaPlayer::Mode TMediaPlayer::mode() const {
     if (!playback_ || playback_->drained)
         return Mode::Stopped;
     return playback_->paused ? Mode::Paused : Mode::Playing;
+}
+
+std::optional<qint64> TMediaPlayer::Position() const {
+    if (!playback_ || playback_->drained)
+        return std::nullopt;
+    const std::int64_t frames = playback_->handedOut / kChannels;
+    return playback_->startMs + frames * 1000 / kOutputRate;
 }
 
 void TMediaPlayer::endPlayback() noexcept {

@@ -52,6 +52,9 @@ public:
     void Stop();
 
     Mode mode() const;
+    // Where in the open file the sound handed to the output has got, in ms,
+    // while a Play runs (also paused); no value otherwise.
+    std::optional<qint64> Position() const;
 
 signals:
     // A Play reached the end of its range (not emitted by Stop or Close).

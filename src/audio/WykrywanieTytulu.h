@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -69,3 +70,8 @@ std::optional<WykrytyTytul> znajdzTytul(const ObrazDzwieku& obraz,
 // cancelled. Throws as obrazPoczatku.
 std::optional<WykrytyTytul> wykryjTytul(const QString& path, int przerwaMs = kDomyslnaPrzerwaMs,
                                         const std::atomic_bool* przerwij = nullptr);
+
+// How a window finds the title of one file (wykryjTytul, or a stand-in in
+// tests); it runs on a worker thread.
+using WykrywanieTytulow = std::function<std::optional<WykrytyTytul>(
+    const QString& path, int przerwaMs, const std::atomic_bool* przerwij)>;

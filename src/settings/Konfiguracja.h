@@ -1,7 +1,8 @@
 #pragma once
-// The program's three settings, kept in the key "SonvCom" of the settings
-// store: the card (the mount point of the player's card), the store folder
-// for merged books and the default bookmark length in ms.
+// The program's settings, kept in the key "SonvCom" of the settings store:
+// the card (the mount point of the player's card), the store folder for
+// merged books and the default bookmark length in ms, and how bookmarks
+// are placed by themselves and indexed in a merged book.
 
 #include <QString>
 #include <cstdint>
@@ -9,10 +10,24 @@
 
 class SettingsStore;
 
+// Bookmark detection and the merge's index. A key without these values
+// (written by an earlier version) gives the defaults, without a word.
+struct UstawieniaWykrywania {
+    static constexpr std::int32_t kDomyslnaPrzerwa = 700;
+    static constexpr std::int32_t kMinPrzerwa = 100;
+    static constexpr std::int32_t kMaksPrzerwa = 10'000;
+
+    std::int32_t Przerwa = kDomyslnaPrzerwa; // ms of silence that end a spoken title
+    bool DokladnyIndeks = false;             // merge: bookmarks placed on the frames' bytes
+    bool WykrywajPrzyDodawaniu = false;      // new entries get detected bookmarks
+    bool operator==(const UstawieniaWykrywania&) const = default;
+};
+
 struct Konfiguracja {
     QString Karta;   // empty until the settings are stored
     QString Magazyn; // without a final separator
     std::int32_t DomyslnaZakladka = 5000;
+    UstawieniaWykrywania Wykrywanie;
 };
 
 // Reads the settings into `k` one value after another: a mistyped value
@@ -22,5 +37,6 @@ struct Konfiguracja {
 // without the bookmark length (5000 ms then).
 std::optional<QString> odczytajKonfiguracje(const SettingsStore& store, Konfiguracja& k);
 
-// Stores the three values in one write: all of them or none.
+// Stores the values in one write: all of them or none. Other values of the
+// key stay as they are.
 void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k);

@@ -1,1 +1,2 @@
-list(APPEND SOURCES Komunikaty.cpp RealSeams.cpp FormBlad.cpp FormPomoc.cpp LiniaKomunikatu.cpp)
+list(APPEND SOURCES Komunikaty.cpp RealSeams.cpp FormBlad.cpp FormPomoc.cpp LiniaKomunikatu.cpp
+    OknoPostepu.cpp)

@@ -168,10 +168,14 @@ private slots:
         player.Pause();
         QCOMPARE(player.mode(), TMediaPlayer::Mode::Paused);
         QVERIFY(!finished.wait(500)); // a paused range does not run out
+        // The position lies in the range while it plays, also paused.
+        const std::optional<qint64> pozycja = player.Position();
+        QVERIFY(pozycja && *pozycja >= 100 && *pozycja <= 400);
         player.Pause();
         QCOMPARE(player.mode(), TMediaPlayer::Mode::Playing);
         QVERIFY(finished.wait(20000));
         QCOMPARE(player.mode(), TMediaPlayer::Mode::Stopped);
+        QVERIFY(!player.Position());
         player.Pause(); // after the end: nothing
         QCOMPARE(player.mode(), TMediaPlayer::Mode::Stopped);
         QCOMPARE(player.Length() > 0, true); // the file stays open after its end

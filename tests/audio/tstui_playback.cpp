@@ -45,11 +45,7 @@ struct Okno {
     }
 
     void dodaj(const QString& path, const QString& poczatek, const QString& dlugosc) {
-        const QFileInfo info(path);
-        const int n = form.projekt().rowCount();
-        form.projekt().wstaw(n, {{QString::number(n + 1), info.fileName(), poczatek, dlugosc,
-                                  info.absolutePath() + QLatin1Char('/')}});
-        form.projekt().ustawProjektZmieniony(false);
+        dodajWiersz(form, path, poczatek, dlugosc);
     }
     void zaznacz(int row) {
         lista(form)->clearSelection();
@@ -498,7 +494,7 @@ private slots:
             QVERIFY(edit->isReadOnly());
         for (QPushButton* b : e.findChildren<QPushButton*>()) {
             QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
-            const bool step = b != e.ButtonOK && b != e.ButtonAnuluj;
+            const bool step = b != e.ButtonOK && b != e.ButtonAnuluj && b != e.ButtonWykryj;
             QCOMPARE(b->focusPolicy() == Qt::NoFocus, step);
         }
         QVERIFY(e.ButtonOK->isDefault());

@@ -384,8 +384,20 @@ private slots:
     }
 
     // The command-line merge of the saved project writes the very bytes the
-    // dialog wrote, measured by the real probe.
+    // dialog wrote, measured by the real probe; with "Dokładny indeks" set,
+    // those of --dokladny-indeks, whose index differs for files of
+    // different bit rates.
+    void sameBytesAsCommandLine_data() {
+        QTest::addColumn<bool>("dokladny");
+        QTest::newRow("estimated index") << false;
+        QTest::newRow("exact index") << true;
+    }
     void sameBytesAsCommandLine() {
+        QFETCH(bool, dokladny);
+        Konfiguracja k = form->konfiguracja();
+        k.Wykrywanie.DokladnyIndeks = dokladny;
+        form->ZapiszKonfiguracje(k);
+        form->OdczytajKonfiguracje();
         miernik = miernikMp3();
         for (int i = 0; i < pliki.size(); ++i) {
             Mp3Spec fmt;
@@ -405,15 +417,26 @@ private slots:
 
         const QString projekt = tmp.filePath(QStringLiteral("projekt.xml"));
         zapiszPlikProjektu(projekt, form->projekt().pozycje());
+        const auto cli = [&](const QString& folder, bool flaga) {
+            QVERIFY(QDir().mkpath(folder));
+            QStringList args{projekt, folder + QStringLiteral("/Książka.mp3")};
+            if (flaga)
+                args.prepend(QStringLiteral("--dokladny-indeks"));
+            QProcess proces;
+            proces.start(QCoreApplication::applicationDirPath() +
+                             QStringLiteral("/../src/sonvek-merge"),
+                         args);
+            QVERIFY(proces.waitForFinished(120000));
+            QCOMPARE(proces.exitCode(), 0);
+        };
         const QString inny = tmp.filePath(QStringLiteral("wiersz poleceń"));
-        QVERIFY(QDir().mkpath(inny));
-        QProcess cli;
-        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/sonvek-merge"),
-                  {projekt, inny + QStringLiteral("/Książka.mp3")});
-        QVERIFY(cli.waitForFinished(120000));
-        QCOMPARE(cli.exitCode(), 0);
+        cli(inny, dokladny);
         QCOMPARE(zawartoscFolderu(inny), zawartoscFolderu(magazyn));
         QVERIFY(!bajtyPliku(inny + QStringLiteral("/Książka.dat")).isEmpty());
+        const QString przeciwny = tmp.filePath(QStringLiteral("przeciwny"));
+        cli(przeciwny, !dokladny);
+        QVERIFY(bajtyPliku(przeciwny + QStringLiteral("/Książka.dat")) !=
+                bajtyPliku(inny + QStringLiteral("/Książka.dat")));
     }
 };
 

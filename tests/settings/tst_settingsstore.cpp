@@ -212,7 +212,7 @@ private slots:
         QVERIFY(!zapiszStanProgramu(store, stan)); // no key yet: the first run stays one
         QVERIFY(!store.open(QStringLiteral("SonvCom"), false));
 
-        zapiszKonfiguracje(store, {QStringLiteral("/media/k"), QStringLiteral("/m"), 4000});
+        zapiszKonfiguracje(store, {QStringLiteral("/media/k"), QStringLiteral("/m"), 4000, {}});
         QVERIFY(zapiszStanProgramu(store, stan));
         stan.OstatnieProjekty.removeLast(); // fewer later: the old ones do not come back
         QVERIFY(zapiszStanProgramu(store, stan));
@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(k.Karta, QStringLiteral("/media/k"));
         QCOMPARE(k.DomyslnaZakladka, 4000);
         // The settings dialog's save keeps the remembered values.
-        zapiszKonfiguracje(store, {QStringLiteral("/media/j"), QStringLiteral("/m"), 4000});
+        zapiszKonfiguracje(store, {QStringLiteral("/media/j"), QStringLiteral("/m"), 4000, {}});
         QCOMPARE(odczytajStanProgramu(store).OstatnieProjekty, stan.OstatnieProjekty);
 
         // A broken key is left as it is.

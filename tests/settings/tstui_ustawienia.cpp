@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -387,10 +388,20 @@ private slots:
         QTest::addColumn<QStringList>("nazwy");
         QTest::newRow("settings")
             << u"FormUstawienia"_qs
-            << QStringList{u"EditMagazyn"_qs,    u"ButtonPrzegladajFolder"_qs, u"EditZakladka"_qs,
-                           u"DriveComboBox1"_qs, u"ButtonZapisz"_qs,           u"ButtonAnuluj"_qs}
-            << QStringList{u"Magazyn plików"_qs, u"Przeglądaj..."_qs, u"Domyślna zakladka"_qs,
-                           u"Karta"_qs,          u"Zapisz"_qs,        u"Anuluj"_qs};
+            << QStringList{u"EditMagazyn"_qs,         u"ButtonPrzegladajFolder"_qs,
+                           u"EditZakladka"_qs,        u"DriveComboBox1"_qs,
+                           u"EditPrzerwa"_qs,         u"CheckWykrywaj"_qs,
+                           u"CheckDokladnyIndeks"_qs, u"ButtonZapisz"_qs,
+                           u"ButtonAnuluj"_qs}
+            << QStringList{u"Magazyn plików"_qs,
+                           u"Przeglądaj..."_qs,
+                           u"Domyślna zakladka"_qs,
+                           u"Karta"_qs,
+                           u"Minimalna przerwa po tytule (ms)"_qs,
+                           u"Wykrywaj zakładki przy dodawaniu"_qs,
+                           u"Dokładny indeks"_qs,
+                           u"Zapisz"_qs,
+                           u"Anuluj"_qs};
         QTest::newRow("chooser") << u"FormWybierzFolder"_qs
                                  << QStringList{u"DriveComboBox1"_qs, u"DirectoryListBox1"_qs,
                                                 u"ButtonOK"_qs, u"ButtonAnuluj"_qs}
@@ -441,6 +452,99 @@ private slots:
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
         for (auto* button : dialog->findChildren<QPushButton*>())
             QVERIFY(!button->isDefault() && !button->autoDefault());
+    }
+    // Bookmark detection's settings beside the older three: an older key
+    // gives the defaults without a word, stored values are read (a pause
+    // edited out of range is brought into it), the dialog shows them, and a
+    // save of the older three keeps them.
+    void detectionSettingsRead_data() {
+        QTest::addColumn<QByteArray>("wartosci"); // appended to the older key
+        QTest::addColumn<int>("przerwa");
+        QTest::addColumn<bool>("przyDodawaniu");
+        QTest::addColumn<bool>("dokladny");
+        QTest::newRow("older key") << QByteArray() << 700 << false << false;
+        QTest::newRow("stored") << QByteArray("\"Przerwa\"=dword:000004b0\n"
+                                              "\"DokladnyIndeks\"=dword:00000001\n"
+                                              "\"WykrywajPrzyDodawaniu\"=dword:00000001\n")
+                                << 1200 << true << true;
+        QTest::newRow("pause edited below the range")
+            << QByteArray("\"Przerwa\"=dword:00000005\n") << 100 << false << false;
+    }
+    void detectionSettingsRead() {
+        QFETCH(QByteArray, wartosci);
+        QFETCH(int, przerwa);
+        QFETCH(bool, przyDodawaniu);
+        QFETCH(bool, dokladny);
+        zapisz(wol("a"), wol("c"), 3000);
+        {
+            QFile plik(conf() + u"/SonvCom.reg"_qs);
+            QVERIFY(plik.open(QIODevice::Append) && plik.write(wartosci) == wartosci.size());
+        }
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        QVERIFY(o.seams.messages.isEmpty());
+        const UstawieniaWykrywania oczekiwane{przerwa, dokladny, przyDodawaniu};
+        QCOMPARE(o.form.konfiguracja().Wykrywanie, oczekiwane);
+        QStringList pola;
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            pola = {d->EditPrzerwa->text(), QString::number(d->CheckWykrywaj->isChecked()),
+                    QString::number(d->CheckDokladnyIndeks->isChecked())};
+            d->ButtonAnuluj->click();
+        };
+        akcja(o.form, "Ustawienia1")->trigger();
+        QCOMPARE(pola, (QStringList{QString::number(przerwa), QString::number(przyDodawaniu),
+                                    QString::number(dokladny)}));
+        ustawKonfiguracje(o.form, wol("a"), wol("c"), 6000);
+        QCOMPARE(o.form.konfiguracja().Wykrywanie, oczekiwane);
+        QCOMPARE(o.form.konfiguracja().DomyslnaZakladka, 6000);
+    }
+
+    // "Zapisz" stores the pause and both switches with the other settings;
+    // a pause that is no number of ms in the range stores nothing at all.
+    void detectionSettingsSave_data() {
+        QTest::addColumn<QString>("tekst");
+        QTest::addColumn<int>("przerwa"); // -1: refused
+        QTest::newRow("in range") << u" 900"_qs << 900;
+        QTest::newRow("lowest") << u"100"_qs << 100;
+        QTest::newRow("not a number") << u"0,7 s"_qs << -1;
+        QTest::newRow("too short") << u"99"_qs << -1;
+        QTest::newRow("too long") << u"10001"_qs << -1;
+    }
+    void detectionSettingsSave() {
+        QFETCH(QString, tekst);
+        QFETCH(int, przerwa);
+        zapisz(wol("a"), wol("c"), 3000);
+        Okno o(conf(), m_dir.path(), m_woluminy);
+        const QByteArray przed = zawartosc(o.plikUstawien());
+        bool otwarty = false;
+        QWidget* fokus = nullptr;
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            d->EditPrzerwa->setText(tekst);
+            d->CheckWykrywaj->setChecked(true);
+            d->CheckDokladnyIndeks->setChecked(true);
+            d->ButtonZapisz->click();
+            otwarty = d->isVisible();
+            fokus = d->focusWidget();
+            if (otwarty)
+                d->ButtonAnuluj->click();
+        };
+        akcja(o.form, "Ustawienia1")->trigger();
+        if (przerwa < 0) {
+            QVERIFY(otwarty);
+            QCOMPARE(o.seams.messages.size(), 1);
+            QCOMPARE(o.seams.messages.at(0).text,
+                     u"Minimalna przerwa po tytule musi być liczbą milisekund od 100 do 10000."_qs);
+            QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditPrzerwa);
+            QCOMPARE(zawartosc(o.plikUstawien()), przed);
+            QCOMPARE(o.form.konfiguracja().Wykrywanie, UstawieniaWykrywania{});
+            return;
+        }
+        QVERIFY(!otwarty);
+        QVERIFY(o.seams.messages.isEmpty());
+        auto key = o.store.open(kKlucz, false);
+        QCOMPARE(key->readInteger(u"Przerwa"_qs), std::optional<std::int32_t>(przerwa));
+        QCOMPARE(key->readInteger(u"DokladnyIndeks"_qs), std::optional<std::int32_t>(1));
+        QCOMPARE(key->readInteger(u"WykrywajPrzyDodawaniu"_qs), std::optional<std::int32_t>(1));
+        QCOMPARE(o.form.konfiguracja().Wykrywanie, (UstawieniaWykrywania{przerwa, true, true}));
     }
 };
 

@@ -4,8 +4,10 @@
 // sets them. Only the tests of windows include this.
 
 #include "app/MainForm.h"
+#include "project/ModelProjektu.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QTreeView>
 #include <QtGlobal>
 
@@ -32,4 +34,16 @@ inline void ustawKonfiguracje(TMainForm& okno, const QString& karta, const QStri
                               std::int32_t zakladka = 5000) {
     okno.ZapiszKonfiguracje(karta, magazyn, zakladka);
     okno.OdczytajKonfiguracje();
+}
+
+// Appends a row for the file at `path` with this bookmark, as a loaded
+// project has it: the project stays unchanged.
+inline void dodajWiersz(TMainForm& okno, const QString& path, const QString& poczatek,
+                        const QString& dlugosc) {
+    const QFileInfo info(path);
+    ModelProjektu& projekt = okno.projekt();
+    const int n = projekt.rowCount();
+    projekt.wstaw(n, {{QString::number(n + 1), info.fileName(), poczatek, dlugosc,
+                       info.absolutePath() + QLatin1Char('/')}});
+    projekt.ustawProjektZmieniony(false);
 }

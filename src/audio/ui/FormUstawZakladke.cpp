@@ -4,7 +4,10 @@
 #include "audio/Mp3Probe.h"
 #include "audio/Zakladka.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
+#include "audio/ui/WykresFali.h"
+#include "base/Errors.h"
 #include "base/Text.h"
+#include "base/Watki.h"
 #include "widgets/Komunikaty.h"
 
 #include <QAction>
@@ -17,6 +20,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
+#include <QTimer>
 #include <limits>
 
 TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komunikaty,
@@ -74,19 +79,40 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
         przycisk("ButtonDplus1", QStringLiteral("+1 sek."),
                  QStringLiteral("Długość plus 1 sekunda"), &TFormUstawZakladke::ButtonDplus1Click);
 
+    LabelWykrywanie = etykieta("LabelWykrywanie");
+    WykresFali1 = new WykresFali(this);
+    WykresFali1->setObjectName(QStringLiteral("WykresFali1"));
+    connect(WykresFali1, &WykresFali::poczatekZmieniony, this,
+            [this](qint64 ms) { EditPoczatek->setText(QString::number(ms)); });
+    connect(WykresFali1, &WykresFali::dlugoscZmieniona, this,
+            [this](qint64 ms) { EditDlugosc->setText(QString::number(ms)); });
+    for (QLineEdit* field : {EditPoczatek, EditDlugosc})
+        connect(field, &QLineEdit::textChanged, this, &TFormUstawZakladke::odswiezWykres);
+    m_kursor = new QTimer(this);
+    m_kursor->setInterval(40);
+    connect(m_kursor, &QTimer::timeout, this, &TFormUstawZakladke::odswiezKursor);
+
+    ButtonWykryj =
+        przycisk("ButtonWykryj", QStringLiteral("&Wykryj"), QStringLiteral("Wykryj zakładkę"),
+                 &TFormUstawZakladke::ButtonWykryjClick);
+    ButtonWykryj->setAccessibleDescription(
+        QStringLiteral("Ustawia zakładkę na tytule nagranym na początku pliku"));
     ButtonOK = przycisk("ButtonOK", QStringLiteral("OK"), QStringLiteral("OK"),
                         &TFormUstawZakladke::ButtonOKClick);
     ButtonAnuluj = przycisk("ButtonAnuluj", QStringLiteral("Anuluj"), QStringLiteral("Anuluj"),
                             &TFormUstawZakladke::ButtonAnulujClick);
-    // Plain Enter presses OK, plain Esc closes as Anuluj (QDialog's own keys).
-    for (QPushButton* b : {ButtonOK, ButtonAnuluj}) {
+    // Plain Enter presses OK, plain Esc closes as Anuluj (QDialog's own keys);
+    // on "Wykryj" Enter presses it, as on any button that has the focus.
+    for (QPushButton* b : {ButtonWykryj, ButtonOK, ButtonAnuluj}) {
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoDefault(false);
     }
+    ButtonWykryj->setAutoDefault(true);
     ButtonOK->setDefault(true);
     ulozKontrolki();
     setTabOrder(EditPoczatek, EditDlugosc);
-    setTabOrder(EditDlugosc, ButtonOK);
+    setTabOrder(EditDlugosc, ButtonWykryj);
+    setTabOrder(ButtonWykryj, ButtonOK);
     setTabOrder(ButtonOK, ButtonAnuluj);
 
     PopupMenu1 = new QMenu(this);
@@ -161,9 +187,12 @@ void TFormUstawZakladke::ulozKontrolki() {
     grupa(m_etykiety.at(1), EditDlugosc, ButtonDminus1, ButtonDminus01, ButtonDplus01,
           ButtonDplus1);
     auto* przyciski = new QHBoxLayout;
+    przyciski->addWidget(ButtonWykryj);
     przyciski->addStretch();
     przyciski->addWidget(ButtonOK);
     przyciski->addWidget(ButtonAnuluj);
+    uklad->addWidget(WykresFali1);
+    uklad->addWidget(LabelWykrywanie);
     uklad->addWidget(LabelOstrzezenie);
     uklad->addStretch();
     uklad->addLayout(przyciski);
@@ -176,6 +205,23 @@ void TFormUstawZakladke::showEvent(QShowEvent* event) {
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     m_komunikaty.guard([this] { PobierzDaneZakladki(); });
+    if (m_przygotowany)
+        zacznijObraz(m_pozycja.sciezka());
+    m_kursor->start();
+}
+
+// The picture goes with the showing; a decode still running is told to stop.
+void TFormUstawZakladke::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    m_kursor->stop();
+    m_przerwijObraz = true;
+    ++m_numerObrazu;
+    m_obraz.reset();
+    m_wykryjPoObrazie = false;
+}
+
+TFormUstawZakladke::~TFormUstawZakladke() {
+    zakonczObraz();
 }
 
 void TFormUstawZakladke::contextMenuEvent(QContextMenuEvent* event) {
@@ -204,9 +250,11 @@ void TFormUstawZakladke::PobierzDaneZakladki() {
                              .arg(czasMinuty(*m_dlugoscPliku))
                              .arg(*m_dlugoscPliku)
                        : QStringLiteral("Długość pliku: nieznana, nie można odczytać pliku"));
+    LabelWykrywanie->clear();
     EditPoczatek->setText(p.Poczatek);
     EditDlugosc->setText(p.Dlugosc);
     sprawdzZakres(); // also when the texts were already there
+    odswiezWykres();
 }
 
 void TFormUstawZakladke::sprawdzZakres() {
@@ -364,4 +412,114 @@ void TFormUstawZakladke::ButtonOKClick() {
 
 void TFormUstawZakladke::ButtonAnulujClick() {
     reject();
+}
+
+// ---- the picture and detection -------------------------------------------------
+
+void TFormUstawZakladke::zakonczObraz() {
+    m_przerwijObraz = true;
+    if (m_watek)
+        m_watek->wait(); // stops within a frame once told
+    m_watek.reset();
+}
+
+void TFormUstawZakladke::zacznijObraz(const QString& path) {
+    zakonczObraz();
+    m_przerwijObraz = false;
+    const quint64 numer = ++m_numerObrazu;
+    m_obraz.reset();
+    m_bladObrazu.reset();
+    m_wykryjPoObrazie = false;
+    WykresFali1->ustawObraz({}, m_dlugoscPliku.value_or(0));
+    m_watek.reset(QThread::create([this, path, numer] {
+        obnizPriorytetWatku();
+        std::shared_ptr<const ObrazDzwieku> obraz;
+        QString blad;
+        try {
+            obraz = std::make_shared<const ObrazDzwieku>(
+                obrazPoczatku(path, kObrazMaksMs, &m_przerwijObraz));
+        } catch (const std::exception& e) {
+            blad = errorMessage(e);
+        }
+        if (m_przerwijObraz)
+            return;
+        QMetaObject::invokeMethod(
+            this, [this, numer, obraz, blad] { obrazGotowy(numer, obraz, blad); },
+            Qt::QueuedConnection);
+    }));
+    m_watek->start();
+}
+
+void TFormUstawZakladke::obrazGotowy(quint64 numer, std::shared_ptr<const ObrazDzwieku> obraz,
+                                     const QString& blad) {
+    if (numer != m_numerObrazu)
+        return;
+    if (obraz) {
+        m_obraz = obraz;
+        WykresFali1->ustawObraz(*obraz, m_dlugoscPliku.value_or(obraz->dlugoscMs()));
+    } else {
+        m_bladObrazu = blad;
+    }
+    if (std::exchange(m_wykryjPoObrazie, false))
+        wykryjZObrazu();
+}
+
+void TFormUstawZakladke::ButtonWykryjClick() {
+    if (!m_przygotowany)
+        return;
+    if (!m_obraz && !m_bladObrazu) {
+        m_wykryjPoObrazie = true;
+        LabelWykrywanie->setText(QStringLiteral("Wykrywanie zakładki…"));
+        return;
+    }
+    wykryjZObrazu();
+}
+
+// The decode covers more than detection examines, so the title found here
+// is the one the list's command finds in the same file.
+void TFormUstawZakladke::wykryjZObrazu() {
+    if (!m_obraz) {
+        pokazWykrycie(QStringLiteral("Nie można wykryć zakładki: ") +
+                      m_bladObrazu.value_or(QString()));
+        return;
+    }
+    const int przerwa = m_przerwa();
+    const auto tytul = znajdzTytul(*m_obraz, przerwa);
+    if (!tytul) {
+        pokazWykrycie(QStringLiteral("Nie znaleziono tytułu: w pierwszych %1 s pliku nie ma "
+                                     "przerwy co najmniej %2 ms po mowie. Zakładka bez zmian.")
+                          .arg(kWykrywanieMaksMs / 1000)
+                          .arg(przerwa));
+        return;
+    }
+    EditPoczatek->setText(QString::number(tytul->poczatekMs));
+    EditDlugosc->setText(QString::number(tytul->dlugoscMs));
+    pokazWykrycie(QStringLiteral("Wykryto zakładkę: początek %1 ms, długość %2 ms.")
+                      .arg(tytul->poczatekMs)
+                      .arg(tytul->dlugoscMs));
+}
+
+// Shown under the picture and said by a screen reader, with the warning
+// when the new range does not fit the file.
+void TFormUstawZakladke::pokazWykrycie(const QString& tekst) {
+    LabelWykrywanie->setText(tekst);
+    QString komunikat = tekst;
+    if (!LabelOstrzezenie->text().isEmpty())
+        komunikat += QLatin1Char(' ') + LabelOstrzezenie->text();
+    m_odtwarzanie.oglos(komunikat);
+}
+
+void TFormUstawZakladke::odswiezWykres() {
+    const auto poczatek = tryStrToInt(EditPoczatek->text());
+    const auto dlugosc = tryStrToInt(EditDlugosc->text());
+    if (poczatek && dlugosc)
+        WykresFali1->ustawZakladke(*poczatek, *dlugosc);
+}
+
+// The cursor follows the player while it plays this entry's file.
+void TFormUstawZakladke::odswiezKursor() {
+    std::optional<qint64> pozycja;
+    if (m_przygotowany && m_odtwarzacz.FileName == m_pozycja.sciezka())
+        pozycja = m_odtwarzacz.Position();
+    WykresFali1->ustawKursor(pozycja);
 }

@@ -4,13 +4,24 @@
 // be typed into; every value comes from the entry or from a step. It names
 // the entry's file and its length, and warns (without refusing anything)
 // when the bookmark starts at or after the end of the file or runs past it.
+//
+// "Wykryj" puts the bookmark over the title spoken at the file's beginning
+// into the fields (OK writes them, as any value). For sighted helpers a
+// picture of the file's first two minutes shows the bookmark's range and
+// where playback is; dragging its edges sets the fields. The picture is
+// decoded once per showing on a worker thread: the dialog opens at once and
+// the picture appears when it is ready; "Wykryj" works on the same decode.
 
+#include "audio/WykrywanieTytulu.h"
 #include "audio/Zakladka.h"
 #include "project/Pozycja.h"
 
 #include <QDialog>
 #include <QList>
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -20,7 +31,10 @@ class QMenu;
 class Komunikaty;
 class OdtwarzanieZakladki;
 class QPushButton;
+class QThread;
+class QTimer;
 class TMediaPlayer;
+class WykresFali;
 
 class TFormUstawZakladke : public QDialog {
     Q_OBJECT
@@ -28,17 +42,24 @@ public:
     // Plays through `odtwarzanie`; its Stop item stops `odtwarzacz` only.
     TFormUstawZakladke(QWidget* parent, const Komunikaty& komunikaty,
                        OdtwarzanieZakladki& odtwarzanie, TMediaPlayer& odtwarzacz);
+    ~TFormUstawZakladke() override;
 
     // The entry to edit the next time the editor is shown; after OK,
     // pozycja() holds it with the fields' texts.
     void przygotuj(const PozycjaProjektu& pozycja);
     const PozycjaProjektu& pozycja() const { return m_pozycja; }
+    // The shortest pause after a title, in ms, as the settings hold it when
+    // "Wykryj" is pressed.
+    void ustawPrzerwe(std::function<int()> przerwa) { m_przerwa = std::move(przerwa); }
 
     QLineEdit* EditPoczatek = nullptr;
     QLineEdit* EditDlugosc = nullptr;
     QLabel* LabelPlik = nullptr;         // "Nazwa pliku: <name>"
     QLabel* LabelDlugoscPliku = nullptr; // "Długość pliku: 1:23,4 (83456 ms)"
     QLabel* LabelOstrzezenie = nullptr;  // empty while the bookmark fits the file
+    QLabel* LabelWykrywanie = nullptr;   // what "Wykryj" found, empty before
+    WykresFali* WykresFali1 = nullptr;
+    QPushButton* ButtonWykryj = nullptr;
     QPushButton* ButtonPminus1 = nullptr;
     QPushButton* ButtonPminus01 = nullptr;
     QPushButton* SpeedButton2 = nullptr;
@@ -57,6 +78,9 @@ public:
     // length from its file.
     void PobierzDaneZakladki();
 
+    // The detected bookmark into the fields, or a word that none was found;
+    // while the decode is still running, as soon as it is done.
+    void ButtonWykryjClick();
     void ButtonOKClick();
     void ButtonAnulujClick();
     void Odtwrzzakadke1Click();
@@ -77,6 +101,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -94,6 +119,24 @@ private:
     void krok(QLineEdit* field, int step);
     bool klawisz(QLineEdit* field, int key);
     void odtworzZakladke();
+
+    // The picture: one decode on a worker at a time; a result of an earlier
+    // one (another showing) is dropped by its number.
+    void zacznijObraz(const QString& path);
+    void zakonczObraz();
+    void obrazGotowy(quint64 numer, std::shared_ptr<const ObrazDzwieku> obraz, const QString& blad);
+    void wykryjZObrazu();
+    void pokazWykrycie(const QString& tekst);
+    void odswiezWykres();
+    void odswiezKursor();
+    std::unique_ptr<QThread> m_watek;
+    std::atomic_bool m_przerwijObraz = false;
+    quint64 m_numerObrazu = 0;
+    std::shared_ptr<const ObrazDzwieku> m_obraz; // set once the decode is done
+    std::optional<QString> m_bladObrazu;         // the decode failed
+    bool m_wykryjPoObrazie = false;              // "Wykryj" waits for the decode
+    QTimer* m_kursor = nullptr;
+    std::function<int()> m_przerwa = [] { return kDomyslnaPrzerwaMs; };
 
     const Komunikaty& m_komunikaty;
     OdtwarzanieZakladki& m_odtwarzanie;

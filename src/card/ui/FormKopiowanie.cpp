@@ -1,70 +1,21 @@
 #include "card/ui/FormKopiowanie.h"
 
-#include "base/Watki.h"
-
-#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QThread>
-#include <QVBoxLayout>
-#include <memory>
 
-TFormKopiowanie::TFormKopiowanie(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("FormKopiowanie"));
-    setWindowTitle(QStringLiteral("Kopiowanie na kartę"));
-    setAccessibleName(QStringLiteral("Kopiowanie na kartę"));
-    setMinimumWidth(420);
-
-    // The label keeps no fixed accessible name: a screen reader reads its
-    // text, which names the file being copied.
-    LabelPlik = new QLabel(this);
-    LabelPlik->setObjectName(QStringLiteral("LabelPlik"));
-    LabelPlik->setWordWrap(true);
-
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setAccessibleName(QStringLiteral("Postęp kopiowania"));
+TFormKopiowanie::TFormKopiowanie(QWidget* owner)
+    : OknoPostepu(owner, QStringLiteral("FormKopiowanie"), QStringLiteral("Kopiowanie na kartę"),
+                  QStringLiteral("Postęp kopiowania"), QStringLiteral("Przerywanie kopiowania…")) {
     ProgressBar1->setRange(0, 1000); // thousandths, so books over 2 GiB fit
     ProgressBar1->setFormat(QStringLiteral("%p%"));
-    LabelPlik->setBuddy(ProgressBar1);
-
-    ButtonAnuluj = new QPushButton(QStringLiteral("Anuluj"), this);
-    ButtonAnuluj->setObjectName(QStringLiteral("ButtonAnuluj"));
-    ButtonAnuluj->setAccessibleName(QStringLiteral("Anuluj"));
-    connect(ButtonAnuluj, &QPushButton::clicked, this, &TFormKopiowanie::reject);
-
-    auto* uklad = new QVBoxLayout(this);
-    uklad->addWidget(LabelPlik);
-    uklad->addWidget(ProgressBar1);
-    uklad->addWidget(ButtonAnuluj, 0, Qt::AlignRight);
-}
-
-void TFormKopiowanie::reject() {
-    if (!trwa) {
-        QDialog::reject();
-        return;
-    }
-    // The worker notices at its next chunk; the window stays until it has.
-    if (!anulowano.exchange(true))
-        LabelPlik->setText(QStringLiteral("Przerywanie kopiowania…"));
-}
-
-void TFormKopiowanie::closeEvent(QCloseEvent* event) {
-    if (!trwa) {
-        QDialog::closeEvent(event);
-        return;
-    }
-    event->ignore();
-    reject();
 }
 
 void TFormKopiowanie::pokaz(const QString& nazwa, int numer, int razem, std::int64_t bajty,
                             std::int64_t wszystkie) {
-    if (anulowano)
+    if (m_anulowano)
         return;
     const QLocale locale;
     const QString tekst =
@@ -84,19 +35,16 @@ TFormKopiowanie::Wynik TFormKopiowanie::kopiuj(const QStringList& pliki, const Q
                                                const QStringList& zamien,
                                                const KopiowanieNaKarte& kopiowanie) {
     Wynik wynik;
-    anulowano = false;
-    trwa = true;
+    m_anulowano = false;
     if (!pliki.isEmpty())
         pokaz(QFileInfo(pliki.first()).fileName(), 1, int(pliki.size()), 0,
               QFileInfo(pliki.first()).size());
 
-    // The worker touches only its own copies and `wynik`, which is read
-    // here after it has ended.
-    std::unique_ptr<QThread> watek(QThread::create([&wynik, this, pliki, korzen, zamien,
-                                                    kopiowanie] {
-        obnizPriorytetWatku();
+    // The worker reads the arguments, which stay as they are while the
+    // window is up, and writes only `wynik`, read here after it has ended.
+    wykonaj([&] {
         QElapsedTimer odPokazania;
-        for (int i = 0; i < pliki.size() && !anulowano; ++i) {
+        for (int i = 0; i < pliki.size() && !m_anulowano; ++i) {
             const QString nazwa = QFileInfo(pliki.at(i)).fileName();
             ObslugaKopiowania obsluga;
             obsluga.postep = [&](std::int64_t bajty, std::int64_t wszystkie) {
@@ -112,7 +60,7 @@ TFormKopiowanie::Wynik TFormKopiowanie::kopiuj(const QStringList& pliki, const Q
                         },
                         Qt::QueuedConnection);
                 }
-                return !anulowano;
+                return !m_anulowano;
             };
             obsluga.czyZamienic = [&zamien](const QString& cel) { return zamien.contains(cel); };
             const RaportKopiowania raport = kopiowanie(pliki.at(i), korzen, obsluga);
@@ -120,16 +68,8 @@ TFormKopiowanie::Wynik TFormKopiowanie::kopiuj(const QStringList& pliki, const Q
                 break;
             wynik.raporty.append(raport);
         }
-    }));
-    connect(watek.get(), &QThread::finished, this, [this] {
-        trwa = false;
-        accept();
     });
-    watek->start();
-    exec();
-    watek->wait(); // already ended: exec() returns only on its "finished"
     // Only a stop leaves files unattempted.
     wynik.przerwano = wynik.raporty.size() < pliki.size();
-    trwa = false;
     return wynik;
 }

@@ -6,24 +6,14 @@
 // before it exists.
 
 #include "card/CardFiles.h"
+#include "widgets/OknoPostepu.h"
 
-#include <QDialog>
 #include <QStringList>
-#include <atomic>
-#include <functional>
 
-class QLabel;
-class QProgressBar;
-class QPushButton;
-
-class TFormKopiowanie : public QDialog {
+class TFormKopiowanie : public OknoPostepu {
     Q_OBJECT
 public:
     explicit TFormKopiowanie(QWidget* owner);
-
-    QLabel* LabelPlik = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    QPushButton* ButtonAnuluj = nullptr;
 
     struct Wynik {
         QList<RaportKopiowania> raporty; // one per file attempted, in order
@@ -36,16 +26,7 @@ public:
     Wynik kopiuj(const QStringList& pliki, const QString& korzen, const QStringList& zamien,
                  const KopiowanieNaKarte& kopiowanie);
 
-public slots:
-    void reject() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void pokaz(const QString& nazwa, int numer, int razem, std::int64_t bajty,
                std::int64_t wszystkie);
-
-    std::atomic<bool> anulowano = false;
-    bool trwa = false;
 };

@@ -90,6 +90,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
         return;
     auto zadanie = std::make_unique<ZadanieScalania>(m_scalony, m_pozycje, m_miernik);
     zadanie->plikProjektu = m_plikProjektu;
+    zadanie->dokladnyIndeks = m_dokladnyIndeks;
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {

@@ -38,6 +38,10 @@ public:
     void przygotuj(const QString& scalony, const ListaPozycji& pozycje,
                    const QString& plikProjektu);
 
+    // Whether the next merges place bookmarks on the frames' bytes
+    // (ZadanieScalania::dokladnyIndeks); off by default.
+    void ustawDokladnyIndeks(bool dokladny) { m_dokladnyIndeks = dokladny; }
+
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* ButtonRozpocznij = nullptr;
     QPushButton* ButtonAnuluj = nullptr;
@@ -84,6 +88,7 @@ private:
     QString m_scalony;
     ListaPozycji m_pozycje;
     QString m_plikProjektu;
+    bool m_dokladnyIndeks = false;
     bool m_trwa = false;
     bool m_zamknijPoZakonczeniu = false;
     QPointer<TSklej> m_watek;

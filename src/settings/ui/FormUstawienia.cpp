@@ -7,6 +7,7 @@
 #include "settings/ui/ListaDyskow.h"
 #include "widgets/Komunikaty.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,6 +61,7 @@ TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
     pola->addWidget(EditZakladka, 1, 1);
     pola->addWidget(Label1, 2, 0);
     pola->addWidget(DriveComboBox1, 2, 1);
+    utworzPolaWykrywania(pola, 3);
     auto* uklad = new QVBoxLayout(this);
     uklad->addLayout(pola);
     uklad->addSpacing(8);
@@ -69,7 +71,10 @@ TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
     setTabOrder(EditMagazyn, ButtonPrzegladajFolder);
     setTabOrder(ButtonPrzegladajFolder, EditZakladka);
     setTabOrder(EditZakladka, DriveComboBox1);
-    setTabOrder(DriveComboBox1, ButtonZapisz);
+    setTabOrder(DriveComboBox1, EditPrzerwa);
+    setTabOrder(EditPrzerwa, CheckWykrywaj);
+    setTabOrder(CheckWykrywaj, CheckDokladnyIndeks);
+    setTabOrder(CheckDokladnyIndeks, ButtonZapisz);
     setTabOrder(ButtonZapisz, ButtonAnuluj);
 
     connect(ButtonZapisz, &QPushButton::clicked, this,
@@ -97,6 +102,7 @@ void TFormUstawienia::FormActivate() {
         DriveComboBox1->setCurrentIndex(-1);
     // The card's entry when it is listed; otherwise the earlier selection.
     DriveComboBox1->wybierz(m_konfiguracja.Karta);
+    wypelnijPolaWykrywania();
     EditMagazyn->setFocus();
 }
 
@@ -131,7 +137,10 @@ void TFormUstawienia::ButtonZapiszClick() {
         EditZakladka->selectAll();
         throw;
     }
-    m_zapisz({karta, EditMagazyn->text(), zakladka});
+    const auto wykrywanie = odczytajPolaWykrywania();
+    if (!wykrywanie)
+        return;
+    m_zapisz({karta, EditMagazyn->text(), zakladka, *wykrywanie});
     accept();
 }
 
@@ -144,4 +153,51 @@ void TFormUstawienia::ButtonPrzegladajFolderClick() {
         return;
     m_wybor->setWindowTitle(TFormWybierzFolder::folderMagazynu());
     m_komunikaty.seams().execDialog(m_wybor);
+}
+
+// ---- bookmark detection and the index -------------------------------------------------
+
+void TFormUstawienia::utworzPolaWykrywania(QGridLayout* pola, int wiersz) {
+    EditPrzerwa = new QLineEdit;
+    EditPrzerwa->setObjectName(QStringLiteral("EditPrzerwa"));
+    LabelPrzerwa = etykietaKontrolki(QStringLiteral("Minimalna przerwa po &tytule (ms)"),
+                                     EditPrzerwa, "LabelPrzerwa");
+    const auto pole = [](const QString& tekst, const char* nazwa) {
+        auto* check = new QCheckBox(tekst);
+        check->setObjectName(QString::fromLatin1(nazwa));
+        check->setAccessibleName(QString(tekst).remove(QLatin1Char('&')));
+        return check;
+    };
+    CheckWykrywaj = pole(QStringLiteral("&Wykrywaj zakładki przy dodawaniu"), "CheckWykrywaj");
+    CheckDokladnyIndeks = pole(QStringLiteral("Dokładny &indeks"), "CheckDokladnyIndeks");
+    pola->addWidget(LabelPrzerwa, wiersz, 0);
+    pola->addWidget(EditPrzerwa, wiersz, 1);
+    pola->addWidget(CheckWykrywaj, wiersz + 1, 1, 1, 2);
+    pola->addWidget(CheckDokladnyIndeks, wiersz + 2, 1, 1, 2);
+}
+
+void TFormUstawienia::wypelnijPolaWykrywania() {
+    const UstawieniaWykrywania& w = m_konfiguracja.Wykrywanie;
+    EditPrzerwa->setText(QString::number(w.Przerwa));
+    CheckWykrywaj->setChecked(w.WykrywajPrzyDodawaniu);
+    CheckDokladnyIndeks->setChecked(w.DokladnyIndeks);
+}
+
+std::optional<UstawieniaWykrywania> TFormUstawienia::odczytajPolaWykrywania() const {
+    UstawieniaWykrywania w;
+    const auto przerwa = tryStrToInt(EditPrzerwa->text().trimmed());
+    if (!przerwa || *przerwa < UstawieniaWykrywania::kMinPrzerwa ||
+        *przerwa > UstawieniaWykrywania::kMaksPrzerwa) {
+        m_komunikaty.uwaga(QStringLiteral("Minimalna przerwa po tytule musi być liczbą "
+                                          "milisekund od %1 do %2.")
+                               .arg(UstawieniaWykrywania::kMinPrzerwa)
+                               .arg(UstawieniaWykrywania::kMaksPrzerwa));
+        EditPrzerwa->setFocus();
+        EditPrzerwa->selectAll();
+        return std::nullopt;
+    }
+    w.Przerwa = *przerwa;
+    w.WykrywajPrzyDodawaniu = CheckWykrywaj->isChecked();
+    w.DokladnyIndeks = CheckDokladnyIndeks->isChecked();
+    return w;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// The settings dialog: store folder, default bookmark length and the card.
+// The settings dialog: store folder, default bookmark length and the card,
+// then bookmark detection (the pause that ends a title, detection when files
+// are added) and the merge's exactly placed index.
 // It is filled from the settings in force each time it is shown; "Zapisz"
-// hands the three values over to be stored and taken into use, "Anuluj" (or
+// hands the values over to be stored and taken into use, "Anuluj" (or
 // Esc) leaves everything as it was.
 
 #include "card/Volumes.h"
@@ -9,9 +11,12 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 class Komunikaty;
 class ListaDyskow;
+class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -39,6 +44,10 @@ public:
     QLineEdit* EditZakladka = nullptr;
     QLabel* Label1 = nullptr;
     ListaDyskow* DriveComboBox1 = nullptr;
+    QLabel* LabelPrzerwa = nullptr;
+    QLineEdit* EditPrzerwa = nullptr;
+    QCheckBox* CheckWykrywaj = nullptr;
+    QCheckBox* CheckDokladnyIndeks = nullptr;
     QPushButton* ButtonZapisz = nullptr;
     QPushButton* ButtonAnuluj = nullptr;
 
@@ -52,6 +61,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Bookmark detection and the index: their controls below the card, in
+    // the keyboard order after it; filled and read apart from the others.
+    void utworzPolaWykrywania(QGridLayout* pola, int wiersz);
+    void wypelnijPolaWykrywania();
+    // The values as the controls hold them; for a pause that is no number or
+    // out of range the user is told so, the field gets the focus and there
+    // is no result.
+    std::optional<UstawieniaWykrywania> odczytajPolaWykrywania() const;
+
     const Komunikaty& m_komunikaty;
     std::function<ListaWoluminow()> m_woluminy;
     std::function<void(const Konfiguracja&)> m_zapisz;

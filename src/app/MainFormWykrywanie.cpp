@@ -1,0 +1,90 @@
+// Bookmark detection over the entry list: every chosen row's bookmark from
+// the title spoken at the beginning of its file.
+
+#include "app/MainForm.h"
+
+#include "app/ListaProjektu.h"
+#include "audio/ui/FormWykrywanie.h"
+#include "project/ModelProjektu.h"
+#include "project/cofanie/HistoriaProjektu.h"
+
+#include <QItemSelectionModel>
+#include <QTreeView>
+#include <algorithm>
+
+void TMainForm::Wykryjzakadki1Click() {
+    WykryjZakladki();
+}
+
+void TMainForm::WykryjZakladki() {
+    QList<int> rows;
+    for (const QItemSelectionRange& range : m_ListView1->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.isEmpty()) {
+        for (int row = 0; row < m_projekt->rowCount(); ++row)
+            rows.append(row);
+    }
+    wykryjZakladkiWierszy(rows);
+    fokusNaLiscie();
+}
+
+void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
+    if (rows.isEmpty())
+        return;
+    QStringList pliki;
+    for (int row : rows)
+        pliki.append(m_projekt->wiersz(row).sciezka());
+    TFormWykrywanie okno(this);
+    const TFormWykrywanie::Wynik wynik = okno.wykryj(
+        pliki, m_konfiguracja.Wykrywanie.Przerwa,
+        m_uslugi.wykrywanieTytulow ? m_uslugi.wykrywanieTytulow : WykrywanieTytulow(wykryjTytul));
+    if (wynik.przerwano) {
+        ustawStatus(QStringLiteral("Wykrywanie zakładek przerwano; zakładki pozostały bez zmian."));
+        return;
+    }
+    // Every bookmark found is one step of the history, so one "Cofnij" takes
+    // back the whole detection.
+    QList<ZakladkaWiersza> zakladki;
+    QStringList nieznalezione;
+    int zmienione = 0;
+    for (qsizetype i = 0; i < wynik.pliki.size(); ++i) {
+        const TFormWykrywanie::WynikPliku& w = wynik.pliki.at(i);
+        if (w.tytul) {
+            const int row = rows.at(i);
+            const ZakladkaWiersza z{row, QString::number(w.tytul->poczatekMs),
+                                    QString::number(w.tytul->dlugoscMs)};
+            const PozycjaProjektu p = m_projekt->wiersz(row);
+            if (p.Poczatek != z.Poczatek || p.Dlugosc != z.Dlugosc)
+                ++zmienione;
+            zakladki.append(z);
+        } else {
+            nieznalezione.append(w.blad.isEmpty() ? pliki.at(i)
+                                                  : pliki.at(i) + QStringLiteral(" – ") + w.blad);
+        }
+    }
+    m_historia->zmienZakladki(zakladki, QStringLiteral("wykryj zakładki"));
+    ustawStatus(QStringLiteral("Wykrywanie zakładek zakończone: wykryto %1 z %2, zmieniono %3.")
+                    .arg(zakladki.size())
+                    .arg(rows.size())
+                    .arg(zmienione));
+    if (!nieznalezione.isEmpty()) {
+        pokazFormBlad(QStringLiteral("W następujących plikach nie znaleziono tytułu z przerwą po "
+                                     "nim; ich zakładki pozostały bez zmian:"),
+                      nieznalezione);
+    }
+}
+
+// After the rows are in, as one step of its own, so that adding stays as
+// quick as measuring the files.
+void TMainForm::wykryjZakladkiNowych(int first, int end) {
+    if (!m_konfiguracja.Wykrywanie.WykrywajPrzyDodawaniu)
+        return;
+    QList<int> rows;
+    for (int row = first; row < end; ++row)
+        rows.append(row);
+    wykryjZakladkiWierszy(rows);
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The progress window of bookmark detection. The files are examined one
+// after another on a worker thread; the window, modal meanwhile, names the
+// file being examined and how many are done, and "Anuluj" (or Esc, or
+// closing it) stops the work within the file in hand. It only finds the
+// titles: what becomes of them is the opener's business.
+
+#include "audio/WykrywanieTytulu.h"
+#include "widgets/OknoPostepu.h"
+
+#include <QList>
+#include <QStringList>
+
+class TFormWykrywanie : public OknoPostepu {
+    Q_OBJECT
+public:
+    explicit TFormWykrywanie(QWidget* owner);
+
+    // What was found in one file: a title, nothing (no pause long enough),
+    // or the error that kept the file from being read.
+    struct WynikPliku {
+        std::optional<WykrytyTytul> tytul;
+        QString blad;
+    };
+    struct Wynik {
+        QList<WynikPliku> pliki; // one per file, in order, when not stopped
+        bool przerwano = false;  // the user stopped the work
+    };
+
+    // Looks for the title of every file with `wykrywanie` and returns when
+    // all are done or the user has stopped the work.
+    Wynik wykryj(const QStringList& pliki, int przerwaMs, const WykrywanieTytulow& wykrywanie);
+
+private:
+    void pokaz(const QString& nazwa, int zrobione, int razem);
+};
