@@ -24,7 +24,11 @@ void TMainForm::WykryjZakladki() {
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    if (rows.isEmpty()) {
+    // The list always has a selected row once it has the focus, so a single
+    // selected row means the whole list: one row's bookmark is found with
+    // "Wykryj" in its bookmark editor.
+    if (rows.size() < 2) {
+        rows.clear();
         for (int row = 0; row < m_projekt->rowCount(); ++row)
             rows.append(row);
     }

@@ -119,7 +119,7 @@ private slots:
     }
 
     void listCommand_data() {
-        QTest::addColumn<QList<int>>("zaznaczone"); // none: every row
+        QTest::addColumn<QList<int>>("zaznaczone"); // none or one: every row
         QTest::addColumn<int>("przerwa");
         QTest::addColumn<bool>("juzWykryta"); // the title's row holds the values found
         QTest::addColumn<QList<int>>("zmienione");
@@ -129,8 +129,9 @@ private slots:
         QTest::newRow("only the selected rows")
             << QList<int>{KrotkaPrzerwa, Zepsuty} << 700 << false << QList<int>{}
             << QList<int>{KrotkaPrzerwa, Zepsuty};
-        QTest::newRow("values found already: no change")
-            << QList<int>{Tytul} << 700 << true << QList<int>{} << QList<int>{};
+        QTest::newRow("one row selected: every row; values found already: no change")
+            << QList<int>{Tytul} << 700 << true << QList<int>{}
+            << QList<int>{KrotkaPrzerwa, Zepsuty};
         QTest::newRow("a shorter pause from the settings")
             << QList<int>{KrotkaPrzerwa, Tytul} << 350 << false << QList<int>{Tytul, KrotkaPrzerwa}
             << QList<int>{};
