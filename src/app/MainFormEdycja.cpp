@@ -116,6 +116,15 @@ void TMainForm::PrzesunZaznaczone(int kierunek) {
         po.append(w + kierunek);
     zaznaczWiersze(po, wiersze.contains(biezacy) ? biezacy + kierunek : -1);
     AktywujEdycje();
+    // The current row keeps the focus, so a screen reader would not say
+    // where it went.
+    const int nowy = m_ListView1->currentIndex().row();
+    if (nowy >= 0) {
+        oglos(QStringLiteral("%1: pozycja %2 z %3")
+                  .arg(m_projekt->wiersz(nowy).NazwaPliku)
+                  .arg(nowy + 1)
+                  .arg(m_projekt->rowCount()));
+    }
 }
 
 void TMainForm::UpuscWiersze(const QList<int>& wiersze, int cel) {

@@ -176,6 +176,8 @@ private slots:
         QCOMPARE(zaznaczone(), zaznaczonePo);
         QCOMPARE(lista(*m_form)->currentIndex().row(), zaznaczonePo.last());
         QCOMPARE(lista(*m_form)->currentIndex().data().toString(), u"d.mp3"_s);
+        QCOMPARE(kontrolka<QLabel>(*m_form, "Ogloszenie")->text(),
+                 u"d.mp3: pozycja %1 z 5"_s.arg(zaznaczonePo.last() + 1));
         QVERIFY(m_form->isWindowModified());
         QCOMPARE(akcja(*m_form, "Cofnij1")->text(), cofnij);
         // At the edge that way is closed, the other stays open.
