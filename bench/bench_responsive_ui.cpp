@@ -10,6 +10,7 @@
 // stereo MP3 file (about 1.5 MB), made once in WORK_FOLDER/book.
 
 #include "app/MainForm.h"
+#include "card/FreeSpace.h"
 #include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
@@ -31,6 +32,19 @@
 #include <vector>
 
 namespace {
+
+// The system's free-space figures for a folder that stands in for the card:
+// it is no mount point, which the card copy would otherwise refuse.
+class KartaWFolderze final : public ZrodloWolnegoMiejsca {
+public:
+    std::optional<MiaraWoluminu> zmierz(const QString& folder) const override {
+        return m_system.zmierz(folder);
+    }
+    bool zamontowany(const QString&) const override { return true; }
+
+private:
+    SystemoweWolneMiejsce m_system;
+};
 
 struct Pomiar {
     double czasMs = 0;
@@ -125,7 +139,10 @@ int main(int argc, char** argv) {
         return int(QDialog::Accepted);
     };
     SettingsStore store(praca.absoluteFilePath(QStringLiteral("conf")));
-    TMainForm form(Uslugi(seams, store, praca.absolutePath()));
+    const KartaWFolderze wolneMiejsce;
+    Uslugi uslugi(seams, store, praca.absolutePath());
+    uslugi.wolneMiejsce = &wolneMiejsce;
+    TMainForm form(uslugi);
     form.utworzOkna();
     form.show();
     form.ZapiszKonfiguracje(karta, magazyn, 5000);
