@@ -53,8 +53,8 @@ const char* const kSentences[] = {
     "Wtedy usłyszała za sobą kroki i odwróciła się powoli.",
     "Na ścieżce stał stary leśniczy z psem, który machał ogonem."};
 
-Mp3Spec spec(const Encoding& e) {
-    Mp3Spec s;
+Mp3Format kodowanie(const Encoding& e) {
+    Mp3Format s;
     s.sampleRate = e.rate;
     s.channels = e.channels;
     s.vbr = e.vbr;
@@ -99,7 +99,7 @@ QList<Truth> makeFiles(const QString& dir, int count) {
         p.sampleRate = e.rate;
         p.bodyPauseMs = 400;
         const Recording r = makeRecording(p, body[0], body, 60000);
-        minute.append(makeMp3Data(spec(e), r.samples));
+        minute.append(makeMp3Data(kodowanie(e), r.samples));
     }
 
     std::mt19937 random(2024);
@@ -121,7 +121,7 @@ QList<Truth> makeFiles(const QString& dir, int count) {
         p.clickAtMs = i % 7 == 0 && p.leadInMs > 300 ? p.leadInMs / 3 : -1;
         p.seed = unsigned(i + 1);
         const Recording r = makeRecording(p, titles[std::size_t(i) % titles.size()], body, 20000);
-        QByteArray file = makeMp3Data(spec(e), r.samples);
+        QByteArray file = makeMp3Data(kodowanie(e), r.samples);
         for (int k = uniform(2, 10) - 1; k > 0; --k) // 20 s + 1..9 min
             file += minute[kind];
         const QString name = QStringLiteral("r%1.mp3").arg(i + 1, 3, 10, QLatin1Char('0'));

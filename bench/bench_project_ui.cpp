@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
 
     const QString folder = work.absoluteFilePath(QStringLiteral("mp3"));
     QDir().mkpath(folder);
-    Mp3Spec fmt;
+    Mp3Format fmt;
     fmt.durationMs = seconds * 1000;
     fmt.bitrateKbps = 64;
     const QByteArray data = makeMp3Data(fmt);

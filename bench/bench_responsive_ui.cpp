@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     for (const QString& f : {ksiazki, magazyn, karta})
         QDir().mkpath(f);
 
-    Mp3Spec fmt;
+    Mp3Format fmt;
     fmt.durationMs = 95000;
     fmt.channels = 2;
     fmt.bitrateKbps = 128;

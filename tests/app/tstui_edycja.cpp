@@ -48,7 +48,7 @@ class TestEdycja : public QObject {
 
     QString sciezka(const QString& nazwa) const { return m_dir->filePath(nazwa); }
     QString mp3(const QString& nazwa) const {
-        Mp3Spec fmt;
+        Mp3Format fmt;
         fmt.durationMs = 2000;
         return makeMp3(sciezka(nazwa), fmt);
     }

@@ -16,8 +16,8 @@ namespace {
 constexpr double kOutPerMs = TMediaPlayer::kOutputRate / 1000.0;
 constexpr int kFrameSamples = 1152; // one MPEG-1 frame; lower rates are shorter
 
-Mp3Spec tone(int ms, int rate = 44100, int channels = 1) {
-    Mp3Spec s;
+Mp3Format tone(int ms, int rate = 44100, int channels = 1) {
+    Mp3Format s;
     s.durationMs = ms;
     s.sampleRate = rate;
     s.channels = channels;
@@ -42,8 +42,8 @@ private slots:
         tone24k = makeMp3(dir.filePath(QStringLiteral("ton24.mp3")), tone(1500, 24000, 2));
         // Two rates and channel counts in one file, as a merge of
         // announcement and book can give.
-        Mp3Spec announce = tone(1000, 24000, 1);
-        Mp3Spec book = tone(1200, 44100, 2);
+        Mp3Format announce = tone(1000, 24000, 1);
+        Mp3Format book = tone(1200, 44100, 2);
         announce.id3v2 = book.id3v2 = true;
         mixed = joinFiles(dir.filePath(QStringLiteral("mieszany.mp3")),
                           {makeMp3(dir.filePath(QStringLiteral("a.mp3")), announce),

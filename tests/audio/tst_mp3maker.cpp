@@ -25,7 +25,7 @@ private slots:
         QFETCH(bool, id3);
         QFETCH(bool, xing);
         QTemporaryDir dir;
-        Mp3Spec fmt;
+        Mp3Format fmt;
         fmt.durationMs = 1500;
         fmt.sampleRate = rate;
         fmt.channels = channels;
@@ -45,10 +45,10 @@ private slots:
 
     void joinKeepsEveryPart() {
         QTemporaryDir dir;
-        Mp3Spec a;
+        Mp3Format a;
         a.durationMs = 700;
         a.id3v2 = true; // LAME's decoder takes one rate per tagged part
-        Mp3Spec b = a;
+        Mp3Format b = a;
         b.sampleRate = 24000;
         const QString pa = makeMp3(dir.filePath(QStringLiteral("a.mp3")), a);
         const QString pb = makeMp3(dir.filePath(QStringLiteral("b.mp3")), b);

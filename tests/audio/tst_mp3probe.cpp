@@ -14,8 +14,8 @@
 
 namespace {
 
-Mp3Spec fmt(int ms, int rate, int channels, bool vbr, bool tagged, bool xing = true) {
-    Mp3Spec s;
+Mp3Format fmt(int ms, int rate, int channels, bool vbr, bool tagged, bool xing = true) {
+    Mp3Format s;
     s.durationMs = ms;
     s.sampleRate = rate;
     s.channels = channels;
@@ -27,7 +27,7 @@ Mp3Spec fmt(int ms, int rate, int channels, bool vbr, bool tagged, bool xing = t
 }
 
 // Samples per frame: MPEG-1 rates 1152, the lower rates 576.
-double frameMs(const Mp3Spec& s) {
+double frameMs(const Mp3Format& s) {
     return (s.sampleRate >= 32000 ? 1152.0 : 576.0) * 1000 / s.sampleRate;
 }
 
@@ -41,8 +41,8 @@ class TestMp3Probe : public QObject {
 
 private slots:
     void matchesFullDecode_data() {
-        QTest::addColumn<QList<Mp3Spec>>("parts");
-        const auto row = [](const char* name, QList<Mp3Spec> parts) {
+        QTest::addColumn<QList<Mp3Format>>("parts");
+        const auto row = [](const char* name, QList<Mp3Format> parts) {
             QTest::newRow(name) << parts;
         };
         row("cbr 44.1k mono", {fmt(2300, 44100, 1, false, false)});
@@ -61,10 +61,10 @@ private slots:
              fmt(700, 16000, 1, false, true)});
     }
     void matchesFullDecode() {
-        QFETCH(QList<Mp3Spec>, parts);
+        QFETCH(QList<Mp3Format>, parts);
         QStringList paths;
         std::int64_t sumOfParts = 0;
-        for (const Mp3Spec& part : parts) {
+        for (const Mp3Format& part : parts) {
             paths << makeMp3(file(QStringLiteral("part%1.mp3").arg(paths.size())), part);
             sumOfParts += probeMp3(paths.last()).lengthMs;
         }
@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(info.sampleRate, parts.first().sampleRate);
         QCOMPARE(info.channels, parts.first().channels);
         bool mixed = false;
-        for (const Mp3Spec& part : parts)
+        for (const Mp3Format& part : parts)
             mixed |= part.sampleRate != parts.first().sampleRate ||
                      part.channels != parts.first().channels;
         QCOMPARE(info.mixedFormat, mixed);

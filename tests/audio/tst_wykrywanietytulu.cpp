@@ -46,15 +46,15 @@ class TestWykrywanieTytulu : public QObject {
     QString record(const QString& name, const RecordingPlan& plan, const Format& f = {},
                    int* start = nullptr, int* end = nullptr) {
         const Recording r = makeRecording(plan, title, body);
-        Mp3Spec spec;
-        spec.sampleRate = r.sampleRate;
-        spec.channels = f.channels;
-        spec.vbr = f.vbr;
-        spec.bitrateKbps = f.kbps;
-        spec.id3v2 = spec.xing = f.vbr;
+        Mp3Format kodowanie;
+        kodowanie.sampleRate = r.sampleRate;
+        kodowanie.channels = f.channels;
+        kodowanie.vbr = f.vbr;
+        kodowanie.bitrateKbps = f.kbps;
+        kodowanie.id3v2 = kodowanie.xing = f.vbr;
         const QString path = dir.filePath(name);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(makeMp3Data(spec, r.samples)) < 0)
+        if (!file.open(QIODevice::WriteOnly) || file.write(makeMp3Data(kodowanie, r.samples)) < 0)
             return {};
         const int delayMs = kMp3DelaySamples * 1000 / r.sampleRate;
         if (start)

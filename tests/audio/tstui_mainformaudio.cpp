@@ -20,7 +20,7 @@ private slots:
         TMainForm form(Uslugi(seams, store, dir.path()));
 
         const QString good = dir.filePath(QStringLiteral("dobry.mp3"));
-        Mp3Spec fmt;
+        Mp3Format fmt;
         fmt.durationMs = 3200;
         makeMp3(good, fmt);
         const QString text = dir.filePath(QStringLiteral("tekst.mp3"));

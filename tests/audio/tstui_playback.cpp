@@ -88,7 +88,7 @@ class TestPlayback : public QObject {
 
 private slots:
     void initTestCase() {
-        Mp3Spec fmt;
+        Mp3Format fmt;
         fmt.durationMs = 8000;
         tone8s = makeMp3(dir.filePath(QStringLiteral("ton 8 s.mp3")), fmt);
         fmt.durationMs = 3000;

@@ -106,10 +106,10 @@ private slots:
             plan.leadInMs = 400;
             plan.pauseMs = pauza;
             const Recording r = makeRecording(plan, title, body, 6000);
-            Mp3Spec spec;
-            spec.sampleRate = r.sampleRate;
+            Mp3Format kodowanie;
+            kodowanie.sampleRate = r.sampleRate;
             pliki.append(dir.filePath(u"przerwa %1.mp3"_s.arg(pauza)));
-            QVERIFY(zapiszBajty(pliki.last(), makeMp3Data(spec, r.samples)));
+            QVERIFY(zapiszBajty(pliki.last(), makeMp3Data(kodowanie, r.samples)));
         }
         pliki.append(dir.filePath(u"tekst.mp3"_s));
         QVERIFY(zapiszBajty(pliki.last(), QByteArray(5000, 'x')));

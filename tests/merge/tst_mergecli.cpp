@@ -26,8 +26,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Mp3Spec ton(int ms, int rate = 44100, int channels = 1, bool vbr = false) {
-    Mp3Spec s;
+Mp3Format ton(int ms, int rate = 44100, int channels = 1, bool vbr = false) {
+    Mp3Format s;
     s.durationMs = ms;
     s.sampleRate = rate;
     s.channels = channels;
@@ -63,7 +63,7 @@ class TestMergeCli : public QObject {
     QString nagrania, magazyn, projekt;
     ListaPozycji pozycje;
 
-    void dodaj(const QString& nazwa, const Mp3Spec& fmt, const char* poczatek = "0",
+    void dodaj(const QString& nazwa, const Mp3Format& fmt, const char* poczatek = "0",
                const char* dlugosc = "5000") {
         makeMp3(nagrania + nazwa, fmt);
         pozycje.append({QString::number(pozycje.size() + 1), nazwa, QString::fromLatin1(poczatek),
@@ -174,7 +174,7 @@ private slots:
         QStringList czesci;
         for (const int ms : {1500, 1200, 1300, 1000})
             czesci << makeMp3(tmp.filePath(QStringLiteral("część%1.mp3").arg(czesci.size())), [ms] {
-                Mp3Spec s = ton(ms);
+                Mp3Format s = ton(ms);
                 s.id3v2 = false;
                 return s;
             }());

@@ -55,13 +55,13 @@ private slots:
         QFETCH(QByteArray, przed);
         QFETCH(bool, lameId3);
         QFETCH(int, pominiete);
-        const Mp3Spec fmt{.durationMs = 700,
-                          .sampleRate = czestotliwosc,
-                          .channels = kanaly,
-                          .bitrateKbps = czestotliwosc >= 32000 ? 96 : 32,
-                          .vbr = vbr,
-                          .id3v2 = lameId3,
-                          .xing = vbr};
+        const Mp3Format fmt{.durationMs = 700,
+                            .sampleRate = czestotliwosc,
+                            .channels = kanaly,
+                            .bitrateKbps = czestotliwosc >= 32000 ? 96 : 32,
+                            .vbr = vbr,
+                            .id3v2 = lameId3,
+                            .xing = vbr};
         const QString plik = tmp.filePath(QStringLiteral("a.mp3"));
         QVERIFY(zapiszBajty(plik, przed + makeMp3Data(fmt)));
         const PomiarMp3 pomiar = miernikMp3()(plik);

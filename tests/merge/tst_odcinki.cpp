@@ -16,8 +16,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Mp3Spec format(int rate, int channels) {
-    Mp3Spec fmt;
+Mp3Format format(int rate, int channels) {
+    Mp3Format fmt;
     fmt.durationMs = 150;
     fmt.sampleRate = rate;
     fmt.channels = channels;

@@ -400,7 +400,7 @@ private slots:
         form->OdczytajKonfiguracje();
         miernik = miernikMp3();
         for (int i = 0; i < pliki.size(); ++i) {
-            Mp3Spec fmt;
+            Mp3Format fmt;
             fmt.durationMs = 1200 + 700 * i;
             fmt.vbr = i != 1;
             fmt.xing = fmt.vbr;

@@ -23,7 +23,7 @@ const QString kGotowe = u"Zapowiedzi odcinków zostały dołączone"_s;
 
 // A short tone; each clip and entry has its own pitch, so their bytes differ.
 QString mp3(const QString& sciezka, double toneHz, int rate = 44100) {
-    Mp3Spec fmt;
+    Mp3Format fmt;
     fmt.durationMs = 120;
     fmt.sampleRate = rate;
     fmt.toneHz = toneHz;

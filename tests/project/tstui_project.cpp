@@ -61,7 +61,7 @@ class TestProject : public QObject {
         return path;
     }
     QString mp3(const QString& name, int ms = 1000) const {
-        Mp3Spec fmt;
+        Mp3Format fmt;
         fmt.durationMs = ms;
         return makeMp3(sciezka(name), fmt);
     }

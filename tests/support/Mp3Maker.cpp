@@ -31,7 +31,7 @@ void writeFile(const QString& path, const QByteArray& data) {
 // Fills left and right with n samples from position `from` on.
 using SampleSource = std::function<void(int from, int n, short* left, short* right)>;
 
-QByteArray encode(const Mp3Spec& fmt, int total, const SampleSource& source) {
+QByteArray encode(const Mp3Format& fmt, int total, const SampleSource& source) {
     LamePtr lame(lame_init());
     check(lame != nullptr, "lame_init");
     lame_global_flags* g = lame.get();
@@ -97,7 +97,7 @@ QByteArray encode(const Mp3Spec& fmt, int total, const SampleSource& source) {
 
 } // namespace
 
-QByteArray makeMp3Data(const Mp3Spec& fmt) {
+QByteArray makeMp3Data(const Mp3Format& fmt) {
     const double step = 2 * std::numbers::pi * fmt.toneHz / fmt.sampleRate;
     return encode(fmt, int(qint64(fmt.durationMs) * fmt.sampleRate / 1000),
                   [step](int from, int n, short* left, short* right) {
@@ -109,14 +109,14 @@ QByteArray makeMp3Data(const Mp3Spec& fmt) {
                   });
 }
 
-QByteArray makeMp3Data(const Mp3Spec& fmt, std::span<const short> mono) {
+QByteArray makeMp3Data(const Mp3Format& fmt, std::span<const short> mono) {
     return encode(fmt, int(mono.size()), [mono](int from, int n, short* left, short* right) {
         std::copy_n(mono.begin() + from, n, left);
         std::copy_n(mono.begin() + from, n, right);
     });
 }
 
-QString makeMp3(const QString& path, const Mp3Spec& fmt) {
+QString makeMp3(const QString& path, const Mp3Format& fmt) {
     writeFile(path, makeMp3Data(fmt));
     return path;
 }

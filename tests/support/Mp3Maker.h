@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <span>
 
-struct Mp3Spec {
+struct Mp3Format {
     int durationMs = 1000;
     int sampleRate = 44100; // 8000 .. 48000, one of the MPEG rates
     int channels = 1;       // 1 or 2
@@ -21,11 +21,11 @@ struct Mp3Spec {
 
 // The bytes of an MP3 file with the format `fmt` describes. Throws std::runtime_error
 // when the encoder refuses the parameters.
-QByteArray makeMp3Data(const Mp3Spec& fmt);
+QByteArray makeMp3Data(const Mp3Format& fmt);
 
 // The same with these mono samples (at fmt.sampleRate, on every channel)
 // in place of the tone; fmt.durationMs is not used.
-QByteArray makeMp3Data(const Mp3Spec& fmt, std::span<const short> mono);
+QByteArray makeMp3Data(const Mp3Format& fmt, std::span<const short> mono);
 
 // LAME's encoder delay plus libmpg123's decoder delay: a sample at position
 // k of the encoded samples is heard at k + kMp3DelaySamples in a decode that
@@ -34,7 +34,7 @@ inline constexpr int kMp3DelaySamples = 576 + 529;
 
 // Writes makeMp3Data(fmt) to path (throws std::runtime_error on failure)
 // and returns the path.
-QString makeMp3(const QString& path, const Mp3Spec& fmt);
+QString makeMp3(const QString& path, const Mp3Format& fmt);
 
 // Writes the files' bytes one after another into target (no change to any
 // part) and returns the target path.
