@@ -54,23 +54,17 @@ void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
     // back the whole detection.
     QList<ZakladkaWiersza> zakladki;
     QStringList nieznalezione;
-    int zmienione = 0;
     for (qsizetype i = 0; i < wynik.pliki.size(); ++i) {
         const TFormWykrywanie::WynikPliku& w = wynik.pliki.at(i);
         if (w.tytul) {
-            const int row = rows.at(i);
-            const ZakladkaWiersza z{row, QString::number(w.tytul->poczatekMs),
-                                    QString::number(w.tytul->dlugoscMs)};
-            const PozycjaProjektu p = m_projekt->wiersz(row);
-            if (p.Poczatek != z.Poczatek || p.Dlugosc != z.Dlugosc)
-                ++zmienione;
-            zakladki.append(z);
+            zakladki.append({rows.at(i), QString::number(w.tytul->poczatekMs),
+                             QString::number(w.tytul->dlugoscMs)});
         } else {
             nieznalezione.append(w.blad.isEmpty() ? pliki.at(i)
                                                   : pliki.at(i) + QStringLiteral(" – ") + w.blad);
         }
     }
-    m_historia->zmienZakladki(zakladki, QStringLiteral("wykryj zakładki"));
+    const int zmienione = m_historia->zmienZakladki(zakladki, QStringLiteral("wykryj zakładki"));
     ustawStatus(QStringLiteral("Wykrywanie zakładek zakończone: wykryto %1 z %2, zmieniono %3.")
                     .arg(zakladki.size())
                     .arg(rows.size())

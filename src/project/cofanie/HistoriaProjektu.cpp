@@ -270,7 +270,7 @@ QList<int> HistoriaProjektu::przenies(const QList<int>& wiersze, int cel) {
     return po;
 }
 
-bool HistoriaProjektu::zmienZakladki(const QList<ZakladkaWiersza>& zakladki, const QString& opis) {
+int HistoriaProjektu::zmienZakladki(const QList<ZakladkaWiersza>& zakladki, const QString& opis) {
     QList<KrokZakladek::Wiersz> wiersze;
     for (const ZakladkaWiersza& z : zakladki) {
         if (z.wiersz < 0 || z.wiersz >= m_model.rowCount())
@@ -284,7 +284,7 @@ bool HistoriaProjektu::zmienZakladki(const QList<ZakladkaWiersza>& zakladki, con
             wiersze.append(w);
     }
     if (wiersze.isEmpty())
-        return false;
+        return 0;
     QString nazwa = opis;
     if (nazwa.isEmpty()) {
         nazwa = wiersze.size() == 1
@@ -292,7 +292,7 @@ bool HistoriaProjektu::zmienZakladki(const QList<ZakladkaWiersza>& zakladki, con
                     : QStringLiteral("zmień zakładki %1 pozycji").arg(wiersze.size());
     }
     wypchnij(new KrokZakladek(*this, nazwa, wiersze));
-    return true;
+    return static_cast<int>(wiersze.size());
 }
 
 void HistoriaProjektu::nowy() {

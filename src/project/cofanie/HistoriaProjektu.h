@@ -47,8 +47,9 @@ public:
     QList<int> przenies(const QList<int>& wiersze, int cel);
     // Writes new bookmarks into many rows as one step named `opis` (one row:
     // "zmień zakładkę pozycji N" when `opis` is empty). Rows whose bookmark
-    // stays as it is are left out; nothing changes, no step: false.
-    bool zmienZakladki(const QList<ZakladkaWiersza>& zakladki, const QString& opis = {});
+    // stays as it is are left out. Returns how many rows changed; none, no
+    // step.
+    int zmienZakladki(const QList<ZakladkaWiersza>& zakladki, const QString& opis = {});
     // "Nowy projekt": the list emptied and the name dropped, as one step
     // after which the (empty) project counts as unchanged.
     void nowy();
