@@ -3,27 +3,16 @@
 
 #include "app/MainForm.h"
 
-#include "app/ListaProjektu.h"
 #include "audio/ui/FormWykrywanie.h"
 #include "project/ModelProjektu.h"
 #include "project/cofanie/HistoriaProjektu.h"
-
-#include <QItemSelectionModel>
-#include <QTreeView>
-#include <algorithm>
 
 void TMainForm::Wykryjzakadki1Click() {
     WykryjZakladki();
 }
 
 void TMainForm::WykryjZakladki() {
-    QList<int> rows;
-    for (const QItemSelectionRange& range : m_ListView1->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.append(row);
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<int> rows = zaznaczoneWiersze();
     // The list always has a selected row once it has the focus, so a single
     // selected row means the whole list: one row's bookmark is found with
     // "Wykryj" in its bookmark editor.
