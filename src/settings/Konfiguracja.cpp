@@ -8,8 +8,6 @@
 
 namespace {
 
-const QString kKlucz = QStringLiteral("SonvCom");
-
 // ---- bookmark detection and the index -----------------------------------------
 const QString kPrzerwa = QStringLiteral("Przerwa");
 const QString kDokladnyIndeks = QStringLiteral("DokladnyIndeks");
@@ -35,7 +33,7 @@ void zapiszUstawieniaWykrywania(RegistryKey& key, const UstawieniaWykrywania& w)
 } // namespace
 
 std::optional<QString> odczytajKonfiguracje(const SettingsStore& store, Konfiguracja& k) {
-    const auto key = store.open(kKlucz, false);
+    const auto key = store.open(kKluczUstawien, false);
     if (!key) {
         k.Magazyn = QDir::homePath();
         k.DomyslnaZakladka = 5000;
@@ -60,7 +58,7 @@ std::optional<QString> odczytajKonfiguracje(const SettingsStore& store, Konfigur
 }
 
 void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k) {
-    const auto key = store.openForWriting(kKlucz);
+    const auto key = store.openForWriting(kKluczUstawien);
     key->writeString(QStringLiteral("Karta"), k.Karta);
     key->writeString(QStringLiteral("Magazyn"), k.Magazyn);
     key->writeInteger(QStringLiteral("Zakladka"), k.DomyslnaZakladka);

@@ -10,6 +10,10 @@
 
 class SettingsStore;
 
+// The key of the settings store that holds the settings, and beside them
+// what the main window remembers between runs.
+inline const QString kKluczUstawien = QStringLiteral("SonvCom");
+
 // Bookmark detection and the merge's index. A key without these values
 // (written by an earlier version) gives the defaults, without a word.
 struct UstawieniaWykrywania {

@@ -1,10 +1,10 @@
 #include "settings/StanProgramu.h"
 
+#include "settings/Konfiguracja.h"
 #include "settings/SettingsStore.h"
 
 namespace {
 
-const QString kKlucz = QStringLiteral("SonvCom");
 const QString kFolderProjektow = QStringLiteral("FolderProjektow");
 const QString kFolderAudio = QStringLiteral("FolderAudio");
 const QString kGeometria = QStringLiteral("Geometria");
@@ -27,7 +27,7 @@ StanProgramu odczytajStanProgramu(const SettingsStore& store) {
     StanProgramu stan;
     std::unique_ptr<RegistryKey> key;
     try {
-        key = store.open(kKlucz, false);
+        key = store.open(kKluczUstawien, false);
     } catch (const ERegistryException&) {
         return stan; // the settings report a broken key themselves
     }
@@ -46,7 +46,7 @@ StanProgramu odczytajStanProgramu(const SettingsStore& store) {
 
 bool zapiszStanProgramu(SettingsStore& store, const StanProgramu& stan) {
     try {
-        const auto key = store.open(kKlucz, false);
+        const auto key = store.open(kKluczUstawien, false);
         if (!key)
             return false;
         for (int i = 0; i < StanProgramu::kMaksOstatnich; ++i)
