@@ -163,14 +163,9 @@ void TMainForm::zaznaczWiersze(const QList<int>& wiersze, int biezacy) {
     // Contiguous rows as one range: a selection of thousands stays cheap.
     QItemSelection zaznaczenie;
     const int ostatniaKolumna = m_projekt->columnCount() - 1;
-    for (qsizetype i = 0; i < w.size();) {
-        qsizetype j = i;
-        while (j + 1 < w.size() && w.at(j + 1) == w.at(j) + 1)
-            ++j;
-        zaznaczenie.select(m_projekt->index(w.at(i), 0),
-                           m_projekt->index(w.at(j), ostatniaKolumna));
-        i = j + 1;
-    }
+    for (const auto& [pierwszy, ostatni] : blokiWierszy(w))
+        zaznaczenie.select(m_projekt->index(pierwszy, 0),
+                           m_projekt->index(ostatni, ostatniaKolumna));
     QItemSelectionModel* model = m_ListView1->selectionModel();
     const QModelIndex current =
         m_projekt->index(w.contains(biezacy) ? biezacy : w.first(), ModelProjektu::KolNazwa);

@@ -9,8 +9,9 @@ bool zmienia(const Ruch& r) {
     return r.to < r.row || r.to > r.row + r.count;
 }
 
-// The contiguous blocks of sorted rows as (first, last).
-QList<std::pair<int, int>> bloki(const QList<int>& wiersze) {
+} // namespace
+
+QList<std::pair<int, int>> blokiWierszy(const QList<int>& wiersze) {
     QList<std::pair<int, int>> wynik;
     for (int w : wiersze) {
         if (!wynik.isEmpty() && wynik.last().second + 1 == w)
@@ -20,8 +21,6 @@ QList<std::pair<int, int>> bloki(const QList<int>& wiersze) {
     }
     return wynik;
 }
-
-} // namespace
 
 Ruch odwrotny(const Ruch& ruch) {
     if (ruch.to > ruch.row)
@@ -49,7 +48,7 @@ QList<Ruch> ruchyPrzesuniecia(const QList<int>& wiersze, int kierunek, int rowCo
     // Each block changes places with the one row next to it; that row lies
     // between this block and the next, so the blocks never meet.
     QList<Ruch> ruchy;
-    for (const auto& [pierwszy, ostatni] : bloki(uporzadkujWiersze(wiersze, rowCount))) {
+    for (const auto& [pierwszy, ostatni] : blokiWierszy(uporzadkujWiersze(wiersze, rowCount))) {
         if (kierunek < 0)
             ruchy.append({pierwszy - 1, 1, ostatni + 1});
         else

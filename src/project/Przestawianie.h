@@ -4,6 +4,7 @@
 // taken back exactly by its inverse.
 
 #include <QList>
+#include <utility>
 
 // One move: `count` rows from `row` go before the row that is `to` now (the
 // row count: to the end), as ModelProjektu::przenies takes it.
@@ -20,6 +21,9 @@ Ruch odwrotny(const Ruch& ruch);
 // The rows sorted, each once, all within 0..rowCount-1; out-of-range rows
 // are left out.
 QList<int> uporzadkujWiersze(QList<int> wiersze, int rowCount);
+
+// The contiguous blocks of sorted rows, each as (first, last).
+QList<std::pair<int, int>> blokiWierszy(const QList<int>& wiersze);
 
 // Whether every one of the rows can go one place up (kierunek -1) or down
 // (+1): none of them is the first (last) row and there is at least one.
