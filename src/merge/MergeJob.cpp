@@ -2,6 +2,7 @@
 
 #include "base/Errors.h"
 #include "base/Text.h"
+#include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "merge/IndexFile.h"
 #include "merge/PlikiTymczasowe.h"
@@ -348,25 +349,11 @@ void ZadanieScalania::usunPozostalosci() const {
         return QRegularExpression(
             QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$").arg(QRegularExpression::escape(nazwa)));
     };
-    const QRegularExpression wzorKsiazki = wzor(ksiazka.fileName());
     const QRegularExpression wzorIndeksu[] = {wzor(QFileInfo(plikDat()).fileName()),
                                               wzor(QFileInfo(plikLog()).fileName())};
+    const QStringList trwajaceLista = usunPozostawioneTymczasowe(nazwaScalonego);
+    const QSet<QString> trwajace(trwajaceLista.begin(), trwajaceLista.end());
     const QStringList nazwy = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    QSet<QString> trwajace;
-    for (const QString& nazwa : nazwy) {
-        const QRegularExpressionMatch m = wzorKsiazki.match(nazwa);
-        if (!m.hasMatch())
-            continue;
-        const QByteArray sciezka = QFile::encodeName(folder.filePath(nazwa));
-        const int fd = ::open(sciezka.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(sciezka.constData());
-        else if (errno == EWOULDBLOCK)
-            trwajace.insert(m.captured(1));
-        ::close(fd);
-    }
     for (const QString& nazwa : nazwy) {
         for (const QRegularExpression& w : wzorIndeksu) {
             const QRegularExpressionMatch m = w.match(nazwa);

@@ -14,8 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,8 +44,8 @@ QString programScalania() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/../src/sonvek-merge");
 }
 
-Wynik uruchom(const QStringList& argumenty) {
-    return uruchomNarzedzie(QStringLiteral("sonvek-merge"), argumenty);
+Wynik uruchom(const QStringList& argumenty, const std::function<void()>& wDziecku = {}) {
+    return uruchomNarzedzie(QStringLiteral("sonvek-merge"), argumenty, wDziecku);
 }
 
 // The numbers of a .dat file, in order.
@@ -297,6 +300,10 @@ private slots:
                                        << QStringLiteral("Nieprawidlowy plik z danymi o projekcie");
         QTest::newRow("no project file")
             << QStringLiteral("bez pliku") << 1 << QStringLiteral("Błąd: ");
+        QTest::newRow("file-size limit (ulimit -f)")
+            << QStringLiteral("limit") << 1 << QString::fromLocal8Bit(std::strerror(EFBIG));
+        QTest::newRow("not XML: the reason in Polish, as in the window")
+            << QStringLiteral("xml") << 1 << QStringLiteral("Niezgodne tagi początku i końca");
         QTest::newRow("wrong arguments")
             << QStringLiteral("argumenty") << 2 << QStringLiteral("Użycie: sonvek-merge");
     }
@@ -335,6 +342,8 @@ private slots:
         zapiszPlikProjektu(projekt, pozycje);
         if (przypadek == QLatin1String("korzen"))
             QVERIFY(zapiszBajty(projekt, "<?xml version=\"1.0\"?><project></project>"));
+        if (przypadek == QLatin1String("xml"))
+            QVERIFY(zapiszBajty(projekt, "<?xml version=\"1.0\"?><projekt><p1></p2></projekt>"));
         if (przypadek == QLatin1String("bez pliku"))
             argumenty[0] = tmp.filePath(QStringLiteral("brak.xml"));
         if (przypadek == QLatin1String("argumenty"))
@@ -343,7 +352,12 @@ private slots:
         const auto przedNagrania = zawartoscFolderu(nagrania);
         const QByteArray przedProjekt = bajtyPliku(projekt);
 
-        const Wynik w = uruchom(argumenty);
+        const Wynik w = uruchom(argumenty, [przypadek] {
+            if (przypadek == u"limit") {
+                const rlimit limit{8192, 8192};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
         QCOMPARE(w.kod, kod);
         QVERIFY2(w.bledy.contains(blad), qPrintable(w.bledy));
         QVERIFY(!w.wyjscie.contains(QStringLiteral("Scalanie plików zakończone powodzeniem")));

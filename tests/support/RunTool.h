@@ -6,14 +6,20 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+
 struct Wynik {
     int kod = -1;        // -1: did not finish normally
     QStringList wyjscie; // standard output, one entry a line
     QString bledy;       // standard error output
 };
 
-inline Wynik uruchomNarzedzie(const QString& nazwa, const QStringList& argumenty) {
+// `wDziecku` runs in the child before the tool starts (a limit to set).
+inline Wynik uruchomNarzedzie(const QString& nazwa, const QStringList& argumenty,
+                              const std::function<void()>& wDziecku = {}) {
     QProcess p;
+    if (wDziecku)
+        p.setChildProcessModifier(wDziecku);
     p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/") + nazwa, argumenty);
     Wynik w;
     if (!p.waitForFinished(120000))
