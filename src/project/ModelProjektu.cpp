@@ -255,16 +255,22 @@ void ModelProjektu::nowy() {
 
 PozycjePlikuProjektu ModelProjektu::wczytaj(const QString& path) {
     const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(path);
-    dopisz(wczytane.pozycje);
-    if (!wczytane.blad.isEmpty())
-        throw EConvertError(wczytane.blad);
-    if (wczytane.korzenProjekt)
-        ustawNazwaProjektu(path);
+    dopiszWczytane(wczytane, path);
     return wczytane;
 }
 
+void ModelProjektu::dopiszWczytane(const PozycjePlikuProjektu& wczytane, const QString& path) {
+    dopisz(wczytane.pozycje);
+    if (!wczytane.blad.isEmpty())
+        throw EConvertError(wczytane.blad);
+    if (wczytane.korzenProjekt) {
+        m_odcisk = wczytane.odcisk;
+        ustawNazwaProjektu(path);
+    }
+}
+
 void ModelProjektu::zapisz(const QString& path) {
-    zapiszPlikProjektu(path, pozycje());
+    m_odcisk = zapiszPlikProjektu(path, pozycje());
     ustawProjektZmieniony(false);
     ustawNazwaProjektu(path);
 }

@@ -86,10 +86,17 @@ public:
     // after the entries before it are in. Only a load that reads every entry
     // makes `path` the project's file name.
     PozycjePlikuProjektu wczytaj(const QString& path);
+    // As wczytaj, with the file `path` already read.
+    void dopiszWczytane(const PozycjePlikuProjektu& wczytane, const QString& path);
     // Writes the project to `path` (zapiszPlikProjektu); then it is the
     // project's file and the project counts as saved. Throws EInOutError and
     // changes nothing when it cannot be written.
     void zapisz(const QString& path);
+    // Whether another program has changed the file `path` since this
+    // project last read it whole or wrote it (plikZmienionyOdOdcisku).
+    bool plikZmienionyPrzezInnyProgram(const QString& path) const {
+        return plikZmienionyOdOdcisku(path, m_odcisk);
+    }
 
 signals:
     void modifiedChanged(bool zmieniony);
@@ -104,4 +111,5 @@ private:
     QList<PozycjaProjektu> m_pozycje;
     QString m_nazwa;
     bool m_zmieniony = false;
+    OdciskPliku m_odcisk; // of the file last read whole or written
 };
