@@ -482,6 +482,22 @@ private slots:
         QCOMPARE(w.form.projekt().wiersz(0).Dlugosc, dlugosc);
     }
 
+    // Opened on an entry whose start is no number, the picture shows no
+    // range: not the one of the entry opened before.
+    void editorPictureFollowsTheEntry() {
+        Okno w(dir.path());
+        w.dodaj(tone3s, u"500"_s, u"1000"_s);
+        w.dodaj(tone8s, u"abc"_s, u"1000"_s);
+        QStringList described;
+        for (const int row : {0, 1}) {
+            w.zaznacz(row);
+            w.edytuj([&](TFormUstawZakladke& e) {
+                described << e.WykresFali1->accessibleDescription().section(u',', 0, 0);
+            });
+        }
+        QCOMPARE(described, (QStringList{u"Zakładka od 0"_s, u"Zakładka nieokreślona"_s}));
+    }
+
     void editorControlsAreNamedForScreenReaders() {
         Okno w(dir.path());
         TFormUstawZakladke& e = w.editor();
