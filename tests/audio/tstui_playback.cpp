@@ -6,6 +6,7 @@
 #include "audio/MediaPlayer.h"
 #include "audio/Mp3Probe.h"
 #include "audio/ui/FormUstawZakladke.h"
+#include "audio/ui/WykresFali.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/DiskAudio.h"
