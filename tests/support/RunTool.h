@@ -6,20 +6,14 @@
 #include <QProcess>
 #include <QStringList>
 
-#include <functional>
-
 struct Wynik {
     int kod = -1;        // -1: did not finish normally
     QStringList wyjscie; // standard output, one entry a line
     QString bledy;       // standard error output
 };
 
-// `wDziecku` runs in the child before the tool starts (a limit to set).
-inline Wynik uruchomNarzedzie(const QString& nazwa, const QStringList& argumenty,
-                              const std::function<void()>& wDziecku = {}) {
+inline Wynik uruchomNarzedzie(const QString& nazwa, const QStringList& argumenty) {
     QProcess p;
-    if (wDziecku)
-        p.setChildProcessModifier(wDziecku);
     p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/") + nazwa, argumenty);
     Wynik w;
     if (!p.waitForFinished(120000))
