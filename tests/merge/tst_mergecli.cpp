@@ -51,8 +51,7 @@ Wynik uruchom(const QStringList& argumenty) {
 Wynik uruchomZLimitem(const QStringList& argumenty) {
     QProcess p;
     p.start(QStringLiteral("/bin/sh"),
-            QStringList{QStringLiteral("-c"),
-                        QStringLiteral("ulimit -f 8 && exec \"$0\" \"$@\""),
+            QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 8 && exec \"$0\" \"$@\""),
                         programScalania()} +
                 argumenty);
     Wynik w;
