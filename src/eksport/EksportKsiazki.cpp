@@ -298,7 +298,7 @@ void EksportKsiazki::sprawdzCele() const {
 void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
     m_uwagi.clear();
-    std::int64_t poczatek = 0;
+    std::int64_t poczatek = 0, poczatekWKsiazce = 0;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
         const PozycjaProjektu& p = m_pozycje.at(i);
@@ -316,9 +316,9 @@ void EksportKsiazki::zmierz() {
         r.plik = sciezka;
         r.rozmiar = QFileInfo(sciezka).size();
         std::int64_t ramki = 0;
+        Mp3Info info;
         try {
-            probeMp3(sciezka, [&](const Mp3Frame& f) {
-                r.dlugosc += f.durationTicks;
+            info = probeMp3(sciezka, [&](const Mp3Frame&) {
                 if (++ramki % 4096 == 0 && przerwac && przerwac())
                     throw Przerwanie{};
             });
@@ -330,11 +330,15 @@ void EksportKsiazki::zmierz() {
                                   .arg(i + 1)
                                   .arg(e.text()));
         }
+        r.dlugosc = info.ticks;
+        r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
         if (r.dlugosc <= 0)
             throw SonvekError(
                 QStringLiteral("Plik %1 pozycji %2 nie zawiera dźwięku MP3").arg(nazwa).arg(i + 1));
         r.poczatek = poczatek;
         poczatek += r.dlugosc;
+        r.poczatekWKsiazce = poczatekWKsiazce;
+        poczatekWKsiazce += r.dlugoscWKsiazce;
         r.tytul = bezZnakowSpozaXml(czytajTagWpisu(sciezka).tytul).simplified();
         if (r.tytul.isEmpty()) {
             r.tytul = ExNazwaPliku(sciezka);

@@ -89,8 +89,9 @@ QByteArray tagRozdzialow(const OpisKsiazki& opis, const ListaRozdzialow& rozdzia
         const TagLib::ByteVector idRamki(id.constData(), static_cast<unsigned int>(id.size()));
         TagLib::ID3v2::FrameList tytul;
         tytul.append(ramkaTekstu("TIT2", r.tytul));
-        const auto od = static_cast<unsigned int>(tikiNaMs(r.poczatek));
-        const auto doMs = static_cast<unsigned int>(tikiNaMs(r.poczatek + r.dlugosc));
+        const auto od = static_cast<unsigned int>(tikiNaMs(r.poczatekWKsiazce));
+        const auto doMs =
+            static_cast<unsigned int>(tikiNaMs(r.poczatekWKsiazce + r.dlugoscWKsiazce));
         // Byte offsets are not given (all bits set), as the frame allows.
         tag.addFrame(
             new TagLib::ID3v2::ChapterFrame(idRamki, od, doMs, 0xFFFFFFFFu, 0xFFFFFFFFu, tytul));
