@@ -40,3 +40,11 @@ int porownajNazwy(const QString& a, const QString& b,
 // tool so say the same. Once, after the application object is made; without
 // Qt's translations installed the texts stay English.
 void polskieTekstyQt();
+
+// Whether XML 1.0 can carry the character: tab, line feed, carriage return
+// and the code points from U+0020 up, less the surrogates, U+FFFE and U+FFFF.
+bool znakDozwolonyWXml(char32_t c);
+
+// The text without the characters XML 1.0 cannot carry (control characters,
+// lone surrogates): a title written into an XML file or a tag.
+QString bezZnakowSpozaXml(const QString& text);

@@ -249,6 +249,7 @@ void ModelProjektu::nowy() {
     beginResetModel();
     m_pozycje.clear();
     endResetModel();
+    m_opis = {};
     ustawNazwaProjektu(QString());
     ustawProjektZmieniony(false);
 }
@@ -261,6 +262,8 @@ PozycjePlikuProjektu ModelProjektu::wczytaj(const QString& path) {
 
 void ModelProjektu::dopiszWczytane(const PozycjePlikuProjektu& wczytane, const QString& path) {
     dopisz(wczytane.pozycje);
+    if (!wczytane.opis.pusty())
+        m_opis = wczytane.opis;
     if (!wczytane.blad.isEmpty())
         throw EConvertError(wczytane.blad);
     if (wczytane.korzenProjekt) {
@@ -270,7 +273,14 @@ void ModelProjektu::dopiszWczytane(const PozycjePlikuProjektu& wczytane, const Q
 }
 
 void ModelProjektu::zapisz(const QString& path) {
-    m_odcisk = zapiszPlikProjektu(path, pozycje());
+    m_odcisk = zapiszPlikProjektu(path, pozycje(), m_opis);
     ustawProjektZmieniony(false);
     ustawNazwaProjektu(path);
+}
+
+void ModelProjektu::ustawOpisKsiazki(const OpisKsiazki& opis) {
+    if (opis == m_opis)
+        return;
+    m_opis = opis;
+    ustawProjektZmieniony(true);
 }

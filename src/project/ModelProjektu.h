@@ -88,6 +88,10 @@ public:
     PozycjePlikuProjektu wczytaj(const QString& path);
     // As wczytaj, with the file `path` already read.
     void dopiszWczytane(const PozycjePlikuProjektu& wczytane, const QString& path);
+    // The book's details kept with the project (OpisKsiazki). Loading a file
+    // that has them takes them; a changed one marks the project changed.
+    const OpisKsiazki& opisKsiazki() const { return m_opis; }
+    void ustawOpisKsiazki(const OpisKsiazki& opis);
     // Writes the project to `path` (zapiszPlikProjektu); then it is the
     // project's file and the project counts as saved. Throws EInOutError and
     // changes nothing when it cannot be written.
@@ -110,6 +114,7 @@ private:
 
     QList<PozycjaProjektu> m_pozycje;
     QString m_nazwa;
+    OpisKsiazki m_opis;
     bool m_zmieniony = false;
     OdciskPliku m_odcisk; // of the file last read whole or written
 };

@@ -22,11 +22,6 @@ QString nazwaDoKomunikatu(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-bool znakDozwolonyWXml(char32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
 // Appends `text` as element content. `wpis` (1-based) and `element` only
 // name the place in the error text.
 void dopiszTekst(QString& out, const QString& text, qsizetype wpis, QLatin1StringView element) {
@@ -79,6 +74,60 @@ void dopiszElement(QString& out, QLatin1StringView nazwa, const QString& tekst, 
     out += u"</";
     out += nazwa;
     out += u">\r\n";
+}
+
+// The book's details as attributes of the root element, each only when
+// given, in a fixed order. Characters XML cannot carry are left out; quotes
+// and the white space that attribute values would normalise are written as
+// references, so every text reads back as it was.
+struct AtrybutOpisu {
+    QLatin1StringView nazwa;
+    QString OpisKsiazki::*pole;
+};
+constexpr AtrybutOpisu kAtrybutyOpisu[] = {
+    {QLatin1StringView("tytul"), &OpisKsiazki::tytul},
+    {QLatin1StringView("autor"), &OpisKsiazki::autor},
+    {QLatin1StringView("lektor"), &OpisKsiazki::lektor},
+    {QLatin1StringView("jezyk"), &OpisKsiazki::jezyk},
+    {QLatin1StringView("rok"), &OpisKsiazki::rok},
+    {QLatin1StringView("wydawca"), &OpisKsiazki::wydawca},
+    {QLatin1StringView("okladka"), &OpisKsiazki::okladka},
+};
+
+void dopiszAtrybuty(QString& out, const OpisKsiazki& opis) {
+    for (const AtrybutOpisu& a : kAtrybutyOpisu) {
+        const QString tekst = bezZnakowSpozaXml(opis.*a.pole);
+        if (tekst.isEmpty())
+            continue;
+        out += u' ';
+        out += a.nazwa;
+        out += u"=\"";
+        for (const QChar ch : tekst) {
+            switch (ch.unicode()) {
+            case u'&':
+                out += u"&amp;";
+                break;
+            case u'<':
+                out += u"&lt;";
+                break;
+            case u'"':
+                out += u"&quot;";
+                break;
+            case u'\t':
+                out += u"&#9;";
+                break;
+            case u'\n':
+                out += u"&#10;";
+                break;
+            case u'\r':
+                out += u"&#13;";
+                break;
+            default:
+                out += ch;
+            }
+        }
+        out += u'"';
+    }
 }
 
 // The start of line `line` (1-based) of `dane`, for the parser's message.
@@ -222,10 +271,12 @@ bool plikZmienionyOdOdcisku(const QString& sciezka, const OdciskPliku& odcisk) {
     return skrotTresci(plik.read(kMaksRozmiarPlikuProjektu + 1)) != odcisk.skrot;
 }
 
-QByteArray dokumentProjektu(const ListaPozycji& pozycje, qint64 granica) {
+QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis, qint64 granica) {
     QString out;
     out.reserve(64 + pozycje.size() * 200);
-    out += u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<projekt>";
+    out += u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<projekt";
+    dopiszAtrybuty(out, opis);
+    out += u'>';
     if (!pozycje.isEmpty())
         out += u"\r\n";
     for (qsizetype i = 0; i < pozycje.size(); ++i) {
@@ -250,7 +301,8 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje, qint64 granica) {
     return out.toUtf8();
 }
 
-OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
+OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje,
+                               const OpisKsiazki& opis) {
     OpcjeZapisu opcje;
     opcje.komunikat = QStringLiteral("Nie można zapisać projektu do pliku „%1”: %2");
     // A project in a shared folder where no new file may be made is still
@@ -269,7 +321,7 @@ OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje)
                        .arg(kMaksPozycjiPlikuProjektu));
     QByteArray dane;
     try {
-        dane = dokumentProjektu(pozycje, kMaksRozmiarPlikuProjektu);
+        dane = dokumentProjektu(pozycje, opis, kMaksRozmiarPlikuProjektu);
     } catch (const EInOutError& e) {
         throw blad(e.text());
     }
@@ -349,6 +401,11 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                                              .arg(r.lineNumber()));
             if (glebokosc == 1) {
                 wynik.korzenProjekt = r.name() == u"projekt";
+                const QXmlStreamAttributes atrybuty = r.attributes();
+                for (const AtrybutOpisu& a : kAtrybutyOpisu) {
+                    if (wynik.korzenProjekt && atrybuty.hasAttribute(a.nazwa))
+                        wynik.opis.*a.pole = atrybuty.value(a.nazwa).toString();
+                }
             } else if (!wynik.korzenProjekt) {
                 // Another root: the rest is only checked for being XML.
             } else if (glebokosc == 2) {
@@ -402,8 +459,10 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
             text += QStringLiteral("; początek wiersza: %1").arg(wiersz);
         throw EBladPlikuProjektu(text);
     }
-    if (!wynik.korzenProjekt)
+    if (!wynik.korzenProjekt) {
         wynik.wpisy.clear();
+        wynik.opis = {};
+    }
     return wynik;
 }
 
@@ -456,6 +515,7 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
     wynik.korzenProjekt = plik.korzenProjekt;
     wynik.odcisk = plik.odcisk;
     const QDir projekt = QFileInfo(sciezka).absoluteDir();
+    wynik.opis = plik.opis;
     for (qsizetype i = 0; i < plik.wpisy.size(); ++i) {
         const WpisPlikuProjektu& w = plik.wpisy.at(i);
         auto brak = [&](const char* element) {

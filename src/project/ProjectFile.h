@@ -14,7 +14,10 @@
 //     </p1>
 //   </projekt>
 // two spaces of indentation per level, CR LF after every line including the
-// last, no byte-order mark, no attributes. An empty project is the
+// last, no byte-order mark. The book's details (OpisKsiazki), when the
+// project has any, are attributes of the root element, written only when
+// given: <projekt tytul="Lalka" jezyk="pl">. A reader that knows nothing of
+// them ignores them, as it ignores any attribute. An empty project is the
 // declaration followed by "<projekt></projekt>". Texts are written as they
 // stand, with &, < and > escaped and CR written as a character reference so
 // that it survives reading.
@@ -36,6 +39,7 @@
 
 #include "base/Errors.h"
 #include "base/ZapisAtomowy.h"
+#include "project/OpisKsiazki.h"
 #include "project/Pozycja.h"
 
 #include <QByteArray>
@@ -89,6 +93,7 @@ struct OdczytanyPlikProjektu {
     bool korzenProjekt = false;
     QList<WpisPlikuProjektu> wpisy;
     OdciskPliku odcisk; // of the file read (wczytajPlikProjektu)
+    OpisKsiazki opis{}; // from the root's attributes
 };
 
 inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
@@ -102,8 +107,10 @@ inline constexpr qsizetype kMaksElementowPlikuProjektu = 6 * kMaksPozycjiPlikuPr
 // EInOutError when a text holds a character that XML 1.0 cannot carry
 // (control characters other than tab, line feed and carriage return), and
 // as soon as it is clear that the document would exceed `granica` bytes
-// (when not negative).
-QByteArray dokumentProjektu(const ListaPozycji& pozycje, qint64 granica = -1);
+// (when not negative). Such characters in the book's details are left out
+// instead.
+QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis = {},
+                            qint64 granica = -1);
 
 // Writes the document atomically: to a temporary file in the same folder,
 // renamed over `path` only when complete and synced. On failure `path` is
@@ -111,7 +118,8 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje, qint64 granica = -1);
 // for a project the reader would refuse (too many entries, too large). In
 // a folder where no new file may be created, an existing writable `path` is
 // written in place (see OpcjeZapisu). Returns the record of the file written.
-OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje);
+OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje,
+                               const OpisKsiazki& opis = {});
 
 // Parses a document already in memory; `nazwaPliku` is only used in error
 // texts. Throws EBladPlikuProjektu.
@@ -136,6 +144,7 @@ struct PozycjePlikuProjektu {
     QStringList brakujace;
     QString blad;
     OdciskPliku odcisk;
+    OpisKsiazki opis{};
 };
 PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka);
 
