@@ -3,7 +3,7 @@
 #include "audio/Mp3Stream.h"
 
 Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame) {
-    Mp3Stream stream(path);
+    Mp3Stream stream(path, Mp3Stream::HeadersOnly{});
     Mp3Info info;
     std::int64_t ticks = 0;
     Mp3Frame frame;

@@ -21,6 +21,7 @@ struct FrameHeader {
     int layer = 0;   // as coded: 3 Layer I, 2 Layer II, 1 Layer III
     int sampleRate = 0;
     int length = 0; // bytes of the whole frame, header included
+    int channels = 0;
 };
 
 std::optional<FrameHeader> frameHeader(const unsigned char* p) {
@@ -54,7 +55,7 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p) {
         length = 72 * bitRate / sampleRate + padding;
     else
         length = 144 * bitRate / sampleRate + padding;
-    return FrameHeader{version, layer, sampleRate, length};
+    return FrameHeader{version, layer, sampleRate, length, (p[3] >> 6) == 3 ? 1 : 2};
 }
 
 bool sameStream(const FrameHeader& a, const FrameHeader& b) {
@@ -73,7 +74,7 @@ public:
             return why;
         size_ = file_.size();
         capacity_ = std::clamp<qint64>(size_, 64, kBlock);
-        block_ = std::make_unique<unsigned char[]>(size_t(capacity_));
+        block_ = std::make_unique_for_overwrite<unsigned char[]>(size_t(capacity_));
         return QString();
     }
     qint64 size() const { return size_; }
@@ -138,6 +139,38 @@ QString notMp3(const QString& path) {
     return QStringLiteral("Plik „%1” nie jest plikiem dźwiękowym MP3").arg(nativePath(path));
 }
 
+EMCIDeviceError cannotOpen(const QString& path, const QString& why) {
+    return EMCIDeviceError(
+        QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
+}
+
+void openWindow(FileWindow& file, const QString& path) {
+    if (const QString why = file.open(path); !why.isEmpty())
+        throw cannotOpen(path, why);
+    if (file.size() == 0)
+        throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
+}
+
+// Whether a frame is the Xing or Info header that an encoder puts first:
+// side information all zero (the two bytes after the header may be a
+// checksum) and the tag where the side information ends. This is the test
+// libmpg123 applies to the first frame it is given; it then drops the frame.
+bool isInfoFrame(const unsigned char* p, qint64 available, const FrameHeader& h) {
+    if (h.layer != 1)
+        return false;
+    const bool mono = h.channels == 1;
+    const bool mpeg1 = h.version == 3;
+    const int sideInfo = mono ? (mpeg1 ? 17 : 9) : (mpeg1 ? 32 : 17);
+    const unsigned char* body = p + 4;
+    if (h.length - 4 < sideInfo + 8 || available < 4 + sideInfo + 8)
+        return false;
+    for (int i = 2; i < sideInfo; ++i)
+        if (body[i] != 0)
+            return false;
+    return std::memcmp(body + sideInfo, "Info", 4) == 0 ||
+           std::memcmp(body + sideInfo, "Xing", 4) == 0;
+}
+
 } // namespace
 
 QString nativePath(const QString& path) {
@@ -149,6 +182,7 @@ struct Mp3Stream::Impl {
     mpg123_handle* mh = nullptr;
     bool decoding = false;
     std::int64_t frames = 0;
+    bool firstChecked = false; // the walk alone: the first frame was tested for an Info header
 
     // The walk: where the next frame is looked for, the last frame found,
     // and the bytes passed over that were neither audio nor tags.
@@ -215,7 +249,8 @@ struct Mp3Stream::Impl {
     }
 
     bool take(qint64 pos, const FrameHeader& h) {
-        pending.push_back({handed, pos, h.length});
+        if (mh)
+            pending.push_back({handed, pos, h.length});
         framePos = pos;
         frameEnd = scanPos = lastFrameEnd = pos + h.length;
         lastHeader = h;
@@ -262,6 +297,41 @@ struct Mp3Stream::Impl {
         return false;
     }
 
+    // nextFrame without libmpg123: the frame's own header tells all.
+    bool nextHeader(Mp3Frame& frame, const QString& path) {
+        for (;;) {
+            const bool found = findFrame();
+            if (file.failed())
+                throw EMCIDeviceError(
+                    QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path)));
+            if (!found) {
+                if (frames == 0)
+                    throw EMCIDeviceError(notMp3(path));
+                return false;
+            }
+            if (!firstChecked) {
+                firstChecked = true;
+                qint64 n = 0;
+                const unsigned char* p = file.at(framePos, 64, n);
+                if (!p)
+                    throw EMCIDeviceError(
+                        QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path)));
+                if (isInfoFrame(p, n, lastHeader))
+                    continue;
+            }
+            const FrameHeader& h = lastHeader;
+            frame.sampleRate = h.sampleRate;
+            frame.channels = h.channels;
+            frame.samples = h.layer == 3 ? 384 : (h.layer == 1 && h.version != 3) ? 576 : 1152;
+            frame.durationTicks = std::int64_t(frame.samples) * (kTicksPerSecond / h.sampleRate);
+            frame.offset = framePos;
+            frame.bytes = h.length;
+            framePos = frameEnd;
+            ++frames;
+            return true;
+        }
+    }
+
     // libmpg123's reader: the frames one after another, nothing between them.
     ssize_t read(void* target, size_t count) {
         auto* out = static_cast<unsigned char*>(target);
@@ -287,19 +357,11 @@ Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new I
     static std::once_flag initOnce;
     std::call_once(initOnce, [] { mpg123_init(); });
 
-    auto cannotOpen = [&](const QString& why) {
-        return EMCIDeviceError(
-            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
-    };
-    if (const QString why = d->file.open(path); !why.isEmpty())
-        throw cannotOpen(why);
-    if (d->file.size() == 0)
-        throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
-
+    openWindow(d->file, path);
     int err = MPG123_OK;
     d->mh = mpg123_new(nullptr, &err);
     if (!d->mh)
-        throw cannotOpen(QString::fromUtf8(mpg123_plain_strerror(err)));
+        throw cannotOpen(path, QString::fromUtf8(mpg123_plain_strerror(err)));
     // No gapless trimming and no trust in the length a header announces: a
     // file made by joining MP3 files carries the header of its first part,
     // and every frame counts.
@@ -322,12 +384,18 @@ Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new I
     auto noSeek = [](void*, off_t, int) { return off_t{-1}; };
     if (mpg123_replace_reader_handle(d->mh, readFrames, noSeek, nullptr) != MPG123_OK ||
         mpg123_open_handle(d->mh, d.get()) != MPG123_OK)
-        throw cannotOpen(QString::fromUtf8(mpg123_strerror(d->mh)));
+        throw cannotOpen(path, QString::fromUtf8(mpg123_strerror(d->mh)));
+}
+
+Mp3Stream::Mp3Stream(const QString& path, HeadersOnly) : path_(path), d(new Impl) {
+    openWindow(d->file, path);
 }
 
 Mp3Stream::~Mp3Stream() = default;
 
 bool Mp3Stream::nextFrame(Mp3Frame& frame) {
+    if (!d->mh)
+        return d->nextHeader(frame, path_);
     const int r = mpg123_framebyframe_next(d->mh);
     if (d->file.failed())
         throw EMCIDeviceError(QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path_)));

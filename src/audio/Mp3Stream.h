@@ -42,6 +42,12 @@ public:
     // when it cannot be opened or is not a regular file (open() never waits
     // on a FIFO or a device).
     explicit Mp3Stream(const QString& path, int outputRate = 0);
+    // Opens the file to walk its frames by their headers alone, without
+    // libmpg123: the fast way to a length. nextFrame reports the same frames
+    // as with the decoder (which leaves out a Xing or Info header in the
+    // first frame, and so does this walk); decodeFrame gives nothing.
+    struct HeadersOnly {};
+    Mp3Stream(const QString& path, HeadersOnly);
     ~Mp3Stream();
     Mp3Stream(const Mp3Stream&) = delete;
     Mp3Stream& operator=(const Mp3Stream&) = delete;
