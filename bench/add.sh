@@ -4,7 +4,7 @@
 # one pass over the same files that reads them and hops from frame header to
 # frame header (ref_frame_headers, a plain C++ program). Each side is a
 # fresh process, the files in the page cache; medians of RUNS alternating
-# rounds (5 by default). Our figure is the add command itself (from "Dodaj..."
+# rounds (9 by default). Our figure is the add command itself (from "Dodaj..."
 # to the rows in the list) and, beside it, our whole process, which also
 # starts Qt and builds the main window. For comparison, one pass of the
 # former measurement (every frame handed to libmpg123), which the add used
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}
 out=$PWD/bench/out/add
 files=${FILES:-1000}
-runs=${RUNS:-5}
+runs=${RUNS:-9}
 scripts/deps.sh sox lame ffmpeg
 [ -x "$build_dir/bench/bench_add_ui" ] && [ -x "$build_dir/bench/ref_frame_headers" ] &&
     [ -x "$build_dir/bench/bench_probe" ] ||
@@ -54,15 +54,20 @@ for r in $(seq "$runs"); do
         fi
         echo "$(( (t1 - t0) / 1000 ))" | awk '{print $1 / 1000}' >> "$out/$side.times"
     done
+    # The ratio within the round, where both sides met the same load.
+    paste <(tail -1 "$out/command.times") <(tail -1 "$out/ref.times") |
+        awk '{print $1 / $2}' >> "$out/ratio.times"
 done
 command=$(median < "$out/command.times")
 ours=$(median < "$out/ours.times")
 ref=$(median < "$out/ref.times")
 decoder=$(median < "$out/decoder.times")
+ratio=$(median < "$out/ratio.times")
 echo "== adding $files files of about 1.5 MB, medians of $runs alternating rounds =="
 echo "reference: ref_frame_headers, whole process: $ref ms ($(cat "$out/last-ref"))"
-awk -v c="$command" -v o="$ours" -v r="$ref" -v d="$decoder" 'BEGIN {
-    printf "\"Dodaj...\" in the main window, the command: %.1f ms, %.2f x the reference\n", c, c / r
+awk -v c="$command" -v o="$ours" -v r="$ref" -v d="$decoder" -v q="$ratio" 'BEGIN {
+    printf "\"Dodaj...\" in the main window, the command: %.1f ms, %.2f x the reference " \
+        "(median of the per-round ratios: %.2f)\n", c, c / r, q
     printf "the same, whole process (Qt, main window, add): %.1f ms, %.2f x the reference\n", o, o / r
     printf "one pass of the former measurement through libmpg123, whole process: %.1f ms, " \
         "%.2f x the reference\n", d, d / r }'

@@ -216,11 +216,19 @@ struct Mp3Stream::Impl {
             mpg123_delete(mh); // closes the stream too
     }
 
+    // The walk looks at the header after each frame before it moves there:
+    // the last header read is kept for that second look.
     std::optional<FrameHeader> headerAt(qint64 pos) {
-        qint64 n = 0;
-        const unsigned char* p = file.at(pos, 4, n);
-        return p && n >= 4 ? frameHeader(p) : std::nullopt;
+        if (pos != lastLookPos) {
+            qint64 n = 0;
+            const unsigned char* p = file.at(pos, 4, n);
+            lastLook = p && n >= 4 ? frameHeader(p) : std::nullopt;
+            lastLookPos = pos;
+        }
+        return lastLook;
     }
+    qint64 lastLookPos = -1;
+    std::optional<FrameHeader> lastLook;
 
     // `inner`: asked for what follows an ID3v1 tag, which is not looked
     // past again.
