@@ -17,7 +17,7 @@ build_dir=${BUILD_DIR:-build}
 runs=${RUNS:-3}
 scripts/deps.sh sox lame ffmpeg
 [ -x "$build_dir/bench/bench_probe" ] || BUILD_DIR=$build_dir scripts/build.sh
-bench=$PWD/$build_dir/bench/bench_probe
+bench=$(realpath "$build_dir")/bench/bench_probe
 out=bench/out/probe
 mkdir -p "$out/small"
 
