@@ -80,7 +80,7 @@ public:
     bool failed() const { return failed_; }
 
     // The bytes from `pos` on as far as the buffer holds them: at least
-    // `want` (at most 64) unless the file ends sooner. `available` tells how
+    // `want` (at most the 1 MiB block) unless the file ends sooner. `available` tells how
     // many; null at the end of the file or after a read error.
     const unsigned char* at(qint64 pos, qint64 want, qint64& available) {
         const qint64 end = blockPos_ + blockLen_;
@@ -148,6 +148,9 @@ struct Mp3Stream::Impl {
     FileWindow file;
     mpg123_handle* mh = nullptr;
     bool decoding = false;
+    bool floats = false;
+    qint64 frameOffset = -1; // of the frame last reported
+    int frameLength = 0;
     std::int64_t frames = 0;
 
     // The walk: where the next frame is looked for, the last frame found,
@@ -283,7 +286,8 @@ struct Mp3Stream::Impl {
     }
 };
 
-Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new Impl) {
+Mp3Stream::Mp3Stream(const QString& path, int outputRate, bool floatSamples)
+    : path_(path), d(new Impl) {
     static std::once_flag initOnce;
     std::call_once(initOnce, [] { mpg123_init(); });
 
@@ -312,9 +316,11 @@ Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new I
     if (outputRate > 0) {
         mpg123_param(d->mh, MPG123_FORCE_RATE, outputRate, 0);
         mpg123_format_none(d->mh);
-        mpg123_format(d->mh, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        mpg123_format(d->mh, outputRate, MPG123_STEREO,
+                      floatSamples ? MPG123_ENC_FLOAT_32 : MPG123_ENC_SIGNED_16);
     }
     d->decoding = outputRate > 0;
+    d->floats = floatSamples;
     // The frames are a stream without seeking: libmpg123 reads them in order.
     auto readFrames = [](void* impl, void* target, size_t count) {
         return static_cast<Impl*>(impl)->read(target, count);
@@ -360,19 +366,45 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
         frame.bytes = d->pending.front().length;
         d->pending.pop_front();
     }
+    d->frameOffset = frame.offset;
+    d->frameLength = frame.bytes;
     ++d->frames;
     return true;
 }
 
-std::span<const std::int16_t> Mp3Stream::decodeFrame() {
-    if (!d->decoding)
-        return {};
+namespace {
+
+template <typename Sample> std::span<const Sample> decoded(mpg123_handle* mh) {
     off_t num = 0;
     unsigned char* audio = nullptr;
     size_t bytes = 0;
-    if (mpg123_framebyframe_decode(d->mh, &num, &audio, &bytes) != MPG123_OK || !audio)
+    if (mpg123_framebyframe_decode(mh, &num, &audio, &bytes) != MPG123_OK || !audio)
         return {};
-    return {reinterpret_cast<const std::int16_t*>(audio), bytes / sizeof(std::int16_t)};
+    return {reinterpret_cast<const Sample*>(audio), bytes / sizeof(Sample)};
+}
+
+} // namespace
+
+std::span<const std::int16_t> Mp3Stream::decodeFrame() {
+    if (!d->decoding || d->floats)
+        return {};
+    return decoded<std::int16_t>(d->mh);
+}
+
+std::span<const float> Mp3Stream::decodeFrameFloat() {
+    if (!d->decoding || !d->floats)
+        return {};
+    return decoded<float>(d->mh);
+}
+
+std::span<const unsigned char> Mp3Stream::frameBytes() {
+    if (d->frameOffset < 0 || d->frameLength <= 0)
+        return {};
+    qint64 n = 0;
+    const unsigned char* p = d->file.at(d->frameOffset, d->frameLength, n);
+    if (!p || n < d->frameLength)
+        return {};
+    return {p, size_t(d->frameLength)};
 }
 
 std::int64_t Mp3Stream::skippedBytes() const {

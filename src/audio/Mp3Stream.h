@@ -40,8 +40,9 @@ public:
     // 16-bit stereo at that rate whatever the frames' own rate and channel
     // count (libmpg123 resamples). Throws EMCIDeviceError naming the file
     // when it cannot be opened or is not a regular file (open() never waits
-    // on a FIFO or a device).
-    explicit Mp3Stream(const QString& path, int outputRate = 0);
+    // on a FIFO or a device). With floatSamples the decoded samples are
+    // 32-bit floats (full scale 1.0, nothing clipped): see decodeFrameFloat.
+    explicit Mp3Stream(const QString& path, int outputRate = 0, bool floatSamples = false);
     ~Mp3Stream();
     Mp3Stream(const Mp3Stream&) = delete;
     Mp3Stream& operator=(const Mp3Stream&) = delete;
@@ -55,6 +56,12 @@ public:
     // samples at the output rate (only with outputRate > 0). The span is
     // valid until the next call.
     std::span<const std::int16_t> decodeFrame();
+    // The same for a stream opened with floatSamples.
+    std::span<const float> decodeFrameFloat();
+
+    // The bytes of the frame nextFrame just read, header included; empty
+    // when its place is unknown (frame.offset -1). Valid until the next call.
+    std::span<const unsigned char> frameBytes();
 
     // Bytes passed over so far that are neither MPEG audio frames nor
     // metadata tags. After the last frame it covers the whole file.

@@ -37,15 +37,22 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
         } else if (a == QStringLiteral("-V") || a == QStringLiteral("--version")) {
             wyjscie << tekstWersji(narzedzie.nazwa) << Qt::endl;
             return {{}, 0};
-        } else if (std::any_of(narzedzie.opcje.cbegin(), narzedzie.opcje.cend(),
-                               [&a](const OpcjaNarzedzia& o) { return o.nazwa == a; })) {
-            if (!wynik.opcje.contains(a))
-                wynik.opcje.append(a);
+        } else if (const auto o = std::find_if(
+                       narzedzie.opcje.cbegin(), narzedzie.opcje.cend(),
+                       [&a](const OpcjaNarzedzia& o) {
+                           return o.nazwa == a || (o.zWartoscia && a.startsWith(o.nazwa + u'='));
+                       });
+                   o != narzedzie.opcje.cend()) {
+            if (!wynik.opcje.contains(o->nazwa))
+                wynik.opcje.append(o->nazwa);
+            if (a.size() > o->nazwa.size())
+                wynik.wartosci.insert(o->nazwa, a.mid(o->nazwa.size() + 1));
         } else {
             return zle(QStringLiteral("nieznana opcja \u201e%1\u201d").arg(a));
         }
     }
-    if (wynik.argumenty.size() != narzedzie.liczbaArgumentow)
+    if (narzedzie.liczbaArgumentow < 0 ? wynik.argumenty.isEmpty()
+                                       : wynik.argumenty.size() != narzedzie.liczbaArgumentow)
         return zle(
             QStringLiteral("nieprawidłowa liczba argumentów: %1").arg(wynik.argumenty.size()));
     return wynik;
