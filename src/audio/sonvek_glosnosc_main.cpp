@@ -1,4 +1,4 @@
-// sonvek-glosnosc [--cel=LUFS] FILE.mp3...: the loudness of each file as the
+// sonvek-glosnosc [--cel LUFS] FILE.mp3...: the loudness of each file as the
 // merge's levelling sees it. One line per file: integrated loudness (LUFS),
 // TAB, true peak (dBTP), TAB, the gain step levelling would give it (dB),
 // TAB, the path; numbers with a decimal point, "-" where there is none
@@ -19,7 +19,7 @@ const QString kOpcjaCel = QStringLiteral("--cel");
 
 OpisNarzedzia narzedzie() {
     return {QStringLiteral("sonvek-glosnosc"),
-            QStringLiteral("[--cel=LUFS] PLIK.mp3..."),
+            QStringLiteral("[--cel LUFS] PLIK.mp3..."),
             QStringLiteral(
                 "Dla każdego pliku wypisuje wiersz: głośność zintegrowaną (EBU R128, LUFS),\n"
                 "tabulator, szczyt rzeczywisty (dBTP), tabulator, zmianę wzmocnienia, którą\n"
@@ -30,9 +30,9 @@ OpisNarzedzia narzedzie() {
                 "któregoś nie (błąd na standardowym wyjściu błędów), 2 przy złych argumentach."),
             -1,
             {{kOpcjaCel,
-              QStringLiteral("--cel=LUFS: docelowa głośność, od -40 do -5; domyślnie -18\n"
+              QStringLiteral("docelowa głośność, od -40 do -5 LUFS; domyślnie -18\n"
                              "(the target loudness the step aims at)"),
-              true}}};
+              QStringLiteral("LUFS")}}};
 }
 
 QString liczba(double v) {
@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
     if (rozbior.kodWyjscia)
         return *rozbior.kodWyjscia;
     double cel = kDomyslnyCelLufs;
-    if (rozbior.opcje.contains(kOpcjaCel)) {
+    if (rozbior.wartosci.contains(kOpcjaCel)) {
         const std::optional<double> c = celGlosnosci(rozbior.wartosci.value(kOpcjaCel));
         if (!c) {
             bledy << "sonvek-glosnosc: głośność docelowa „" << rozbior.wartosci.value(kOpcjaCel)

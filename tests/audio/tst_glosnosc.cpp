@@ -288,7 +288,7 @@ private slots:
         const QString cichy = makeMp3(plik(u"cichy.mp3"_s), m);
         const QString zepsuty = plik(u"zepsuty.mp3"_s);
         QVERIFY(zapiszBajty(zepsuty, randomBytes(3000, 3)));
-        Wynik w = uruchomNarzedzie(u"sonvek-glosnosc"_s, {u"--cel=-16"_s, cichy, zepsuty});
+        Wynik w = uruchomNarzedzie(u"sonvek-glosnosc"_s, {u"--cel"_s, u"-16"_s, cichy, zepsuty});
         QCOMPARE(w.kod, 1);
         QCOMPARE(w.wyjscie.size(), 2);
         const std::optional<PomiarGlosnosci> p = zmierzGlosnosc(cichy);

@@ -34,6 +34,12 @@ private slots:
                                  << u"nieprawidłowa liczba argumentów: 1. "_s + usage;
         QTest::newRow("too many") << QStringList{u"a"_s, u"b"_s, u"c"_s} << 2 << QStringList{}
                                   << QString() << u"liczba argumentów: 3"_s;
+        QTest::newRow("values given both ways")
+            << QStringList{u"--tytul"_s, u"-x-"_s, u"a.xml"_s, u"--tytul=b=c"_s, u"b.mp3"_s} << -1
+            << QStringList{u"a.xml"_s, u"b.mp3"_s} << QString() << QString();
+        QTest::newRow("value missing")
+            << QStringList{u"a.xml"_s, u"b.mp3"_s, u"--tytul"_s} << 2 << QStringList{} << QString()
+            << u"opcja „--tytul” wymaga wartości"_s;
         QTest::newRow("dash names after --")
             << QStringList{u"--"_s, u"-a.xml"_s, u"--help"_s} << -1
             << QStringList{u"-a.xml"_s, u"--help"_s} << QString() << QString();
@@ -46,8 +52,11 @@ private slots:
         QFETCH(QString, err);
         QString outText, errText;
         QTextStream outStream(&outText), errStream(&errText);
-        const OpisNarzedzia narzedzie{u"narzedzie"_s, u"A.xml B.mp3"_s, u"Opis."_s, 2};
+        const OpisNarzedzia narzedzie{
+            u"narzedzie"_s, u"A.xml B.mp3"_s, u"Opis."_s, 2, {{u"--tytul"_s, u"tytuł"_s, u"T"_s}}};
         const RozbiorArgumentow r = rozbierzArgumenty(narzedzie, args, outStream, errStream);
+        if (status < 0 && args.contains(u"--tytul"_s))
+            QCOMPARE(r.wartosci.value(u"--tytul"_s), u"b=c"_s);
         QCOMPARE(r.kodWyjscia.value_or(-1), status);
         QCOMPARE(r.argumenty, positional);
         QVERIFY2(outText.startsWith(out) && (out.isEmpty() == outText.isEmpty()),
@@ -58,12 +67,15 @@ private slots:
             QCOMPARE(errText.count(u'\n'), 1);
     }
 
-    // An option that may take a value, and a tool that takes one file or more.
-    void valuesAndFileLists() {
+    // An option whose value may be left out, and a tool that takes one file or more.
+    void optionalValuesAndFileLists() {
         QString outText, errText;
         QTextStream outStream(&outText), errStream(&errText);
-        const OpisNarzedzia narzedzie{
-            u"narzedzie"_s, u"PLIK..."_s, u"Opis."_s, -1, {{u"--cel"_s, u"cel"_s, true}}};
+        const OpisNarzedzia narzedzie{u"narzedzie"_s,
+                                      u"PLIK..."_s,
+                                      u"Opis."_s,
+                                      -1,
+                                      {{u"--cel"_s, u"cel"_s, u"LUFS"_s, true}}};
         RozbiorArgumentow r =
             rozbierzArgumenty(narzedzie, {u"a"_s, u"--cel=-16"_s, u"b"_s}, outStream, errStream);
         QVERIFY(!r.kodWyjscia);
@@ -71,11 +83,11 @@ private slots:
         QCOMPARE(r.opcje, QStringList{u"--cel"_s});
         QCOMPARE(r.wartosci.value(u"--cel"_s), u"-16"_s);
         r = rozbierzArgumenty(narzedzie, {u"--cel"_s, u"a"_s}, outStream, errStream);
-        QVERIFY(!r.kodWyjscia && !r.wartosci.contains(u"--cel"_s));
-        r = rozbierzArgumenty(narzedzie, {u"--celx=1"_s, u"a"_s}, outStream, errStream);
-        QCOMPARE(r.kodWyjscia, 2);
+        QCOMPARE(r.argumenty, QStringList{u"a"_s}); // the file is no value of the option
+        QVERIFY(r.opcje.contains(u"--cel"_s) && !r.wartosci.contains(u"--cel"_s));
         r = rozbierzArgumenty(narzedzie, {u"--cel=1"_s}, outStream, errStream);
         QCOMPARE(r.kodWyjscia, 2);
+        QVERIFY(errText.contains(u"liczba argumentów: 0"_s));
     }
 };
 
