@@ -152,16 +152,20 @@ std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
     SzczytRzeczywisty szczyt(format.kanaly);
     PomiarGlosnosci pomiar;
     std::vector<float> mono;
-    Mp3Frame ramka;
-    while (stream.nextFrame(ramka)) {
-        if (przerwij && przerwij->load(std::memory_order_relaxed))
-            return std::nullopt;
-        const OpisRamki opis = opiszRamke(stream.frameBytes());
+    // The gains of every frame the walk finds (the information frame has
+    // none and is told apart by its bytes).
+    stream.eachFrameBytes([&pomiar](const unsigned char* bajty, int n) {
+        const OpisRamki opis = opiszRamke({bajty, size_t(n)});
         if (opis.rodzaj == RodzajRamki::Dzwiek) {
             pomiar.najmniejszeWzmocnienie =
                 std::min(pomiar.najmniejszeWzmocnienie, opis.najmniejsze);
             pomiar.najwiekszeWzmocnienie = std::max(pomiar.najwiekszeWzmocnienie, opis.najwieksze);
         }
+    });
+    Mp3Frame ramka;
+    while (stream.nextFrame(ramka)) {
+        if (przerwij && przerwij->load(std::memory_order_relaxed))
+            return std::nullopt;
         // Interleaved stereo; a frame that does not decode adds nothing.
         const std::span<const float> pcm = stream.decodeFrameFloat();
         const size_t probek = pcm.size() / 2;

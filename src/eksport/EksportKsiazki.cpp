@@ -23,6 +23,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -253,6 +254,39 @@ void EksportKsiazki::usunTymczasowyFolder() {
     if (!m_tymczasowyFolder.isEmpty())
         QDir(m_tymczasowyFolder).removeRecursively();
     m_tymczasowyFolder.clear();
+    if (m_blokadaFd >= 0) {
+        QFile::remove(m_blokada);
+        ::close(m_blokadaFd);
+    }
+    m_blokadaFd = -1;
+}
+
+// Removes the temporary folders of this DAISY book that a killed export
+// left beside it: those whose lock file is gone or held by no one.
+void EksportKsiazki::usunPozostalosci() const {
+    const QFileInfo cel(folderDaisy);
+    const QDir folder = cel.absoluteDir();
+    const QRegularExpression wzor(QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$")
+                                      .arg(QRegularExpression::escape(cel.fileName())));
+    for (const QString& nazwa :
+         folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch m = wzor.match(nazwa);
+        if (!m.hasMatch())
+            continue;
+        const QString blokada =
+            folder.filePath(QStringLiteral(".%1.%2.lock").arg(cel.fileName(), m.captured(1)));
+        const int fd = ::open(QFile::encodeName(blokada).constData(),
+                              O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd); // an export still running
+            continue;
+        }
+        QDir(folder.filePath(nazwa)).removeRecursively();
+        if (fd >= 0) {
+            QFile::remove(blokada);
+            ::close(fd);
+        }
+    }
 }
 
 QStringList EksportKsiazki::istniejaceCele() const {
@@ -409,9 +443,16 @@ void EksportKsiazki::zmierz() {
 
 void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis) {
     const QFileInfo cel(folderDaisy);
+    usunPozostalosci();
     const QString znacznik = QString::number(QRandomGenerator::global()->generate(), 36);
-    m_tymczasowyFolder =
-        QStringLiteral("%1/.%2.%3.tmp").arg(cel.absolutePath(), cel.fileName(), znacznik);
+    const QString przedrostek =
+        QStringLiteral("%1/.%2.%3").arg(cel.absolutePath(), cel.fileName(), znacznik);
+    // The lock comes first and goes last: a folder without a held lock is
+    // what a killed export left.
+    m_blokada = przedrostek + QStringLiteral(".lock");
+    m_blokadaFd = otworzNowy(m_blokada);
+    ::flock(m_blokadaFd, LOCK_EX | LOCK_NB);
+    m_tymczasowyFolder = przedrostek + QStringLiteral(".tmp");
     if (!QDir().mkdir(m_tymczasowyFolder)) {
         m_tymczasowyFolder.clear();
         throw EInOutError(

@@ -5,6 +5,7 @@
 
 #include "app/MainForm.h"
 #include "eksport/ui/FormEksport.h"
+#include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
@@ -93,6 +94,12 @@ private slots:
         QVERIFY2(form->tekstStatusu().startsWith(status), qPrintable(form->tekstStatusu()));
         QCOMPARE(form->projekt().opisKsiazki().lektor, u"Lektor z okna"_s);
         QVERIFY(form->projekt().ProjektZmieniony());
+        // Saved with the project, and back when it is opened again.
+        form->projekt().zapisz(sciezka(u"p.xml"_s));
+        form->projekt().nowy();
+        QCOMPARE(form->projekt().opisKsiazki(), OpisKsiazki{});
+        form->projekt().wczytaj(sciezka(u"p.xml"_s));
+        QCOMPARE(form->projekt().opisKsiazki().tytul, u"Tytuł z okna"_s);
         if (przypadek == u"istnieje") {
             const FakeSeams::Message& pytanie = seams.messages.first();
             QCOMPARE(pytanie.defaultButton, QMessageBox::No);
