@@ -205,8 +205,18 @@ void TFormUstawZakladke::showEvent(QShowEvent* event) {
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     m_komunikaty.guard([this] { PobierzDaneZakladki(); });
-    if (m_przygotowany)
+    if (m_przygotowany) {
         zacznijObraz(m_pozycja.sciezka());
+        // The fields' values are said once the dialog and its focus have
+        // been: a read-only field's value is not read on focus.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isVisible())
+                    m_odtwarzanie.oglos(tekstZakladki());
+            },
+            Qt::QueuedConnection);
+    }
     m_kursor->start();
 }
 
@@ -400,6 +410,12 @@ void TFormUstawZakladke::Odtwrzzakadke1Click() {
 void TFormUstawZakladke::StopClick() {
     m_odtwarzacz.Stop();
     Stop->setEnabled(false);
+    m_odtwarzanie.oglos(QStringLiteral("Zatrzymano"));
+}
+
+QString TFormUstawZakladke::tekstZakladki() const {
+    return QStringLiteral("Początek zakładki %1 ms, długość %2 ms")
+        .arg(EditPoczatek->text(), EditDlugosc->text());
 }
 
 // The fields' texts go into the entry, which the opener writes back.
