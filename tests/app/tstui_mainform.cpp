@@ -460,7 +460,7 @@ private slots:
             QCOMPARE(tekst->textCursor().selectedText(), link);
             ++links;
         }
-        QCOMPARE(links, 3);
+        QCOMPARE(links, 5);
         // A link to another page loads it.
         QTemporaryDir pages;
         QFile druga(pages.filePath(QStringLiteral("druga.html")));

@@ -145,4 +145,6 @@ private:
     TMediaPlayer& m_odtwarzacz;
     PozycjaProjektu m_pozycja;
     bool m_przygotowany = false;
+    // The values are still to be said after the showing (tekstZakladki).
+    bool m_powiedzWartosci = false;
 };
