@@ -23,6 +23,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -78,8 +79,18 @@ void zapiszDoKonca(int fd, const char* dane, qint64 dlugosc, const QString& nazw
     }
 }
 
+// Files of the DAISY folder reach the disk all at once, with one sync of
+// the file system (syncfs) before the folder is put in place: a sync per
+// file would cost the disk a flush for each of hundreds of files. Where
+// there is no syncfs, each file is synced as it is closed.
+#ifdef Q_OS_LINUX
+constexpr bool kSynchronizujKazdy = false;
+#else
+constexpr bool kSynchronizujKazdy = true;
+#endif
+
 void zamknijZSynchronizacja(int fd, const QString& nazwa) {
-    if (::fsync(fd) != 0) {
+    if (kSynchronizujKazdy && ::fsync(fd) != 0) {
         const int e = errno;
         ::close(fd);
         throw bladZapisu(nazwa, e);
@@ -99,13 +110,25 @@ void zapiszNowyPlik(const QString& sciezka, const QByteArray& dane) {
     zamknijZSynchronizacja(fd, sciezka);
 }
 
-void synchronizujFolder(const QString& folder) {
+// Syncs the folder, and with `calosc` the whole file system it is on.
+void synchronizujFolder(const QString& folder, bool calosc = false) {
     const int fd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return;
-    ::fsync(fd);
+        throw bladZapisu(folder, errno);
+    int wynik = 0;
+#ifdef Q_OS_LINUX
+    if (calosc)
+        wynik = ::syncfs(fd);
+#else
+    Q_UNUSED(calosc);
+#endif
+    if (wynik == 0)
+        wynik = ::fsync(fd);
+    const int e = errno;
     ::close(fd);
+    if (wynik != 0)
+        throw bladZapisu(folder, e);
 }
 
 // Renames `z` to `na`, swapping the two when `na` exists and `zamiana`;
@@ -231,6 +254,39 @@ void EksportKsiazki::usunTymczasowyFolder() {
     if (!m_tymczasowyFolder.isEmpty())
         QDir(m_tymczasowyFolder).removeRecursively();
     m_tymczasowyFolder.clear();
+    if (m_blokadaFd >= 0) {
+        QFile::remove(m_blokada);
+        ::close(m_blokadaFd);
+    }
+    m_blokadaFd = -1;
+}
+
+// Removes the temporary folders of this DAISY book that a killed export
+// left beside it: those whose lock file is gone or held by no one.
+void EksportKsiazki::usunPozostalosci() const {
+    const QFileInfo cel(folderDaisy);
+    const QDir folder = cel.absoluteDir();
+    const QRegularExpression wzor(QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$")
+                                      .arg(QRegularExpression::escape(cel.fileName())));
+    for (const QString& nazwa :
+         folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch m = wzor.match(nazwa);
+        if (!m.hasMatch())
+            continue;
+        const QString blokada =
+            folder.filePath(QStringLiteral(".%1.%2.lock").arg(cel.fileName(), m.captured(1)));
+        const int fd = ::open(QFile::encodeName(blokada).constData(),
+                              O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd); // an export still running
+            continue;
+        }
+        QDir(folder.filePath(nazwa)).removeRecursively();
+        if (fd >= 0) {
+            QFile::remove(blokada);
+            ::close(fd);
+        }
+    }
 }
 
 QStringList EksportKsiazki::istniejaceCele() const {
@@ -387,9 +443,16 @@ void EksportKsiazki::zmierz() {
 
 void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis) {
     const QFileInfo cel(folderDaisy);
+    usunPozostalosci();
     const QString znacznik = QString::number(QRandomGenerator::global()->generate(), 36);
-    m_tymczasowyFolder =
-        QStringLiteral("%1/.%2.%3.tmp").arg(cel.absolutePath(), cel.fileName(), znacznik);
+    const QString przedrostek =
+        QStringLiteral("%1/.%2.%3").arg(cel.absolutePath(), cel.fileName(), znacznik);
+    // The lock comes first and goes last: a folder without a held lock is
+    // what a killed export left.
+    m_blokada = przedrostek + QStringLiteral(".lock");
+    m_blokadaFd = otworzNowy(m_blokada);
+    ::flock(m_blokadaFd, LOCK_EX | LOCK_NB);
+    m_tymczasowyFolder = przedrostek + QStringLiteral(".tmp");
     if (!QDir().mkdir(m_tymczasowyFolder)) {
         m_tymczasowyFolder.clear();
         throw EInOutError(
@@ -462,7 +525,7 @@ void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis) {
     }
     zapiszNowyPlik(m_tymczasowyFolder + QStringLiteral("/ncc.html"),
                    dokumentNcc(opis, meta, m_rozdzialy));
-    synchronizujFolder(m_tymczasowyFolder);
+    synchronizujFolder(m_tymczasowyFolder, !kSynchronizujKazdy);
 }
 
 void EksportKsiazki::wykonaj() {
@@ -539,8 +602,13 @@ void EksportKsiazki::wykonaj() {
         }
         // The temporary name now holds the replaced book.
         usunTymczasowyFolder();
-        if (!folderDaisy.isEmpty())
-            synchronizujFolder(QFileInfo(folderDaisy).absolutePath());
+        if (!folderDaisy.isEmpty()) {
+            try {
+                synchronizujFolder(QFileInfo(folderDaisy).absolutePath());
+            } catch (const EInOutError&) {
+                // The book is in place; only its rename may not survive a crash.
+            }
+        }
         loguj(QStringLiteral("Eksport zakończony powodzeniem"));
     } catch (...) {
         usunTymczasowyFolder();

@@ -12,6 +12,8 @@
 // atomic writer; both are put in place together at the end. A failure or a
 // stop removes what was written and leaves an earlier export as it was. An
 // existing target is replaced only with `zastap` (the window asks first).
+// The temporary folders of a DAISY book that a killed export left beside it
+// are removed when the next export of that book starts.
 
 #include "base/Errors.h"
 #include "eksport/Rozdzial.h"
@@ -87,11 +89,14 @@ private:
     void dodajPostep(std::int64_t bajty);
     void zbudujDaisy(const OpisKsiazki& opis);
     void usunTymczasowyFolder();
+    void usunPozostalosci() const;
 
     ListaPozycji m_pozycje;
     OpisKsiazki m_opis;
     ListaRozdzialow m_rozdzialy;
     QStringList m_uwagi;
     QString m_tymczasowyFolder;
+    QString m_blokada; // beside it, locked while the export runs
+    int m_blokadaFd = -1;
     std::int64_t m_zrobione = 0, m_wszystkie = 0;
 };

@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <sys/file.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -379,6 +381,21 @@ private slots:
             QCOMPARE(zawartoscFolderu(cel), przed);
             QCOMPARE(zawartoscFolderu(cel + u"/daisy"_s), przedDaisy);
         }
+    }
+
+    // What a killed export left goes; what a running one holds stays.
+    void leftoversOfKilledExport() {
+        utworz({{ton(300), u"a.mp3"_s, {}}});
+        QVERIFY(QDir().mkpath(sciezka(u".d.abc.tmp/x"_s)));
+        QVERIFY(QDir().mkpath(sciezka(u".d.def.tmp/y"_s)));
+        QFile blokada(sciezka(u".d.def.lock"_s));
+        QVERIFY(blokada.open(QIODevice::WriteOnly));
+        QCOMPARE(::flock(blokada.handle(), LOCK_EX | LOCK_NB), 0);
+        EksportKsiazki eksport(pozycje, opis());
+        eksport.folderDaisy = sciezka(u"d"_s);
+        eksport.wykonaj();
+        QCOMPARE(wpisyFolderu(dir.path()).filter(u".d."_s),
+                 (QStringList{u".d.def.lock"_s, u".d.def.tmp"_s}));
     }
 
     void detailsPrefilled() {

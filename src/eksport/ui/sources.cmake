@@ -1,1 +1,1 @@
-list(APPEND SOURCES)
+list(APPEND SOURCES FormEksport.cpp FormEksportPostep.cpp)
