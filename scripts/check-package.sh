@@ -44,9 +44,9 @@ required=(
     /usr/share/doc/sonvekmanager/README.md /usr/share/doc/sonvekmanager/copyright
     /usr/share/doc/sonvekmanager/changelog.gz
 )
-# Every program has its manual page.
+# Every program has its manual page, in English and in Polish.
 while read -r program; do
-    required+=("/usr/share/man/man1/${program##*/}.1.gz")
+    required+=("/usr/share/man/man1/${program##*/}.1.gz" "/usr/share/man/pl/man1/${program##*/}.1.gz")
 done < <(grep "^/usr/bin/." "$tmp/files")
 for file in "${required[@]}"; do
     check "the package holds $file" has_file "$file"
