@@ -119,6 +119,7 @@ public:
     void Zapiszprojekt1Click();
     void Zapiszprojektjako1Click();
     void Scalajpliki1Click();
+    void Eksportujksiazke1Click();
     void Plikaudio1Click();
     void Plikzakadki1Click();
     void Wolnemiejscenakarcie1Click();
@@ -330,6 +331,7 @@ private:
     QAction* m_Zapiszprojekt1 = nullptr;
     QAction* m_Zapiszprojektjako1 = nullptr;
     QAction* m_Scalajpliki1 = nullptr;
+    QAction* m_Eksportujksiazke1 = nullptr;
     QAction* m_Plikaudio1 = nullptr;
     QAction* m_Plikzakadki1 = nullptr;
     QAction* m_Wolnemiejscenakarcie1 = nullptr;
