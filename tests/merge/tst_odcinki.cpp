@@ -1,4 +1,5 @@
 #include "base/Errors.h"
+#include "base/ZapisAtomowy.h"
 #include "merge/Odcinki.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
@@ -8,8 +9,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +45,13 @@ QByteArrayList tresci(const ListaPozycji& lista) {
     for (const PozycjaProjektu& p : lista)
         wynik.append(bajtyPliku(p.sciezka()));
     return wynik;
+}
+
+int g_doZabicia = 0; // the sync call at which the child process dies
+int zabijPrzySynchronizacji(int fd) {
+    if (--g_doZabicia == 0)
+        ::raise(SIGKILL);
+    return ::fsync(fd);
 }
 
 } // namespace
@@ -204,6 +214,48 @@ private slots:
         wynik.sort();
         QCOMPARE(wpisyFolderu(oryginaly), wynik);
         QVERIFY(QFileInfo::exists(path(u"gdzie indziej"_s)));
+    }
+
+    // An insertion killed at any point is finished by the next run: every
+    // file gets exactly one clip, every original is kept, and nothing the
+    // writer left stays in the entries' folder.
+    void interruptedInsertionIsFinishedByTheNextRun_data() {
+        QTest::addColumn<int>("killAtSync");
+        for (int n = 1; n <= 8; ++n)
+            QTest::addRow("sync %d", n) << n;
+    }
+    void interruptedInsertionIsFinishedByTheNextRun() {
+        QFETCH(int, killAtSync);
+        const QString ksiazka = path(u"książka/"_s), odcinki = path(u"odcinki/"_s),
+                      oryginaly = path(u"oryginały/"_s);
+        QVERIFY(QDir().mkpath(ksiazka) && QDir().mkpath(odcinki));
+        const ListaPozycji lista = projekt(ksiazka, odcinki);
+
+        const pid_t dziecko = ::fork();
+        QVERIFY(dziecko >= 0);
+        if (dziecko == 0) {
+            g_doZabicia = killAtSync;
+            ZapisAtomowy::ustawSynchronizacje(&zabijPrzySynchronizacji);
+            WstawioneOdcinki wynik;
+            try {
+                wstawOdcinki(odcinki, lista, oryginaly, wynik);
+            } catch (...) {
+            }
+            ::_exit(0);
+        }
+        int stan = 0;
+        QCOMPARE(::waitpid(dziecko, &stan, 0), dziecko);
+        QVERIFY(WIFSIGNALED(stan));
+
+        WstawioneOdcinki wynik;
+        wstawOdcinki(odcinki, lista, oryginaly, wynik);
+        QCOMPARE(tresci(lista), (QByteArrayList{"E0", "C1E1", "C2E2"}));
+        QCOMPARE(wpisyFolderu(ksiazka), (QStringList{u"a0.mp3"_s, u"a1.mp3"_s, u"a2.mp3"_s}));
+        QByteArrayList kopie;
+        for (const QString& run : QDir(oryginaly).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            for (const QString& f : QDir(oryginaly + run).entryList({u"pozycja-*.mp3"_s}))
+                kopie.append(bajtyPliku(oryginaly + run + u'/' + f));
+        QVERIFY2(kopie.contains("E1") && kopie.contains("E2"), kopie.join(' ').constData());
     }
 
     // Row 0 never gets a clip; row 1 agrees; row 2 is the one that varies.
