@@ -20,6 +20,8 @@ Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>
             eachFrame(frame);
     }
     info.skippedBytes = stream.skippedBytes();
+    info.ticks = ticks;
+    info.walkedTicks = stream.walkedTicks();
     info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;
     return info;
 }

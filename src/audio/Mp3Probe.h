@@ -18,6 +18,11 @@ struct Mp3Info {
     bool mixedFormat = false; // some frame differs in rate or channel count
     // Bytes of the file that are neither audio frames nor metadata tags.
     std::int64_t skippedBytes = 0;
+    // Exact durations in ticks (kTicksPerSecond): of the frames counted in
+    // lengthMs, and of every frame the walk found, an encoder's information
+    // frame at the start too (what the file adds inside a joined file).
+    std::int64_t ticks = 0;
+    std::int64_t walkedTicks = 0;
 };
 
 // Throws EMCIDeviceError naming the file when it cannot be read or holds no

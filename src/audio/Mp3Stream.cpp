@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QtEndian>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <mpg123.h>
@@ -20,7 +21,8 @@ struct FrameHeader {
     int version = 0; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     int layer = 0;   // as coded: 3 Layer I, 2 Layer II, 1 Layer III
     int sampleRate = 0;
-    int length = 0; // bytes of the whole frame, header included
+    int length = 0;  // bytes of the whole frame, header included
+    int samples = 0; // per channel
 };
 
 std::optional<FrameHeader> frameHeader(const unsigned char* p) {
@@ -54,7 +56,8 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p) {
         length = 72 * bitRate / sampleRate + padding;
     else
         length = 144 * bitRate / sampleRate + padding;
-    return FrameHeader{version, layer, sampleRate, length};
+    const int samples = layer == 3 ? 384 : (layer == 1 && !mpeg1) ? 576 : 1152;
+    return FrameHeader{version, layer, sampleRate, length, samples};
 }
 
 bool sameStream(const FrameHeader& a, const FrameHeader& b) {
@@ -156,6 +159,11 @@ struct Mp3Stream::Impl {
     qint64 lastFrameEnd = -1;
     FrameHeader lastHeader;
     qint64 skipped = 0;
+    // Every frame the walk found, at its own rate: also those the decoder
+    // passes over (an encoder's information frame at the start).
+    std::int64_t walkedTicks = 0;
+    const std::atomic_bool* stop = nullptr;
+    bool stopped = false;
     // The frame libmpg123 is being given: the part not yet handed over.
     qint64 framePos = 0, frameEnd = 0;
     // Bytes handed to libmpg123 so far, and the frames handed that it has
@@ -180,7 +188,9 @@ struct Mp3Stream::Impl {
         return p && n >= 4 ? frameHeader(p) : std::nullopt;
     }
 
-    Tag tagAt(qint64 pos) {
+    // `inner`: asked for what follows an ID3v1 tag, which is not looked
+    // past again.
+    Tag tagAt(qint64 pos, bool inner = false) {
         qint64 n = 0;
         const unsigned char* t = file.at(pos, 32, n);
         if (!t)
@@ -191,7 +201,10 @@ struct Mp3Stream::Impl {
             const qint64 body = (t[6] << 21) | (t[7] << 14) | (t[8] << 7) | t[9];
             return {std::min(10 + body + ((t[5] & 0x10) ? 10 : 0), rest), 0};
         }
-        if (rest == 128 && std::memcmp(t, "TAG", 3) == 0)
+        // An ID3v1 tag ends a file; inside one (a file joined from tagged
+        // files) it is taken when a frame or another tag follows it.
+        if (rest >= 128 && n >= 3 && std::memcmp(t, "TAG", 3) == 0 &&
+            (rest == 128 || (!inner && (headerAt(pos + 128) || tagAt(pos + 128, true).length > 0))))
             return {128, 0};
         if (n >= 32 && std::memcmp(t, "APETAGEX", 8) == 0) {
             const qint64 size = qFromLittleEndian<quint32>(t + 12); // items and footer
@@ -214,8 +227,40 @@ struct Mp3Stream::Impl {
         return tagAt(next).length > 0;
     }
 
+    // A frame that directly follows the last one is cut short when what
+    // follows it is neither a frame, a tag nor the end, and a tag or a
+    // confirmed frame begins inside it: its header starts a truncated
+    // frame, and the audio goes on within its bytes. A whole frame followed
+    // by bytes that are no audio stays a frame.
+    bool cutShort(qint64 pos, const FrameHeader& h) {
+        const qint64 next = pos + h.length;
+        if (next == file.size() || headerAt(next) || tagAt(next).length > 0)
+            return false;
+        for (qint64 q = pos + 1; q < next; ++q) {
+            qint64 n = 0;
+            const unsigned char* b = file.at(q, 1, n);
+            if (!b)
+                return false;
+            if (b[0] == 0xFF) {
+                const auto inside = headerAt(q);
+                if (inside && q + inside->length <= file.size() && confirmed(q, *inside))
+                    return true;
+            } else if ((b[0] == 'I' || b[0] == 'T' || b[0] == 'A') && tagAt(q).length > 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool stopAsked() {
+        if (stop && stop->load(std::memory_order_relaxed))
+            stopped = true;
+        return stopped;
+    }
+
     bool take(qint64 pos, const FrameHeader& h) {
         pending.push_back({handed, pos, h.length});
+        walkedTicks += std::int64_t(h.samples) * (kTicksPerSecond / h.sampleRate);
         framePos = pos;
         frameEnd = scanPos = lastFrameEnd = pos + h.length;
         lastHeader = h;
@@ -228,12 +273,14 @@ struct Mp3Stream::Impl {
         qint64 pos = scanPos;
         if (pos == lastFrameEnd) {
             const auto h = headerAt(pos);
-            if (h && sameStream(*h, lastHeader) && pos + h->length <= size)
+            if (h && sameStream(*h, lastHeader) && pos + h->length <= size && !cutShort(pos, *h))
                 return take(pos, *h);
         }
         const qint64 gapStart = pos;
         qint64 tags = 0; // bytes of the gap that belong to tags
         while (pos < size) {
+            if (stopAsked())
+                return false;
             qint64 n = 0;
             const unsigned char* b = file.at(pos, 1, n);
             if (!b)
@@ -332,6 +379,8 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     if (d->file.failed())
         throw EMCIDeviceError(QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path_)));
     if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
+        if (d->stopped)
+            return false;
         // The end of the frames. Before any frame that means the file holds
         // no MPEG audio.
         if (d->frames == 0)
@@ -377,4 +426,12 @@ std::span<const std::int16_t> Mp3Stream::decodeFrame() {
 
 std::int64_t Mp3Stream::skippedBytes() const {
     return d->skipped;
+}
+
+std::int64_t Mp3Stream::walkedTicks() const {
+    return d->walkedTicks;
+}
+
+void Mp3Stream::stopWhen(const std::atomic_bool* stop) {
+    d->stop = stop;
 }

@@ -9,9 +9,10 @@
 // is still found. A frame found after such bytes counts only when a second
 // frame of the same kind follows it directly, so a chance sync pattern
 // inside the junk is not taken for audio. Metadata tags (ID3v2 anywhere,
-// ID3v1 at the end, APE) are passed over and not counted as junk.
+// ID3v1 at the end or followed by audio, APE) are passed over and not counted as junk.
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -59,6 +60,16 @@ public:
     // Bytes passed over so far that are neither MPEG audio frames nor
     // metadata tags. After the last frame it covers the whole file.
     std::int64_t skippedBytes() const;
+
+    // The duration of every frame the walk has found so far, in ticks: the
+    // frames nextFrame reports and those the decoder passes over (an
+    // encoder's information frame at the start of the file, which inside a
+    // joined file is a frame like any other and plays).
+    std::int64_t walkedTicks() const;
+
+    // While *stop is true the walk looks no further: nextFrame returns false
+    // instead of searching on through bytes that are no audio.
+    void stopWhen(const std::atomic_bool* stop);
 
     const QString& path() const { return path_; }
 

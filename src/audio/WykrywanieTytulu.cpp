@@ -28,7 +28,10 @@ constexpr float kPelnaSkala = 32768.0f;
 class Dekoder {
 public:
     Dekoder(const QString& path, const std::atomic_bool* przerwij)
-        : czestotliwosc_(czestotliwosc(path)), stream_(path, czestotliwosc_), przerwij_(przerwij) {}
+        : czestotliwosc_(czestotliwosc(path, przerwij)), stream_(path, czestotliwosc_),
+          przerwij_(przerwij) {
+        stream_.stopWhen(przerwij);
+    }
 
     // Adds windows to `obraz` until it holds `okien` of them or the file
     // has ended. False when cancelled.
@@ -38,6 +41,8 @@ public:
             if (przerwij_ && przerwij_->load(std::memory_order_relaxed))
                 return false;
             if (!stream_.nextFrame(ramka)) {
+                if (przerwij_ && przerwij_->load(std::memory_order_relaxed))
+                    return false;
                 zakoncz(obraz);
                 break;
             }
@@ -55,10 +60,16 @@ public:
 private:
     // Frames are decoded at the first frame's own rate: no resampling, and
     // the player's positions (frame durations) are kept whatever the rate.
-    static int czestotliwosc(const QString& path) {
+    // The walk stops at once when cancelled, also in a long stretch of
+    // bytes that are no audio before the first frame.
+    static int czestotliwosc(const QString& path, const std::atomic_bool* przerwij) {
         Mp3Stream naglowki(path);
+        naglowki.stopWhen(przerwij);
         Mp3Frame ramka;
-        naglowki.nextFrame(ramka); // throws when there is no first frame
+        // Throws when there is no first frame; false only when cancelled,
+        // and then nothing is decoded.
+        if (!naglowki.nextFrame(ramka))
+            return 44100;
         return ramka.sampleRate;
     }
 

@@ -6,6 +6,7 @@
 #include "merge/IndexFile.h"
 #include "merge/PlikiTymczasowe.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -28,6 +30,11 @@
 namespace {
 
 QString opisBledu(int numer) {
+    // A limit on the size of files (ulimit -f) is not met at any other time,
+    // and the system's text does not say which limit it is.
+    if (numer == EFBIG)
+        return QStringLiteral("plik przekroczyłby największy rozmiar pliku, na jaki system "
+                              "pozwala temu programowi (ulimit -f)");
     return QString::fromLocal8Bit(std::strerror(numer));
 }
 
@@ -35,12 +42,35 @@ QString bladZapisu(const QString& nazwa, const QString& opis) {
     return QStringLiteral("Nie można zapisać pliku %1: %2").arg(nazwa, opis);
 }
 
+// The part of a temporary file's name that tells which file it is for: the
+// file's name, and for a long name (over 100 bytes) its first 60 bytes and a
+// hash of the whole, so that the temporary name stays well within the
+// system's 255 bytes.
+QString nazwaDlaTymczasowej(const QString& nazwa) {
+    const QByteArray bajty = nazwa.toUtf8();
+    if (bajty.size() <= 100)
+        return nazwa;
+    QString poczatek;
+    qsizetype dlugosc = 0;
+    for (const QChar* z = nazwa.constBegin(); z != nazwa.constEnd();) {
+        const qsizetype n = (z->isHighSurrogate() && z + 1 != nazwa.constEnd()) ? 2 : 1;
+        const QString znak(z, n);
+        dlugosc += znak.toUtf8().size();
+        if (dlugosc > 60)
+            break;
+        poczatek += znak;
+        z += n;
+    }
+    const QByteArray skrot = QCryptographicHash::hash(bajty, QCryptographicHash::Sha1).toHex();
+    return poczatek + QLatin1Char('~') + QString::fromLatin1(skrot.left(12));
+}
+
 // The hidden name of a temporary file beside `docelowy`, with a mark that
 // the files of one merge share. Leftovers of a killed merge are found by
 // this form (see usunPozostalosci).
 QString nazwaTymczasowa(const QFileInfo& docelowy, const QString& znacznik) {
     return QStringLiteral("%1/.%2.%3.tmp")
-        .arg(docelowy.absolutePath(), docelowy.fileName(), znacznik);
+        .arg(docelowy.absolutePath(), nazwaDlaTymczasowej(docelowy.fileName()), znacznik);
 }
 
 QString losowyZnacznik() {
@@ -244,10 +274,23 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
     }
 }
 
-// The path a file name finally resolves to; an empty text for a file that
-// does not exist, which cannot be any existing entry's file.
-QString kanoniczna(const QString& sciezka) {
-    return QFileInfo(sciezka).canonicalFilePath();
+// The file a name leads to, whatever the name: its device and inode. Two
+// names of one file (a hard link, a symbolic link, a bind mount of the
+// folder) give the same. Nothing for a name that leads to no file, which
+// cannot be any existing file.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> tozsamosc(const QString& sciezka) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (sciezka.isEmpty() || ::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+        return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>{std::uint64_t(st.st_dev),
+                                                   std::uint64_t(st.st_ino)};
+#else
+    const QString kanoniczna = QFileInfo(sciezka).canonicalFilePath();
+    if (kanoniczna.isEmpty())
+        return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>{0, qHash(kanoniczna)};
+#endif
 }
 
 QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
@@ -277,6 +320,14 @@ QString ZadanieScalania::plikDat() const {
 
 QString ZadanieScalania::plikLog() const {
     return nazwaIndeksu(nazwaScalonego, QStringLiteral("log"));
+}
+
+QStringList ZadanieScalania::sciezkiWpisow() const {
+    QStringList sciezki;
+    sciezki.reserve(wpisy.size());
+    for (const PozycjaProjektu& p : wpisy)
+        sciezki.append(p.sciezka());
+    return sciezki;
 }
 
 void ZadanieScalania::loguj(const QString& linia) const {
@@ -339,23 +390,35 @@ void ZadanieScalania::usunTymczasowe() {
 // folder: files named as this program names the temporary files of the
 // book and of its two index files. The book's temporary file of a merge
 // still running is locked; it stays, and so do the index files with its
-// mark.
+// mark. A file the merge reads (an entry, the project) is never removed,
+// whatever its name.
 void ZadanieScalania::usunPozostalosci() const {
 #ifdef Q_OS_UNIX
     const QFileInfo ksiazka(nazwaScalonego);
     const QDir folder = ksiazka.absoluteDir();
     auto wzor = [](const QString& nazwa) {
-        return QRegularExpression(
-            QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$").arg(QRegularExpression::escape(nazwa)));
+        return QRegularExpression(QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$")
+                                      .arg(QRegularExpression::escape(nazwaDlaTymczasowej(nazwa))));
     };
     const QRegularExpression wzorKsiazki = wzor(ksiazka.fileName());
     const QRegularExpression wzorIndeksu[] = {wzor(QFileInfo(plikDat()).fileName()),
                                               wzor(QFileInfo(plikLog()).fileName())};
     const QStringList nazwy = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    std::optional<QSet<std::pair<std::uint64_t, std::uint64_t>>> czytane;
+    auto czytany = [&](const QString& sciezka) {
+        if (!czytane) {
+            czytane.emplace();
+            for (const QString& p : QStringList{plikProjektu} + sciezkiWpisow())
+                if (const auto t = tozsamosc(p))
+                    czytane->insert(*t);
+        }
+        const auto t = tozsamosc(sciezka);
+        return t && czytane->contains(*t);
+    };
     QSet<QString> trwajace;
     for (const QString& nazwa : nazwy) {
         const QRegularExpressionMatch m = wzorKsiazki.match(nazwa);
-        if (!m.hasMatch())
+        if (!m.hasMatch() || czytany(folder.filePath(nazwa)))
             continue;
         const QByteArray sciezka = QFile::encodeName(folder.filePath(nazwa));
         const int fd = ::open(sciezka.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
@@ -370,7 +433,8 @@ void ZadanieScalania::usunPozostalosci() const {
     for (const QString& nazwa : nazwy) {
         for (const QRegularExpression& w : wzorIndeksu) {
             const QRegularExpressionMatch m = w.match(nazwa);
-            if (m.hasMatch() && !trwajace.contains(m.captured(1)))
+            if (m.hasMatch() && !trwajace.contains(m.captured(1)) &&
+                !czytany(folder.filePath(nazwa)))
                 QFile::remove(folder.filePath(nazwa));
         }
     }
@@ -402,8 +466,9 @@ void ZadanieScalania::sprawdzNazwy() const {
                                              "nazwie")
                                   .arg(nazwa));
     }
-    const QString wyjscia[] = {kanoniczna(nazwaScalonego), kanoniczna(dat), kanoniczna(log)};
-    if (const QString projekt = kanoniczna(plikProjektu); !projekt.isEmpty()) {
+    const std::optional<std::pair<std::uint64_t, std::uint64_t>> wyjscia[] = {
+        tozsamosc(nazwaScalonego), tozsamosc(dat), tozsamosc(log)};
+    if (const auto projekt = tozsamosc(plikProjektu)) {
         for (int k = 0; k < 3; ++k) {
             if (wyjscia[k] == projekt)
                 throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik "
@@ -419,8 +484,8 @@ void ZadanieScalania::sprawdzNazwy() const {
                                              "(%2) nie nadaje się do scalenia: %3")
                                   .arg(i + 1)
                                   .arg(sciezkaWpisu, powod));
-        const QString wpis = kanoniczna(sciezkaWpisu);
-        if (wpis.isEmpty())
+        const auto wpis = tozsamosc(sciezkaWpisu);
+        if (!wpis)
             continue;
         for (int k = 0; k < 3; ++k) {
             if (wyjscia[k] == wpis)
@@ -460,7 +525,7 @@ void ZadanieScalania::sklej() {
 #endif
     rozmiary.clear();
     polozenia.clear();
-    czasMs = 0;
+    czas = {};
     if (postep)
         postep(0, doSkopiowania);
 
@@ -490,7 +555,7 @@ void ZadanieScalania::sklej() {
                              .arg(pomiar.format.kanaly)
                              .arg(pierwszy.czestotliwosc)
                              .arg(pierwszy.kanaly);
-        czasMs += pomiar.dlugoscMs;
+        dodajCzas(pomiar, i == 0);
         if (dokladnyIndeks)
             polozenia.append(umiescZakladke(i, pomiar));
         rozmiary.append(dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos));
@@ -500,6 +565,26 @@ void ZadanieScalania::sklej() {
     if (!innyFormat.isEmpty())
         loguj(innyFormat);
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
+}
+
+// The book's duration as the player measures the book itself: the first
+// file as on its own, every later one with each frame it holds, its
+// encoder's information frame too, which inside the book is a frame of
+// silence that plays. Summed exactly and rounded once.
+void ZadanieScalania::dodajCzas(const PomiarMp3& pomiar, bool pierwszy) {
+    if (pomiar.jednostekNaMs <= 0 ||
+        (czas.jednostekNaMs != 0 && czas.jednostekNaMs != pomiar.jednostekNaMs)) {
+        czas.milisekundy += pomiar.dlugoscMs;
+        return;
+    }
+    czas.jednostekNaMs = pomiar.jednostekNaMs;
+    czas.jednostki += pierwszy ? pomiar.czas : pomiar.czasWKsiazce;
+}
+
+std::int64_t ZadanieScalania::CzasKsiazki::ms() const {
+    if (jednostekNaMs == 0)
+        return milisekundy;
+    return milisekundy + (jednostki + jednostekNaMs / 2) / jednostekNaMs;
 }
 
 // Where entry i's bookmark lies in its file, from the frames its walk found.
@@ -539,7 +624,7 @@ void ZadanieScalania::utworzIndeksy() {
         rozmiar += rozmiary.at(i);
     }
     sprawdzPrzerwanie();
-    const QByteArray dat = trescDat(rozmiar, czasMs, indeks);
+    const QByteArray dat = trescDat(rozmiar, czas.ms(), indeks);
 
     // The book's data reaches the disk before the book is put in place.
     zapiszNaDysk(*plikTymczasowy, nazwaScalonego);

@@ -12,8 +12,9 @@
 // of this book that an earlier, killed merge left behind are removed when
 // the next merge of it starts.
 //
-// The duration the index is computed from is the sum of the entries'
-// durations, each measured frame by frame while it is added. With
+// The duration the index is computed from is the book's as the player
+// measures the book, taken from the frames of each entry's file while it is
+// added. With
 // dokladnyIndeks the index places each bookmark on the frames themselves,
 // found by the same walk.
 
@@ -85,12 +86,14 @@ private:
     void utworzIndeksy();
     void sprawdzNazwy() const;
     void loguj(const QString& linia) const;
+    QStringList sciezkiWpisow() const;
     void sprawdzPrzerwanie() const;
     void niepowodzenie(const QString& tekst);
     bool etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po);
     void usunTymczasowe();
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
+    void dodajCzas(const PomiarMp3& pomiar, bool pierwszy);
 
     QString nazwaScalonego;
     ListaPozycji wpisy;
@@ -107,9 +110,12 @@ private:
     std::unique_ptr<QFile> plikTymczasowy;
     QStringList tymczasowe;
     // Bytes each entry's file gave to the book, in list order, and the
-    // entries' durations added up.
+    // book's duration (see dodajCzas).
     QList<std::int64_t> rozmiary;
-    std::int64_t czasMs = 0;
+    struct CzasKsiazki {
+        std::int64_t jednostekNaMs = 0, jednostki = 0, milisekundy = 0;
+        std::int64_t ms() const;
+    } czas;
     // With dokladnyIndeks: each entry's bookmark in its own file's bytes.
     QList<std::optional<PolozenieZakladki>> polozenia;
 };

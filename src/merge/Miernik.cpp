@@ -15,6 +15,9 @@ MiernikMp3 miernikMp3() {
         pomiar.format = {info.sampleRate, info.channels};
         pomiar.dlugoscMs = info.lengthMs;
         pomiar.pominieteBajty = info.skippedBytes;
+        pomiar.jednostekNaMs = kTicksPerMs;
+        pomiar.czas = info.ticks;
+        pomiar.czasWKsiazce = info.walkedTicks;
         // A frame the walk could not place leaves no map rather than a wrong one.
         if (ramkiPewne)
             pomiar.ramki = std::move(ramki);

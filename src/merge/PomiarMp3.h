@@ -22,6 +22,13 @@ struct PomiarMp3 {
     std::int64_t dlugoscMs = 0;      // every frame at its own rate
     std::int64_t pominieteBajty = 0; // bytes that are neither frames nor tags
     MapaRamek ramki{};               // where its frames lie; empty when unknown
+    // Exact durations, in units of which jednostekNaMs make a millisecond:
+    // the file on its own (what dlugoscMs rounds), and the file inside a
+    // book after another file, where every frame it holds plays, an
+    // encoder's information frame at its start too. No units (0): only
+    // dlugoscMs is known, and it serves for both.
+    std::int64_t jednostekNaMs = 0;
+    std::int64_t czas = 0, czasWKsiazce = 0;
 };
 
 // Measures one entry's file; throws when it cannot be read or holds no MP3

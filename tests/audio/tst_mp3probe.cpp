@@ -3,6 +3,7 @@
 // across bytes that are no audio, which are counted; refusal of files that
 // hold no MPEG audio.
 #include "audio/Mp3Probe.h"
+#include "audio/Mp3Stream.h"
 #include "base/Errors.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
@@ -86,6 +87,18 @@ private slots:
             qAbs(info.lengthMs - sumOfParts) <= allowance,
             qPrintable(
                 QStringLiteral("joined %1 ms, parts %2 ms").arg(info.lengthMs).arg(sumOfParts)));
+        // Inside the joined file every frame of a later part plays, its
+        // Xing frame too: what the walk found in that part on its own.
+        std::int64_t ticks = 0;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const Mp3Info part = probeMp3(paths[i]);
+            QCOMPARE(part.walkedTicks - part.ticks,
+                     parts[i].xing ? (parts[i].sampleRate >= 32000 ? 1152 : 576) *
+                                         (kTicksPerSecond / parts[i].sampleRate)
+                                   : 0);
+            ticks += i == 0 ? part.ticks : part.walkedTicks;
+        }
+        QCOMPARE(info.ticks, ticks);
         QCOMPARE(info.sampleRate, parts.first().sampleRate);
         QCOMPARE(info.channels, parts.first().channels);
         bool mixed = false;
@@ -134,6 +147,15 @@ private slots:
         const QByteArray id3v1 = "TAG" + QByteArray(125, ' ');
         QTest::newRow("tags are no junk")
             << id3v2 + ape(true) << ape(false) + id3v1 << std::int64_t(0);
+        // A file joined from tagged files carries ID3v1 tags inside.
+        QTest::newRow("ID3v1 tag between") << id3v1 << QByteArray() << std::int64_t(0);
+        // The first 100 bytes of a 320 kbps frame of the same kind right
+        // after a frame: its header promises bytes that belong to the next
+        // frames.
+        Mp3Format wysoka = fmt(100, 44100, 1, false, false);
+        wysoka.bitrateKbps = 320;
+        QTest::newRow("frame cut short between")
+            << makeMp3Data(wysoka).left(100) << QByteArray() << std::int64_t(100);
     }
     void junkIsSkippedAndCounted() {
         QFETCH(QByteArray, between);

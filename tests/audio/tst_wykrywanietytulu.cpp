@@ -30,6 +30,17 @@ QString line(const std::optional<WykrytyTytul>& t, const QString& path) {
     return t ? u"%1\t%2\t%3"_s.arg(t->poczatekMs).arg(t->dlugoscMs).arg(path) : u"-\t-\t"_s + path;
 }
 
+// What this process has read so far (any file), as the system counts it.
+qint64 bytesRead() {
+    QFile io(u"/proc/self/io"_s);
+    if (!io.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return 0;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(RecordingPlan)
@@ -171,6 +182,15 @@ private slots:
         const std::atomic_bool cancelled{true};
         QVERIFY(!wykryjTytul(path, kDomyslnaPrzerwaMs, &cancelled));
         QVERIFY(obrazPoczatku(path, kObrazMaksMs, &cancelled).okna.empty());
+        // Cancelled, the walk stops inside a long stretch of zeros before
+        // any frame, instead of reading on to its end.
+        QFile zeros(dir.filePath(u"zera.mp3"_s));
+        QVERIFY(zeros.open(QIODevice::WriteOnly) && zeros.resize(qint64{256} << 20));
+        zeros.close();
+        const qint64 before = bytesRead();
+        QVERIFY(!wykryjTytul(zeros.fileName(), kDomyslnaPrzerwaMs, &cancelled));
+        QVERIFY(obrazPoczatku(zeros.fileName(), kObrazMaksMs, &cancelled).okna.empty());
+        QVERIFY2(bytesRead() - before < qint64{16} << 20, qPrintable(QString::number(bytesRead())));
 
         const QString text = dir.filePath(u"tekst.mp3"_s);
         QFile f(text);

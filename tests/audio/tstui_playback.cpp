@@ -6,6 +6,7 @@
 #include "audio/MediaPlayer.h"
 #include "audio/Mp3Probe.h"
 #include "audio/ui/FormUstawZakladke.h"
+#include "audio/ui/WykresFali.h"
 #include "project/ModelProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/DiskAudio.h"
@@ -480,6 +481,22 @@ private slots:
         });
         QVERIFY(w.seams.messages.isEmpty());
         QCOMPARE(w.form.projekt().wiersz(0).Dlugosc, dlugosc);
+    }
+
+    // Opened on an entry whose start is no number, the picture shows no
+    // range: not the one of the entry opened before.
+    void editorPictureFollowsTheEntry() {
+        Okno w(dir.path());
+        w.dodaj(tone3s, u"500"_s, u"1000"_s);
+        w.dodaj(tone8s, u"abc"_s, u"1000"_s);
+        QStringList described;
+        for (const int row : {0, 1}) {
+            w.zaznacz(row);
+            w.edytuj([&](TFormUstawZakladke& e) {
+                described << e.WykresFali1->accessibleDescription().section(u',', 0, 0);
+            });
+        }
+        QCOMPARE(described, (QStringList{u"Zakładka od 0"_s, u"Zakładka nieokreślona"_s}));
     }
 
     void editorControlsAreNamedForScreenReaders() {

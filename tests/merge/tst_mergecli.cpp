@@ -8,6 +8,7 @@
 #include "project/ProjectFile.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
+#include "support/Podpiecie.h"
 #include "support/RunTool.h"
 
 #include <QDir>
@@ -43,6 +44,24 @@ QString programScalania() {
 
 Wynik uruchom(const QStringList& argumenty) {
     return uruchomNarzedzie(QStringLiteral("sonvek-merge"), argumenty);
+}
+
+// sonvek-merge allowed to write files of 4 KB at most (ulimit -f), with
+// SIGXFSZ ignored as the programs do: a longer write fails with EFBIG.
+Wynik uruchomZLimitem(const QStringList& argumenty) {
+    QProcess p;
+    p.start(QStringLiteral("/bin/sh"),
+            QStringList{QStringLiteral("-c"),
+                        QStringLiteral("trap '' XFSZ; ulimit -f 8 && exec \"$0\" \"$@\""),
+                        programScalania()} +
+                argumenty);
+    Wynik w;
+    if (!p.waitForFinished(120000))
+        return w;
+    w.kod = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    w.wyjscie = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    w.bledy = QString::fromUtf8(p.readAllStandardError());
+    return w;
 }
 
 // The numbers of a .dat file, in order.
@@ -293,6 +312,11 @@ private slots:
             << QStringLiteral("Błąd: 'abc' is not a valid integer value");
         QTest::newRow("book is an entry")
             << QStringLiteral("wpis") << 1 << QStringLiteral("Błąd: Nie można scalić plików do ");
+        QTest::newRow("book is the project file through a bind mount")
+            << QStringLiteral("projekt przez alias") << 1 << QStringLiteral("to plik projektu");
+        QTest::newRow("file size limit")
+            << QStringLiteral("ulimit") << 1
+            << QStringLiteral("Błąd: Nie można zapisać pliku %1/k.mp3: plik przekroczyłby ");
         QTest::newRow("not a project") << QStringLiteral("korzen") << 1
                                        << QStringLiteral("Nieprawidlowy plik z danymi o projekcie");
         QTest::newRow("no project file")
@@ -307,6 +331,7 @@ private slots:
         dodaj(QStringLiteral("a.mp3"), ton(500));
         dodaj(QStringLiteral("b.mp3"), ton(500));
         dodaj(QStringLiteral("c.mp3"), ton(500));
+        blad.replace(QStringLiteral("%1"), magazyn);
         QString scalony = magazyn + QStringLiteral("/k.mp3");
         QVERIFY(zapiszBajty(scalony, "stara"));
         QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.dat"), "0\t1"));
@@ -332,6 +357,14 @@ private slots:
             pozycje[2].Dlugosc = QStringLiteral("abc");
         if (przypadek == QLatin1String("wpis"))
             argumenty[1] = pozycje[1].sciezka();
+        QTemporaryDir alias;
+        std::optional<Podpiecie> podpiecie;
+        if (przypadek == QLatin1String("projekt przez alias")) {
+            podpiecie.emplace(tmp.path(), alias.path());
+            if (!podpiecie->zamontowany)
+                QSKIP("a bind mount needs root");
+            argumenty[1] = alias.filePath(QFileInfo(projekt).fileName());
+        }
         zapiszPlikProjektu(projekt, pozycje);
         if (przypadek == QLatin1String("korzen"))
             QVERIFY(zapiszBajty(projekt, "<?xml version=\"1.0\"?><project></project>"));
@@ -343,7 +376,7 @@ private slots:
         const auto przedNagrania = zawartoscFolderu(nagrania);
         const QByteArray przedProjekt = bajtyPliku(projekt);
 
-        const Wynik w = uruchom(argumenty);
+        const Wynik w = przypadek == u"ulimit" ? uruchomZLimitem(argumenty) : uruchom(argumenty);
         QCOMPARE(w.kod, kod);
         QVERIFY2(w.bledy.contains(blad), qPrintable(w.bledy));
         QVERIFY(!w.wyjscie.contains(QStringLiteral("Scalanie plików zakończone powodzeniem")));

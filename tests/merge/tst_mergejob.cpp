@@ -1,9 +1,11 @@
+#include "audio/Mp3Probe.h"
 #include "base/Errors.h"
 #include "merge/IndexFile.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
+#include "support/Podpiecie.h"
 
 #include <QDir>
 #include <QFile>
@@ -248,6 +250,11 @@ private slots:
                              << QStringLiteral("k.log");
         QTest::newRow("mpeg") << QStringLiteral("k.mpeg") << QStringLiteral("k.mdat")
                               << QStringLiteral("k.mlog");
+        // 246 bytes, near the system's 255: the temporary names stay shorter.
+        const QString dluga = QString(120, u'ą') + QStringLiteral("_1.");
+        QTest::newRow("name of 246 bytes")
+            << dluga + QStringLiteral("mp3") << dluga + QStringLiteral("dat")
+            << dluga + QStringLiteral("log");
     }
     void replacesEarlierBook() {
         QFETCH(QString, nazwa);
@@ -372,15 +379,38 @@ private slots:
             << QStringLiteral("fifo") << nic;
         QTest::newRow("entry is a device")
             << QStringLiteral("{out}/k.mp3") << QStringLiteral("/dev/zero") << nic << nic;
+        // The same files by other names: a hard link, and the entries'
+        // folder mounted a second time.
+        QTest::newRow("hard link to an entry")
+            << QStringLiteral("{out}/twarde.mp3") << nic << nic << nic;
+        QTest::newRow("entry through a bind mount")
+            << QStringLiteral("{alias}/r2.mp3") << nic << nic << nic;
+        QTest::newRow("index named like an entry, through a bind mount")
+            << QStringLiteral("{alias}/spis.mp3") << QStringLiteral("{in}/spis.dat") << plik << nic;
+        QTest::newRow("project file through a bind mount")
+            << QStringLiteral("{alias}/projekt.xml") << nic << nic
+            << QStringLiteral("{in}/projekt.xml");
     }
     void refusedNames() {
         QFETCH(QString, scalony);
         QFETCH(QString, dodatkowyWpis);
         QFETCH(QString, rodzaj);
         QFETCH(QString, projekt);
+        const QString alias = tmp.filePath(QStringLiteral("alias"));
+        std::optional<Podpiecie> podpiecie;
+        if (scalony.startsWith(u"{alias}")) {
+            podpiecie.emplace(wejscie, alias);
+            if (!podpiecie->zamontowany)
+                QSKIP("a bind mount needs root");
+        }
         for (QString* s : {&scalony, &dodatkowyWpis, &projekt})
-            s->replace(QStringLiteral("{in}"), wejscie).replace(QStringLiteral("{out}"), wyjscie);
+            s->replace(QStringLiteral("{in}"), wejscie)
+                .replace(QStringLiteral("{out}"), wyjscie)
+                .replace(QStringLiteral("{alias}"), alias);
         QVERIFY(QFile::link(pliki[2], wyjscie + QStringLiteral("/dowiązanie.mp3")));
+        QCOMPARE(::link(QFile::encodeName(pliki[2]).constData(),
+                        QFile::encodeName(wyjscie + QStringLiteral("/twarde.mp3")).constData()),
+                 0);
         QVERIFY(QDir().mkdir(wyjscie + QStringLiteral("/folder.mp3")));
         if (!projekt.isEmpty())
             QVERIFY(zapiszBajty(projekt, "<projekt/>"));
@@ -446,19 +476,23 @@ private slots:
         const QStringList pozostalosci = {
             QStringLiteral(".k.mp3.1x9z.tmp"), QStringLiteral(".k.dat.1x9z.tmp"),
             QStringLiteral(".k.log.1x9z.tmp"), QStringLiteral(".k.dat.q7.tmp")};
-        const QStringList obce = {
+        QStringList obce = {
             QStringLiteral(".inna.mp3.1x9z.tmp"), QStringLiteral(".k.mp3.tmp"),
             QStringLiteral("k.mp3.1x9z.tmp"),     QStringLiteral(".k.mp3.1x9z.tmp.bak"),
             QStringLiteral(".k.mp3.ABC.tmp"),     QStringLiteral(".k.mp3.trwa.tmp"),
             QStringLiteral(".k.dat.trwa.tmp")};
         for (const QString& n : pozostalosci + obce)
             QVERIFY(zapiszBajty(wyjscie + QLatin1Char('/') + n, "stare"));
+        // An entry named like a leftover is read, not removed.
+        const QString wpis = wyjscie + QStringLiteral("/.k.mp3.wpis.tmp");
+        QVERIFY(zapiszBajty(wpis, plikAudio("wpis", 1000)));
+        obce << QFileInfo(wpis).fileName();
         QFile trwajacy(wyjscie + QStringLiteral("/.k.mp3.trwa.tmp"));
         QVERIFY(trwajacy.open(QIODevice::ReadOnly));
         QCOMPARE(::flock(trwajacy.handle(), LOCK_EX | LOCK_NB), 0);
 
-        Scalanie s(wyjscie + QStringLiteral("/k.mp3"), {pozycja(pliki[0])});
-        QVERIFY(s.zadanie.wykonaj());
+        Scalanie s(wyjscie + QStringLiteral("/k.mp3"), {pozycja(pliki[0]), pozycja(wpis)});
+        QVERIFY2(s.zadanie.wykonaj(), qPrintable(s.zadanie.blad()));
         QStringList oczekiwane =
             obce +
             QStringList{QStringLiteral("k.dat"), QStringLiteral("k.log"), QStringLiteral("k.mp3")};
@@ -572,6 +606,59 @@ private slots:
             << 0 << 0;
         QTest::newRow("past the audio")
             << Ksiazka{{{{128, 2000}}, 5000, 1000}, {{{96, 1000}}, 500, 5000}} << 1 << 0;
+        // The first 100 bytes of a 320 kbps frame: a header of the book's own
+        // kind that promises more than is there.
+        const QByteArray obciety = makeMp3Data({.durationMs = 100, .bitrateKbps = 320}).left(100);
+        QTest::newRow("a frame cut short inside")
+            << Ksiazka{{{{128, 3000}, {0, 0, false, false, obciety}, {128, 3000}}, 4000, 1500},
+                       {{{96, 2000}, {0, 0, false, false, obciety}}, 500, 1000}}
+            << 0 << 0;
+    }
+
+    // The index is computed from the book's duration as the player
+    // measures the book: a later entry's information frame plays inside
+    // it, an ID3v1 tag inside an entry is no junk, and a frame cut short at
+    // an entry's end is junk in the entry and in the book alike.
+    void durationIsTheBooks_data() {
+        QTest::addColumn<QByteArrayList>("wpisy");
+        QTest::addColumn<int>("ostrzezen");
+        const auto mp3 = [](int ms, int kbps, bool vbr) {
+            return makeMp3Data(
+                {.durationMs = ms, .bitrateKbps = kbps, .vbr = vbr, .id3v2 = true, .xing = vbr});
+        };
+        const QByteArray id3v1 = "TAG" + QByteArray(125, 'x');
+        const QByteArray obciety = makeMp3Data({.durationMs = 100, .bitrateKbps = 320}).left(100);
+        QTest::newRow("no information frames")
+            << QByteArrayList{mp3(3000, 128, false), mp3(2000, 64, false), mp3(2500, 96, false)}
+            << 0;
+        QTest::newRow("each with an information frame")
+            << QByteArrayList{mp3(3000, 0, true), mp3(2000, 0, true), mp3(2500, 0, true)} << 0;
+        QTest::newRow("ID3v1 tags, an entry that is itself a book")
+            << QByteArrayList{mp3(3000, 0, true) + id3v1,
+                              mp3(2000, 64, false) + id3v1 + mp3(1000, 0, true) + id3v1,
+                              mp3(2500, 96, false)}
+            << 0;
+        QTest::newRow("a frame cut short at an entry's end")
+            << QByteArrayList{mp3(3000, 128, false) + obciety, mp3(2000, 0, true)} << 1;
+    }
+    void durationIsTheBooks() {
+        QFETCH(QByteArrayList, wpisy);
+        QFETCH(int, ostrzezen);
+        ListaPozycji pozycje;
+        QList<WpisIndeksu> indeks;
+        for (const QByteArray& w : std::as_const(wpisy)) {
+            const QString sciezka = wejscie + QStringLiteral("/%1.mp3").arg(pozycje.size());
+            QVERIFY(zapiszBajty(sciezka, w));
+            // A long bookmark: a few ms of the book's duration move its blocks.
+            pozycje.append(pozycja(sciezka, QStringLiteral("100"), QStringLiteral("60000")));
+            indeks.append({pozycje.last().Poczatek, pozycje.last().Dlugosc, w.size(), sciezka});
+        }
+        const QString scalony = wyjscie + QStringLiteral("/k.mp3");
+        Scalanie s(scalony, pozycje, miernikMp3());
+        QVERIFY2(s.zadanie.wykonaj(), qPrintable(s.zadanie.blad()));
+        QCOMPARE(s.log.filter(QStringLiteral("pominięto")).size(), ostrzezen);
+        QCOMPARE(bajtyPliku(nazwaIndeksu(scalony, QStringLiteral("dat"))),
+                 trescDat(QFileInfo(scalony).size(), probeMp3(scalony).lengthMs, indeks));
     }
     void exactIndex() {
         QFETCH(Ksiazka, ksiazka);

@@ -514,6 +514,8 @@ void TFormUstawZakladke::odswiezWykres() {
     const auto dlugosc = tryStrToInt(EditDlugosc->text());
     if (poczatek && dlugosc)
         WykresFali1->ustawZakladke(*poczatek, *dlugosc);
+    else
+        WykresFali1->bezZakladki(); // not the range of the entry shown before
 }
 
 // The cursor follows the player while it plays this entry's file.

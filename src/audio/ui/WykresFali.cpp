@@ -75,10 +75,20 @@ void WykresFali::ustawObraz(ObrazDzwieku obraz, qint64 dlugoscPlikuMs) {
 }
 
 void WykresFali::ustawZakladke(qint64 poczatekMs, qint64 dlugoscMs) {
-    if (poczatekMs == poczatek_ && dlugoscMs == dlugosc_)
+    if (maZakladke_ && poczatekMs == poczatek_ && dlugoscMs == dlugosc_)
         return;
+    maZakladke_ = true;
     poczatek_ = poczatekMs;
     dlugosc_ = dlugoscMs;
+    odswiezOpis();
+    update();
+}
+
+void WykresFali::bezZakladki() {
+    if (!maZakladke_)
+        return;
+    maZakladke_ = false;
+    poczatek_ = dlugosc_ = 0;
     odswiezOpis();
     update();
 }
@@ -124,7 +134,8 @@ void WykresFali::paintEvent(QPaintEvent*) {
     const double x0 = std::clamp(x(poczatek_), -2.0, width() + 2.0);
     const double x1 = std::clamp(x(poczatek_ + dlugosc_), x0, width() + 2.0);
     zaznaczenie.setAlpha(80);
-    p.fillRect(QRectF(x0, 0, x1 - x0, height()), zaznaczenie);
+    if (maZakladke_)
+        p.fillRect(QRectF(x0, 0, x1 - x0, height()), zaznaczenie);
 
     const double srodek = height() / 2.0;
     p.setPen(pal.color(QPalette::Mid));
@@ -148,10 +159,12 @@ void WykresFali::paintEvent(QPaintEvent*) {
         }
     }
 
-    zaznaczenie.setAlpha(255);
-    p.setPen(QPen(zaznaczenie, 2));
-    p.drawLine(QPointF(x0, 0), QPointF(x0, height()));
-    p.drawLine(QPointF(x1, 0), QPointF(x1, height()));
+    if (maZakladke_) {
+        zaznaczenie.setAlpha(255);
+        p.setPen(QPen(zaznaczenie, 2));
+        p.drawLine(QPointF(x0, 0), QPointF(x0, height()));
+        p.drawLine(QPointF(x1, 0), QPointF(x1, height()));
+    }
 
     if (kursor_) {
         p.setPen(QPen(QColor(200, 0, 0), 2));
@@ -203,5 +216,12 @@ void WykresFali::przesunKrawedz(double px) {
 }
 
 void WykresFali::odswiezOpis() {
-    setAccessibleDescription(opis(poczatek_, dlugosc_, dlugoscPliku_));
+    if (maZakladke_) {
+        setAccessibleDescription(opis(poczatek_, dlugosc_, dlugoscPliku_));
+        return;
+    }
+    QString tekst = u"Zakładka nieokreślona"_s;
+    if (dlugoscPliku_ > 0)
+        tekst += u", plik "_s + czasPliku(dlugoscPliku_);
+    setAccessibleDescription(tekst);
 }

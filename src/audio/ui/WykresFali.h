@@ -20,6 +20,10 @@ public:
     // length, which the description names.
     void ustawObraz(ObrazDzwieku obraz, qint64 dlugoscPlikuMs);
     void ustawZakladke(qint64 poczatekMs, qint64 dlugoscMs);
+    // No range to show (the entry's start or length is no number): nothing
+    // shaded, and a drag starts from 0.
+    void bezZakladki();
+    bool maZakladke() const { return maZakladke_; }
     // Where playback is; no value hides the cursor.
     void ustawKursor(std::optional<qint64> ms);
 
@@ -56,6 +60,7 @@ private:
     qint64 dlugoscPliku_ = 0;
     qint64 poczatek_ = 0;
     qint64 dlugosc_ = 0;
+    bool maZakladke_ = true;
     std::optional<qint64> kursor_;
     Krawedz ciagnieta_ = Krawedz::Zadna;
 };
