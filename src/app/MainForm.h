@@ -286,7 +286,7 @@ private:
     void wykryjZakladkiNowych(int first, int end);
 
     // Card (MainFormCard.cpp).
-    QStringList wybierzKsiazke(const QString& tytul);
+    QStringList wybierzKsiazke(const QString& tytul, const QString& brakIndeksow);
     bool kartaWybrana();
     bool kartaDostepna();
     const ZrodloWolnegoMiejsca& zrodloMiejsca() const;

@@ -77,7 +77,7 @@ void TMainForm::WolneMiejsceNaKarcie() {
 
 // The store book the user picks in a file dialog with its two index files,
 // in copy order; empty (after saying why) when there is none.
-QStringList TMainForm::wybierzKsiazke(const QString& tytul) {
+QStringList TMainForm::wybierzKsiazke(const QString& tytul, const QString& brakIndeksow) {
     Seams::FileDialog dialog; // OpenDialogKopiujAudio
     dialog.title = tytul;
     dialog.folder = m_konfiguracja.Magazyn;
@@ -95,7 +95,7 @@ QStringList TMainForm::wybierzKsiazke(const QString& tytul) {
     const QString dat = plikIndeksu(ksiazka, QStringLiteral("dat"));
     const QString log = plikIndeksu(ksiazka, QStringLiteral("log"));
     if (!QFileInfo(dat).isFile() || !QFileInfo(log).isFile()) {
-        uwaga(QStringLiteral("Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"));
+        uwaga(brakIndeksow);
         return {};
     }
     return {ksiazka, dat, log};
@@ -105,7 +105,9 @@ void TMainForm::KopiujPlikAudio() {
     // The room test below uses this measurement, taken before the file is picked.
     if (!zmierzKarte())
         return;
-    const QStringList pliki = wybierzKsiazke(QStringLiteral("Wybierz plik audio do skopiowania"));
+    const QStringList pliki = wybierzKsiazke(
+        QStringLiteral("Wybierz plik audio do skopiowania"),
+        QStringLiteral("Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"));
     if (pliki.isEmpty())
         return;
     const std::int64_t rozmiar = RozmiarPliku(pliki.at(0));
@@ -199,7 +201,9 @@ void TMainForm::SprawdzKsiazkeNaKarcie() {
     if (!kartaDostepna())
         return;
     const QStringList pliki =
-        wybierzKsiazke(QStringLiteral("Wybierz książkę z magazynu do sprawdzenia na karcie"));
+        wybierzKsiazke(QStringLiteral("Wybierz książkę z magazynu do sprawdzenia na karcie"),
+                       QStringLiteral("Brak pliku z indeksami, wybrana książka nie będzie "
+                                      "sprawdzona."));
     if (pliki.isEmpty() || !kartaDostepna())
         return;
     RaportSprawdzenia raport;

@@ -217,6 +217,10 @@ bool naUrzadzeniuSystemu(const QString& folder) {
            ten.st_dev == korzen.st_dev;
 }
 
+bool drugiePodpiecieSystemu(const QString& folder) {
+    return naUrzadzeniuSystemu(folder) && punktMontowania(folder);
+}
+
 ListaWoluminow woluminyKart(const ListaWoluminow& woluminy,
                             const std::function<bool(const QString&)>& systemowe) {
     ListaWoluminow karty;

@@ -59,12 +59,17 @@ bool systemowyPunktMontowania(const QString& punkt);
 // A folder that cannot be examined is none.
 bool naUrzadzeniuSystemu(const QString& folder);
 
+// Whether the folder is a mount point of the system root's own device: the
+// system disk mounted once more (a bind mount), never a card.
+bool drugiePodpiecieSystemu(const QString& folder);
+
 // The volumes that may be the card, from a list as listaWoluminow() gives
-// it: no system mounts and nothing on the system's own device (`systemowe`
-// tells); removable volumes first, each part in mount point order.
+// it: no system mounts and no second mount of the system's device
+// (`systemowe` tells); removable volumes first, each part in mount point
+// order.
 ListaWoluminow
 woluminyKart(const ListaWoluminow& woluminy,
-             const std::function<bool(const QString&)>& systemowe = naUrzadzeniuSystemu);
+             const std::function<bool(const QString&)>& systemowe = drugiePodpiecieSystemu);
 
 // Whether a volume holds FAT (whose files stay below 4 GiB), however it is
 // mounted: the kernel's vfat or msdos, a FUSE driver for FAT, or a generic

@@ -189,6 +189,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(naUrzadzeniuSystemu(u"/"_s));
+        QVERIFY(!drugiePodpiecieSystemu(dir.path())); // a plain folder is no second mount
         if (::geteuid() != 0)
             QSKIP("bind mounts need root");
         const QString punkt = dir.filePath(u"media-x"_s);
@@ -198,7 +199,7 @@ private slots:
         const auto odmontuj =
             qScopeGuard([&] { ::umount2(QFile::encodeName(punkt).constData(), MNT_DETACH); });
         QVERIFY(punktMontowania(punkt));
-        QVERIFY(naUrzadzeniuSystemu(punkt));
+        QVERIFY(drugiePodpiecieSystemu(punkt));
         QVERIFY(!kartaDostepna(punkt + u"/"_s, SystemoweWolneMiejsce()));
         for (const Wolumin& w : woluminyKart(listaWoluminow()))
             QVERIFY2(w.punktMontowania != punkt, qPrintable(punkt));

@@ -114,8 +114,8 @@ private slots:
                                   {u"log"_s, log}};
             mock.start(python,
                        {u"-m"_s, u"dbusmock"_s, u"--system"_s, u"--template"_s,
-                        QStringLiteral(SONVEK_TESTY "/support/udisks2_karta.py"), u"--parameters"_s,
-                        QString::fromUtf8(QJsonDocument(parametry).toJson())});
+                        QStringLiteral(QT_TESTCASE_SOURCEDIR "/support/udisks2_karta.py"),
+                        u"--parameters"_s, QString::fromUtf8(QJsonDocument(parametry).toJson())});
             QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::systemBus().interface()->isServiceRegistered(
                                          u"org.freedesktop.UDisks2"_s),
                                      10000);
