@@ -7,9 +7,10 @@
 # on a loop device).
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-private-dev
+packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-private-dev libtag1-dev
           qt6-translations-l10n libmpg123-dev libsdl2-dev libmp3lame-dev espeak-ng lame python3
-          librsvg2-bin python3-dbusmock dbus-daemon dosfstools "$@")
+          librsvg2-bin ffmpeg daisy-player libxml2-utils w3c-sgml-lib python3-dbusmock dbus-daemon
+          dosfstools "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -6,16 +6,18 @@
 #   0  base         what every folder uses: errors, text, paths, file writing
 #   1  project, audio, card, settings: subsystem cores that need only base
 #   2  merge        the merge core, which reads projects and measures audio
-#   3  widgets      the seams, messages and small windows every window shares
+#   3  eksport      the export into a DAISY book and a chaptered MP3 (TagLib)
+#   4  widgets      the seams, messages and small windows every window shares
 #      project/cofanie  the project's undo history (QUndoStack is in Qt GUI)
-#   4  */ui         the subsystem windows
-#   5  app          start-up, the main window and its commands
+#   5  */ui         the subsystem windows
+#   6  app          start-up, the main window and its commands
 # The folders up to SONVEK_RANGA_RDZENIA make the core library.
 set(SONVEK_WARSTWY
   base=0
   project=1 audio=1 card=1 settings=1
   merge=2
-  widgets=3 project/cofanie=3
-  audio/ui=4 card/ui=4 merge/ui=4 settings/ui=4
-  app=5)
-set(SONVEK_RANGA_RDZENIA 2)
+  eksport=3
+  widgets=4 project/cofanie=4
+  audio/ui=5 card/ui=5 merge/ui=5 settings/ui=5 eksport/ui=5
+  app=6)
+set(SONVEK_RANGA_RDZENIA 3)

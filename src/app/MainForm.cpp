@@ -174,6 +174,9 @@ void TMainForm::utworzMenu() {
              &TMainForm::Zapiszprojektjako1Click);
     m_Scalajpliki1 = item(m_Plik1, "Scalajpliki1", QStringLiteral("&Scalaj pliki..."),
                           QKeySequence(Qt::Key_F12), &TMainForm::Scalajpliki1Click);
+    m_Eksportujksiazke1 =
+        item(m_Plik1, "Eksportujksiazke1", QStringLiteral("&Eksportuj książkę..."),
+             QKeySequence(Qt::CTRL | Qt::Key_E), &TMainForm::Eksportujksiazke1Click);
     m_Kopiujnakart1 = m_Plik1->addMenu(QStringLiteral("&Kopiuj na kartę"));
     m_Kopiujnakart1->setObjectName(QStringLiteral("Kopiujnakart1"));
     m_Plikaudio1 = item(m_Kopiujnakart1, "Plikaudio1", QStringLiteral("Plik &audio..."),
@@ -271,8 +274,8 @@ void TMainForm::utworzMenu() {
 
 void TMainForm::Aktywuj() {
     const bool rows = m_projekt->rowCount() > 0;
-    for (QAction* a :
-         {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Usu1, m_Wykryjzakadki1})
+    for (QAction* a : {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Eksportujksiazke1,
+                       m_Usu1, m_Wykryjzakadki1})
         a->setEnabled(rows);
     m_Odtwarzacz1->menuAction()->setEnabled(rows);
     m_Stop1->setEnabled(rows);

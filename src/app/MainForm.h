@@ -119,6 +119,7 @@ public:
     void Zapiszprojekt1Click();
     void Zapiszprojektjako1Click();
     void Scalajpliki1Click();
+    void Eksportujksiazke1Click();
     void Plikaudio1Click();
     void Plikzakadki1Click();
     void SprawdzKsiazke1Click();
@@ -339,6 +340,7 @@ private:
     QAction* m_Zapiszprojekt1 = nullptr;
     QAction* m_Zapiszprojektjako1 = nullptr;
     QAction* m_Scalajpliki1 = nullptr;
+    QAction* m_Eksportujksiazke1 = nullptr;
     QAction* m_Plikaudio1 = nullptr;
     QAction* m_Plikzakadki1 = nullptr;
     QAction* m_SprawdzKsiazke1 = nullptr;

@@ -102,7 +102,7 @@ void TMainForm::przejdzHistorie(bool wstecz) {
     if (!(wstecz ? stos.canUndo() : stos.canRedo()))
         return;
     const QString krok = wstecz ? stos.undoText() : stos.redoText();
-    wstecz ? stos.undo() : stos.redo();
+    wstecz ? m_historia->cofnij() : m_historia->ponow();
     oglos((wstecz ? QStringLiteral("Cofnięto: ") : QStringLiteral("Ponowiono: ")) + krok);
 }
 

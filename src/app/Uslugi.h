@@ -36,4 +36,6 @@ struct Uslugi {
     MiernikMp3 miernikScalania;
     // How bookmark detection finds a file's title; empty: wykryjTytul.
     WykrywanieTytulow wykrywanieTytulow;
+    // Where "Wstaw odcinki" keeps the originals; empty: folderOryginalow().
+    QString folderOryginalow;
 };

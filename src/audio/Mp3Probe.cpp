@@ -2,8 +2,9 @@
 
 #include "audio/Mp3Stream.h"
 
-Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame) {
-    Mp3Stream stream(path);
+namespace {
+
+Mp3Info walk(Mp3Stream& stream, const std::function<void(const Mp3Frame&)>& eachFrame) {
     Mp3Info info;
     std::int64_t ticks = 0;
     Mp3Frame frame;
@@ -23,5 +24,20 @@ Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>
     info.ticks = ticks;
     info.walkedTicks = stream.walkedTicks();
     info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;
+    return info;
+}
+
+} // namespace
+
+Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame) {
+    Mp3Stream stream(path);
+    return walk(stream, eachFrame);
+}
+
+Mp3Info probeMp3(const QString& path, Mp3Pass pass,
+                 const std::function<void(const Mp3Frame&)>& eachFrame) {
+    Mp3Stream stream(path, std::move(pass));
+    Mp3Info info = walk(stream, eachFrame);
+    stream.finish();
     return info;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 
 struct Mp3Frame;
+struct Mp3Pass;
 
 struct Mp3Info {
     std::int64_t lengthMs = 0; // every frame at its own sample rate, rounded
@@ -28,3 +29,8 @@ struct Mp3Info {
 // Throws EMCIDeviceError naming the file when it cannot be read or holds no
 // MPEG audio. `eachFrame`, when given, sees every audio frame in file order.
 Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame = {});
+
+// The same over a file the caller has opened and wants to read once: every
+// byte of it reaches pass.receive (see Mp3Pass) by the time this returns.
+Mp3Info probeMp3(const QString& path, Mp3Pass pass,
+                 const std::function<void(const Mp3Frame&)>& eachFrame = {});

@@ -8,11 +8,20 @@
 #include <QtEndian>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <mpg123.h>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -64,68 +73,144 @@ bool sameStream(const FrameHeader& a, const FrameHeader& b) {
     return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
 }
 
-// Reads the file in large blocks and hands out short stretches of it:
-// libmpg123's own reader asks the system for every frame header and frame
-// body separately, which makes a length scan many times slower.
+// Reads the file front to back in large blocks and hands out stretches of
+// it: libmpg123's own reader asks the system for every frame header and
+// frame body separately, which makes a length scan many times slower. The
+// walk tells the window how far it has got (release); bytes before that are
+// dropped when the window moves on, and go first to the receiver, if there
+// is one, so that a caller reads each byte of the file once.
 class FileWindow {
 public:
+    using Receiver = std::function<void(const unsigned char*, std::int64_t)>;
+
     // Empty on success, otherwise why the file cannot be read.
     QString open(const QString& path) {
         const QString why = otworzZwyklyPlik(file_, path);
         if (!why.isEmpty())
             return why;
-        size_ = file_.size();
-        capacity_ = std::clamp<qint64>(size_, 64, kBlock);
-        block_ = std::make_unique<unsigned char[]>(size_t(capacity_));
+        fd_ = file_.handle();
+        setUp(file_.size(), kBlock);
         return QString();
     }
+    // Reads an open descriptor from where it stands (not closed here).
+    void adopt(int fd, qint64 size, qint64 block, Receiver receiver) {
+        fd_ = fd;
+        receiver_ = std::move(receiver);
+        setUp(size, block);
+    }
+    ~FileWindow() {
+        if (buffer_.size() <= std::size_t(kSpareBytes))
+            spareBuffer() = std::move(buffer_);
+    }
+
     qint64 size() const { return size_; }
     bool failed() const { return failed_; }
 
-    // The bytes from `pos` on as far as the buffer holds them: at least
-    // `want` (at most 64) unless the file ends sooner. `available` tells how
-    // many; null at the end of the file or after a read error.
+    // The walk will not look before `pos` again.
+    void release(qint64 pos) { keep_ = std::max(keep_, pos); }
+
+    // The bytes from `pos` on as far as the window holds them: at least
+    // `want` unless the file ends sooner. `available` tells how many; null
+    // at the end of the file or after a read error.
     const unsigned char* at(qint64 pos, qint64 want, qint64& available) {
-        const qint64 end = blockPos_ + blockLen_;
-        if (pos < blockPos_ || pos >= end || (end - pos < want && end < size_)) {
-            if (!load(pos)) {
-                available = 0;
-                return nullptr;
-            }
+        available = 0;
+        if (pos < blockPos_) { // released already: never asked for
+            failed_ = true;
+            return nullptr;
         }
-        available = blockPos_ + blockLen_ - pos;
-        return available > 0 ? block_.get() + (pos - blockPos_) : nullptr;
+        const qint64 need = std::min(pos + std::max<qint64>(want, 1), size_);
+        if (blockPos_ + blockLen_ < need && !advance(pos, need))
+            return nullptr;
+        available = std::min(blockPos_ + blockLen_, size_) - pos;
+        return available > 0 ? buffer_.data() + (pos - blockPos_) : nullptr;
+    }
+    // The same bytes, to change in place before they go on.
+    unsigned char* writable(qint64 pos) { return buffer_.data() + (pos - blockPos_); }
+
+    // Reads the rest of the file and hands every byte not handed on yet to
+    // the receiver. Without one there is nothing to do.
+    void finish() {
+        if (!receiver_)
+            return;
+        release(size_);
+        if (blockPos_ + blockLen_ < size_)
+            advance(size_, size_);
+        if (!failed_ && blockLen_ > 0)
+            handOn(blockPos_ + blockLen_);
     }
 
 private:
-    bool load(qint64 pos) {
-        blockPos_ = pos;
-        blockLen_ = 0;
-        if (pos >= size_)
-            return false;
-        if (!file_.seek(pos)) {
-            failed_ = true;
-            return false;
-        }
-        const qint64 wanted = std::min(capacity_, size_ - pos);
-        while (blockLen_ < wanted) {
-            const qint64 got =
-                file_.read(reinterpret_cast<char*>(block_.get()) + blockLen_, wanted - blockLen_);
+    static constexpr qint64 kBlock = qint64{256} << 10;
+    static constexpr qint64 kSpareBytes = qint64{16} << 20;
+
+    // A buffer kept for the thread's next file: a merge reads thousands.
+    static std::vector<unsigned char>& spareBuffer() {
+        thread_local std::vector<unsigned char> spare;
+        return spare;
+    }
+
+    void setUp(qint64 size, qint64 block) {
+        size_ = size;
+        buffer_ = std::move(spareBuffer());
+        const qint64 capacity = std::clamp<qint64>(size_, 64, std::max<qint64>(block, 64));
+        if (buffer_.size() < std::size_t(capacity))
+            buffer_.resize(std::size_t(capacity));
+    }
+
+    // Drops the window's bytes before `upTo`, handing them on first.
+    void handOn(qint64 upTo) {
+        const qint64 n = upTo - blockPos_;
+        if (n <= 0)
+            return;
+        if (receiver_)
+            receiver_(buffer_.data(), n);
+        std::memmove(buffer_.data(), buffer_.data() + n, std::size_t(blockLen_ - n));
+        blockPos_ = upTo;
+        blockLen_ -= n;
+    }
+
+    // Reads on until the window reaches `need`, keeping `pos` and what the
+    // walk has not released.
+    bool advance(qint64 pos, qint64 need) {
+        while (blockPos_ + blockLen_ < need) {
+            handOn(std::min({keep_, pos, blockPos_ + blockLen_}));
+            if (blockLen_ == qint64(buffer_.size()))
+                buffer_.resize(buffer_.size() * 2);
+            const qint64 room =
+                std::min(qint64(buffer_.size()) - blockLen_, size_ - blockPos_ - blockLen_);
+            const qint64 got = readSome(buffer_.data() + blockLen_, room);
             if (got < 0) {
                 failed_ = true;
                 return false;
             }
-            if (got == 0)
-                break;
+            if (got == 0) { // the file is shorter than it was
+                size_ = blockPos_ + blockLen_;
+                return false;
+            }
             blockLen_ += got;
         }
-        return blockLen_ > 0;
+        return true;
     }
 
-    static constexpr qint64 kBlock = 1 << 20;
+    qint64 readSome(unsigned char* target, qint64 n) {
+#ifdef Q_OS_UNIX
+        for (;;) {
+            const ssize_t got = ::read(fd_, target, std::size_t(n));
+            if (got >= 0 || errno != EINTR)
+                return got;
+        }
+#else
+        return file_.read(reinterpret_cast<char*>(target), n);
+#endif
+    }
+
     QFile file_;
-    std::unique_ptr<unsigned char[]> block_;
-    qint64 capacity_ = 0, size_ = 0, blockPos_ = 0, blockLen_ = 0;
+    int fd_ = -1;
+    Receiver receiver_;
+    std::vector<unsigned char> buffer_;
+    // The window holds the file's bytes from blockPos_ on; those before it
+    // were handed on.
+    qint64 size_ = 0, blockPos_ = 0, blockLen_ = 0, keep_ = 0;
     bool failed_ = false;
 };
 
@@ -176,10 +261,40 @@ struct Mp3Stream::Impl {
         int length;
     };
     std::deque<Handed> pending;
+    // The header cutShort found after a frame, read once for both.
+    struct {
+        qint64 pos = -1;
+        FrameHeader header;
+    } peeked;
+    // Changes each frame's bytes before they go on (see Mp3Pass).
+    std::function<void(unsigned char*, int)> eachFrameBytes;
+    // What the receiver or the hook threw inside libmpg123's reader, to be
+    // thrown again once libmpg123 has returned.
+    std::exception_ptr failure;
 
     ~Impl() {
-        if (mh)
-            mpg123_delete(mh); // closes the stream too
+        if (!mh)
+            return;
+        // A measuring handle serves the thread's next file: a fresh one
+        // costs more than walking a small file.
+        if (!decoding && !spareHandle().mh) {
+            mpg123_close(mh);
+            spareHandle().mh = mh;
+            return;
+        }
+        mpg123_delete(mh); // closes the stream too
+    }
+
+    struct SpareHandle {
+        mpg123_handle* mh = nullptr;
+        ~SpareHandle() {
+            if (mh)
+                mpg123_delete(mh);
+        }
+    };
+    static SpareHandle& spareHandle() {
+        thread_local SpareHandle spare;
+        return spare;
     }
 
     std::optional<FrameHeader> headerAt(qint64 pos) {
@@ -234,7 +349,13 @@ struct Mp3Stream::Impl {
     // by bytes that are no audio stays a frame.
     bool cutShort(qint64 pos, const FrameHeader& h) {
         const qint64 next = pos + h.length;
-        if (next == file.size() || headerAt(next) || tagAt(next).length > 0)
+        if (next == file.size())
+            return false;
+        if (const auto following = headerAt(next)) {
+            peeked = {next, *following}; // the next call starts there
+            return false;
+        }
+        if (tagAt(next).length > 0)
             return false;
         for (qint64 q = pos + 1; q < next; ++q) {
             qint64 n = 0;
@@ -259,6 +380,11 @@ struct Mp3Stream::Impl {
     }
 
     bool take(qint64 pos, const FrameHeader& h) {
+        if (eachFrameBytes) {
+            qint64 n = 0;
+            if (file.at(pos, h.length, n) && n >= h.length)
+                eachFrameBytes(file.writable(pos), h.length);
+        }
         pending.push_back({handed, pos, h.length});
         walkedTicks += std::int64_t(h.samples) * (kTicksPerSecond / h.sampleRate);
         framePos = pos;
@@ -271,8 +397,9 @@ struct Mp3Stream::Impl {
     bool findFrame() {
         const qint64 size = file.size();
         qint64 pos = scanPos;
+        file.release(pos);
         if (pos == lastFrameEnd) {
-            const auto h = headerAt(pos);
+            const auto h = peeked.pos == pos ? std::optional(peeked.header) : headerAt(pos);
             if (h && sameStream(*h, lastHeader) && pos + h->length <= size && !cutShort(pos, *h))
                 return take(pos, *h);
         }
@@ -281,6 +408,7 @@ struct Mp3Stream::Impl {
         while (pos < size) {
             if (stopAsked())
                 return false;
+            file.release(pos);
             qint64 n = 0;
             const unsigned char* b = file.at(pos, 1, n);
             if (!b)
@@ -310,7 +438,16 @@ struct Mp3Stream::Impl {
     }
 
     // libmpg123's reader: the frames one after another, nothing between them.
+    // Nothing is thrown through libmpg123.
     ssize_t read(void* target, size_t count) {
+        try {
+            return readFrames(target, count);
+        } catch (...) {
+            failure = std::current_exception();
+            return -1;
+        }
+    }
+    ssize_t readFrames(void* target, size_t count) {
         auto* out = static_cast<unsigned char*>(target);
         size_t done = 0;
         while (done < count) {
@@ -331,44 +468,61 @@ struct Mp3Stream::Impl {
 };
 
 Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new Impl) {
+    if (const QString why = d->file.open(path); !why.isEmpty())
+        throw EMCIDeviceError(
+            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
+    start(outputRate);
+}
+
+Mp3Stream::Mp3Stream(const QString& path, Mp3Pass pass) : path_(path), d(new Impl) {
+    d->file.adopt(pass.fd, pass.size, pass.blockBytes, std::move(pass.receive));
+    d->eachFrameBytes = std::move(pass.eachFrameBytes);
+    start(0);
+}
+
+void Mp3Stream::start(int outputRate) {
     static std::once_flag initOnce;
     std::call_once(initOnce, [] { mpg123_init(); });
 
     auto cannotOpen = [&](const QString& why) {
         return EMCIDeviceError(
-            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
+            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path_), why));
     };
-    if (const QString why = d->file.open(path); !why.isEmpty())
-        throw cannotOpen(why);
     if (d->file.size() == 0)
-        throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
+        throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path_)));
 
-    int err = MPG123_OK;
-    d->mh = mpg123_new(nullptr, &err);
-    if (!d->mh)
-        throw cannotOpen(QString::fromUtf8(mpg123_plain_strerror(err)));
-    // No gapless trimming and no trust in the length a header announces: a
-    // file made by joining MP3 files carries the header of its first part,
-    // and every frame counts.
-    long flags = MPG123_QUIET | MPG123_IGNORE_STREAMLENGTH;
-    if (outputRate > 0)
-        flags |= MPG123_FORCE_STEREO;
-    mpg123_param(d->mh, MPG123_FLAGS, flags, 0);
-    // It only ever sees whole frames; should it still stumble, it goes on.
-    mpg123_param(d->mh, MPG123_RESYNC_LIMIT, -1, 0);
-    if (outputRate > 0) {
-        mpg123_param(d->mh, MPG123_FORCE_RATE, outputRate, 0);
-        mpg123_format_none(d->mh);
-        mpg123_format(d->mh, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    }
     d->decoding = outputRate > 0;
-    // The frames are a stream without seeking: libmpg123 reads them in order.
-    auto readFrames = [](void* impl, void* target, size_t count) {
-        return static_cast<Impl*>(impl)->read(target, count);
-    };
-    auto noSeek = [](void*, off_t, int) { return off_t{-1}; };
-    if (mpg123_replace_reader_handle(d->mh, readFrames, noSeek, nullptr) != MPG123_OK ||
-        mpg123_open_handle(d->mh, d.get()) != MPG123_OK)
+    if (!d->decoding)
+        d->mh = std::exchange(Impl::spareHandle().mh, nullptr);
+    if (!d->mh) {
+        int err = MPG123_OK;
+        d->mh = mpg123_new(nullptr, &err);
+        if (!d->mh)
+            throw cannotOpen(QString::fromUtf8(mpg123_plain_strerror(err)));
+        // No gapless trimming and no trust in the length a header announces:
+        // a file made by joining MP3 files carries the header of its first
+        // part, and every frame counts.
+        long flags = MPG123_QUIET | MPG123_IGNORE_STREAMLENGTH;
+        if (outputRate > 0)
+            flags |= MPG123_FORCE_STEREO;
+        mpg123_param(d->mh, MPG123_FLAGS, flags, 0);
+        // It only ever sees whole frames; should it still stumble, it goes on.
+        mpg123_param(d->mh, MPG123_RESYNC_LIMIT, -1, 0);
+        if (outputRate > 0) {
+            mpg123_param(d->mh, MPG123_FORCE_RATE, outputRate, 0);
+            mpg123_format_none(d->mh);
+            mpg123_format(d->mh, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        }
+        // The frames are a stream without seeking: libmpg123 reads them in
+        // order.
+        auto readFrames = [](void* impl, void* target, size_t count) {
+            return static_cast<Impl*>(impl)->read(target, count);
+        };
+        auto noSeek = [](void*, off_t, int) { return off_t{-1}; };
+        if (mpg123_replace_reader_handle(d->mh, readFrames, noSeek, nullptr) != MPG123_OK)
+            throw cannotOpen(QString::fromUtf8(mpg123_strerror(d->mh)));
+    }
+    if (mpg123_open_handle(d->mh, d.get()) != MPG123_OK)
         throw cannotOpen(QString::fromUtf8(mpg123_strerror(d->mh)));
 }
 
@@ -376,6 +530,8 @@ Mp3Stream::~Mp3Stream() = default;
 
 bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     const int r = mpg123_framebyframe_next(d->mh);
+    if (d->failure)
+        std::rethrow_exception(std::exchange(d->failure, nullptr));
     if (d->file.failed())
         throw EMCIDeviceError(QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path_)));
     if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
@@ -434,4 +590,10 @@ std::int64_t Mp3Stream::walkedTicks() const {
 
 void Mp3Stream::stopWhen(const std::atomic_bool* stop) {
     d->stop = stop;
+}
+
+void Mp3Stream::finish() {
+    d->file.finish();
+    if (d->file.failed())
+        throw EMCIDeviceError(QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path_)));
 }

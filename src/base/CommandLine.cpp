@@ -19,16 +19,30 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
     };
     RozbiorArgumentow wynik;
     bool opcje = true;
-    for (const QString& a : argumenty) {
+    for (qsizetype i = 0; i < argumenty.size(); ++i) {
+        const QString& a = argumenty.at(i);
+        const qsizetype rownasie = a.indexOf(u'=');
+        const QString nazwa = opcje && rownasie > 0 ? a.left(rownasie) : a;
+        const auto zWartoscia = std::find_if(
+            narzedzie.opcje.cbegin(), narzedzie.opcje.cend(),
+            [&](const OpcjaNarzedzia& o) { return !o.wartosc.isEmpty() && o.nazwa == nazwa; });
         if (!opcje || a == u'-' || !a.startsWith(u'-')) {
             wynik.argumenty.append(a);
+        } else if (zWartoscia != narzedzie.opcje.cend()) {
+            if (rownasie > 0)
+                wynik.wartosci.insert(nazwa, a.mid(rownasie + 1));
+            else if (i + 1 < argumenty.size())
+                wynik.wartosci.insert(nazwa, argumenty.at(++i));
+            else
+                return zle(QStringLiteral("opcja \u201e%1\u201d wymaga wartości").arg(nazwa));
         } else if (a == QStringLiteral("--")) {
             opcje = false;
         } else if (a == QStringLiteral("-h") || a == QStringLiteral("--help")) {
             wyjscie << "Użycie: " << uzycie << "\n\n" << narzedzie.opis << "\n\n";
             for (const OpcjaNarzedzia& o : narzedzie.opcje)
-                wyjscie << "  " << o.nazwa << "\n      "
-                        << QString(o.opis).replace(u'\n', QStringLiteral("\n      ")) << '\n';
+                wyjscie << "  " << o.nazwa << (o.wartosc.isEmpty() ? QString() : u' ' + o.wartosc)
+                        << "\n      " << QString(o.opis).replace(u'\n', QStringLiteral("\n      "))
+                        << '\n';
             wyjscie << "  -h, --help     pokazuje tę pomoc (shows this help)\n"
                     << "  -V, --version  pokazuje wersję programu (shows the version)\n"
                     << "  --             kończy opcje: dalej są już tylko nazwy plików\n"
@@ -38,7 +52,9 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
             wyjscie << tekstWersji(narzedzie.nazwa) << Qt::endl;
             return {{}, 0};
         } else if (std::any_of(narzedzie.opcje.cbegin(), narzedzie.opcje.cend(),
-                               [&a](const OpcjaNarzedzia& o) { return o.nazwa == a; })) {
+                               [&a](const OpcjaNarzedzia& o) {
+                                   return o.wartosc.isEmpty() && o.nazwa == a;
+                               })) {
             if (!wynik.opcje.contains(a))
                 wynik.opcje.append(a);
         } else {

@@ -3,16 +3,19 @@
 // their version, and wrong arguments end them with status 2 and one line on
 // the standard error output.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 
 #include <optional>
 
-// An option that takes no value: "--dokladny-indeks" and its help line.
+// An option and its help line: "--dokladny-indeks", or one that takes a
+// value ("--tytul TEKST" or "--tytul=TEKST") when `wartosc` names it.
 struct OpcjaNarzedzia {
     QString nazwa;
     QString opis;
+    QString wartosc{}; // the value's name in the help ("TEKST"); empty: no value
 };
 
 struct OpisNarzedzia {
@@ -24,9 +27,10 @@ struct OpisNarzedzia {
 };
 
 struct RozbiorArgumentow {
-    QStringList argumenty;         // the positional arguments, options removed
-    std::optional<int> kodWyjscia; // set when the tool has nothing more to do
-    QStringList opcje{};           // the tool's own options given, each once
+    QStringList argumenty;              // the positional arguments, options removed
+    std::optional<int> kodWyjscia;      // set when the tool has nothing more to do
+    QStringList opcje{};                // the tool's own options given, each once
+    QHash<QString, QString> wartosci{}; // the values of options that take one (the last given)
 };
 
 // "sonvek-merge (SonvekManager) 1.0.0"; the program itself: "SonvekManager 1.0.0"
@@ -34,7 +38,8 @@ QString tekstWersji(const QString& nazwa);
 
 // Reads the arguments that follow the program's name. "-h"/"--help" and
 // "-V"/"--version" print to `wyjscie` and give status 0; an unknown option or
-// a wrong number of arguments prints one line to `bledy` and gives status 2.
+// a wrong number of arguments or an option without its value prints one line to `bledy` and gives
+// status 2.
 // "--" ends the options, so a file whose name starts with "-" can be named.
 RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStringList& argumenty,
                                     QTextStream& wyjscie, QTextStream& bledy);

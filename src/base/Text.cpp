@@ -87,3 +87,23 @@ QString formatGeneral(std::int64_t tenThousandths, QChar decimalSeparator) {
         result.prepend(QLatin1Char('-'));
     return result;
 }
+
+bool znakDozwolonyWXml(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+QString bezZnakowSpozaXml(const QString& text) {
+    QString wynik;
+    wynik.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            wynik.append(ch);
+            wynik.append(text.at(++i));
+        } else if (!ch.isSurrogate() && znakDozwolonyWXml(ch.unicode())) {
+            wynik.append(ch);
+        }
+    }
+    return wynik;
+}

@@ -25,3 +25,11 @@ QString errorBoxText(const QString& text);
 // given locale. `tenThousandths` is the value times 10000 (four implied
 // decimals).
 QString formatGeneral(std::int64_t tenThousandths, QChar decimalSeparator);
+
+// Whether XML 1.0 can carry the character: tab, line feed, carriage return
+// and the code points from U+0020 up, less the surrogates, U+FFFE and U+FFFF.
+bool znakDozwolonyWXml(char32_t c);
+
+// The text without the characters XML 1.0 cannot carry (control characters,
+// lone surrogates): a title written into an XML file or a tag.
+QString bezZnakowSpozaXml(const QString& text);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
@@ -274,24 +275,83 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
     }
 }
 
-// The file a name leads to, whatever the name: its device and inode. Two
-// names of one file (a hard link, a symbolic link, a bind mount of the
-// folder) give the same. Nothing for a name that leads to no file, which
-// cannot be any existing file.
-std::optional<std::pair<std::uint64_t, std::uint64_t>> tozsamosc(const QString& sciezka) {
+using Tozsamosc = std::pair<std::uint64_t, std::uint64_t>;
+
+// The file a name leads to, whatever the name: its device and inode, which
+// two names of one file (a hard link, a symbolic link, a bind mount of the
+// folder) share, with its size and whether it is a regular file. No
+// identity for a name that leads to no file, which cannot be any existing
+// file.
+struct Plik {
+    std::optional<Tozsamosc> tozsamosc;
+    std::int64_t rozmiar = 0;
+    bool zwykly = true;
+};
+
+Plik zbadaj(const QString& sciezka) {
+    Plik plik;
 #ifdef Q_OS_UNIX
     struct stat st {};
     if (sciezka.isEmpty() || ::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
-        return std::nullopt;
-    return std::pair<std::uint64_t, std::uint64_t>{std::uint64_t(st.st_dev),
-                                                   std::uint64_t(st.st_ino)};
+        return plik;
+    plik.tozsamosc = Tozsamosc{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    plik.rozmiar = st.st_size;
+    plik.zwykly = S_ISREG(st.st_mode);
 #else
-    const QString kanoniczna = QFileInfo(sciezka).canonicalFilePath();
-    if (kanoniczna.isEmpty())
-        return std::nullopt;
-    return std::pair<std::uint64_t, std::uint64_t>{0, qHash(kanoniczna)};
+    const QFileInfo info(sciezka);
+    if (sciezka.isEmpty() || !info.exists())
+        return plik;
+    plik.tozsamosc = Tozsamosc{0, qHash(info.canonicalFilePath())};
+    plik.rozmiar = info.size();
+    plik.zwykly = info.isFile();
 #endif
+    return plik;
 }
+
+std::optional<Tozsamosc> tozsamosc(const QString& sciezka) {
+    return zbadaj(sciezka).tozsamosc;
+}
+
+constexpr std::int64_t kCoIleNaDysk = std::int64_t{8} << 20;
+
+// Writes the book front to back from the entries' bytes as their walk
+// passes them, and has the system start writing every 8 MiB to the disk,
+// so that the final fsync finds little left to do.
+class ZapisKsiazki {
+public:
+    ZapisKsiazki(int deskryptor, QString nazwa) : fd(deskryptor), nazwa(std::move(nazwa)) {}
+
+    void zapisz(const unsigned char* dane, std::int64_t n) {
+#ifdef Q_OS_UNIX
+        for (std::int64_t zapisane = 0; zapisane < n;) {
+            const ssize_t k = ::write(fd, dane + zapisane, std::size_t(n - zapisane));
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0)
+                throw EInOutError(bladZapisu(nazwa, opisBledu(k < 0 ? errno : ENOSPC)));
+            zapisane += k;
+        }
+        pozycja += n;
+#ifdef Q_OS_LINUX
+        if (pozycja - naDysk >= kCoIleNaDysk) {
+            ::sync_file_range(fd, naDysk, pozycja - naDysk, SYNC_FILE_RANGE_WRITE);
+            naDysk = pozycja;
+        }
+#endif
+#else
+        Q_UNUSED(dane);
+        Q_UNUSED(n);
+#endif
+    }
+    std::int64_t zapisane() const {
+        return pozycja;
+    }
+
+private:
+    int fd;
+    QString nazwa;
+    std::int64_t pozycja = 0, naDysk = 0;
+};
 
 QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
     const std::int64_t jednosci = bajty % 10, dziesiatki = bajty % 100;
@@ -445,8 +505,9 @@ void ZadanieScalania::usunPozostalosci() const {
 // book or an index file named like one of the entries' files or like the
 // project file, an index file named like the book itself (a book named
 // *.dat or *.log), or a folder. Refuses an entry that is not a regular file
-// (a folder, a FIFO, a device), which has no contents to copy.
-void ZadanieScalania::sprawdzNazwy() const {
+// (a folder, a FIFO, a device), which has no contents to copy. Returns the
+// entries' files' sizes added up.
+std::int64_t ZadanieScalania::sprawdzNazwy() const {
     if (nazwaScalonego.isEmpty())
         throw SonvekError(QStringLiteral("Nie podano nazwy scalonego pliku"));
     const QString dat = plikDat();
@@ -466,8 +527,8 @@ void ZadanieScalania::sprawdzNazwy() const {
                                              "nazwie")
                                   .arg(nazwa));
     }
-    const std::optional<std::pair<std::uint64_t, std::uint64_t>> wyjscia[] = {
-        tozsamosc(nazwaScalonego), tozsamosc(dat), tozsamosc(log)};
+    const std::optional<Tozsamosc> wyjscia[] = {tozsamosc(nazwaScalonego), tozsamosc(dat),
+                                                tozsamosc(log)};
     if (const auto projekt = tozsamosc(plikProjektu)) {
         for (int k = 0; k < 3; ++k) {
             if (wyjscia[k] == projekt)
@@ -477,14 +538,24 @@ void ZadanieScalania::sprawdzNazwy() const {
                                       .arg(nazwyWyjsc[k]));
         }
     }
+    // Each name is looked up once, however often the list holds it.
+    QHash<QString, Plik> zbadane;
+    std::int64_t razem = 0;
     for (int i = 0; i < wpisy.size(); ++i) {
         const QString sciezkaWpisu = wpisy.at(i).sciezka();
-        if (const QString powod = powodNiezwyklegoPliku(sciezkaWpisu); !powod.isEmpty())
+        auto it = zbadane.constFind(sciezkaWpisu);
+        if (it == zbadane.cend())
+            it = zbadane.insert(sciezkaWpisu, zbadaj(sciezkaWpisu));
+        const Plik& plik = *it;
+        if (!plik.zwykly) {
+            const QString powod = powodNiezwyklegoPliku(sciezkaWpisu);
             throw SonvekError(QStringLiteral("Nie można scalić plików: plik pozycji %1 projektu "
                                              "(%2) nie nadaje się do scalenia: %3")
                                   .arg(i + 1)
                                   .arg(sciezkaWpisu, powod));
-        const auto wpis = tozsamosc(sciezkaWpisu);
+        }
+        razem += plik.rozmiar;
+        const auto& wpis = plik.tozsamosc;
         if (!wpis)
             continue;
         for (int k = 0; k < 3; ++k) {
@@ -497,17 +568,15 @@ void ZadanieScalania::sprawdzNazwy() const {
                         .arg(wpisy.at(i).sciezka()));
         }
     }
+    return razem;
 }
 
 void ZadanieScalania::sklej() {
     odmowiono = true;
-    sprawdzNazwy();
+    const std::int64_t doSkopiowania = sprawdzNazwy();
     odmowiono = false;
     usunPozostalosci();
 
-    std::int64_t doSkopiowania = 0;
-    for (const PozycjaProjektu& p : std::as_const(wpisy))
-        doSkopiowania += QFileInfo(p.sciezka()).size();
     std::int64_t skopiowane = 0;
     auto zglos = [&](std::int64_t n) {
         sprawdzPrzerwanie();
@@ -523,6 +592,7 @@ void ZadanieScalania::sklej() {
 #ifdef Q_OS_UNIX
     ::flock(scalony.handle(), LOCK_EX | LOCK_NB);
 #endif
+    ZapisKsiazki zapis(scalony.handle(), nazwaScalonego);
     rozmiary.clear();
     polozenia.clear();
     czas = {};
@@ -539,9 +609,32 @@ void ZadanieScalania::sklej() {
             throw EInOutError(
                 QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
         loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
-        if (zrodlo.size() == 0)
+        const std::int64_t rozmiar = zrodlo.size();
+        if (rozmiar == 0)
             throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
-        const PomiarMp3 pomiar = miernik(sciezka);
+        // The program's measure reads the file once and hands its bytes on
+        // into the book; a stand-in only measures, and the file is copied
+        // after it.
+        const bool wJednymPrzejsciu = miernik.przekazuje();
+        std::int64_t bajty = 0;
+        PomiarMp3 pomiar;
+        if (wJednymPrzejsciu) {
+            CzytanieWpisu czytanie{zrodlo.handle(),
+                                   rozmiar,
+                                   [&](const unsigned char* dane, std::int64_t n) {
+                                       zapis.zapisz(dane, n);
+                                       bajty += n;
+                                       zglos(n);
+                                   },
+                                   {}};
+            if (przeksztalcRamke)
+                czytanie.przeksztalcRamke = [this, i](unsigned char* ramka, int n) {
+                    przeksztalcRamke(i, ramka, n);
+                };
+            pomiar = miernik(sciezka, czytanie);
+        } else {
+            pomiar = miernik(sciezka);
+        }
         if (pomiar.pominieteBajty > 0)
             loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
         if (i == 0)
@@ -558,7 +651,9 @@ void ZadanieScalania::sklej() {
         dodajCzas(pomiar, i == 0);
         if (dokladnyIndeks)
             polozenia.append(umiescZakladke(i, pomiar));
-        rozmiary.append(dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos));
+        if (!wJednymPrzejsciu)
+            bajty = dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos);
+        rozmiary.append(bajty);
         zrodlo.close();
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The merge of a project into one book: stage 1 appends the entries' files,
-// byte for byte and in list order, into one file; stage 2 measures that
-// file and writes the two index files beside it. The merge dialog runs the
+// byte for byte and in list order, into one file, reading each file once in
+// large blocks that its frame walk measures on the way; stage 2 writes the
+// two index files beside it. The merge dialog runs the
 // stages one by one on the user-interface thread, the command-line merge
 // runs them in a row; both go through this class.
 //
@@ -56,6 +57,11 @@ public:
     // in bit rate). Off by default: the player and stored books expect the
     // estimate.
     bool dokladnyIndeks = false;
+    // Sees the bytes of every audio frame of entry `wpis` (counted from 0)
+    // before they are written into the book, and may change them in place,
+    // not their length. Only with the program's own measure, which reads
+    // each file once; empty: the frames are copied unchanged.
+    std::function<void(int wpis, unsigned char* ramka, int bajty)> przeksztalcRamke;
 
     // Runs one stage. An error ends the merge: the temporary files are
     // removed, one line "Błąd: " with the error's text is logged, the text
@@ -84,7 +90,7 @@ private:
 
     void sklej();
     void utworzIndeksy();
-    void sprawdzNazwy() const;
+    std::int64_t sprawdzNazwy() const;
     void loguj(const QString& linia) const;
     QStringList sciezkiWpisow() const;
     void sprawdzPrzerwanie() const;

@@ -6,11 +6,22 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/ZapisAtomowy.h"
+#include "base/ZwyklyPlik.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +62,156 @@ void dopisz(QFile& zrodlo, const QString& sciezkaZrodla, ZapisAtomowy& cel) {
     }
 }
 
+QString opisBledu(int numer) {
+    return QString::fromLocal8Bit(std::strerror(numer));
+}
+
+QFile& otworz(QFile& plik, const QString& sciezka) {
+    const QString powod = otworzZwyklyPlik(plik, sciezka);
+    if (!powod.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
+    return plik;
+}
+
+// Writes a copy of `zrodlo` as `cel` through the atomic writer.
+void kopiuj(const QString& zrodlo, const QString& cel) {
+    QFile wejscie;
+    otworz(wejscie, zrodlo);
+    ZapisAtomowy zapis(cel);
+    dopisz(wejscie, zrodlo, zapis);
+    zapis.zatwierdz();
+}
+
+// Makes `kopia` hold what `plik` holds now, replacing an earlier `kopia`:
+// a second name of the same file where the system allows it, so that no
+// bytes are copied (a file is only ever replaced by a rename, which leaves
+// this name with the old content), otherwise a copy.
+void zachowaj(const QString& plik, const QString& kopia) {
+    const QByteArray nazwa = QFile::encodeName(kopia);
+    if (::unlink(nazwa.constData()) != 0 && errno != ENOENT)
+        throw EInOutError(QStringLiteral("Nie można zastąpić kopii %1: %2")
+                              .arg(QDir::toNativeSeparators(kopia), opisBledu(errno)));
+    if (::linkat(AT_FDCWD, QFile::encodeName(plik).constData(), AT_FDCWD, nazwa.constData(),
+                 AT_SYMLINK_FOLLOW) != 0) {
+        kopiuj(plik, kopia);
+        return;
+    }
+    // The new name survives a crash only once its folder is synced.
+    const QByteArray folder = QFile::encodeName(QFileInfo(kopia).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int wynik = fd < 0 ? -1 : ::fsync(fd);
+    const int numer = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (wynik != 0 && numer != EINVAL && numer != EROFS)
+        throw EInOutError(QStringLiteral("Nie można zachować oryginału pliku %1: %2")
+                              .arg(QDir::toNativeSeparators(plik), opisBledu(numer)));
+}
+
+qint64 rozmiar(const QString& sciezka) {
+    return QFileInfo(sciezka).size();
+}
+
+// The clips of a folder, to tell a file that already begins with one.
+class ZnaneZapowiedzi {
+public:
+    explicit ZnaneZapowiedzi(const QString& folder) {
+        static const QRegularExpression nazwy(QStringLiteral("^0(0[1-9]|[1-9][0-9]+)\\.mp3$"));
+        const QFileInfoList pliki = QDir(folder).entryInfoList(QDir::Files);
+        for (const QFileInfo& info : pliki) {
+            QFile plik;
+            if (!nazwy.match(info.fileName()).hasMatch() ||
+                !otworzZwyklyPlik(plik, info.filePath()).isEmpty())
+                continue;
+            const QByteArray poczatek = plik.read(dlugoscPoczatku);
+            if (poczatek.isEmpty())
+                continue; // an empty clip begins every file
+            m_wgPoczatku[poczatek].append({info.fileName(), info.filePath(), plik.size()});
+            m_dlugosci.insert(poczatek.size());
+        }
+    }
+
+    // The name of the clip that `sciezka` begins with; empty when none.
+    QString naPoczatku(const QString& sciezka) const {
+        QFile plik;
+        if (m_wgPoczatku.isEmpty() || !otworzZwyklyPlik(plik, sciezka).isEmpty())
+            return {};
+        const QByteArray glowa = plik.read(dlugoscPoczatku);
+        for (const qsizetype n : m_dlugosci) {
+            if (glowa.size() < n)
+                continue;
+            const auto it = m_wgPoczatku.constFind(glowa.left(n));
+            if (it == m_wgPoczatku.cend())
+                continue;
+            for (const Zapowiedz& z : *it) {
+                if (z.rozmiar <= plik.size() && resztaZgodna(plik, n, z))
+                    return z.nazwa;
+            }
+        }
+        return {};
+    }
+
+private:
+    static constexpr qint64 dlugoscPoczatku = 4096;
+    struct Zapowiedz {
+        QString nazwa;
+        QString sciezka;
+        qint64 rozmiar;
+    };
+
+    // The file's bytes from `od` on agree with the rest of the clip.
+    static bool resztaZgodna(QFile& plik, qint64 od, const Zapowiedz& z) {
+        QFile clip;
+        if (!otworzZwyklyPlik(clip, z.sciezka).isEmpty() || !clip.seek(od) || !plik.seek(od))
+            return false;
+        for (qint64 zostalo = z.rozmiar - od; zostalo > 0;) {
+            const QByteArray a = clip.read(std::min(zostalo, rozmiarPorcji));
+            if (a.isEmpty() || plik.read(a.size()) != a)
+                return false;
+            zostalo -= a.size();
+        }
+        return true;
+    }
+
+    QHash<QByteArray, QList<Zapowiedz>> m_wgPoczatku; // by the first bytes
+    QSet<qsizetype> m_dlugosci;                       // the lengths of those
+};
+
+const QString formatFolderuKopii = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
+
+// A new folder for one insertion's originals, readable by the user alone.
+QString nowyFolderKopii(const QString& oryginaly) {
+    if (!QDir().mkpath(oryginaly))
+        throw EInOutError(QStringLiteral("Nie można utworzyć folderu %1 na oryginały plików")
+                              .arg(QDir::toNativeSeparators(oryginaly)));
+    const QString nazwa =
+        QDir(oryginaly).filePath(QDateTime::currentDateTime().toString(formatFolderuKopii));
+    int numer = 0;
+    for (int proba = 1; proba <= 100; ++proba) {
+        const QString folder = proba == 1 ? nazwa : nazwa + QStringLiteral("_%1").arg(proba);
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0)
+            return folder + QLatin1Char('/');
+        numer = errno;
+        if (numer != EEXIST)
+            break;
+    }
+    throw EInOutError(QStringLiteral("Nie można utworzyć folderu %1 na oryginały plików: %2")
+                          .arg(QDir::toNativeSeparators(nazwa), opisBledu(numer)));
+}
+
+// "spis.txt": which kept file is the original of which entry's file, for a
+// user who looks for them after the program has ended.
+void zapiszSpis(const WstawioneOdcinki& wynik) {
+    QByteArray spis = QStringLiteral("# Oryginały plików sprzed polecenia „Wstaw odcinki”: kopia, "
+                                     "tabulator, plik.\n# pozycja-NNN-z-zapowiedzia.mp3 to plik "
+                                     "z zapowiedzią, zachowany przy cofnięciu polecenia.\n")
+                          .toUtf8();
+    for (const ZachowanyPlik& p : wynik.pliki)
+        spis += QFileInfo(p.przed).fileName().toUtf8() + '\t' +
+                QDir::toNativeSeparators(p.plik).toUtf8() + '\n';
+    ZapisAtomowy::zapiszCaly(wynik.folderKopii + QStringLiteral("spis.txt"), spis);
+}
+
 } // namespace
 
 QString folderZapowiedzi(const QString& folderProgramu) {
@@ -87,7 +248,8 @@ std::optional<QString> pierwszaRozbieznosc(const QString& folder, const ListaPoz
     return std::nullopt;
 }
 
-void dolaczZapowiedz(const QString& zapowiedz, const QString& plik) {
+void dolaczZapowiedz(const QString& zapowiedz, const QString& plik,
+                     const std::function<void()>& przedZamiana) {
     QFile clip(zapowiedz);
     if (!clip.open(QIODevice::ReadOnly))
         throw EInOutError(QStringLiteral("Nie można otworzyć zapowiedzi %1: %2")
@@ -113,14 +275,87 @@ void dolaczZapowiedz(const QString& zapowiedz, const QString& plik) {
     dopisz(clip, zapowiedz, wynik);
     dopisz(wejscie, plik, wynik);
     wejscie.close();
+    if (przedZamiana)
+        przedZamiana();
     wynik.zatwierdz();
 }
 
-void wstawOdcinki(const QString& folder, const ListaPozycji& lista) {
+QString folderOryginalow() {
+    return QDir::toNativeSeparators(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/sonvekmanager/oryginaly/"));
+}
+
+void usunStareOryginaly(const QString& folder, const QDateTime& teraz) {
+    static const QRegularExpression nazwy(
+        QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(_\\d+)?$"));
+    const QDateTime granica = teraz.addDays(-dniPrzechowywaniaOryginalow);
+    // Links are never followed: only the insertions' own folders go.
+    const QStringList podfoldery =
+        QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& nazwa : podfoldery) {
+        const QRegularExpressionMatch m = nazwy.match(nazwa);
+        if (!m.hasMatch())
+            continue;
+        const QDateTime kiedy = QDateTime::fromString(m.captured(1), formatFolderuKopii);
+        if (kiedy.isValid() && kiedy < granica)
+            QDir(QDir(folder).filePath(nazwa)).removeRecursively();
+    }
+}
+
+void wstawOdcinki(const QString& folder, const ListaPozycji& lista, const QString& oryginaly,
+                  WstawioneOdcinki& wynik) {
+    if (lista.size() < 2)
+        return;
+    usunStareOryginaly(oryginaly, QDateTime::currentDateTime());
+    const ZnaneZapowiedzi znane(folder);
+    QSet<QString> przepisane; // the files this insertion has rewritten
     for (qsizetype k = 1; k < lista.size(); ++k) {
+        const QString plik = lista[k].sciezka();
+        const QString kanoniczna = QFileInfo(plik).canonicalFilePath();
+        const QString klucz = kanoniczna.isEmpty() ? plik : kanoniczna;
+        bool zachowany = false;
         try {
-            dolaczZapowiedz(folder + nazwaZapowiedzi(int(k)), lista[k].sciezka());
+            // A file that begins with a clip got it from an earlier run (or
+            // comes so); a second clip would be joined for good.
+            const bool drugiRaz = przepisane.contains(klucz);
+            if (!drugiRaz) {
+                if (const QString z = znane.naPoczatku(plik); !z.isEmpty()) {
+                    wynik.pominiete.append(QStringLiteral("%1 (pozycja %2): %3")
+                                               .arg(lista[k].NazwaPliku)
+                                               .arg(k + 1)
+                                               .arg(z));
+                    continue;
+                }
+            }
+            const auto zachowajOryginal = [&] {
+                if (wynik.folderKopii.isEmpty())
+                    wynik.folderKopii = nowyFolderKopii(oryginaly);
+                const QString numer =
+                    QStringLiteral("pozycja-%1").arg(k + 1, 3, 10, QLatin1Char('0'));
+                const ZachowanyPlik p{plik, wynik.folderKopii + numer + QStringLiteral(".mp3"),
+                                      wynik.folderKopii + numer +
+                                          QStringLiteral("-z-zapowiedzia.mp3")};
+                zachowaj(plik, p.przed);
+                wynik.pliki.append(p);
+                zachowany = true;
+                zapiszSpis(wynik);
+            };
+            dolaczZapowiedz(folder + nazwaZapowiedzi(int(k)), plik,
+                            drugiRaz ? std::function<void()>() : zachowajOryginal);
+            przepisane.insert(klucz);
         } catch (const SonvekError& e) {
+            // A file that kept its old content needs no original; one
+            // replaced before the error (a failed sync afterwards) does.
+            if (zachowany && rozmiar(plik) == rozmiar(wynik.pliki.last().przed)) {
+                QFile::remove(wynik.pliki.takeLast().przed);
+                try {
+                    zapiszSpis(wynik);
+                } catch (const SonvekError&) {
+                    // The list then names one more copy; the error below
+                    // is the one that matters.
+                }
+            }
             // Running the command again would give the finished rows a second
             // clip; the user must know which they are.
             QString tekst = errorBoxText(e.text());
@@ -132,5 +367,42 @@ void wstawOdcinki(const QString& folder, const ListaPozycji& lista) {
                              .arg(k);
             throw EInOutError(tekst);
         }
+    }
+}
+
+void przywrocOdcinki(const QList<ZachowanyPlik>& pliki, bool wstecz) {
+    const auto zrodlo = [wstecz](const ZachowanyPlik& p) { return wstecz ? p.przed : p.po; };
+    const auto schowek = [wstecz](const ZachowanyPlik& p) { return wstecz ? p.po : p.przed; };
+    for (const ZachowanyPlik& p : pliki) {
+        if (!QFileInfo::exists(zrodlo(p)))
+            throw EInOutError(
+                QStringLiteral("Nie ma już kopii %1 pliku %2; żaden plik nie "
+                               "został zmieniony")
+                    .arg(QDir::toNativeSeparators(zrodlo(p)), QDir::toNativeSeparators(p.plik)));
+    }
+    qsizetype i = 0;
+    try {
+        for (; i < pliki.size(); ++i) {
+            zachowaj(pliki[i].plik, schowek(pliki[i]));
+            kopiuj(zrodlo(pliki[i]), pliki[i].plik);
+        }
+    } catch (const SonvekError& e) {
+        // File i is as it was; those before it get back what they held.
+        QStringList zostaly;
+        for (qsizetype j = i - 1; j >= 0; --j) {
+            try {
+                kopiuj(schowek(pliki[j]), pliki[j].plik);
+            } catch (const SonvekError&) {
+                zostaly.append(QDir::toNativeSeparators(pliki[j].plik));
+            }
+        }
+        QString tekst = errorBoxText(e.text());
+        if (zostaly.isEmpty())
+            tekst += QStringLiteral("\nŻaden plik nie został zmieniony.");
+        else
+            tekst += QStringLiteral("\nTych plików nie udało się przywrócić do poprzedniej "
+                                    "zawartości: %1.")
+                         .arg(zostaly.join(QStringLiteral(", ")));
+        throw EInOutError(tekst);
     }
 }

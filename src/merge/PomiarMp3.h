@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 
 // What the merge needs to know of an MP3 file.
 struct FormatDzwieku {
@@ -31,6 +32,47 @@ struct PomiarMp3 {
     std::int64_t czas = 0, czasWKsiazce = 0;
 };
 
+// An entry's file as the merge opened it, to be read once: the measuring
+// walk hands every byte on, in order, as it passes them.
+struct CzytanieWpisu {
+    int deskryptor = -1; // open for reading, at the file's start
+    std::int64_t rozmiar = 0;
+    // Receives the bytes in large blocks, valid during the call only.
+    std::function<void(const unsigned char*, std::int64_t)> odbierz;
+    // May change each frame's bytes in place (not their length) before they
+    // go on; empty: they pass unchanged.
+    std::function<void(unsigned char*, int)> przeksztalcRamke;
+};
+
 // Measures one entry's file; throws when it cannot be read or holds no MP3
-// audio.
-using MiernikMp3 = std::function<PomiarMp3(const QString&)>;
+// audio. A measure made from a function of the path only (a stand-in in
+// tests) reads the file itself, and the merge copies it afterwards; one
+// that also takes a CzytanieWpisu reads the merge's open file once and
+// hands its bytes on.
+class MiernikMp3 {
+public:
+    using Sciezka = std::function<PomiarMp3(const QString&)>;
+    using Przekaz = std::function<PomiarMp3(const QString&, const CzytanieWpisu&)>;
+
+    MiernikMp3() = default;
+    template <typename F>
+    requires std::is_invocable_r_v<PomiarMp3, F, const QString&> MiernikMp3(F f)
+        : sciezka_(std::move(f)) {}
+    template <typename F>
+    requires std::is_invocable_r_v<PomiarMp3, F, const QString&, const CzytanieWpisu&>
+    MiernikMp3(F f) : przekaz_(std::move(f)) {}
+
+    explicit operator bool() const { return sciezka_ || przekaz_; }
+    bool przekazuje() const { return bool(przekaz_); }
+
+    // Measures the file by its name.
+    PomiarMp3 operator()(const QString& sciezka) const;
+    // Measures the open file and hands its bytes on; only when przekazuje().
+    PomiarMp3 operator()(const QString& sciezka, const CzytanieWpisu& czytanie) const {
+        return przekaz_(sciezka, czytanie);
+    }
+
+private:
+    Sciezka sciezka_;
+    Przekaz przekaz_;
+};

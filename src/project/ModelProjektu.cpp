@@ -249,6 +249,7 @@ void ModelProjektu::nowy() {
     beginResetModel();
     m_pozycje.clear();
     endResetModel();
+    m_opis = {};
     ustawNazwaProjektu(QString());
     ustawProjektZmieniony(false);
 }
@@ -256,6 +257,8 @@ void ModelProjektu::nowy() {
 PozycjePlikuProjektu ModelProjektu::wczytaj(const QString& path) {
     const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(path);
     dopisz(wczytane.pozycje);
+    if (!wczytane.opis.pusty())
+        m_opis = wczytane.opis;
     if (!wczytane.blad.isEmpty())
         throw EConvertError(wczytane.blad);
     if (wczytane.korzenProjekt)
@@ -264,7 +267,14 @@ PozycjePlikuProjektu ModelProjektu::wczytaj(const QString& path) {
 }
 
 void ModelProjektu::zapisz(const QString& path) {
-    zapiszPlikProjektu(path, pozycje());
+    zapiszPlikProjektu(path, pozycje(), m_opis);
     ustawProjektZmieniony(false);
     ustawNazwaProjektu(path);
+}
+
+void ModelProjektu::ustawOpisKsiazki(const OpisKsiazki& opis) {
+    if (opis == m_opis)
+        return;
+    m_opis = opis;
+    ustawProjektZmieniony(true);
 }

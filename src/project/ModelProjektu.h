@@ -86,6 +86,10 @@ public:
     // after the entries before it are in. Only a load that reads every entry
     // makes `path` the project's file name.
     PozycjePlikuProjektu wczytaj(const QString& path);
+    // The book's details kept with the project (OpisKsiazki). Loading a file
+    // that has them takes them; a changed one marks the project changed.
+    const OpisKsiazki& opisKsiazki() const { return m_opis; }
+    void ustawOpisKsiazki(const OpisKsiazki& opis);
     // Writes the project to `path` (zapiszPlikProjektu); then it is the
     // project's file and the project counts as saved. Throws EInOutError and
     // changes nothing when it cannot be written.
@@ -103,5 +107,6 @@ private:
 
     QList<PozycjaProjektu> m_pozycje;
     QString m_nazwa;
+    OpisKsiazki m_opis;
     bool m_zmieniony = false;
 };

@@ -1,6 +1,7 @@
 #include "project/ProjectFile.h"
 
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 
@@ -18,11 +19,6 @@ namespace {
 
 QString nazwaDoKomunikatu(const QString& path) {
     return QDir::toNativeSeparators(path);
-}
-
-bool znakDozwolonyWXml(char32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 // Appends `text` as element content. `wpis` (1-based) and `element` only
@@ -77,6 +73,60 @@ void dopiszElement(QString& out, QLatin1StringView nazwa, const QString& tekst, 
     out += u"</";
     out += nazwa;
     out += u">\r\n";
+}
+
+// The book's details as attributes of the root element, each only when
+// given, in a fixed order. Characters XML cannot carry are left out; quotes
+// and the white space that attribute values would normalise are written as
+// references, so every text reads back as it was.
+struct AtrybutOpisu {
+    QLatin1StringView nazwa;
+    QString OpisKsiazki::*pole;
+};
+constexpr AtrybutOpisu kAtrybutyOpisu[] = {
+    {QLatin1StringView("tytul"), &OpisKsiazki::tytul},
+    {QLatin1StringView("autor"), &OpisKsiazki::autor},
+    {QLatin1StringView("lektor"), &OpisKsiazki::lektor},
+    {QLatin1StringView("jezyk"), &OpisKsiazki::jezyk},
+    {QLatin1StringView("rok"), &OpisKsiazki::rok},
+    {QLatin1StringView("wydawca"), &OpisKsiazki::wydawca},
+    {QLatin1StringView("okladka"), &OpisKsiazki::okladka},
+};
+
+void dopiszAtrybuty(QString& out, const OpisKsiazki& opis) {
+    for (const AtrybutOpisu& a : kAtrybutyOpisu) {
+        const QString tekst = bezZnakowSpozaXml(opis.*a.pole);
+        if (tekst.isEmpty())
+            continue;
+        out += u' ';
+        out += a.nazwa;
+        out += u"=\"";
+        for (const QChar ch : tekst) {
+            switch (ch.unicode()) {
+            case u'&':
+                out += u"&amp;";
+                break;
+            case u'<':
+                out += u"&lt;";
+                break;
+            case u'"':
+                out += u"&quot;";
+                break;
+            case u'\t':
+                out += u"&#9;";
+                break;
+            case u'\n':
+                out += u"&#10;";
+                break;
+            case u'\r':
+                out += u"&#13;";
+                break;
+            default:
+                out += ch;
+            }
+        }
+        out += u'"';
+    }
 }
 
 // The start of line `line` (1-based) of `dane`, for the parser's message.
@@ -186,10 +236,12 @@ private:
 
 } // namespace
 
-QByteArray dokumentProjektu(const ListaPozycji& pozycje) {
+QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis) {
     QString out;
     out.reserve(64 + pozycje.size() * 200);
-    out += u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<projekt>";
+    out += u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<projekt";
+    dopiszAtrybuty(out, opis);
+    out += u'>';
     if (!pozycje.isEmpty())
         out += u"\r\n";
     for (qsizetype i = 0; i < pozycje.size(); ++i) {
@@ -210,7 +262,7 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje) {
     return out.toUtf8();
 }
 
-void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
+void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje, const OpisKsiazki& opis) {
     OpcjeZapisu opcje;
     opcje.komunikat = QStringLiteral("Nie można zapisać projektu do pliku „%1”: %2");
     // A project in a shared folder where no new file may be made is still
@@ -220,7 +272,7 @@ void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje) {
     // cannot be written leaves the old file alone.
     QByteArray dane;
     try {
-        dane = dokumentProjektu(pozycje);
+        dane = dokumentProjektu(pozycje, opis);
     } catch (const EInOutError& e) {
         throw EInOutError(opcje.komunikat.arg(nazwaDoKomunikatu(path), e.text()));
     }
@@ -290,6 +342,11 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                                              .arg(r.lineNumber()));
             if (glebokosc == 1) {
                 wynik.korzenProjekt = r.name() == u"projekt";
+                const QXmlStreamAttributes atrybuty = r.attributes();
+                for (const AtrybutOpisu& a : kAtrybutyOpisu) {
+                    if (wynik.korzenProjekt && atrybuty.hasAttribute(a.nazwa))
+                        wynik.opis.*a.pole = atrybuty.value(a.nazwa).toString();
+                }
             } else if (!wynik.korzenProjekt) {
                 // Another root: the rest is only checked for being XML.
             } else if (glebokosc == 2) {
@@ -343,8 +400,10 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
             text += QStringLiteral("; początek wiersza: %1").arg(wiersz);
         throw EBladPlikuProjektu(text);
     }
-    if (!wynik.korzenProjekt)
+    if (!wynik.korzenProjekt) {
         wynik.wpisy.clear();
+        wynik.opis = {};
+    }
     return wynik;
 }
 
@@ -378,6 +437,7 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
     const OdczytanyPlikProjektu plik = wczytajPlikProjektu(sciezka);
     PozycjePlikuProjektu wynik;
     wynik.korzenProjekt = plik.korzenProjekt;
+    wynik.opis = plik.opis;
     for (qsizetype i = 0; i < plik.wpisy.size(); ++i) {
         const WpisPlikuProjektu& w = plik.wpisy.at(i);
         auto brak = [&](const char* element) {

@@ -14,7 +14,10 @@
 //     </p1>
 //   </projekt>
 // two spaces of indentation per level, CR LF after every line including the
-// last, no byte-order mark, no attributes. An empty project is the
+// last, no byte-order mark. The book's details (OpisKsiazki), when the
+// project has any, are attributes of the root element, written only when
+// given: <projekt tytul="Lalka" jezyk="pl">. A reader that knows nothing of
+// them ignores them, as it ignores any attribute. An empty project is the
 // declaration followed by "<projekt></projekt>". Texts are written as they
 // stand, with &, < and > escaped and CR written as a character reference so
 // that it survives reading.
@@ -32,6 +35,7 @@
 // time in proportion to the file's size.
 
 #include "base/Errors.h"
+#include "project/OpisKsiazki.h"
 #include "project/Pozycja.h"
 
 #include <QByteArray>
@@ -69,6 +73,7 @@ struct OdczytanyPlikProjektu {
     // wpisy is empty and the caller reports an invalid project file.
     bool korzenProjekt = false;
     QList<WpisPlikuProjektu> wpisy;
+    OpisKsiazki opis{}; // from the root's attributes
 };
 
 inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
@@ -79,15 +84,17 @@ inline constexpr qsizetype kMaksElementowPlikuProjektu = 500000;
 // The whole document for these entries. Entry elements are numbered by
 // position (p1 for the first row), which is the rows' Lp. Throws
 // EInOutError when a text holds a character that XML 1.0 cannot carry
-// (control characters other than tab, line feed and carriage return).
-QByteArray dokumentProjektu(const ListaPozycji& pozycje);
+// (control characters other than tab, line feed and carriage return). Such
+// characters in the book's details are left out instead.
+QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis = {});
 
 // Writes the document atomically: to a temporary file in the same folder,
 // renamed over `path` only when complete and synced. On failure `path` is
 // left as it was and EInOutError names the file and the reason. In a
 // folder where no new file may be created, an existing writable `path` is
 // written in place.
-void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje);
+void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje,
+                        const OpisKsiazki& opis = {});
 
 // Parses a document already in memory; `nazwaPliku` is only used in error
 // texts. Throws EBladPlikuProjektu.
@@ -110,6 +117,7 @@ struct PozycjePlikuProjektu {
     ListaPozycji pozycje;
     QStringList brakujace;
     QString blad;
+    OpisKsiazki opis{};
 };
 PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka);
 

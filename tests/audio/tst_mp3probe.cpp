@@ -173,6 +173,27 @@ private slots:
         QCOMPARE(info.lengthMs, expected.lengthMs);
         QCOMPARE(info.skippedBytes, skipped);
         QCOMPARE(expected.skippedBytes, std::int64_t(0));
+
+        // Read once through small blocks, so that frames, tags and junk lie
+        // across their edges: the same walk, and every byte handed on in
+        // order.
+        for (const std::int64_t block : {64, 1000, 4096}) {
+            QFile f(junky);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QByteArray received;
+            const Mp3Info passed =
+                probeMp3(junky, Mp3Pass{f.handle(),
+                                        f.size(),
+                                        [&](const unsigned char* p, std::int64_t n) {
+                                            received.append(reinterpret_cast<const char*>(p), n);
+                                        },
+                                        {},
+                                        block});
+            QCOMPARE(received, first + between + second + after);
+            QCOMPARE(passed.frames, info.frames);
+            QCOMPARE(passed.walkedTicks, info.walkedTicks);
+            QCOMPARE(passed.skippedBytes, info.skippedBytes);
+        }
     }
 
     void refusesWhatIsNotMpegAudio_data() {

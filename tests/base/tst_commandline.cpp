@@ -34,6 +34,12 @@ private slots:
                                  << u"nieprawidłowa liczba argumentów: 1. "_s + usage;
         QTest::newRow("too many") << QStringList{u"a"_s, u"b"_s, u"c"_s} << 2 << QStringList{}
                                   << QString() << u"liczba argumentów: 3"_s;
+        QTest::newRow("values given both ways")
+            << QStringList{u"--tytul"_s, u"-x-"_s, u"a.xml"_s, u"--tytul=b=c"_s, u"b.mp3"_s} << -1
+            << QStringList{u"a.xml"_s, u"b.mp3"_s} << QString() << QString();
+        QTest::newRow("value missing")
+            << QStringList{u"a.xml"_s, u"b.mp3"_s, u"--tytul"_s} << 2 << QStringList{} << QString()
+            << u"opcja „--tytul” wymaga wartości"_s;
         QTest::newRow("dash names after --")
             << QStringList{u"--"_s, u"-a.xml"_s, u"--help"_s} << -1
             << QStringList{u"-a.xml"_s, u"--help"_s} << QString() << QString();
@@ -46,8 +52,11 @@ private slots:
         QFETCH(QString, err);
         QString outText, errText;
         QTextStream outStream(&outText), errStream(&errText);
-        const OpisNarzedzia narzedzie{u"narzedzie"_s, u"A.xml B.mp3"_s, u"Opis."_s, 2};
+        const OpisNarzedzia narzedzie{
+            u"narzedzie"_s, u"A.xml B.mp3"_s, u"Opis."_s, 2, {{u"--tytul"_s, u"tytuł"_s, u"T"_s}}};
         const RozbiorArgumentow r = rozbierzArgumenty(narzedzie, args, outStream, errStream);
+        if (status < 0 && args.contains(u"--tytul"_s))
+            QCOMPARE(r.wartosci.value(u"--tytul"_s), u"b=c"_s);
         QCOMPARE(r.kodWyjscia.value_or(-1), status);
         QCOMPARE(r.argumenty, positional);
         QVERIFY2(outText.startsWith(out) && (out.isEmpty() == outText.isEmpty()),

@@ -4,12 +4,15 @@
 #include "audio/Mp3Probe.h"
 #include "merge/Odcinki.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "support/FileBytes.h"
 
 using namespace Qt::StringLiterals;
 
@@ -22,8 +25,10 @@ class TestMakeAnnouncements : public QObject {
         int exitCode = -1;
         QString out;
     };
-    Result run(const QStringList& args) {
+    Result run(const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         QProcess p;
+        p.setProcessEnvironment(env);
         p.start(tool, args);
         if (!p.waitForFinished(120000))
             return {};
@@ -113,6 +118,78 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(folder, dir.filePath(u"dane/sonvekmanager/odcinki/"_s));
         QVERIFY(QFileInfo::exists(folder + nazwaZapowiedzi(1)));
+    }
+
+    // A run ended by a signal, even one that cannot be caught, leaves no
+    // partial clip and no work folder once the next run has started; what
+    // a run still going has made is left alone. The speech and encoder
+    // programs are stand-ins: each opens its output, writes half, sends the
+    // tool the signal at a chosen call (STOP=program:call:signal) and writes
+    // the rest, as a real encoder does while the shell waits for it.
+    void interruptedRunsLeaveNothing_data() {
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("TERM while speaking 1") << u"espeak-ng:1:TERM"_s;
+        QTest::newRow("INT while encoding 1") << u"lame:1:INT"_s;
+        QTest::newRow("HUP while encoding 3") << u"lame:3:HUP"_s;
+        QTest::newRow("KILL while speaking 2") << u"espeak-ng:2:KILL"_s;
+        QTest::newRow("KILL while encoding 2") << u"lame:2:KILL"_s;
+        QTest::newRow("KILL while encoding 4") << u"lame:4:KILL"_s;
+    }
+    void interruptedRunsLeaveNothing() {
+        QFETCH(QString, stop);
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(u"bin"_s), tmp = dir.filePath(u"tmp"_s),
+                      out = dir.filePath(u"odcinki"_s);
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(tmp));
+        const QByteArray standIn = "#!/bin/bash\n"
+                                   "me=${0##*/} n=1\n"
+                                   "[[ -f $STUB_DIR/$me.n ]] && n=$(( $(<$STUB_DIR/$me.n) + 1 ))\n"
+                                   "echo $n >$STUB_DIR/$me.n\n"
+                                   "if [[ $me == lame ]]; then o=${*: -1}; else o=$4; fi\n"
+                                   "exec 3>\"$o\"\n"
+                                   "printf 'first half ' >&3\n"
+                                   "[[ $STOP == $me:$n:* ]] && kill -s \"${STOP##*:}\" $PPID\n"
+                                   "printf 'second half' >&3\n";
+        for (const QString& name : {u"espeak-ng"_s, u"lame"_s}) {
+            QVERIFY(zapiszBajty(bin + u'/' + name, standIn));
+            QVERIFY(QFile::setPermissions(bin + u'/' + name, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"PATH"_s, bin + u':' + env.value(u"PATH"_s));
+        env.insert(u"TMPDIR"_s, tmp);
+        env.insert(u"STUB_DIR"_s, bin);
+        env.insert(u"STOP"_s, stop);
+        const QStringList args{u"-n"_s, u"4"_s, u"-o"_s, out};
+        const auto clips = [](int n) {
+            QStringList names;
+            for (int k = 1; k <= n; ++k)
+                names << nazwaZapowiedzi(k);
+            return names;
+        };
+
+        QVERIFY(run(args, env).exitCode != 0);
+        const int whole = stop.section(u':', 1, 1).toInt() - 1;
+        if (!stop.endsWith(u"KILL"_s)) {
+            QCOMPARE(wpisyFolderu(out), clips(whole));
+            QCOMPARE(wpisyFolderu(tmp), QStringList());
+        }
+        for (const QString& name : clips(whole))
+            QCOMPARE(bajtyPliku(out + u'/' + name), QByteArray("first half second half"));
+
+        const QString self = QString::number(QCoreApplication::applicationPid());
+        const QString livePart = u".004.mp3.%1.part"_s.arg(self);
+        const QString liveWork = u"sonvek-zapowiedzi.%1.Ab12Cd"_s.arg(self);
+        QVERIFY(zapiszBajty(out + u'/' + livePart, "being written"));
+        QVERIFY(QDir().mkpath(tmp + u'/' + liveWork));
+        for (const QString& f : {bin + u"/espeak-ng.n"_s, bin + u"/lame.n"_s})
+            QFile::remove(f);
+        env.remove(u"STOP"_s);
+        QCOMPARE(run(args, env).exitCode, 0);
+        QStringList left = wpisyFolderu(out), expected = clips(4) << livePart;
+        left.sort();
+        expected.sort();
+        QCOMPARE(left, expected);
+        QCOMPARE(wpisyFolderu(tmp), QStringList{liveWork});
     }
 
     void refusesBadOptions_data() {

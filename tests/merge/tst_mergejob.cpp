@@ -615,6 +615,44 @@ private slots:
             << 0 << 0;
     }
 
+    // A hook sees the bytes of every frame before they are written and may
+    // change them in place: here it sets each header's private bit. The
+    // index, which depends on frame sizes only, stays the same.
+    void frameHookChangesTheBook() {
+        ListaPozycji pozycje;
+        QByteArray oczekiwana;
+        for (const int kbps : {128, 64}) {
+            QByteArray mp3 = makeMp3Data({.durationMs = 2000, .bitrateKbps = kbps, .id3v2 = true});
+            const QString sciezka = wejscie + QStringLiteral("/%1.mp3").arg(kbps);
+            QVERIFY(zapiszBajty(sciezka, mp3));
+            pozycje.append(pozycja(sciezka, QStringLiteral("100"), QStringLiteral("1000")));
+            for (const Ramka& r : ramkiMp3(mp3))
+                mp3[r.bajt + 2] = char(mp3[r.bajt + 2] | 1);
+            oczekiwana += mp3;
+        }
+        QByteArray dat;
+        for (const bool zHakiem : {false, true}) {
+            const QString scalony = wyjscie + QStringLiteral("/k.mp3");
+            Scalanie s(scalony, pozycje, miernikMp3());
+            QList<int> wpisyRamek;
+            if (zHakiem)
+                s.zadanie.przeksztalcRamke = [&](int wpis, unsigned char* ramka, int) {
+                    wpisyRamek.append(wpis);
+                    ramka[2] |= 1;
+                };
+            QVERIFY2(s.zadanie.wykonaj(), qPrintable(s.zadanie.blad()));
+            const QByteArray indeks = bajtyPliku(nazwaIndeksu(scalony, QStringLiteral("dat")));
+            if (!zHakiem) {
+                dat = indeks;
+                continue;
+            }
+            QCOMPARE(bajtyPliku(scalony), oczekiwana);
+            QCOMPARE(indeks, dat);
+            QCOMPARE(wpisyRamek.count(0) + wpisyRamek.count(1), wpisyRamek.size());
+            QVERIFY(wpisyRamek.count(0) > 0 && wpisyRamek.count(1) > 0);
+        }
+    }
+
     // The index is computed from the book's duration as the player
     // measures the book: a later entry's information frame plays inside
     // it, an ID3v1 tag inside an entry is no junk, and a frame cut short at

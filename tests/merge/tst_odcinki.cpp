@@ -24,6 +24,26 @@ Mp3Format format(int rate, int channels) {
     return fmt;
 }
 
+// Entries a0 .. a2 ("E0" ..) in `folder`, clips 001, 002 ("C1", "C2").
+ListaPozycji projekt(const QString& folder, const QString& odcinki) {
+    ListaPozycji lista;
+    for (int i = 0; i < 3; ++i) {
+        const QString nazwa = u"a%1.mp3"_s.arg(i);
+        zapiszBajty(folder + nazwa, "E" + QByteArray::number(i));
+        if (i > 0)
+            zapiszBajty(odcinki + nazwaZapowiedzi(i), "C" + QByteArray::number(i));
+        lista.append({QString::number(i + 1), nazwa, u"0"_s, u"0"_s, folder});
+    }
+    return lista;
+}
+
+QByteArrayList tresci(const ListaPozycji& lista) {
+    QByteArrayList wynik;
+    for (const PozycjaProjektu& p : lista)
+        wynik.append(bajtyPliku(p.sciezka()));
+    return wynik;
+}
+
 } // namespace
 
 class TestOdcinki : public QObject {
@@ -119,6 +139,71 @@ private slots:
         }
         QCOMPARE(bajtyPliku(entry), QByteArray(30 * 1024, 'e'));
         QCOMPARE(wpisyFolderu(folder), QStringList{u"rozdział.mp3"_s});
+    }
+
+    // An original on the same file system is kept as a second name of the
+    // same file, no bytes copied; on another one, as a copy. Either way
+    // undo puts it back and redo the joined file.
+    void keepsOriginals_data() {
+        QTest::addColumn<bool>("otherDisk");
+        QTest::newRow("same file system") << false;
+        QTest::newRow("other file system") << true;
+    }
+    void keepsOriginals() {
+        QFETCH(bool, otherDisk);
+        const QString ksiazka = path(u"książka/"_s), odcinki = path(u"odcinki/"_s),
+                      oryginaly = path(u"oryginały/"_s);
+        QVERIFY(QDir().mkpath(ksiazka) && QDir().mkpath(odcinki));
+        std::optional<Tmpfs> tmpfs;
+        if (otherDisk) {
+            if (::geteuid() != 0)
+                QSKIP("mounting a tmpfs needs root");
+            tmpfs.emplace(ksiazka, "size=1m,mode=0777");
+            if (!tmpfs->zamontowany)
+                QSKIP("this system does not allow mounting a tmpfs");
+        }
+        const ListaPozycji lista = projekt(ksiazka, odcinki);
+        struct stat przed {};
+        QVERIFY(::stat(QFile::encodeName(lista[1].sciezka()).constData(), &przed) == 0);
+
+        WstawioneOdcinki wynik;
+        wstawOdcinki(odcinki, lista, oryginaly, wynik);
+        QCOMPARE(tresci(lista), (QByteArrayList{"E0", "C1E1", "C2E2"}));
+        QCOMPARE(wynik.pliki.size(), 2);
+        QVERIFY(wynik.folderKopii.startsWith(oryginaly));
+        const QString kopia = wynik.pliki[0].przed;
+        QCOMPARE(bajtyPliku(kopia), QByteArray("E1"));
+        struct stat po {};
+        QVERIFY(::stat(QFile::encodeName(kopia).constData(), &po) == 0);
+        QCOMPARE(po.st_ino == przed.st_ino && po.st_dev == przed.st_dev, !otherDisk);
+        QVERIFY(bajtyPliku(wynik.folderKopii + u"spis.txt"_s)
+                    .contains("pozycja-002.mp3\t" + lista[1].sciezka().toUtf8()));
+
+        przywrocOdcinki(wynik.pliki, true);
+        QCOMPARE(tresci(lista), (QByteArrayList{"E0", "E1", "E2"}));
+        przywrocOdcinki(wynik.pliki, false);
+        QCOMPARE(tresci(lista), (QByteArrayList{"E0", "C1E1", "C2E2"}));
+        QCOMPARE(wpisyFolderu(ksiazka), (QStringList{u"a0.mp3"_s, u"a1.mp3"_s, u"a2.mp3"_s}));
+    }
+
+    // Only the insertions' own folders older than the time kept go.
+    void removesOldOriginals() {
+        const QString oryginaly = path(u"oryginały/"_s);
+        const QDateTime teraz(QDate(2026, 12, 9), QTime(12, 0));
+        const QStringList stare{u"2026-11-08_11-59-59"_s, u"2026-01-01_00-00-00_2"_s};
+        const QStringList zostaja{u"2026-11-09_12-00-01"_s, u"2026-12-09_11-00-00"_s,
+                                  u"moje kopie"_s, u"2020-01-01"_s};
+        for (const QString& nazwa : stare + zostaja) {
+            QVERIFY(QDir().mkpath(oryginaly + nazwa));
+            QVERIFY(zapiszBajty(oryginaly + nazwa + u"/002.mp3"_s, "E"));
+        }
+        QVERIFY(QDir().mkpath(path(u"gdzie indziej"_s)));
+        QVERIFY(QFile::link(path(u"gdzie indziej"_s), oryginaly + u"2000-01-01_00-00-00"_s));
+        usunStareOryginaly(oryginaly, teraz);
+        QStringList wynik = zostaja + QStringList{u"2000-01-01_00-00-00"_s};
+        wynik.sort();
+        QCOMPARE(wpisyFolderu(oryginaly), wynik);
+        QVERIFY(QFileInfo::exists(path(u"gdzie indziej"_s)));
     }
 
     // Row 0 never gets a clip; row 1 agrees; row 2 is the one that varies.

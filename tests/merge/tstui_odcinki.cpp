@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "project/ModelProjektu.h"
+#include "project/cofanie/HistoriaProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -36,7 +38,7 @@ class TestOdcinkiUi : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> dir;
-    QString program, odcinki, ksiazka;
+    QString program, odcinki, ksiazka, oryginaly;
     std::unique_ptr<FakeSeams> seams;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TMainForm> form;
@@ -55,12 +57,12 @@ class TestOdcinkiUi : public QObject {
     }
     void addRow(const QString& path) {
         const int at = form->projekt().rowCount();
-        form->projekt().wstaw(at, {{QString::number(at + 1), QFileInfo(path).fileName(), u"1200"_s,
-                                    u"5000"_s, QFileInfo(path).path() + u'/'}});
+        form->historia().wstaw(at, {{QString::number(at + 1), QFileInfo(path).fileName(), u"1200"_s,
+                                     u"5000"_s, QFileInfo(path).path() + u'/'}});
     }
-    void run() {
+    void run(const char* command = "Wstawodcinki1") {
         seams->messages.clear();
-        akcja(*form, "Wstawodcinki1")->trigger();
+        akcja(*form, command)->trigger();
     }
 
 private slots:
@@ -70,11 +72,14 @@ private slots:
         program = dir->filePath(u"program"_s);
         odcinki = program + u"/odcinki/"_s;
         ksiazka = dir->filePath(u"książka/"_s);
+        oryginaly = dir->filePath(u"oryginały/"_s);
         QVERIFY(QDir().mkpath(odcinki));
         QVERIFY(QDir().mkpath(ksiazka));
         seams = std::make_unique<FakeSeams>();
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
-        form = std::make_unique<TMainForm>(Uslugi(*seams, *store, program));
+        Uslugi uslugi(*seams, *store, program);
+        uslugi.folderOryginalow = oryginaly;
+        form = std::make_unique<TMainForm>(uslugi);
     }
     void cleanup() {
         form.reset();
@@ -82,31 +87,76 @@ private slots:
         seams.reset();
     }
 
-    void joinsClipInFrontOnEveryRun() {
+    // The insertion is one step of the history, which changes files, not
+    // the list: the project's mark stays. A second run finds the clips and
+    // changes nothing. Undo and redo each keep what they replace, so an
+    // edit made to a file after the insertion comes back with the redo.
+    void insertionIsOneStep_data() {
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("saved project") << true;
+        QTest::newRow("unsaved changes") << false;
+    }
+    void insertionIsOneStep() {
+        QFETCH(bool, saved);
         project(3);
-        const QByteArray a0 = bajtyPliku(entry(0)), a1 = bajtyPliku(entry(1)),
-                         a2 = bajtyPliku(entry(2));
-        const QByteArray c1 = bajtyPliku(clip(1)), c2 = bajtyPliku(clip(2));
+        if (saved)
+            form->historia().stos().setClean();
+        QByteArray a[3], c[3];
+        for (int i = 0; i < 3; ++i) {
+            a[i] = bajtyPliku(entry(i));
+            c[i] = bajtyPliku(clip(i));
+        }
         const ListaPozycji rows = form->projekt().pozycje();
+        const auto files = [&] {
+            return QList<QByteArray>{bajtyPliku(entry(0)), bajtyPliku(entry(1)),
+                                     bajtyPliku(entry(2))};
+        };
 
-        form->projekt().ustawProjektZmieniony(false);
         run();
-        QCOMPARE(seams->texts(), QStringList{kGotowe});
+        QCOMPARE(seams->messages.size(), 1);
         QCOMPARE(seams->messages.at(0).caption, u"Uwaga"_s);
         QCOMPARE(seams->messages.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(bajtyPliku(entry(0)), a0);
-        QCOMPARE(bajtyPliku(entry(1)), c1 + a1);
-        QCOMPARE(bajtyPliku(entry(2)), c2 + a2);
-        QVERIFY(!form->projekt().ProjektZmieniony());
+        QVERIFY(seams->texts().at(0).startsWith(kGotowe));
+        QVERIFY(seams->texts().at(0).contains(oryginaly));
+        QCOMPARE(files(), (QList<QByteArray>{a[0], c[1] + a[1], c[2] + a[2]}));
+        QCOMPARE(form->projekt().ProjektZmieniony(), !saved);
+        QCOMPARE(akcja(*form, "Cofnij1")->text(), u"&Cofnij: wstaw odcinki"_s);
 
-        form->projekt().ustawProjektZmieniony(true);
         run();
-        QCOMPARE(seams->texts(), QStringList{kGotowe});
-        QCOMPARE(bajtyPliku(entry(1)), c1 + c1 + a1);
-        QCOMPARE(bajtyPliku(entry(2)), c2 + c2 + a2);
-        QVERIFY(form->projekt().ProjektZmieniony());
+        QCOMPARE(seams->texts(),
+                 QStringList{u"Żaden plik nie został zmieniony. Te pliki zaczynają się już "
+                             u"zapowiedzią:\na1.mp3 (pozycja 2): 001.mp3\n"
+                             u"a2.mp3 (pozycja 3): 002.mp3"_s});
+        QCOMPARE(files(), (QList<QByteArray>{a[0], c[1] + a[1], c[2] + a[2]}));
+
+        QVERIFY(zapiszBajty(entry(2), "edited after the insertion"));
+        run("Cofnij1");
+        QCOMPARE(files(), (QList<QByteArray>{a[0], a[1], a[2]}));
+        QCOMPARE(form->projekt().ProjektZmieniony(), !saved);
+        run("Ponow1");
+        QCOMPARE(files(), (QList<QByteArray>{a[0], c[1] + a[1], "edited after the insertion"}));
+        run("Cofnij1");
+        QCOMPARE(files(), (QList<QByteArray>{a[0], a[1], a[2]}));
+        QCOMPARE(seams->texts(), QStringList());
+        QCOMPARE(form->projekt().ProjektZmieniony(), !saved);
         QCOMPARE(form->projekt().pozycje(), rows); // bookmarks too
         QCOMPARE(wpisyFolderu(ksiazka), (QStringList{u"a0.mp3"_s, u"a1.mp3"_s, u"a2.mp3"_s}));
+    }
+
+    // Originals removed by hand: the undo says so, changes nothing and
+    // stays in the history.
+    void undoWithoutOriginals() {
+        project(2);
+        run();
+        const QByteArray joined = bajtyPliku(entry(1));
+        QVERIFY(QDir(oryginaly).removeRecursively());
+        run("Cofnij1");
+        QCOMPARE(seams->messages.size(), 1);
+        QCOMPARE(seams->messages.at(0).icon, Seams::Icon::Critical);
+        QVERIFY2(seams->texts().at(0).contains(u"Nie ma już kopii"_s),
+                 qPrintable(seams->texts().at(0)));
+        QCOMPARE(bajtyPliku(entry(1)), joined);
+        QCOMPARE(akcja(*form, "Cofnij1")->text(), u"&Cofnij: wstaw odcinki"_s);
     }
 
     void tooShortProject_data() {
@@ -133,8 +183,10 @@ private slots:
         addRow(entry(1));
         const QByteArray a1 = bajtyPliku(entry(1));
         run();
-        QCOMPARE(seams->texts(), QStringList{kGotowe});
+        QVERIFY(seams->texts().at(0).startsWith(kGotowe));
         QCOMPARE(bajtyPliku(entry(1)), bajtyPliku(clip(2)) + bajtyPliku(clip(1)) + a1);
+        run("Cofnij1");
+        QCOMPARE(bajtyPliku(entry(1)), a1);
     }
 
     // A row that cannot be done ends the command there: the rows before it
@@ -174,12 +226,16 @@ private slots:
         QCOMPARE(m.icon, Seams::Icon::Critical);
         QVERIFY2(m.text.contains(named), qPrintable(m.text));
         QVERIFY2(m.text.contains(u"pozycji 2–3"_s), qPrintable(m.text));
+        QVERIFY2(m.text.contains(u"„Cofnij”"_s), qPrintable(m.text));
         QCOMPARE(bajtyPliku(entry(1)), clips[1] + before[1]);
         QCOMPARE(bajtyPliku(entry(2)), clips[2] + before[2]);
         for (int i : {0, 3, 4})
             QCOMPARE(bajtyPliku(entry(i)), before[i]);
         QCOMPARE(wpisyFolderu(ksiazka), files);
         QCOMPARE(wpisyFolderu(odcinki), clipFiles);
+        run("Cofnij1"); // the rows done
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(bajtyPliku(entry(i)), before[i]);
     }
 
     void mismatchQuestion_data() {
@@ -205,7 +261,8 @@ private slots:
             QCOMPARE(bajtyPliku(entry(1)), a1);
             QCOMPARE(bajtyPliku(entry(2)), a2);
         } else {
-            QCOMPARE(seams->texts(), (QStringList{question, kGotowe}));
+            QCOMPARE(seams->texts().size(), 2);
+            QVERIFY(seams->texts().at(1).startsWith(kGotowe));
             QCOMPARE(bajtyPliku(entry(2)), bajtyPliku(clip(2)) + a2);
         }
     }

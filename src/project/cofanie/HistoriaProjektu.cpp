@@ -1,5 +1,7 @@
 #include "project/cofanie/HistoriaProjektu.h"
 
+#include "base/Errors.h"
+
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QUndoStack>
@@ -47,6 +49,8 @@ public:
         zglos(naprzod());
     }
     void undo() final { zglos(wstecz()); }
+    // False for a step that changes files and leaves the list as it is.
+    virtual bool zmieniaListe() const { return true; }
 
 protected:
     ModelProjektu& model() const { return m_historia.m_model; }
@@ -56,7 +60,7 @@ protected:
 
 private:
     void zglos(const QList<int>& wiersze) {
-        if (!m_historia.m_wypychanie)
+        if (!m_historia.m_wypychanie && zmieniaListe())
             emit m_historia.rowsAffected(wiersze);
     }
     HistoriaProjektu& m_historia;
@@ -197,6 +201,45 @@ private:
     QString m_nazwa;
 };
 
+// An insertion of announcements: the files' originals put back, or the
+// files with their clips. The stack's undo and redo cannot fail, so
+// HistoriaProjektu::przejdz changes the files first (ustaw), where a failure
+// can be told; the step knows which state its files are in and never does
+// the same twice, which would keep a file's present content over the very
+// version it is to bring back.
+class KrokOdcinkow : public KrokHistorii {
+public:
+    KrokOdcinkow(HistoriaProjektu& h, QList<ZachowanyPlik> pliki)
+        : KrokHistorii(h, QStringLiteral("wstaw odcinki"), true), m_pliki(std::move(pliki)) {}
+    bool zmieniaListe() const override { return false; }
+    // Brings the files into the state: with their clips (true) or without.
+    // Throws EInOutError; the files then stay as they were.
+    void ustaw(bool wykonany) {
+        if (wykonany == m_wykonany)
+            return;
+        przywrocOdcinki(m_pliki, !wykonany);
+        m_wykonany = wykonany;
+    }
+
+protected:
+    QList<int> naprzod() override { return ustawBezBledu(true); }
+    QList<int> wstecz() override { return ustawBezBledu(false); }
+
+private:
+    // Reached only when the stack is moved by other means than przejdz;
+    // files that cannot change stay as they are and the next move tries
+    // again.
+    QList<int> ustawBezBledu(bool wykonany) {
+        try {
+            ustaw(wykonany);
+        } catch (const SonvekError&) {
+        }
+        return {};
+    }
+    QList<ZachowanyPlik> m_pliki;
+    bool m_wykonany = true;
+};
+
 } // namespace
 
 HistoriaProjektu::HistoriaProjektu(ModelProjektu& model, QObject* parent)
@@ -213,7 +256,23 @@ HistoriaProjektu::~HistoriaProjektu() {
 }
 
 void HistoriaProjektu::synchronizujZnacznik() {
-    m_model.ustawProjektZmieniony(!m_stos->isClean());
+    m_model.ustawProjektZmieniony(!listaJakZapisana());
+}
+
+bool HistoriaProjektu::listaJakZapisana() const {
+    if (m_stos->isClean())
+        return true;
+    const int zapisany = m_stos->cleanIndex();
+    if (zapisany < 0)
+        return false;
+    const int biezacy = m_stos->index();
+    const int od = std::min(zapisany, biezacy), doKroku = std::max(zapisany, biezacy);
+    for (int i = od; i < doKroku; ++i) {
+        const auto* krok = dynamic_cast<const KrokHistorii*>(m_stos->command(i));
+        if (!krok || krok->zmieniaListe())
+            return false;
+    }
+    return true;
 }
 
 void HistoriaProjektu::wypchnij(KrokHistorii* krok) {
@@ -334,4 +393,28 @@ PozycjePlikuProjektu HistoriaProjektu::wczytaj(const QString& path) {
 void HistoriaProjektu::zapisz(const QString& path) {
     m_model.zapisz(path);
     m_stos->setClean();
+}
+
+void HistoriaProjektu::wstawionoOdcinki(const QList<ZachowanyPlik>& pliki) {
+    if (!pliki.isEmpty())
+        wypchnij(new KrokOdcinkow(*this, pliki));
+}
+
+void HistoriaProjektu::cofnij() {
+    przejdz(true);
+}
+
+void HistoriaProjektu::ponow() {
+    przejdz(false);
+}
+
+void HistoriaProjektu::przejdz(bool wstecz) {
+    const int indeks = m_stos->index() - (wstecz ? 1 : 0);
+    if (indeks < 0 || indeks >= m_stos->count())
+        return;
+    // The stack holds its steps as const; this one is ours to change.
+    if (auto* krok =
+            dynamic_cast<KrokOdcinkow*>(const_cast<QUndoCommand*>(m_stos->command(indeks))))
+        krok->ustaw(!wstecz);
+    wstecz ? m_stos->undo() : m_stos->redo();
 }

@@ -7,6 +7,7 @@
 // The steps live above the core because QUndoStack belongs to Qt's GUI
 // module; the core model only offers the exact edits they are made of.
 
+#include "merge/Odcinki.h"
 #include "project/ModelProjektu.h"
 #include "project/Przestawianie.h"
 
@@ -61,6 +62,17 @@ public:
     PozycjePlikuProjektu wczytaj(const QString& path);
     // Saves (ModelProjektu::zapisz) and makes this the saved state.
     void zapisz(const QString& path);
+    // Records an insertion of announcements, already done, as one step
+    // "wstaw odcinki" that puts the files' originals back (przywrocOdcinki)
+    // and joins the clips again. It changes files, not the list: the
+    // project's changed mark stays. Nothing for no files.
+    void wstawionoOdcinki(const QList<ZachowanyPlik>& pliki);
+
+    // Goes one step back or forward. A step that changes files may fail
+    // with EInOutError; the history then stays where it was. (QUndoStack's
+    // own undo and redo cannot report a failure.)
+    void cofnij();
+    void ponow();
 
 signals:
     // After an undo or redo: the rows that step changed, where they stand
@@ -71,6 +83,9 @@ private:
     friend class KrokHistorii;
     void wypchnij(class KrokHistorii* krok);
     void synchronizujZnacznik();
+    void przejdz(bool wstecz);
+    // Only steps that change no list lie between here and the saved state.
+    bool listaJakZapisana() const;
 
     ModelProjektu& m_model;
     QUndoStack* m_stos = nullptr;

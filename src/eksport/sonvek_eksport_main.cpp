@@ -1,0 +1,134 @@
+// sonvek-eksport [options] PROJECT.xml: the export of the program's "Eksportuj
+// książkę..." without windows. --daisy FOLDER makes a DAISY 2.02 talking
+// book, --rozdzialy FILE.mp3 one MP3 file with chapters; the book's details
+// come from the options, else from the project file, else from the entries'
+// tags and the project's name. An existing target is replaced only with
+// --zastap. Exit status 0 on success, 1 on failure (nothing written), 2 for
+// wrong arguments. SIGINT, SIGTERM and SIGHUP stop the export, which then
+// removes what it wrote.
+
+#include "base/CommandLine.h"
+#include "base/Errors.h"
+#include "eksport/EksportKsiazki.h"
+#include "project/ProjectFile.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <csignal>
+
+namespace {
+
+QTextStream& wyjscie() {
+    static QTextStream s(stdout);
+    return s;
+}
+QTextStream& bledy() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+volatile std::sig_atomic_t g_przerwij = 0;
+
+extern "C" void naSygnal(int) {
+    g_przerwij = 1;
+}
+
+const QString kDaisy = QStringLiteral("--daisy");
+const QString kRozdzialy = QStringLiteral("--rozdzialy");
+const QString kZastap = QStringLiteral("--zastap");
+
+struct OpcjaOpisu {
+    const char* nazwa;
+    QString OpisKsiazki::*pole;
+    const char* wartosc;
+    const char* opis;
+};
+const OpcjaOpisu kOpcjeOpisu[] = {
+    {"--tytul", &OpisKsiazki::tytul, "TEKST", "tytuł książki (the title)"},
+    {"--autor", &OpisKsiazki::autor, "TEKST", "autor (the author)"},
+    {"--lektor", &OpisKsiazki::lektor, "TEKST", "lektor (the narrator)"},
+    {"--jezyk", &OpisKsiazki::jezyk, "KOD", "kod języka, domyślnie pl (language tag)"},
+    {"--rok", &OpisKsiazki::rok, "ROK", "rok wydania (the year)"},
+    {"--wydawca", &OpisKsiazki::wydawca, "TEKST", "wydawca (the publisher)"},
+    {"--okladka", &OpisKsiazki::okladka, "PLIK",
+     "okładka: obraz JPEG albo PNG do 5 MB (cover picture)"},
+};
+
+OpisNarzedzia narzedzie() {
+    OpisNarzedzia o{
+        QStringLiteral("sonvek-eksport"),
+        QStringLiteral("[--daisy FOLDER] [--rozdzialy PLIK.mp3] [opcje] PROJEKT.xml"),
+        QStringLiteral(
+            "Eksportuje książkę zapisanego projektu jako książkę DAISY 2.02 (folder z plikiem\n"
+            "ncc.html) i jako jeden plik MP3 z rozdziałami, tak jak polecenie \u201eEksportuj\n"
+            "książkę...\u201d programu. Jeden rozdział na pozycję projektu.\n"
+            "Exports a saved project as a DAISY 2.02 talking book and as one MP3 file with\n"
+            "ID3v2 chapters, as the program's export window does.\n\n"
+            "Kod wyjścia (exit status): 0 gotowe, 1 eksport się nie udał, 2 złe argumenty."),
+        1,
+        {{kDaisy, QStringLiteral("tworzy książkę DAISY 2.02 w tym folderze (a DAISY book)"),
+          QStringLiteral("FOLDER")},
+         {kRozdzialy, QStringLiteral("tworzy plik MP3 z rozdziałami (an MP3 with chapters)"),
+          QStringLiteral("PLIK.mp3")}}};
+    for (const OpcjaOpisu& opcja : kOpcjeOpisu)
+        o.opcje.append({QString::fromLatin1(opcja.nazwa), QString::fromUtf8(opcja.opis),
+                        QString::fromLatin1(opcja.wartosc)});
+    o.opcje.append({kZastap, QStringLiteral("zastępuje istniejący folder lub plik wyniku\n"
+                                            "(replaces an existing target)")});
+    return o;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const RozbiorArgumentow rozbior =
+        rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
+    if (rozbior.kodWyjscia)
+        return *rozbior.kodWyjscia;
+    std::signal(SIGINT, naSygnal);
+    std::signal(SIGTERM, naSygnal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, naSygnal);
+#endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    const QString plikProjektu = rozbior.argumenty.at(0);
+    try {
+        const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(plikProjektu);
+        if (!wczytane.korzenProjekt)
+            throw SonvekError(
+                QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(plikProjektu));
+        if (!wczytane.blad.isEmpty())
+            throw EConvertError(wczytane.blad);
+        if (!wczytane.brakujace.isEmpty()) {
+            bledy() << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
+                    << wczytane.brakujace.join(QLatin1Char('\n')) << '\n';
+            return 1;
+        }
+        OpisKsiazki opis = uzupelnijOpis(wczytane.opis, wczytane.pozycje, plikProjektu);
+        for (const OpcjaOpisu& opcja : kOpcjeOpisu) {
+            const QString nazwa = QString::fromLatin1(opcja.nazwa);
+            if (rozbior.wartosci.contains(nazwa))
+                opis.*opcja.pole = rozbior.wartosci.value(nazwa);
+        }
+        EksportKsiazki eksport(wczytane.pozycje, opis);
+        eksport.plikProjektu = plikProjektu;
+        auto bezwzgledna = [](const QString& s) {
+            return s.isEmpty() ? s : QFileInfo(s).absoluteFilePath();
+        };
+        eksport.folderDaisy = bezwzgledna(rozbior.wartosci.value(kDaisy));
+        eksport.plikRozdzialow = bezwzgledna(rozbior.wartosci.value(kRozdzialy));
+        eksport.zastap = rozbior.opcje.contains(kZastap);
+        eksport.dziennik = [](const QString& linia) { wyjscie() << linia << Qt::endl; };
+        eksport.przerwac = [] { return g_przerwij != 0; };
+        eksport.wykonaj();
+        return 0;
+    } catch (const std::exception& e) {
+        bledy() << "Błąd: " << errorMessage(e) << Qt::endl;
+        return 1;
+    }
+}

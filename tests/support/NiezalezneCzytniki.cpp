@@ -1,0 +1,90 @@
+#include "support/NiezalezneCzytniki.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+QJsonObject ffprobe(const QString& plik) {
+    if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
+        return {};
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_chapters"),
+             QStringLiteral("-show_format"), QStringLiteral("-of"), QStringLiteral("json"), plik});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QString bledyXmllint(const QStringList& pliki) {
+    if (QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty() ||
+        !QFile::exists(QStringLiteral("/usr/share/xml/w3c-sgml-lib/schema/dtd/catalog.xml")))
+        return QString();
+    QProcess p;
+    p.start(QStringLiteral("xmllint"),
+            QStringList{QStringLiteral("--valid"), QStringLiteral("--nonet"),
+                        QStringLiteral("--noout")} +
+                pliki);
+    if (!p.waitForFinished(60000))
+        return QStringLiteral("xmllint did not finish");
+    const QString bledy = QString::fromUtf8(p.readAllStandardError());
+    return p.exitCode() == 0 ? QStringLiteral("") : bledy + u' ';
+}
+
+QStringList naglowkiDaisyPlayer(const QString& folder, const QStringList& oczekiwane) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("daisy-player"));
+    if (program.isEmpty())
+        return QStringList();
+    QTemporaryDir dom;
+    const QByteArray prog = QFile::encodeName(program), ksiazka = QFile::encodeName(folder),
+                     home = QFile::encodeName(dom.path());
+    int fd = -1;
+    const pid_t pid = ::forkpty(&fd, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        ::setenv("TERM", "xterm", 1);
+        ::setenv("HOME", home.constData(), 1);
+        ::execl(prog.constData(), prog.constData(), ksiazka.constData(), "-v", "-i", "-n", "-T",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    QByteArray wyjscie;
+    QDeadlineTimer termin(30000);
+    auto wszystkie = [&] {
+        const QString tekst = QString::fromUtf8(wyjscie);
+        return std::all_of(oczekiwane.cbegin(), oczekiwane.cend(),
+                           [&](const QString& o) { return tekst.contains(o); });
+    };
+    while (pid > 0 && !termin.hasExpired() && !wszystkie()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(std::min<qint64>(termin.remainingTime(), 1000))) <= 0)
+            continue;
+        char bufor[4096];
+        const ssize_t n = ::read(fd, bufor, sizeof bufor);
+        if (n <= 0)
+            break; // the player has ended
+        wyjscie.append(bufor, n);
+    }
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(fd);
+    }
+    // Terminal control sequences out, one heading a line.
+    QString tekst = QString::fromUtf8(wyjscie);
+    tekst.remove(QRegularExpression(QStringLiteral("\x1b(\\[[0-9;?]*[A-Za-z]|[()][0-9A-Za-z])")));
+    QStringList wiersze =
+        tekst.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
+    for (QString& w : wiersze)
+        w = w.trimmed();
+    return wiersze;
+}

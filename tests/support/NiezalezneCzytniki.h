@@ -1,0 +1,23 @@
+#pragma once
+// Test helper: readers of exported books that share no code with the
+// program: ffprobe for the chapters of an MP3 file, xmllint for the validity
+// of XML files against their DTDs (from the system's catalog, never fetched),
+// and daisy-player, the DAISY player, for the headings it lists.
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+// `ffprobe -show_chapters -show_format` as JSON; an empty object when
+// ffprobe is missing or fails.
+QJsonObject ffprobe(const QString& plik);
+
+// xmllint's complaints about `pliki` (--valid --nonet); empty when they are
+// valid. A null text when xmllint or the DTDs are missing.
+QString bledyXmllint(const QStringList& pliki);
+
+// The headings daisy-player lists when it opens `folder` (its verbose
+// start-up lists every heading as "N title"): the lines seen until all of
+// `oczekiwane` appeared or the player ended. Null when daisy-player is
+// missing.
+QStringList naglowkiDaisyPlayer(const QString& folder, const QStringList& oczekiwane);
