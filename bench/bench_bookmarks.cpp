@@ -1,16 +1,20 @@
-// Finding the spoken title: speed and error against the truth known from how
-// each file was made, beside ffmpeg's silencedetect on the same files in the
-// same run.
+// Finding the spoken title: how often the bookmark covers the whole title,
+// its mean and worst error against the truth known from how each file was
+// made, and the time, beside ffmpeg's silencedetect on the same files in the
+// same run, given its best: silences from 50 ms on, the same rule after them
+// (the title ends at the first pause of 700 ms, sounds under 50 ms between
+// silences do not count, the same margins), and the noise threshold that did
+// best on a separate set of files.
 //
-//   bench_bookmarks DIR [FILES]
+//   bench_bookmarks DIR FILES SONVEK_ZAKLADKI
 //
-// Makes DIR/*.mp3 and DIR/truth.tsv once (FILES files, 200 by default, of
-// 2-10 min): a Polish title spoken by espeak-ng after a lead-in of silence,
-// a pause, then spoken sentences; four encodings, some files quiet, some
-// with light noise or a click in the lead-in. The first 20 s are encoded
-// for each file, the rest is one minute of speech per encoding appended
-// whole as often as the file's length asks.
-#include "audio/WykrywanieTytulu.h"
+// Makes DIR/test (FILES files) and DIR/train (40 files) once, each with its
+// truth.tsv: a Polish title spoken by espeak-ng at one of three speeds after
+// a lead-in, a pause, then spoken sentences, 25 s in all; mono 22.05 kHz and
+// stereo 44.1 kHz at several bit rates and VBR, quiet and loud, with and
+// without background noise, some with a click, a knock or a breath in the
+// lead-in. Ours is timed as one sonvek-zakladki process for all the files,
+// ffmpeg as one process per file.
 #include "support/Mp3Maker.h"
 #include "support/Speech.h"
 
@@ -21,6 +25,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <random>
 
 namespace {
@@ -31,14 +37,20 @@ struct Truth {
     int endMs = 0;   // end of the title's speech
 };
 
+struct Bookmark {
+    int startMs = 0, endMs = 0; // the bookmark
+    int titleEndMs = 0;         // where the method says the title ends
+};
+
 struct Encoding {
     int rate;
     int channels;
     bool vbr;
     int kbps;
 };
-const Encoding kEncodings[] = {
-    {44100, 2, false, 96}, {22050, 1, false, 48}, {44100, 1, true, 0}, {22050, 1, false, 32}};
+const Encoding kEncodings[] = {{22050, 1, false, 32},  {22050, 1, false, 48}, {22050, 1, true, 0},
+                               {44100, 2, false, 128}, {44100, 2, false, 64}, {44100, 2, true, 0}};
+const int kSpeeds[] = {130, 175, 230}; // words per minute
 
 const char* const kOrdinals[] = {"pierwszy",    "drugi",      "trzeci",        "czwarty",
                                  "piąty",       "szósty",     "siódmy",        "ósmy",
@@ -52,15 +64,6 @@ const char* const kSentences[] = {
     "Nad polami krążył jastrząb, a w trawie cykały świerszcze.",
     "Wtedy usłyszała za sobą kroki i odwróciła się powoli.",
     "Na ścieżce stał stary leśniczy z psem, który machał ogonem."};
-
-Mp3Format kodowanie(const Encoding& e) {
-    Mp3Format s;
-    s.sampleRate = e.rate;
-    s.channels = e.channels;
-    s.vbr = e.vbr;
-    s.bitrateKbps = e.kbps;
-    return s;
-}
 
 QList<Truth> readTruth(const QString& dir) {
     QList<Truth> truth;
@@ -82,50 +85,62 @@ void writeAll(const QString& path, const QByteArray& data) {
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
-QList<Truth> makeFiles(const QString& dir, int count) {
+struct Voice {
+    std::vector<std::vector<short>> titles, body;
+};
+
+QList<Truth> makeFiles(const QString& dir, int count, unsigned seed,
+                       const std::map<int, Voice>& voices) {
     std::printf("making %d files in %s ...\n", count, qPrintable(dir));
     std::fflush(stdout);
     QDir().mkpath(dir);
-    std::vector<std::vector<short>> titles, body;
-    for (const char* o : kOrdinals)
-        titles.push_back(speak(QStringLiteral("Rozdział %1.").arg(QString::fromUtf8(o))));
-    for (const char* s : kSentences)
-        body.push_back(speak(QString::fromUtf8(s)));
-
-    // One minute of speech per encoding, appended after each file's head.
-    QList<QByteArray> minute;
-    for (const Encoding& e : kEncodings) {
-        RecordingPlan p;
-        p.sampleRate = e.rate;
-        p.bodyPauseMs = 400;
-        const Recording r = makeRecording(p, body[0], body, 60000);
-        minute.append(makeMp3Data(kodowanie(e), r.samples));
-    }
-
-    std::mt19937 random(2024);
+    std::mt19937 random(seed);
     auto uniform = [&](int lo, int hi) {
         return std::uniform_int_distribution<int>(lo, hi)(random);
     };
     QList<Truth> truth;
     QByteArray table;
     for (int i = 0; i < count; ++i) {
-        const int kind = i % 4;
-        const Encoding& e = kEncodings[kind];
+        const Encoding& e = kEncodings[uniform(0, 5)];
+        const Voice& v = voices.at(kSpeeds[uniform(0, 2)]);
         RecordingPlan p;
         p.sampleRate = e.rate;
         p.leadInMs = uniform(0, 2500);
         p.pauseMs = uniform(800, 2500);
         p.bodyPauseMs = uniform(150, 450);
         p.gainDb = -uniform(0, 24);
-        p.noiseDbfs = i % 3 == 0 ? -uniform(55, 70) : 0;
-        p.clickAtMs = i % 7 == 0 && p.leadInMs > 300 ? p.leadInMs / 3 : -1;
-        p.seed = unsigned(i + 1);
-        const Recording r = makeRecording(p, titles[std::size_t(i) % titles.size()], body, 20000);
-        QByteArray file = makeMp3Data(kodowanie(e), r.samples);
-        for (int k = uniform(2, 10) - 1; k > 0; --k) // 20 s + 1..9 min
-            file += minute[kind];
+        const int noise[] = {0, 0, -70, -62, -55};
+        p.noiseDbfs = noise[uniform(0, 4)];
+        p.seed = seed + unsigned(i);
+        if (p.leadInMs > 700) {
+            switch (uniform(0, 5)) {
+            case 0: // a click
+                p.clickAtMs = uniform(100, p.leadInMs - 300);
+                break;
+            case 1: // a knock: short and loud
+                p.burstAtMs = uniform(100, p.leadInMs - 400);
+                p.burstMs = uniform(50, 90);
+                p.burstDbfs = -uniform(10, 18);
+                break;
+            case 2: // a breath: long and far quieter than the speech
+                p.burstMs = uniform(250, 500);
+                p.burstAtMs = uniform(0, p.leadInMs - p.burstMs - 250);
+                p.burstDbfs = -uniform(42, 48);
+                break;
+            default:
+                break;
+            }
+        }
+        const Recording r =
+            makeRecording(p, v.titles[std::size_t(i) % v.titles.size()], v.body, 25000);
+        Mp3Format f;
+        f.sampleRate = e.rate;
+        f.channels = e.channels;
+        f.vbr = e.vbr;
+        f.bitrateKbps = e.kbps;
+        f.id3v2 = f.xing = e.vbr;
         const QString name = QStringLiteral("r%1.mp3").arg(i + 1, 3, 10, QLatin1Char('0'));
-        writeAll(dir + QLatin1Char('/') + name, file);
+        writeAll(dir + QLatin1Char('/') + name, makeMp3Data(f, r.samples));
         const int delayMs = kMp3DelaySamples * 1000 / e.rate;
         truth.append(
             {dir + QLatin1Char('/') + name, r.titleStartMs + delayMs, r.titleEndMs + delayMs});
@@ -139,108 +154,175 @@ QList<Truth> makeFiles(const QString& dir, int count) {
     return truth;
 }
 
-// What ffmpeg's silencedetect says over the first 60 s: the end of the
-// leading silence (or 0) and the start of the next silence of 0.7 s.
-std::optional<std::pair<int, int>> silencedetect(const QString& path) {
+// ffmpeg's silences over the first 60 s (from 50 ms on), then our rule.
+std::optional<Bookmark> silencedetect(const QString& path, int thresholdDb) {
     QProcess p;
     p.start(QStringLiteral("ffmpeg"),
             {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-t"),
              QStringLiteral("60"), QStringLiteral("-i"), path, QStringLiteral("-af"),
-             QStringLiteral("silencedetect=noise=-40dB:d=0.7"), QStringLiteral("-f"),
-             QStringLiteral("null"), QStringLiteral("-")});
+             QStringLiteral("silencedetect=noise=%1dB:d=0.05").arg(thresholdDb),
+             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
     if (!p.waitForFinished(120000) || p.exitCode() != 0)
         return std::nullopt;
     static const QRegularExpression event(QStringLiteral("silence_(start|end): (-?[0-9.]+)"));
-    int speech = 0;
-    bool first = true;
+    // Silences as [start, end); one still open at the end runs to 60 s.
+    QList<std::pair<int, int>> silences;
     for (const auto& m : event.globalMatch(QString::fromUtf8(p.readAllStandardError()))) {
-        const int ms = int(m.captured(2).toDouble() * 1000 + 0.5);
-        if (m.captured(1) == QStringLiteral("end") && first)
-            speech = ms;
-        else if (m.captured(1) == QStringLiteral("start") && ms > speech + 50)
-            return std::pair{speech, ms};
-        first = false;
+        const int ms = std::max(0, int(m.captured(2).toDouble() * 1000 + 0.5));
+        if (m.captured(1) == QStringLiteral("start"))
+            silences.append({ms, 60000});
+        else if (!silences.isEmpty())
+            silences.last().second = ms;
+    }
+    // Sounds under 50 ms between two silences are no speech.
+    for (qsizetype i = 1; i < silences.size();) {
+        if (silences[i].first - silences[i - 1].second < 50) {
+            silences[i - 1].second = silences[i].second;
+            silences.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+    int speech = 0;
+    qsizetype i = 0;
+    if (!silences.isEmpty() && silences[0].first <= 0) {
+        speech = silences[0].second;
+        i = 1;
+    }
+    for (; i < silences.size(); ++i) {
+        const int pause = silences[i].second - silences[i].first;
+        if (silences[i].first > speech && pause >= 700)
+            return Bookmark{std::max(0, speech - 100), silences[i].first + std::min(200, pause),
+                            silences[i].first};
     }
     return std::nullopt;
 }
 
-struct Errors {
+struct Score {
     double sum = 0;
-    int worst = 0, edges = 0, missed = 0;
-    void add(int start, int end, const Truth& t) {
-        for (int e : {std::abs(start - std::max(0, t.startMs - 100)), std::abs(end - t.endMs)}) {
+    int worst = 0, edges = 0, missed = 0, covered = 0, files = 0;
+    void add(const std::optional<Bookmark>& b, const Truth& t) {
+        ++files;
+        if (!b) {
+            ++missed;
+            return;
+        }
+        covered += b->startMs <= t.startMs && b->endMs >= t.endMs;
+        for (int e : {std::abs(b->startMs - std::max(0, t.startMs - 100)),
+                      std::abs(b->titleEndMs - t.endMs)}) {
             sum += e;
             worst = std::max(worst, e);
             ++edges;
         }
     }
-    void print(const char* who, double seconds, int files) const {
-        std::printf("  %-22s %8.2f ms/file   error mean %5.1f ms, worst %5d ms   no title: %d\n",
-                    who, 1000 * seconds / files, edges ? sum / edges : 0.0, worst, missed);
+    double mean() const { return edges ? sum / edges : 0.0; }
+    bool betterThan(const Score& o) const {
+        return covered != o.covered ? covered > o.covered : mean() < o.mean();
+    }
+    void print(const QString& who, double seconds) const {
+        std::printf("  %-40s %7.2f ms/file  whole title %3d of %d  error mean %5.1f ms, "
+                    "worst %5d ms  no title: %d\n",
+                    qPrintable(who), 1000 * seconds / files, covered, files, mean(), worst, missed);
     }
 };
 
-double timed(const std::function<void()>& pass) {
+// One sonvek-zakladki process for all the files: its bookmarks and its time.
+QList<std::optional<Bookmark>> ours(const QString& tool, const QList<Truth>& truth,
+                                    double& seconds) {
+    QStringList args;
+    for (const Truth& t : truth)
+        args << t.path;
+    QProcess p;
     QElapsedTimer timer;
     timer.start();
-    pass();
-    return timer.nsecsElapsed() / 1e9;
+    p.start(tool, args);
+    if (!p.waitForFinished(600000))
+        throw std::runtime_error("sonvek-zakladki did not finish");
+    seconds = timer.nsecsElapsed() / 1e9;
+    QList<std::optional<Bookmark>> found;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> cols = line.split('\t');
+        if (cols.size() < 3)
+            continue;
+        bool ok1 = false, ok2 = false;
+        const int start = cols[0].toInt(&ok1), length = cols[1].toInt(&ok2);
+        // The title ends 200 ms before the bookmark (less when the pause is
+        // shorter, which a 700 ms pause never is).
+        found.append(ok1 && ok2
+                         ? std::optional(Bookmark{start, start + length, start + length - 200})
+                         : std::nullopt);
+    }
+    if (found.size() != truth.size())
+        throw std::runtime_error("sonvek-zakladki printed an unexpected number of lines");
+    return found;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: bench_bookmarks DIR [FILES]\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: bench_bookmarks DIR FILES SONVEK_ZAKLADKI\n");
         return 2;
     }
     try {
         const QString dir = QString::fromLocal8Bit(argv[1]);
-        const int count = argc == 3 ? std::atoi(argv[2]) : 200;
-        QList<Truth> truth = readTruth(dir);
-        if (truth.size() != count)
-            truth = makeFiles(dir, count);
-
-        qint64 bytes = 0;
-        for (const Truth& t : truth)
-            bytes += QFile(t.path).size();
-        std::printf("%lld files, %.0f MB\n", qint64(truth.size()), bytes / 1e6);
-
-        Errors ours;
-        for (const Truth& t : truth) { // also brings the files into the page cache
-            if (const auto found = wykryjTytul(t.path))
-                ours.add(found->poczatekMs, found->koniecTytuluMs, t);
-            else
-                ++ours.missed;
-        }
-        double best = 1e300;
-        for (int run = 0; run < 3; ++run)
-            best = std::min(best, timed([&] {
-                                for (const Truth& t : truth)
-                                    wykryjTytul(t.path);
-                            }));
-        ours.print("wykryjTytul", best, int(truth.size()));
-
-        const double picture = timed([&] {
-            for (const Truth& t : truth)
-                znajdzTytul(obrazPoczatku(t.path));
-        });
-        std::printf("  %-22s %8.2f ms/file   (the editor's one decode of 2 min)\n",
-                    "obrazPoczatku+znajdz", 1000 * picture / truth.size());
-
-        Errors ref;
-        const double refTime = timed([&] {
-            for (const Truth& t : truth) {
-                if (const auto found = silencedetect(t.path))
-                    ref.add(std::max(0, found->first - 100), found->second, t);
-                else
-                    ++ref.missed;
+        const int count = std::atoi(argv[2]);
+        const QString tool = QString::fromLocal8Bit(argv[3]);
+        const QString testDir = dir + QStringLiteral("/test"),
+                      trainDir = dir + QStringLiteral("/train");
+        QList<Truth> test = readTruth(testDir), train = readTruth(trainDir);
+        if (test.size() != count || train.size() != 40) {
+            std::map<int, Voice> voices;
+            for (int wpm : kSpeeds) {
+                Voice& v = voices[wpm];
+                for (const char* o : kOrdinals)
+                    v.titles.push_back(
+                        speak(QStringLiteral("Rozdział %1.").arg(QString::fromUtf8(o)), wpm));
+                for (const char* s : kSentences)
+                    v.body.push_back(speak(QString::fromUtf8(s), wpm));
             }
-        });
-        ref.print("ffmpeg silencedetect", refTime, int(truth.size()));
-        std::printf("  (errors: bookmark start against the title's first speech less 100 ms, "
-                    "title end against its last speech)\n");
+            if (train.size() != 40)
+                train = makeFiles(trainDir, 40, 7000, voices);
+            if (test.size() != count)
+                test = makeFiles(testDir, count, 2024, voices);
+        }
+
+        // ffmpeg's threshold: the best on the other set.
+        int threshold = 0;
+        Score bestTrain;
+        for (int db = -25; db >= -65; db -= 5) {
+            Score s;
+            for (const Truth& t : train)
+                s.add(silencedetect(t.path, db), t);
+            if (threshold == 0 || s.betterThan(bestTrain)) {
+                threshold = db;
+                bestTrain = s;
+            }
+        }
+        std::printf("ffmpeg's threshold, chosen on %lld other files: %d dB (whole title %d of "
+                    "%lld there)\n",
+                    qint64(train.size()), threshold, bestTrain.covered, qint64(train.size()));
+
+        std::printf("== spoken titles in %lld files ==\n", qint64(test.size()));
+        double oursTime = 0;
+        ours(tool, test, oursTime); // warm: the files in the page cache
+        const QList<std::optional<Bookmark>> found = ours(tool, test, oursTime);
+        Score oursScore;
+        for (qsizetype i = 0; i < test.size(); ++i)
+            oursScore.add(found[i], test[i]);
+        oursScore.print(QStringLiteral("sonvek-zakladki, one process"), oursTime);
+
+        Score ref;
+        QElapsedTimer timer;
+        timer.start();
+        for (const Truth& t : test)
+            ref.add(silencedetect(t.path, threshold), t);
+        ref.print(QStringLiteral("ffmpeg silencedetect %1 dB, per file").arg(threshold),
+                  timer.nsecsElapsed() / 1e9);
+        std::printf("  (whole title: the bookmark starts no later and ends no earlier than the "
+                    "title's speech;\n   errors: bookmark start against the title's first speech "
+                    "less 100 ms, title end against its last speech)\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

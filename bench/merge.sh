@@ -26,7 +26,7 @@ sets=("$@")
 scripts/deps.sh sox lame ffmpeg time
 [ -x "$build_dir/bench/bench_merge" ] && [ -x "$build_dir/src/sonvek-merge" ] ||
     BUILD_DIR=$build_dir scripts/build.sh
-merge=$PWD/$build_dir/src/sonvek-merge
+merge=$(realpath "$build_dir")/src/sonvek-merge
 mkdir -p "$out"
 
 source_mp3() { # k seconds: a 128 kbit/s stereo source, made once

@@ -2,6 +2,8 @@
 
 #include "app/MainForm.h"
 
+#include "audio/MediaPlayer.h"
+#include "audio/PamiecPomiarow.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "project/ModelProjektu.h"
@@ -56,7 +58,7 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
 
 // Tests and measures the chosen files one by one in the order of
 // ListBoxSortuj and inserts them from row `at` as one step; with the setting on, the new rows then
-// get detected bookmarks. Files the media player cannot open are left out and listed in the notice
+// get detected bookmarks. Files that hold no MPEG audio are left out and listed in the notice
 // window at the end.
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
@@ -69,13 +71,17 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
             m_historia->wstaw(at, nowe);
             fokusNaLiscie(nowe.isEmpty() ? -1 : at);
         });
+        // Adding ends a playback, as it always did.
+        if (!m_ListBoxSortuj.isEmpty())
+            m_MediaPlayer1->Close();
         for (const QString& path : std::as_const(m_ListBoxSortuj)) {
-            if (!TestPlikuAudio(path)) {
+            // One reading of each file both tests it and measures it.
+            const std::optional<Mp3Info> pomiar = zmierzPlikMp3(path);
+            if (!pomiar) {
                 niepoprawne.append(path);
                 continue;
             }
-            nowe.append(
-                pozycjaDlaPliku(path, DlugoscPlikuAudio(path), m_konfiguracja.DomyslnaZakladka));
+            nowe.append(pozycjaDlaPliku(path, pomiar->lengthMs, m_konfiguracja.DomyslnaZakladka));
         }
     }
     wykryjZakladkiNowych(at, at + int(nowe.size()));

@@ -30,7 +30,7 @@ Mp3Info walk(Mp3Stream& stream, const std::function<void(const Mp3Frame&)>& each
 } // namespace
 
 Mp3Info probeMp3(const QString& path, const std::function<void(const Mp3Frame&)>& eachFrame) {
-    Mp3Stream stream(path);
+    Mp3Stream stream(path, Mp3Stream::HeadersOnly{});
     return walk(stream, eachFrame);
 }
 

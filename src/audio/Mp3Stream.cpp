@@ -32,6 +32,7 @@ struct FrameHeader {
     int sampleRate = 0;
     int length = 0;  // bytes of the whole frame, header included
     int samples = 0; // per channel
+    int channels = 0;
 };
 
 std::optional<FrameHeader> frameHeader(const unsigned char* p) {
@@ -66,7 +67,7 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p) {
     else
         length = 144 * bitRate / sampleRate + padding;
     const int samples = layer == 3 ? 384 : (layer == 1 && !mpeg1) ? 576 : 1152;
-    return FrameHeader{version, layer, sampleRate, length, samples};
+    return FrameHeader{version, layer, sampleRate, length, samples, (p[3] >> 6) == 3 ? 1 : 2};
 }
 
 bool sameStream(const FrameHeader& a, const FrameHeader& b) {
@@ -226,6 +227,26 @@ QString notMp3(const QString& path) {
     return QStringLiteral("Plik „%1” nie jest plikiem dźwiękowym MP3").arg(nativePath(path));
 }
 
+// Whether a frame is the Xing or Info header that an encoder puts first:
+// side information all zero (the two bytes after the header may be a
+// checksum) and the tag where the side information ends. This is the test
+// libmpg123 applies to the first frame it is given; it then drops the frame.
+bool isInfoFrame(const unsigned char* p, qint64 available, const FrameHeader& h) {
+    if (h.layer != 1)
+        return false;
+    const bool mono = h.channels == 1;
+    const bool mpeg1 = h.version == 3;
+    const int sideInfo = mono ? (mpeg1 ? 17 : 9) : (mpeg1 ? 32 : 17);
+    const unsigned char* body = p + 4;
+    if (h.length - 4 < sideInfo + 8 || available < 4 + sideInfo + 8)
+        return false;
+    for (int i = 2; i < sideInfo; ++i)
+        if (body[i] != 0)
+            return false;
+    return std::memcmp(body + sideInfo, "Info", 4) == 0 ||
+           std::memcmp(body + sideInfo, "Xing", 4) == 0;
+}
+
 } // namespace
 
 QString nativePath(const QString& path) {
@@ -237,6 +258,7 @@ struct Mp3Stream::Impl {
     mpg123_handle* mh = nullptr;
     bool decoding = false;
     std::int64_t frames = 0;
+    bool firstChecked = false; // the walk alone: the first frame was tested for an Info header
 
     // The walk: where the next frame is looked for, the last frame found,
     // and the bytes passed over that were neither audio nor tags.
@@ -437,6 +459,42 @@ struct Mp3Stream::Impl {
         return false;
     }
 
+    // nextFrame without libmpg123: the frame's own header tells all.
+    bool nextHeader(Mp3Frame& frame, const QString& path) {
+        for (;;) {
+            const bool found = findFrame();
+            pending.clear();
+            if (file.failed())
+                throw EMCIDeviceError(
+                    QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path)));
+            if (!found) {
+                if (frames == 0 && !stopped)
+                    throw EMCIDeviceError(notMp3(path));
+                return false;
+            }
+            if (!firstChecked) {
+                firstChecked = true;
+                qint64 n = 0;
+                const unsigned char* p = file.at(framePos, 64, n);
+                if (!p)
+                    throw EMCIDeviceError(
+                        QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path)));
+                if (isInfoFrame(p, n, lastHeader))
+                    continue;
+            }
+            const FrameHeader& h = lastHeader;
+            frame.sampleRate = h.sampleRate;
+            frame.channels = h.channels;
+            frame.samples = h.samples;
+            frame.durationTicks = std::int64_t(frame.samples) * (kTicksPerSecond / h.sampleRate);
+            frame.offset = framePos;
+            frame.bytes = h.length;
+            framePos = frameEnd;
+            ++frames;
+            return true;
+        }
+    }
+
     // libmpg123's reader: the frames one after another, nothing between them.
     // Nothing is thrown through libmpg123.
     ssize_t read(void* target, size_t count) {
@@ -478,6 +536,14 @@ Mp3Stream::Mp3Stream(const QString& path, Mp3Pass pass) : path_(path), d(new Imp
     d->file.adopt(pass.fd, pass.size, pass.blockBytes, std::move(pass.receive));
     d->eachFrameBytes = std::move(pass.eachFrameBytes);
     start(0);
+}
+
+Mp3Stream::Mp3Stream(const QString& path, HeadersOnly) : path_(path), d(new Impl) {
+    if (const QString why = d->file.open(path); !why.isEmpty())
+        throw EMCIDeviceError(
+            QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
+    if (d->file.size() == 0)
+        throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
 }
 
 void Mp3Stream::start(int outputRate) {
@@ -529,6 +595,8 @@ void Mp3Stream::start(int outputRate) {
 Mp3Stream::~Mp3Stream() = default;
 
 bool Mp3Stream::nextFrame(Mp3Frame& frame) {
+    if (!d->mh)
+        return d->nextHeader(frame, path_);
     const int r = mpg123_framebyframe_next(d->mh);
     if (d->failure)
         std::rethrow_exception(std::exchange(d->failure, nullptr));

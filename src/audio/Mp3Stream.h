@@ -68,6 +68,12 @@ public:
     explicit Mp3Stream(const QString& path, int outputRate = 0);
     // Measures (no decoding) the file `pass` reads, named `path` in errors.
     Mp3Stream(const QString& path, Mp3Pass pass);
+    // Opens the file to walk its frames by their headers alone, without
+    // libmpg123: the fast way to a length. nextFrame reports the same frames
+    // as with the decoder (which leaves out a Xing or Info header in the
+    // first frame, and so does this walk); decodeFrame gives nothing.
+    struct HeadersOnly {};
+    Mp3Stream(const QString& path, HeadersOnly);
     ~Mp3Stream();
     Mp3Stream(const Mp3Stream&) = delete;
     Mp3Stream& operator=(const Mp3Stream&) = delete;

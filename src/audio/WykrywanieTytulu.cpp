@@ -16,6 +16,13 @@ constexpr int kKrokOkien = 1000 / kOknoMs;      // the search looks a second fur
 constexpr int kMinOkien = 5000 / kOknoMs;       // a level from less than 5 s is not trusted,
 constexpr int kZaPrzerwaOkien = 1000 / kOknoMs; // nor one taken from no audio past the pause
 constexpr int kMinMowaOkien = 50 / kOknoMs;     // shorter bursts are clicks or breaths
+// Before the title: a burst shorter than a syllable with silence after it,
+// or a sound far quieter than the speech that follows, is a noise (a knock,
+// a breath, a rustle) and not the title's first word.
+constexpr int kSylabaOkien = 100 / kOknoMs;
+constexpr int kPoSylabieOkien = 150 / kOknoMs;
+constexpr int kMowaPoOkien = 2000 / kOknoMs; // the speech that follows: this far
+constexpr float kDalekoCiszej = 0.1f;        // -20 dB
 constexpr int kPrzedMowaMs = 100;
 constexpr int kPoTytuleMs = 200;
 constexpr float kPodPoziomem = 0.031622777f; // -30 dB
@@ -113,6 +120,26 @@ private:
     int min_ = INT16_MAX, max_ = INT16_MIN;
 };
 
+// Whether the run of speech [od, koniec) before any title is a noise
+// rather than the title's start (see kSylabaOkien); `n` windows are known
+// and `prog` is the speech threshold.
+bool zaklocenie(const std::vector<OknoDzwieku>& okna, int od, int koniec, int n, float prog) {
+    float glosnosc = 0;
+    for (int i = od; i < koniec; ++i)
+        glosnosc = std::max(glosnosc, okna[std::size_t(i)].rms);
+    float potem = 0;
+    int nastepna = -1; // start of the next run of speech
+    for (int i = koniec, bieg = 0; i < std::min(n, koniec + kMowaPoOkien); ++i) {
+        potem = std::max(potem, okna[std::size_t(i)].rms);
+        bieg = okna[std::size_t(i)].rms >= prog ? bieg + 1 : 0;
+        if (nastepna < 0 && bieg == kMinMowaOkien)
+            nastepna = i + 1 - kMinMowaOkien;
+    }
+    const bool krotki =
+        koniec - od < kSylabaOkien && (nastepna < 0 || nastepna - koniec >= kPoSylabieOkien);
+    return krotki || glosnosc < potem * kDalekoCiszej;
+}
+
 struct Znalezisko {
     WykrytyTytul tytul;
     int koniecPrzerwyOkno = 0; // how far the pause is known to reach
@@ -153,9 +180,11 @@ std::optional<Znalezisko> ocen(const std::vector<OknoDzwieku>& okna, int n, int 
             ++i;
         if (i - od < kMinMowaOkien)
             continue;
-        if (pierwsza < 0)
+        if (pierwsza < 0) {
+            if (zaklocenie(okna, od, i, n, prog))
+                continue;
             pierwsza = od;
-        else if (od - koniec >= przerwaOkien)
+        } else if (od - koniec >= przerwaOkien)
             return znaleziony(od - koniec);
         koniec = i;
     }

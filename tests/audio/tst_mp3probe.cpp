@@ -1,9 +1,11 @@
 // Lengths from the frame walk against a full decode with an independent
 // decoder, for plain, tagged, joined and mixed-rate files; every frame found
 // across bytes that are no audio, which are counted; refusal of files that
-// hold no MPEG audio.
+// hold no MPEG audio; the same frames as libmpg123 is handed; measurements
+// kept only while the file stays the same.
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
+#include "audio/PamiecPomiarow.h"
 #include "base/Errors.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
@@ -30,6 +32,46 @@ Mp3Format fmt(int ms, int rate, int channels, bool vbr, bool tagged, bool xing =
 // Samples per frame: MPEG-1 rates 1152, the lower rates 576.
 double frameMs(const Mp3Format& s) {
     return (s.sampleRate >= 32000 ? 1152.0 : 576.0) * 1000 / s.sampleRate;
+}
+
+// The measurement as libmpg123 sees the frames (the walk handing it each
+// frame), which the header walk must match to the frame.
+struct DecoderWalk {
+    Mp3Info info;
+    QList<std::pair<std::int64_t, int>> frames; // offset and bytes of each
+};
+DecoderWalk decoderWalk(const QString& path) {
+    Mp3Stream stream(path);
+    DecoderWalk w;
+    std::int64_t ticks = 0;
+    Mp3Frame f;
+    while (stream.nextFrame(f)) {
+        if (w.info.frames++ == 0) {
+            w.info.sampleRate = f.sampleRate;
+            w.info.channels = f.channels;
+        }
+        w.info.mixedFormat |= f.sampleRate != w.info.sampleRate || f.channels != w.info.channels;
+        ticks += f.durationTicks;
+        w.frames.append({f.offset, f.bytes});
+    }
+    w.info.skippedBytes = stream.skippedBytes();
+    w.info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;
+    return w;
+}
+
+void verifySameAsDecoder(const QString& path) {
+    QList<std::pair<std::int64_t, int>> frames;
+    const Mp3Info info = probeMp3(path, [&](const Mp3Frame& f) {
+        frames.append({f.offset, f.bytes});
+    });
+    const DecoderWalk old = decoderWalk(path);
+    QCOMPARE(info.lengthMs, old.info.lengthMs);
+    QCOMPARE(info.frames, old.info.frames);
+    QCOMPARE(info.sampleRate, old.info.sampleRate);
+    QCOMPARE(info.channels, old.info.channels);
+    QCOMPARE(info.mixedFormat, old.info.mixedFormat);
+    QCOMPARE(info.skippedBytes, old.info.skippedBytes);
+    QCOMPARE(frames, old.frames);
 }
 
 } // namespace
@@ -72,6 +114,8 @@ private slots:
         const QString joined = joinFiles(file(QStringLiteral("joined.mp3")), paths);
         const Mp3Info info = probeMp3(joined);
         const DecodedMp3 decoded = decodeMp3(joined);
+        for (const QString& path : paths + QStringList{joined})
+            verifySameAsDecoder(path);
 
         QVERIFY2(qAbs(info.lengthMs - decoded.lengthMs) <= parts.size() * decoded.maxFrameMs,
                  qPrintable(QStringLiteral("probe %1 ms, decode %2 ms")
@@ -172,6 +216,7 @@ private slots:
         QCOMPARE(info.frames, expected.frames);
         QCOMPARE(info.lengthMs, expected.lengthMs);
         QCOMPARE(info.skippedBytes, skipped);
+        verifySameAsDecoder(junky);
         QCOMPARE(expected.skippedBytes, std::int64_t(0));
 
         // Read once through small blocks, so that frames, tags and junk lie
@@ -196,6 +241,46 @@ private slots:
         }
     }
 
+    // The walk by headers and the walk through libmpg123 see the same frames
+    // in files the fixtures above leave out: damage before the first frame,
+    // which then is a Xing header, and a frame cut short at the end.
+    void sameFramesAsDecoder_data() {
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray vbr = makeMp3Data(fmt(1500, 44100, 2, true, true));
+        const QByteArray vbr22 = makeMp3Data(fmt(1100, 22050, 1, true, true));
+        QTest::newRow("random bytes before a Xing header") << randomBytes(3000, 5) + vbr;
+        QTest::newRow("zeros between vbr parts") << vbr + QByteArray(777, '\0') + vbr22;
+        QTest::newRow("last frame cut short") << vbr.left(vbr.size() - 100);
+        QTest::newRow("garbage after a tag") << QByteArray("ID3\x03\x00\x00\x00\x00\x00\x10", 10) +
+                                                    QByteArray(16, 'x') + randomBytes(500, 9) +
+                                                    vbr22;
+    }
+    void sameFramesAsDecoder() {
+        QFETCH(QByteArray, content);
+        const QString path = file(QStringLiteral("ramki.mp3"));
+        QVERIFY(zapiszBajty(path, content));
+        verifySameAsDecoder(path);
+    }
+
+    // A measurement kept for a file is given again only while the file is
+    // the same: rewritten or spoilt, it is measured anew.
+    void rememberedWhileTheFileStays() {
+        const QString path = file(QStringLiteral("pamięć.mp3"));
+        const QByteArray first = makeMp3Data(fmt(1300, 44100, 1, false, false));
+        const QByteArray second = makeMp3Data(fmt(900, 44100, 1, false, false));
+        const QString other = file(QStringLiteral("inny.mp3"));
+        QVERIFY(zapiszBajty(path, first) && zapiszBajty(other, second));
+        const std::int64_t firstMs = probeMp3(path).lengthMs, secondMs = probeMp3(other).lengthMs;
+        QCOMPARE(zmierzPlikMp3(path)->lengthMs, firstMs);
+        QCOMPARE(zmierzPlikMp3(path)->lengthMs, firstMs);
+        QVERIFY(zapiszBajty(path, second)); // rewritten in place
+        QCOMPARE(zmierzPlikMp3(path)->lengthMs, secondMs);
+        QVERIFY(zapiszBajty(path, QByteArray(second.size(), 'x'))); // the same size
+
+        QVERIFY(!zmierzPlikMp3(path));
+        QVERIFY(!zmierzPlikMp3(file(QStringLiteral("brak.mp3"))));
+    }
+
     void refusesWhatIsNotMpegAudio_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
@@ -218,11 +303,14 @@ private slots:
         QFETCH(QString, expected);
         const QString path = file(QStringLiteral("zły plik.mp3"));
         QVERIFY(zapiszBajty(path, content));
-        try {
-            probeMp3(path);
-            QFAIL("no error");
-        } catch (const EMCIDeviceError& e) {
-            QVERIFY2(e.text().contains(expected) && e.text().contains(path), qPrintable(e.text()));
+        for (const bool decoder : {false, true}) {
+            try {
+                decoder ? decoderWalk(path).info : probeMp3(path);
+                QFAIL("no error");
+            } catch (const EMCIDeviceError& e) {
+                QVERIFY2(e.text().contains(expected) && e.text().contains(path),
+                         qPrintable(e.text()));
+            }
         }
     }
 

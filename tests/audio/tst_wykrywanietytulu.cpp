@@ -149,6 +149,49 @@ private slots:
         QCOMPARE(t->poczatekMs + t->dlugoscMs, t->koniecTytuluMs + 200);
     }
 
+    // Sounds before the title, in a picture made up window by window: a
+    // title of five syllables from 1500 ms to 2560 ms, a pause, then speech.
+    // A knock or a breath before it is no title; speech before it is.
+    void soundsBeforeTheTitle_data() {
+        QTest::addColumn<QList<QPointF>>("sounds"); // (start ms, length ms) at rms
+        QTest::addColumn<QList<double>>("rms");
+        QTest::addColumn<int>("startMs");
+        QTest::newRow("short loud knock, long silence after")
+            << QList<QPointF>{{600, 70}} << QList<double>{0.3} << 1400;
+        QTest::newRow("short loud knock just before")
+            << QList<QPointF>{{1100, 80}} << QList<double>{0.3} << 1400;
+        QTest::newRow("long quiet noise")
+            << QList<QPointF>{{300, 500}} << QList<double>{0.005} << 1400;
+        QTest::newRow("knock, then breath")
+            << QList<QPointF>{{200, 60}, {700, 400}} << QList<double>{0.2, 0.006} << 1400;
+        QTest::newRow("speech: a consonant just before the vowel")
+            << QList<QPointF>{{1410, 60}} << QList<double>{0.05} << 1310;
+        QTest::newRow("speech: a softer first word")
+            << QList<QPointF>{{1200, 250}} << QList<double>{0.02} << 1100;
+    }
+    void soundsBeforeTheTitle() {
+        QFETCH(QList<QPointF>, sounds);
+        QFETCH(QList<double>, rms);
+        QFETCH(int, startMs);
+        ObrazDzwieku obraz;
+        obraz.okna.assign(1200, OknoDzwieku{-0.0002f, 0.0002f, 0.0002f});
+        obraz.doKonca = true;
+        auto dzwiek = [&](double od, double ms, double poziom) {
+            for (int i = int(od) / 10; i < int(od + ms) / 10; ++i)
+                obraz.okna[std::size_t(i)] = {-float(poziom), float(poziom), float(poziom)};
+        };
+        for (int s = 0; s < 5; ++s)
+            dzwiek(1500 + s * 220, 180, 0.1);
+        for (int s = 0; s < 20; ++s) // syllables, a pause after every fourth
+            dzwiek(3600 + s * 270 + (s / 4) * 250, 200, 0.1);
+        for (qsizetype i = 0; i < sounds.size(); ++i)
+            dzwiek(sounds[i].x(), sounds[i].y(), rms[i]);
+        const std::optional<WykrytyTytul> t = znajdzTytul(obraz);
+        QVERIFY(t);
+        QCOMPARE(t->poczatekMs, startMs);
+        QCOMPARE(t->koniecTytuluMs, 2560);
+    }
+
     void pictureOfTheBeginning() {
         RecordingPlan p;
         p.leadInMs = 2000;

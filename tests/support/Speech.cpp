@@ -35,10 +35,12 @@ int samplesOf(int ms, int rate) {
 
 } // namespace
 
-std::vector<short> speak(const QString& text) {
+std::vector<short> speak(const QString& text, int wordsPerMinute) {
+    QStringList args{QStringLiteral("-v"), QStringLiteral("pl"), QStringLiteral("--stdout")};
+    if (wordsPerMinute > 0)
+        args << QStringLiteral("-s") << QString::number(wordsPerMinute);
     QProcess p;
-    p.start(QStringLiteral("espeak-ng"),
-            {QStringLiteral("-v"), QStringLiteral("pl"), QStringLiteral("--stdout"), text});
+    p.start(QStringLiteral("espeak-ng"), args << text);
     require(p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
             "espeak-ng did not run (scripts/deps.sh installs it)");
     const QByteArray wav = p.readAllStandardOutput();
@@ -88,6 +90,13 @@ Recording makeRecording(const RecordingPlan& plan, const std::vector<short>& tit
         const int from = samplesOf(plan.clickAtMs, rate);
         for (int i = 0; i < samplesOf(20, rate) && from + i < int(mix.size()); ++i)
             mix[std::size_t(from + i)] += 8000 * std::sin(2 * std::numbers::pi * 1000 * i / rate);
+    }
+    if (plan.burstAtMs >= 0) {
+        std::mt19937 random(plan.seed + 1000);
+        std::normal_distribution<double> noise(0, 32768 * std::pow(10.0, plan.burstDbfs / 20));
+        const int from = samplesOf(plan.burstAtMs, rate);
+        for (int i = 0; i < samplesOf(plan.burstMs, rate) && from + i < int(mix.size()); ++i)
+            mix[std::size_t(from + i)] += noise(random);
     }
     const double gain = std::pow(10.0, plan.gainDb / 20);
     for (double& s : mix)

@@ -10,9 +10,9 @@
 inline constexpr int kSpeechRate = 22050;
 
 // The text spoken with the Polish voice, 16-bit mono at kSpeechRate, cut to
-// its first and last sample above -40 dBFS. Throws std::runtime_error when
-// espeak-ng cannot be run.
-std::vector<short> speak(const QString& text);
+// its first and last sample above -40 dBFS, at espeak-ng's own speed or at
+// wordsPerMinute. Throws std::runtime_error when espeak-ng cannot be run.
+std::vector<short> speak(const QString& text, int wordsPerMinute = 0);
 
 struct RecordingPlan {
     int sampleRate = kSpeechRate; // kSpeechRate or twice it
@@ -22,6 +22,9 @@ struct RecordingPlan {
     double gainDb = 0;            // applied to everything but the noise
     double noiseDbfs = 0;         // white noise of this RMS over everything; 0: none
     int clickAtMs = -1;           // a 20 ms tone burst at this time; -1: none
+    int burstAtMs = -1;           // white noise from this time (a knock, a breath); -1: none
+    int burstMs = 0;              // for this long
+    double burstDbfs = -20;       // at this RMS
     unsigned seed = 1;            // of the noise
 };
 

@@ -1,7 +1,7 @@
 #include "audio/ui/FormUstawZakladke.h"
 
 #include "audio/MediaPlayer.h"
-#include "audio/Mp3Probe.h"
+#include "audio/PamiecPomiarow.h"
 #include "audio/Zakladka.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "audio/ui/WykresFali.h"
@@ -237,13 +237,11 @@ void TFormUstawZakladke::PobierzDaneZakladki() {
     if (!m_przygotowany)
         return;
     const PozycjaProjektu& p = m_pozycja;
-    // Measured from the file itself: the player may be playing and is not
-    // to be disturbed.
-    try {
-        m_dlugoscPliku = probeMp3(p.sciezka()).lengthMs;
-    } catch (const std::exception&) {
-        m_dlugoscPliku.reset();
-    }
+    // Measured from the file itself (or remembered from adding it): the
+    // player may be playing and is not to be disturbed.
+    m_dlugoscPliku.reset();
+    if (const std::optional<Mp3Info> pomiar = zmierzPlikMp3(p.sciezka()))
+        m_dlugoscPliku = pomiar->lengthMs;
     LabelPlik->setText(QStringLiteral("Nazwa pliku: ") + p.NazwaPliku);
     LabelDlugoscPliku->setText(
         m_dlugoscPliku ? QStringLiteral("Długość pliku: %1 (%2 ms)")
