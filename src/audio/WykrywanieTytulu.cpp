@@ -19,7 +19,7 @@ constexpr int kMinMowaOkien = 50 / kOknoMs;     // shorter bursts are clicks or 
 // Before the title: a burst shorter than a syllable with silence after it,
 // or a sound far quieter than the speech that follows, is a noise (a knock,
 // a breath, a rustle) and not the title's first word.
-constexpr int kSylabaOkien = 100 / kOknoMs;
+constexpr int kSylabaOkien = 120 / kOknoMs;
 constexpr int kPoSylabieOkien = 150 / kOknoMs;
 constexpr int kMowaPoOkien = 2000 / kOknoMs; // the speech that follows: this far
 constexpr float kDalekoCiszej = 0.1f;        // -20 dB

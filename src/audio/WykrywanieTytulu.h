@@ -55,7 +55,7 @@ ObrazDzwieku obrazPoczatku(const QString& path, int maksMs = kObrazMaksMs,
 // more than 30 dB under the 95th percentile of the windows' RMS, above
 // -60 dBFS and more than 6 dB above the 10th percentile (background noise);
 // runs of speech shorter than 50 ms do not count. Nor does, before the
-// title, a run shorter than 100 ms with no speech in the 150 ms after it, or
+// title, a run shorter than 120 ms with no speech in the 150 ms after it, or
 // one whose loudest window lies more than 20 dB under the loudest of the 2 s
 // that follow it: a knock or a breath is not the title. The title starts
 // at the first speech and ends where the first pause of at least przerwaMs

@@ -158,6 +158,8 @@ private slots:
         QTest::addColumn<int>("startMs");
         QTest::newRow("short loud knock, long silence after")
             << QList<QPointF>{{600, 70}} << QList<double>{0.3} << 1400;
+        QTest::newRow("knock smeared by the encoder")
+            << QList<QPointF>{{600, 110}} << QList<double>{0.3} << 1400;
         QTest::newRow("short loud knock just before")
             << QList<QPointF>{{1100, 80}} << QList<double>{0.3} << 1400;
         QTest::newRow("long quiet noise")
