@@ -37,16 +37,16 @@ dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' >"$tmp/files"
 has_file() { grep -qxF -- "$1" "$tmp/files"; }
 required=(
     /usr/bin/SonvekManager /usr/bin/sonvek-merge /usr/bin/sonvek-zapowiedzi /usr/bin/sonvek-zakladki
-    /usr/bin/sonvek-eksport
+    /usr/bin/sonvek-eksport /usr/bin/sonvek-glosnosc
     "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml"
     "/usr/share/icons/hicolor/scalable/apps/$id.svg" "/usr/share/icons/hicolor/48x48/apps/$id.png"
     /usr/share/sonvekmanager/pomoc.html
     /usr/share/doc/sonvekmanager/README.md /usr/share/doc/sonvekmanager/copyright
     /usr/share/doc/sonvekmanager/changelog.gz
 )
-# Every program has its manual page.
+# Every program has its manual page, in English and in Polish.
 while read -r program; do
-    required+=("/usr/share/man/man1/${program##*/}.1.gz")
+    required+=("/usr/share/man/man1/${program##*/}.1.gz" "/usr/share/man/pl/man1/${program##*/}.1.gz")
 done < <(grep "^/usr/bin/." "$tmp/files")
 for file in "${required[@]}"; do
     check "the package holds $file" has_file "$file"
@@ -96,13 +96,15 @@ answers() { # answers PROGRAM ARGS... STATUS TEXT: exits with STATUS and prints 
     [ "$status" -eq "${*: -2:1}" ] && [[ $out == *"${*: -1}"* ]]
 }
 version=$(sed -n 's/^project(SonvekManager VERSION \([^ )]*\).*/\1/p' CMakeLists.txt)
-for program in sonvek-merge sonvek-eksport sonvek-zapowiedzi sonvek-zakladki SonvekManager; do
+for program in sonvek-merge sonvek-eksport sonvek-zapowiedzi sonvek-zakladki sonvek-glosnosc \
+    SonvekManager; do
     check "$program --version" answers "$program" --version 0 "$version"
     check "$program --help" answers "$program" --help 0 "Użycie: $program"
 done
 check "sonvek-merge with wrong arguments" answers sonvek-merge tylko-jeden.xml 2 "Użycie:"
 check "sonvek-zakladki with no file" answers sonvek-zakladki 2 "Użycie:"
 check "sonvek-eksport with no project" answers sonvek-eksport --daisy x 2 "Użycie:"
+check "sonvek-glosnosc with no file" answers sonvek-glosnosc 2 "Użycie:"
 check "sonvek-zapowiedzi with a wrong option" answers sonvek-zapowiedzi --zle 2 "nieznana opcja"
 check "sonvek-zapowiedzi --list" answers sonvek-zapowiedzi --list -n 2 0 "002.mp3"
 

@@ -11,6 +11,7 @@
 #include "widgets/FormPomoc.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/Seams.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -51,6 +52,7 @@ public:
 TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     : QMainWindow(parent), m_uslugi(uslugi), m_seams(uslugi.seams),
       m_komunikaty(uslugi.seams, this) {
+    bezZaznaczaniaNaFokus();
     setObjectName(QStringLiteral("MainForm"));
     resize(675, 449);
     if (const QScreen* screen = this->screen())
@@ -206,9 +208,9 @@ void TMainForm::utworzMenu() {
                   &TMainForm::Usu1Click);
     m_Edycja2->addSeparator();
     m_PrzesunWGore1 = item(m_Edycja2, "PrzesunWGore1", QStringLiteral("Przesuń w &górę"),
-                           QKeySequence(Qt::CTRL | Qt::Key_Up), &TMainForm::PrzesunWGore1Click);
+                           QKeySequence(Qt::ALT | Qt::Key_Up), &TMainForm::PrzesunWGore1Click);
     m_PrzesunWDol1 = item(m_Edycja2, "PrzesunWDol1", QStringLiteral("Przesuń w dó&ł"),
-                          QKeySequence(Qt::CTRL | Qt::Key_Down), &TMainForm::PrzesunWDol1Click);
+                          QKeySequence(Qt::ALT | Qt::Key_Down), &TMainForm::PrzesunWDol1Click);
     m_Edycja2->addSeparator();
     // The captions name the step (polaczHistorie).
     m_Cofnij1 = item(m_Edycja2, "Cofnij1", QStringLiteral("&Cofnij"),
@@ -235,6 +237,9 @@ void TMainForm::utworzMenu() {
                            &TMainForm::Wstawodcinki1Click);
     m_Wykryjzakadki1 = item(m_Narzdzia1, "Wykryjzakadki1", QStringLiteral("&Wykryj zakładki"), none,
                             &TMainForm::Wykryjzakadki1Click);
+    m_Podsumowanieksiazki1 =
+        item(m_Narzdzia1, "Podsumowanieksiazki1", QStringLiteral("&Podsumowanie książki"),
+             QKeySequence(Qt::CTRL | Qt::Key_I), &TMainForm::Podsumowanieksiazki1Click);
 
     m_Pomoc1 = menu("Pomoc1", QStringLiteral("Pomo&c"));
     m_Oprogramie1 = item(m_Pomoc1, "Oprogramie1", QStringLiteral("&O programie..."), none,
@@ -275,7 +280,7 @@ void TMainForm::utworzMenu() {
 void TMainForm::Aktywuj() {
     const bool rows = m_projekt->rowCount() > 0;
     for (QAction* a : {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Eksportujksiazke1,
-                       m_Usu1, m_Wykryjzakadki1})
+                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1})
         a->setEnabled(rows);
     m_Odtwarzacz1->menuAction()->setEnabled(rows);
     m_Stop1->setEnabled(rows);
@@ -402,8 +407,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
                 m_ListView1->viewport()->mapToGlobal(r.isValid() ? r.center() : QPoint()));
             return true;
         }
-        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter ||
-            key == Qt::Key_Escape) {
+        // Ctrl+Space (and Ctrl with the arrows) belongs to the list: it builds
+        // a scattered selection there, so only the plain keys act here.
+        const bool plain =
+            !(keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        if (plain && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter ||
+                      key == Qt::Key_Escape)) {
             guard([&] { ListView1KeyDown(key); });
         }
         // The key goes on to the list view as usual.

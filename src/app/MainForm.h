@@ -14,6 +14,7 @@
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 //   MainFormWykrywanie.cpp bookmark detection
+//   MainFormPodsumowanie.cpp the book's summary
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
@@ -31,6 +32,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class HistoriaProjektu;
 class LiniaKomunikatu;
@@ -41,6 +43,7 @@ class QCloseEvent;
 class QMenu;
 class TFormBlad;
 class TFormOprogramie;
+class TFormPodsumowanie;
 class TFormPomoc;
 class TFormScalaniePlikow;
 class TFormUstawZakladke;
@@ -144,6 +147,8 @@ public:
     void PrzesunWGore1Click();
     void PrzesunWDol1Click();
     void Wykryjzakadki1Click();
+    void Podsumowanieksiazki1Click();
+    void Dodajfolder1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
@@ -278,6 +283,10 @@ private:
     bool zapiszProjekt();
     bool zapiszProjektJako();
 
+    // The book's summary (MainFormPodsumowanie.cpp): its lines, none when
+    // the user stopped the examination of the files.
+    std::optional<QStringList> podsumowanieKsiazki();
+
     // Bookmark detection (MainFormWykrywanie.cpp). Finds the titles of the
     // rows' files with a progress window and writes every bookmark found in
     // one edit; "Anuluj" changes nothing. Files without a title found are
@@ -325,6 +334,8 @@ private:
     TFormBlad* m_FormBlad = nullptr;
     // Made on first use: the help window for a desktop without a browser.
     TFormPomoc* m_FormPomoc = nullptr;
+    // Made on first use.
+    TFormPodsumowanie* m_FormPodsumowanie = nullptr;
 
     QMenu* m_Plik1 = nullptr;
     QMenu* m_Kopiujnakart1 = nullptr;
@@ -361,6 +372,8 @@ private:
     QAction* m_Ustawienia1 = nullptr;
     QAction* m_Wstawodcinki1 = nullptr;
     QAction* m_Wykryjzakadki1 = nullptr;
+    QAction* m_Podsumowanieksiazki1 = nullptr;
+    QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;
     QAction* m_Pomoc2 = nullptr;

@@ -21,6 +21,8 @@ void TMainForm::Scalajpliki1Click() {
     if (nazwa.isEmpty())
         return;
     m_SaveDialogMP3FileName = nazwa;
+    // The summary comes first; stopped, the dialog opens without it.
+    m_FormScalaniePlikow->ustawPodsumowanie(podsumowanieKsiazki().value_or(QStringList()));
     m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
     m_FormScalaniePlikow->ustawDokladnyIndeks(m_konfiguracja.Wykrywanie.DokladnyIndeks);
     m_seams.execDialog(m_FormScalaniePlikow);

@@ -81,6 +81,7 @@ void TMainForm::Stop() {
         m_MediaPlayer1->Close();
         ustawPauze(false);
         ustawStatus(QString());
+        oglos(QStringLiteral("Zatrzymano"));
     } catch (...) {
     }
 }

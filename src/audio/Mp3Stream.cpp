@@ -290,6 +290,7 @@ struct Mp3Stream::Impl {
     } peeked;
     // Changes each frame's bytes before they go on (see Mp3Pass).
     std::function<void(unsigned char*, int)> eachFrameBytes;
+    bool floats = false; // decoded samples are 32-bit floats
     // What the receiver or the hook threw inside libmpg123's reader, to be
     // thrown again once libmpg123 has returned.
     std::exception_ptr failure;
@@ -525,7 +526,9 @@ struct Mp3Stream::Impl {
     }
 };
 
-Mp3Stream::Mp3Stream(const QString& path, int outputRate) : path_(path), d(new Impl) {
+Mp3Stream::Mp3Stream(const QString& path, int outputRate, bool floatSamples)
+    : path_(path), d(new Impl) {
+    d->floats = floatSamples;
     if (const QString why = d->file.open(path); !why.isEmpty())
         throw EMCIDeviceError(
             QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
@@ -577,7 +580,8 @@ void Mp3Stream::start(int outputRate) {
         if (outputRate > 0) {
             mpg123_param(d->mh, MPG123_FORCE_RATE, outputRate, 0);
             mpg123_format_none(d->mh);
-            mpg123_format(d->mh, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+            mpg123_format(d->mh, outputRate, MPG123_STEREO,
+                          d->floats ? MPG123_ENC_FLOAT_32 : MPG123_ENC_SIGNED_16);
         }
         // The frames are a stream without seeking: libmpg123 reads them in
         // order.
@@ -637,15 +641,33 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     return true;
 }
 
-std::span<const std::int16_t> Mp3Stream::decodeFrame() {
-    if (!d->decoding)
-        return {};
+namespace {
+
+template <typename Sample> std::span<const Sample> decoded(mpg123_handle* mh) {
     off_t num = 0;
     unsigned char* audio = nullptr;
     size_t bytes = 0;
-    if (mpg123_framebyframe_decode(d->mh, &num, &audio, &bytes) != MPG123_OK || !audio)
+    if (mpg123_framebyframe_decode(mh, &num, &audio, &bytes) != MPG123_OK || !audio)
         return {};
-    return {reinterpret_cast<const std::int16_t*>(audio), bytes / sizeof(std::int16_t)};
+    return {reinterpret_cast<const Sample*>(audio), bytes / sizeof(Sample)};
+}
+
+} // namespace
+
+std::span<const std::int16_t> Mp3Stream::decodeFrame() {
+    if (!d->decoding || d->floats)
+        return {};
+    return decoded<std::int16_t>(d->mh);
+}
+
+std::span<const float> Mp3Stream::decodeFrameFloat() {
+    if (!d->decoding || !d->floats)
+        return {};
+    return decoded<float>(d->mh);
+}
+
+void Mp3Stream::eachFrameBytes(std::function<void(const unsigned char*, int)> hook) {
+    d->eachFrameBytes = [hook = std::move(hook)](unsigned char* bytes, int n) { hook(bytes, n); };
 }
 
 std::int64_t Mp3Stream::skippedBytes() const {

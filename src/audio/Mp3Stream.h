@@ -64,8 +64,9 @@ public:
     // 16-bit stereo at that rate whatever the frames' own rate and channel
     // count (libmpg123 resamples). Throws EMCIDeviceError naming the file
     // when it cannot be opened or is not a regular file (open() never waits
-    // on a FIFO or a device).
-    explicit Mp3Stream(const QString& path, int outputRate = 0);
+    // on a FIFO or a device). With floatSamples the decoded samples are
+    // 32-bit floats (full scale 1.0, nothing clipped): see decodeFrameFloat.
+    explicit Mp3Stream(const QString& path, int outputRate = 0, bool floatSamples = false);
     // Measures (no decoding) the file `pass` reads, named `path` in errors.
     Mp3Stream(const QString& path, Mp3Pass pass);
     // Opens the file to walk its frames by their headers alone, without
@@ -87,6 +88,13 @@ public:
     // samples at the output rate (only with outputRate > 0). The span is
     // valid until the next call.
     std::span<const std::int16_t> decodeFrame();
+    // The same for a stream opened with floatSamples.
+    std::span<const float> decodeFrameFloat();
+
+    // Shows every frame the walk finds (the information frame too) to
+    // `hook`, as Mp3Pass::eachFrameBytes does; set it before the first
+    // nextFrame. The bytes are only to be read here.
+    void eachFrameBytes(std::function<void(const unsigned char*, int)> hook);
 
     // Bytes passed over so far that are neither MPEG audio frames nor
     // metadata tags. After the last frame it covers the whole file.

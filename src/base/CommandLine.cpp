@@ -28,6 +28,11 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
             [&](const OpcjaNarzedzia& o) { return !o.wartosc.isEmpty() && o.nazwa == nazwa; });
         if (!opcje || a == u'-' || !a.startsWith(u'-')) {
             wynik.argumenty.append(a);
+        } else if (zWartoscia != narzedzie.opcje.cend() && zWartoscia->wartoscNieobowiazkowa) {
+            if (!wynik.opcje.contains(nazwa))
+                wynik.opcje.append(nazwa);
+            if (rownasie > 0)
+                wynik.wartosci.insert(nazwa, a.mid(rownasie + 1));
         } else if (zWartoscia != narzedzie.opcje.cend()) {
             if (rownasie > 0)
                 wynik.wartosci.insert(nazwa, a.mid(rownasie + 1));
@@ -40,7 +45,10 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
         } else if (a == QStringLiteral("-h") || a == QStringLiteral("--help")) {
             wyjscie << "Użycie: " << uzycie << "\n\n" << narzedzie.opis << "\n\n";
             for (const OpcjaNarzedzia& o : narzedzie.opcje)
-                wyjscie << "  " << o.nazwa << (o.wartosc.isEmpty() ? QString() : u' ' + o.wartosc)
+                wyjscie << "  " << o.nazwa
+                        << (o.wartosc.isEmpty()       ? QString()
+                            : o.wartoscNieobowiazkowa ? QStringLiteral("[=%1]").arg(o.wartosc)
+                                                      : u' ' + o.wartosc)
                         << "\n      " << QString(o.opis).replace(u'\n', QStringLiteral("\n      "))
                         << '\n';
             wyjscie << "  -h, --help     pokazuje tę pomoc (shows this help)\n"
@@ -61,7 +69,8 @@ RozbiorArgumentow rozbierzArgumenty(const OpisNarzedzia& narzedzie, const QStrin
             return zle(QStringLiteral("nieznana opcja \u201e%1\u201d").arg(a));
         }
     }
-    if (wynik.argumenty.size() != narzedzie.liczbaArgumentow)
+    if (narzedzie.liczbaArgumentow < 0 ? wynik.argumenty.isEmpty()
+                                       : wynik.argumenty.size() != narzedzie.liczbaArgumentow)
         return zle(
             QStringLiteral("nieprawidłowa liczba argumentów: %1").arg(wynik.argumenty.size()));
     return wynik;

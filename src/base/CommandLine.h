@@ -16,14 +16,18 @@ struct OpcjaNarzedzia {
     QString nazwa;
     QString opis;
     QString wartosc{}; // the value's name in the help ("TEKST"); empty: no value
+    // The value may be left out; it is then only ever given after "="
+    // ("--wyrownaj-glosnosc" or "--wyrownaj-glosnosc=-16"), and the option
+    // counts among `opcje` either way.
+    bool wartoscNieobowiazkowa = false;
 };
 
 struct OpisNarzedzia {
-    QString nazwa;     // as installed: "sonvek-merge"
-    QString argumenty; // the arguments of the usage line: "PROJEKT.xml SCALONY.mp3"
-    QString opis;      // the help text after the usage line
-    qsizetype liczbaArgumentow = 0;
-    QList<OpcjaNarzedzia> opcje{}; // the tool's own options, listed in its help
+    QString nazwa;                  // as installed: "sonvek-merge"
+    QString argumenty;              // the arguments of the usage line: "PROJEKT.xml SCALONY.mp3"
+    QString opis;                   // the help text after the usage line
+    qsizetype liczbaArgumentow = 0; // -1: one or more
+    QList<OpcjaNarzedzia> opcje{};  // the tool's own options, listed in its help
 };
 
 struct RozbiorArgumentow {

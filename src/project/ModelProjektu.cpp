@@ -1,6 +1,7 @@
 #include "project/ModelProjektu.h"
 
 #include "base/Errors.h"
+#include "base/Text.h"
 
 #include <QMimeData>
 
@@ -23,8 +24,11 @@ int ModelProjektu::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ModelProjektu::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if ((role != Qt::DisplayRole && role != Qt::AccessibleTextRole) ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
+    if (role == Qt::AccessibleTextRole)
+        return tekstDostepny(index);
     const PozycjaProjektu& p = m_pozycje.at(index.row());
     switch (index.column()) {
     case KolNazwa:
@@ -39,6 +43,28 @@ QVariant ModelProjektu::data(const QModelIndex& index, int role) const {
         return p.Folder;
     default:
         return {};
+    }
+}
+
+// A screen reader reads a row cell by cell: each number says what it is
+// ("początek 0 ms"), the name stays as it is.
+QString ModelProjektu::tekstDostepny(const QModelIndex& index) const {
+    const PozycjaProjektu& p = m_pozycje.at(index.row());
+    const auto wMs = [](const QString& kolumna, const QString& wartosc) {
+        return tryStrToInt(wartosc) ? kolumna + u' ' + wartosc + QStringLiteral(" ms")
+                                    : kolumna + u' ' + wartosc;
+    };
+    switch (index.column()) {
+    case KolLp:
+        return QStringLiteral("L.p. %1").arg(index.row() + 1);
+    case KolPoczatek:
+        return wMs(QStringLiteral("początek"), p.Poczatek);
+    case KolDlugosc:
+        return wMs(QStringLiteral("długość"), p.Dlugosc);
+    case KolFolder:
+        return QStringLiteral("folder ") + p.Folder;
+    default:
+        return p.NazwaPliku;
     }
 }
 
@@ -215,7 +241,8 @@ bool ModelProjektu::zmien(int row, const PozycjaProjektu& pozycja) {
     if (nowa == m_pozycje.at(row))
         return false;
     m_pozycje[row] = nowa;
-    emit dataChanged(index(row, 0), index(row, LiczbaKolumn - 1), {Qt::DisplayRole});
+    emit dataChanged(index(row, 0), index(row, LiczbaKolumn - 1),
+                     {Qt::DisplayRole, Qt::AccessibleTextRole});
     ustawProjektZmieniony(true);
     return true;
 }
@@ -226,7 +253,8 @@ void ModelProjektu::Przenumeruj() {
 
 void ModelProjektu::numeryZmienione(int first, int last) {
     if (first <= last)
-        emit dataChanged(index(first, KolLp), index(last, KolLp), {Qt::DisplayRole});
+        emit dataChanged(index(first, KolLp), index(last, KolLp),
+                         {Qt::DisplayRole, Qt::AccessibleTextRole});
 }
 
 // ---- the project file --------------------------------------------------------------

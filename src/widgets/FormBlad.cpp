@@ -3,9 +3,8 @@
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextBlockFormat>
 #include <QTextCursor>
+#include <QTextOption>
 
 namespace {
 
@@ -65,12 +64,11 @@ TFormOprogramie::TFormOprogramie(QWidget* parent) : QDialog(parent) {
         QStringLiteral("Program jest rozpowszechniany bez żadnej gwarancji."),
     }
                             .join(QLatin1Char('\n')));
-    // Every line centred.
-    QTextCursor cursor(Memo1->document());
-    cursor.select(QTextCursor::Document);
-    QTextBlockFormat centred;
-    centred.setAlignment(Qt::AlignHCenter);
-    cursor.mergeBlockFormat(centred);
+    // Every line centred. A plain text edit lays its lines out by the
+    // document's text option only; a block format's alignment is ignored.
+    QTextOption srodek = Memo1->document()->defaultTextOption();
+    srodek.setAlignment(Qt::AlignHCenter);
+    Memo1->document()->setDefaultTextOption(srodek);
 }
 
 void TFormOprogramie::showEvent(QShowEvent* event) {

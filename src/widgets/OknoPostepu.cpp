@@ -1,6 +1,7 @@
 #include "widgets/OknoPostepu.h"
 
 #include "base/Watki.h"
+#include "widgets/PasekPostepu.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -25,7 +26,8 @@ OknoPostepu::OknoPostepu(QWidget* owner, const QString& nazwa, const QString& ty
     LabelPlik->setTextFormat(Qt::PlainText);
     LabelPlik->setWordWrap(true);
 
-    ProgressBar1 = new QProgressBar(this);
+    auto* pasek = new PasekPostepu(this);
+    ProgressBar1 = pasek;
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setAccessibleName(postep);
     LabelPlik->setBuddy(ProgressBar1);
@@ -35,9 +37,17 @@ OknoPostepu::OknoPostepu(QWidget* owner, const QString& nazwa, const QString& ty
     ButtonAnuluj->setAccessibleName(QStringLiteral("Anuluj"));
     connect(ButtonAnuluj, &QPushButton::clicked, this, &OknoPostepu::reject);
 
+    // The help line names the keys of the window.
+    auto* pomoc =
+        new QLabel(QStringLiteral("Esc: przerwij, ") + PasekPostepu::opisKlawisza(), this);
+    pomoc->setObjectName(QStringLiteral("LabelPomoc"));
+    setAccessibleDescription(pomoc->text());
+
     auto* uklad = new QVBoxLayout(this);
     uklad->addWidget(LabelPlik);
     uklad->addWidget(ProgressBar1);
+    uklad->addWidget(pasek->LabelCzas);
+    uklad->addWidget(pomoc);
     uklad->addWidget(ButtonAnuluj, 0, Qt::AlignRight);
 }
 
@@ -71,8 +81,11 @@ void OknoPostepu::wykonaj(const std::function<void()>& praca) {
         m_trwa = false;
         accept();
     });
+    auto* pasek = static_cast<PasekPostepu*>(ProgressBar1);
+    pasek->rozpocznij();
     watek->start();
     exec();
     watek->wait(); // already ended: exec() returns only on its "finished"
+    pasek->zakoncz();
     m_trwa = false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A progress window for long work on a worker thread: a label that names
-// what is being done, a progress bar and "Anuluj". The window is modal while
+// what is being done, a progress bar (PasekPostepu: the time spent and left,
+// F9 says it), a help line naming the keys and "Anuluj". The window is modal while
 // the work runs; "Anuluj", Esc or closing the window asks the work to stop
 // and says so, and the window stays until the worker has ended. It never
 // asks anything: every question comes before it exists.

@@ -17,6 +17,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -251,7 +253,7 @@ private slots:
         QTest::addColumn<QString>("fokus");
         QTest::newRow("bookmark editor") << u"UstawZakladke1"_s << u"EditPoczatek"_s;
         QTest::newRow("settings") << u"Ustawienia1"_s << u"EditMagazyn"_s;
-        QTest::newRow("merge") << u"Scalajpliki1"_s << u"Memo1"_s;
+        QTest::newRow("merge") << u"Scalajpliki1"_s << u"MemoPodsumowanie"_s;
         QTest::newRow("about") << u"Oprogramie1"_s << u"Memo1"_s;
         QTest::newRow("folder chooser") << u"FormWybierzFolder"_s << u"DriveComboBox1"_s;
         QTest::newRow("notice") << u"FormBlad"_s << u"Memo1"_s;
@@ -283,6 +285,79 @@ private slots:
         QTRY_VERIFY(lista(*form)->hasFocus());
         QCOMPARE(lista(*form)->currentIndex().row(), 1);
         QTRY_VERIFY(wyslano(QAccessible::Focus, u"b.mp3"_s));
+    }
+
+    // Each cell says which column its number is in; the screen shows the numbers.
+    void cellsSayTheirColumn() {
+        wiersze({u"02_rozdzial.mp3"_s});
+        pokazGlowne();
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(lista(*form));
+        QStringList slyszane;
+        for (int kolumna = 0; kolumna < form->projekt().columnCount(); ++kolumna) {
+            QAccessibleInterface* komorka = iface->tableInterface()->cellAt(0, kolumna);
+            QVERIFY(komorka);
+            slyszane << komorka->text(QAccessible::Name);
+        }
+        QCOMPARE(slyszane, (QStringList{u"02_rozdzial.mp3"_s, u"L.p. 1"_s, u"początek 0 ms"_s,
+                                        u"długość 5000 ms"_s, u"folder "_s + dir->path() + u'/'}));
+        QCOMPARE(form->projekt().index(0, ModelProjektu::KolDlugosc).data().toString(), u"5000"_s);
+    }
+
+    // What changes without a word from Qt is said: the card stepped to on
+    // the closed list (and kept in its description), the bookmark editor's
+    // values when it opens, a stop.
+    void changesAreSaid() {
+        // The stored card (init) and another one.
+        const QString karta = dir->filePath(u"karta"_s);
+        const QString druga = dir->filePath(u"karta2"_s);
+        Uslugi uslugi(*seams, *store, dir->path());
+        uslugi.wolneMiejsce = &miejsce;
+        uslugi.woluminy = [karta, druga] {
+            return ListaWoluminow{{karta, u"vfat"_s, u"/dev/sdy1"_s, u"KARTA"_s, true, 0},
+                                  {druga, u"vfat"_s, u"/dev/sdz1"_s, u"DRUGA"_s, true, 0}};
+        };
+        form = std::make_unique<TMainForm>(uslugi);
+        form->utworzOkna();
+        pokazGlowne();
+        wDialogu([&](QDialog* d) {
+            auto* combo = d->findChild<QComboBox*>(u"DriveComboBox1"_s);
+            combo->setFocus();
+            QCOMPARE(combo->accessibleDescription(), karta + u" [KARTA]"_s);
+            zdarzenia.clear();
+            QTest::keyClick(combo, Qt::Key_Down);
+            QCOMPARE(combo->accessibleDescription(), druga + u" [DRUGA]"_s);
+            QVERIFY(wyslano(QAccessible::ObjectShow, u"Karta: "_s + druga + u" [DRUGA]"_s));
+            // A field reached with Tab keeps its text whole and unselected.
+            auto* pole = d->findChild<QLineEdit*>(u"EditZakladka"_s);
+            d->findChild<QWidget*>(u"ButtonPrzegladajFolder"_s)->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), pole);
+            QVERIFY(!pole->hasSelectedText());
+            QCOMPARE(pole->cursorPosition(), pole->text().size());
+        });
+        akcja(*form, "Ustawienia1")->trigger();
+
+        Mp3Format fmt;
+        fmt.durationMs = 2000;
+        makeMp3(plik(u"a.mp3"_s), fmt);
+        form->projekt().wstaw(0, {{QString(), u"a.mp3"_s, u"0"_s, u"5000"_s, dir->path() + u'/'}});
+        form->fokusNaLiscie(0);
+        wDialogu([&](QDialog* d) {
+            QTRY_VERIFY(
+                wyslano(QAccessible::ObjectShow, u"Początek zakładki 0 ms, długość 5000 ms"_s));
+            // Stopped from the dialog's menu (Ctrl+T) or with Shift+Esc.
+            for (const QKeyCombination klawisz :
+                 {Qt::CTRL | Qt::Key_T, Qt::SHIFT | Qt::Key_Escape}) {
+                d->findChild<QAction*>(u"Odtwrzzakadke1"_s)->trigger();
+                zdarzenia.clear();
+                QTest::keySequence(QApplication::focusWidget(), QKeySequence(klawisz));
+                QVERIFY(wyslano(QAccessible::ObjectShow, u"Zatrzymano"_s));
+            }
+            // QTest's last release still reports the modifier held; a
+            // release without it leaves the keyboard as the user's is.
+            QTest::keyRelease(d, Qt::Key_Shift, Qt::NoModifier);
+        });
+        akcja(*form, "UstawZakladke1")->trigger();
     }
 
     void helpWindowTakesTheFocus() {

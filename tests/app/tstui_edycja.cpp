@@ -151,9 +151,11 @@ private slots:
         QCOMPARE(m_form->windowTitle(), u"Pan Tadeusz.xml[*] – SonvekManager"_s);
     }
 
-    // Ctrl+Up and Ctrl+Down move a scattered selection one place; it stays
-    // selected and current, and the keys of undo and redo take it back and
-    // forth. A move that cannot be made is disabled.
+    // A scattered selection is built as in any list (Ctrl+arrows move the
+    // current row alone, Ctrl+Space adds it, nothing plays); Alt+Up and
+    // Alt+Down move it one place; it stays selected and current, and the
+    // keys of undo and redo take it back and forth. A move that cannot be
+    // made is disabled.
     void keysMoveUndoAndRedo_data() {
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<QString>("po");
@@ -170,8 +172,14 @@ private slots:
         QFETCH(QList<int>, zaznaczonePo);
         QFETCH(QString, cofnij);
         wiersze(u"abcde"_s);
-        zaznacz({1, 3}, 3);
-        klawisz(key, Qt::ControlModifier);
+        zaznacz({1}, 1);
+        klawisz(Qt::Key_Down, Qt::ControlModifier);
+        klawisz(Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(zaznaczone(), QList<int>{1});
+        klawisz(Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(zaznaczone(), (QList<int>{1, 3}));
+        QCOMPARE(m_form->tekstStatusu(), QString());
+        klawisz(key, Qt::AltModifier);
         QCOMPARE(nazwy(*m_form), po);
         QCOMPARE(zaznaczone(), zaznaczonePo);
         QCOMPARE(lista(*m_form)->currentIndex().row(), zaznaczonePo.last());

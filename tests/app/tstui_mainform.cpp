@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeView>
 
@@ -138,6 +139,9 @@ private slots:
         row("Dodaj2", "Dodaj...", QKeySequence(Qt::Key_F5));
         row("Wstaw2", "Wstaw...", QKeySequence(Qt::SHIFT | Qt::Key_F5));
         row("Usu1", "Usuń", QKeySequence(Qt::Key_F8));
+        row("PrzesunWGore1", "Przesuń w górę", QKeySequence(Qt::ALT | Qt::Key_Up));
+        row("PrzesunWDol1", "Przesuń w dół", QKeySequence(Qt::ALT | Qt::Key_Down));
+        row("Podsumowanieksiazki1", "Podsumowanie książki", QKeySequence(Qt::CTRL | Qt::Key_I));
         row("OdtworZzakladke1", "Odtwórz zakładke", none);
         row("Odtwrzplik1", "Odtwórz plik", none);
         row("Stop1", "Stop", none);
@@ -456,7 +460,7 @@ private slots:
             QCOMPARE(tekst->textCursor().selectedText(), link);
             ++links;
         }
-        QCOMPARE(links, 3);
+        QCOMPARE(links, 5);
         // A link to another page loads it.
         QTemporaryDir pages;
         QFile druga(pages.filePath(QStringLiteral("druga.html")));
@@ -514,6 +518,18 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("Licencja")));
         QCOMPARE(kontrolka<TFormOprogramie>(form, "FormOprogramie")->windowTitle(),
                  QStringLiteral("O programie"));
+        // Its lines stand in the middle: about as far from the right edge as
+        // from the left (the caret's width apart).
+        QPlainTextEdit* memo = kontrolka<TFormOprogramie>(form, "FormOprogramie")->Memo1;
+        memo->show();
+        const QTextBlock nazwa = memo->document()->findBlockByNumber(1);
+        QCOMPARE(nazwa.text(), QStringLiteral("SonvekManager"));
+        const QRectF linia = nazwa.layout()->lineAt(0).naturalTextRect();
+        const qreal szerokosc = memo->viewport()->width() - 2 * memo->document()->documentMargin();
+        QVERIFY2(
+            qAbs(linia.left() - (szerokosc - linia.right())) < szerokosc / 20,
+            qPrintable(
+                QStringLiteral("%1 %2 %3").arg(linia.left()).arg(linia.right()).arg(szerokosc)));
     }
 };
 

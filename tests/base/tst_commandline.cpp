@@ -66,6 +66,29 @@ private slots:
         if (!err.isEmpty())
             QCOMPARE(errText.count(u'\n'), 1);
     }
+
+    // An option whose value may be left out, and a tool that takes one file or more.
+    void optionalValuesAndFileLists() {
+        QString outText, errText;
+        QTextStream outStream(&outText), errStream(&errText);
+        const OpisNarzedzia narzedzie{u"narzedzie"_s,
+                                      u"PLIK..."_s,
+                                      u"Opis."_s,
+                                      -1,
+                                      {{u"--cel"_s, u"cel"_s, u"LUFS"_s, true}}};
+        RozbiorArgumentow r =
+            rozbierzArgumenty(narzedzie, {u"a"_s, u"--cel=-16"_s, u"b"_s}, outStream, errStream);
+        QVERIFY(!r.kodWyjscia);
+        QCOMPARE(r.argumenty, (QStringList{u"a"_s, u"b"_s}));
+        QCOMPARE(r.opcje, QStringList{u"--cel"_s});
+        QCOMPARE(r.wartosci.value(u"--cel"_s), u"-16"_s);
+        r = rozbierzArgumenty(narzedzie, {u"--cel"_s, u"a"_s}, outStream, errStream);
+        QCOMPARE(r.argumenty, QStringList{u"a"_s}); // the file is no value of the option
+        QVERIFY(r.opcje.contains(u"--cel"_s) && !r.wartosci.contains(u"--cel"_s));
+        r = rozbierzArgumenty(narzedzie, {u"--cel=1"_s}, outStream, errStream);
+        QCOMPARE(r.kodWyjscia, 2);
+        QVERIFY(errText.contains(u"liczba argumentów: 0"_s));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -96,9 +97,10 @@ class TestMergeDialog : public QObject {
         naBramce.tryAcquire(naBramce.available());
         dalej.tryAcquire(dalej.available());
         miernik = [this, pomiar = miernik, drugi = pliki[1]](const QString& s) {
-            if (s == drugi) {
+            // Only the merge waits here, not the summary before it.
+            const auto* sklej = qobject_cast<const TSklej*>(QThread::currentThread());
+            if (s == drugi && sklej) {
                 naBramce.release();
-                const auto* sklej = qobject_cast<const TSklej*>(QThread::currentThread());
                 const QDeadlineTimer limit(30000);
                 while (!sklej->przerwanieZadane() && !dalej.tryAcquire(1, 5) &&
                        !limit.hasExpired()) {
@@ -191,10 +193,17 @@ private slots:
               static_cast<QWidget*>(dialog->ButtonAnuluj),
               static_cast<QWidget*>(dialog->ProgressBar1)})
             QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
-        // Tab leaves the log for the buttons, in this order.
+        // The book's summary comes first, what is wrong or does not fit at its
+        // top; Tab goes on to the log and the buttons, in this order.
         scalaj(magazyn + QStringLiteral("/k.mp3"));
         QApplication::setActiveWindow(dialog);
-        QTRY_COMPARE(QApplication::focusWidget(), dialog->Memo1);
+        QTRY_COMPARE(QApplication::focusWidget(), dialog->MemoPodsumowanie);
+        QVERIFY(dialog->MemoPodsumowanie->isVisible());
+        QCOMPARE(linie(dialog->MemoPodsumowanie).first(),
+                 u"Nie wybrano karty. Nie wiadomo, czy książka zmieści się na karcie."_s);
+        QVERIFY(linie(dialog->MemoPodsumowanie).contains(u"Pozycje: %1."_s.arg(pliki.size())));
+        QTest::keyClick(dialog->MemoPodsumowanie, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->Memo1);
         QTest::keyClick(dialog->Memo1, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->ButtonRozpocznij);
         QTest::keyClick(dialog->ButtonRozpocznij, Qt::Key_Tab);
@@ -207,7 +216,7 @@ private slots:
         const QString scalony = magazyn + QStringLiteral("/Książka.mp3");
         scalaj(scalony);
         sprawdzGotowy(scalony);
-        QCOMPARE(dialog->focusWidget(), dialog->Memo1);
+        QCOMPARE(dialog->focusWidget(), dialog->MemoPodsumowanie);
         // With a screen reader listening, every line the merge adds is announced.
         QVERIFY(ustawDostepnosc(true));
         obserwowany = dialog->Memo1;
@@ -223,7 +232,10 @@ private slots:
         QCOMPARE(dialog->ButtonAnuluj->accessibleName(), QStringLiteral("Zamknij"));
         QCOMPARE(dialog->ProgressBar1->value(), dialog->ProgressBar1->maximum());
         QCOMPARE(seams->beeps, 3);
-        QCOMPARE(dialog->focusWidget(), dialog->Memo1);
+        // The end is said, and the focus is on the button that closes the window.
+        QCOMPARE(dialog->focusWidget(), dialog->ButtonAnuluj);
+        QCOMPARE(kontrolka<QLabel>(*dialog, "Ogloszenie")->text(),
+                 u"Scalanie zakończone powodzeniem"_s);
         QVERIFY(seams->messages.isEmpty());
         QByteArray razem;
         for (const QString& p : pliki)
@@ -311,6 +323,8 @@ private slots:
         QCOMPARE(zawartoscFolderu(magazyn) == przed, przerwane);
         QCOMPARE(seams->beeps, przerwane ? 0 : 3);
         QCOMPARE(dialog->ButtonAnuluj->text(), przerwane ? u"Anuluj"_s : u"Zamknij"_s);
+        QCOMPARE(kontrolka<QLabel>(*dialog, "Ogloszenie")->text(),
+                 przerwane ? u"Scalanie przerwane"_s : u"Scalanie zakończone powodzeniem"_s);
         // A stop asked for in closing the dialog closes it once the merge has stopped.
         QCOMPARE(dialog->isVisible(), !(przerwane && jak.startsWith(u"okno"_s)));
         QCOMPARE(programZamkniety, przerwane && jak == u"program"_s);
@@ -343,6 +357,10 @@ private slots:
         QCOMPARE(log.contains(QStringLiteral("Sklejanie zakonczone powodzeniem")), etap2);
         QVERIFY(dialog->ButtonRozpocznij->isVisible());
         QCOMPARE(dialog->ButtonAnuluj->text(), QStringLiteral("Anuluj"));
+        QVERIFY(kontrolka<QLabel>(*dialog, "Ogloszenie")
+                    ->text()
+                    .startsWith(u"Scalanie nie powiodło się"_s));
+        QCOMPARE(dialog->focusWidget(), dialog->ButtonAnuluj);
         QCOMPARE(seams->beeps, 0);
         QVERIFY(seams->messages.isEmpty());
         QCOMPARE(zawartoscFolderu(magazyn), przed);

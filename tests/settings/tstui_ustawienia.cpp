@@ -298,8 +298,10 @@ private slots:
             QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditZakladka);
     }
 
-    // The user browses with the keyboard: a drive, a folder opened with
-    // Enter, OK; then cancels the settings dialog.
+    // The user browses with the keyboard: steps to a drive (taken with
+    // Enter, not at once), opens a folder with Enter, highlights the one
+    // below it and presses OK, which takes the highlighted folder; every
+    // change is said. Then the user cancels the settings dialog.
     void cancelAfterChoosingFolderChangesNothing() {
         zapisz(wol("c"), wol("c"), 3000);
         Okno o(conf(), m_dir.path(), m_woluminy);
@@ -312,8 +314,14 @@ private slots:
         o.wWyborzeFolderu = [&](TFormWybierzFolder* w) {
             QCOMPARE(w->windowTitle(), u"Folder magazynu"_qs);
             QCOMPARE(w->DriveComboBox1->punktMontowania(), QString()); // cwd on no volume
-            QTest::keyClick(w->DriveComboBox1, Qt::Key_Down);          // the first drive
+            const QString cwd = w->folder();
+            auto* powiedziane = kontrolka<QLabel>(*w, "Ogloszenie");
+            QTest::keyClick(w->DriveComboBox1, Qt::Key_Down); // the first drive
+            QCOMPARE(w->folder(), cwd);
+            QCOMPARE(w->DriveComboBox1->accessibleDescription(), w->DriveComboBox1->currentText());
+            QTest::keyClick(w->DriveComboBox1, Qt::Key_Return);
             QCOMPARE(w->folder(), wol("a"));
+            QCOMPARE(powiedziane->text(), u"Otwarto dysk "_qs + w->DriveComboBox1->currentText());
             QTreeView* tree = w->DirectoryListBox1;
             // Rows move while the folders are read and sorted.
             const QPersistentModelIndex korzen(tree->currentIndex());
@@ -324,6 +332,10 @@ private slots:
             wyborOtwartyPoEnter = w->isVisible();
             QCOMPARE(w->folder(), ksiazki);
             QCOMPARE(QDir::currentPath(), ksiazki);
+            QCOMPARE(powiedziane->text(), u"Otwarto folder "_qs + ksiazki);
+            QTRY_COMPARE(tree->model()->rowCount(tree->currentIndex()), 1);
+            QTest::keyClick(tree, Qt::Key_Down);
+            QCOMPARE(tree->currentIndex().data().toString(), u"nowe"_qs);
             w->ButtonOK->click();
         };
         o.wUstawieniach = [&](TFormUstawienia* d) {
@@ -335,7 +347,7 @@ private slots:
         akcja(o.form, "Ustawienia1")->trigger();
         QCOMPARE(o.seams.shown.size(), 2);
         QVERIFY(wyborOtwartyPoEnter);
-        QCOMPARE(wEdycji, ksiazki);
+        QCOMPARE(wEdycji, ksiazki + u"/nowe"_qs);
         QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditMagazyn);
         QCOMPARE(zawartosc(o.plikUstawien()), przed);
         QCOMPARE(o.pola(), polaPrzed);

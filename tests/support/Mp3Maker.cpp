@@ -38,7 +38,8 @@ QByteArray encode(const Mp3Format& fmt, int total, const SampleSource& source) {
     lame_set_in_samplerate(g, fmt.sampleRate);
     lame_set_out_samplerate(g, fmt.sampleRate);
     lame_set_num_channels(g, fmt.channels);
-    lame_set_mode(g, fmt.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_mode(g, fmt.channels == 1 ? MONO : fmt.dualChannel ? DUAL_CHANNEL : JOINT_STEREO);
+    lame_set_error_protection(g, fmt.crc ? 1 : 0);
     lame_set_quality(g, 7); // fast; tests make many files
     if (fmt.vbr) {
         lame_set_VBR(g, vbr_mtrh);
@@ -100,9 +101,9 @@ QByteArray encode(const Mp3Format& fmt, int total, const SampleSource& source) {
 QByteArray makeMp3Data(const Mp3Format& fmt) {
     const double step = 2 * std::numbers::pi * fmt.toneHz / fmt.sampleRate;
     return encode(fmt, int(qint64(fmt.durationMs) * fmt.sampleRate / 1000),
-                  [step](int from, int n, short* left, short* right) {
+                  [step, level = fmt.level](int from, int n, short* left, short* right) {
                       for (int i = 0; i < n; ++i) {
-                          const double v = std::sin(step * (from + i));
+                          const double v = std::sin(step * (from + i)) * level;
                           left[i] = short(12000 * v);
                           right[i] = short(9000 * v);
                       }

@@ -17,6 +17,9 @@ struct Mp3Format {
     bool id3v2 = false; // an ID3v2 tag in front of the audio
     bool xing = false;  // a Xing/LAME header frame written over the first frame
     double toneHz = 440.0;
+    double level = 1.0;       // the tone's amplitude relative to the usual one
+    bool crc = false;         // frames protected by a CRC-16
+    bool dualChannel = false; // two channels coded as dual channel, not joint stereo
 };
 
 // The bytes of an MP3 file with the format `fmt` describes. Throws std::runtime_error

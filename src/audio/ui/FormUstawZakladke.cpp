@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 #include <limits>
+#include <utility>
 
 TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komunikaty,
                                        OdtwarzanieZakladki& odtwarzanie, TMediaPlayer& odtwarzacz)
@@ -205,8 +206,20 @@ void TFormUstawZakladke::showEvent(QShowEvent* event) {
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     m_komunikaty.guard([this] { PobierzDaneZakladki(); });
-    if (m_przygotowany)
+    if (m_przygotowany) {
         zacznijObraz(m_pozycja.sciezka());
+        // The fields' values are said once the dialog and its focus have
+        // been: a read-only field's value is not read on focus.
+        // Anything said meanwhile (a detection) or a value changed goes first.
+        m_powiedzWartosci = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isVisible() && std::exchange(m_powiedzWartosci, false))
+                    m_odtwarzanie.oglos(tekstZakladki());
+            },
+            Qt::QueuedConnection);
+    }
     m_kursor->start();
 }
 
@@ -271,6 +284,7 @@ void TFormUstawZakladke::sprawdzZakres() {
 // goes below 0. A text that is no integer raises the conversion error and
 // stays as it is.
 void TFormUstawZakladke::krok(QLineEdit* field, int step) {
+    m_powiedzWartosci = false; // the field's new value is heard instead
     const std::int64_t v = StrToInt(field->text());
     const std::int64_t n =
         step > 0 ? std::min<std::int64_t>(v + step, std::numeric_limits<std::int32_t>::max())
@@ -398,6 +412,12 @@ void TFormUstawZakladke::Odtwrzzakadke1Click() {
 void TFormUstawZakladke::StopClick() {
     m_odtwarzacz.Stop();
     Stop->setEnabled(false);
+    m_odtwarzanie.oglos(QStringLiteral("Zatrzymano"));
+}
+
+QString TFormUstawZakladke::tekstZakladki() const {
+    return QStringLiteral("Początek zakładki %1 ms, długość %2 ms")
+        .arg(EditPoczatek->text(), EditDlugosc->text());
 }
 
 // The fields' texts go into the entry, which the opener writes back.
@@ -500,6 +520,7 @@ void TFormUstawZakladke::wykryjZObrazu() {
 // Shown under the picture and said by a screen reader, with the warning
 // when the new range does not fit the file.
 void TFormUstawZakladke::pokazWykrycie(const QString& tekst) {
+    m_powiedzWartosci = false;
     LabelWykrywanie->setText(tekst);
     QString komunikat = tekst;
     if (!LabelOstrzezenie->text().isEmpty())

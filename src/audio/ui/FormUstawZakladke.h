@@ -85,6 +85,8 @@ public:
     void ButtonAnulujClick();
     void Odtwrzzakadke1Click();
     void StopClick();
+    // What is said when the dialog opens: "Początek zakładki 0 ms, długość 5000 ms".
+    QString tekstZakladki() const;
     // Arrow keys step the field; Space, Enter and Esc play the bookmark,
     // play the file, stop. True when the key was used.
     bool EditPoczatekKeyDown(int key);
@@ -143,4 +145,6 @@ private:
     TMediaPlayer& m_odtwarzacz;
     PozycjaProjektu m_pozycja;
     bool m_przygotowany = false;
+    // The values are still to be said after the showing (tekstZakladki).
+    bool m_powiedzWartosci = false;
 };

@@ -4,18 +4,33 @@
 #include "base/Watki.h"
 #include "merge/MergeJob.h"
 #include "widgets/Komunikaty.h"
+#include "widgets/LiniaKomunikatu.h"
+#include "widgets/PasekPostepu.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextCursor>
 
 TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty,
                                          MiernikMp3 miernik)
     : QDialog(parent), m_komunikaty(komunikaty), m_miernik(std::move(miernik)) {
     setObjectName(QStringLiteral("FormScalaniePlikow"));
     setWindowTitle(QStringLiteral("Scalanie plików"));
-    setFixedSize(409, 267);
+    setMinimumSize(409, 267);
+
+    MemoPodsumowanie = new QPlainTextEdit(this);
+    MemoPodsumowanie->setObjectName(QStringLiteral("MemoPodsumowanie"));
+    MemoPodsumowanie->setAccessibleName(QStringLiteral("Podsumowanie książki"));
+    MemoPodsumowanie->setReadOnly(true);
+    MemoPodsumowanie->setTextInteractionFlags(Qt::TextSelectableByKeyboard |
+                                              Qt::TextSelectableByMouse);
+    MemoPodsumowanie->setTabChangesFocus(true);
+    MemoPodsumowanie->setMaximumHeight(7 * MemoPodsumowanie->fontMetrics().lineSpacing());
+    MemoPodsumowanie->hide();
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -24,31 +39,51 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     Memo1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setTabChangesFocus(true);
-    Memo1->setGeometry(0, 0, 409, 209);
 
-    ProgressBar1 = new QProgressBar(this);
+    auto* pasek = new PasekPostepu(this);
+    m_pasek = pasek;
+    ProgressBar1 = pasek;
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setAccessibleName(QStringLiteral("Postęp sklejania plików"));
     ProgressBar1->setRange(0, 1000);
     ProgressBar1->setFormat(QStringLiteral("%p%"));
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
-    ProgressBar1->setGeometry(8, 228, 190, 17);
 
     ButtonRozpocznij = new QPushButton(QStringLiteral("Rozpocznij"), this);
     ButtonRozpocznij->setObjectName(QStringLiteral("ButtonRozpocznij"));
     ButtonRozpocznij->setAccessibleName(QStringLiteral("Rozpocznij"));
-    ButtonRozpocznij->setGeometry(208, 224, 75, 25);
     ButtonRozpocznij->setDefault(true);
     connect(ButtonRozpocznij, &QPushButton::clicked, this,
             [this] { m_komunikaty.guard([this] { ButtonRozpocznijClick(); }); });
 
     ButtonAnuluj = new QPushButton(this);
     ButtonAnuluj->setObjectName(QStringLiteral("ButtonAnuluj"));
-    ButtonAnuluj->setGeometry(296, 224, 75, 25);
     ustawAnuluj(QStringLiteral("Anuluj"));
     // Esc goes through reject(), as this button does.
     connect(ButtonAnuluj, &QPushButton::clicked, this, &TFormScalaniePlikow::ButtonAnulujClick);
 
+    auto* pomoc =
+        new QLabel(QStringLiteral("Esc: przerwij, ") + PasekPostepu::opisKlawisza(), this);
+    pomoc->setObjectName(QStringLiteral("LabelPomoc"));
+    setAccessibleDescription(pomoc->text());
+
+    // What the dialog says of its end (the log's last line is not read by itself).
+    m_Ogloszenie = new LiniaKomunikatu(this);
+    m_Ogloszenie->setObjectName(QStringLiteral("Ogloszenie"));
+    m_Ogloszenie->hide();
+
+    auto* uklad = new QGridLayout(this);
+    uklad->addWidget(MemoPodsumowanie, 0, 0, 1, 3);
+    uklad->addWidget(Memo1, 1, 0, 1, 3);
+    uklad->addWidget(ProgressBar1, 2, 0);
+    uklad->addWidget(ButtonRozpocznij, 2, 1);
+    uklad->addWidget(ButtonAnuluj, 2, 2);
+    uklad->addWidget(pasek->LabelCzas, 3, 0, 1, 3);
+    uklad->addWidget(pomoc, 4, 0, 1, 3);
+    uklad->setRowStretch(1, 1);
+    uklad->setColumnStretch(0, 1);
+
+    setTabOrder(MemoPodsumowanie, Memo1);
     setTabOrder(Memo1, ButtonRozpocznij);
     setTabOrder(ButtonRozpocznij, ButtonAnuluj);
 }
@@ -75,8 +110,16 @@ void TFormScalaniePlikow::FormActivate() {
     ButtonRozpocznij->show();
     Memo1->clear();
     ProgressBar1->setValue(0);
+    m_pasek->wyzeruj();
     Memo1->appendPlainText(QStringLiteral("Zapisywanie projektu do pliku ") + m_scalony);
-    Memo1->setFocus();
+    // The book's summary, when there is one, is read first.
+    MemoPodsumowanie->setPlainText(m_podsumowanie.join(u'\n'));
+    MemoPodsumowanie->moveCursor(QTextCursor::Start);
+    MemoPodsumowanie->setVisible(!m_podsumowanie.isEmpty());
+    if (m_podsumowanie.isEmpty())
+        Memo1->setFocus();
+    else
+        MemoPodsumowanie->setFocus();
 }
 
 TFormScalaniePlikow::~TFormScalaniePlikow() {
@@ -103,8 +146,10 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
             Qt::QueuedConnection);
     };
     m_trwa = true;
+    m_przerwano = false;
     m_zamknijPoZakonczeniu = false;
     ProgressBar1->setValue(0);
+    m_pasek->rozpocznij();
     ustawAnuluj(QStringLiteral("Przerwij"));
     m_watek = new TSklej(this, std::move(zadanie));
     m_watek->start();
@@ -146,6 +191,7 @@ bool TFormScalaniePlikow::zapytajOPrzerwanie() {
 }
 
 void TFormScalaniePlikow::przerwij() {
+    m_przerwano = true;
     if (m_watek)
         m_watek->przerwij();
 }
@@ -180,18 +226,33 @@ void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t raze
         ProgressBar1->setValue(promile);
 }
 
+QString TFormScalaniePlikow::tekstKonca(const WynikScalania& wynik, bool przerwano) {
+    if (wynik.zakonczone)
+        return QStringLiteral("Scalanie zakończone powodzeniem");
+    if (przerwano)
+        return QStringLiteral("Scalanie przerwane");
+    if (wynik.blad.isEmpty())
+        return QStringLiteral("Scalanie nie powiodło się");
+    return QStringLiteral("Scalanie nie powiodło się: ") + wynik.blad;
+}
+
 void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
     m_trwa = false;
+    m_pasek->zakoncz();
     ustawAnuluj(QStringLiteral("Anuluj"));
+    // The end is said and the focus goes to the button that closes the
+    // window; a refusal is said by its message box.
     if (wynik.zakonczone) {
         ButtonRozpocznij->hide();
         ustawAnuluj(QStringLiteral("Zamknij"));
         for (int i = 0; i < 3; ++i)
             m_komunikaty.seams().beep();
-        Memo1->setFocus();
     } else if (wynik.odmowa) {
         m_komunikaty.uwaga(errorBoxText(wynik.blad));
     }
+    if (!wynik.odmowa)
+        m_Ogloszenie->ustaw(tekstKonca(wynik, m_przerwano));
+    ButtonAnuluj->setFocus(Qt::OtherFocusReason);
     if (m_zamknijPoZakonczeniu) {
         m_zamknijPoZakonczeniu = false;
         QDialog::reject();

@@ -9,10 +9,13 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 #include <QThread>
 #include <atomic>
 #include <memory>
 
+class LiniaKomunikatu;
+class PasekPostepu;
 class QPlainTextEdit;
 class QProgressBar;
 class Komunikaty;
@@ -38,10 +41,14 @@ public:
     void przygotuj(const QString& scalony, const ListaPozycji& pozycje,
                    const QString& plikProjektu);
 
+    // The book's summary shown at the top from the next showing on; none: no summary.
+    void ustawPodsumowanie(const QStringList& linie) { m_podsumowanie = linie; }
+
     // Whether the next merges place bookmarks on the frames' bytes
     // (ZadanieScalania::dokladnyIndeks); off by default.
     void ustawDokladnyIndeks(bool dokladny) { m_dokladnyIndeks = dokladny; }
 
+    QPlainTextEdit* MemoPodsumowanie = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* ButtonRozpocznij = nullptr;
     QPushButton* ButtonAnuluj = nullptr;
@@ -66,6 +73,8 @@ public:
     void dopiszLinie(const QString& linia);
     void pokazPostep(std::int64_t skopiowane, std::int64_t razem);
     void zakonczono(const WynikScalania& wynik);
+    // What is said when a merge ends.
+    static QString tekstKonca(const WynikScalania& wynik, bool przerwano);
 
     ~TFormScalaniePlikow() override;
 
@@ -88,9 +97,13 @@ private:
     QString m_scalony;
     ListaPozycji m_pozycje;
     QString m_plikProjektu;
+    QStringList m_podsumowanie;
     bool m_dokladnyIndeks = false;
     bool m_trwa = false;
+    bool m_przerwano = false; // a stop was asked for the running merge
     bool m_zamknijPoZakonczeniu = false;
+    PasekPostepu* m_pasek = nullptr; // ProgressBar1
+    LiniaKomunikatu* m_Ogloszenie = nullptr;
     QPointer<TSklej> m_watek;
 };
 

@@ -1,1 +1,1 @@
-list(APPEND SOURCES FormScalaniePlikow.cpp)
+list(APPEND SOURCES FormScalaniePlikow.cpp FormPodsumowanie.cpp)

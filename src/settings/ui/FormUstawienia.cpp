@@ -6,6 +6,7 @@
 #include "settings/ui/Kontrolki.h"
 #include "settings/ui/ListaDyskow.h"
 #include "widgets/Komunikaty.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -45,6 +46,7 @@ TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
     EditZakladka->setObjectName(QStringLiteral("EditZakladka"));
     DriveComboBox1 = new ListaDyskow;
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    mowWybor(DriveComboBox1, QStringLiteral("Karta"));
     ButtonZapisz = przyciskBezDomyslnego(QStringLiteral("&Zapisz"), "ButtonZapisz");
     ButtonAnuluj = przyciskBezDomyslnego(QStringLiteral("Anuluj"), "ButtonAnuluj");
     LabelMagazyn =

@@ -5,9 +5,12 @@
 #include "settings/ui/Kontrolki.h"
 #include "settings/ui/ListaDyskow.h"
 #include "widgets/Komunikaty.h"
+#include "widgets/LiniaKomunikatu.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QDir>
 #include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +18,7 @@
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <utility>
 
 // The folders of one volume: of the entries beside the volume's mount
 // point only the mount point itself is kept, so the tree has the volume's
@@ -90,20 +94,68 @@ TFormWybierzFolder::TFormWybierzFolder(QWidget* parent, const Komunikaty& komuni
     setTabOrder(DirectoryListBox1, ButtonOK);
     setTabOrder(ButtonOK, ButtonAnuluj);
 
-    // A drive chosen with the mouse or the arrow keys.
+    m_Ogloszenie = new LiniaKomunikatu(this);
+    m_Ogloszenie->setObjectName(QStringLiteral("Ogloszenie"));
+    m_Ogloszenie->hide();
+    mowWybor(DriveComboBox1, QStringLiteral("Dysk"));
+    // A drive chosen in the open list (mouse or keys) is taken at once; one
+    // chosen with the arrow keys on the closed list only when Enter is
+    // pressed or the focus leaves the list, so that stepping over the drives
+    // does not read each one's folders (eventFilter).
+    DriveComboBox1->installEventFilter(this);
     connect(DriveComboBox1, &QComboBox::activated, this, [this] {
+        if (std::exchange(m_dyskKlawiszem, false)) {
+            m_dyskCzeka = true;
+            return;
+        }
         m_komunikaty.guard([this] { wybierzDysk(DriveComboBox1->punktMontowania()); });
     });
     // Double-click or Enter opens the folder.
     connect(DirectoryListBox1, &QAbstractItemView::activated, this,
             [this](const QModelIndex& index) {
-                m_komunikaty.guard(
-                    [&] { otworzFolder(m_model->filePath(m_foldery->mapToSource(index))); });
+                m_komunikaty.guard([&] {
+                    otworzFolder(m_model->filePath(m_foldery->mapToSource(index)));
+                    m_Ogloszenie->ustaw(QStringLiteral("Otwarto folder ") +
+                                        QDir::toNativeSeparators(m_folder));
+                });
             });
     connect(ButtonOK, &QPushButton::clicked, this,
             [this] { m_komunikaty.guard([this] { ButtonOKClick(); }); });
     connect(ButtonAnuluj, &QPushButton::clicked, this,
             [this] { m_komunikaty.guard([this] { ButtonAnulujClick(); }); });
+}
+
+bool TFormWybierzFolder::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != DriveComboBox1)
+        return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress && !DriveComboBox1->view()->isVisible()) {
+        const auto* e = static_cast<QKeyEvent*>(event);
+        const int key = e->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            wezDysk();
+            return true;
+        }
+        // An arrow, Home, End or a letter on the closed list: a change is only
+        // a step. Alt+Down opens the list.
+        static const QList<int> kroki{Qt::Key_Up,       Qt::Key_Down, Qt::Key_PageUp,
+                                      Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+        m_dyskKlawiszem = !(e->modifiers() & Qt::AltModifier) &&
+                          (kroki.contains(key) || !e->text().trimmed().isEmpty());
+    } else if (event->type() == QEvent::KeyRelease) {
+        m_dyskKlawiszem = false;
+    } else if (event->type() == QEvent::FocusOut) {
+        wezDysk();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormWybierzFolder::wezDysk() {
+    if (!std::exchange(m_dyskCzeka, false))
+        return;
+    m_komunikaty.guard([this] {
+        wybierzDysk(DriveComboBox1->punktMontowania());
+        m_Ogloszenie->ustaw(QStringLiteral("Otwarto dysk ") + DriveComboBox1->currentText());
+    });
 }
 
 void TFormWybierzFolder::showEvent(QShowEvent* event) {
@@ -113,6 +165,8 @@ void TFormWybierzFolder::showEvent(QShowEvent* event) {
 }
 
 void TFormWybierzFolder::FormActivate() {
+    m_dyskCzeka = false;
+    m_dyskKlawiszem = false;
     DriveComboBox1->wypelnij(m_woluminy());
     // The drive of the last use, while it is still mounted; otherwise the
     // one holding the current folder.
@@ -164,7 +218,12 @@ void TFormWybierzFolder::pokazFolder() {
     DirectoryListBox1->scrollTo(index);
 }
 
+// OK takes the folder highlighted in the tree, opened or not.
 void TFormWybierzFolder::ButtonOKClick() {
+    wezDysk();
+    const QModelIndex wskazany = DirectoryListBox1->currentIndex();
+    if (wskazany.isValid())
+        otworzFolder(m_model->filePath(m_foldery->mapToSource(wskazany)));
     if (windowTitle() == folderMagazynu() && m_ustawienia) {
         m_ustawienia->EditMagazyn->setText(QDir::toNativeSeparators(m_folder));
         // Focus there when the settings dialog is back.

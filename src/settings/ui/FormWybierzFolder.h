@@ -11,6 +11,7 @@
 #include <functional>
 
 class Komunikaty;
+class LiniaKomunikatu;
 class ListaDyskow;
 class QFileSystemModel;
 class QLabel;
@@ -55,18 +56,24 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Roots the tree at the volume mounted at `punkt`.
     void pokazWolumin(const QString& punkt);
     // Shows `m_folder` in the tree: its branch open, its row current.
     void pokazFolder();
+    // The drive stepped to on the closed list becomes the tree's volume.
+    void wezDysk();
 
     const Komunikaty& m_komunikaty;
     std::function<ListaWoluminow()> m_woluminy;
     TFormUstawienia* m_ustawienia;
     QFileSystemModel* m_model = nullptr;
     FolderyWoluminu* m_foldery = nullptr;
-    QString m_punkt;  // the volume the tree shows
-    QString m_folder; // the current folder
+    QString m_punkt;              // the volume the tree shows
+    QString m_folder;             // the current folder
+    bool m_dyskKlawiszem = false; // a key on the closed drive list is being handled
+    bool m_dyskCzeka = false;     // a drive stepped to is not yet shown
+    LiniaKomunikatu* m_Ogloszenie = nullptr;
 };

@@ -1,0 +1,90 @@
+#pragma once
+// The loudness of an MP3 file and the gain step that would bring it to a
+// target: integrated loudness (EBU R128, LUFS) and true peak (dBTP) of the
+// decoded audio (the loudness measured with libebur128, the peak by four
+// times oversampling here), and the range of the frames'
+// global gains, which limits how far they can be moved (WzmocnienieRamek.h).
+//
+// Plain QtCore: the measurement may run on a worker thread, one call per
+// file at a time; a caller cancels through the flag it passes.
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+inline constexpr double kDomyslnyCelLufs = -18.0;
+inline constexpr double kNajwyzszySzczytDbtp = -1.0; // levelling never lifts a peak above it
+
+struct PomiarGlosnosci {
+    // Integrated loudness; nullopt for a file with nothing above the
+    // gate (silence), which levelling leaves as it is.
+    std::optional<double> glosnoscLufs;
+    double szczytDbtp = -200.0;
+    // The lowest and highest global_gain of the audio frames (0..255).
+    int najmniejszeWzmocnienie = 255;
+    int najwiekszeWzmocnienie = 0;
+    bool operator==(const PomiarGlosnosci&) const = default;
+};
+
+// Decodes the whole file. When *przerwij becomes true it stops and returns
+// nullopt. Throws EMCIDeviceError when the file cannot be read or holds no
+// MPEG audio.
+std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
+                                              const std::atomic_bool* przerwij = nullptr);
+
+// How a window measures one file (zmierzGlosnosc, or a stand-in in tests);
+// it runs on a worker thread.
+using MiernikGlosnosci = std::function<std::optional<PomiarGlosnosci>(
+    const QString& path, const std::atomic_bool* przerwij)>;
+
+// The whole number of 1.5 dB steps for one file.
+struct KrokGlosnosci {
+    int kroki = 0;
+    int chciane = 0;          // the steps that would come nearest to the target
+    bool przezSzczyt = false; // fewer because the true peak would exceed -1 dBTP
+    bool przezZakres = false; // fewer because a global_gain would leave 0..255
+    double decybele() const;
+};
+
+// Brings the loudness as near to celLufs as whole steps allow; a step up
+// never lifts the true peak above -1 dBTP, and no step moves a global_gain
+// out of 0..255. Silence gets no step.
+KrokGlosnosci krokGlosnosci(const PomiarGlosnosci& pomiar, double celLufs);
+
+// A target loudness as a user writes it ("-16", "-16,5", "−16.5"), from
+// -40 to -5 LUFS; nullopt otherwise.
+std::optional<double> celGlosnosci(const QString& tekst);
+
+// "+3,0 dB", "−1,5 dB", "0,0 dB": a step as the log and the report show it.
+QString tekstDecybeli(double db);
+// "−18,2" with the minus sign, one decimal and a decimal comma; "–" for none.
+QString tekstPoziomu(std::optional<double> wartosc);
+
+// What a file was when it was measured: a measurement counts as long as the
+// file's size and modification time stay as they were.
+struct StanPliku {
+    std::int64_t rozmiar = -1;
+    QDateTime zmieniony;
+    bool operator==(const StanPliku&) const = default;
+    static StanPliku pliku(const QString& path);
+};
+
+// Measurements kept while the program runs, by file path.
+class PamiecGlosnosci {
+public:
+    // The file's measurement unless the file has changed since.
+    std::optional<PomiarGlosnosci> znajdz(const QString& path) const;
+    // `stan`: the file as it was before it was measured.
+    void zapamietaj(const QString& path, const StanPliku& stan, const PomiarGlosnosci& pomiar);
+
+private:
+    struct Wpis {
+        StanPliku stan;
+        PomiarGlosnosci pomiar;
+    };
+    QHash<QString, Wpis> m_wpisy;
+};

@@ -1,0 +1,61 @@
+#include "base/Czas.h"
+
+#include <QTest>
+
+class TestCzas : public QObject {
+    Q_OBJECT
+private slots:
+    void lengths_data() {
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("godzinowy");
+        QTest::addColumn<QString>("trwanie");
+        QTest::addColumn<QString>("pozostaly");
+        auto row = [](const char* name, qint64 ms, const char* g, const char* t, const char* p) {
+            QTest::newRow(name) << ms << QString::fromUtf8(g) << QString::fromUtf8(t)
+                                << QString::fromUtf8(p);
+        };
+        row("nothing", 0, "0:00:00", "0:00", "mniej niż minuta");
+        row("negative", -5000, "0:00:00", "0:00", "mniej niż minuta");
+        row("milliseconds dropped", 59'999, "0:00:59", "0:59", "około 1 min");
+        row("half a minute rounds up", 90'000, "0:01:30", "1:30", "około 2 min");
+        row("just under an hour", 3'599'000, "0:59:59", "59:59", "około 1 h");
+        row("hours and minutes", 3'900'000, "1:05:00", "1:05:00", "około 1 h 5 min");
+        row("past a day", 100'000'000, "27:46:40", "27:46:40", "około 27 h 47 min");
+    }
+    void lengths() {
+        QFETCH(qint64, ms);
+        QFETCH(QString, godzinowy);
+        QFETCH(QString, trwanie);
+        QFETCH(QString, pozostaly);
+        QCOMPARE(czasGodzinowy(ms), godzinowy);
+        QCOMPARE(czasTrwania(ms), trwanie);
+        QCOMPARE(czasPozostaly(ms), pozostaly);
+    }
+
+    // The estimate waits for some work and some time, then follows the pace.
+    void progressSaysWhatIsLeft_data() {
+        QTest::addColumn<qint64>("zrobione");
+        QTest::addColumn<qint64>("razem");
+        QTest::addColumn<qint64>("uplynelo");
+        QTest::addColumn<QString>("stan");
+        QTest::newRow("start") << 0LL << 1000LL << 0LL << u"0%"_qs;
+        QTest::newRow("too early") << 450LL << 1000LL << 1000LL << u"45%"_qs;
+        QTest::newRow("too little done") << 4LL << 1000LL << 60'000LL << u"0%"_qs;
+        QTest::newRow("at its pace")
+            << 450LL << 1000LL << 98'000LL << u"45%, zostało około 2 min"_qs;
+        QTest::newRow("large books")
+            << 3'000'000'000LL << 6'000'000'000LL << 600'000LL << u"50%, zostało około 10 min"_qs;
+        QTest::newRow("done") << 1000LL << 1000LL << 98'000LL << u"100%"_qs;
+        QTest::newRow("nothing to do") << 0LL << 0LL << 5000LL << u"0%"_qs;
+    }
+    void progressSaysWhatIsLeft() {
+        QFETCH(qint64, zrobione);
+        QFETCH(qint64, razem);
+        QFETCH(qint64, uplynelo);
+        QFETCH(QString, stan);
+        QCOMPARE(stanPostepu(zrobione, razem, uplynelo), stan);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCzas)
+#include "tst_czas.moc"
