@@ -168,6 +168,9 @@ public:
     void WczytajProjekt();
     // Appends the project file as "Otwórz projekt" does after its dialog.
     void WczytajProjekt(const QString& path);
+    // Opens the project file in place of the list, as "Ostatnie projekty"
+    // and a dropped project do: unsaved changes are asked about first.
+    void OtworzProjekt(const QString& path);
     void ZapiszProjekt();
     void ZapiszProjektJako();
     // The close question; `event->ignore()` keeps the window open.
@@ -180,13 +183,14 @@ public:
     // selected, the current row with them.
     void PrzesunZaznaczone(int kierunek);
     // Drops on the list: rows of the list, or files (MP3 files inserted
-    // before `cel` as "Wstaw..." inserts them, projects appended as
-    // "Otwórz projekt" appends them).
+    // before `cel` as "Wstaw..." inserts them, in the order of the file
+    // names; a project opened in place of the list, as from "Ostatnie
+    // projekty", and any further ones appended).
     void UpuscWiersze(const QList<int>& wiersze, int cel);
     void UpuscPliki(const QStringList& paths, int cel);
 
     // ---- recent projects (MainFormOstatnie.cpp) ----------------------------------
-    // Opens the recent project number `numer` (1 to 8) as "Otwórz projekt" does.
+    // Opens the recent project number `numer` (1 to 8) in place of the list.
     void OtworzOstatni(int numer);
 
     // ---- media player (MainFormAudio.cpp) --------------------------------------
@@ -282,6 +286,11 @@ private:
     // file; errors are thrown.
     bool zapiszProjekt();
     bool zapiszProjektJako();
+    // Loads a project file: appended, or in place of the list.
+    void wczytajProjekt(const QString& path, bool zamiast);
+    // Before `path` is written: true unless another program changed it
+    // since this project read or wrote it and the user keeps that version.
+    bool czyZastapicZmienionyPlik(const QString& path);
 
     // The book's summary (MainFormPodsumowanie.cpp): its lines, none when
     // the user stopped the examination of the files.

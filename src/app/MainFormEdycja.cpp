@@ -7,6 +7,7 @@
 #include "app/ListaProjektu.h"
 #include "base/Paths.h"
 #include "project/ModelProjektu.h"
+#include "project/ProjectFile.h"
 #include "project/cofanie/HistoriaProjektu.h"
 
 #include <QAction>
@@ -137,10 +138,20 @@ void TMainForm::UpuscPliki(const QStringList& paths, int cel) {
     QStringList projekty;
     for (const QString& path : paths)
         (plikProjektu(path) ? projekty : audio).append(QDir::toNativeSeparators(path));
+    if (!projekty.isEmpty()) {
+        // A dropped project is opened, as from "Ostatnie projekty"; a few
+        // of them make one list, in the order of their names. The files
+        // dropped with them go at the end.
+        if (!czyPorzucicZmiany())
+            return;
+        projekty = uporzadkujWybranePliki(projekty);
+        wczytajProjekt(projekty.takeFirst(), true);
+        for (const QString& path : std::as_const(projekty))
+            WczytajProjekt(path);
+        cel = m_projekt->rowCount();
+    }
     if (!audio.isEmpty())
         wstawPliki(audio, std::min(cel, m_projekt->rowCount()));
-    for (const QString& path : std::as_const(projekty))
-        WczytajProjekt(path);
 }
 
 // ---- selection ----------------------------------------------------------------------

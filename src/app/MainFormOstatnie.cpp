@@ -45,7 +45,7 @@ void TMainForm::odswiezOstatnie() {
 void TMainForm::OtworzOstatni(int numer) {
     const QString path = m_stan.OstatnieProjekty.value(numer - 1);
     if (!path.isEmpty())
-        WczytajProjekt(path);
+        OtworzProjekt(path);
 }
 
 void TMainForm::zapamietajProjekt(const QString& path) {

@@ -26,6 +26,13 @@ QString pytanieZamiana(const QString& plik) {
     return QStringLiteral("Plik %1 już istnieje. Czy zamienić go?").arg(plik);
 }
 
+QString pytanieZmienionyPlik(const QString& plik) {
+    return QStringLiteral("Plik projektu został zmieniony przez inny program, odkąd został tu "
+                          "wczytany lub zapisany: %1. Zapisanie projektu zastąpi tamte zmiany. "
+                          "Czy zastąpić go?")
+        .arg(plik);
+}
+
 // Two names of one file (links and ".." resolved).
 bool tenSamPlik(const QString& a, const QString& b) {
     const QString ka = QFileInfo(a).canonicalFilePath();
@@ -159,11 +166,21 @@ void TMainForm::WczytajProjekt() {
 }
 
 void TMainForm::WczytajProjekt(const QString& path) {
+    wczytajProjekt(path, false);
+}
+
+void TMainForm::OtworzProjekt(const QString& path) {
+    if (czyPorzucicZmiany())
+        wczytajProjekt(path, true);
+}
+
+void TMainForm::wczytajProjekt(const QString& path, bool zamiast) {
     // The focus goes to the first loaded row, also when an entry stops the loading.
-    const int pierwszy = m_projekt->rowCount();
+    const int pierwszy = zamiast ? 0 : m_projekt->rowCount();
     const auto fokus =
         qScopeGuard([&] { fokusNaLiscie(m_projekt->rowCount() > pierwszy ? pierwszy : -1); });
-    const PozycjePlikuProjektu wczytane = m_historia->wczytaj(path);
+    const PozycjePlikuProjektu wczytane =
+        zamiast ? m_historia->otworz(path) : m_historia->wczytaj(path);
     if (!wczytane.korzenProjekt) {
         uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
         return;
@@ -176,9 +193,19 @@ void TMainForm::WczytajProjekt(const QString& path) {
     }
 }
 
+bool TMainForm::czyZastapicZmienionyPlik(const QString& path) {
+    if (!m_projekt->plikZmienionyPrzezInnyProgram(path))
+        return true;
+    // Esc and the default keep the other program's version.
+    return uwaga(pytanieZmienionyPlik(path), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 bool TMainForm::zapiszProjekt() {
     if (m_projekt->NazwaProjektu().isEmpty())
         return zapiszProjektJako();
+    if (!czyZastapicZmienionyPlik(m_projekt->NazwaProjektu()))
+        return false;
     m_historia->zapisz(m_projekt->NazwaProjektu());
     zapamietajProjekt(m_projekt->NazwaProjektu());
     return true;
@@ -205,6 +232,8 @@ bool TMainForm::zapiszProjektJako() {
     if (QFileInfo::exists(name) && !tenSamPlik(name, m_projekt->NazwaProjektu()) &&
         uwaga(pytanieZamiana(name), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
               QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    if (!czyZastapicZmienionyPlik(name))
         return false;
     m_historia->zapisz(name);
     zapamietajProjekt(name);

@@ -21,8 +21,10 @@ void TMainForm::ZapiszKonfiguracje(const QString& karta, const QString& magazyn,
     ZapiszKonfiguracje(k);
 }
 
+// Only what differs from the settings in force is written, over the key as
+// it is now: another copy of the program may have stored other values.
 void TMainForm::ZapiszKonfiguracje(const Konfiguracja& k) {
-    zapiszKonfiguracje(m_uslugi.store, k);
+    zapiszKonfiguracje(m_uslugi.store, k, m_konfiguracja);
 }
 
 void TMainForm::Ustawienia1Click() {

@@ -4,16 +4,14 @@
 #include "app/MainForm.h"
 #include "base/CommandLine.h"
 #include "base/Text.h"
+#include "base/ZapisAtomowy.h"
 #include "settings/SettingsStore.h"
 #include "widgets/Seams.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTextStream>
-#include <QTranslator>
 
 namespace {
 
@@ -48,6 +46,7 @@ QIcon ikonaProgramu() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    zapisyPonadLimitZwracajaBlad();
     // Answered before any window system is needed, so they work in a
     // terminal without a display.
     if (argc == 2 && (qstrcmp(argv[1], "--version") == 0 || qstrcmp(argv[1], "--help") == 0)) {
@@ -69,10 +68,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(ikonaProgramu());
 
     // Standard buttons and file dialogs in Polish too.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Polish), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    polskieTekstyQt();
 
     RealSeams seams;
     SettingsStore store(SettingsStore::defaultFolder());

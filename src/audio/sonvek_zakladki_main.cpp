@@ -6,6 +6,7 @@
 
 #include "audio/WykrywanieTytulu.h"
 #include "base/Errors.h"
+#include "base/ZapisAtomowy.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -39,6 +40,7 @@ int zleArgumenty(QTextStream& bledy, const QString& problem) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    zapisyPonadLimitZwracajaBlad();
     QCoreApplication app(argc, argv);
     QTextStream wyjscie(stdout), bledy(stderr);
     QStringList argumenty = QCoreApplication::arguments().mid(1);

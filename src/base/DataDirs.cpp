@@ -25,6 +25,10 @@ QStringList folderyXdg() {
 
 } // namespace
 
+QString folderDanychUzytkownika() {
+    return QDir::cleanPath(folderyXdg().constFirst() + u'/' + QStringLiteral(SONVEK_DATA_NAME));
+}
+
 QStringList folderyDanych(const QString& folderProgramu) {
     const QString nazwa = QStringLiteral(SONVEK_DATA_NAME);
     QStringList foldery{QDir::cleanPath(folderProgramu)};

@@ -14,6 +14,10 @@
 // are ignored.
 QStringList folderyDanych(const QString& folderProgramu);
 
+// The program's folder in the user's data folder ($XDG_DATA_HOME, by
+// default ~/.local/share): where it keeps what it writes for itself.
+QString folderDanychUzytkownika();
+
 // The first `nazwa` (a file or a folder) found in folderyDanych; empty when
 // none of them has it.
 QString znajdzDane(const QString& folderProgramu, const QString& nazwa);

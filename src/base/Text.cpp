@@ -2,7 +2,13 @@
 
 #include "base/Errors.h"
 
+#include <QCollator>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <limits>
+#include <optional>
 
 QString errorMessage(const std::exception& e) {
     if (auto* own = dynamic_cast<const SonvekError*>(&e))
@@ -86,6 +92,27 @@ QString formatGeneral(std::int64_t tenThousandths, QChar decimalSeparator) {
     if (negative && magnitude != 0)
         result.prepend(QLatin1Char('-'));
     return result;
+}
+
+int porownajNazwy(const QString& a, const QString& b, const QLocale& locale) {
+    // Making a collator costs far more than a comparison: one a thread,
+    // made again only for another locale.
+    thread_local std::optional<QCollator> collator;
+    if (!collator || collator->locale() != locale) {
+        collator.emplace(locale);
+        collator->setCaseSensitivity(Qt::CaseInsensitive);
+        collator->setNumericMode(true);
+    }
+    if (const int c = collator->compare(a, b))
+        return c;
+    return a.compare(b);
+}
+
+void polskieTekstyQt() {
+    auto* tlumacz = new QTranslator(QCoreApplication::instance());
+    if (tlumacz->load(QLocale(QLocale::Polish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(tlumacz);
 }
 
 bool znakDozwolonyWXml(char32_t c) {

@@ -2,6 +2,7 @@
 // Text rules shared by every subsystem: the strict integer parse, the
 // general error text, the general number format.
 
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,20 @@ QString errorBoxText(const QString& text);
 // given locale. `tenThousandths` is the value times 10000 (four implied
 // decimals).
 QString formatGeneral(std::int64_t tenThousandths, QChar decimalSeparator);
+
+// Compares two names as a file manager orders them: in the collation of
+// `locale` (Polish unless told otherwise), case-insensitively, and with a run
+// of digits compared by its value, so that "Rozdział 2" comes before
+// "Rozdział 10". Names the collation holds equal are ordered by their code
+// points. Negative, zero (only for the very same text) or positive.
+int porownajNazwy(const QString& a, const QString& b,
+                  const QLocale& locale = QLocale(QLocale::Polish, QLocale::Poland));
+
+// Makes Qt's own texts Polish for the whole program: the standard buttons
+// and file dialogs, the XML reader's errors. A window and a command-line
+// tool so say the same. Once, after the application object is made; without
+// Qt's translations installed the texts stay English.
+void polskieTekstyQt();
 
 // Whether XML 1.0 can carry the character: tab, line feed, carriage return
 // and the code points from U+0020 up, less the surrogates, U+FFFE and U+FFFF.

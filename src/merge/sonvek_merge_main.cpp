@@ -9,6 +9,8 @@
 
 #include "base/CommandLine.h"
 #include "base/Errors.h"
+#include "base/Text.h"
+#include "base/ZapisAtomowy.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
 #include "merge/PlikiTymczasowe.h"
@@ -54,7 +56,10 @@ OpisNarzedzia narzedzie() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    zapisyPonadLimitZwracajaBlad();
     QCoreApplication app(argc, argv);
+    // The XML reader's errors in the window's words.
+    polskieTekstyQt();
     const RozbiorArgumentow rozbior =
         rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
     if (rozbior.kodWyjscia)

@@ -284,18 +284,24 @@ void ModelProjektu::nowy() {
 
 PozycjePlikuProjektu ModelProjektu::wczytaj(const QString& path) {
     const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(path);
+    dopiszWczytane(wczytane, path);
+    return wczytane;
+}
+
+void ModelProjektu::dopiszWczytane(const PozycjePlikuProjektu& wczytane, const QString& path) {
     dopisz(wczytane.pozycje);
     if (!wczytane.opis.pusty())
         m_opis = wczytane.opis;
     if (!wczytane.blad.isEmpty())
         throw EConvertError(wczytane.blad);
-    if (wczytane.korzenProjekt)
+    if (wczytane.korzenProjekt) {
+        m_odcisk = wczytane.odcisk;
         ustawNazwaProjektu(path);
-    return wczytane;
+    }
 }
 
 void ModelProjektu::zapisz(const QString& path) {
-    zapiszPlikProjektu(path, pozycje(), m_opis);
+    m_odcisk = zapiszPlikProjektu(path, pozycje(), m_opis);
     ustawProjektZmieniony(false);
     ustawNazwaProjektu(path);
 }

@@ -88,6 +88,8 @@ public:
     // after the entries before it are in. Only a load that reads every entry
     // makes `path` the project's file name.
     PozycjePlikuProjektu wczytaj(const QString& path);
+    // As wczytaj, with the file `path` already read.
+    void dopiszWczytane(const PozycjePlikuProjektu& wczytane, const QString& path);
     // The book's details kept with the project (OpisKsiazki). Loading a file
     // that has them takes them; a changed one marks the project changed.
     const OpisKsiazki& opisKsiazki() const { return m_opis; }
@@ -96,6 +98,11 @@ public:
     // project's file and the project counts as saved. Throws EInOutError and
     // changes nothing when it cannot be written.
     void zapisz(const QString& path);
+    // Whether another program has changed the file `path` since this
+    // project last read it whole or wrote it (plikZmienionyOdOdcisku).
+    bool plikZmienionyPrzezInnyProgram(const QString& path) const {
+        return plikZmienionyOdOdcisku(path, m_odcisk);
+    }
 
 signals:
     void modifiedChanged(bool zmieniony);
@@ -111,4 +118,5 @@ private:
     QString m_nazwa;
     OpisKsiazki m_opis;
     bool m_zmieniony = false;
+    OdciskPliku m_odcisk; // of the file last read whole or written
 };

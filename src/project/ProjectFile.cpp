@@ -5,7 +5,7 @@
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 
-#include <QCollator>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -149,6 +150,9 @@ QString poczatekWiersza(const QByteArray& dane, qint64 line) {
     return text;
 }
 
+// Attributes in a whole file; a project file has none.
+constexpr qsizetype kMaksWszystkichAtrybutow = 50000;
+
 // A file the reader refuses: `co` tells what it has beyond a bound.
 EBladPlikuProjektu nieWczytuje(const QString& nazwa, const QString& co) {
     return EBladPlikuProjektu(
@@ -222,10 +226,9 @@ private:
             }
         }
         wszystkie += atrybuty;
-        if (wszystkie > kMaksElementowPlikuProjektu / 10)
+        if (wszystkie > kMaksWszystkichAtrybutow)
             throw nieWczytuje(
-                nazwa,
-                QStringLiteral("ma więcej niż %1 atrybutów").arg(kMaksElementowPlikuProjektu / 10));
+                nazwa, QStringLiteral("ma więcej niż %1 atrybutów").arg(kMaksWszystkichAtrybutow));
     }
 
     const QByteArray& dane;
@@ -234,9 +237,41 @@ private:
     qsizetype wszystkie = 0;
 };
 
+QString zaDuzyDoZapisu() {
+    return QStringLiteral("plik miałby ponad %1 MiB, a program wczytuje pliki projektu do %1 MiB")
+        .arg(kMaksRozmiarPlikuProjektu / (1024 * 1024));
+}
+
+QByteArray skrotTresci(const QByteArray& dane) {
+    return QCryptographicHash::hash(dane, QCryptographicHash::Sha256);
+}
+
+ZapisAtomowy::Stan stanPliku(const struct stat& st) {
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            quint64(st.st_dev), quint64(st.st_ino)};
+}
+
 } // namespace
 
-QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis) {
+bool plikZmienionyOdOdcisku(const QString& sciezka, const OdciskPliku& odcisk) {
+    if (odcisk.sciezka.isEmpty() || QFileInfo(sciezka).canonicalFilePath() != odcisk.sciezka)
+        return false;
+    struct stat st {};
+    if (::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+        return false;
+    const ZapisAtomowy::Stan teraz = stanPliku(st), &byl = odcisk.stan;
+    if (teraz.rozmiar == byl.rozmiar && teraz.czasNs == byl.czasNs &&
+        teraz.urzadzenie == byl.urzadzenie && teraz.wezel == byl.wezel)
+        return false;
+    if (teraz.rozmiar != byl.rozmiar)
+        return true;
+    QFile plik;
+    if (!otworzZwyklyPlik(plik, sciezka).isEmpty())
+        return true;
+    return skrotTresci(plik.read(kMaksRozmiarPlikuProjektu + 1)) != odcisk.skrot;
+}
+
+QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis, qint64 granica) {
     QString out;
     out.reserve(64 + pozycje.size() * 200);
     out += u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<projekt";
@@ -257,12 +292,17 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis
         out += u"  </p";
         out += numer;
         out += u">\r\n";
+        // A character takes at least as many bytes in UTF-8 as it takes
+        // units here: past the bound, the document cannot fit.
+        if (granica >= 0 && out.size() > granica)
+            throw EInOutError(zaDuzyDoZapisu());
     }
     out += u"</projekt>\r\n";
     return out.toUtf8();
 }
 
-void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje, const OpisKsiazki& opis) {
+OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje,
+                               const OpisKsiazki& opis) {
     OpcjeZapisu opcje;
     opcje.komunikat = QStringLiteral("Nie można zapisać projektu do pliku „%1”: %2");
     // A project in a shared folder where no new file may be made is still
@@ -270,13 +310,27 @@ void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje, const 
     opcje.naMiejscuWZamknietymFolderze = true;
     // The document is built before the file is touched, so a text that
     // cannot be written leaves the old file alone.
+    // So is a project the reader would refuse.
+    auto blad = [&](const QString& powod) {
+        return EInOutError(opcje.komunikat.arg(nazwaDoKomunikatu(path), powod));
+    };
+    if (pozycje.size() > kMaksPozycjiPlikuProjektu)
+        throw blad(QStringLiteral("projekt ma %1 pozycji, a program wczytuje projekty o najwyżej "
+                                  "%2 pozycjach")
+                       .arg(pozycje.size())
+                       .arg(kMaksPozycjiPlikuProjektu));
     QByteArray dane;
     try {
-        dane = dokumentProjektu(pozycje, opis);
+        dane = dokumentProjektu(pozycje, opis, kMaksRozmiarPlikuProjektu);
     } catch (const EInOutError& e) {
-        throw EInOutError(opcje.komunikat.arg(nazwaDoKomunikatu(path), e.text()));
+        throw blad(e.text());
     }
-    ZapisAtomowy::zapiszCaly(path, dane, opcje);
+    if (dane.size() > kMaksRozmiarPlikuProjektu)
+        throw blad(zaDuzyDoZapisu());
+    ZapisAtomowy zapis(path, opcje);
+    zapis.zapisz(dane);
+    zapis.zatwierdz();
+    return {QFileInfo(path).canonicalFilePath(), zapis.zapisany(), skrotTresci(dane)};
 }
 
 OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QString& nazwaPliku) {
@@ -334,6 +388,11 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                 throw nieWczytuje(
                     nazwa,
                     QStringLiteral("ma więcej niż %1 elementów").arg(kMaksElementowPlikuProjektu));
+            if (glebokosc == 2 && wynik.korzenProjekt &&
+                wynik.wpisy.size() >= kMaksPozycjiPlikuProjektu)
+                throw nieWczytuje(
+                    nazwa,
+                    QStringLiteral("ma więcej niż %1 pozycji").arg(kMaksPozycjiPlikuProjektu));
             przestrzenie += r.namespaceDeclarations().size();
             if (przestrzenie > kMaksAtrybutowPlikuProjektu)
                 throw nieWczytuje(nazwa, QStringLiteral("deklaruje więcej niż %1 przestrzeni nazw "
@@ -419,8 +478,22 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
                 .arg(nazwa)
                 .arg(kMaksRozmiarPlikuProjektu / (1024 * 1024)));
     };
+    // A save in place that did not end may have left a mixture of old and
+    // new entries: the copy it made of the project before is what is whole.
+    if (const QString kopia = kopiaZapisuNaMiejscu(path); QFileInfo::exists(kopia)) {
+        throw EBladPlikuProjektu(
+            QStringLiteral("Zapis projektu do pliku „%1” został przerwany, więc plik może być "
+                           "uszkodzony. Projekt sprzed tego zapisu jest zachowany w pliku „%2”: "
+                           "otwórz go i zapisz projekt jako „%1”. Jeśli plik „%1” jest w "
+                           "porządku, usuń tę kopię")
+                .arg(nazwa, QDir::toNativeSeparators(kopia)));
+    }
     if (plik.size() > kMaksRozmiarPlikuProjektu)
         throw zaDuzy();
+    // What the file is before it is read: a change while it is read shows
+    // as a change later.
+    struct stat st {};
+    const bool opisany = ::fstat(plik.handle(), &st) == 0;
     // Read one byte more than allowed: a file that grows or reports no size
     // (a pipe) is still refused without reading it all.
     const QByteArray dane = plik.read(kMaksRozmiarPlikuProjektu + 1);
@@ -430,13 +503,18 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path) {
         throw EInOutError(
             QStringLiteral("Nie można odczytać pliku „%1”: %2").arg(nazwa, plik.errorString()));
     }
-    return czytajDokumentProjektu(dane, path);
+    OdczytanyPlikProjektu wynik = czytajDokumentProjektu(dane, path);
+    if (opisany)
+        wynik.odcisk = {QFileInfo(path).canonicalFilePath(), stanPliku(st), skrotTresci(dane)};
+    return wynik;
 }
 
 PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
     const OdczytanyPlikProjektu plik = wczytajPlikProjektu(sciezka);
     PozycjePlikuProjektu wynik;
     wynik.korzenProjekt = plik.korzenProjekt;
+    wynik.odcisk = plik.odcisk;
+    const QDir projekt = QFileInfo(sciezka).absoluteDir();
     wynik.opis = plik.opis;
     for (qsizetype i = 0; i < plik.wpisy.size(); ++i) {
         const WpisPlikuProjektu& w = plik.wpisy.at(i);
@@ -452,7 +530,12 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
             return brak("folder");
         if (w.plik.isEmpty())
             return brak("plik");
-        const QString plikWpisu = w.folder + w.plik;
+        // A folder written relative to the project file is found from
+        // there, wherever the program was started.
+        QString folder = w.folder;
+        if (QDir::isRelativePath(folder))
+            folder = QDir::cleanPath(projekt.absoluteFilePath(folder)) + u'/';
+        const QString plikWpisu = folder + w.plik;
         if (!QFileInfo(plikWpisu).isFile()) {
             wynik.brakujace.append(plikWpisu);
             continue;
@@ -462,7 +545,7 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
         if (w.dlugosc.isEmpty())
             return brak("dlugosc");
         wynik.pozycje.append(PozycjaProjektu{QString::number(wynik.pozycje.size() + 1), w.plik,
-                                             w.poczatek, w.dlugosc, w.folder});
+                                             w.poczatek, w.dlugosc, folder});
     }
     return wynik;
 }
@@ -487,12 +570,8 @@ QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& loca
         }
         it->append(p);
     }
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(nazwy.begin(), nazwy.end(), [&](const QString& a, const QString& b) {
-        const int c = collator.compare(a, b);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::sort(nazwy.begin(), nazwy.end(),
+              [&](const QString& a, const QString& b) { return porownajNazwy(a, b, locale) < 0; });
     QStringList wynik;
     wynik.reserve(paths.size());
     for (const QString& n : std::as_const(nazwy))

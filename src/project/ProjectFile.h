@@ -29,12 +29,16 @@
 // it stands, including the text of any elements nested in it. A document
 // type declaration is refused, so no entity is ever declared, expanded or
 // fetched; so is a file above 64 MiB, nested deeper than 16 elements, with
-// more than 500,000 elements or 50,000 attributes, with an element of
-// more than 64 attributes (the parser's time grows with the square of an
-// element's attributes) or declaring more than 64 namespaces. Within these bounds reading takes
-// time in proportion to the file's size.
+// more than 500,000 entries, 3,000,000 elements (six an entry: its five and
+// room for others) or 50,000 attributes, with an element of more than 64
+// attributes (the parser's time grows with the square of an element's
+// attributes) or declaring more than 64 namespaces. Within these bounds
+// reading takes time in proportion to the file's size. The writer refuses
+// a project beyond these bounds before it touches the file, so that every
+// project it saves can be read.
 
 #include "base/Errors.h"
+#include "base/ZapisAtomowy.h"
 #include "project/OpisKsiazki.h"
 #include "project/Pozycja.h"
 
@@ -68,33 +72,54 @@ struct WpisPlikuProjektu {
 // Four QStrings: the list may move entries as plain bytes when it grows.
 Q_DECLARE_TYPEINFO(WpisPlikuProjektu, Q_RELOCATABLE_TYPE);
 
+// What a project file held when the program last read or wrote it, to
+// tell later whether another program has changed it since.
+struct OdciskPliku {
+    QString sciezka; // canonical; empty: nothing recorded
+    ZapisAtomowy::Stan stan;
+    QByteArray skrot; // of the content
+};
+
+// True when `sciezka` names the file `odcisk` recorded and that file no
+// longer holds the content recorded. The same size, time, device and node
+// mean no change; otherwise the content's hash decides (a file touched or
+// written again with the same bytes has not changed). A file that is gone,
+// or a record of another file, is no change.
+bool plikZmienionyOdOdcisku(const QString& sciezka, const OdciskPliku& odcisk);
+
 struct OdczytanyPlikProjektu {
     // The root element's local name is exactly "projekt". When it is not,
     // wpisy is empty and the caller reports an invalid project file.
     bool korzenProjekt = false;
     QList<WpisPlikuProjektu> wpisy;
+    OdciskPliku odcisk; // of the file read (wczytajPlikProjektu)
     OpisKsiazki opis{}; // from the root's attributes
 };
 
 inline constexpr qint64 kMaksRozmiarPlikuProjektu = qint64{64} * 1024 * 1024;
 inline constexpr int kMaksGlebokoscPlikuProjektu = 16;
 inline constexpr int kMaksAtrybutowPlikuProjektu = 64;
-inline constexpr qsizetype kMaksElementowPlikuProjektu = 500000;
+inline constexpr qsizetype kMaksPozycjiPlikuProjektu = 500000;
+inline constexpr qsizetype kMaksElementowPlikuProjektu = 6 * kMaksPozycjiPlikuProjektu;
 
 // The whole document for these entries. Entry elements are numbered by
 // position (p1 for the first row), which is the rows' Lp. Throws
 // EInOutError when a text holds a character that XML 1.0 cannot carry
-// (control characters other than tab, line feed and carriage return). Such
-// characters in the book's details are left out instead.
-QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis = {});
+// (control characters other than tab, line feed and carriage return), and
+// as soon as it is clear that the document would exceed `granica` bytes
+// (when not negative). Such characters in the book's details are left out
+// instead.
+QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis = {},
+                            qint64 granica = -1);
 
 // Writes the document atomically: to a temporary file in the same folder,
 // renamed over `path` only when complete and synced. On failure `path` is
-// left as it was and EInOutError names the file and the reason. In a
-// folder where no new file may be created, an existing writable `path` is
-// written in place.
-void zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje,
-                        const OpisKsiazki& opis = {});
+// left as it was and EInOutError names the file and the reason; so it is
+// for a project the reader would refuse (too many entries, too large). In
+// a folder where no new file may be created, an existing writable `path` is
+// written in place (see OpcjeZapisu). Returns the record of the file written.
+OdciskPliku zapiszPlikProjektu(const QString& path, const ListaPozycji& pozycje,
+                               const OpisKsiazki& opis = {});
 
 // Parses a document already in memory; `nazwaPliku` is only used in error
 // texts. Throws EBladPlikuProjektu.
@@ -108,15 +133,17 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path);
 // is the position among them): the one loader of project entries, for the
 // main window and for sonvek-merge alike. Throws as wczytajPlikProjektu.
 // A root element other than "projekt" gives korzenProjekt false and nothing
-// else. An entry whose file is not there is left out and its path listed in
-// `brakujace`. An entry without its file name or folder, or, when its file
-// is there, without its start or length, stops the reading: `blad` then
-// names the file and the entry, and `pozycje` holds the entries before it.
+// else. A relative folder is taken from the project file's folder and the
+// entry gets it as an absolute one. An entry whose file is not there is
+// left out and its path listed in `brakujace`. An entry without its file name or folder, or, when
+// its file is there, without its start or length, stops the reading: `blad` then names the file and
+// the entry, and `pozycje` holds the entries before it.
 struct PozycjePlikuProjektu {
     bool korzenProjekt = false;
     ListaPozycji pozycje;
     QStringList brakujace;
     QString blad;
+    OdciskPliku odcisk;
     OpisKsiazki opis{};
 };
 PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka);
@@ -128,7 +155,9 @@ PozycjaProjektu pozycjaDlaPliku(const QString& path, std::int64_t dlugoscPliku,
                                 std::int32_t domyslnaZakladka);
 
 // The order in which files chosen in one dialog become entries: by file name
-// (ExNazwaPliku), case-insensitively in the collation of `locale`; names the
-// collation holds equal are ordered by their code points, and paths with the
-// very same name keep their given order. Every path appears exactly once.
-QStringList uporzadkujWybranePliki(const QStringList& paths, const QLocale& locale = QLocale());
+// (ExNazwaPliku) as porownajNazwy orders them in the collation of `locale`,
+// numbers by their value; paths with the very same name keep their given
+// order. Every path appears exactly once.
+QStringList uporzadkujWybranePliki(const QStringList& paths,
+                                   const QLocale& locale = QLocale(QLocale::Polish,
+                                                                   QLocale::Poland));

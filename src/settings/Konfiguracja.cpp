@@ -24,10 +24,11 @@ void odczytajUstawieniaWykrywania(const RegistryKey& key, UstawieniaWykrywania& 
     w.WykrywajPrzyDodawaniu = key.readInteger(kWykrywajPrzyDodawaniu).value_or(0) != 0;
 }
 
-void zapiszUstawieniaWykrywania(RegistryKey& key, const UstawieniaWykrywania& w) {
-    key.writeInteger(kPrzerwa, w.Przerwa);
-    key.writeInteger(kDokladnyIndeks, w.DokladnyIndeks ? 1 : 0);
-    key.writeInteger(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu ? 1 : 0);
+// Whether the key holds the value, of whatever type.
+bool ma(const RegistryKey& key, const QString& wartosc) {
+    return std::any_of(key.values().cbegin(), key.values().cend(), [&](const auto& para) {
+        return para.first.compare(wartosc, Qt::CaseInsensitive) == 0;
+    });
 }
 
 } // namespace
@@ -57,11 +58,25 @@ std::optional<QString> odczytajKonfiguracje(const SettingsStore& store, Konfigur
                           "zakładki). Przyjęto 5000 ms; zapisz ustawienia ponownie.");
 }
 
-void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k) {
+void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k,
+                        const std::optional<Konfiguracja>& wczytana) {
     const auto key = store.openForWriting(kKluczUstawien);
-    key->writeString(QStringLiteral("Karta"), k.Karta);
-    key->writeString(QStringLiteral("Magazyn"), k.Magazyn);
-    key->writeInteger(QStringLiteral("Zakladka"), k.DomyslnaZakladka);
-    zapiszUstawieniaWykrywania(*key, k.Wykrywanie);
+    const Konfiguracja przed = wczytana.value_or(Konfiguracja{});
+    auto zapisac = [&](const QString& wartosc, bool zmieniona) {
+        return !wczytana || zmieniona || !ma(*key, wartosc);
+    };
+    if (zapisac(QStringLiteral("Karta"), k.Karta != przed.Karta))
+        key->writeString(QStringLiteral("Karta"), k.Karta);
+    if (zapisac(QStringLiteral("Magazyn"), k.Magazyn != przed.Magazyn))
+        key->writeString(QStringLiteral("Magazyn"), k.Magazyn);
+    if (zapisac(QStringLiteral("Zakladka"), k.DomyslnaZakladka != przed.DomyslnaZakladka))
+        key->writeInteger(QStringLiteral("Zakladka"), k.DomyslnaZakladka);
+    const UstawieniaWykrywania &w = k.Wykrywanie, &v = przed.Wykrywanie;
+    if (zapisac(kPrzerwa, w.Przerwa != v.Przerwa))
+        key->writeInteger(kPrzerwa, w.Przerwa);
+    if (zapisac(kDokladnyIndeks, w.DokladnyIndeks != v.DokladnyIndeks))
+        key->writeInteger(kDokladnyIndeks, w.DokladnyIndeks ? 1 : 0);
+    if (zapisac(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu != v.WykrywajPrzyDodawaniu))
+        key->writeInteger(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu ? 1 : 0);
     key->commit();
 }

@@ -42,5 +42,10 @@ struct Konfiguracja {
 std::optional<QString> odczytajKonfiguracje(const SettingsStore& store, Konfiguracja& k);
 
 // Stores the values in one write: all of them or none. Other values of the
-// key stay as they are.
-void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k);
+// key stay as they are. Given `wczytana`, the settings the user started
+// from, only the values that differ from it are written, over the key as it
+// is now, so that what another running copy of the program stored meanwhile
+// stays unless the user changed that very value; a value the key lacks is
+// written anyway.
+void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k,
+                        const std::optional<Konfiguracja>& wczytana = std::nullopt);

@@ -101,14 +101,14 @@ private slots:
         const std::vector<short> title = speak(u"Rozdział siódmy."_s);
         const std::vector<std::vector<short>> body{
             speak(u"Było ciepłe, pogodne popołudnie i nikt nie spodziewał się burzy."_s)};
-        for (int pauza : {1000, 450}) {
+        for (const auto& [pauza, nazwa] : {std::pair{1000, "długa"}, std::pair{450, "krótka"}}) {
             RecordingPlan plan;
             plan.leadInMs = 400;
             plan.pauseMs = pauza;
             const Recording r = makeRecording(plan, title, body, 6000);
             Mp3Format kodowanie;
             kodowanie.sampleRate = r.sampleRate;
-            pliki.append(dir.filePath(u"przerwa %1.mp3"_s.arg(pauza)));
+            pliki.append(dir.filePath(u"%1 przerwa.mp3"_s.arg(QString::fromUtf8(nazwa))));
             QVERIFY(zapiszBajty(pliki.last(), makeMp3Data(kodowanie, r.samples)));
         }
         pliki.append(dir.filePath(u"tekst.mp3"_s));

@@ -94,6 +94,33 @@ private slots:
         QCOMPARE(::formatGeneral(tenThousandths, QLatin1Char(',')), polish);
         QCOMPARE(::formatGeneral(tenThousandths, QLatin1Char('.')), english);
     }
+
+    // Each row: a name that comes strictly before another.
+    void namesInFileManagerOrder_data() {
+        QTest::addColumn<QString>("wczesniej");
+        QTest::addColumn<QString>("pozniej");
+        auto row = [](const char* opis, const char* a, const char* b) {
+            QTest::newRow(opis) << QString::fromUtf8(a) << QString::fromUtf8(b);
+        };
+        row("2 before 10", "Rozdział 2.mp3", "Rozdział 10.mp3");
+        row("9 before 10 after a letter", "cz9.mp3", "cz10.mp3");
+        row("numbers beyond 64 bits", "Tom 99999999999999999999.mp3",
+            "Tom 100000000000000000000.mp3");
+        row("the same value, fewer zeros first by code points", "Rozdział 002.mp3",
+            "Rozdział 2.mp3");
+        row("second number decides", "1-2.mp3", "1-10.mp3");
+        row("l before ł", "lato.mp3", "łódź.mp3");
+        row("z before ź before ż", "zebra.mp3", "źrebię.mp3");
+        row("case does not count before the letters", "a.mp3", "B.mp3");
+        row("equal but for case, by code points", "A.mp3", "a.mp3");
+    }
+    void namesInFileManagerOrder() {
+        QFETCH(QString, wczesniej);
+        QFETCH(QString, pozniej);
+        QVERIFY(porownajNazwy(wczesniej, pozniej) < 0);
+        QVERIFY(porownajNazwy(pozniej, wczesniej) > 0);
+        QCOMPARE(porownajNazwy(wczesniej, wczesniej), 0);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestText)

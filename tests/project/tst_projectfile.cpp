@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -246,8 +247,10 @@ private slots:
         QTest::newRow("200000 attributes")
             << znacznik("projekt", 200000) + "</projekt>" << QStringLiteral("64 atrybutach");
         // Each element costs the parser, each declared namespace too.
-        QTest::newRow("too many elements") << "<projekt>" + QByteArray("<a/>").repeated(500000)
-                                           << QStringLiteral("500000 elementów");
+        QTest::newRow("too many entries") << "<projekt>" + QByteArray("<a/>").repeated(500001)
+                                          << QStringLiteral("500000 pozycji");
+        QTest::newRow("too many elements") << "<projekt><p>" + QByteArray("<a/>").repeated(3000000)
+                                           << QStringLiteral("3000000 elementów");
         QTest::newRow("too many attributes")
             << "<projekt>" + (znacznik("a", 64).chopped(1) + "/>").repeated(782)
             << QStringLiteral("50000 atrybutów");
@@ -282,6 +285,69 @@ private slots:
             QVERIFY(f.resize(kMaksRozmiarPlikuProjektu + 1)); // sparse, costs no disk
         }
         QVERIFY_THROWS_EXCEPTION(EBladPlikuProjektu, wczytajPlikProjektu(path));
+    }
+
+    // Every project the writer saves, the reader takes back whole; one the
+    // reader would refuse is not written at all.
+    void writerAndReaderAgree_data() {
+        QTest::addColumn<int>("wpisy");
+        QTest::addColumn<int>("dlugoscNazwy");
+        QTest::addColumn<QString>("odmowa"); // empty: saved and read back
+        QTest::newRow("100000 entries") << 100000 << 1 << QString();
+        QTest::newRow("more entries than are read") << 500001 << 1 << u"500000 pozycjach"_s;
+        // Three bytes a character: 300 names of 75000 just pass 64 MiB.
+        QTest::newRow("larger than is read") << 300 << 75000 << u"64 MiB"_s;
+    }
+    void writerAndReaderAgree() {
+        QFETCH(int, wpisy);
+        QFETCH(int, dlugoscNazwy);
+        QFETCH(QString, odmowa);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"duzy.xml"_s);
+        const PozycjaProjektu p =
+            poz(u"1"_s, QString(dlugoscNazwy, u'€'), u"0"_s, u"5000"_s, u"/k/"_s);
+        const ListaPozycji lista(wpisy, p);
+        try {
+            zapiszPlikProjektu(path, lista);
+            QVERIFY2(odmowa.isEmpty(), "saved");
+        } catch (const EInOutError& e) {
+            QVERIFY2(!odmowa.isEmpty() && e.text().contains(odmowa), qPrintable(e.text()));
+            QVERIFY(!QFileInfo::exists(path));
+            return;
+        }
+        QCOMPARE(wczytajPlikProjektu(path).wpisy.size(), qsizetype(wpisy));
+    }
+
+    // A folder written relative to the project file is found from the
+    // project file's folder, not from where the program runs.
+    void relativeFolders_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("znaleziony"); // below the test's folder
+        QTest::newRow("beside the project") << u"../nagrania/"_s << u"nagrania/"_s;
+        QTest::newRow("below the project") << u"nagrania"_s << u"projekty/nagrania/"_s;
+        QTest::newRow("the project's own") << u"."_s << u"projekty/"_s;
+        QTest::newRow("absolute stays") << u"@/nagrania/"_s << u"nagrania/"_s;
+    }
+    void relativeFolders() {
+        QFETCH(QString, folder);
+        QFETCH(QString, znaleziony);
+        QTemporaryDir dir, inny;
+        const QString korzen = dir.path() + u'/';
+        for (const QString& f : {u"nagrania"_s, u"projekty/nagrania"_s})
+            QVERIFY(QDir().mkpath(korzen + f));
+        for (const QString& f :
+             {u"nagrania/a.mp3"_s, u"projekty/nagrania/a.mp3"_s, u"projekty/a.mp3"_s})
+            zapiszSurowo(korzen + f, "mp3");
+        const QString projekt = korzen + u"projekty/p.xml"_s;
+        folder.replace(u'@', dir.path());
+        zapiszPlikProjektu(projekt, {poz(u"1"_s, u"a.mp3"_s, u"0"_s, u"5000"_s, folder)});
+        const QString biezacy = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(inny.path()));
+        const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(projekt);
+        QVERIFY(QDir::setCurrent(biezacy));
+        QCOMPARE(wczytane.brakujace, QStringList());
+        QCOMPARE(wczytane.pozycje.size(), 1);
+        QCOMPARE(wczytane.pozycje.at(0).Folder, korzen + znaleziony);
     }
 
     void unreadable() {
@@ -357,6 +423,10 @@ private slots:
             << QStringList{u"/y/b.mp3"_s, u"/k/a.mp3"_s, u"/k/A.mp3"_s, u"/x/b.mp3"_s}
             << QStringLiteral("en_US")
             << QStringList{u"/k/A.mp3"_s, u"/k/a.mp3"_s, u"/y/b.mp3"_s, u"/x/b.mp3"_s};
+        QTest::newRow("numbers by value")
+            << QStringList{u"/k/Rozdział 10.mp3"_s, u"/k/Rozdział 2.mp3"_s, u"/k/Rozdział 1.mp3"_s}
+            << QStringLiteral("pl_PL")
+            << QStringList{u"/k/Rozdział 1.mp3"_s, u"/k/Rozdział 2.mp3"_s, u"/k/Rozdział 10.mp3"_s};
         QTest::newRow("none") << QStringList{} << QStringLiteral("C") << QStringList{};
     }
     void sortedOrder() {

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "base/Paths.h"
 #include "project/ModelProjektu.h"
+#include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"
@@ -10,6 +11,7 @@
 #include "widgets/FormBlad.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -337,6 +339,141 @@ private slots:
         QCOMPARE(ostatnia().icon, errorBox ? Seams::Icon::Critical : Seams::Icon::None);
         QCOMPARE(ostatnia().caption, errorBox ? u"SonvekManager"_s : u"Uwaga"_s);
         QVERIFY(m_seams->shown.isEmpty());
+    }
+
+    // "Otwórz projekt" appends and marks the project changed (undo clears
+    // the mark again); "Ostatnie projekty" and a dropped project open it in
+    // place of the list, after the question about unsaved changes.
+    void loadAppendsOrOpens_data() {
+        QTest::addColumn<QString>("jak");
+        QTest::addColumn<bool>("zmieniony");
+        QTest::addColumn<QMessageBox::StandardButton>("odpowiedz"); // NoButton: no question
+        QTest::addColumn<QStringList>("wiersze");
+        QTest::addColumn<bool>("zmienionyPo");
+        const QStringList obie{u"a.mp3"_s, u"b.mp3"_s}, b{u"b.mp3"_s}, a{u"a.mp3"_s};
+        const auto nic = QMessageBox::NoButton;
+        QTest::newRow("Otwórz projekt appends") << u"otworz"_s << false << nic << obie << true;
+        QTest::newRow("recent, saved list") << u"ostatni"_s << false << nic << b << false;
+        QTest::newRow("recent, changed, No")
+            << u"ostatni"_s << true << QMessageBox::No << b << false;
+        QTest::newRow("recent, changed, Esc")
+            << u"ostatni"_s << true << FakeSeams::Esc << a << true;
+        QTest::newRow("recent, changed, Yes saves first")
+            << u"ostatni"_s << true << QMessageBox::Yes << b << false;
+        QTest::newRow("dropped, changed, No")
+            << u"upusc"_s << true << QMessageBox::No << b << false;
+        QTest::newRow("dropped, saved list") << u"upusc"_s << false << nic << b << false;
+    }
+    void loadAppendsOrOpens() {
+        QFETCH(QString, jak);
+        QFETCH(bool, zmieniony);
+        QFETCH(QMessageBox::StandardButton, odpowiedz);
+        QFETCH(QStringList, wiersze);
+        QFETCH(bool, zmienionyPo);
+        const QString projektB = sciezka(u"b.xml"_s), projektA = sciezka(u"a.xml"_s);
+        zapiszPlikProjektu(projektB,
+                           {{u"1"_s, u"b.mp3"_s, u"0"_s, u"5000"_s, ExSciezka(pusty(u"b.mp3"_s))}});
+        m_form->WczytajProjekt(projektB); // now the recent project
+        akcja(*m_form, "Nowyprojekt1")->trigger();
+        this->wiersze({u"a.mp3"_s});
+        m_form->projekt().ustawNazwaProjektu(projektA);
+        m_form->projekt().ustawProjektZmieniony(zmieniony);
+        if (odpowiedz != QMessageBox::NoButton)
+            m_seams->answers = {odpowiedz};
+        m_seams->messages.clear();
+        if (jak == u"otworz") {
+            m_seams->openAnswers = {{projektB}};
+            akcja(*m_form, "OtworzProjekt1")->trigger();
+        } else if (jak == u"ostatni") {
+            akcja(*m_form, "Ostatni1")->trigger();
+        } else {
+            m_form->UpuscPliki({projektB}, 0);
+        }
+        QCOMPARE(m_seams->messages.size(), odpowiedz == QMessageBox::NoButton ? 0 : 1);
+        if (!m_seams->messages.isEmpty())
+            QCOMPARE(ostatnia().text, kPytanie);
+        QCOMPARE(nazwy(*m_form), wiersze);
+        QCOMPARE(m_form->projekt().ProjektZmieniony(), zmienionyPo);
+        QCOMPARE(m_form->projekt().NazwaProjektu(),
+                 wiersze == QStringList{u"a.mp3"_s} ? projektA : projektB);
+        if (odpowiedz == QMessageBox::Yes)
+            QCOMPARE(wczytajPlikProjektu(projektA).wpisy.size(), 1);
+        if (jak == u"otworz") {
+            akcja(*m_form, "Cofnij1")->trigger();
+            QCOMPARE(nazwy(*m_form), QStringList{u"a.mp3"_s});
+            QVERIFY(!m_form->projekt().ProjektZmieniony());
+        }
+    }
+
+    // Before a save replaces the project's file, the file must still be
+    // the one read or written here; when another program changed it, the
+    // user is asked, and Esc and the default keep the other version.
+    void saveAsksWhenFileChangedElsewhere_data() {
+        QTest::addColumn<QString>("zmiana");
+        QTest::addColumn<QMessageBox::StandardButton>("odpowiedz"); // NoButton: no question
+        QTest::addColumn<bool>("zapisany");
+        const auto nic = QMessageBox::NoButton;
+        QTest::newRow("unchanged") << QString() << nic << true;
+        QTest::newRow("another window saved, same size, No")
+            << u"zapis"_s << QMessageBox::No << false;
+        QTest::newRow("another window saved, Esc") << u"zapis"_s << FakeSeams::Esc << false;
+        QTest::newRow("another window saved, Yes") << u"zapis"_s << QMessageBox::Yes << true;
+        QTest::newRow("written in place, longer") << u"dopisany"_s << QMessageBox::No << false;
+        QTest::newRow("only touched") << u"dotkniety"_s << nic << true;
+        QTest::newRow("removed") << u"usuniety"_s << nic << true;
+    }
+    void saveAsksWhenFileChangedElsewhere() {
+        QFETCH(QString, zmiana);
+        QFETCH(QMessageBox::StandardButton, odpowiedz);
+        QFETCH(bool, zapisany);
+        const QString plik = sciezka(u"p.xml"_s);
+        auto wpis = [&](const QString& nazwa) {
+            return PozycjaProjektu{u"1"_s, nazwa, u"0"_s, u"5000"_s, ExSciezka(pusty(nazwa))};
+        };
+        zapiszPlikProjektu(plik, {wpis(u"x.mp3"_s)});
+        m_form->WczytajProjekt(plik);
+        m_form->projekt().wstaw(1, {wpis(u"moj.mp3"_s)});
+        QByteArray obcy;
+        if (zmiana == u"zapis") {
+            zapiszPlikProjektu(plik, {wpis(u"y.mp3"_s)});
+        } else if (zmiana == u"dopisany") {
+            QFile f(plik);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("\r\n");
+        } else if (zmiana == u"dotkniety") {
+            QFile f(plik);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                  QFileDevice::FileModificationTime));
+        } else if (zmiana == u"usuniety") {
+            QVERIFY(QFile::remove(plik));
+        }
+        const QByteArray przed = bajtyPliku(plik);
+        if (odpowiedz != QMessageBox::NoButton)
+            m_seams->answers = {odpowiedz};
+        m_seams->messages.clear();
+        akcja(*m_form, "Zapiszprojekt1")->trigger();
+        QCOMPARE(m_seams->messages.size(), odpowiedz == QMessageBox::NoButton ? 0 : 1);
+        if (!m_seams->messages.isEmpty()) {
+            QVERIFY2(
+                ostatnia().text.startsWith(u"Plik projektu został zmieniony przez inny program"_s),
+                qPrintable(ostatnia().text));
+            QVERIFY(ostatnia().text.contains(plik));
+            QCOMPARE(ostatnia().buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(ostatnia().defaultButton, QMessageBox::No);
+            QCOMPARE(ostatnia().escapeButton, QMessageBox::No);
+        }
+        QCOMPARE(m_form->projekt().ProjektZmieniony(), !zapisany);
+        if (zapisany)
+            QCOMPARE(wczytajPlikProjektu(plik).wpisy.size(), 2);
+        else
+            QCOMPARE(bajtyPliku(plik), przed);
+        // Saved or kept: the next save asks only about a newer change.
+        if (zapisany) {
+            m_form->projekt().ustawProjektZmieniony(true);
+            akcja(*m_form, "Zapiszprojekt1")->trigger();
+            QCOMPARE(m_seams->messages.size(), odpowiedz == QMessageBox::NoButton ? 0 : 1);
+        }
     }
 
     void openCancelledKeepsName() {

@@ -220,6 +220,39 @@ private slots:
                  (QStringList{wol("b"), wol("b") + u"/Książki"_qs, QString::number(zakladka)}));
     }
 
+    // Two copies of the program on the same settings: a save in one writes
+    // only what its user changed, so the other's newer values stay.
+    void twoWindowsKeepEachOthersChanges_data() {
+        QTest::addColumn<QString>("zmiana"); // what the second user changes
+        QTest::addColumn<QString>("magazyn");
+        QTest::addColumn<int>("zakladka");
+        QTest::newRow("nothing changed") << QString() << u"/pierwszy"_qs << 4000;
+        QTest::newRow("another value changed") << u"zakladka"_qs << u"/pierwszy"_qs << 7000;
+        QTest::newRow("the same value changed") << u"magazyn"_qs << u"/drugi"_qs << 4000;
+    }
+    void twoWindowsKeepEachOthersChanges() {
+        QFETCH(QString, zmiana);
+        QFETCH(QString, magazyn);
+        QFETCH(int, zakladka);
+        zapisz(wol("a"), u"/stary"_qs, 4000);
+        Okno pierwsze(conf(), m_dir.path(), m_woluminy);
+        Okno drugie(conf(), m_dir.path(), m_woluminy);
+        pierwsze.wUstawieniach = [](TFormUstawienia* d) {
+            d->EditMagazyn->setText(u"/pierwszy"_qs);
+            d->ButtonZapisz->click();
+        };
+        akcja(pierwsze.form, "Ustawienia1")->trigger();
+        drugie.wUstawieniach = [&](TFormUstawienia* d) {
+            if (zmiana == u"magazyn")
+                d->EditMagazyn->setText(u"/drugi"_qs);
+            if (zmiana == u"zakladka")
+                d->EditZakladka->setText(u"7000"_qs);
+            d->ButtonZapisz->click();
+        };
+        akcja(drugie.form, "Ustawienia1")->trigger();
+        QCOMPARE(drugie.pola(), (QStringList{wol("a"), magazyn, QString::number(zakladka)}));
+    }
+
     void refusedSaveStoresNothing_data() {
         QTest::addColumn<QString>("tekst");
         QTest::addColumn<int>("karta"); // index in the drive list, -1: none chosen

@@ -363,6 +363,22 @@ void HistoriaProjektu::nowy() {
 }
 
 PozycjePlikuProjektu HistoriaProjektu::wczytaj(const QString& path) {
+    const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(path);
+    dopisz(wczytane, path);
+    return wczytane;
+}
+
+PozycjePlikuProjektu HistoriaProjektu::otworz(const QString& path) {
+    // Read before the list goes: a file that is no project changes nothing.
+    const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(path);
+    if (!wczytane.korzenProjekt)
+        return wczytane;
+    nowy();
+    dopisz(wczytane, path);
+    return wczytane;
+}
+
+void HistoriaProjektu::dopisz(const PozycjePlikuProjektu& wczytane, const QString& path) {
     const int przed = m_model.rowCount();
     const QString nazwaPrzed = m_model.NazwaProjektu();
     const bool czysty = m_stos->isClean();
@@ -382,12 +398,13 @@ PozycjePlikuProjektu HistoriaProjektu::wczytaj(const QString& path) {
         wypchnij(new KrokWczytania(*this,
                                    QStringLiteral("wczytaj projekt ") + QFileInfo(path).fileName(),
                                    przed, pozycje, nazwaPrzed, m_model.NazwaProjektu()));
-        if (czysty)
+        // Rows appended to others make a list no file holds: changed, until
+        // undo takes them away again.
+        if (czysty && przed == 0)
             m_stos->setClean();
     });
-    const PozycjePlikuProjektu wczytane = m_model.wczytaj(path);
     calosc = wczytane.korzenProjekt;
-    return wczytane;
+    m_model.dopiszWczytane(wczytane, path);
 }
 
 void HistoriaProjektu::zapisz(const QString& path) {

@@ -58,8 +58,14 @@ public:
     // it appended (also when an entry stopped the reading) as one step. A
     // load into an empty, unchanged project that reads every entry is no
     // step: it starts a new history with the loaded project as the saved
-    // state. A load leaves the project's changed mark as it was.
+    // state. Rows appended to a list that has rows mark the project changed
+    // (undoing the step clears the mark again when the list was saved).
     PozycjePlikuProjektu wczytaj(const QString& path);
+    // Opens a project file in place of the list: "Nowy projekt" and then
+    // wczytaj, so an unchanged project of every entry starts a new history.
+    // A file that is no project ("projekt" not its root) changes nothing;
+    // one that cannot be read throws before the list changes.
+    PozycjePlikuProjektu otworz(const QString& path);
     // Saves (ModelProjektu::zapisz) and makes this the saved state.
     void zapisz(const QString& path);
     // Records an insertion of announcements, already done, as one step
@@ -82,6 +88,7 @@ signals:
 private:
     friend class KrokHistorii;
     void wypchnij(class KrokHistorii* krok);
+    void dopisz(const PozycjePlikuProjektu& wczytane, const QString& path);
     void synchronizujZnacznik();
     void przejdz(bool wstecz);
     // Only steps that change no list lie between here and the saved state.
