@@ -1,7 +1,8 @@
 // How well the window answers during long operations: a 10 ms timer on the
 // user-interface thread records the gaps between its ticks while the merge
-// dialog merges a book of about 300 MB, and while "Kopiuj na kartę" copies
-// that book into a folder standing in for the card. Prints each operation's
+// dialog merges a book of about 300 MB, while "Kopiuj na kartę" copies that
+// book into a folder standing in for the card and reads it back, and while
+// "Sprawdź książkę na karcie" checks it there. Prints each operation's
 // time beside the longest gap and the 99th percentile of the gaps.
 //
 //   bench_responsive_ui WORK_FOLDER [FILES]
@@ -180,6 +181,7 @@ int main(int argc, char** argv) {
 
     seams.messages.clear();
     seams.openAnswers = {{scalony}};
+    seams.answers = {QMessageBox::No}; // the card is not ejected afterwards
     bool skopiowano = false;
     const Pomiar kopia = mierz(
         [&] {
@@ -192,7 +194,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the copy failed: %s\n", qPrintable(koniec));
         return 1;
     }
-    wypisz("copy to the card folder:", kopia);
+    wypisz("copy + read-back to card:", kopia);
+
+    seams.messages.clear();
+    seams.openAnswers = {{scalony}};
+    bool sprawdzono = false;
+    const Pomiar sprawdzenie = mierz(
+        [&] {
+            form.SprawdzKsiazkeNaKarcie();
+            sprawdzono = true;
+        },
+        [&] { return sprawdzono; });
+    if (seams.messages.isEmpty() ||
+        !seams.messages.last().text.contains(QStringLiteral("zgodna"))) {
+        std::fprintf(stderr, "the check failed\n");
+        return 1;
+    }
+    wypisz("check the book on the card:", sprawdzenie);
     std::printf("target: longest gap under 100 ms throughout\n");
     return 0;
 }

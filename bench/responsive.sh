@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Responsiveness benchmark: while the merge dialog merges a book of about
-# 300 MB (200 files) and while "Kopiuj na kartę" copies it into a folder, a
+# 300 MB (200 files), while "Kopiuj na kartę" copies it into a folder (and
+# reads it back) and while "Sprawdź książkę na karcie" checks it there, a
 # 10 ms timer on the user-interface thread records the gaps between its ticks.
 # Prints each operation's time, the longest gap and the 99th percentile.
 # Fixtures go to bench/out/responsive.

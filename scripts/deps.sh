@@ -3,12 +3,15 @@
 # is missing (espeak-ng and lame serve the announcement tool and its test;
 # rsvg-convert renders the program's icon; qt6-base-private-dev lets the
 # window tests switch accessibility on; libebur128 measures loudness, and
-# ffmpeg and mp3gain check the levelled book independently in the tests).
+# ffmpeg and mp3gain check the levelled book independently in the tests;
+# python3-dbusmock and dbus-daemon stand in for UDisks2 in the card eject
+# test; dosfstools makes a FAT card on a loop device).
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-private-dev libtag1-dev
           qt6-translations-l10n libmpg123-dev libsdl2-dev libmp3lame-dev espeak-ng lame python3
-          librsvg2-bin ffmpeg daisy-player libxml2-utils w3c-sgml-lib libebur128-dev mp3gain "$@")
+          librsvg2-bin ffmpeg daisy-player libxml2-utils w3c-sgml-lib libebur128-dev mp3gain
+          python3-dbusmock dbus-daemon dosfstools "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -185,6 +185,13 @@ void TMainForm::utworzMenu() {
                         QKeySequence(Qt::CTRL | Qt::Key_K), &TMainForm::Plikaudio1Click);
     m_Plikzakadki1 = item(m_Kopiujnakart1, "Plikzakadki1", QStringLiteral("Plik &zakładki..."),
                           QKeySequence(Qt::CTRL | Qt::Key_L), &TMainForm::Plikzakadki1Click);
+    m_Kopiujnakart1->addSeparator();
+    m_SprawdzKsiazke1 =
+        item(m_Kopiujnakart1, "SprawdzKsiazke1", QStringLiteral("&Sprawdź książkę na karcie..."),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), &TMainForm::SprawdzKsiazke1Click);
+    m_WysunKarte1 =
+        item(m_Kopiujnakart1, "WysunKarte1", QStringLiteral("&Wysuń kartę"),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), &TMainForm::WysunKarte1Click);
     m_Wolnemiejscenakarcie1 =
         item(m_Plik1, "Wolnemiejscenakarcie1", QStringLiteral("&Wolne miejsce na karcie"),
              QKeySequence(Qt::Key_F4), &TMainForm::Wolnemiejscenakarcie1Click);

@@ -125,6 +125,8 @@ public:
     void Eksportujksiazke1Click();
     void Plikaudio1Click();
     void Plikzakadki1Click();
+    void SprawdzKsiazke1Click();
+    void WysunKarte1Click();
     void Wolnemiejscenakarcie1Click();
     void Zamknij1Click();
     void Dodaj2Click();
@@ -212,10 +214,16 @@ public:
     void UtworzPlayer();
     // The size of a file opened for reading only; EInOutError when it cannot be opened.
     std::int64_t RozmiarPliku(const QString& name);
-    // Copies the files into the card root under their own names with one progress
-    // window, after asking about every file it would replace (a "Nie" ends the copy
-    // before anything is written); reports the outcome and the free space.
+    // Copies the book's files into the card root under their own names with one
+    // progress window, after asking about every file it would replace (a "Nie"
+    // ends the copy before anything is written); the files change together and
+    // are read back from the card. Reports the outcome and the free space, and
+    // after a good copy offers to eject the card.
     void KopiujPliki(const QStringList& names);
+    // Checks a book from the store against its copy on the card.
+    void SprawdzKsiazkeNaKarcie();
+    // Ejects the card (UDisks2) and says whether it may be taken out.
+    void WysunKarte();
     // The size of what the path names, 0 when nothing does.
     std::int64_t WielkoscPliku(const QString& name);
 
@@ -297,6 +305,7 @@ private:
     void wykryjZakladkiNowych(int first, int end);
 
     // Card (MainFormCard.cpp).
+    QStringList wybierzKsiazke(const QString& tytul, const QString& brakIndeksow);
     bool kartaWybrana();
     bool kartaDostepna();
     const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
@@ -354,6 +363,8 @@ private:
     QAction* m_Eksportujksiazke1 = nullptr;
     QAction* m_Plikaudio1 = nullptr;
     QAction* m_Plikzakadki1 = nullptr;
+    QAction* m_SprawdzKsiazke1 = nullptr;
+    QAction* m_WysunKarte1 = nullptr;
     QAction* m_Wolnemiejscenakarcie1 = nullptr;
     QAction* m_Zamknij1 = nullptr;
     QAction* m_Dodaj2 = nullptr;

@@ -1,10 +1,12 @@
 // Memory card commands: the free-space report, copying a merged book with its
-// index files, and the player's state file.
+// index files, checking it on the card, ejecting the card, and the player's
+// state file.
 
 #include "app/MainForm.h"
 #include "base/Errors.h"
 #include "card/CardFiles.h"
 #include "card/FreeSpace.h"
+#include "card/KsiazkaNaKarcie.h"
 #include "card/ui/FormKopiowanie.h"
 #include "widgets/Seams.h"
 
@@ -73,36 +75,48 @@ void TMainForm::WolneMiejsceNaKarcie() {
     zmierzKarte();
 }
 
-void TMainForm::KopiujPlikAudio() {
-    // The room test below uses this measurement, taken before the file is picked.
-    if (!zmierzKarte())
-        return;
+// The store book the user picks in a file dialog with its two index files,
+// in copy order; empty (after saying why) when there is none.
+QStringList TMainForm::wybierzKsiazke(const QString& tytul, const QString& brakIndeksow) {
     Seams::FileDialog dialog; // OpenDialogKopiujAudio
-    dialog.title = QStringLiteral("Wybierz plik audio do skopiowania");
+    dialog.title = tytul;
     dialog.folder = m_konfiguracja.Magazyn;
     dialog.filter = QStringLiteral("mp3, asz (*.mp3 *.asz)");
     dialog.defaultSuffix = QStringLiteral("mp3");
     dialog.mustExist = false;
     const QStringList wybrane = m_seams.openFiles(this, dialog);
     if (wybrane.isEmpty() || wybrane.first().isEmpty())
-        return;
+        return {};
     const QString ksiazka = wybrane.first();
     if (!QFileInfo(ksiazka).isFile()) {
         uwaga(QStringLiteral("Brak pliku audio o podanej nazwie"));
-        return;
+        return {};
     }
     const QString dat = plikIndeksu(ksiazka, QStringLiteral("dat"));
     const QString log = plikIndeksu(ksiazka, QStringLiteral("log"));
     if (!QFileInfo(dat).isFile() || !QFileInfo(log).isFile()) {
-        uwaga(QStringLiteral("Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"));
-        return;
+        uwaga(brakIndeksow);
+        return {};
     }
-    const std::int64_t rozmiar = RozmiarPliku(ksiazka);
-    if (const auto odmowa = odmowaKopiowania(m_pomiarKarty, rozmiar)) {
+    return {ksiazka, dat, log};
+}
+
+void TMainForm::KopiujPlikAudio() {
+    // The room test below uses this measurement, taken before the file is picked.
+    if (!zmierzKarte())
+        return;
+    const QStringList pliki = wybierzKsiazke(
+        QStringLiteral("Wybierz plik audio do skopiowania"),
+        QStringLiteral("Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"));
+    if (pliki.isEmpty())
+        return;
+    const std::int64_t rozmiar = RozmiarPliku(pliki.at(0));
+    if (const auto odmowa = odmowaKopiowania(m_pomiarKarty, rozmiar, WielkoscPliku(pliki.at(1)),
+                                             WielkoscPliku(pliki.at(2)))) {
         uwaga(*odmowa);
         return;
     }
-    KopiujPliki({ksiazka, dat, log});
+    KopiujPliki(pliki);
 }
 
 std::int64_t TMainForm::RozmiarPliku(const QString& name) {
@@ -118,6 +132,13 @@ void TMainForm::KopiujPliki(const QStringList& names) {
     if (!kartaDostepna())
         return;
     const QString korzen = korzenKarty(m_konfiguracja.Karta);
+    // A link on the card could send the book anywhere: none is written through.
+    for (const QString& plik : names) {
+        if (dowiazanieNaKarcie(korzen, QFileInfo(plik).fileName())) {
+            uwaga(komunikatDowiazania(korzen + QFileInfo(plik).fileName()));
+            return;
+        }
+    }
     // Every question before the progress window exists, so no window ever
     // covers one. The files belong together: a kept file ends the copy
     // before anything is written.
@@ -137,50 +158,84 @@ void TMainForm::KopiujPliki(const QStringList& names) {
         zamien.append(cel.filePath());
     }
 
-    TFormKopiowanie::Wynik wynik;
+    RaportKopiowania raport;
     {
         TFormKopiowanie okno(this);
-        // Each file checks the card again: one taken out during the copy must
-        // not send the rest to the disk under its mount folder.
+        // The card is checked again on the worker: one taken out meanwhile
+        // must not send the book to the disk under its mount folder.
         const ZrodloWolnegoMiejsca& zrodlo = zrodloMiejsca();
-        const auto kopiowanie = [this, &zrodlo](const QString& plik, const QString& doKorzenia,
+        const auto kopiowanie = [this, &zrodlo](const QStringList& pliki, const QString& doKorzenia,
                                                 const ObslugaKopiowania& obsluga) {
             if (!::kartaDostepna(doKorzenia, zrodlo))
                 return RaportKopiowania{WynikKopiowania::Blad, kartaNiedostepna(doKorzenia)};
-            return m_uslugi.kopiowanieNaKarte(plik, doKorzenia, obsluga);
+            return m_uslugi.kopiowanieNaKarte(pliki, doKorzenia, obsluga);
         };
-        wynik = okno.kopiuj(names, korzen, zamien, kopiowanie);
+        raport = okno.kopiuj(names, korzen, zamien, kopiowanie);
     }
 
-    // What went wrong is told after the window has gone. All files are
-    // attempted even when one fails; only the user's stop ends the rest.
-    QStringList skopiowane;
-    bool udane = !wynik.przerwano;
-    for (int i = 0; i < wynik.raporty.size(); ++i) {
-        const RaportKopiowania& raport = wynik.raporty.at(i);
-        if (raport.udane())
-            skopiowane.append(QFileInfo(names.at(i)).fileName());
-        else
-            udane = false;
-        if (raport.wynik == WynikKopiowania::Blad)
-            uwaga(raport.blad);
-    }
-    if (wynik.przerwano) {
-        QStringList reszta;
-        for (const QString& plik : names) {
-            if (!skopiowane.contains(QFileInfo(plik).fileName()))
-                reszta.append(QFileInfo(plik).fileName());
-        }
-        QString tekst = QStringLiteral("Kopiowanie przerwane.");
-        if (!skopiowane.isEmpty())
-            tekst += QStringLiteral(" Skopiowano: %1.").arg(skopiowane.join(QStringLiteral(", ")));
-        tekst += QStringLiteral(" Nie skopiowano: %1.").arg(reszta.join(QStringLiteral(", ")));
-        uwaga(tekst);
-    } else {
-        uwaga(udane ? QStringLiteral("Pliki zostały pomyślnie skopiowane!")
-                    : QStringLiteral("Błąd podczas kopiowania plików!"));
+    // What happened is told after the window has gone.
+    switch (raport.wynik) {
+    case WynikKopiowania::Skopiowano:
+        WolneMiejsceNaKarcie();
+        if (uwaga(QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
+                      QString::fromUtf16(ksiazkaZgodna) +
+                      QStringLiteral("\n\nCzy wysunąć kartę teraz?"),
+                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                  QMessageBox::No) == QMessageBox::Yes)
+            WysunKarte();
+        return;
+    case WynikKopiowania::Anulowano:
+        uwaga(QStringLiteral("Kopiowanie przerwane. Pliki na karcie pozostały bez zmian."));
+        break;
+    case WynikKopiowania::NieZamieniono:
+        uwaga(QStringLiteral("Nie skopiowano żadnego pliku: karta pozostała bez zmian."));
+        break;
+    case WynikKopiowania::Blad:
+        uwaga(QStringLiteral("Błąd podczas kopiowania plików! ") + raport.blad);
+        break;
     }
     WolneMiejsceNaKarcie();
+}
+
+void TMainForm::SprawdzKsiazkeNaKarcie() {
+    if (!kartaDostepna())
+        return;
+    const QStringList pliki =
+        wybierzKsiazke(QStringLiteral("Wybierz książkę z magazynu do sprawdzenia na karcie"),
+                       QStringLiteral("Brak pliku z indeksami, wybrana książka nie będzie "
+                                      "sprawdzona."));
+    if (pliki.isEmpty() || !kartaDostepna())
+        return;
+    RaportSprawdzenia raport;
+    {
+        TFormKopiowanie okno(this, TFormKopiowanie::Tryb::Sprawdzanie);
+        raport = okno.sprawdz(pliki, korzenKarty(m_konfiguracja.Karta));
+    }
+    uwaga(raport.wynik == WynikSprawdzenia::Anulowano
+              ? QStringLiteral("Sprawdzanie przerwane, książka na karcie nie została sprawdzona.")
+              : raport.opis);
+}
+
+void TMainForm::WysunKarte() {
+    if (!kartaDostepna())
+        return;
+    WynikWysuniecia wynik;
+    {
+        TFormKopiowanie okno(this, TFormKopiowanie::Tryb::Wysuwanie);
+        wynik = okno.wysun(korzenKarty(m_konfiguracja.Karta), m_uslugi.wysuwanieKarty);
+    }
+    // The status line keeps saying it, for a screen reader and for a look later.
+    if (wynik.moznaWyjac)
+        ustawStatus(wynik.tekst);
+    uwaga(wynik.tekst);
+}
+
+void TMainForm::SprawdzKsiazke1Click() {
+    SprawdzKsiazkeNaKarcie();
+}
+
+void TMainForm::WysunKarte1Click() {
+    WysunKarte();
 }
 
 void TMainForm::UtworzPlayer() {
@@ -195,7 +250,12 @@ void TMainForm::UtworzPlayer() {
 void TMainForm::Plikzakadki1Click() {
     if (!kartaDostepna())
         return;
-    if (QFileInfo::exists(sciezkaPlayera(korzenKarty(m_konfiguracja.Karta))) &&
+    const QString korzen = korzenKarty(m_konfiguracja.Karta);
+    if (dowiazanieNaKarcie(korzen, QStringLiteral("player.dat"))) {
+        uwaga(komunikatDowiazania(sciezkaPlayera(korzen)));
+        return;
+    }
+    if (QFileInfo::exists(sciezkaPlayera(korzen)) &&
         uwaga(QStringLiteral("Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący "
                              "plik?"),
               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)

@@ -5,7 +5,9 @@
 
 #include "audio/WykrywanieTytulu.h"
 #include "card/CardFiles.h"
+#include "card/KsiazkaNaKarcie.h"
 #include "card/Volumes.h"
+#include "card/Wysuwanie.h"
 #include "merge/PomiarMp3.h"
 
 #include <QString>
@@ -26,8 +28,10 @@ struct Uslugi {
     std::function<ListaWoluminow()> woluminy = listaWoluminow;
     // The card's free-space figures and mount check; empty: the system's.
     const ZrodloWolnegoMiejsca* wolneMiejsce = nullptr;
-    // How one file is copied to the card, on the copy's worker thread.
-    KopiowanieNaKarte kopiowanieNaKarte = kopiujNaKarte;
+    // How a book is copied to the card, on the copy's worker thread.
+    KopiowanieNaKarte kopiowanieNaKarte = kopiujKsiazkeNaKarte;
+    // How the card is ejected (UDisks2), on a worker thread.
+    std::function<WynikWysuniecia(const QString& korzen)> wysuwanieKarty = wysunKarte;
     // How the merge measures the entries' files; empty: miernikMp3().
     MiernikMp3 miernikScalania;
     // How bookmark detection finds a file's title; empty: wykryjTytul.

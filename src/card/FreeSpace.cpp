@@ -1,6 +1,7 @@
 #include "card/FreeSpace.h"
 
 #include "base/Text.h"
+#include "card/KsiazkaNaKarcie.h"
 #include "card/Volumes.h"
 
 #include <QFile>
@@ -35,12 +36,12 @@ std::optional<MiaraWoluminu> SystemoweWolneMiejsce::zmierz(const QString& folder
     MiaraWoluminu miara;
     miara.rozmiarKlastra = static_cast<std::int64_t>(vfs.f_frsize);
     miara.wolneKlastry = vfs.f_bavail;
-    miara.fat = fs.f_type == fatMagic;
+    miara.fat = fs.f_type == fatMagic || woluminFat(folder);
     return miara;
 }
 
 bool SystemoweWolneMiejsce::zamontowany(const QString& folder) const {
-    return punktMontowania(folder);
+    return punktMontowania(folder) && !naUrzadzeniuSystemu(folder);
 }
 
 bool kartaDostepna(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
@@ -59,6 +60,7 @@ std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolneg
     PomiarKarty pomiar;
     pomiar.wolumin = *miara;
     pomiar.playerNaKarcie = QFileInfo::exists(korzen + QStringLiteral("player.dat"));
+    pomiar.klastryPozostalosci = klastryPozostalosci(korzen, miara->rozmiarKlastra);
     return pomiar;
 }
 
@@ -84,14 +86,23 @@ QString raportWolnegoMiejsca(const PomiarKarty& pomiar, QChar separatorDziesietn
            QStringLiteral(" kB");
 }
 
-std::int64_t miejsceNaKsiazke(const PomiarKarty& pomiar) {
-    const i128 rezerwa = (pomiar.playerNaKarcie ? 1 : 0) + 2;
-    const i128 klastry = static_cast<i128>(pomiar.wolumin.wolneKlastry) - rezerwa;
-    return doInt64(klastry * pomiar.wolumin.rozmiarKlastra);
+std::int64_t miejsceNaKsiazke(const PomiarKarty& pomiar, std::int64_t dat, std::int64_t log) {
+    const i128 klaster = pomiar.wolumin.rozmiarKlastra;
+    const auto klastryIndeksu = [klaster](std::int64_t bajty) -> i128 {
+        if (klaster <= 0 || bajty <= klaster)
+            return 1;
+        return (i128{bajty} + klaster - 1) / klaster;
+    };
+    const i128 rezerwa =
+        (pomiar.playerNaKarcie ? 1 : 0) + klastryIndeksu(dat) + klastryIndeksu(log);
+    const i128 klastry = static_cast<i128>(pomiar.wolumin.wolneKlastry) +
+                         static_cast<i128>(pomiar.klastryPozostalosci) - rezerwa;
+    return doInt64(klastry * klaster);
 }
 
-std::optional<QString> odmowaKopiowania(const PomiarKarty& pomiar, std::int64_t rozmiar) {
-    if (rozmiar > miejsceNaKsiazke(pomiar))
+std::optional<QString> odmowaKopiowania(const PomiarKarty& pomiar, std::int64_t rozmiar,
+                                        std::int64_t dat, std::int64_t log) {
+    if (rozmiar > miejsceNaKsiazke(pomiar, dat, log))
         return QStringLiteral("Brak wystarczającego miejsca na skopiowanie wybranego pliku!");
     if (pomiar.wolumin.fat && rozmiar >= granicaPlikuFat)
         return QStringLiteral("Karta ma system plików FAT, na którym plik nie może mieć 4 GB "

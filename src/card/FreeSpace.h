@@ -27,8 +27,9 @@ public:
     virtual bool zamontowany(const QString& folder) const = 0;
 };
 
-// The real query: statvfs (f_frsize, f_bavail) and statfs for the FAT type;
-// the mount test of punktMontowania (card/Volumes.h).
+// The real query: statvfs (f_frsize, f_bavail); FAT from statfs or, for a
+// FAT volume mounted through FUSE, from woluminFat (card/Volumes.h); the
+// mount test of punktMontowania, and never the system root's own device.
 class SystemoweWolneMiejsce final : public ZrodloWolnegoMiejsca {
 public:
     std::optional<MiaraWoluminu> zmierz(const QString& folder) const override;
@@ -45,6 +46,9 @@ bool kartaDostepna(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo);
 struct PomiarKarty {
     MiaraWoluminu wolumin;
     bool playerNaKarcie = false;
+    // Clusters held by temporary files of killed copies, which the next copy
+    // removes first (klastryPozostalosci in card/KsiazkaNaKarcie.h).
+    std::uint64_t klastryPozostalosci = 0;
 };
 
 // Measures the card whose root folder (with its final separator) is `korzen`.
@@ -59,14 +63,19 @@ std::int64_t wolneBajty(const PomiarKarty& pomiar);
 // given decimal separator (kilobytes of 1024 bytes, four decimals at most).
 QString raportWolnegoMiejsca(const PomiarKarty& pomiar, QChar separatorDziesietny);
 
-// Bytes a book's audio file may have: the free clusters less one for each
-// index file and one for a present player.dat, in bytes. Negative when fewer
-// clusters are free than that reserve.
-std::int64_t miejsceNaKsiazke(const PomiarKarty& pomiar);
+// Bytes a book's audio file may have: the free clusters (with those of the
+// leftovers the copy removes) less the index files' clusters (at least one
+// each; `dat` and `log` are their sizes) and one for a present player.dat,
+// in bytes. The old book stays on the card until the new files, written
+// beside it under temporary names, are complete, so none of its room
+// counts. Negative when fewer clusters are free than that reserve.
+std::int64_t miejsceNaKsiazke(const PomiarKarty& pomiar, std::int64_t dat = 0,
+                              std::int64_t log = 0);
 
-// Why a book of `rozmiar` bytes may not be copied onto the measured card, or
-// none when it may.
-std::optional<QString> odmowaKopiowania(const PomiarKarty& pomiar, std::int64_t rozmiar);
+// Why a book of `rozmiar` bytes with index files of `dat` and `log` bytes
+// may not be copied onto the measured card, or none when it may.
+std::optional<QString> odmowaKopiowania(const PomiarKarty& pomiar, std::int64_t rozmiar,
+                                        std::int64_t dat = 0, std::int64_t log = 0);
 
 // The largest file FAT can hold is one byte below this.
 inline constexpr std::int64_t granicaPlikuFat = std::int64_t{4} * 1024 * 1024 * 1024;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QSet>
 #include <QStringList>
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -208,10 +210,22 @@ bool systemowyPunktMontowania(const QString& punkt) {
     return false;
 }
 
-ListaWoluminow woluminyKart(const ListaWoluminow& woluminy) {
+bool naUrzadzeniuSystemu(const QString& folder) {
+    struct stat ten {};
+    struct stat korzen {};
+    return ::stat(QFile::encodeName(folder).constData(), &ten) == 0 && ::stat("/", &korzen) == 0 &&
+           ten.st_dev == korzen.st_dev;
+}
+
+bool drugiePodpiecieSystemu(const QString& folder) {
+    return naUrzadzeniuSystemu(folder) && punktMontowania(folder);
+}
+
+ListaWoluminow woluminyKart(const ListaWoluminow& woluminy,
+                            const std::function<bool(const QString&)>& systemowe) {
     ListaWoluminow karty;
     for (const Wolumin& w : woluminy) {
-        if (!systemowyPunktMontowania(w.punktMontowania))
+        if (!systemowyPunktMontowania(w.punktMontowania) && !systemowe(w.punktMontowania))
             karty.append(w);
     }
     std::stable_partition(karty.begin(), karty.end(), [](const Wolumin& w) { return w.wymienny; });
@@ -266,4 +280,63 @@ ListaWoluminow listaWoluminow() {
     // Files bound over files (a container's /etc/hosts) are no place for a book.
     woluminy.removeIf([](const Wolumin& w) { return !QFileInfo(w.punktMontowania).isDir(); });
     return woluminy;
+}
+
+bool systemPlikowFat(const QString& typMontowania, const QString& typUrzadzenia) {
+    static const QSet<QString> fat = {u"vfat"_s,  u"msdos"_s, u"fat"_s,  u"umsdos"_s,
+                                      u"fat12"_s, u"fat16"_s, u"fat32"_s};
+    if (fat.contains(typMontowania) || typMontowania == u"fuse.fusefat"_s ||
+        typMontowania == u"fusefat"_s)
+        return true;
+    const bool fuse = typMontowania == u"fuseblk"_s || typMontowania == u"fuse"_s ||
+                      typMontowania.startsWith(u"fuse."_s);
+    return fuse && fat.contains(typUrzadzenia.toLower());
+}
+
+namespace {
+
+// The file system a block device carries: udev's database first (readable
+// by everyone), then blkid. Empty when neither tells.
+QString typUrzadzenia(const QString& urzadzenie) {
+    struct stat info {};
+    if (!urzadzenie.startsWith(u"/dev/"_s) ||
+        ::stat(QFile::encodeName(urzadzenie).constData(), &info) != 0 || !S_ISBLK(info.st_mode))
+        return {};
+    QFile udev(
+        QStringLiteral("/run/udev/data/b%1:%2").arg(major(info.st_rdev)).arg(minor(info.st_rdev)));
+    if (udev.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& wiersz : udev.readAll().split('\n')) {
+            if (wiersz.startsWith("E:ID_FS_TYPE="))
+                return QString::fromLatin1(wiersz.mid(13)).trimmed();
+        }
+    }
+    QProcess blkid;
+    blkid.start(u"blkid"_s, {u"-o"_s, u"value"_s, u"-s"_s, u"TYPE"_s, urzadzenie});
+    if (!blkid.waitForFinished(3000)) {
+        blkid.kill();
+        blkid.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromLatin1(blkid.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+bool woluminFat(const QString& folder) {
+    const QString kanoniczny = QFileInfo(folder).canonicalFilePath();
+    if (kanoniczny.isEmpty())
+        return false;
+    // The deepest mount holding the folder; a later mount on the same point wins.
+    std::optional<Montowanie> najlepsze;
+    for (const QByteArray& wiersz : czytajMountinfo().split('\n')) {
+        const auto m = montowanie(wiersz);
+        if (m && (m->punkt == u"/"_s || podFolderem(kanoniczny, m->punkt)) &&
+            (!najlepsze || m->punkt.size() >= najlepsze->punkt.size()))
+            najlepsze = m;
+    }
+    if (!najlepsze)
+        return false;
+    if (systemPlikowFat(najlepsze->typ, {}))
+        return true;
+    return systemPlikowFat(najlepsze->typ, typUrzadzenia(najlepsze->zrodlo));
 }

@@ -54,9 +54,34 @@ ListaWoluminow woluminyZMountinfo(const QByteArray& mountinfo,
 // /tmp). None of them is ever a memory card.
 bool systemowyPunktMontowania(const QString& punkt);
 
+// Whether the folder lies on the device of the system's root: a bind mount
+// of the system disk (mount --bind / /media/x) is that disk, not a card.
+// A folder that cannot be examined is none.
+bool naUrzadzeniuSystemu(const QString& folder);
+
+// Whether the folder is a mount point of the system root's own device: the
+// system disk mounted once more (a bind mount), never a card.
+bool drugiePodpiecieSystemu(const QString& folder);
+
 // The volumes that may be the card, from a list as listaWoluminow() gives
-// it: no system mounts; removable volumes first, each part in mount point order.
-ListaWoluminow woluminyKart(const ListaWoluminow& woluminy);
+// it: no system mounts and no second mount of the system's device
+// (`systemowe` tells); removable volumes first, each part in mount point
+// order.
+ListaWoluminow
+woluminyKart(const ListaWoluminow& woluminy,
+             const std::function<bool(const QString&)>& systemowe = drugiePodpiecieSystemu);
+
+// Whether a volume holds FAT (whose files stay below 4 GiB), however it is
+// mounted: the kernel's vfat or msdos, a FUSE driver for FAT, or a generic
+// FUSE block mount (fuseblk) of a device that carries FAT. `typUrzadzenia`
+// is the file system the device itself carries (as blkid or udev name it);
+// empty when unknown.
+bool systemPlikowFat(const QString& typMontowania, const QString& typUrzadzenia);
+
+// Whether the volume that holds `folder` is FAT (systemPlikowFat), with the
+// device's own type read from udev's database or blkid where the mount type
+// does not tell.
+bool woluminFat(const QString& folder);
 
 // Whether `folder` (cleaned, no final '/') is a mount point in this
 // mountinfo text.

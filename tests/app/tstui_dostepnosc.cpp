@@ -211,6 +211,7 @@ private slots:
                 zapiszBajty(plik(u"ksiazka.dat"_s), "0\t10") &&
                 zapiszBajty(plik(u"ksiazka.log"_s), "0000000 0000000"));
         seams->openAnswers = {{ksiazka}};
+        seams->answers = {QMessageBox::No}; // not ejected now
         const QList<QWidget*> known = form->findChildren<QWidget*>();
         QStringList braki{u"no copy window met"_s};
         QTimer::singleShot(0, form.get(), [&] {
@@ -223,7 +224,7 @@ private slots:
         });
         akcja(*form, "Plikaudio1")->trigger();
         QVERIFY2(braki.isEmpty(), qPrintable(braki.join(u'\n')));
-        QCOMPARE(seams->texts().constLast(), u"Pliki zostały pomyślnie skopiowane!"_s);
+        QVERIFY(seams->texts().constLast().startsWith(u"Pliki zostały pomyślnie skopiowane!"_s));
     }
 
     // Each text set on the status line is announced, the same one again

@@ -1,6 +1,7 @@
 #include "base/Errors.h"
 #include "card/CardFiles.h"
 #include "card/FreeSpace.h"
+#include "card/KsiazkaNaKarcie.h"
 #include "support/FileBytes.h"
 #include "support/Tmpfs.h"
 
@@ -13,29 +14,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Answers the copy's callbacks and records what it was told.
-struct Obsluga {
-    qint64 przerwijPo = -1; // stop once this many bytes are reported
-    bool zamienic = true;
-    QList<std::pair<std::int64_t, std::int64_t>> postepy;
-    QStringList pytania;
-
-    ObslugaKopiowania callbacks() {
-        return {[this](std::int64_t skopiowano, std::int64_t razem) {
-                    postepy.append({skopiowano, razem});
-                    return przerwijPo < 0 || skopiowano < przerwijPo;
-                },
-                [this](const QString& cel) {
-                    pytania.append(cel);
-                    return zamienic;
-                }};
-    }
-};
-
-} // namespace
 
 class TestCardFiles : public QObject {
     Q_OBJECT
@@ -99,87 +77,28 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EInOutError, rozmiarPlikuDoOdczytu(magazyn + u"brak.mp3"_s));
     }
 
-    void copiesReadOnlyBookWithProgress() {
-        // Several chunks, and a last one that is not full.
-        QByteArray dane(3 * 1024 * 1024 + 17, '\0');
-        for (qsizetype i = 0; i < dane.size(); ++i)
-            dane[i] = static_cast<char>(i * 7 % 251);
-        const QString ksiazka = magazyn + u"Książka mówiona.asz"_s;
-        QVERIFY(zapiszBajty(ksiazka, dane));
-        QVERIFY(QFile::setPermissions(ksiazka, QFile::ReadOwner));
-
-        Obsluga obsluga;
-        const RaportKopiowania raport = kopiujNaKarte(ksiazka, karta, obsluga.callbacks());
-        QVERIFY2(raport.udane(), qPrintable(raport.blad));
-        QCOMPARE(bajtyPliku(karta + u"Książka mówiona.asz"_s), dane);
-        QCOMPARE(wpisyFolderu(karta), QStringList{u"Książka mówiona.asz"_s});
-        QVERIFY(obsluga.pytania.isEmpty());
-        QCOMPARE(obsluga.postepy.first(),
-                 std::make_pair(std::int64_t{0}, std::int64_t(dane.size())));
-        QCOMPARE(obsluga.postepy.last(),
-                 std::make_pair(std::int64_t(dane.size()), std::int64_t(dane.size())));
-        for (qsizetype i = 1; i < obsluga.postepy.size(); ++i)
-            QVERIFY(obsluga.postepy.at(i).first > obsluga.postepy.at(i - 1).first);
+    // player.dat under a link is not written, wherever the link points.
+    void playerDatNeverThroughALink_data() {
+        QTest::addColumn<bool>("zerwany");
+        QTest::newRow("link to a file off the card") << false;
+        QTest::newRow("dangling link") << true;
     }
-
-    void cancelLeavesNothing_data() {
-        QTest::addColumn<qint64>("przerwijPo");
-        QTest::addColumn<bool>("stary");
-        QTest::newRow("before the first chunk") << qint64(0) << false;
-        QTest::newRow("midway") << qint64(1) << false;
-        QTest::newRow("midway over an old copy") << qint64(1) << true;
-    }
-    void cancelLeavesNothing() {
-        QFETCH(qint64, przerwijPo);
-        QFETCH(bool, stary);
-        const QString ksiazka = magazyn + u"ksiazka.mp3"_s;
-        QVERIFY(zapiszBajty(ksiazka, QByteArray(2 * 1024 * 1024 + 5, 'n')));
-        if (stary)
-            QVERIFY(zapiszBajty(karta + u"ksiazka.mp3"_s, QByteArray("stara")));
-
-        Obsluga obsluga;
-        obsluga.przerwijPo = przerwijPo;
-        const RaportKopiowania raport = kopiujNaKarte(ksiazka, karta, obsluga.callbacks());
-        QCOMPARE(raport.wynik, WynikKopiowania::Anulowano);
-        QCOMPARE(wpisyFolderu(karta), stary ? QStringList{u"ksiazka.mp3"_s} : QStringList());
-        if (stary)
-            QCOMPARE(bajtyPliku(karta + u"ksiazka.mp3"_s), QByteArray("stara"));
-    }
-
-    void replaceQuestion_data() {
-        QTest::addColumn<bool>("zamienic");
-        QTest::newRow("Yes replaces") << true;
-        QTest::newRow("No keeps") << false;
-    }
-    void replaceQuestion() {
-        QFETCH(bool, zamienic);
-        QVERIFY(zapiszBajty(magazyn + u"ksiazka.dat"_s, QByteArray("0\t10\r\n10\t20")));
-        QVERIFY(zapiszBajty(karta + u"ksiazka.dat"_s, QByteArray("stary indeks")));
-
-        Obsluga obsluga;
-        obsluga.zamienic = zamienic;
-        const RaportKopiowania raport =
-            kopiujNaKarte(magazyn + u"ksiazka.dat"_s, karta, obsluga.callbacks());
-        QCOMPARE(obsluga.pytania, QStringList{karta + u"ksiazka.dat"_s});
-        QCOMPARE(raport.wynik,
-                 zamienic ? WynikKopiowania::Skopiowano : WynikKopiowania::NieZamieniono);
-        QCOMPARE(bajtyPliku(karta + u"ksiazka.dat"_s),
-                 zamienic ? QByteArray("0\t10\r\n10\t20") : QByteArray("stary indeks"));
-        QCOMPARE(wpisyFolderu(karta), QStringList{u"ksiazka.dat"_s});
-    }
-
-    void failuresNameTheFile() {
-        const RaportKopiowania brak =
-            kopiujNaKarte(magazyn + u"brak.mp3"_s, karta, Obsluga().callbacks());
-        QCOMPARE(brak.wynik, WynikKopiowania::Blad);
-        QVERIFY2(brak.blad.contains(magazyn + u"brak.mp3"_s), qPrintable(brak.blad));
-
-        QVERIFY(zapiszBajty(magazyn + u"ksiazka.mp3"_s, QByteArray("abc")));
-        const RaportKopiowania bezKarty =
-            kopiujNaKarte(magazyn + u"ksiazka.mp3"_s, karta + u"wyjeta/"_s, Obsluga().callbacks());
-        QCOMPARE(bezKarty.wynik, WynikKopiowania::Blad);
-        QVERIFY2(bezKarty.blad.contains(karta + u"wyjeta/ksiazka.mp3"_s),
-                 qPrintable(bezKarty.blad));
+    void playerDatNeverThroughALink() {
+        QFETCH(bool, zerwany);
+        const QString poza = magazyn + u"x.dat"_s;
+        if (!zerwany)
+            QVERIFY(zapiszBajty(poza, "poza karta"));
+        QVERIFY(QFile::link(poza, karta + u"player.dat"_s));
+        try {
+            zapiszPlayerDat(karta);
+            QFAIL("no error");
+        } catch (const EInOutError& e) {
+            QVERIFY2(e.text().contains(karta + u"player.dat jest dowiązaniem symbolicznym"_s),
+                     qPrintable(e.text()));
+        }
+        QCOMPARE(QFileInfo::exists(poza), !zerwany);
+        if (!zerwany)
+            QCOMPARE(bajtyPliku(poza), QByteArray("poza karta"));
     }
 
     // A real volume that fills up: the report, the room test and a copy
@@ -201,9 +120,10 @@ private slots:
         // leaves nothing behind.
         QVERIFY(zapiszBajty(magazyn + u"duza.mp3"_s, QByteArray(80 * 1024, 'd')));
         const RaportKopiowania przepelniona =
-            kopiujNaKarte(magazyn + u"duza.mp3"_s, karta, Obsluga().callbacks());
+            kopiujKsiazkeNaKarte({magazyn + u"duza.mp3"_s}, karta, {});
         QCOMPARE(przepelniona.wynik, WynikKopiowania::Blad);
-        QVERIFY2(przepelniona.blad.contains(karta + u"duza.mp3"_s), qPrintable(przepelniona.blad));
+        QCOMPARE(przepelniona.blad, u"Nie można zapisać pliku %1: na karcie zabrakło miejsca"_s.arg(
+                                        karta + u"duza.mp3"_s));
         QCOMPARE(wpisyFolderu(karta), QStringList());
 
         // Fill the card to the last cluster, player.dat included.

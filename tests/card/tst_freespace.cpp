@@ -105,6 +105,30 @@ private slots:
                  odmowa);
     }
 
+    // The old book stays until the new one is complete beside it: the index
+    // files take their own clusters, and leftovers of killed copies, which
+    // the copy removes first, count as free.
+    void roomCountsIndexFilesAndLeftovers_data() {
+        QTest::addColumn<qint64>("dat");
+        QTest::addColumn<quint64>("pozostalosci");
+        QTest::addColumn<qint64>("miejsce");
+        QTest::newRow("small index files: one cluster each")
+            << qint64(10) << quint64(0) << qint64(8 * 4096);
+        QTest::newRow("a .dat of three clusters")
+            << qint64(2 * 4096 + 1) << quint64(0) << qint64(6 * 4096);
+        QTest::newRow("leftovers count as room") << qint64(10) << quint64(5) << qint64(13 * 4096);
+    }
+    void roomCountsIndexFilesAndLeftovers() {
+        QFETCH(qint64, dat);
+        QFETCH(quint64, pozostalosci);
+        QFETCH(qint64, miejsce);
+        PomiarKarty p = pomiar(4096, 10, false);
+        p.klastryPozostalosci = pozostalosci;
+        QCOMPARE(miejsceNaKsiazke(p, dat, 100), miejsce);
+        QVERIFY(!odmowaKopiowania(p, miejsce, dat, 100));
+        QVERIFY(odmowaKopiowania(p, miejsce + 1, dat, 100));
+    }
+
     void fullCardRoomIsNegative() {
         QCOMPARE(miejsceNaKsiazke(pomiar(4096, 0, true)), std::int64_t{-3 * 4096});
         QCOMPARE(miejsceNaKsiazke(pomiar(4096, 1'000'000, false)), std::int64_t{999'998} * 4096);

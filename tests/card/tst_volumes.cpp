@@ -1,10 +1,13 @@
+#include "card/FreeSpace.h"
 #include "card/Volumes.h"
 #include "support/Tmpfs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -158,6 +161,52 @@ private slots:
         // Reached through a symbolic link, it is the same mount point.
         QVERIFY(QFile::link(karta, dir.filePath(u"link"_s)));
         QVERIFY(punktMontowania(dir.filePath(u"link"_s)));
+    }
+
+    void fatHoweverMounted_data() {
+        QTest::addColumn<QString>("montowanie");
+        QTest::addColumn<QString>("urzadzenie");
+        QTest::addColumn<bool>("fat");
+        QTest::newRow("vfat") << u"vfat"_s << QString() << true;
+        QTest::newRow("msdos") << u"msdos"_s << QString() << true;
+        QTest::newRow("FUSE FAT driver") << u"fuse.fusefat"_s << QString() << true;
+        QTest::newRow("fuseblk of a FAT device") << u"fuseblk"_s << u"vfat"_s << true;
+        QTest::newRow("fuseblk of NTFS") << u"fuseblk"_s << u"ntfs"_s << false;
+        QTest::newRow("fuseblk, type unknown") << u"fuseblk"_s << QString() << false;
+        QTest::newRow("exFAT has no 4 GiB limit") << u"exfat"_s << u"exfat"_s << false;
+        QTest::newRow("ext4 on a FAT-typed device is ext4") << u"ext4"_s << u"vfat"_s << false;
+    }
+    void fatHoweverMounted() {
+        QFETCH(QString, montowanie);
+        QFETCH(QString, urzadzenie);
+        QFETCH(bool, fat);
+        QCOMPARE(systemPlikowFat(montowanie, urzadzenie), fat);
+    }
+
+    // A bind mount of the system's root is a mount point on the system's
+    // own device: neither listed as a card nor accepted as one.
+    void bindMountOfTheSystemDisk() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(naUrzadzeniuSystemu(u"/"_s));
+        QVERIFY(!drugiePodpiecieSystemu(dir.path())); // a plain folder is no second mount
+        if (::geteuid() != 0)
+            QSKIP("bind mounts need root");
+        const QString punkt = dir.filePath(u"media-x"_s);
+        QVERIFY(QDir().mkpath(punkt));
+        if (::mount("/", QFile::encodeName(punkt).constData(), nullptr, MS_BIND, nullptr) != 0)
+            QSKIP("this system does not allow a bind mount");
+        const auto odmontuj =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(punkt).constData(), MNT_DETACH); });
+        QVERIFY(punktMontowania(punkt));
+        QVERIFY(drugiePodpiecieSystemu(punkt));
+        QVERIFY(!kartaDostepna(punkt + u"/"_s, SystemoweWolneMiejsce()));
+        for (const Wolumin& w : woluminyKart(listaWoluminow()))
+            QVERIFY2(w.punktMontowania != punkt, qPrintable(punkt));
+        // A volume of its own, at the same place, is a card.
+        Tmpfs tmpfs(punkt, "size=64k");
+        QVERIFY(tmpfs.zamontowany);
+        QVERIFY(kartaDostepna(punkt + u"/"_s, SystemoweWolneMiejsce()));
     }
 
     void labelsFromLinks() {

@@ -29,8 +29,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString nieWybrano = u"Nie wybrano karty. Wybierz ją w oknie Ustawienia."_s;
-const QString skopiowane = u"Pliki zostały pomyślnie skopiowane!"_s;
-const QString bladKopiowania = u"Błąd podczas kopiowania plików!"_s;
+const QString skopiowane = u"Pliki zostały pomyślnie skopiowane! Książka na karcie sprawdzona: "
+                           "zgodna z magazynem.\n\nCzy wysunąć kartę teraz?"_s;
+const QString przerwane = u"Kopiowanie przerwane. Pliki na karcie pozostały bez zmian."_s;
 const QString brakIndeksow = u"Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"_s;
 const QString brakMiejsca = u"Brak wystarczającego miejsca na skopiowanie wybranego pliku!"_s;
 const QString pytaniePlayer =
@@ -66,16 +67,23 @@ class TestMainFormCard : public QObject {
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TMainForm> form;
     // How the window copies a file to the card; a test may wrap it.
-    KopiowanieNaKarte kopiowanie = kopiujNaKarte;
+    KopiowanieNaKarte kopiowanie = kopiujKsiazkeNaKarte;
+    // What the eject command is told and the cards it was asked to eject.
+    WynikWysuniecia wysuniecie{true, u"Kartę można wyjąć."_s};
+    QStringList wysuniete;
 
     // The main window with the card and store folders set; `zrodlo` gives
     // the free-space figures (the system's when null).
     void utworz(const ZrodloWolnegoMiejsca* zrodlo) {
         Uslugi uslugi(seams, *store, dir->path());
         uslugi.wolneMiejsce = zrodlo;
-        uslugi.kopiowanieNaKarte = [this](const QString& p, const QString& korzen,
+        uslugi.kopiowanieNaKarte = [this](const QStringList& p, const QString& korzen,
                                           const ObslugaKopiowania& obsluga) {
             return kopiowanie(p, korzen, obsluga);
+        };
+        uslugi.wysuwanieKarty = [this](const QString& korzen) {
+            wysuniete.append(korzen);
+            return wysuniecie;
         };
         form = std::make_unique<TMainForm>(uslugi);
         seams.glowne = form.get();
@@ -110,7 +118,9 @@ private slots:
         seams = OdpowiedziBezOkna();
         miejsce = FakeWolneMiejsce(4096, 1'000'000);
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
-        kopiowanie = kopiujNaKarte;
+        kopiowanie = kopiujKsiazkeNaKarte;
+        wysuniete.clear();
+        wysuniecie = {true, u"Kartę można wyjąć."_s};
         utworz(&miejsce);
     }
     void cleanup() {
@@ -233,6 +243,7 @@ private slots:
         // A read-only book is copied as well.
         QVERIFY(QFile::setPermissions(plik, QFile::ReadOwner | QFile::ReadGroup));
         seams.openAnswers = {{plik}};
+        seams.answers = {QMessageBox::No};
         akcja(*form, "Plikaudio1")->trigger();
 
         QCOMPARE(seams.openRequests.size(), 1);
@@ -254,6 +265,11 @@ private slots:
         QCOMPARE(bajtyPliku(karta + u"ksiazka.log"_s), bajtyPliku(magazyn + u"ksiazka.log"_s));
         QCOMPARE(miejsce.zapytania, 2); // before choosing, and after copying
         QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie: "_s));
+        // The eject offer's safe answer is No, by Enter and by Esc alike.
+        QCOMPARE(seams.messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(seams.messages.last().defaultButton, QMessageBox::No);
+        QCOMPARE(seams.messages.last().escapeButton, QMessageBox::No);
+        QVERIFY(wysuniete.isEmpty());
     }
 
     // Every replace question comes, in copy order, before anything is copied;
@@ -282,6 +298,7 @@ private slots:
             QVERIFY(zapiszBajty(karta + nazwa, "stare"));
         seams.openAnswers = {{plik}};
         seams.answers = odpowiedzi;
+        seams.answers.append(QMessageBox::No); // the eject offer, if it comes
         akcja(*form, "Plikaudio1")->trigger();
         QStringList pytania;
         for (qsizetype i = 0; i < odpowiedzi.size(); ++i)
@@ -338,51 +355,46 @@ private slots:
             QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
         miejsce = FakeWolneMiejsce(4096, 4);
         seams.openAnswers = {{plik}};
+        seams.answers = {QMessageBox::No};
         akcja(*form, "Plikaudio1")->trigger();
         QCOMPARE(seams.texts(), QStringList{komunikat});
         QCOMPARE(QFileInfo::exists(karta + u"ksiazka.mp3"_s), !player);
     }
 
-    // The progress window, held open while the copy of file `przy` waits at
-    // its first chunk: named for a screen reader, naming the file. Its
-    // "Anuluj", Esc or its close box stop the copy there: that file leaves
-    // nothing behind, the ones after it are not tried, and the message says
-    // what was and was not copied.
+    // The progress window, held open while the copy waits at a chunk of file
+    // `przy` in a stage: named for a screen reader, naming the file and the
+    // stage. Its "Anuluj", Esc or its close box stop the copy there, and the
+    // card's old book stays as it was.
     void stoppedCopy_data() {
         QTest::addColumn<int>("przy");
+        QTest::addColumn<bool>("odczyt");
         QTest::addColumn<QString>("jak");
-        QTest::addColumn<QStringList>("naKarcie");
-        QTest::addColumn<QString>("koniec");
-        const QString nicNie =
-            u"Kopiowanie przerwane. Nie skopiowano: ksiazka.mp3, ksiazka.dat, ksiazka.log."_s;
-        QTest::newRow("Anuluj, book") << 0 << u"Anuluj"_s << QStringList() << nicNie;
-        QTest::newRow("Esc, book") << 0 << u"Esc"_s << QStringList() << nicNie;
-        QTest::newRow("close box, book") << 0 << u"zamknij"_s << QStringList() << nicNie;
-        QTest::newRow("Anuluj, .dat")
-            << 1 << u"Anuluj"_s << QStringList{u"ksiazka.mp3"_s}
-            << u"Kopiowanie przerwane. Skopiowano: ksiazka.mp3. Nie skopiowano: ksiazka.dat, "
-               "ksiazka.log."_s;
+        QTest::newRow("Anuluj, book") << 0 << false << u"Anuluj"_s;
+        QTest::newRow("Esc, book") << 0 << false << u"Esc"_s;
+        QTest::newRow("close box, .dat") << 1 << false << u"zamknij"_s;
+        QTest::newRow("Anuluj, reading back .log") << 2 << true << u"Anuluj"_s;
     }
     void stoppedCopy() {
         QFETCH(int, przy);
+        QFETCH(bool, odczyt);
         QFETCH(QString, jak);
-        QFETCH(QStringList, naKarcie);
-        QFETCH(QString, koniec);
         const QString plik = ksiazka(u"mp3"_s, 3 * 1024 * 1024);
-        const QStringList pliki{plik, magazyn + u"ksiazka.dat"_s, magazyn + u"ksiazka.log"_s};
+        const QStringList nazwy{u"ksiazka.mp3"_s, u"ksiazka.dat"_s, u"ksiazka.log"_s};
+        for (const auto& nazwa : nazwy)
+            QVERIFY(zapiszBajty(karta + nazwa, "stare"));
         QSemaphore naBramce, dalej;
-        kopiowanie = [&](const QString& p, const QString& korzen,
+        kopiowanie = [&](const QStringList& p, const QString& korzen,
                          const ObslugaKopiowania& obsluga) {
             ObslugaKopiowania wstrzymana = obsluga;
-            if (p == pliki.at(przy))
-                wstrzymana.postep = [&](std::int64_t bajty, std::int64_t razem) {
-                    if (bajty == 0 && obsluga.postep(bajty, razem)) {
-                        naBramce.release();
-                        dalej.acquire();
-                    }
-                    return obsluga.postep(bajty, razem);
-                };
-            return kopiujNaKarte(p, korzen, wstrzymana);
+            wstrzymana.postep = [&](const PostepKarty& postep) {
+                if (postep.plik == przy && postep.bajty == 0 &&
+                    (postep.etap == EtapKarty::Sprawdzanie) == odczyt && obsluga.postep(postep)) {
+                    naBramce.release();
+                    dalej.acquire();
+                }
+                return obsluga.postep(postep);
+            };
+            return kopiujKsiazkeNaKarte(p, korzen, wstrzymana);
         };
         bool sprawdzone = false;
         QTimer::singleShot(0, form.get(), [&] {
@@ -395,9 +407,9 @@ private slots:
             QCOMPARE(okno->accessibleName(), u"Kopiowanie na kartę"_s);
             QCOMPARE(okno->ProgressBar1->accessibleName(), u"Postęp kopiowania"_s);
             QCOMPARE(okno->ButtonAnuluj->accessibleName(), u"Anuluj"_s);
-            QTRY_VERIFY(okno->LabelPlik->text().startsWith(
-                u"Kopiowanie pliku %1 (%2 z 3)"_s.arg(QFileInfo(pliki.at(przy)).fileName())
-                    .arg(przy + 1)));
+            const QString etap = odczyt ? u"Sprawdzanie pliku %1 na karcie (%2 z 3)"_s
+                                        : u"Kopiowanie pliku %1 (%2 z 3)"_s;
+            QTRY_VERIFY(okno->LabelPlik->text().startsWith(etap.arg(nazwy.at(przy)).arg(przy + 1)));
             if (jak == u"Anuluj"_s)
                 QTest::mouseClick(okno->ButtonAnuluj, Qt::LeftButton);
             else if (jak == u"Esc"_s)
@@ -408,26 +420,109 @@ private slots:
             sprawdzone = true;
         });
         seams.openAnswers = {{plik}};
+        seams.answers = {QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes};
         akcja(*form, "Plikaudio1")->trigger();
         QVERIFY(sprawdzone);
-        QCOMPARE(seams.texts(), QStringList{koniec});
-        QCOMPARE(wpisyFolderu(karta), naKarcie);
+        QCOMPARE(seams.texts().constLast(), przerwane);
+        QCOMPARE(wpisyFolderu(karta), (QStringList{nazwy[1], nazwy[2], nazwy[0]}));
+        for (const auto& nazwa : nazwy)
+            QCOMPARE(bajtyPliku(karta + nazwa), QByteArray("stare"));
         QCOMPARE(miejsce.zapytania, 2);
     }
 
-    // A file that cannot be written is reported after the window has gone;
-    // the other files are still copied.
-    void failedFileReported() {
+    // A name on the card that cannot take the book: said, nothing written,
+    // no replace question (a dangling link has no file to replace).
+    void cardNameRefused_data() {
+        QTest::addColumn<QString>("jak");
+        QTest::addColumn<QString>("komunikat");
+        QTest::newRow("folder")
+            << u"folder"_s
+            << u"Błąd podczas kopiowania plików! Na karcie jest folder o nazwie %1ksiazka.dat."_s;
+        QTest::newRow("link off the card")
+            << u"link"_s << u"Na karcie %1ksiazka.dat jest dowiązaniem symbolicznym."_s;
+        QTest::newRow("dangling link")
+            << u"zerwany"_s << u"Na karcie %1ksiazka.dat jest dowiązaniem symbolicznym."_s;
+    }
+    void cardNameRefused() {
+        QFETCH(QString, jak);
+        QFETCH(QString, komunikat);
         const QString plik = ksiazka();
-        QVERIFY(QDir(karta).mkdir(u"ksiazka.dat"_s));
+        const QString poza = dir->filePath(u"poza.dat"_s);
+        if (jak == u"folder"_s)
+            QVERIFY(QDir(karta).mkdir(u"ksiazka.dat"_s));
+        else
+            QVERIFY(QFile::link(poza, karta + u"ksiazka.dat"_s));
+        if (jak == u"link"_s)
+            QVERIFY(zapiszBajty(poza, "poza karta"));
         seams.openAnswers = {{plik}};
         akcja(*form, "Plikaudio1")->trigger();
-        QCOMPARE(seams.texts(),
-                 (QStringList{u"Na karcie jest folder o nazwie %1."_s.arg(karta + u"ksiazka.dat"_s),
-                              bladKopiowania}));
-        QCOMPARE(wpisyFolderu(karta),
-                 (QStringList{u"ksiazka.dat"_s, u"ksiazka.log"_s, u"ksiazka.mp3"_s}));
-        QVERIFY(QFileInfo(karta + u"ksiazka.dat"_s).isDir());
+        QCOMPARE(seams.messages.size(), 1);
+        QVERIFY2(seams.texts().first().startsWith(komunikat.arg(karta)),
+                 qPrintable(seams.texts().first()));
+        QCOMPARE(QDir(karta).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                       QDir::NoDotAndDotDot),
+                 QStringList{u"ksiazka.dat"_s});
+        QCOMPARE(bajtyPliku(poza), jak == u"link"_s ? QByteArray("poza karta") : QByteArray());
+    }
+
+    // "Sprawdź książkę na karcie" compares the card's copy with the store's.
+    void checkCommand_data() {
+        QTest::addColumn<QString>("karta"); // what the card holds
+        QTest::addColumn<QString>("komunikat");
+        QTest::newRow("equal") << u"kopia"_s
+                               << u"Książka na karcie sprawdzona: zgodna z magazynem."_s;
+        QTest::newRow("damaged")
+            << u"uszkodzona"_s
+            << u"Karta zawiera uszkodzoną kopię książki: plik %1ksiazka.mp3 różni się od pliku w "
+               "magazynie od bajtu 4000. Nie należy używać tej karty."_s;
+        QTest::newRow("missing") << u"brak"_s << u"Na karcie nie ma pliku %1ksiazka.mp3."_s;
+    }
+    void checkCommand() {
+        QFETCH(QString, karta);
+        QFETCH(QString, komunikat);
+        const QString plik = ksiazka();
+        if (karta != u"brak"_s) {
+            for (const char* n : {"ksiazka.mp3", "ksiazka.dat", "ksiazka.log"})
+                QVERIFY(QFile::copy(magazyn + QLatin1String(n), this->karta + QLatin1String(n)));
+        }
+        if (karta == u"uszkodzona"_s) {
+            QByteArray dane = bajtyPliku(plik);
+            dane[4000] = 'X';
+            QVERIFY(zapiszBajty(this->karta + u"ksiazka.mp3"_s, dane));
+        }
+        seams.openAnswers = {{plik}};
+        akcja(*form, "SprawdzKsiazke1")->trigger();
+        QCOMPARE(seams.openRequests.size(), 1);
+        QCOMPARE(seams.texts(), QStringList{komunikat.arg(this->karta)});
+    }
+
+    // "Wysuń kartę" says what the eject found; the status line keeps
+    // "Kartę można wyjąć." only when it is true. After a good copy the
+    // eject is offered, and Yes ejects.
+    void ejectCommand_data() {
+        QTest::addColumn<bool>("moznaWyjac");
+        QTest::addColumn<bool>("poKopiowaniu");
+        QTest::newRow("ejected") << true << false;
+        QTest::newRow("busy") << false << false;
+        QTest::newRow("after a copy, Yes") << true << true;
+    }
+    void ejectCommand() {
+        QFETCH(bool, moznaWyjac);
+        QFETCH(bool, poKopiowaniu);
+        if (!moznaWyjac)
+            wysuniecie = {false, u"Nie można wysunąć karty, bo jest używana."_s};
+        form->ustawStatus(u"Wolne miejsce na karcie: 1 kB"_s);
+        if (poKopiowaniu) {
+            seams.openAnswers = {{ksiazka()}};
+            seams.answers = {QMessageBox::Yes};
+            akcja(*form, "Plikaudio1")->trigger();
+        } else {
+            akcja(*form, "WysunKarte1")->trigger();
+        }
+        QCOMPARE(wysuniete, QStringList{karta});
+        QCOMPARE(seams.texts().constLast(), wysuniecie.tekst);
+        QCOMPARE(form->tekstStatusu(),
+                 moznaWyjac ? u"Kartę można wyjąć."_s : u"Wolne miejsce na karcie: 1 kB"_s);
     }
 
     void unreadableBookIsAnError() {
@@ -447,6 +542,18 @@ private slots:
         akcja(*form, "Plikzakadki1")->trigger();
         QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
         QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
+    }
+
+    // A dangling player.dat link gets no replace question and no file off the card.
+    void playerDatLinkRefused() {
+        const QString poza = dir->filePath(u"poza.dat"_s);
+        QVERIFY(QFile::link(poza, karta + u"player.dat"_s));
+        akcja(*form, "Plikzakadki1")->trigger();
+        QCOMPARE(seams.texts(),
+                 QStringList{u"Na karcie %1player.dat jest dowiązaniem symbolicznym. Program nie "
+                             "zapisuje przez dowiązania, więc na karcie nic nie zostało zapisane. "
+                             "Usuń to dowiązanie z karty i spróbuj ponownie."_s.arg(karta)});
+        QVERIFY(!QFileInfo::exists(poza));
     }
 
     void playerDatReplaceQuestion_data() {

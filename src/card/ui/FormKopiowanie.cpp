@@ -5,71 +5,124 @@
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
+#include <memory>
 
-TFormKopiowanie::TFormKopiowanie(QWidget* owner)
-    : OknoPostepu(owner, QStringLiteral("FormKopiowanie"), QStringLiteral("Kopiowanie na kartę"),
-                  QStringLiteral("Postęp kopiowania"), QStringLiteral("Przerywanie kopiowania…")) {
+namespace {
+
+struct Napisy {
+    QString tytul, postep, przerywanie;
+};
+
+Napisy napisy(TFormKopiowanie::Tryb tryb) {
+    switch (tryb) {
+    case TFormKopiowanie::Tryb::Sprawdzanie:
+        return {QStringLiteral("Sprawdzanie książki na karcie"),
+                QStringLiteral("Postęp sprawdzania"), QStringLiteral("Przerywanie sprawdzania…")};
+    case TFormKopiowanie::Tryb::Wysuwanie:
+        return {QStringLiteral("Wysuwanie karty"), QStringLiteral("Postęp wysuwania"),
+                QStringLiteral("Wysuwanie karty trwa, karta jeszcze nie jest gotowa do wyjęcia…")};
+    case TFormKopiowanie::Tryb::Kopiowanie:
+        break;
+    }
+    return {QStringLiteral("Kopiowanie na kartę"), QStringLiteral("Postęp kopiowania"),
+            QStringLiteral("Przerywanie kopiowania…")};
+}
+
+} // namespace
+
+TFormKopiowanie::TFormKopiowanie(QWidget* owner, Tryb tryb)
+    : OknoPostepu(owner, QStringLiteral("FormKopiowanie"), napisy(tryb).tytul, napisy(tryb).postep,
+                  napisy(tryb).przerywanie),
+      m_tryb(tryb) {
     ProgressBar1->setRange(0, 1000); // thousandths, so books over 2 GiB fit
     ProgressBar1->setFormat(QStringLiteral("%p%"));
 }
 
-void TFormKopiowanie::pokaz(const QString& nazwa, int numer, int razem, std::int64_t bajty,
-                            std::int64_t wszystkie) {
-    if (m_anulowano)
+void TFormKopiowanie::pokaz(const PostepKarty& postep) {
+    if (m_anulowano || postep.plik < 0 || postep.plik >= m_nazwy.size())
         return;
     const QLocale locale;
+    const bool zapis = postep.etap == EtapKarty::Kopiowanie;
     const QString tekst =
-        QStringLiteral("Kopiowanie pliku %1 (%2 z %3)\nSkopiowano %4 z %5 bajtów")
-            .arg(nazwa)
-            .arg(numer)
-            .arg(razem)
-            .arg(locale.toString(qlonglong(bajty)), locale.toString(qlonglong(wszystkie)));
+        (zapis ? QStringLiteral("Kopiowanie pliku %1 (%2 z %3)\nSkopiowano %4 z %5 bajtów")
+               : QStringLiteral("Sprawdzanie pliku %1 na karcie (%2 z %3)\nSprawdzono %4 z %5 "
+                                "bajtów"))
+            .arg(m_nazwy.at(postep.plik))
+            .arg(postep.plik + 1)
+            .arg(m_nazwy.size())
+            .arg(locale.toString(qlonglong(postep.bajty)),
+                 locale.toString(qlonglong(postep.razem)));
     if (LabelPlik->text() != tekst)
         LabelPlik->setText(tekst);
-    const int promile = wszystkie > 0 ? static_cast<int>(bajty * 1000 / wszystkie) : 1000;
+    // The copy writes every file and then reads every file back.
+    std::int64_t zrobione = postep.bajty;
+    for (int i = 0; i < postep.plik; ++i)
+        zrobione += m_rozmiary.at(i);
+    if (!zapis && m_tryb == Tryb::Kopiowanie) {
+        for (const std::int64_t rozmiar : m_rozmiary)
+            zrobione += rozmiar;
+    }
+    const int promile = m_wszystkie > 0
+                            ? static_cast<int>(std::min(zrobione, m_wszystkie) * 1000 / m_wszystkie)
+                            : 1000;
     if (ProgressBar1->value() != promile)
         ProgressBar1->setValue(promile);
 }
 
-TFormKopiowanie::Wynik TFormKopiowanie::kopiuj(const QStringList& pliki, const QString& korzen,
-                                               const QStringList& zamien,
-                                               const KopiowanieNaKarte& kopiowanie) {
-    Wynik wynik;
-    m_anulowano = false;
+ObslugaKopiowania TFormKopiowanie::obsluga(const QStringList& pliki) {
+    m_nazwy.clear();
+    m_rozmiary.clear();
+    m_wszystkie = 0;
+    for (const QString& plik : pliki) {
+        m_nazwy.append(QFileInfo(plik).fileName());
+        m_rozmiary.append(QFileInfo(plik).size());
+        m_wszystkie += m_rozmiary.last() * (m_tryb == Tryb::Kopiowanie ? 2 : 1);
+    }
     if (!pliki.isEmpty())
-        pokaz(QFileInfo(pliki.first()).fileName(), 1, int(pliki.size()), 0,
-              QFileInfo(pliki.first()).size());
-
-    // The worker reads the arguments, which stay as they are while the
-    // window is up, and writes only `wynik`, read here after it has ended.
-    wykonaj([&] {
-        QElapsedTimer odPokazania;
-        for (int i = 0; i < pliki.size() && !m_anulowano; ++i) {
-            const QString nazwa = QFileInfo(pliki.at(i)).fileName();
-            ObslugaKopiowania obsluga;
-            obsluga.postep = [&](std::int64_t bajty, std::int64_t wszystkie) {
-                // Each file's start and end, and between them a few updates a
-                // second: enough to follow, little work for the window.
-                if (bajty == 0 || bajty == wszystkie || !odPokazania.isValid() ||
-                    odPokazania.elapsed() >= 100) {
-                    odPokazania.start();
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, nazwa, i, n = int(pliki.size()), bajty, wszystkie] {
-                            pokaz(nazwa, i + 1, n, bajty, wszystkie);
-                        },
-                        Qt::QueuedConnection);
-                }
-                return !m_anulowano;
-            };
-            obsluga.czyZamienic = [&zamien](const QString& cel) { return zamien.contains(cel); };
-            const RaportKopiowania raport = kopiowanie(pliki.at(i), korzen, obsluga);
-            if (raport.wynik == WynikKopiowania::Anulowano)
-                break;
-            wynik.raporty.append(raport);
+        pokaz({m_tryb == Tryb::Kopiowanie ? EtapKarty::Kopiowanie : EtapKarty::Sprawdzanie, 0, 0,
+               m_rozmiary.first()});
+    ObslugaKopiowania wynik;
+    auto odPokazania = std::make_shared<QElapsedTimer>();
+    wynik.postep = [this, odPokazania](const PostepKarty& postep) {
+        // Each file's start and end, and between them a few updates a
+        // second: enough to follow, little work for the window.
+        if (postep.bajty == 0 || postep.bajty == postep.razem || !odPokazania->isValid() ||
+            odPokazania->elapsed() >= 100) {
+            odPokazania->start();
+            QMetaObject::invokeMethod(
+                this, [this, postep] { pokaz(postep); }, Qt::QueuedConnection);
         }
-    });
-    // Only a stop leaves files unattempted.
-    wynik.przerwano = wynik.raporty.size() < pliki.size();
+        return !m_anulowano;
+    };
+    return wynik;
+}
+
+RaportKopiowania TFormKopiowanie::kopiuj(const QStringList& pliki, const QString& korzen,
+                                         const QStringList& zamien,
+                                         const KopiowanieNaKarte& kopiowanie) {
+    ObslugaKopiowania doPracy = obsluga(pliki);
+    doPracy.czyZamienic = [&zamien](const QString& cel) { return zamien.contains(cel); };
+    // The worker reads the arguments, which stay as they are while the
+    // window is up, and writes only `raport`, read here after it has ended.
+    RaportKopiowania raport;
+    wykonaj([&] { raport = kopiowanie(pliki, korzen, doPracy); });
+    return raport;
+}
+
+RaportSprawdzenia TFormKopiowanie::sprawdz(const QStringList& pliki, const QString& korzen) {
+    const ObslugaKopiowania doPracy = obsluga(pliki);
+    RaportSprawdzenia raport;
+    wykonaj([&] { raport = sprawdzKsiazkeNaKarcie(pliki, korzen, doPracy); });
+    return raport;
+}
+
+WynikWysuniecia
+TFormKopiowanie::wysun(const QString& korzen,
+                       const std::function<WynikWysuniecia(const QString&)>& wysuwanie) {
+    LabelPlik->setText(
+        QStringLiteral("Wysuwanie karty %1: zapisywanie danych i odmontowywanie…").arg(korzen));
+    ProgressBar1->setRange(0, 0);
+    WynikWysuniecia wynik;
+    wykonaj([&] { wynik = wysuwanie(korzen); });
     return wynik;
 }

@@ -1,32 +1,45 @@
 #pragma once
-// The card copy's progress window. The files are copied one after another on
-// a worker thread; the window, modal meanwhile, shows the file being copied
-// and the bytes so far, and "Anuluj" (or Esc, or closing it) stops the copy
-// at the next chunk. The window never asks anything: every question comes
-// before it exists.
+// The card's progress window, for copying a book to the card, for checking
+// the book on the card against the store and for ejecting the card. The work runs on a
+// worker thread; the window, modal meanwhile, names the file and the stage
+// (writing or reading back) with the bytes so far, and "Anuluj" (or Esc, or
+// closing it) stops the work at the next chunk. The window never asks
+// anything: every question comes before it exists.
 
-#include "card/CardFiles.h"
+#include "card/KsiazkaNaKarcie.h"
+#include "card/Wysuwanie.h"
 #include "widgets/OknoPostepu.h"
 
+#include <QList>
 #include <QStringList>
 
 class TFormKopiowanie : public OknoPostepu {
     Q_OBJECT
 public:
-    explicit TFormKopiowanie(QWidget* owner);
+    enum class Tryb { Kopiowanie, Sprawdzanie, Wysuwanie };
+    explicit TFormKopiowanie(QWidget* owner, Tryb tryb = Tryb::Kopiowanie);
 
-    struct Wynik {
-        QList<RaportKopiowania> raporty; // one per file attempted, in order
-        bool przerwano = false;          // the user stopped the copy
-    };
+    // Copies the book's files `pliki` into `korzen` and returns when it is
+    // done or the user has stopped it. Files already on the card are
+    // replaced only when their card paths are in `zamien`.
+    RaportKopiowania kopiuj(const QStringList& pliki, const QString& korzen,
+                            const QStringList& zamien, const KopiowanieNaKarte& kopiowanie);
 
-    // Copies `pliki` into `korzen` in order and returns when every file is
-    // done or the user has stopped the copy. A file already on the card is
-    // replaced only when its card path is in `zamien`.
-    Wynik kopiuj(const QStringList& pliki, const QString& korzen, const QStringList& zamien,
-                 const KopiowanieNaKarte& kopiowanie);
+    // Checks the book's files on the card against `pliki` in the store.
+    RaportSprawdzenia sprawdz(const QStringList& pliki, const QString& korzen);
+
+    // Ejects the card with `wysuwanie`; the bar only shows that the work
+    // goes on, and a stop cannot end an unmount already asked for.
+    WynikWysuniecia wysun(const QString& korzen,
+                          const std::function<WynikWysuniecia(const QString&)>& wysuwanie);
 
 private:
-    void pokaz(const QString& nazwa, int numer, int razem, std::int64_t bajty,
-               std::int64_t wszystkie);
+    // A progress callback for the worker that shows the stage on the window.
+    ObslugaKopiowania obsluga(const QStringList& pliki);
+    void pokaz(const PostepKarty& postep);
+
+    Tryb m_tryb;
+    QStringList m_nazwy;
+    QList<std::int64_t> m_rozmiary;
+    std::int64_t m_wszystkie = 0; // bytes of every stage together
 };

@@ -1,0 +1,537 @@
+#include "card/KsiazkaNaKarcie.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t rozmiarPorcji = std::size_t{4} << 20;
+
+// A file descriptor closed when it goes out of scope.
+class Deskryptor {
+public:
+    explicit Deskryptor(int fd = -1) : m_fd(fd) {}
+    ~Deskryptor() { zamknij(); }
+    Deskryptor(const Deskryptor&) = delete;
+    Deskryptor& operator=(const Deskryptor&) = delete;
+    int fd() const { return m_fd; }
+    // Closes now; the close's own result (a delayed write error) is returned.
+    int zamknij() {
+        const int wynik = m_fd >= 0 ? ::close(m_fd) : 0;
+        m_fd = -1;
+        return wynik;
+    }
+
+private:
+    int m_fd;
+};
+
+// What ends the work early: a failure with its message, or the user's stop.
+struct Niepowodzenie {
+    QString tekst;
+};
+struct Stop {};
+
+// A fast 64-bit hash of a byte stream (four lanes of multiply-rotate over
+// 32-byte stripes, as xxHash does). It guards against a card that returns
+// other bytes, not against an adversary.
+class Skrot {
+public:
+    void dodaj(const char* dane, std::size_t ile) {
+        m_razem += ile;
+        if (m_wBuforze > 0) {
+            const std::size_t brak = std::min(ile, sizeof m_bufor - m_wBuforze);
+            std::memcpy(m_bufor + m_wBuforze, dane, brak);
+            m_wBuforze += brak;
+            dane += brak;
+            ile -= brak;
+            if (m_wBuforze < sizeof m_bufor)
+                return;
+            pas(m_bufor);
+            m_wBuforze = 0;
+        }
+        for (; ile >= sizeof m_bufor; dane += sizeof m_bufor, ile -= sizeof m_bufor)
+            pas(dane);
+        std::memcpy(m_bufor, dane, ile);
+        m_wBuforze = ile;
+    }
+    std::uint64_t wynik() const {
+        std::uint64_t h = obroc(m_pasy[0], 1) + obroc(m_pasy[1], 7) + obroc(m_pasy[2], 12) +
+                          obroc(m_pasy[3], 18) + m_razem;
+        for (std::size_t i = 0; i < m_wBuforze; ++i)
+            h = obroc(h ^ (static_cast<unsigned char>(m_bufor[i]) * p5), 11) * p1;
+        h ^= h >> 33;
+        h *= p2;
+        h ^= h >> 29;
+        h *= p3;
+        h ^= h >> 32;
+        return h;
+    }
+
+private:
+    static constexpr std::uint64_t p1 = 11400714785074694791ULL;
+    static constexpr std::uint64_t p2 = 14029467366897019727ULL;
+    static constexpr std::uint64_t p3 = 1609587929392839161ULL;
+    static constexpr std::uint64_t p5 = 2870177450012600261ULL;
+    static std::uint64_t obroc(std::uint64_t x, int n) { return (x << n) | (x >> (64 - n)); }
+    void pas(const char* dane) {
+        for (int i = 0; i < 4; ++i) {
+            std::uint64_t slowo;
+            std::memcpy(&slowo, dane + 8 * i, 8);
+            m_pasy[i] = obroc(m_pasy[i] + slowo * p2, 31) * p1;
+        }
+    }
+    std::uint64_t m_pasy[4] = {p1 + p2, p2, 0, 0 - p1};
+    char m_bufor[32] = {};
+    std::size_t m_wBuforze = 0;
+    std::uint64_t m_razem = 0;
+};
+
+QString nazwaTymczasowa(pid_t pid, int numer) {
+    return QStringLiteral(".sonvek-%1-%2.tmp").arg(pid).arg(numer);
+}
+
+QByteArray nazwaBajtowo(const QString& nazwa) {
+    return QFile::encodeName(nazwa);
+}
+
+// The pid of a temporary name of the program's own; none for other names.
+std::optional<pid_t> pidPozostalosci(const QString& nazwa) {
+    static const QRegularExpression wzor(QStringLiteral("^\\.sonvek-(\\d{1,9})-\\d\\.tmp$"));
+    const auto dopasowanie = wzor.match(nazwa);
+    if (!dopasowanie.hasMatch())
+        return std::nullopt;
+    return static_cast<pid_t>(dopasowanie.captured(1).toLong());
+}
+
+// Whether a temporary file of process `pid` is a leftover: its process is
+// gone, or it is this process, whose copies never overlap.
+bool porzucona(pid_t pid) {
+    if (pid == ::getpid())
+        return true;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Calls `dla` for each leftover temporary file in the folder of `fd`.
+template <typename F> void dlaPozostalosci(int folder, F&& dla) {
+    const int kopia = ::dup(folder);
+    if (kopia < 0)
+        return;
+    DIR* katalog = ::fdopendir(kopia);
+    if (!katalog) {
+        ::close(kopia);
+        return;
+    }
+    QStringList nazwy;
+    while (const dirent* wpis = ::readdir(katalog)) {
+        const QString nazwa = QFile::decodeName(wpis->d_name);
+        if (const auto pid = pidPozostalosci(nazwa); pid && porzucona(*pid))
+            nazwy.append(nazwa);
+    }
+    ::closedir(katalog);
+    for (const QString& nazwa : nazwy)
+        dla(nazwa);
+}
+
+int otworzKorzen(const QString& korzen) {
+    return ::open(nazwaBajtowo(korzen).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Whether the card root's descriptor still is the folder at `korzen`: a card
+// taken out (or unmounted lazily) leaves the descriptor on a volume no
+// longer there.
+bool kartaNaMiejscu(int folder, const QString& korzen) {
+    struct stat otwarty {};
+    struct stat teraz {};
+    return ::fstat(folder, &otwarty) == 0 &&
+           ::stat(nazwaBajtowo(korzen).constData(), &teraz) == 0 &&
+           otwarty.st_dev == teraz.st_dev && otwarty.st_ino == teraz.st_ino;
+}
+
+QString kartaWyjeta() {
+    return QStringLiteral("Karta została wyjęta lub odłączona podczas kopiowania. Włóż ją "
+                          "ponownie i skopiuj książkę jeszcze raz.");
+}
+
+ssize_t czytajZPliku(int fd, char* bufor, std::size_t ile, off_t pozycja) {
+    return ::pread(fd, bufor, ile, pozycja);
+}
+
+// Reads up to `ile` bytes at `pozycja`, fewer only at the end of the file.
+ssize_t czytajPelne(const ObslugaKopiowania& obsluga, int fd, char* bufor, std::size_t ile,
+                    off_t pozycja) {
+    const auto& odczyt = obsluga.odczyt ? obsluga.odczyt : czytajZPliku;
+    std::size_t mam = 0;
+    while (mam < ile) {
+        const ssize_t n = odczyt(fd, bufor + mam, ile - mam, pozycja + off_t(mam));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        mam += std::size_t(n);
+    }
+    return ssize_t(mam);
+}
+
+// Writes every byte; 0 when done, else the system's error number (a write
+// that takes nothing counts as a full card).
+int zapiszWszystko(int fd, const char* dane, std::size_t ile) {
+    while (ile > 0) {
+        const ssize_t n = ::write(fd, dane, ile);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
+        dane += n;
+        ile -= std::size_t(n);
+    }
+    return 0;
+}
+
+void zglos(const ObslugaKopiowania& obsluga, EtapKarty etap, int plik, std::int64_t bajty,
+           std::int64_t razem) {
+    if (obsluga.postep && !obsluga.postep({etap, plik, bajty, razem}))
+        throw Stop{};
+}
+
+void krok(const ObslugaKopiowania& obsluga, const char* nazwa) {
+    if (obsluga.poKroku)
+        obsluga.poKroku(nazwa);
+}
+
+// The first position at which the card's file (read through the seam)
+// differs from the store's; none when they are equal. Failures throw.
+std::optional<std::int64_t> pierwszaRoznica(int magazyn, const QString& sciezkaMagazynu, int karta,
+                                            const QString& sciezkaKarty,
+                                            const ObslugaKopiowania& obsluga, int plik,
+                                            std::int64_t razem) {
+    std::unique_ptr<char[]> a(new char[rozmiarPorcji]);
+    std::unique_ptr<char[]> b(new char[rozmiarPorcji]);
+    std::int64_t pozycja = 0;
+    for (;;) {
+        const ssize_t na = czytajPelne({}, magazyn, a.get(), rozmiarPorcji, off_t(pozycja));
+        if (na < 0)
+            throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1: %2")
+                                    .arg(sciezkaMagazynu, powodBleduKarty(errno))};
+        const ssize_t nb = czytajPelne(obsluga, karta, b.get(), rozmiarPorcji, off_t(pozycja));
+        if (nb < 0)
+            throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                    .arg(sciezkaKarty, powodBleduKarty(errno))};
+        const std::size_t wspolne = std::size_t(std::min(na, nb));
+        const auto roznica = std::mismatch(a.get(), a.get() + wspolne, b.get());
+        if (roznica.first != a.get() + wspolne)
+            return pozycja + (roznica.first - a.get());
+        if (na != nb)
+            return pozycja + std::int64_t(wspolne);
+        pozycja += na;
+        zglos(obsluga, EtapKarty::Sprawdzanie, plik, std::min(pozycja, razem), razem);
+        if (na == 0)
+            return std::nullopt;
+    }
+}
+
+QString opisRoznicy(const QString& sciezkaKarty, std::int64_t pozycja) {
+    return QStringLiteral("Karta zawiera uszkodzoną kopię książki: plik %1 różni się od pliku w "
+                          "magazynie od bajtu %2. Nie należy używać tej karty.")
+        .arg(sciezkaKarty)
+        .arg(pozycja);
+}
+
+// Opens a store file for reading.
+int otworzMagazyn(const QString& sciezka) {
+    const int fd = ::open(nazwaBajtowo(sciezka).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw Niepowodzenie{
+            QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powodBleduKarty(errno))};
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return fd;
+}
+
+// Opens a file in the card root for reading, never through a link, with the
+// system's cached pages of it dropped so that reading asks the card.
+int otworzNaKarcie(int folder, const QByteArray& nazwa) {
+    const int fd = ::openat(folder, nazwa.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    return fd;
+}
+
+// The temporary files of one copy: removed unless they were renamed.
+struct Tymczasowe {
+    int folder = -1;
+    QList<QByteArray> nazwy;
+    ~Tymczasowe() {
+        for (const QByteArray& nazwa : nazwy)
+            ::unlinkat(folder, nazwa.constData(), 0);
+    }
+};
+
+// Copies the store file into a new temporary file on the card and returns
+// the hash of what was written; the file is synced and its cached pages
+// dropped.
+std::uint64_t zapiszTymczasowy(const QString& zrodlo, int folder, const QByteArray& tymczas,
+                               const QString& cel, const ObslugaKopiowania& obsluga, int plik,
+                               char* bufor) {
+    Deskryptor wejscie(otworzMagazyn(zrodlo));
+    struct stat info {};
+    ::fstat(wejscie.fd(), &info);
+    const std::int64_t razem = info.st_size;
+    const auto bladZapisu = [&cel](int numer) {
+        return Niepowodzenie{
+            QStringLiteral("Nie można zapisać pliku %1: %2").arg(cel, powodBleduKarty(numer))};
+    };
+    Deskryptor wyjscie(::openat(folder, tymczas.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (wyjscie.fd() < 0)
+        throw bladZapisu(errno);
+    Skrot skrot;
+    std::int64_t skopiowano = 0;
+    zglos(obsluga, EtapKarty::Kopiowanie, plik, 0, razem);
+    for (;;) {
+        const ssize_t n = czytajPelne({}, wejscie.fd(), bufor, rozmiarPorcji, off_t(skopiowano));
+        if (n < 0)
+            throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1: %2")
+                                    .arg(zrodlo, powodBleduKarty(errno))};
+        if (n == 0)
+            break;
+        skrot.dodaj(bufor, std::size_t(n));
+        if (const int numer = zapiszWszystko(wyjscie.fd(), bufor, std::size_t(n)))
+            throw bladZapisu(numer);
+        skopiowano += n;
+        krok(obsluga, "porcja");
+        zglos(obsluga, EtapKarty::Kopiowanie, plik, skopiowano, razem);
+    }
+    if (::fsync(wyjscie.fd()) != 0)
+        throw bladZapisu(errno);
+    ::posix_fadvise(wyjscie.fd(), 0, 0, POSIX_FADV_DONTNEED);
+    if (wyjscie.zamknij() != 0)
+        throw bladZapisu(errno);
+    krok(obsluga, "plik zsynchronizowany");
+    return skrot.wynik();
+}
+
+// Reads a file back from the card and returns its hash.
+std::uint64_t odczytajZKarty(int fd, const QString& cel, const ObslugaKopiowania& obsluga, int plik,
+                             std::int64_t razem, char* bufor) {
+    Skrot skrot;
+    std::int64_t pozycja = 0;
+    zglos(obsluga, EtapKarty::Sprawdzanie, plik, 0, razem);
+    for (;;) {
+        const ssize_t n = czytajPelne(obsluga, fd, bufor, rozmiarPorcji, off_t(pozycja));
+        if (n < 0)
+            throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                    .arg(cel, powodBleduKarty(errno))};
+        if (n == 0)
+            return skrot.wynik();
+        skrot.dodaj(bufor, std::size_t(n));
+        pozycja += n;
+        zglos(obsluga, EtapKarty::Sprawdzanie, plik, std::min(pozycja, razem), razem);
+    }
+}
+
+// Refuses a book whose name on the card is a link or a folder, and asks
+// before replacing a file. False: the user keeps the card's file.
+bool celeDozwolone(int folder, const QString& korzen, const QStringList& nazwy,
+                   const ObslugaKopiowania& obsluga) {
+    for (const QString& nazwa : nazwy) {
+        struct stat info {};
+        if (::fstatat(folder, nazwaBajtowo(nazwa).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISLNK(info.st_mode))
+            throw Niepowodzenie{komunikatDowiazania(korzen + nazwa)};
+        if (S_ISDIR(info.st_mode))
+            throw Niepowodzenie{
+                QStringLiteral("Na karcie jest folder o nazwie %1.").arg(korzen + nazwa)};
+    }
+    for (const QString& nazwa : nazwy) {
+        struct stat info {};
+        if (::fstatat(folder, nazwaBajtowo(nazwa).constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            obsluga.czyZamienic && !obsluga.czyZamienic(korzen + nazwa))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString powodBleduKarty(int numerBledu) {
+    switch (numerBledu) {
+    case ENOSPC:
+        return QStringLiteral("na karcie zabrakło miejsca");
+    case EDQUOT:
+        return QStringLiteral("przekroczono przydział miejsca na karcie");
+    case EIO:
+        return QStringLiteral("błąd odczytu lub zapisu karty (karta mogła zostać wyjęta albo "
+                              "jest uszkodzona)");
+    case ENODEV:
+    case ENXIO:
+    case EXDEV:
+    case ESTALE:
+    case ENOTCONN:
+        return QStringLiteral("karta została wyjęta lub odłączona");
+    case EROFS:
+        return QStringLiteral("karta jest tylko do odczytu (zabezpieczona przed zapisem)");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("brak uprawnień do zapisu");
+    case EFBIG:
+        return QStringLiteral("plik jest za duży dla systemu plików karty");
+    case ENAMETOOLONG:
+        return QStringLiteral("nazwa pliku jest za długa dla systemu plików karty");
+    case ELOOP:
+        return QStringLiteral("nazwa jest dowiązaniem symbolicznym");
+    case ENOENT:
+        return QStringLiteral("nie ma takiego pliku ani folderu");
+    default:
+        return QStringLiteral("błąd systemu nr %1 (%2)")
+            .arg(numerBledu)
+            .arg(QString::fromLocal8Bit(std::strerror(numerBledu)));
+    }
+}
+
+bool dowiazanieNaKarcie(const QString& korzen, const QString& nazwa) {
+    struct stat info {};
+    return ::lstat(nazwaBajtowo(korzen + nazwa).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+QString komunikatDowiazania(const QString& sciezka) {
+    return QStringLiteral("Na karcie %1 jest dowiązaniem symbolicznym. Program nie zapisuje przez "
+                          "dowiązania, więc na karcie nic nie zostało zapisane. Usuń to "
+                          "dowiązanie z karty i spróbuj ponownie.")
+        .arg(sciezka);
+}
+
+std::uint64_t klastryPozostalosci(const QString& korzen, std::int64_t klaster) {
+    const Deskryptor folder(otworzKorzen(korzen));
+    if (folder.fd() < 0 || klaster <= 0)
+        return 0;
+    std::uint64_t klastry = 0;
+    dlaPozostalosci(folder.fd(), [&](const QString& nazwa) {
+        struct stat info {};
+        if (::fstatat(folder.fd(), nazwaBajtowo(nazwa).constData(), &info, AT_SYMLINK_NOFOLLOW) ==
+                0 &&
+            S_ISREG(info.st_mode))
+            klastry +=
+                (std::uint64_t(info.st_size) + std::uint64_t(klaster) - 1) / std::uint64_t(klaster);
+    });
+    return klastry;
+}
+
+RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& korzen,
+                                      const ObslugaKopiowania& obsluga) {
+    try {
+        const Deskryptor folder(otworzKorzen(korzen));
+        if (folder.fd() < 0)
+            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
+                                    .arg(korzen, powodBleduKarty(errno))};
+        // What earlier copies that were killed left behind goes first.
+        dlaPozostalosci(folder.fd(), [&](const QString& nazwa) {
+            ::unlinkat(folder.fd(), nazwaBajtowo(nazwa).constData(), 0);
+        });
+        QStringList nazwy;
+        for (const QString& plik : pliki)
+            nazwy.append(QFileInfo(plik).fileName());
+        if (!celeDozwolone(folder.fd(), korzen, nazwy, obsluga))
+            return {WynikKopiowania::NieZamieniono, {}};
+
+        std::unique_ptr<char[]> bufor(new char[rozmiarPorcji]);
+        Tymczasowe tymczasowe;
+        tymczasowe.folder = folder.fd();
+        QList<std::uint64_t> skroty;
+        for (int i = 0; i < pliki.size(); ++i) {
+            const QByteArray tymczas = nazwaBajtowo(nazwaTymczasowa(::getpid(), i));
+            tymczasowe.nazwy.append(tymczas);
+            skroty.append(zapiszTymczasowy(pliki.at(i), folder.fd(), tymczas, korzen + nazwy.at(i),
+                                           obsluga, i, bufor.get()));
+        }
+        // Each file as the card returns it, before any old file is replaced.
+        for (int i = 0; i < pliki.size(); ++i) {
+            const QString cel = korzen + nazwy.at(i);
+            const Deskryptor fd(otworzNaKarcie(folder.fd(), tymczasowe.nazwy.at(i)));
+            if (fd.fd() < 0)
+                throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                        .arg(cel, powodBleduKarty(errno))};
+            struct stat info {};
+            ::fstat(fd.fd(), &info);
+            if (odczytajZKarty(fd.fd(), cel, obsluga, i, info.st_size, bufor.get()) == skroty.at(i))
+                continue;
+            const Deskryptor magazyn(otworzMagazyn(pliki.at(i)));
+            const auto pozycja =
+                pierwszaRoznica(magazyn.fd(), pliki.at(i), fd.fd(), cel, obsluga, i, info.st_size);
+            throw Niepowodzenie{opisRoznicy(cel, pozycja.value_or(0)) +
+                                QStringLiteral(" Poprzednie pliki na karcie pozostały bez zmian.")};
+        }
+        if (!kartaNaMiejscu(folder.fd(), korzen))
+            throw Niepowodzenie{kartaWyjeta()};
+        // The three renames follow one another with nothing in between.
+        for (int i = 0; i < pliki.size(); ++i) {
+            if (::renameat(folder.fd(), tymczasowe.nazwy.at(i).constData(), folder.fd(),
+                           nazwaBajtowo(nazwy.at(i)).constData()) != 0)
+                throw Niepowodzenie{QStringLiteral("Nie można zapisać pliku %1: %2")
+                                        .arg(korzen + nazwy.at(i), powodBleduKarty(errno))};
+            tymczasowe.nazwy[i].clear();
+        }
+        tymczasowe.nazwy.clear();
+        krok(obsluga, "nazwy zamienione");
+        // Some file systems cannot sync a folder; that is no failure of the copy.
+        if (::fsync(folder.fd()) != 0 && errno != EINVAL && errno != EROFS)
+            throw Niepowodzenie{QStringLiteral("Nie można zapisać folderu %1: %2")
+                                    .arg(korzen, powodBleduKarty(errno))};
+        krok(obsluga, "folder zsynchronizowany");
+        if (!kartaNaMiejscu(folder.fd(), korzen))
+            throw Niepowodzenie{kartaWyjeta()};
+        return {WynikKopiowania::Skopiowano, {}};
+    } catch (const Niepowodzenie& n) {
+        return {WynikKopiowania::Blad, n.tekst};
+    } catch (const Stop&) {
+        return {WynikKopiowania::Anulowano, {}};
+    }
+}
+
+RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString& korzen,
+                                         const ObslugaKopiowania& obsluga) {
+    try {
+        const Deskryptor folder(otworzKorzen(korzen));
+        if (folder.fd() < 0)
+            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
+                                    .arg(korzen, powodBleduKarty(errno))};
+        for (int i = 0; i < pliki.size(); ++i) {
+            const QString nazwa = QFileInfo(pliki.at(i)).fileName();
+            const QString cel = korzen + nazwa;
+            const Deskryptor magazyn(otworzMagazyn(pliki.at(i)));
+            const Deskryptor fd(otworzNaKarcie(folder.fd(), nazwaBajtowo(nazwa)));
+            if (fd.fd() < 0 && (errno == ENOENT || errno == ELOOP))
+                return {WynikSprawdzenia::Niezgodna,
+                        errno == ENOENT ? QStringLiteral("Na karcie nie ma pliku %1.").arg(cel)
+                                        : komunikatDowiazania(cel)};
+            if (fd.fd() < 0)
+                throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                        .arg(cel, powodBleduKarty(errno))};
+            struct stat info {};
+            ::fstat(magazyn.fd(), &info);
+            zglos(obsluga, EtapKarty::Sprawdzanie, i, 0, info.st_size);
+            if (const auto pozycja = pierwszaRoznica(magazyn.fd(), pliki.at(i), fd.fd(), cel,
+                                                     obsluga, i, info.st_size))
+                return {WynikSprawdzenia::Niezgodna, opisRoznicy(cel, *pozycja)};
+        }
+        return {WynikSprawdzenia::Zgodna, QString::fromUtf16(ksiazkaZgodna)};
+    } catch (const Niepowodzenie& n) {
+        return {WynikSprawdzenia::Blad, n.tekst};
+    } catch (const Stop&) {
+        return {WynikSprawdzenia::Anulowano, {}};
+    }
+}

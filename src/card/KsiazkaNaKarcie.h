@@ -1,0 +1,109 @@
+#pragma once
+// A book on the memory card: its three files (the audio file and its .dat
+// and .log index files) copied together, read back from the card itself and
+// compared with the store, and checked again at any later time.
+//
+// The copy writes the three files under temporary names of the program's
+// own (".sonvek-PID-N.tmp") in the card's root, syncs them, reads each one
+// back past the system's cache and compares its hash with the hash taken
+// while copying; only then are the three renamed into place, one right after
+// the other, and the root folder synced. A stop, a failure, a card that
+// returns other bytes than were written or a killed program leave the old
+// book's files as they were; temporary files left by a killed copy are
+// removed by the next copy to the card (only those of processes that no
+// longer run).
+//
+// Every name on the card is opened relative to the card root's descriptor
+// and never through a symbolic link: a link under one of the book's names is
+// reported and nothing is written.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <sys/types.h>
+
+enum class EtapKarty {
+    Kopiowanie, // writing the files to the card
+    Sprawdzanie // reading them back from the card
+};
+
+struct PostepKarty {
+    EtapKarty etap = EtapKarty::Kopiowanie;
+    int plik = 0;           // index of the file in the book's list
+    std::int64_t bajty = 0; // bytes of this file done so far
+    std::int64_t razem = 0; // bytes of this file
+};
+
+struct ObslugaKopiowania {
+    // Called before each file's first chunk and after every chunk, in both
+    // stages; false stops the work.
+    std::function<bool(const PostepKarty&)> postep;
+    // Asked when the card already holds a file of a book's name; false
+    // keeps it and nothing is written.
+    std::function<bool(const QString& celNaKarcie)> czyZamienic;
+    // Test seam: called after every step that changes the card (a chunk
+    // written, a file synced, the renames done, the folder synced).
+    std::function<void(const char* krok)> poKroku;
+    // Test seam: reads from a file on the card (pread by default).
+    std::function<ssize_t(int fd, char* bufor, std::size_t ile, off_t pozycja)> odczyt;
+};
+
+enum class WynikKopiowania {
+    Skopiowano,    // the book is on the card, read back and found equal
+    NieZamieniono, // a file of the book's name was there and the user kept it
+    Anulowano,     // the user stopped; the card is as it was
+    Blad,          // reading, writing or checking failed; the card is as it was
+};
+
+struct RaportKopiowania {
+    WynikKopiowania wynik = WynikKopiowania::Blad;
+    QString blad; // with Blad: what failed, naming the file, in Polish
+    bool udane() const { return wynik == WynikKopiowania::Skopiowano; }
+};
+
+// Copies the book's files (in this order) into the card root `korzen` (with
+// its final separator) under their own names, as described above.
+RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& korzen,
+                                      const ObslugaKopiowania& obsluga);
+
+// How a book gets onto the card: kopiujKsiazkeNaKarte unless a test says
+// otherwise. Called on the copy's worker thread.
+using KopiowanieNaKarte = std::function<RaportKopiowania(
+    const QStringList& pliki, const QString& korzen, const ObslugaKopiowania& obsluga)>;
+
+enum class WynikSprawdzenia {
+    Zgodna,    // every file on the card equals its store file
+    Niezgodna, // a file differs or is missing: `opis` names it and where
+    Anulowano,
+    Blad, // a file could not be read
+};
+
+struct RaportSprawdzenia {
+    WynikSprawdzenia wynik = WynikSprawdzenia::Blad;
+    QString opis; // what the user is told
+};
+
+// Reads the book's files on the card (same names as `pliki` in the store)
+// past the system's cache and compares them with the store's. The card is
+// only read.
+RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString& korzen,
+                                         const ObslugaKopiowania& obsluga);
+
+// What the user is told when the book on the card equals the store's.
+inline constexpr char16_t ksiazkaZgodna[] = u"Książka na karcie sprawdzona: zgodna z magazynem.";
+
+// The system's reason for a failed operation on the card, in Polish and in
+// the words of what happened to the card (full, removed, write-protected).
+QString powodBleduKarty(int numerBledu);
+
+// Whether `nazwa` in the card root `korzen` is a symbolic link.
+bool dowiazanieNaKarcie(const QString& korzen, const QString& nazwa);
+
+// The message for a name on the card that is a symbolic link.
+QString komunikatDowiazania(const QString& sciezka);
+
+// The clusters of `klaster` bytes taken by the program's own temporary files
+// that copies which no longer run left in the card root `korzen`: the next
+// copy removes them, so they count as free room.
+std::uint64_t klastryPozostalosci(const QString& korzen, std::int64_t klaster);

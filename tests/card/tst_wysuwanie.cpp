@@ -1,0 +1,142 @@
+#include "card/Wysuwanie.h"
+#include "support/FileBytes.h"
+#include "support/Tmpfs.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+// The eject against a stand-in for UDisks2 (python3-dbusmock) on a private
+// bus that this test starts and hands to the program as the system bus.
+class TestWysuwanie : public QObject {
+    Q_OBJECT
+    QProcess magistrala;
+    QString python;
+    std::optional<QTemporaryDir> dir;
+    QString karta; // the card's mount point, no final '/'
+
+private slots:
+    void initTestCase() {
+        const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
+        // The system's own Python has the system's D-Bus modules.
+        python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s});
+        if (daemon.isEmpty() || python.isEmpty() ||
+            QProcess::execute(python, {u"-c"_s, u"import dbusmock"_s}) != 0)
+            QSKIP("dbus-daemon or python3-dbusmock is not installed");
+        magistrala.start(daemon, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        QVERIFY(magistrala.waitForReadyRead(20000));
+        const QByteArray adres = magistrala.readLine().trimmed();
+        QVERIFY(!adres.isEmpty());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", adres);
+        QVERIFY(QDBusConnection::systemBus().isConnected());
+    }
+    void cleanupTestCase() {
+        magistrala.kill();
+        magistrala.waitForFinished();
+    }
+    void init() {
+        dir.emplace();
+        QVERIFY(dir->isValid());
+        karta = dir->filePath(u"karta"_s);
+        QVERIFY(QDir().mkpath(karta));
+    }
+
+    void eject_data() {
+        QTest::addColumn<QString>("unmount"); // empty: no UDisks2 on the bus
+        QTest::addColumn<QString>("poweroff");
+        QTest::addColumn<bool>("innaKarta"); // UDisks2 knows only another mount
+        QTest::addColumn<bool>("prawdziwa"); // a tmpfs card, needs root
+        QTest::addColumn<bool>("moznaWyjac");
+        QTest::addColumn<QStringList>("tekst"); // parts of what is said
+        QTest::addColumn<QString>("wywolania");
+        QTest::newRow("no UDisks2")
+            << QString() << u"ok"_s << false << false << false
+            << QStringList{u"nie działa usługa UDisks2"_s, u"umount "_s} << QString();
+        QTest::newRow("device unknown to UDisks2")
+            << u"ok"_s << u"ok"_s << true << false << false
+            << QStringList{u"Usługa UDisks2 nie zna urządzenia"_s} << QString();
+        QTest::newRow("busy names the holder")
+            << u"busy"_s << u"ok"_s << false << false << false
+            << QStringList{u"jest używana"_s, u"target is busy"_s, u"tst_wysuwanie (PID"_s,
+                           u"Karty nie wolno jeszcze wyjmować."_s}
+            << u"Unmount\n"_s;
+        QTest::newRow("unmounted and powered off")
+            << u"ok"_s << u"ok"_s << false << false << true << QStringList{u"Kartę można wyjąć."_s}
+            << u"Unmount\nPowerOff\n"_s;
+        QTest::newRow("drive cannot power off")
+            << u"ok"_s << u"none"_s << false << false << true
+            << QStringList{u"Kartę można wyjąć."_s} << u"Unmount\n"_s;
+        QTest::newRow("power off fails")
+            << u"ok"_s << u"fail"_s << false << false << true
+            << QStringList{u"Kartę można wyjąć. (Czytnika nie udało się wyłączyć"_s}
+            << u"Unmount\nPowerOff\n"_s;
+        QTest::newRow("real card unmounted")
+            << u"umount"_s << u"ok"_s << false << true << true
+            << QStringList{u"Kartę można wyjąć."_s} << u"Unmount\nPowerOff\n"_s;
+        QTest::newRow("UDisks2 says unmounted, the card is still mounted")
+            << u"ok"_s << u"ok"_s << false << true << false
+            << QStringList{u"jest nadal zamontowana"_s} << u"Unmount\n"_s;
+    }
+    void eject() {
+        QFETCH(QString, unmount);
+        QFETCH(QString, poweroff);
+        QFETCH(bool, innaKarta);
+        QFETCH(bool, prawdziwa);
+        QFETCH(bool, moznaWyjac);
+        QFETCH(QStringList, tekst);
+        QFETCH(QString, wywolania);
+        std::unique_ptr<Tmpfs> tmpfs;
+        if (prawdziwa) {
+            if (::geteuid() != 0)
+                QSKIP("mounting a card needs root");
+            tmpfs = std::make_unique<Tmpfs>(karta, "size=1m");
+            QVERIFY(tmpfs->zamontowany);
+            tmpfs->zamontowany = unmount != u"umount"_s; // the stand-in unmounts it
+        }
+        const QString log = dir->filePath(u"wywolania"_s);
+        QProcess mock;
+        if (!unmount.isEmpty()) {
+            QJsonObject parametry{{u"punkt"_s, innaKarta ? u"/media/inna"_s : karta},
+                                  {u"unmount"_s, unmount},
+                                  {u"poweroff"_s, poweroff},
+                                  {u"log"_s, log}};
+            mock.start(python,
+                       {u"-m"_s, u"dbusmock"_s, u"--system"_s, u"--template"_s,
+                        QStringLiteral(QT_TESTCASE_SOURCEDIR "/support/udisks2_karta.py"),
+                        u"--parameters"_s, QString::fromUtf8(QJsonDocument(parametry).toJson())});
+            QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::systemBus().interface()->isServiceRegistered(
+                                         u"org.freedesktop.UDisks2"_s),
+                                     10000);
+        }
+        // A file open on the card, as a player program would hold it.
+        QFile otwarty(karta + u"/ksiazka.mp3"_s);
+        if (unmount == u"busy"_s)
+            QVERIFY(otwarty.open(QIODevice::WriteOnly));
+
+        const WynikWysuniecia wynik = wysunKarte(karta + u"/"_s);
+        mock.kill();
+        mock.waitForFinished();
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::systemBus().interface()->isServiceRegistered(
+                                     u"org.freedesktop.UDisks2"_s),
+                                 10000);
+        QCOMPARE(wynik.moznaWyjac, moznaWyjac);
+        for (const QString& czesc : tekst)
+            QVERIFY2(wynik.tekst.contains(czesc), qPrintable(wynik.tekst));
+        QCOMPARE(QString::fromUtf8(bajtyPliku(log)), wywolania);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWysuwanie)
+#include "tst_wysuwanie.moc"
