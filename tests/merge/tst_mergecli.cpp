@@ -246,7 +246,7 @@ private slots:
     void signalLeavesNoTemporaryFile() {
         QFETCH(int, sygnal);
         dodaj(QStringLiteral("a.mp3"), ton(300));
-        for (int i = 0; i < 1000; ++i)
+        for (int i = 0; i < 20000; ++i)
             pozycje.append(pozycje.first());
         zapiszPlikProjektu(projekt, pozycje);
         QVERIFY(zapiszBajty(magazyn + QStringLiteral("/k.mp3"), "stara"));
