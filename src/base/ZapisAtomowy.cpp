@@ -44,7 +44,19 @@ QString bezDowiazan(const QString& sciezka) {
     return wynik;
 }
 
-// Writes all of `dane` at the descriptor's position; 0 or the error number.
+bool tenSamPlik(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The mark of a temporary name: digits and small letters only.
+bool znacznik(QByteArrayView tekst) {
+    return !tekst.isEmpty() && std::all_of(tekst.begin(), tekst.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+    });
+}
+
+} // namespace
+
 int zapiszWszystko(int fd, const char* dane, qint64 dlugosc) {
     while (dlugosc > 0) {
         const ssize_t n =
@@ -60,19 +72,6 @@ int zapiszWszystko(int fd, const char* dane, qint64 dlugosc) {
     }
     return 0;
 }
-
-bool tenSamPlik(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// The mark of a temporary name: digits and small letters only.
-bool znacznik(QByteArrayView tekst) {
-    return !tekst.isEmpty() && std::all_of(tekst.begin(), tekst.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
-    });
-}
-
-} // namespace
 
 QString kopiaZapisuNaMiejscu(const QString& sciezka) {
     const QFileInfo info(bezDowiazan(sciezka));

@@ -132,3 +132,8 @@ QStringList usunPozostawioneTymczasowe(const QString& cel);
 // writers report, instead of ending the program by SIGXFSZ. Every program
 // calls it once at its start.
 void zapisyPonadLimitZwracajaBlad();
+
+// Writes all of `dane` at the descriptor's position, again after an
+// interrupted call; 0 when done, else the system's error number (a write
+// that takes nothing counts as a full disk).
+int zapiszWszystko(int fd, const char* dane, qint64 dlugosc);

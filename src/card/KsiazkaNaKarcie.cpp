@@ -1,5 +1,7 @@
 #include "card/KsiazkaNaKarcie.h"
 
+#include "base/ZapisAtomowy.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -185,23 +187,6 @@ ssize_t czytajPelne(const ObslugaKopiowania& obsluga, int fd, char* bufor, std::
     return ssize_t(mam);
 }
 
-// Writes every byte; 0 when done, else the system's error number (a write
-// that takes nothing counts as a full card).
-int zapiszWszystko(int fd, const char* dane, std::size_t ile) {
-    while (ile > 0) {
-        const ssize_t n = ::write(fd, dane, ile);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return ENOSPC;
-        dane += n;
-        ile -= std::size_t(n);
-    }
-    return 0;
-}
-
 void zglos(const ObslugaKopiowania& obsluga, EtapKarty etap, int plik, std::int64_t bajty,
            std::int64_t razem) {
     if (obsluga.postep && !obsluga.postep({etap, plik, bajty, razem}))
@@ -309,7 +294,7 @@ std::uint64_t zapiszTymczasowy(const QString& zrodlo, int folder, const QByteArr
         if (n == 0)
             break;
         skrot.dodaj(bufor, std::size_t(n));
-        if (const int numer = zapiszWszystko(wyjscie.fd(), bufor, std::size_t(n)))
+        if (const int numer = zapiszWszystko(wyjscie.fd(), bufor, n))
             throw bladZapisu(numer);
         skopiowano += n;
         krok(obsluga, "porcja");
