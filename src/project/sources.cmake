@@ -1,1 +1,1 @@
-list(APPEND SOURCES ProjectFile.cpp ModelProjektu.cpp Przestawianie.cpp)
+list(APPEND SOURCES ProjectFile.cpp ModelProjektu.cpp Przestawianie.cpp Otwieranie.cpp)
