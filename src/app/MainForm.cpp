@@ -169,6 +169,8 @@ void TMainForm::utworzMenu() {
                           QKeySequence(Qt::CTRL | Qt::Key_N), &TMainForm::Nowyprojekt1Click);
     m_OtworzProjekt1 = item(m_Plik1, "OtworzProjekt1", QStringLiteral("&Otwórz projekt"),
                             QKeySequence(Qt::CTRL | Qt::Key_O), &TMainForm::OtworzProjekt1Click);
+    m_Dodajfolder1 = item(m_Plik1, "Dodajfolder1", QStringLiteral("Dodaj &folder..."),
+                          QKeySequence(Qt::CTRL | Qt::Key_F5), &TMainForm::Dodajfolder1Click);
     m_Zapiszprojekt1 = item(m_Plik1, "Zapiszprojekt1", QStringLiteral("&Zapisz projekt"),
                             QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::Zapiszprojekt1Click);
     m_Zapiszprojektjako1 =
@@ -255,6 +257,7 @@ void TMainForm::utworzMenu() {
     m_PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     m_Dodaj1 = item(m_PopupMenu1, "Dodaj1", QStringLiteral("&Dodaj"), QKeySequence(Qt::Key_F5),
                     &TMainForm::Dodaj2Click);
+    m_PopupMenu1->addAction(m_Dodajfolder1); // the same command in both menus
     m_Usun1 = item(m_PopupMenu1, "Usun1", QStringLiteral("&Usuń"), QKeySequence(Qt::Key_F8),
                    &TMainForm::Usu1Click);
     m_Wstaw1 = item(m_PopupMenu1, "Wstaw1", QStringLiteral("&Wstaw plik"),

@@ -15,6 +15,7 @@
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 //   MainFormWykrywanie.cpp bookmark detection
 //   MainFormPodsumowanie.cpp the book's summary
+//   MainFormWskazane.cpp  a whole folder added, files named on the command line
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
@@ -227,6 +228,15 @@ public:
     // The size of what the path names, 0 when nothing does.
     std::int64_t WielkoscPliku(const QString& name);
 
+    // ---- what the user points at (MainFormWskazane.cpp) --------------------------------
+    // "Dodaj folder...": every MP3 file of the chosen folder and its
+    // subfolders, in the order of their paths, appended as one step.
+    void DodajFolder();
+    // The files and folders named on the command line: a project opened as
+    // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
+    // folders as "Dodaj folder..."; anything else listed with the reason.
+    void otworzWskazane(const QStringList& argumenty);
+
     // ---- bookmark detection (MainFormWykrywanie.cpp) -----------------------------------
     // The bookmarks of the selected rows, or of all rows when none is
     // selected, from the titles spoken at their files' beginnings.
@@ -278,6 +288,10 @@ private:
     // Project (MainFormProject.cpp).
     QStringList wybierzPlikiAudio(const QString& title);
     void wstawPliki(const QStringList& chosen, int at);
+    // Inserts the measured files (a length each, none for a file that holds
+    // no MPEG audio) from row `at` as one step, and lists those left out.
+    void wstawZmierzone(const QStringList& pliki,
+                        const QList<std::optional<std::int64_t>>& dlugosci, int at);
     // The one question "Czy zapisać zmiany w projekcie?" before a changed
     // project is dropped: true when the caller may drop it (saved, or No);
     // false for "Anuluj", Esc and a cancelled save.
@@ -291,6 +305,10 @@ private:
     // Before `path` is written: true unless another program changed it
     // since this project read or wrote it and the user keeps that version.
     bool czyZastapicZmienionyPlik(const QString& path);
+
+    // A folder's MP3 files appended as one step, found and measured with a
+    // progress window (a stop adds nothing).
+    void dodajFolder(const QString& folder);
 
     // The book's summary (MainFormPodsumowanie.cpp): its lines, none when
     // the user stopped the examination of the files.

@@ -64,33 +64,37 @@ void TMainForm::WstawNazwyPlikowDoListBox(const QStringList& paths) {
 }
 
 // Tests and measures the chosen files one by one in the order of
-// ListBoxSortuj and inserts them from row `at` as one step; with the setting on, the new rows then
-// get detected bookmarks. Files that hold no MPEG audio are left out and listed in the notice
-// window at the end.
+// ListBoxSortuj and inserts them from row `at` as one step.
 void TMainForm::wstawPliki(const QStringList& chosen, int at) {
     WstawNazwyPlikowDoListBox(chosen);
+    // Adding ends a playback, as it always did.
+    if (!m_ListBoxSortuj.isEmpty())
+        m_MediaPlayer1->Close();
+    QList<std::optional<std::int64_t>> dlugosci;
+    dlugosci.reserve(m_ListBoxSortuj.size());
+    for (const QString& path : std::as_const(m_ListBoxSortuj)) {
+        // One reading of each file both tests it and measures it.
+        const std::optional<Mp3Info> pomiar = zmierzPlikMp3(path);
+        dlugosci.append(pomiar ? std::optional(pomiar->lengthMs) : std::nullopt);
+    }
+    wstawZmierzone(m_ListBoxSortuj, dlugosci, at);
+}
+
+// The focus goes to the first new row; with the setting on, the new rows then
+// get detected bookmarks. Files that hold no MPEG audio are left out and
+// listed in the notice window at the end.
+void TMainForm::wstawZmierzone(const QStringList& pliki,
+                               const QList<std::optional<std::int64_t>>& dlugosci, int at) {
     QStringList niepoprawne;
     ListaPozycji nowe;
-    {
-        // What was measured goes in, and the focus to the first new row,
-        // also when a file stops the adding.
-        const auto wstaw = qScopeGuard([&] {
-            m_historia->wstaw(at, nowe);
-            fokusNaLiscie(nowe.isEmpty() ? -1 : at);
-        });
-        // Adding ends a playback, as it always did.
-        if (!m_ListBoxSortuj.isEmpty())
-            m_MediaPlayer1->Close();
-        for (const QString& path : std::as_const(m_ListBoxSortuj)) {
-            // One reading of each file both tests it and measures it.
-            const std::optional<Mp3Info> pomiar = zmierzPlikMp3(path);
-            if (!pomiar) {
-                niepoprawne.append(path);
-                continue;
-            }
-            nowe.append(pozycjaDlaPliku(path, pomiar->lengthMs, m_konfiguracja.DomyslnaZakladka));
-        }
+    for (qsizetype i = 0; i < pliki.size(); ++i) {
+        if (const std::optional<std::int64_t>& ms = dlugosci.at(i))
+            nowe.append(pozycjaDlaPliku(pliki.at(i), *ms, m_konfiguracja.DomyslnaZakladka));
+        else
+            niepoprawne.append(pliki.at(i));
     }
+    m_historia->wstaw(at, nowe);
+    fokusNaLiscie(nowe.isEmpty() ? -1 : at);
     wykryjZakladkiNowych(at, at + int(nowe.size()));
     for (int i = 0; i < 3; ++i)
         m_seams.beep();

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -54,9 +55,12 @@ int main(int argc, char* argv[]) {
         if (qstrcmp(argv[1], "--version") == 0)
             out << tekstWersji(TMainForm::tytulAplikacji()) << Qt::endl;
         else
-            out << "Użycie: SonvekManager\n\nPrzygotowuje książki mówione dla odtwarzacza Sonvek; "
-                   "pomoc w programie: F1.\nPrepares audio books for the Sonvek talking-book "
-                   "player; press F1 in the program for help.\n"
+            out << "Użycie: SonvekManager [PROJEKT.xml | PLIK.mp3... | FOLDER...]\n\n"
+                   "Przygotowuje książki mówione dla odtwarzacza Sonvek; pomoc w programie: F1.\n"
+                   "Otwiera podany projekt, dopisuje podane pliki MP3 i pliki MP3 podanych\n"
+                   "folderów.\nPrepares audio books for the Sonvek talking-book player; press F1 "
+                   "in the program for help.\nOpens the project named, adds the MP3 files and "
+                   "the folders' MP3 files named.\n"
                 << Qt::flush;
         return 0;
     }
@@ -75,5 +79,10 @@ int main(int argc, char* argv[]) {
     TMainForm mainForm(Uslugi(seams, store, QApplication::applicationDirPath()));
     mainForm.utworzOkna();
     mainForm.show();
+    // What the command line names (Qt's own options already taken out) is
+    // opened once the window is up, so its questions and notices have an owner.
+    if (const QStringList wskazane = QApplication::arguments().mid(1); !wskazane.isEmpty())
+        QTimer::singleShot(0, &mainForm,
+                           [&mainForm, wskazane] { mainForm.otworzWskazane(wskazane); });
     return QApplication::exec();
 }

@@ -64,9 +64,11 @@ QStringList RealSeams::openFiles(QWidget* owner, const FileDialog& options) {
     QFileDialog dialog(owner);
     prepare(dialog, options);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(options.multiple    ? QFileDialog::ExistingFiles
+    dialog.setFileMode(options.directory   ? QFileDialog::Directory
+                       : options.multiple  ? QFileDialog::ExistingFiles
                        : options.mustExist ? QFileDialog::ExistingFile
                                            : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::ShowDirsOnly, options.directory);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles();

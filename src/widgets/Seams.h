@@ -25,6 +25,7 @@ public:
         QString filter;                // Qt filter text, e.g. "xml (*.xml)"
         QString defaultSuffix;         // appended to a name typed without an extension
         bool multiple = false;         // open: several files may be chosen
+        bool directory = false;        // open: one existing folder, not files
         bool mustExist = true;         // open: the chosen files must exist
         bool confirmCreate = false;    // save: ask before creating a new file
         bool confirmOverwrite = false; // save: ask before replacing a file

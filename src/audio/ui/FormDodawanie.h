@@ -1,0 +1,27 @@
+#pragma once
+// The progress window of "Dodaj folder...": the folder's MP3 files are found
+// and each is measured (as the media player opens it) on a worker thread
+// while the window, modal meanwhile, names the file and how many are done.
+// "Anuluj" (or Esc, or closing it) stops the work, and then nothing is
+// added: what the user stopped does not half happen.
+
+#include "widgets/OknoPostepu.h"
+
+#include <QList>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+class TFormDodawanie : public OknoPostepu {
+    Q_OBJECT
+public:
+    explicit TFormDodawanie(QWidget* owner);
+
+    struct Pliki {
+        QStringList sciezki;                         // in the order they go into the list
+        QList<std::optional<std::int64_t>> dlugosci; // in ms; none: no MPEG audio
+    };
+    // The MP3 files of `folder` and its subfolders (plikiMp3Folderu) with
+    // their lengths; none when the user stopped the work.
+    std::optional<Pliki> zmierzFolder(const QString& folder);
+};
