@@ -6,7 +6,8 @@
 # The package is removed again unless it was installed before.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
-scripts/deps.sh desktop-file-utils appstream lintian dpkg-dev file || exit 1
+scripts/deps.sh desktop-file-utils appstream lintian dpkg-dev file shared-mime-info xdg-utils ||
+    exit 1
 
 passed=0 failed=0
 check() { # check DESCRIPTION COMMAND...: runs the command and counts the result
@@ -40,7 +41,7 @@ required=(
     /usr/bin/sonvek-eksport /usr/bin/sonvek-glosnosc
     "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml"
     "/usr/share/icons/hicolor/scalable/apps/$id.svg" "/usr/share/icons/hicolor/48x48/apps/$id.png"
-    /usr/share/sonvekmanager/pomoc.html
+    /usr/share/sonvekmanager/pomoc.html /usr/share/mime/packages/sonvekmanager.xml
     /usr/share/doc/sonvekmanager/README.md /usr/share/doc/sonvekmanager/copyright
     /usr/share/doc/sonvekmanager/changelog.gz
 )
@@ -63,6 +64,30 @@ status=$?
 echo "lintian (E: error, W: warning, I: information):"
 sed 's/^/    /' "$tmp/lintian"
 check "lintian finds no error" test "$status" -eq 0
+
+# ---- the project files' type ---------------------------------------------------
+# A project (as the program writes it) is known by the package's MIME rule,
+# a plain XML file is not claimed; first on the unpacked tree with its own
+# database, then on the installed system, whose database the trigger of
+# shared-mime-info updated.
+printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt>\r\n</projekt>\r\n' >"$tmp/ksiazka.xml"
+printf '<?xml version="1.0"?>\n<!-- <projekt> -->\n<lista/>\n' >"$tmp/zwykly.xml"
+filetype() { # filetype DATADIR FILE TYPE: xdg-mime sees FILE as TYPE with DATADIR first
+    local type
+    type=$(XDG_DATA_HOME=$tmp/no-home XDG_DATA_DIRS=$1:/usr/share xdg-mime query filetype "$2")
+    echo "    $2 -> $type"
+    [ "$type" = "$3" ]
+}
+mkdir -p "$tmp/mime-tree/mime/packages"
+cp "$tmp/root/usr/share/mime/packages/sonvekmanager.xml" "$tmp/mime-tree/mime/packages/"
+update-mime-database "$tmp/mime-tree/mime"
+check "unpacked: a project is application/x-sonvek-projekt" \
+    filetype "$tmp/mime-tree" "$tmp/ksiazka.xml" application/x-sonvek-projekt
+check "unpacked: a plain XML file stays application/xml" \
+    filetype "$tmp/mime-tree" "$tmp/zwykly.xml" application/xml
+check "the desktop entry lists the project type and MP3" \
+    grep -qx 'MimeType=application/x-sonvek-projekt;audio/mpeg;' \
+    "$tmp/root/usr/share/applications/$id.desktop"
 
 # ---- installed ---------------------------------------------------------------------
 was_installed=0
@@ -88,6 +113,18 @@ starts_headless() {
     [ $? -eq 124 ]
 }
 check "the installed SonvekManager starts headless" starts_headless
+check "installed: a project is application/x-sonvek-projekt" \
+    filetype /usr/share "$tmp/ksiazka.xml" application/x-sonvek-projekt
+check "installed: a plain XML file stays application/xml" \
+    filetype /usr/share "$tmp/zwykly.xml" application/xml
+# Named on the command line, as a file manager names a project: it opens,
+# and what cannot be opened is listed while the program keeps running.
+starts_with_project() {
+    XDG_CONFIG_HOME=$tmp/config QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+        timeout 5 /usr/bin/SonvekManager "$tmp/ksiazka.xml" "$tmp/nie-ma.mp3"
+    [ $? -eq 124 ] && grep -qF "$tmp/ksiazka.xml" "$tmp/config/SonvekManager/SonvCom.reg"
+}
+check "the installed SonvekManager opens a project named on its command line" starts_with_project
 answers() { # answers PROGRAM ARGS... STATUS TEXT: exits with STATUS and prints TEXT
     local out status
     out=$("${@:1:$#-2}" 2>&1)
