@@ -58,11 +58,12 @@ std::vector<float> dekoduj(const QString& path, int czestotliwosc) {
     return probki;
 }
 
-// ffmpeg's EBU R128 meter: integrated loudness and true peak.
+// ffmpeg's EBU R128 meter: integrated loudness and true peak, a mono file
+// measured as dual mono (as it is heard on both ears).
 std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& path) {
     QProcess p;
     p.start(u"ffmpeg"_s, {u"-nostats"_s, u"-hide_banner"_s, u"-i"_s, path, u"-af"_s,
-                          u"ebur128=peak=true"_s, u"-f"_s, u"null"_s, u"-"_s});
+                          u"ebur128=peak=true:dualmono=true"_s, u"-f"_s, u"null"_s, u"-"_s});
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return std::nullopt;
     const QString out = QString::fromUtf8(p.readAllStandardError());
