@@ -98,24 +98,17 @@ int main(int argc, char* argv[]) {
 #endif
     const QString plikProjektu = rozbior.argumenty.at(0);
     try {
-        const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(plikProjektu);
-        if (!wczytane.korzenProjekt)
-            throw SonvekError(
-                QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(plikProjektu));
-        if (!wczytane.blad.isEmpty())
-            throw EConvertError(wczytane.blad);
-        if (!wczytane.brakujace.isEmpty()) {
-            bledy() << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
-                    << wczytane.brakujace.join(QLatin1Char('\n')) << '\n';
+        const std::optional<PozycjePlikuProjektu> wczytane =
+            wczytajProjektNarzedzia(plikProjektu, bledy());
+        if (!wczytane)
             return 1;
-        }
-        OpisKsiazki opis = uzupelnijOpis(wczytane.opis, wczytane.pozycje, plikProjektu);
+        OpisKsiazki opis = uzupelnijOpis(wczytane->opis, wczytane->pozycje, plikProjektu);
         for (const OpcjaOpisu& opcja : kOpcjeOpisu) {
             const QString nazwa = QString::fromLatin1(opcja.nazwa);
             if (rozbior.wartosci.contains(nazwa))
                 opis.*opcja.pole = rozbior.wartosci.value(nazwa);
         }
-        EksportKsiazki eksport(wczytane.pozycje, opis);
+        EksportKsiazki eksport(wczytane->pozycje, opis);
         eksport.plikProjektu = plikProjektu;
         auto bezwzgledna = [](const QString& s) {
             return s.isEmpty() ? s : QFileInfo(s).absoluteFilePath();

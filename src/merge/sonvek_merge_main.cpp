@@ -81,18 +81,11 @@ int main(int argc, char* argv[]) {
     const QString plikProjektu = rozbior.argumenty.at(0);
     const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
     try {
-        const PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(plikProjektu);
-        if (!wczytane.korzenProjekt)
-            throw SonvekError(
-                QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(plikProjektu));
-        if (!wczytane.blad.isEmpty())
-            throw EConvertError(wczytane.blad);
-        if (!wczytane.brakujace.isEmpty()) {
-            bledy() << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
-                    << wczytane.brakujace.join(QLatin1Char('\n')) << '\n';
+        const std::optional<PozycjePlikuProjektu> wczytane =
+            wczytajProjektNarzedzia(plikProjektu, bledy());
+        if (!wczytane)
             return 1;
-        }
-        ZadanieScalania zadanie(scalony, wczytane.pozycje, miernikMp3());
+        ZadanieScalania zadanie(scalony, wczytane->pozycje, miernikMp3());
         zadanie.plikProjektu = plikProjektu;
         zadanie.dokladnyIndeks = rozbior.opcje.contains(opcjaDokladnyIndeks);
         if (rozbior.opcje.contains(opcjaWyrownaj)) {

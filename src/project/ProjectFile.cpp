@@ -550,6 +550,22 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
     return wynik;
 }
 
+std::optional<PozycjePlikuProjektu> wczytajProjektNarzedzia(const QString& sciezka,
+                                                            QTextStream& bledy) {
+    PozycjePlikuProjektu wczytane = wczytajPozycjeProjektu(sciezka);
+    if (!wczytane.korzenProjekt)
+        throw SonvekError(
+            QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(sciezka));
+    if (!wczytane.blad.isEmpty())
+        throw EConvertError(wczytane.blad);
+    if (!wczytane.brakujace.isEmpty()) {
+        bledy << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
+              << wczytane.brakujace.join(QLatin1Char('\n')) << '\n';
+        return std::nullopt;
+    }
+    return wczytane;
+}
+
 PozycjaProjektu pozycjaDlaPliku(const QString& path, std::int64_t dlugoscPliku,
                                 std::int32_t domyslnaZakladka) {
     return {QString(), ExNazwaPliku(path), QStringLiteral("0"),

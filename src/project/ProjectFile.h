@@ -47,7 +47,9 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 #include <cstdint>
+#include <optional>
 
 // A project file that is not well-formed XML, or that the program refuses to
 // read (document type declaration, too large, nested too deeply, too many
@@ -147,6 +149,15 @@ struct PozycjePlikuProjektu {
     OpisKsiazki opis{};
 };
 PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka);
+
+// The project as a command-line tool loads it before it touches anything:
+// wczytajPozycjeProjektu, then a root element other than "projekt" throws
+// SonvekError ("PATH: Nieprawidlowy plik z danymi o projekcie") and a stopped
+// reading throws EConvertError with its text. When files are missing, their
+// list goes to `bledy` under the main window's heading and the result is
+// empty (the tool then exits with status 1).
+std::optional<PozycjePlikuProjektu> wczytajProjektNarzedzia(const QString& sciezka,
+                                                            QTextStream& bledy);
 
 // The entry for a file chosen to be added: its name and folder from the
 // path, start 0 and, as the bookmark's length, the file's length in ms or
