@@ -77,6 +77,18 @@ int main(int argc, char* argv[]) {
         rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
     if (rozbior.kodWyjscia)
         return *rozbior.kodWyjscia;
+    // A target that is no loudness is a wrong argument, told before any work.
+    std::optional<double> cel;
+    if (rozbior.opcje.contains(opcjaWyrownaj)) {
+        const QString tekst = rozbior.wartosci.value(opcjaWyrownaj);
+        cel = tekst.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(tekst);
+        if (!cel) {
+            bledy() << "sonvek-merge: głośność docelowa \u201e" << tekst
+                    << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: sonvek-merge --help)"
+                    << Qt::endl;
+            return 2;
+        }
+    }
     usuwajTymczasowePrzySygnale();
     const QString plikProjektu = rozbior.argumenty.at(0);
     const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
@@ -88,16 +100,7 @@ int main(int argc, char* argv[]) {
         ZadanieScalania zadanie(scalony, wczytane->pozycje, miernikMp3());
         zadanie.plikProjektu = plikProjektu;
         zadanie.dokladnyIndeks = rozbior.opcje.contains(opcjaDokladnyIndeks);
-        if (rozbior.opcje.contains(opcjaWyrownaj)) {
-            const QString cel = rozbior.wartosci.value(opcjaWyrownaj);
-            zadanie.celGlosnosci = cel.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(cel);
-            if (!zadanie.celGlosnosci) {
-                bledy() << "sonvek-merge: głośność docelowa \u201e" << cel
-                        << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: sonvek-merge --help)"
-                        << Qt::endl;
-                return 2;
-            }
-        }
+        zadanie.celGlosnosci = cel;
         zadanie.dziennik = [](const QString& linia) {
             if (linia.startsWith(QStringLiteral("Błąd: ")))
                 bledy() << linia << Qt::endl;
