@@ -15,11 +15,13 @@
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 //   MainFormWykrywanie.cpp bookmark detection
 //   MainFormPodsumowanie.cpp the book's summary
+//   MainFormGlosnosc.cpp  loudness measuring and its report
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
 
 #include "app/Uslugi.h"
+#include "audio/Glosnosc.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "card/FreeSpace.h"
 #include "settings/Konfiguracja.h"
@@ -76,6 +78,8 @@ public:
     const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
     // The card's figures of the last free-space measurement.
     const PomiarKarty& pomiarKarty() const { return m_pomiarKarty; }
+    // The loudness measurements of this run, by file (safe across threads).
+    PamiecGlosnosci& glosnosci();
 
     // ---- shell -------------------------------------------------------------------
     // Both run on every change of the rows and of the selection.
@@ -319,6 +323,7 @@ private:
     StanProgramu m_stan;
     Konfiguracja m_konfiguracja;
     PomiarKarty m_pomiarKarty;
+    PamiecGlosnosci m_glosnosci;
     bool m_pauza = false;
     // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
     // order they become entries (by file name, case-insensitively).

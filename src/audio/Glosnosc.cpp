@@ -258,13 +258,17 @@ StanPliku StanPliku::pliku(const QString& path) {
 }
 
 std::optional<PomiarGlosnosci> PamiecGlosnosci::znajdz(const QString& path) const {
+    // The file is looked at outside the lock: it may sit on a slow disk.
+    const StanPliku teraz = StanPliku::pliku(path);
+    const std::lock_guard lock(m_mutex);
     const auto it = m_wpisy.constFind(path);
-    if (it == m_wpisy.cend() || it->stan.rozmiar < 0 || !(it->stan == StanPliku::pliku(path)))
+    if (it == m_wpisy.cend() || it->stan.rozmiar < 0 || !(it->stan == teraz))
         return std::nullopt;
     return it->pomiar;
 }
 
 void PamiecGlosnosci::zapamietaj(const QString& path, const StanPliku& stan,
                                  const PomiarGlosnosci& pomiar) {
+    const std::lock_guard lock(m_mutex);
     m_wpisy.insert(path, {stan, pomiar});
 }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 inline constexpr double kDomyslnyCelLufs = -18.0;
@@ -73,7 +74,8 @@ struct StanPliku {
     static StanPliku pliku(const QString& path);
 };
 
-// Measurements kept while the program runs, by file path.
+// Measurements kept while the program runs, by file path. Safe to use from
+// several threads at once (measuring workers store, the window reads).
 class PamiecGlosnosci {
 public:
     // The file's measurement unless the file has changed since.
@@ -86,5 +88,6 @@ private:
         StanPliku stan;
         PomiarGlosnosci pomiar;
     };
+    mutable std::mutex m_mutex;
     QHash<QString, Wpis> m_wpisy;
 };
