@@ -8,7 +8,10 @@
 #   cat                          the page-cache limit: the same copy, no fsync
 #   ffmpeg -f concat -c copy     another joining tool (it does not fsync)
 # and, in the same run, the disk's own write speed (dd oflag=direct).
-# Ratios are to cat + fsync; peak memory is /usr/bin/time's maximum RSS.
+# Ratios are to cat + fsync; peak memory is the maximum RSS (bench/proc_time).
+# Beside the wall time, the processor time of each whole process (user +
+# system, children included), which other work on the machine disturbs far
+# less than the wall time.
 #
 # Sets (made once under bench/out/merge):
 #   book   200 files of about 1.5 MB, about 300 MB
@@ -23,10 +26,12 @@ out=$PWD/bench/out/merge
 runs=${RUNS:-5}
 sets=("$@")
 [ ${#sets[@]} -gt 0 ] || sets=(book small)
-scripts/deps.sh sox lame ffmpeg time
-[ -x "$build_dir/bench/bench_merge" ] && [ -x "$build_dir/src/sonvek-merge" ] ||
+scripts/deps.sh sox lame ffmpeg
+[ -x "$build_dir/bench/bench_merge" ] && [ -x "$build_dir/src/sonvek-merge" ] &&
+    [ -x "$build_dir/bench/proc_time" ] ||
     BUILD_DIR=$build_dir scripts/build.sh
 merge=$(realpath "$build_dir")/src/sonvek-merge
+proc_time=$(realpath "$build_dir")/bench/proc_time
 mkdir -p "$out"
 
 source_mp3() { # k seconds: a 128 kbit/s stereo source, made once
@@ -65,18 +70,15 @@ make_set() { # name: fills $out/name/in once
     done
 }
 
-now_ns() { date +%s%N; }
 median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : int((v[NR/2]+v[NR/2+1])/2)}'; }
 
-# run NAME COMMAND...: one timed run; appends "ms kB" to $work/NAME.times.
+# run NAME COMMAND...: one timed run; appends "ms kB cpu-ms" to $work/NAME.times.
 run() {
-    local name=$1 t0 t1
+    local name=$1
     shift
     sync # what an earlier run left dirty is written before the clock starts
-    t0=$(now_ns)
-    /usr/bin/time -f '%M' -o "$work/rss" "$@" >/dev/null
-    t1=$(now_ns)
-    echo "$(( (t1 - t0) / 1000000 )) $(cat "$work/rss")" >> "$work/$name.times"
+    "$proc_time" "$work/last" "$@" >/dev/null
+    awk '{printf "%d %d %d\n", $1, $2, $3}' "$work/last" >> "$work/$name.times"
 }
 
 bench_set() {
@@ -120,16 +122,22 @@ bench_set() {
     rm -f "$target"/*
 
     local mb=$(( bytes / 1000000 ))
-    local ref; ref=$(cut -d' ' -f1 "$work/catfsync.times" | median)
+    local ref cpuref
+    ref=$(cut -d' ' -f1 "$work/catfsync.times" | median)
+    cpuref=$(cut -d' ' -f3 "$work/catfsync.times" | median)
     echo "== $set: ${#files[@]} files, $mb MB, medians of $runs alternating rounds =="
-    printf '  %-44s %8s %9s %9s %10s\n' "" "ms" "MB/s" "x cat+fsync" "peak MB"
+    printf '  %-44s %8s %9s %9s %10s %8s %9s\n' "" "ms" "MB/s" "x cat+fsync" "peak MB" \
+        "CPU ms" "x CPU"
     line() { # name label
-        local ms rss
+        local ms rss cpu
         ms=$(cut -d' ' -f1 "$work/$1.times" | median)
         rss=$(cut -d' ' -f2 "$work/$1.times" | median)
-        awk -v l="$2" -v ms="$ms" -v mb="$mb" -v ref="$ref" -v rss="$rss" 'BEGIN {
-            printf "  %-44s %8d %9.0f %9.2f %10.1f\n", l, ms, mb * 1000 / (ms > 0 ? ms : 1),
-                ms / (ref > 0 ? ref : 1), rss / 1024 }'
+        cpu=$(cut -d' ' -f3 "$work/$1.times" | median)
+        awk -v l="$2" -v ms="$ms" -v mb="$mb" -v ref="$ref" -v rss="$rss" -v cpu="$cpu" \
+            -v cpuref="$cpuref" 'BEGIN {
+            printf "  %-44s %8d %9.0f %9.2f %10.1f %8d %9.2f\n", l, ms,
+                mb * 1000 / (ms > 0 ? ms : 1), ms / (ref > 0 ? ref : 1), rss / 1024, cpu,
+                cpu / (cpuref > 0 ? cpuref : 1) }'
     }
     line merge "sonvek-merge (book + index files, fsync)"
     line exact "sonvek-merge --dokladny-indeks"

@@ -61,6 +61,11 @@ bool TMainForm::zmierzKarte() {
     if (!kartaDostepna())
         return false;
     const QString korzen = korzenKarty(m_konfiguracja.Karta);
+    // A copy killed between its renames is finished before anything else
+    // looks at the card.
+    if (const DokonczenieKopii dokonczenie = dokonczPrzerwanaKopie(korzen);
+        !dokonczenie.tekst.isEmpty())
+        uwaga(dokonczenie.tekst);
     const auto pomiar = ::zmierzKarte(korzen, zrodloMiejsca());
     if (!pomiar) {
         uwaga(kartaNiedostepna(korzen));
@@ -167,13 +172,15 @@ void TMainForm::KopiujPliki(const QStringList& names) {
         const auto kopiowanie = [this, &zrodlo](const QStringList& pliki, const QString& doKorzenia,
                                                 const ObslugaKopiowania& obsluga) {
             if (!::kartaDostepna(doKorzenia, zrodlo))
-                return RaportKopiowania{WynikKopiowania::Blad, kartaNiedostepna(doKorzenia)};
+                return RaportKopiowania{WynikKopiowania::Blad, kartaNiedostepna(doKorzenia), {}};
             return m_uslugi.kopiowanieNaKarte(pliki, doKorzenia, obsluga);
         };
         raport = okno.kopiuj(names, korzen, zamien, kopiowanie);
     }
 
     // What happened is told after the window has gone.
+    if (!raport.dokonczenie.isEmpty())
+        uwaga(raport.dokonczenie);
     switch (raport.wynik) {
     case WynikKopiowania::Skopiowano:
         WolneMiejsceNaKarcie();

@@ -19,9 +19,11 @@ struct UsunStan {
     void operator()(ebur128_state* s) const { ebur128_destroy(&s); }
 };
 
-// Frames are decoded at the first frame's own rate and channel count:
-// libebur128 weighs a mono file's one channel as the loudspeaker it plays
-// on, so a mono file must not be measured as two equal channels (3 dB more).
+// Frames are decoded at the first frame's own rate and channel count. A
+// mono file is measured as dual mono: the player sends its one channel to
+// both ears, where it sounds as loud as a stereo file of two equal
+// channels, so the two must measure alike for the chapters of a book to be
+// levelled alike (as one channel it would read 3 LU quieter).
 struct Format {
     int czestotliwosc = 0;
     int kanaly = 0;
@@ -145,7 +147,8 @@ std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
     Mp3Stream stream(path, format.czestotliwosc, true);
     std::unique_ptr<ebur128_state, UsunStan> stan(
         ebur128_init(unsigned(format.kanaly), unsigned(format.czestotliwosc), EBUR128_MODE_I));
-    if (!stan)
+    if (!stan || (format.kanaly == 1 &&
+                  ebur128_set_channel(stan.get(), 0, EBUR128_DUAL_MONO) != EBUR128_SUCCESS))
         throw EMCIDeviceError(
             QStringLiteral("Nie można zmierzyć głośności pliku „%1”").arg(nativePath(path)));
 

@@ -538,7 +538,10 @@ Mp3Stream::Mp3Stream(const QString& path, int outputRate, bool floatSamples)
 Mp3Stream::Mp3Stream(const QString& path, Mp3Pass pass) : path_(path), d(new Impl) {
     d->file.adopt(pass.fd, pass.size, pass.blockBytes, std::move(pass.receive));
     d->eachFrameBytes = std::move(pass.eachFrameBytes);
-    start(0);
+    // The frames by their headers alone, as HeadersOnly: the same frames
+    // libmpg123 would report, without copying each one into it.
+    if (d->file.size() == 0)
+        throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
 }
 
 Mp3Stream::Mp3Stream(const QString& path, HeadersOnly) : path_(path), d(new Impl) {

@@ -49,7 +49,7 @@ struct Mp3Pass {
     // finish.
     std::function<void(const unsigned char*, std::int64_t)> receive;
     // Called with the bytes of each frame the walk finds, before they go to
-    // the decoder and to `receive`: it may change them in place, not their
+    // `receive`: it may change them in place, not their
     // length. Empty: the frames pass unchanged, at no cost.
     std::function<void(unsigned char*, int)> eachFrameBytes;
     // How much is read at a time. A block that stays in the processor's
@@ -67,7 +67,8 @@ public:
     // on a FIFO or a device). With floatSamples the decoded samples are
     // 32-bit floats (full scale 1.0, nothing clipped): see decodeFrameFloat.
     explicit Mp3Stream(const QString& path, int outputRate = 0, bool floatSamples = false);
-    // Measures (no decoding) the file `pass` reads, named `path` in errors.
+    // Measures the file `pass` reads, named `path` in errors, by its frame
+    // headers alone as HeadersOnly does (no libmpg123).
     Mp3Stream(const QString& path, Mp3Pass pass);
     // Opens the file to walk its frames by their headers alone, without
     // libmpg123: the fast way to a length. nextFrame reports the same frames

@@ -1,5 +1,6 @@
 #include "card/KsiazkaNaKarcie.h"
 
+#include "base/Errors.h"
 #include "base/ZapisAtomowy.h"
 
 #include <QFile>
@@ -255,6 +256,158 @@ int otworzNaKarcie(int folder, const QByteArray& nazwa) {
     return fd;
 }
 
+// ---- the marker of the renames ---------------------------------------------
+// Before the first rename the copy writes a small marker in the card root,
+// whole or not at all, naming each temporary file and the book's name it
+// becomes; it is removed after the renames and the folder's sync. A copy
+// killed between two renames leaves a new book file beside old index files:
+// the marker then says that the temporary files were complete and read back
+// equal, so whoever next touches the card finishes the renames.
+
+const char naglowekZnacznika[] = "sonvek-zamiana 1";
+
+QString nazwaZnacznika() {
+    return QStringLiteral(".sonvek-zamiana");
+}
+
+// A name the marker may name in the card root: a plain name, no path.
+bool nazwaWKorzeniu(const QString& nazwa) {
+    return !nazwa.isEmpty() && nazwa != u"." && nazwa != u".." && !nazwa.contains(u'/') &&
+           !nazwa.contains(QChar(0));
+}
+
+// A temporary file and the name it becomes. Its inode tells whether a name
+// on the card is that very file, renamed or not.
+struct Zamiana {
+    QByteArray tymczas, cel;
+    ino_t wezel = 0;
+};
+
+QByteArray trescZnacznika(const QList<Zamiana>& zamiany) {
+    QByteArray tresc =
+        QByteArray(naglowekZnacznika) + "\npid " + QByteArray::number(::getpid()) + '\n';
+    for (const Zamiana& z : zamiany)
+        tresc += z.tymczas + '\t' + z.cel + '\t' + QByteArray::number(quint64(z.wezel)) + '\n';
+    return tresc;
+}
+
+struct Znacznik {
+    pid_t pid = 0;
+    QList<Zamiana> zamiany;
+};
+
+// Reads the marker; none when the card has none. A marker that is not the
+// program's own (a link, something else of that name, other content) throws.
+std::optional<Znacznik> czytajZnacznik(int folder, const QString& korzen) {
+    const QString sciezka = korzen + nazwaZnacznika();
+    const Deskryptor fd(::openat(folder, nazwaBajtowo(nazwaZnacznika()).constData(),
+                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (fd.fd() < 0 && errno == ENOENT)
+        return std::nullopt;
+    if (fd.fd() < 0 && errno == ELOOP)
+        throw Niepowodzenie{komunikatDowiazania(sciezka)};
+    if (fd.fd() < 0)
+        throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                .arg(sciezka, powodBleduKarty(errno))};
+    QByteArray tresc(64 * 1024, '\0');
+    const ssize_t n = czytajPelne({}, fd.fd(), tresc.data(), std::size_t(tresc.size()), 0);
+    if (n < 0)
+        throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                .arg(sciezka, powodBleduKarty(errno))};
+    tresc.truncate(n);
+    const QList<QByteArray> wiersze = tresc.split('\n');
+    Znacznik znacznik;
+    bool dobry = wiersze.size() >= 3 && wiersze.at(0) == naglowekZnacznika &&
+                 wiersze.at(1).startsWith("pid ") && wiersze.last().isEmpty();
+    if (dobry)
+        znacznik.pid = static_cast<pid_t>(wiersze.at(1).mid(4).toLong(&dobry));
+    for (qsizetype i = 2; dobry && i + 1 < wiersze.size(); ++i) {
+        const QList<QByteArray> pola = wiersze.at(i).split('\t');
+        dobry = pola.size() == 3 && pidPozostalosci(QFile::decodeName(pola.at(0))) &&
+                nazwaWKorzeniu(QFile::decodeName(pola.at(1)));
+        if (dobry)
+            znacznik.zamiany.append(
+                {pola.at(0), pola.at(1), static_cast<ino_t>(pola.at(2).toULongLong(&dobry))});
+    }
+    if (!dobry)
+        throw Niepowodzenie{QStringLiteral("Na karcie jest plik %1, którego program nie rozpoznaje "
+                                           "jako swojego. Usuń go z karty i skopiuj książkę "
+                                           "ponownie.")
+                                .arg(sciezka)};
+    return znacznik;
+}
+
+// Syncs the card root; some file systems cannot sync a folder, which is no
+// failure.
+void synchronizujFolder(int folder, const QString& korzen) {
+    if (::fsync(folder) != 0 && errno != EINVAL && errno != EROFS)
+        throw Niepowodzenie{
+            QStringLiteral("Nie można zapisać folderu %1: %2").arg(korzen, powodBleduKarty(errno))};
+}
+
+void usunZnacznik(int folder, const QString& korzen) {
+    if (::unlinkat(folder, nazwaBajtowo(nazwaZnacznika()).constData(), 0) != 0 && errno != ENOENT)
+        throw Niepowodzenie{QStringLiteral("Nie można usunąć pliku %1 z karty: %2")
+                                .arg(korzen + nazwaZnacznika(), powodBleduKarty(errno))};
+    synchronizujFolder(folder, korzen);
+}
+
+// Whether `nazwa` in the card root is the regular file of inode `wezel`.
+bool tenPlik(int folder, const QByteArray& nazwa, ino_t wezel) {
+    struct stat info {};
+    return ::fstatat(folder, nazwa.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(info.st_mode) && info.st_ino == wezel;
+}
+
+// Finishes the renames of a copy killed between them (see above). Each
+// temporary file was either renamed already (the book's name is that
+// file), or is still there, or is lost (a failed copy removed it): with
+// none lost the renames are finished; with none renamed the old book is
+// whole; with both the book is mixed and cannot be mended here.
+DokonczenieKopii dokonczZamiane(int folder, const QString& korzen) {
+    const auto znacznik = czytajZnacznik(folder, korzen);
+    // A copy of another program still running renames its files itself.
+    if (!znacznik || !porzucona(znacznik->pid))
+        return {};
+    QList<Zamiana> czekajace;
+    QStringList nazwy, zgubione;
+    bool przemianowane = false;
+    for (const Zamiana& z : znacznik->zamiany) {
+        nazwy.append(korzen + QFile::decodeName(z.cel));
+        if (tenPlik(folder, z.tymczas, z.wezel))
+            czekajace.append(z);
+        else if (tenPlik(folder, z.cel, z.wezel))
+            przemianowane = true;
+        else
+            zgubione.append(nazwy.last());
+    }
+    DokonczenieKopii wynik;
+    if (zgubione.isEmpty() && !czekajace.isEmpty()) {
+        for (const Zamiana& z : czekajace)
+            if (::renameat(folder, z.tymczas.constData(), folder, z.cel.constData()) != 0)
+                throw Niepowodzenie{
+                    QStringLiteral("Nie można dokończyć przerwanej zamiany plików "
+                                   "książki na karcie (%1: %2). Pliki książki na "
+                                   "karcie mogą pochodzić z dwóch różnych kopii.")
+                        .arg(korzen + QFile::decodeName(z.cel), powodBleduKarty(errno))};
+        synchronizujFolder(folder, korzen);
+        wynik = {DokonczenieKopii::Stan::Dokonczono,
+                 QStringLiteral("Poprzednie kopiowanie książki na kartę zostało przerwane podczas "
+                                "zamiany plików. Pliki były już w całości zapisane i sprawdzone, "
+                                "więc zamianę dokończono: na karcie jest cała nowa książka (%1).")
+                     .arg(nazwy.join(QStringLiteral(", ")))};
+    } else if (!zgubione.isEmpty() && przemianowane) {
+        wynik = {DokonczenieKopii::Stan::Pomieszana,
+                 QStringLiteral("Poprzednie kopiowanie książki na kartę zostało przerwane podczas "
+                                "zamiany plików i nie da się go dokończyć, bo brakuje nowej wersji "
+                                "pliku %1: książka na karcie jest pomieszana ze starszą. Skopiuj "
+                                "ją ponownie.")
+                     .arg(zgubione.join(QStringLiteral(", ")))};
+    }
+    usunZnacznik(folder, korzen);
+    return wynik;
+}
+
 // The temporary files of one copy: removed unless they were renamed.
 struct Tymczasowe {
     int folder = -1;
@@ -418,12 +571,15 @@ std::uint64_t klastryPozostalosci(const QString& korzen, std::int64_t klaster) {
 
 RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& korzen,
                                       const ObslugaKopiowania& obsluga) {
+    QString dokonczenie;
     try {
         const Deskryptor folder(otworzKorzen(korzen));
         if (folder.fd() < 0)
             throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
                                     .arg(korzen, powodBleduKarty(errno))};
-        // What earlier copies that were killed left behind goes first.
+        // A copy killed between its renames is finished first, then what
+        // earlier killed copies left behind is removed.
+        dokonczenie = dokonczZamiane(folder.fd(), korzen).tekst;
         dlaPozostalosci(folder.fd(), [&](const QString& nazwa) {
             ::unlinkat(folder.fd(), nazwaBajtowo(nazwa).constData(), 0);
         });
@@ -431,12 +587,13 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
         for (const QString& plik : pliki)
             nazwy.append(QFileInfo(plik).fileName());
         if (!celeDozwolone(folder.fd(), korzen, nazwy, obsluga))
-            return {WynikKopiowania::NieZamieniono, {}};
+            return {WynikKopiowania::NieZamieniono, {}, dokonczenie};
 
         std::unique_ptr<char[]> bufor(new char[rozmiarPorcji]);
         Tymczasowe tymczasowe;
         tymczasowe.folder = folder.fd();
         QList<std::uint64_t> skroty;
+        QList<Zamiana> zamiany;
         for (int i = 0; i < pliki.size(); ++i) {
             const QByteArray tymczas = nazwaBajtowo(nazwaTymczasowa(::getpid(), i));
             tymczasowe.nazwy.append(tymczas);
@@ -452,6 +609,7 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
                                         .arg(cel, powodBleduKarty(errno))};
             struct stat info {};
             ::fstat(fd.fd(), &info);
+            zamiany.append({tymczasowe.nazwy.at(i), nazwaBajtowo(nazwy.at(i)), info.st_ino});
             if (odczytajZKarty(fd.fd(), cel, obsluga, i, info.st_size, bufor.get()) == skroty.at(i))
                 continue;
             const Deskryptor magazyn(otworzMagazyn(pliki.at(i)));
@@ -462,28 +620,50 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
         }
         if (!kartaNaMiejscu(folder.fd(), korzen))
             throw Niepowodzenie{kartaWyjeta()};
-        // The three renames follow one another with nothing in between.
+        // The marker first, then the three renames one right after the other.
+        if (struct stat info{}; ::fstatat(folder.fd(), nazwaBajtowo(nazwaZnacznika()).constData(),
+                                          &info, AT_SYMLINK_NOFOLLOW) == 0)
+            throw Niepowodzenie{QStringLiteral("Inne kopiowanie na tę kartę jeszcze trwa (plik "
+                                               "%1). Poczekaj, aż się skończy.")
+                                    .arg(korzen + nazwaZnacznika())};
+        try {
+            ZapisAtomowy::zapiszCaly(korzen + nazwaZnacznika(), trescZnacznika(zamiany));
+        } catch (const EInOutError& e) {
+            throw Niepowodzenie{errorMessage(e)};
+        }
+        // From here on the temporary files stay when a rename fails: the
+        // marker names them, and the next touch of the card finishes the work.
+        tymczasowe.nazwy.clear();
+        krok(obsluga, "znacznik zapisany");
         for (int i = 0; i < pliki.size(); ++i) {
-            if (::renameat(folder.fd(), tymczasowe.nazwy.at(i).constData(), folder.fd(),
-                           nazwaBajtowo(nazwy.at(i)).constData()) != 0)
+            if (::renameat(folder.fd(), zamiany.at(i).tymczas.constData(), folder.fd(),
+                           zamiany.at(i).cel.constData()) != 0)
                 throw Niepowodzenie{QStringLiteral("Nie można zapisać pliku %1: %2")
                                         .arg(korzen + nazwy.at(i), powodBleduKarty(errno))};
-            tymczasowe.nazwy[i].clear();
+            krok(obsluga, "nazwa zamieniona");
         }
-        tymczasowe.nazwy.clear();
-        krok(obsluga, "nazwy zamienione");
-        // Some file systems cannot sync a folder; that is no failure of the copy.
-        if (::fsync(folder.fd()) != 0 && errno != EINVAL && errno != EROFS)
-            throw Niepowodzenie{QStringLiteral("Nie można zapisać folderu %1: %2")
-                                    .arg(korzen, powodBleduKarty(errno))};
+        synchronizujFolder(folder.fd(), korzen);
         krok(obsluga, "folder zsynchronizowany");
+        usunZnacznik(folder.fd(), korzen);
+        krok(obsluga, "znacznik usunięty");
         if (!kartaNaMiejscu(folder.fd(), korzen))
             throw Niepowodzenie{kartaWyjeta()};
-        return {WynikKopiowania::Skopiowano, {}};
+        return {WynikKopiowania::Skopiowano, {}, dokonczenie};
     } catch (const Niepowodzenie& n) {
-        return {WynikKopiowania::Blad, n.tekst};
+        return {WynikKopiowania::Blad, n.tekst, dokonczenie};
     } catch (const Stop&) {
-        return {WynikKopiowania::Anulowano, {}};
+        return {WynikKopiowania::Anulowano, {}, dokonczenie};
+    }
+}
+
+DokonczenieKopii dokonczPrzerwanaKopie(const QString& korzen) {
+    try {
+        const Deskryptor folder(otworzKorzen(korzen));
+        if (folder.fd() < 0)
+            return {};
+        return dokonczZamiane(folder.fd(), korzen);
+    } catch (const Niepowodzenie& n) {
+        return {DokonczenieKopii::Stan::Blad, n.tekst};
     }
 }
 
@@ -494,15 +674,20 @@ RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString
         if (folder.fd() < 0)
             throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
                                     .arg(korzen, powodBleduKarty(errno))};
+        const DokonczenieKopii dokonczenie = dokonczZamiane(folder.fd(), korzen);
+        const auto z = [&dokonczenie](WynikSprawdzenia wynik, const QString& opis) {
+            return RaportSprawdzenia{
+                wynik, dokonczenie.tekst.isEmpty() ? opis : dokonczenie.tekst + u' ' + opis};
+        };
         for (int i = 0; i < pliki.size(); ++i) {
             const QString nazwa = QFileInfo(pliki.at(i)).fileName();
             const QString cel = korzen + nazwa;
             const Deskryptor magazyn(otworzMagazyn(pliki.at(i)));
             const Deskryptor fd(otworzNaKarcie(folder.fd(), nazwaBajtowo(nazwa)));
             if (fd.fd() < 0 && (errno == ENOENT || errno == ELOOP))
-                return {WynikSprawdzenia::Niezgodna,
-                        errno == ENOENT ? QStringLiteral("Na karcie nie ma pliku %1.").arg(cel)
-                                        : komunikatDowiazania(cel)};
+                return z(WynikSprawdzenia::Niezgodna,
+                         errno == ENOENT ? QStringLiteral("Na karcie nie ma pliku %1.").arg(cel)
+                                         : komunikatDowiazania(cel));
             if (fd.fd() < 0)
                 throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
                                         .arg(cel, powodBleduKarty(errno))};
@@ -511,9 +696,13 @@ RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString
             zglos(obsluga, EtapKarty::Sprawdzanie, i, 0, info.st_size);
             if (const auto pozycja = pierwszaRoznica(magazyn.fd(), pliki.at(i), fd.fd(), cel,
                                                      obsluga, i, info.st_size))
-                return {WynikSprawdzenia::Niezgodna, opisRoznicy(cel, *pozycja)};
+                return z(WynikSprawdzenia::Niezgodna, opisRoznicy(cel, *pozycja));
         }
-        return {WynikSprawdzenia::Zgodna, QString::fromUtf16(ksiazkaZgodna)};
+        // A book mixed from two copies is never called whole, even if the
+        // store's files happen to match.
+        if (dokonczenie.stan == DokonczenieKopii::Stan::Pomieszana)
+            return {WynikSprawdzenia::Niezgodna, dokonczenie.tekst};
+        return z(WynikSprawdzenia::Zgodna, QString::fromUtf16(ksiazkaZgodna));
     } catch (const Niepowodzenie& n) {
         return {WynikSprawdzenia::Blad, n.tekst};
     } catch (const Stop&) {

@@ -13,6 +13,13 @@
 // removed by the next copy to the card (only those of processes that no
 // longer run).
 //
+// Before the first rename a small marker (".sonvek-zamiana") is written in
+// the card root naming the temporary files and their targets; it goes after
+// the folder's sync. A copy killed between two renames would leave a new
+// book file beside old index files: the next copy or check of the card (and
+// dokonczPrzerwanaKopie) finds the marker and finishes the renames, since
+// the files it names were complete and read back equal.
+//
 // Every name on the card is opened relative to the card root's descriptor
 // and never through a symbolic link: a link under one of the book's names is
 // reported and nothing is written.
@@ -59,6 +66,9 @@ enum class WynikKopiowania {
 struct RaportKopiowania {
     WynikKopiowania wynik = WynikKopiowania::Blad;
     QString blad; // with Blad: what failed, naming the file, in Polish
+    // What was found of an earlier copy killed between its renames and done
+    // about it, in Polish; empty when there was none.
+    QString dokonczenie;
     bool udane() const { return wynik == WynikKopiowania::Skopiowano; }
 };
 
@@ -86,9 +96,26 @@ struct RaportSprawdzenia {
 
 // Reads the book's files on the card (same names as `pliki` in the store)
 // past the system's cache and compares them with the store's. The card is
-// only read.
+// only read, except that an earlier copy killed between its renames is
+// finished first (and said in `opis`); a book found mixed is never Zgodna.
 RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString& korzen,
                                          const ObslugaKopiowania& obsluga);
+
+// What a marker of a killed copy's renames (see above) led to.
+struct DokonczenieKopii {
+    enum class Stan {
+        Brak,       // none, or nothing was left to do
+        Dokonczono, // the renames were finished: the new book is whole
+        Pomieszana, // some of the new files are lost: the book is mixed
+        Blad,       // the card could not be read or changed
+    };
+    Stan stan = Stan::Brak;
+    QString tekst; // what the user is told; empty with Brak
+};
+
+// Finishes the renames of a copy killed between them in the card root
+// `korzen`, if its marker is there. Cheap when there is none.
+DokonczenieKopii dokonczPrzerwanaKopie(const QString& korzen);
 
 // What the user is told when the book on the card equals the store's.
 inline constexpr char16_t ksiazkaZgodna[] = u"Książka na karcie sprawdzona: zgodna z magazynem.";

@@ -1,5 +1,7 @@
 #include "card/Volumes.h"
 
+#include "card/UDisks2.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -279,6 +281,38 @@ ListaWoluminow listaWoluminow() {
     ListaWoluminow woluminy = woluminyZMountinfo(mountinfo, etykieta, czytajPlikSys);
     // Files bound over files (a container's /etc/hosts) are no place for a book.
     woluminy.removeIf([](const Wolumin& w) { return !QFileInfo(w.punktMontowania).isDir(); });
+    return zFaktamiUDisks2(woluminy);
+}
+
+ListaWoluminow zFaktamiUDisks2(ListaWoluminow woluminy, int czas) {
+    using namespace udisks2;
+    const Odpowiedz odpowiedz = udisks2::obiekty(czas);
+    if (!odpowiedz.obiekty)
+        return woluminy;
+    const Obiekty& obiekty = *odpowiedz.obiekty;
+    for (auto it = obiekty.cbegin(); it != obiekty.cend(); ++it) {
+        const QVariantMap fs = it->value(QString::fromUtf16(interfejsSystemuPlikow));
+        if (!fs.contains(u"MountPoints"_s))
+            continue;
+        const QVariantMap blok = it->value(QString::fromUtf16(interfejsBloku));
+        const QVariantMap naped = obiekty.value(sciezkaObiektu(blok.value(u"Drive"_s)))
+                                      .value(QString::fromUtf16(interfejsNapedu));
+        const QString etykieta = blok.value(u"IdLabel"_s).toString();
+        const std::int64_t rozmiar = blok.value(u"Size"_s).toLongLong();
+        const bool wymienny =
+            naped.value(u"Removable"_s).toBool() || naped.value(u"MediaRemovable"_s).toBool();
+        for (const QString& punkt : punktyMontowania(fs.value(u"MountPoints"_s))) {
+            for (Wolumin& w : woluminy) {
+                if (w.punktMontowania != punkt)
+                    continue;
+                if (!etykieta.isEmpty())
+                    w.etykieta = etykieta;
+                if (rozmiar > 0)
+                    w.rozmiar = rozmiar;
+                w.wymienny = w.wymienny || wymienny;
+            }
+        }
+    }
     return woluminy;
 }
 

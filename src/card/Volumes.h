@@ -30,13 +30,20 @@ struct Wolumin {
 using ListaWoluminow = QList<Wolumin>;
 
 // The volumes of this system, ordered by mount point: /proc/self/mountinfo,
-// labels from /dev/disk/by-label, only mount points that are folders.
+// labels from /dev/disk/by-label, only mount points that are folders; then
+// UDisks2's facts where it runs (zFaktamiUDisks2).
 // An unreadable mount table gives an empty list.
 ListaWoluminow listaWoluminow();
 
 // Reads a file of the kernel's /sys tree by its full path; empty when there
 // is no such file.
 using CzytnikSys = std::function<QByteArray(const QString& sciezka)>;
+
+// The volumes with what UDisks2 knows of them where it runs on the system
+// bus (matched by mount point): its label, the device's size, and the
+// drive's removable flags (which only add to what the list says). Without
+// an answer within `czas` ms the list stays as it was read.
+ListaWoluminow zFaktamiUDisks2(ListaWoluminow woluminy, int czas = 3000);
 
 // The volumes described by the text of a mountinfo file, filtered and
 // ordered as listaWoluminow() does; `etykieta` gives the label of a device

@@ -1,5 +1,6 @@
 #include "card/Wysuwanie.h"
 
+#include "card/UDisks2.h"
 #include "card/Volumes.h"
 
 #include <QDBusArgument>
@@ -18,71 +19,19 @@
 
 namespace {
 
-const QString usluga = QStringLiteral("org.freedesktop.UDisks2");
-const QString interfejsBloku = QStringLiteral("org.freedesktop.UDisks2.Block");
-const QString interfejsSystemuPlikow = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
-const QString interfejsNapedu = QStringLiteral("org.freedesktop.UDisks2.Drive");
+using namespace udisks2;
 
 // Unmounting writes out what the system still holds for the card: on a slow
 // card that is minutes.
 constexpr int czasOdmontowania = 10 * 60 * 1000;
 constexpr int czasZapytania = 25 * 1000;
 
-using Obiekty = QMap<QString, QMap<QString, QVariantMap>>;
-
-Obiekty obiektyZOdpowiedzi(const QDBusMessage& odpowiedz) {
-    Obiekty obiekty;
-    if (odpowiedz.arguments().isEmpty())
-        return obiekty;
-    const QDBusArgument arg = odpowiedz.arguments().first().value<QDBusArgument>();
-    arg.beginMap();
-    while (!arg.atEnd()) {
-        QDBusObjectPath sciezka;
-        QMap<QString, QVariantMap> interfejsy;
-        arg.beginMapEntry();
-        arg >> sciezka >> interfejsy;
-        arg.endMapEntry();
-        obiekty.insert(sciezka.path(), interfejsy);
-    }
-    arg.endMap();
-    return obiekty;
-}
-
-// UDisks2 gives mount points as byte arrays ending in a zero byte.
-QStringList punktyMontowania(const QVariant& wartosc) {
-    QStringList punkty;
-    const QDBusArgument arg = wartosc.value<QDBusArgument>();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        QByteArray bajty;
-        arg >> bajty;
-        if (bajty.endsWith('\0'))
-            bajty.chop(1);
-        punkty.append(QFile::decodeName(bajty));
-    }
-    arg.endArray();
-    return punkty;
-}
-
-QString sciezkaObiektu(const QVariant& wartosc) {
-    return wartosc.value<QDBusObjectPath>().path();
-}
-
 QDBusMessage wywolaj(const QString& obiekt, const QString& interfejs, const QString& metoda,
                      int czas) {
-    QDBusMessage wywolanie = QDBusMessage::createMethodCall(usluga, obiekt, interfejs, metoda);
+    QDBusMessage wywolanie =
+        QDBusMessage::createMethodCall(QString::fromUtf16(usluga), obiekt, interfejs, metoda);
     wywolanie << QVariantMap();
     return QDBusConnection::systemBus().call(wywolanie, QDBus::Block, czas);
-}
-
-bool bladBrakuUslugi(const QString& nazwa) {
-    return nazwa == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-           nazwa == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
-           nazwa == QLatin1String("org.freedesktop.DBus.Error.NoServer") ||
-           nazwa == QLatin1String("org.freedesktop.DBus.Error.Disconnected") ||
-           nazwa == QLatin1String("org.freedesktop.DBus.Error.Spawn.ServiceNotFound") ||
-           nazwa == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
-           nazwa == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod");
 }
 
 QString zrobSamemu(const QString& punkt) {
@@ -157,21 +106,14 @@ WynikWysuniecia wysunKarte(const QString& korzen) {
                            .arg(powod) +
                        zrobSamemu(punkt)};
     };
-    if (!QDBusConnection::systemBus().isConnected())
-        return bezUslugi(QStringLiteral("brak połączenia z magistralą systemową D-Bus"));
-    const QDBusMessage odpowiedz = QDBusConnection::systemBus().call(
-        QDBusMessage::createMethodCall(usluga, QStringLiteral("/org/freedesktop/UDisks2"),
-                                       QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                                       QStringLiteral("GetManagedObjects")),
-        QDBus::Block, czasZapytania);
-    if (odpowiedz.type() == QDBusMessage::ErrorMessage)
-        return bezUslugi(odpowiedz.errorMessage().isEmpty() ? odpowiedz.errorName()
-                                                            : odpowiedz.errorMessage());
-    const Obiekty obiekty = obiektyZOdpowiedzi(odpowiedz);
+    const Odpowiedz odpowiedz = udisks2::obiekty(czasZapytania);
+    if (!odpowiedz.obiekty)
+        return bezUslugi(odpowiedz.blad);
+    const Obiekty& obiekty = *odpowiedz.obiekty;
 
     QString systemPlikow;
     for (auto it = obiekty.cbegin(); it != obiekty.cend(); ++it) {
-        const QVariantMap fs = it->value(interfejsSystemuPlikow);
+        const QVariantMap fs = it->value(QString::fromUtf16(interfejsSystemuPlikow));
         if (fs.contains(QStringLiteral("MountPoints")) &&
             punktyMontowania(fs.value(QStringLiteral("MountPoints"))).contains(punkt)) {
             systemPlikow = it.key();
@@ -186,7 +128,8 @@ WynikWysuniecia wysunKarte(const QString& korzen) {
                            zrobSamemu(punkt)};
 
     const QDBusMessage odmontowanie =
-        wywolaj(systemPlikow, interfejsSystemuPlikow, QStringLiteral("Unmount"), czasOdmontowania);
+        wywolaj(systemPlikow, QString::fromUtf16(interfejsSystemuPlikow), QStringLiteral("Unmount"),
+                czasOdmontowania);
     if (odmontowanie.type() == QDBusMessage::ErrorMessage) {
         const QString powod = odmontowanie.errorMessage();
         if (odmontowanie.errorName() == QLatin1String("org.freedesktop.UDisks2.Error.DeviceBusy")) {
@@ -214,12 +157,13 @@ WynikWysuniecia wysunKarte(const QString& korzen) {
                            .arg(punkt)};
 
     QString tekst = QString::fromUtf16(kartaMoznaWyjac);
-    const QString naped = sciezkaObiektu(
-        obiekty.value(systemPlikow).value(interfejsBloku).value(QStringLiteral("Drive")));
-    const QVariantMap wlasciwosci = obiekty.value(naped).value(interfejsNapedu);
+    const QString naped = sciezkaObiektu(obiekty.value(systemPlikow)
+                                             .value(QString::fromUtf16(interfejsBloku))
+                                             .value(QStringLiteral("Drive")));
+    const QVariantMap wlasciwosci = obiekty.value(naped).value(QString::fromUtf16(interfejsNapedu));
     if (naped.size() > 1 && wlasciwosci.value(QStringLiteral("CanPowerOff")).toBool()) {
-        const QDBusMessage wylaczenie =
-            wywolaj(naped, interfejsNapedu, QStringLiteral("PowerOff"), czasZapytania);
+        const QDBusMessage wylaczenie = wywolaj(naped, QString::fromUtf16(interfejsNapedu),
+                                                QStringLiteral("PowerOff"), czasZapytania);
         if (wylaczenie.type() == QDBusMessage::ErrorMessage)
             tekst += QStringLiteral(" (Czytnika nie udało się wyłączyć: %1.)")
                          .arg(wylaczenie.errorMessage());

@@ -1,1 +1,1 @@
-list(APPEND SOURCES Volumes.cpp FreeSpace.cpp CardFiles.cpp KsiazkaNaKarcie.cpp Wysuwanie.cpp)
+list(APPEND SOURCES Volumes.cpp FreeSpace.cpp CardFiles.cpp KsiazkaNaKarcie.cpp Wysuwanie.cpp UDisks2.cpp)

@@ -1,5 +1,6 @@
 #include "merge/MergeJob.h"
 
+#include "audio/WzmocnienieRamek.h"
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "base/ZwyklyPlik.h"
@@ -577,12 +578,27 @@ void ZadanieScalania::sklej() {
     odmowiono = false;
     usunPozostalosci();
 
+    // Levelling: the loudness of entries not measured yet counts in the
+    // progress with their files' sizes.
+    QStringList doZmierzenia;
+    QHash<QString, PomiarGlosnosci> glosnosci;
+    std::int64_t doZrobienia = doSkopiowania;
+    if (celGlosnosci) {
+        if (!miernik.przekazuje())
+            throw SonvekError(QStringLiteral("Wyrównanie głośności wymaga pomiaru ramek, który "
+                                             "przekazuje ich bajty do książki"));
+        glosnosci = znaneGlosnosci(doZmierzenia);
+        for (const QString& sciezka : std::as_const(doZmierzenia))
+            doZrobienia += std::max<std::int64_t>(0, QFileInfo(sciezka).size());
+    }
+    tekstWyrownania.clear();
+
     std::int64_t skopiowane = 0;
     auto zglos = [&](std::int64_t n) {
         sprawdzPrzerwanie();
         skopiowane += n;
         if (postep)
-            postep(skopiowane, std::max(doSkopiowania, skopiowane));
+            postep(skopiowane, std::max(doZrobienia, skopiowane));
     };
 
     plikTymczasowy = std::make_unique<QFile>();
@@ -597,7 +613,23 @@ void ZadanieScalania::sklej() {
     polozenia.clear();
     czas = {};
     if (postep)
-        postep(0, doSkopiowania);
+        postep(0, doZrobienia);
+
+    QList<KrokGlosnosci> kroki;
+    if (celGlosnosci) {
+        if (!doZmierzenia.isEmpty())
+            loguj(QStringLiteral("Trwa pomiar głośności plików (do zmierzenia: %1 z %2)")
+                      .arg(doZmierzenia.size())
+                      .arg(wpisy.size()));
+        for (const QString& sciezka : std::as_const(doZmierzenia)) {
+            sprawdzPrzerwanie();
+            glosnosci.insert(sciezka, zmierzGlosnoscWpisu(sciezka));
+            zglos(std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
+        }
+        for (const PozycjaProjektu& p : std::as_const(wpisy))
+            kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
+    }
+    int zmienione = 0, przezSzczyt = 0, przezZakres = 0, przyciete = 0;
 
     FormatDzwieku pierwszy;
     QString innyFormat; // the warning about the first entry of another format
@@ -618,6 +650,8 @@ void ZadanieScalania::sklej() {
         const bool wJednymPrzejsciu = miernik.przekazuje();
         std::int64_t bajty = 0;
         PomiarMp3 pomiar;
+        const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
+        int przycieteWpisu = 0;
         if (wJednymPrzejsciu) {
             CzytanieWpisu czytanie{zrodlo.handle(),
                                    rozmiar,
@@ -627,9 +661,13 @@ void ZadanieScalania::sklej() {
                                        zglos(n);
                                    },
                                    {}};
-            if (przeksztalcRamke)
-                czytanie.przeksztalcRamke = [this, i](unsigned char* ramka, int n) {
-                    przeksztalcRamke(i, ramka, n);
+            if (przeksztalcRamke || krok != 0)
+                czytanie.przeksztalcRamke = [this, i, krok, &przycieteWpisu](unsigned char* ramka,
+                                                                             int n) {
+                    if (krok != 0)
+                        przycieteWpisu += zmienWzmocnienie({ramka, std::size_t(n)}, krok);
+                    if (przeksztalcRamke)
+                        przeksztalcRamke(i, ramka, n);
                 };
             pomiar = miernik(sciezka, czytanie);
         } else {
@@ -655,11 +693,95 @@ void ZadanieScalania::sklej() {
             bajty = dopisz(zrodlo, sciezka, scalony, nazwaScalonego, zglos);
         rozmiary.append(bajty);
         zrodlo.close();
+        if (!kroki.isEmpty()) {
+            const KrokGlosnosci& k = kroki.at(i);
+            logujKrok(sciezka, k, !glosnosci.value(sciezka).glosnoscLufs, przycieteWpisu);
+            zmienione += k.kroki != 0;
+            przezSzczyt += k.przezSzczyt;
+            przezZakres += k.przezZakres && !k.przezSzczyt;
+            przyciete += przycieteWpisu > 0;
+        }
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
     }
     if (!innyFormat.isEmpty())
         loguj(innyFormat);
+    if (celGlosnosci) {
+        const qsizetype n = wpisy.size();
+        tekstWyrownania = QStringLiteral("Głośność wyrównana do %1 LUFS: zmieniono %2 z %3 %4")
+                              .arg(tekstPoziomu(celGlosnosci))
+                              .arg(zmienione)
+                              .arg(n)
+                              .arg(n == 1 ? QStringLiteral("pliku") : QStringLiteral("plików"));
+        if (przezSzczyt > 0)
+            tekstWyrownania += QStringLiteral("; mniej niż do celu, by szczyt nie przekroczył "
+                                              "\u22121 dBTP: %1")
+                                   .arg(przezSzczyt);
+        if (przezZakres > 0)
+            tekstWyrownania +=
+                QStringLiteral("; mniej niż do celu przez zakres wzmocnienia 0..255: %1")
+                    .arg(przezZakres);
+        if (przyciete > 0)
+            tekstWyrownania +=
+                QStringLiteral("; z wzmocnieniem ramek przytrzymanym na granicy zakresu: %1")
+                    .arg(przyciete);
+        loguj(tekstWyrownania);
+    }
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
+}
+
+// The measurements of the entries' files that are known already; the files
+// still to be measured go to `nieznane`, each once, in list order.
+QHash<QString, PomiarGlosnosci> ZadanieScalania::znaneGlosnosci(QStringList& nieznane) const {
+    QHash<QString, PomiarGlosnosci> znane;
+    for (const PozycjaProjektu& p : std::as_const(wpisy)) {
+        const QString sciezka = p.sciezka();
+        if (znane.contains(sciezka) || nieznane.contains(sciezka))
+            continue;
+        if (const auto pomiar = pamiecGlosnosci ? pamiecGlosnosci->znajdz(sciezka) : std::nullopt)
+            znane.insert(sciezka, *pomiar);
+        else
+            nieznane.append(sciezka);
+    }
+    return znane;
+}
+
+// Measures one file's loudness and keeps the result with the file as it was
+// before (so that a change meanwhile makes it stale); a stopped measurement
+// stops the merge.
+PomiarGlosnosci ZadanieScalania::zmierzGlosnoscWpisu(const QString& sciezka) const {
+    const StanPliku stan = StanPliku::pliku(sciezka);
+    const std::optional<PomiarGlosnosci> pomiar = miernikGlosnosci
+                                                      ? miernikGlosnosci(sciezka, przerwanie)
+                                                      : zmierzGlosnosc(sciezka, przerwanie);
+    if (!pomiar)
+        throw Przerwanie{};
+    if (pamiecGlosnosci)
+        pamiecGlosnosci->zapamietaj(sciezka, stan, *pomiar);
+    return *pomiar;
+}
+
+// "plik X: +3,0 dB", and why the step is smaller than the target asks (a
+// silent file gets none).
+void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& krok, bool cisza,
+                                int przyciete) const {
+    QString linia = QStringLiteral("plik %1: %2").arg(sciezka, tekstDecybeli(krok.decybele()));
+    QStringList powody;
+    if (krok.przezSzczyt)
+        powody << QStringLiteral("szczyt przekroczyłby \u22121 dBTP");
+    if (krok.przezZakres)
+        powody << QStringLiteral("wzmocnienie ramek wyszłoby poza zakres 0..255");
+    if (!powody.isEmpty())
+        linia += QStringLiteral(" (zamiast %1: %2)")
+                     .arg(tekstDecybeli(KrokGlosnosci{krok.chciane}.decybele()),
+                          powody.join(QStringLiteral(", a ")));
+    else if (cisza)
+        linia += QStringLiteral(" (cisza)");
+    loguj(linia);
+    if (przyciete > 0)
+        loguj(QStringLiteral("Uwaga: w pliku %1 wzmocnienie %2 pól ramek przytrzymano na granicy "
+                             "zakresu 0..255 (plik zmienił się od pomiaru głośności?)")
+                  .arg(sciezka)
+                  .arg(przyciete));
 }
 
 // The book's duration as the player measures the book itself: the first

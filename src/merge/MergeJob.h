@@ -18,11 +18,19 @@
 // added. With
 // dokladnyIndeks the index places each bookmark on the frames themselves,
 // found by the same walk.
+//
+// With celGlosnosci the book is levelled: before the copy each entry's
+// loudness is measured (unless already known), and its audio frames go into
+// the book with their global gains moved by the whole number of 1.5 dB
+// steps krokGlosnosci gives (audio/Glosnosc.h). Frame lengths stay, so the
+// book's size and both index files are those of the unlevelled book.
 
+#include "audio/Glosnosc.h"
 #include "merge/PomiarMp3.h"
 #include "project/Pozycja.h"
 
 #include <QFile>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -62,6 +70,18 @@ public:
     // not their length. Only with the program's own measure, which reads
     // each file once; empty: the frames are copied unchanged.
     std::function<void(int wpis, unsigned char* ramka, int bajty)> przeksztalcRamke;
+    // The loudness the book is levelled to (LUFS); unset by default, and the
+    // book is then the entries' bytes as they are. Needs the program's own
+    // measure (one that hands the bytes on); with another the merge fails.
+    std::optional<double> celGlosnosci;
+    // Measures an entry's loudness for levelling; empty: zmierzGlosnosc.
+    MiernikGlosnosci miernikGlosnosci;
+    // Measurements already known: an entry found here is not measured again,
+    // and what is measured is kept here. May be empty.
+    PamiecGlosnosci* pamiecGlosnosci = nullptr;
+    // A flag another thread sets with przerwac, watched inside each
+    // loudness measurement, which may take long for one big file.
+    const std::atomic_bool* przerwanie = nullptr;
 
     // Runs one stage. An error ends the merge: the temporary files are
     // removed, one line "Błąd: " with the error's text is logged, the text
@@ -80,6 +100,9 @@ public:
     // names it would write or an entry that is no regular file (see
     // sprawdzNazwy).
     bool odmowa() const { return odmowiono; }
+
+    // After a levelled stage 1: the levelling's summary line (also logged).
+    QString podsumowanieGlosnosci() const { return tekstWyrownania; }
 
     QString scalony() const { return nazwaScalonego; }
     QString plikDat() const;
@@ -100,6 +123,10 @@ private:
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
     void dodajCzas(const PomiarMp3& pomiar, bool pierwszy);
+    QHash<QString, PomiarGlosnosci> znaneGlosnosci(QStringList& nieznane) const;
+    PomiarGlosnosci zmierzGlosnoscWpisu(const QString& sciezka) const;
+    void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, bool cisza,
+                   int przyciete) const;
 
     QString nazwaScalonego;
     ListaPozycji wpisy;
@@ -124,4 +151,5 @@ private:
     } czas;
     // With dokladnyIndeks: each entry's bookmark in its own file's bytes.
     QList<std::optional<PolozenieZakladki>> polozenia;
+    QString tekstWyrownania;
 };

@@ -1,12 +1,14 @@
-// sonvek-merge [--dokladny-indeks] PROJECT.xml MERGED.mp3: the merge of the
-// program's merge dialog, without windows. It prints the same log lines,
-// writes the same book and index files (with the option, the index places
-// each bookmark on its frames), and exits with 0 on success; on failure the
+// sonvek-merge [--dokladny-indeks] [--wyrownaj-glosnosc[=LUFS]] PROJECT.xml
+// MERGED.mp3: the merge of the program's merge dialog, without windows. It
+// prints the same log lines, writes the same book and index files (with the
+// first option the index places each bookmark on its frames, with the
+// second the entries' loudness is levelled), and exits with 0 on success; on failure the
 // error goes to the standard error output and the exit status is 1 (2 for
 // wrong arguments). The project is checked as the main window loads it before a
 // byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (its output
 // piped into a program that stops reading), it leaves no temporary file.
 
+#include "audio/Glosnosc.h"
 #include "base/CommandLine.h"
 #include "base/Errors.h"
 #include "base/Text.h"
@@ -34,10 +36,12 @@ QTextStream& bledy() {
 }
 
 const QString opcjaDokladnyIndeks = QStringLiteral("--dokladny-indeks");
+const QString opcjaWyrownaj = QStringLiteral("--wyrownaj-glosnosc");
 
 OpisNarzedzia narzedzie() {
     return {QStringLiteral("sonvek-merge"),
-            QStringLiteral("[--dokladny-indeks] PROJEKT.xml SCALONY.mp3"),
+            QStringLiteral("[--dokladny-indeks] [--wyrownaj-glosnosc[=LUFS]] PROJEKT.xml "
+                           "SCALONY.mp3"),
             QStringLiteral(
                 "Scala pliki zapisanego projektu w jeden plik MP3 i zapisuje obok niego pliki\n"
                 "indeksów .dat i .log, tak jak polecenie \u201eScalaj pliki...\u201d programu.\n"
@@ -50,7 +54,16 @@ OpisNarzedzia narzedzie() {
                   "umieszcza każdą zakładkę w pliku .dat na ramkach dźwięku, od których się\n"
                   "zaczyna i na których się kończy, zamiast szacować jej położenie ze średniej\n"
                   "prędkości danych całej książki; ważne, gdy pliki mają różne prędkości bitowe\n"
-                  "(places every bookmark on its own frames instead of the average data rate)")}}};
+                  "(places every bookmark on its own frames instead of the average data rate)")},
+             {opcjaWyrownaj,
+              QStringLiteral(
+                  "wyrównuje głośność plików do podanej (od -40 do -5 LUFS, domyślnie -18) bez\n"
+                  "ponownego kodowania: wzmocnienie ramek każdego pliku zmienia się o całe kroki\n"
+                  "po 1,5 dB, a szczyt nie przekracza -1 dBTP; rozmiar książki i pliki indeksów\n"
+                  "są takie same jak bez tej opcji, a dziennik podaje krok każdego pliku (levels\n"
+                  "the files' loudness by whole 1.5 dB steps of their frames' gain, without\n"
+                  "re-encoding)"),
+              QStringLiteral("LUFS"), true}}};
 }
 
 } // namespace
@@ -64,6 +77,18 @@ int main(int argc, char* argv[]) {
         rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
     if (rozbior.kodWyjscia)
         return *rozbior.kodWyjscia;
+    // A target that is no loudness is a wrong argument, told before any work.
+    std::optional<double> cel;
+    if (rozbior.opcje.contains(opcjaWyrownaj)) {
+        const QString tekst = rozbior.wartosci.value(opcjaWyrownaj);
+        cel = tekst.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(tekst);
+        if (!cel) {
+            bledy() << "sonvek-merge: głośność docelowa \u201e" << tekst
+                    << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: sonvek-merge --help)"
+                    << Qt::endl;
+            return 2;
+        }
+    }
     usuwajTymczasowePrzySygnale();
     const QString plikProjektu = rozbior.argumenty.at(0);
     const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
@@ -75,6 +100,7 @@ int main(int argc, char* argv[]) {
         ZadanieScalania zadanie(scalony, wczytane->pozycje, miernikMp3());
         zadanie.plikProjektu = plikProjektu;
         zadanie.dokladnyIndeks = rozbior.opcje.contains(opcjaDokladnyIndeks);
+        zadanie.celGlosnosci = cel;
         zadanie.dziennik = [](const QString& linia) {
             if (linia.startsWith(QStringLiteral("Błąd: ")))
                 bledy() << linia << Qt::endl;

@@ -9,6 +9,7 @@
 #include "audio/WzmocnienieRamek.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
+#include "support/NiezalezneCzytniki.h"
 #include "support/RunTool.h"
 
 #include <QProcess>
@@ -56,22 +57,6 @@ std::vector<float> dekoduj(const QString& path, int czestotliwosc) {
         probki.insert(probki.end(), pcm.begin(), pcm.end());
     }
     return probki;
-}
-
-// ffmpeg's EBU R128 meter: integrated loudness and true peak.
-std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& path) {
-    QProcess p;
-    p.start(u"ffmpeg"_s, {u"-nostats"_s, u"-hide_banner"_s, u"-i"_s, path, u"-af"_s,
-                          u"ebur128=peak=true"_s, u"-f"_s, u"null"_s, u"-"_s});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return std::nullopt;
-    const QString out = QString::fromUtf8(p.readAllStandardError());
-    const qsizetype summary = out.lastIndexOf(u"Summary:"_s);
-    const QRegularExpression i(u"I:\\s+(-?[0-9.]+) LUFS"_s), tp(u"Peak:\\s+(-?[0-9.]+) dBFS"_s);
-    const auto mi = i.match(out, summary), mp = tp.match(out, summary);
-    if (summary < 0 || !mi.hasMatch() || !mp.hasMatch())
-        return std::nullopt;
-    return std::pair{mi.captured(1).toDouble(), mp.captured(1).toDouble()};
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "card/Volumes.h"
 #include "card/Wysuwanie.h"
 #include "support/FileBytes.h"
 #include "support/Tmpfs.h"
@@ -26,6 +27,24 @@ class TestWysuwanie : public QObject {
     QString python;
     std::optional<QTemporaryDir> dir;
     QString karta; // the card's mount point, no final '/'
+
+    // Starts the stand-in with these parameters and waits until it is on the bus.
+    void zastepca(QProcess& mock, const QJsonObject& parametry) {
+        mock.start(python,
+                   {u"-m"_s, u"dbusmock"_s, u"--system"_s, u"--template"_s,
+                    QStringLiteral(QT_TESTCASE_SOURCEDIR "/support/udisks2_karta.py"),
+                    u"--parameters"_s, QString::fromUtf8(QJsonDocument(parametry).toJson())});
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::systemBus().interface()->isServiceRegistered(
+                                     u"org.freedesktop.UDisks2"_s),
+                                 10000);
+    }
+    void zatrzymaj(QProcess& mock) {
+        mock.kill();
+        mock.waitForFinished();
+        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::systemBus().interface()->isServiceRegistered(
+                                     u"org.freedesktop.UDisks2"_s),
+                                 10000);
+    }
 
 private slots:
     void initTestCase() {
@@ -107,34 +126,56 @@ private slots:
         }
         const QString log = dir->filePath(u"wywolania"_s);
         QProcess mock;
-        if (!unmount.isEmpty()) {
-            QJsonObject parametry{{u"punkt"_s, innaKarta ? u"/media/inna"_s : karta},
-                                  {u"unmount"_s, unmount},
-                                  {u"poweroff"_s, poweroff},
-                                  {u"log"_s, log}};
-            mock.start(python,
-                       {u"-m"_s, u"dbusmock"_s, u"--system"_s, u"--template"_s,
-                        QStringLiteral(QT_TESTCASE_SOURCEDIR "/support/udisks2_karta.py"),
-                        u"--parameters"_s, QString::fromUtf8(QJsonDocument(parametry).toJson())});
-            QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::systemBus().interface()->isServiceRegistered(
-                                         u"org.freedesktop.UDisks2"_s),
-                                     10000);
-        }
+        if (!unmount.isEmpty())
+            zastepca(mock, {{u"punkt"_s, innaKarta ? u"/media/inna"_s : karta},
+                            {u"unmount"_s, unmount},
+                            {u"poweroff"_s, poweroff},
+                            {u"log"_s, log}});
         // A file open on the card, as a player program would hold it.
         QFile otwarty(karta + u"/ksiazka.mp3"_s);
         if (unmount == u"busy"_s)
             QVERIFY(otwarty.open(QIODevice::WriteOnly));
 
         const WynikWysuniecia wynik = wysunKarte(karta + u"/"_s);
-        mock.kill();
-        mock.waitForFinished();
-        QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::systemBus().interface()->isServiceRegistered(
-                                     u"org.freedesktop.UDisks2"_s),
-                                 10000);
+        zatrzymaj(mock);
         QCOMPARE(wynik.moznaWyjac, moznaWyjac);
         for (const QString& czesc : tekst)
             QVERIFY2(wynik.tekst.contains(czesc), qPrintable(wynik.tekst));
         QCOMPARE(QString::fromUtf8(bajtyPliku(log)), wywolania);
+    }
+
+    // The drive list takes the label, size and removable flag from UDisks2
+    // for the mount it knows, and keeps what it read itself otherwise.
+    void driveListFacts_data() {
+        QTest::addColumn<bool>("udisks");
+        QTest::addColumn<QString>("etykieta");
+        QTest::addColumn<bool>("wymienny");
+        QTest::addColumn<QString>("opis"); // of the card's entry afterwards
+        QTest::newRow("no UDisks2: as read") << false << QString() << true << u"%1 [STARA]"_s;
+        QTest::newRow("label, size, removable")
+            << true << u"KSIĄŻKI"_s << true << u"%1 [KSIĄŻKI, 7,4 GB]"_s;
+        QTest::newRow("no label, fixed drive")
+            << true << QString() << false << u"%1 [STARA, 7,4 GB]"_s;
+    }
+    void driveListFacts() {
+        QFETCH(bool, udisks);
+        QFETCH(QString, etykieta);
+        QFETCH(bool, wymienny);
+        QFETCH(QString, opis);
+        QProcess mock;
+        if (udisks)
+            zastepca(mock, {{u"punkt"_s, karta},
+                            {u"etykieta"_s, etykieta},
+                            {u"rozmiar"_s, 7948206080.0},
+                            {u"wymienny"_s, wymienny}});
+        const Wolumin inny{u"/media/inny"_s, u"ext4"_s, u"/dev/sdy1"_s, u"INNY"_s, false, 0};
+        const ListaWoluminow lista =
+            zFaktamiUDisks2({{karta, u"vfat"_s, u"/dev/sdz1"_s, u"STARA"_s, false, 0}, inny});
+        zatrzymaj(mock);
+        QCOMPARE(lista.size(), 2);
+        QCOMPARE(lista.at(0).opis(), opis.arg(karta));
+        QCOMPARE(lista.at(0).wymienny, udisks && wymienny);
+        QCOMPARE(lista.at(1), inny);
     }
 };
 

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -230,6 +231,26 @@ private slots:
         QCOMPARE(form->pomiarKarty().wolumin.rozmiarKlastra, klaster);
         QCOMPARE(form->pomiarKarty().wolumin.wolneKlastry, wolne);
         QCOMPARE(form->pomiarKarty().playerNaKarcie, player ? 1 : 0);
+    }
+
+    // A copy killed between its renames is finished as soon as the card is
+    // measured, and the user is told.
+    void killedRenamesFinishedWhenMeasured() {
+        const QString tymczas = u".sonvek-999999999-0.tmp"_s;
+        QVERIFY(zapiszBajty(karta + u"ksiazka.mp3"_s, "stara"));
+        QVERIFY(zapiszBajty(karta + tymczas, "nowa"));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(karta + tymczas).constData(), &info), 0);
+        QVERIFY(zapiszBajty(karta + u".sonvek-zamiana"_s,
+                            "sonvek-zamiana 1\npid 999999999\n" + QFile::encodeName(tymczas) +
+                                "\tksiazka.mp3\t" + QByteArray::number(quint64(info.st_ino)) +
+                                '\n'));
+        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
+        QCOMPARE(seams.texts().size(), 1);
+        QVERIFY2(seams.texts().first().contains(u"zamianę dokończono"_s),
+                 qPrintable(seams.texts().first()));
+        QCOMPARE(wpisyFolderu(karta), QStringList{u"ksiazka.mp3"_s});
+        QCOMPARE(bajtyPliku(karta + u"ksiazka.mp3"_s), QByteArray("nowa"));
     }
 
     void copiesBookAndIndexFiles_data() {

@@ -14,6 +14,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik) {
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostats"), QStringLiteral("-hide_banner"), QStringLiteral("-i"), plik,
+             QStringLiteral("-af"), QStringLiteral("ebur128=peak=true:dualmono=true"),
+             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return std::nullopt;
+    const QString out = QString::fromUtf8(p.readAllStandardError());
+    const qsizetype od = out.lastIndexOf(QStringLiteral("Summary:"));
+    const auto i = QRegularExpression(QStringLiteral("I:\\s+(-?[0-9.]+) LUFS")).match(out, od);
+    const auto tp = QRegularExpression(QStringLiteral("Peak:\\s+(-?[0-9.]+) dBFS")).match(out, od);
+    if (od < 0 || !i.hasMatch() || !tp.hasMatch())
+        return std::nullopt;
+    return std::pair{i.captured(1).toDouble(), tp.captured(1).toDouble()};
+}
+
 QJsonObject ffprobe(const QString& plik) {
     if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
         return {};

@@ -7,6 +7,13 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <utility>
+
+// ffmpeg's EBU R128 meter on the file: integrated loudness (LUFS) and true
+// peak (dBTP), a mono file measured as dual mono (as it is heard on both
+// ears); nullopt when ffmpeg is missing or fails.
+std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik);
 
 // `ffprobe -show_chapters -show_format` as JSON; an empty object when
 // ffprobe is missing or fails.

@@ -2,7 +2,9 @@
 
 Parameters: "punkt" (the card's mount point), "unmount" ("ok", "busy",
 "umount": really unmount the folder), "poweroff" ("ok", "fail", "none": the
-drive cannot power off), "log" (a file each call appends its name to).
+drive cannot power off), "log" (a file each call appends its name to);
+for the drive list "etykieta" (the label), "rozmiar" (bytes) and "wymienny"
+(false: a fixed drive).
 '''
 
 import dbus
@@ -45,7 +47,11 @@ def load(mock, parameters):
         'Drive': dbus.ObjectPath(DRIVE),
         'Device': dbus.Array([dbus.Byte(b) for b in b'/dev/sdz1\0'], signature='y'),
         'IdType': 'vfat',
+        'IdLabel': parameters.get('etykieta', ''),
+        'Size': dbus.UInt64(parameters.get('rozmiar', 0)),
     })
     mock.AddObject(DRIVE, 'org.freedesktop.UDisks2.Drive',
-                   {'CanPowerOff': dbus.Boolean(poweroff != 'none'), 'Removable': True},
+                   {'CanPowerOff': dbus.Boolean(poweroff != 'none'),
+                    'Removable': dbus.Boolean(parameters.get('wymienny', True)),
+                    'MediaRemovable': dbus.Boolean(False)},
                    [('PowerOff', 'a{sv}', '', kod_poweroff)])
