@@ -7,6 +7,11 @@
 //   bench_merge --project FOLDER_OF_ENTRIES PROJECT.xml
 //     writes a project file of those entries, for timing sonvek-merge as a
 //     whole process beside the reference tools.
+//   bench_merge --cpu FOLDER_OF_ENTRIES TARGET_FOLDER [ROUNDS]
+//     the processor time of the merge in this process in three kinds,
+//     alternating for ROUNDS rounds (7 by default): plain, with the exact
+//     index, and plain with a cancel check and a progress receiver as the
+//     merge dialog has them; prints the medians and the ratios to plain.
 
 #include "base/Paths.h"
 #include "merge/MergeJob.h"
@@ -18,18 +23,71 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The processor time of each kind of merge, alternating; 0 on success.
+int porownajCpu(const ListaPozycji& pozycje, const QString& scalony, int rundy) {
+    const char* nazwy[] = {"plain", "exact index (--dokladny-indeks)",
+                           "cancel check and progress (the dialog)"};
+    std::vector<double> czasy[3];
+    volatile bool przerwij = false;
+    std::int64_t ostatni = 0;
+    for (int r = 0; r < rundy; ++r) {
+        for (int k = 0; k < 3; ++k) {
+            const int rodzaj = (k + r) % 3;
+            ZadanieScalania zadanie(scalony, pozycje, miernikMp3());
+            zadanie.dokladnyIndeks = rodzaj == 1;
+            if (rodzaj == 2) {
+                zadanie.przerwac = [&] { return przerwij; };
+                zadanie.postep = [&](std::int64_t zrobione, std::int64_t) { ostatni = zrobione; };
+            }
+            const double c0 = cpuMs();
+            if (!zadanie.wykonaj()) {
+                std::fprintf(stderr, "merge failed: %s\n", qPrintable(zadanie.blad()));
+                return 1;
+            }
+            czasy[rodzaj].push_back(cpuMs() - c0);
+        }
+    }
+    const double plain = median(czasy[0]);
+    std::printf("processor time in one process, medians of %d alternating rounds:\n", rundy);
+    for (int k = 0; k < 3; ++k)
+        std::printf("  %-40s %8.1f ms %6.3f x plain\n", nazwy[k], median(czasy[k]),
+                    median(czasy[k]) / plain);
+    return ostatni > 0 ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     const bool project = args.size() == 4 && args.at(1) == QStringLiteral("--project");
-    if (project)
+    const bool cpu = args.size() >= 4 && args.at(1) == QStringLiteral("--cpu");
+    if (project || cpu)
         args.removeAt(1);
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: bench_merge [--project] FOLDER_OF_ENTRIES "
-                             "TARGET_FOLDER|PROJECT.xml\n");
+    const int rundy = cpu && args.size() == 4 ? args.takeLast().toInt() : 7;
+    if (args.size() != 3 || rundy < 1) {
+        std::fprintf(stderr, "usage: bench_merge [--project|--cpu] FOLDER_OF_ENTRIES "
+                             "TARGET_FOLDER|PROJECT.xml [ROUNDS]\n");
         return 2;
     }
     const QDir wejscie(args.at(1));
@@ -46,6 +104,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     const QString scalony = QDir(args.at(2)).absoluteFilePath(QStringLiteral("ksiazka.mp3"));
+    if (cpu)
+        return porownajCpu(pozycje, scalony, rundy);
     ZadanieScalania zadanie(scalony, pozycje, miernikMp3());
     QElapsedTimer t;
     t.start();

@@ -7,7 +7,9 @@
 #                                fsync it and its folder (sync FILE FOLDER)
 #   cat                          the page-cache limit: the same copy, no fsync
 #   ffmpeg -f concat -c copy     another joining tool (it does not fsync)
-# and, in the same run, the disk's own write speed (dd oflag=direct).
+# and, in the same run, the disk's own write speed (dd oflag=direct), and
+# the processor time of the plain merge, the exact index and the merge with
+# the dialog's cancel check, in one process (bench_merge --cpu).
 # Ratios are to cat + fsync; peak memory is the maximum RSS (bench/proc_time).
 # Beside the wall time, the processor time of each whole process (user +
 # system, children included), which other work on the machine disturbs far
@@ -148,6 +150,9 @@ bench_set() {
     awk -v ms="$ddms" -v mib="$mib" 'BEGIN {
         printf "  disk write speed: dd oflag=direct of %d MiB: %d ms, %.0f MB/s\n", mib, ms,
             mib * 1.048576 * 1000 / (ms > 0 ? ms : 1) }'
+    # The exact index and the dialog's cancel check against the plain merge.
+    "$build_dir/bench/bench_merge" --cpu "$dir" "$target" "$runs" | sed 's/^/  /'
+    rm -f "$target"/*
 }
 
 for set in "${sets[@]}"; do

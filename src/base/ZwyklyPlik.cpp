@@ -59,13 +59,14 @@ QString powodNiezwyklegoPliku(const QString& sciezka) {
 #endif
 }
 
-QString otworzZwyklyPlik(QFile& plik, const QString& sciezka) {
 #ifdef Q_OS_UNIX
+QString otworzZwyklyDeskryptor(const QString& sciezka, int& fd, std::int64_t& rozmiar,
+                               bool bezCzasuDostepu) {
     // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer; the
     // check after the open sees what was really opened, whatever took the
     // name meanwhile.
-    const int fd = ::open(QFile::encodeName(sciezka).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    fd = ::open(QFile::encodeName(sciezka).constData(),
+                O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return powodBledu(errno);
     struct stat st {};
@@ -75,14 +76,32 @@ QString otworzZwyklyPlik(QFile& plik, const QString& sciezka) {
     else
         powod = powodRodzaju(st.st_mode);
     if (powod.isEmpty()) {
-        const int flagi = ::fcntl(fd, F_GETFL);
-        if (flagi < 0 || ::fcntl(fd, F_SETFL, flagi & ~O_NONBLOCK) != 0)
+        // Reads wait for the disk again. F_SETFL sets only the flags it can
+        // change (O_APPEND, O_NONBLOCK, O_DIRECT, O_NOATIME, O_ASYNC), none
+        // of which this open set but O_NONBLOCK; O_NOATIME is allowed to
+        // the file's owner (and to root) and otherwise refused.
+        static const uid_t uzytkownik = ::geteuid();
+        const bool bezCzasu = bezCzasuDostepu && (st.st_uid == uzytkownik || uzytkownik == 0);
+        if (::fcntl(fd, F_SETFL, bezCzasu ? O_NOATIME : 0) != 0 &&
+            (!bezCzasu || ::fcntl(fd, F_SETFL, 0) != 0))
             powod = powodBledu(errno);
     }
     if (!powod.isEmpty()) {
         ::close(fd);
+        fd = -1;
         return powod;
     }
+    rozmiar = st.st_size;
+    return QString();
+}
+#endif
+
+QString otworzZwyklyPlik(QFile& plik, const QString& sciezka) {
+#ifdef Q_OS_UNIX
+    int fd = -1;
+    std::int64_t rozmiar = 0;
+    if (QString powod = otworzZwyklyDeskryptor(sciezka, fd, rozmiar); !powod.isEmpty())
+        return powod;
     plik.setFileName(sciezka);
     if (!plik.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

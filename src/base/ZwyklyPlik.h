@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QString>
+#include <cstdint>
 
 // Why `sciezka` names something other than a regular file ("to jest
 // folder, nie plik", "to jest potok (FIFO), a nie zwykły plik", ...); an
@@ -18,3 +19,14 @@ QString powodNiezwyklegoPliku(const QString& sciezka);
 // access, not a regular file, or the system's own text); `plik` is then
 // closed.
 QString otworzZwyklyPlik(QFile& plik, const QString& sciezka);
+
+#ifdef Q_OS_UNIX
+// The same check with a bare descriptor, for a caller that reads many files
+// and wants no system call beyond the check (QFile asks for the size and the
+// position again): on success `fd` is open for reading (the caller closes
+// it) and `rozmiar` holds the size the check saw. With bezCzasuDostepu,
+// reading the file does not update its access time where the system allows
+// (O_NOATIME: the file's owner, root).
+QString otworzZwyklyDeskryptor(const QString& sciezka, int& fd, std::int64_t& rozmiar,
+                               bool bezCzasuDostepu = false);
+#endif

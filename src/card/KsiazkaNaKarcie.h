@@ -5,8 +5,8 @@
 //
 // The copy writes the three files under temporary names of the program's
 // own (".sonvek-PID-N.tmp") in the card's root, syncs them, reads each one
-// back past the system's cache and compares its hash with the hash taken
-// while copying; only then are the three renamed into place, one right after
+// back past the system's cache and compares it byte for byte with the
+// store's file; only then are the three renamed into place, one right after
 // the other, and the root folder synced. A stop, a failure, a card that
 // returns other bytes than were written or a killed program leave the old
 // book's files as they were; temporary files left by a killed copy are
