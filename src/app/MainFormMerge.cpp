@@ -25,6 +25,9 @@ void TMainForm::Scalajpliki1Click() {
     m_FormScalaniePlikow->ustawPodsumowanie(podsumowanieKsiazki().value_or(QStringList()));
     m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
     m_FormScalaniePlikow->ustawDokladnyIndeks(m_konfiguracja.Wykrywanie.DokladnyIndeks);
+    m_FormScalaniePlikow->ustawGlosnosc(
+        celGlosnosci(m_konfiguracja.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs),
+        &glosnosci());
     m_seams.execDialog(m_FormScalaniePlikow);
 }
 

@@ -12,6 +12,7 @@ namespace {
 const QString kPrzerwa = QStringLiteral("Przerwa");
 const QString kDokladnyIndeks = QStringLiteral("DokladnyIndeks");
 const QString kWykrywajPrzyDodawaniu = QStringLiteral("WykrywajPrzyDodawaniu");
+const QString kCelGlosnosci = QStringLiteral("CelGlosnosci");
 
 // Missing values keep their defaults; a pause edited by hand outside the
 // range the settings dialog accepts is brought back into it.
@@ -22,6 +23,7 @@ void odczytajUstawieniaWykrywania(const RegistryKey& key, UstawieniaWykrywania& 
                                UstawieniaWykrywania::kMaksPrzerwa);
     w.DokladnyIndeks = key.readInteger(kDokladnyIndeks).value_or(0) != 0;
     w.WykrywajPrzyDodawaniu = key.readInteger(kWykrywajPrzyDodawaniu).value_or(0) != 0;
+    w.CelGlosnosci = key.readString(kCelGlosnosci).value_or(QString());
 }
 
 // Whether the key holds the value, of whatever type.
@@ -78,5 +80,7 @@ void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k,
         key->writeInteger(kDokladnyIndeks, w.DokladnyIndeks ? 1 : 0);
     if (zapisac(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu != v.WykrywajPrzyDodawaniu))
         key->writeInteger(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu ? 1 : 0);
+    if (zapisac(kCelGlosnosci, w.CelGlosnosci != v.CelGlosnosci))
+        key->writeString(kCelGlosnosci, w.CelGlosnosci);
     key->commit();
 }

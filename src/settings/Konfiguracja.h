@@ -2,7 +2,8 @@
 // The program's settings, kept in the key "SonvCom" of the settings store:
 // the card (the mount point of the player's card), the store folder for
 // merged books and the default bookmark length in ms, and how bookmarks
-// are placed by themselves and indexed in a merged book.
+// are placed by themselves and indexed in a merged book, and the loudness a
+// levelled book is brought to.
 
 #include <QString>
 #include <cstdint>
@@ -24,6 +25,11 @@ struct UstawieniaWykrywania {
     std::int32_t Przerwa = kDomyslnaPrzerwa; // ms of silence that end a spoken title
     bool DokladnyIndeks = false;             // merge: bookmarks placed on the frames' bytes
     bool WykrywajPrzyDodawaniu = false;      // new entries get detected bookmarks
+    // merge: the loudness a levelled book is brought to, in LUFS as the
+    // settings dialog stored it ("-18", "-16.5"); empty or unreadable: the
+    // default. Kept as text: its range and reading are the audio layer's
+    // (celGlosnosci).
+    QString CelGlosnosci;
     bool operator==(const UstawieniaWykrywania&) const = default;
 };
 

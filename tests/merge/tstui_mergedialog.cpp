@@ -13,6 +13,7 @@
 #include "support/Okna.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,7 +138,10 @@ private slots:
         store = std::make_unique<SettingsStore>(tmp.filePath(QStringLiteral("conf")));
         miernik = pomiarTestowy;
         Uslugi uslugi(*seams, *store, tmp.path());
-        uslugi.miernikScalania = [this](const QString& s) { return miernik(s); };
+        // The levelling test merges as the program does: its own measure,
+        // in one pass over real files.
+        if (qstrcmp(QTest::currentTestFunction(), "levelsWhenTicked") != 0)
+            uslugi.miernikScalania = [this](const QString& s) { return miernik(s); };
         form = std::make_unique<TMainForm>(uslugi);
         form->utworzOkna();
         ustawKonfiguracje(*form, QString(), magazyn);
@@ -194,7 +199,7 @@ private slots:
               static_cast<QWidget*>(dialog->ProgressBar1)})
             QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
         // The book's summary comes first, what is wrong or does not fit at its
-        // top; Tab goes on to the log and the buttons, in this order.
+        // top; Tab goes on to the log, the levelling switch and the buttons.
         scalaj(magazyn + QStringLiteral("/k.mp3"));
         QApplication::setActiveWindow(dialog);
         QTRY_COMPARE(QApplication::focusWidget(), dialog->MemoPodsumowanie);
@@ -205,6 +210,8 @@ private slots:
         QTest::keyClick(dialog->MemoPodsumowanie, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->Memo1);
         QTest::keyClick(dialog->Memo1, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->CheckWyrownaj);
+        QTest::keyClick(dialog->CheckWyrownaj, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->ButtonRozpocznij);
         QTest::keyClick(dialog->ButtonRozpocznij, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->ButtonAnuluj);
@@ -455,6 +462,57 @@ private slots:
         cli(przeciwny, !dokladny);
         QVERIFY(bajtyPliku(przeciwny + QStringLiteral("/Książka.dat")) !=
                 bajtyPliku(inny + QStringLiteral("/Książka.dat")));
+    }
+
+    // "Wyrównaj głośność", off until ticked (Alt+W), levels to the target of
+    // the settings as sonvek-merge does, says the summary at the end, and
+    // keeps the measurements for the window: the next merge measures nothing.
+    void levelsWhenTicked() {
+        Konfiguracja k = form->konfiguracja();
+        k.Wykrywanie.CelGlosnosci = u"-16"_s;
+        form->ZapiszKonfiguracje(k);
+        form->OdczytajKonfiguracje();
+        for (int i = 0; i < pliki.size(); ++i) {
+            Mp3Format fmt;
+            fmt.durationMs = 1000;
+            fmt.level = 0.1 + 0.4 * i;
+            makeMp3(pliki[i], fmt);
+        }
+        const QString scalony = magazyn + QStringLiteral("/Książka.mp3");
+        scalaj(scalony);
+        QVERIFY(!dialog->CheckWyrownaj->isChecked());
+        QVERIFY(dialog->CheckWyrownaj->accessibleDescription().startsWith(
+            u"Do \u221216,0 LUFS, bez ponownego kodowania"_s));
+        QApplication::setActiveWindow(dialog);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+        QTRY_VERIFY(dialog->CheckWyrownaj->isChecked()); // a mnemonic clicks as the mouse does
+        for (const bool drugi : {false, true}) {
+            rozpocznijIZaczekaj();
+            const QStringList log = linie(dialog->Memo1);
+            QCOMPARE(log.filter(u"Trwa pomiar głośności"_s).size(), drugi ? 0 : 1);
+            QCOMPARE(log.filter(QRegularExpression(u"^plik "_s)).size(), pliki.size());
+            QVERIFY2(kontrolka<QLabel>(*dialog, "Ogloszenie")
+                         ->text()
+                         .startsWith(u"Scalanie zakończone powodzeniem. Głośność wyrównana do "
+                                     u"\u221216,0 LUFS: zmieniono "_s),
+                     qPrintable(kontrolka<QLabel>(*dialog, "Ogloszenie")->text()));
+            QVERIFY(form->glosnosci().znajdz(pliki[0]));
+            QVERIFY(dialog->CheckWyrownaj->isEnabled());
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            scalaj(scalony);
+        }
+        const QString projekt = tmp.filePath(QStringLiteral("projekt.xml"));
+        zapiszPlikProjektu(projekt, form->projekt().pozycje());
+        const QString inny = tmp.filePath(QStringLiteral("wiersz poleceń"));
+        QVERIFY(QDir().mkpath(inny));
+        QProcess proces;
+        proces.start(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../src/sonvek-merge"),
+            {u"--wyrownaj-glosnosc=-16"_s, projekt, inny + QStringLiteral("/Książka.mp3")});
+        QVERIFY(proces.waitForFinished(120000));
+        QCOMPARE(proces.exitCode(), 0);
+        QCOMPARE(zawartoscFolderu(inny), zawartoscFolderu(magazyn));
     }
 };
 

@@ -436,8 +436,8 @@ private slots:
             << QStringList{u"EditMagazyn"_qs,         u"ButtonPrzegladajFolder"_qs,
                            u"EditZakladka"_qs,        u"DriveComboBox1"_qs,
                            u"EditPrzerwa"_qs,         u"CheckWykrywaj"_qs,
-                           u"CheckDokladnyIndeks"_qs, u"ButtonZapisz"_qs,
-                           u"ButtonAnuluj"_qs}
+                           u"CheckDokladnyIndeks"_qs, u"EditCelGlosnosci"_qs,
+                           u"ButtonZapisz"_qs,        u"ButtonAnuluj"_qs}
             << QStringList{u"Magazyn plików"_qs,
                            u"Przeglądaj..."_qs,
                            u"Domyślna zakladka"_qs,
@@ -445,6 +445,7 @@ private slots:
                            u"Minimalna przerwa po tytule (ms)"_qs,
                            u"Wykrywaj zakładki przy dodawaniu"_qs,
                            u"Dokładny indeks"_qs,
+                           u"Głośność docelowa (LUFS)"_qs,
                            u"Zapisz"_qs,
                            u"Anuluj"_qs};
         QTest::newRow("chooser") << u"FormWybierzFolder"_qs
@@ -507,19 +508,26 @@ private slots:
         QTest::addColumn<int>("przerwa");
         QTest::addColumn<bool>("przyDodawaniu");
         QTest::addColumn<bool>("dokladny");
-        QTest::newRow("older key") << QByteArray() << 700 << false << false;
+        QTest::addColumn<QString>("cel"); // as stored, then as the dialog shows it
+        QTest::addColumn<QString>("celWPolu");
+        QTest::newRow("older key")
+            << QByteArray() << 700 << false << false << QString() << u"\u221218,0"_qs;
         QTest::newRow("stored") << QByteArray("\"Przerwa\"=dword:000004b0\n"
                                               "\"DokladnyIndeks\"=dword:00000001\n"
-                                              "\"WykrywajPrzyDodawaniu\"=dword:00000001\n")
-                                << 1200 << true << true;
-        QTest::newRow("pause edited below the range")
-            << QByteArray("\"Przerwa\"=dword:00000005\n") << 100 << false << false;
+                                              "\"WykrywajPrzyDodawaniu\"=dword:00000001\n"
+                                              "\"CelGlosnosci\"=\"-16.5\"\n")
+                                << 1200 << true << true << u"-16.5"_qs << u"\u221216,5"_qs;
+        QTest::newRow("pause and loudness edited out of range")
+            << QByteArray("\"Przerwa\"=dword:00000005\n\"CelGlosnosci\"=\"0\"\n") << 100 << false
+            << false << u"0"_qs << u"\u221218,0"_qs;
     }
     void detectionSettingsRead() {
         QFETCH(QByteArray, wartosci);
         QFETCH(int, przerwa);
         QFETCH(bool, przyDodawaniu);
         QFETCH(bool, dokladny);
+        QFETCH(QString, cel);
+        QFETCH(QString, celWPolu);
         zapisz(wol("a"), wol("c"), 3000);
         {
             QFile plik(conf() + u"/SonvCom.reg"_qs);
@@ -527,17 +535,18 @@ private slots:
         }
         Okno o(conf(), m_dir.path(), m_woluminy);
         QVERIFY(o.seams.messages.isEmpty());
-        const UstawieniaWykrywania oczekiwane{przerwa, dokladny, przyDodawaniu};
+        const UstawieniaWykrywania oczekiwane{przerwa, dokladny, przyDodawaniu, cel};
         QCOMPARE(o.form.konfiguracja().Wykrywanie, oczekiwane);
         QStringList pola;
         o.wUstawieniach = [&](TFormUstawienia* d) {
             pola = {d->EditPrzerwa->text(), QString::number(d->CheckWykrywaj->isChecked()),
-                    QString::number(d->CheckDokladnyIndeks->isChecked())};
+                    QString::number(d->CheckDokladnyIndeks->isChecked()),
+                    d->EditCelGlosnosci->text()};
             d->ButtonAnuluj->click();
         };
         akcja(o.form, "Ustawienia1")->trigger();
         QCOMPARE(pola, (QStringList{QString::number(przerwa), QString::number(przyDodawaniu),
-                                    QString::number(dokladny)}));
+                                    QString::number(dokladny), celWPolu}));
         ustawKonfiguracje(o.form, wol("a"), wol("c"), 6000);
         QCOMPARE(o.form.konfiguracja().Wykrywanie, oczekiwane);
         QCOMPARE(o.form.konfiguracja().DomyslnaZakladka, 6000);
@@ -548,15 +557,22 @@ private slots:
     void detectionSettingsSave_data() {
         QTest::addColumn<QString>("tekst");
         QTest::addColumn<int>("przerwa"); // -1: refused
-        QTest::newRow("in range") << u" 900"_qs << 900;
-        QTest::newRow("lowest") << u"100"_qs << 100;
-        QTest::newRow("not a number") << u"0,7 s"_qs << -1;
-        QTest::newRow("too short") << u"99"_qs << -1;
-        QTest::newRow("too long") << u"10001"_qs << -1;
+        QTest::addColumn<QString>("cel");
+        QTest::addColumn<QString>("zapisany"); // empty: refused
+        const QString m18 = u"\u221218,0"_qs;
+        QTest::newRow("in range") << u" 900"_qs << 900 << m18 << u"-18"_qs;
+        QTest::newRow("lowest") << u"100"_qs << 100 << u" -16,54"_qs << u"-16.5"_qs;
+        QTest::newRow("not a number") << u"0,7 s"_qs << -1 << m18 << QString();
+        QTest::newRow("too short") << u"99"_qs << -1 << m18 << QString();
+        QTest::newRow("too long") << u"10001"_qs << -1 << m18 << QString();
+        QTest::newRow("loudness too high") << u"700"_qs << 700 << u"-4"_qs << QString();
+        QTest::newRow("loudness no number") << u"700"_qs << 700 << u"głośno"_qs << QString();
     }
     void detectionSettingsSave() {
         QFETCH(QString, tekst);
         QFETCH(int, przerwa);
+        QFETCH(QString, cel);
+        QFETCH(QString, zapisany);
         zapisz(wol("a"), wol("c"), 3000);
         Okno o(conf(), m_dir.path(), m_woluminy);
         const QByteArray przed = zawartosc(o.plikUstawien());
@@ -566,6 +582,7 @@ private slots:
             d->EditPrzerwa->setText(tekst);
             d->CheckWykrywaj->setChecked(true);
             d->CheckDokladnyIndeks->setChecked(true);
+            d->EditCelGlosnosci->setText(cel);
             d->ButtonZapisz->click();
             otwarty = d->isVisible();
             fokus = d->focusWidget();
@@ -573,12 +590,16 @@ private slots:
                 d->ButtonAnuluj->click();
         };
         akcja(o.form, "Ustawienia1")->trigger();
-        if (przerwa < 0) {
+        if (przerwa < 0 || zapisany.isEmpty()) {
+            const auto* d = kontrolka<TFormUstawienia>(o.form, "FormUstawienia");
             QVERIFY(otwarty);
             QCOMPARE(o.seams.messages.size(), 1);
             QCOMPARE(o.seams.messages.at(0).text,
-                     u"Minimalna przerwa po tytule musi być liczbą milisekund od 100 do 10000."_qs);
-            QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditPrzerwa);
+                     przerwa < 0 ? u"Minimalna przerwa po tytule musi być liczbą milisekund od "
+                                   u"100 do 10000."_qs
+                                 : u"Głośność docelowa musi być liczbą LUFS od \u221240 do "
+                                   u"\u22125, na przykład \u221218 albo \u221216,5."_qs);
+            QCOMPARE(fokus, przerwa < 0 ? d->EditPrzerwa : d->EditCelGlosnosci);
             QCOMPARE(zawartosc(o.plikUstawien()), przed);
             QCOMPARE(o.form.konfiguracja().Wykrywanie, UstawieniaWykrywania{});
             return;
@@ -589,7 +610,9 @@ private slots:
         QCOMPARE(key->readInteger(u"Przerwa"_qs), std::optional<std::int32_t>(przerwa));
         QCOMPARE(key->readInteger(u"DokladnyIndeks"_qs), std::optional<std::int32_t>(1));
         QCOMPARE(key->readInteger(u"WykrywajPrzyDodawaniu"_qs), std::optional<std::int32_t>(1));
-        QCOMPARE(o.form.konfiguracja().Wykrywanie, (UstawieniaWykrywania{przerwa, true, true}));
+        QCOMPARE(key->readString(u"CelGlosnosci"_qs), std::optional(zapisany));
+        QCOMPARE(o.form.konfiguracja().Wykrywanie,
+                 (UstawieniaWykrywania{przerwa, true, true, zapisany}));
     }
 };
 

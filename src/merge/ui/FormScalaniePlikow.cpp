@@ -1,5 +1,6 @@
 #include "merge/ui/FormScalaniePlikow.h"
 
+#include "audio/Glosnosc.h"
 #include "base/Text.h"
 #include "base/Watki.h"
 #include "merge/MergeJob.h"
@@ -8,6 +9,7 @@
 #include "widgets/OknoTekstu.h"
 #include "widgets/PasekPostepu.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -40,6 +42,11 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     ProgressBar1->setFormat(QStringLiteral("%p%"));
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
 
+    CheckWyrownaj = new QCheckBox(QStringLiteral("&Wyrównaj głośność"), this);
+    CheckWyrownaj->setObjectName(QStringLiteral("CheckWyrownaj"));
+    CheckWyrownaj->setAccessibleName(QStringLiteral("Wyrównaj głośność"));
+    ustawGlosnosc(kDomyslnyCelLufs, nullptr);
+
     ButtonRozpocznij = new QPushButton(QStringLiteral("Rozpocznij"), this);
     ButtonRozpocznij->setObjectName(QStringLiteral("ButtonRozpocznij"));
     ButtonRozpocznij->setAccessibleName(QStringLiteral("Rozpocznij"));
@@ -66,16 +73,18 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     auto* uklad = new QGridLayout(this);
     uklad->addWidget(MemoPodsumowanie, 0, 0, 1, 3);
     uklad->addWidget(Memo1, 1, 0, 1, 3);
-    uklad->addWidget(ProgressBar1, 2, 0);
-    uklad->addWidget(ButtonRozpocznij, 2, 1);
-    uklad->addWidget(ButtonAnuluj, 2, 2);
-    uklad->addWidget(pasek->LabelCzas, 3, 0, 1, 3);
-    uklad->addWidget(pomoc, 4, 0, 1, 3);
+    uklad->addWidget(CheckWyrownaj, 2, 0, 1, 3);
+    uklad->addWidget(ProgressBar1, 3, 0);
+    uklad->addWidget(ButtonRozpocznij, 3, 1);
+    uklad->addWidget(ButtonAnuluj, 3, 2);
+    uklad->addWidget(pasek->LabelCzas, 4, 0, 1, 3);
+    uklad->addWidget(pomoc, 5, 0, 1, 3);
     uklad->setRowStretch(1, 1);
     uklad->setColumnStretch(0, 1);
 
     setTabOrder(MemoPodsumowanie, Memo1);
-    setTabOrder(Memo1, ButtonRozpocznij);
+    setTabOrder(Memo1, CheckWyrownaj);
+    setTabOrder(CheckWyrownaj, ButtonRozpocznij);
     setTabOrder(ButtonRozpocznij, ButtonAnuluj);
 }
 
@@ -84,6 +93,17 @@ void TFormScalaniePlikow::przygotuj(const QString& scalony, const ListaPozycji& 
     m_scalony = scalony;
     m_pozycje = pozycje;
     m_plikProjektu = plikProjektu;
+}
+
+void TFormScalaniePlikow::ustawGlosnosc(double celLufs, PamiecGlosnosci* pamiec) {
+    m_celGlosnosci = celLufs;
+    m_pamiecGlosnosci = pamiec;
+    CheckWyrownaj->setAccessibleDescription(
+        QStringLiteral("Do %1 LUFS, bez ponownego kodowania: wzmocnienie ramek każdego pliku "
+                       "zmienia się o całe kroki po 1,5 dB, a szczyt nie przekracza \u22121 dBTP. "
+                       "Głośność docelową zmienia się w ustawieniach.")
+            .arg(tekstPoziomu(celLufs)));
+    CheckWyrownaj->setToolTip(CheckWyrownaj->accessibleDescription());
 }
 
 void TFormScalaniePlikow::ustawAnuluj(const QString& napis) {
@@ -99,6 +119,7 @@ void TFormScalaniePlikow::showEvent(QShowEvent* event) {
 void TFormScalaniePlikow::FormActivate() {
     ustawAnuluj(QStringLiteral("Anuluj"));
     ButtonRozpocznij->show();
+    CheckWyrownaj->setEnabled(true);
     Memo1->clear();
     ProgressBar1->setValue(0);
     m_pasek->wyzeruj();
@@ -125,6 +146,10 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
     auto zadanie = std::make_unique<ZadanieScalania>(m_scalony, m_pozycje, m_miernik);
     zadanie->plikProjektu = m_plikProjektu;
     zadanie->dokladnyIndeks = m_dokladnyIndeks;
+    if (CheckWyrownaj->isChecked()) {
+        zadanie->celGlosnosci = m_celGlosnosci;
+        zadanie->pamiecGlosnosci = m_pamiecGlosnosci;
+    }
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {
@@ -141,6 +166,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
     m_zamknijPoZakonczeniu = false;
     ProgressBar1->setValue(0);
     m_pasek->rozpocznij();
+    CheckWyrownaj->setEnabled(false);
     ustawAnuluj(QStringLiteral("Przerwij"));
     m_watek = new TSklej(this, std::move(zadanie));
     m_watek->start();
@@ -218,6 +244,8 @@ void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t raze
 }
 
 QString TFormScalaniePlikow::tekstKonca(const WynikScalania& wynik, bool przerwano) {
+    if (wynik.zakonczone && !wynik.glosnosc.isEmpty())
+        return QStringLiteral("Scalanie zakończone powodzeniem. ") + wynik.glosnosc;
     if (wynik.zakonczone)
         return QStringLiteral("Scalanie zakończone powodzeniem");
     if (przerwano)
@@ -230,6 +258,7 @@ QString TFormScalaniePlikow::tekstKonca(const WynikScalania& wynik, bool przerwa
 void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
     m_trwa = false;
     m_pasek->zakoncz();
+    CheckWyrownaj->setEnabled(true);
     ustawAnuluj(QStringLiteral("Anuluj"));
     // The end is said and the focus goes to the button that closes the
     // window; a refusal is said by its message box.
@@ -255,6 +284,7 @@ void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
 TSklej::TSklej(TFormScalaniePlikow* form, std::unique_ptr<ZadanieScalania> zadanie)
     : m_form(form), m_zadanie(std::move(zadanie)) {
     m_zadanie->przerwac = [this] { return m_stop.load(); };
+    m_zadanie->przerwanie = &m_stop;
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
@@ -263,7 +293,8 @@ TSklej::~TSklej() = default;
 void TSklej::run() {
     obnizPriorytetWatku();
     m_zadanie->wykonaj();
-    const WynikScalania wynik{m_zadanie->zakonczone(), m_zadanie->odmowa(), m_zadanie->blad()};
+    const WynikScalania wynik{m_zadanie->zakonczone(), m_zadanie->odmowa(), m_zadanie->blad(),
+                              m_zadanie->podsumowanieGlosnosci()};
     TFormScalaniePlikow* okno = m_form;
     QMetaObject::invokeMethod(
         okno, [okno, wynik] { okno->zakonczono(wynik); }, Qt::QueuedConnection);

@@ -15,6 +15,8 @@
 #include <memory>
 
 class LiniaKomunikatu;
+class PamiecGlosnosci;
+class QCheckBox;
 class PasekPostepu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -28,6 +30,7 @@ struct WynikScalania {
     bool zakonczone = false; // book and index files in place
     bool odmowa = false;     // refused before writing anything (see ZadanieScalania::odmowa)
     QString blad;
+    QString glosnosc; // the levelling's summary (ZadanieScalania::podsumowanieGlosnosci)
 };
 
 class TFormScalaniePlikow : public QDialog {
@@ -48,8 +51,15 @@ public:
     // (ZadanieScalania::dokladnyIndeks); off by default.
     void ustawDokladnyIndeks(bool dokladny) { m_dokladnyIndeks = dokladny; }
 
+    // The loudness "Wyrównaj głośność" brings each entry to, and the
+    // measurements the merge uses instead of measuring again and adds to
+    // (null: none kept). The check box itself is off until the user ticks
+    // it, and stays as the user left it while the program runs.
+    void ustawGlosnosc(double celLufs, PamiecGlosnosci* pamiec);
+
     QPlainTextEdit* MemoPodsumowanie = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
+    QCheckBox* CheckWyrownaj = nullptr;
     QPushButton* ButtonRozpocznij = nullptr;
     QPushButton* ButtonAnuluj = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -99,6 +109,8 @@ private:
     QString m_plikProjektu;
     QStringList m_podsumowanie;
     bool m_dokladnyIndeks = false;
+    double m_celGlosnosci = 0; // set by ustawGlosnosc
+    PamiecGlosnosci* m_pamiecGlosnosci = nullptr;
     bool m_trwa = false;
     bool m_przerwano = false; // a stop was asked for the running merge
     bool m_zamknijPoZakonczeniu = false;

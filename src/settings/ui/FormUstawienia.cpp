@@ -1,5 +1,6 @@
 #include "settings/ui/FormUstawienia.h"
 
+#include "audio/Glosnosc.h"
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "settings/ui/FormWybierzFolder.h"
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -76,7 +78,8 @@ TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
     setTabOrder(DriveComboBox1, EditPrzerwa);
     setTabOrder(EditPrzerwa, CheckWykrywaj);
     setTabOrder(CheckWykrywaj, CheckDokladnyIndeks);
-    setTabOrder(CheckDokladnyIndeks, ButtonZapisz);
+    setTabOrder(CheckDokladnyIndeks, EditCelGlosnosci);
+    setTabOrder(EditCelGlosnosci, ButtonZapisz);
     setTabOrder(ButtonZapisz, ButtonAnuluj);
 
     connect(ButtonZapisz, &QPushButton::clicked, this,
@@ -176,6 +179,15 @@ void TFormUstawienia::utworzPolaWykrywania(QGridLayout* pola, int wiersz) {
     pola->addWidget(EditPrzerwa, wiersz, 1);
     pola->addWidget(CheckWykrywaj, wiersz + 1, 1, 1, 2);
     pola->addWidget(CheckDokladnyIndeks, wiersz + 2, 1, 1, 2);
+    EditCelGlosnosci = new QLineEdit;
+    EditCelGlosnosci->setObjectName(QStringLiteral("EditCelGlosnosci"));
+    EditCelGlosnosci->setAccessibleDescription(
+        QStringLiteral("Głośność, do której scalanie z wyrównaniem głośności zbliża każdy plik, "
+                       "od \u221240 do \u22125 LUFS; domyślnie \u221218"));
+    LabelCelGlosnosci = etykietaKontrolki(QStringLiteral("&Głośność docelowa (LUFS)"),
+                                          EditCelGlosnosci, "LabelCelGlosnosci");
+    pola->addWidget(LabelCelGlosnosci, wiersz + 3, 0);
+    pola->addWidget(EditCelGlosnosci, wiersz + 3, 1);
 }
 
 void TFormUstawienia::wypelnijPolaWykrywania() {
@@ -183,6 +195,8 @@ void TFormUstawienia::wypelnijPolaWykrywania() {
     EditPrzerwa->setText(QString::number(w.Przerwa));
     CheckWykrywaj->setChecked(w.WykrywajPrzyDodawaniu);
     CheckDokladnyIndeks->setChecked(w.DokladnyIndeks);
+    EditCelGlosnosci->setText(
+        tekstPoziomu(celGlosnosci(w.CelGlosnosci).value_or(kDomyslnyCelLufs)));
 }
 
 std::optional<UstawieniaWykrywania> TFormUstawienia::odczytajPolaWykrywania() const {
@@ -199,6 +213,18 @@ std::optional<UstawieniaWykrywania> TFormUstawienia::odczytajPolaWykrywania() co
         return std::nullopt;
     }
     w.Przerwa = *przerwa;
+    // To a tenth, as the field shows it.
+    std::optional<double> cel = celGlosnosci(EditCelGlosnosci->text());
+    if (cel)
+        cel = std::round(*cel * 10.0) / 10.0;
+    if (!cel) {
+        m_komunikaty.uwaga(QStringLiteral("Głośność docelowa musi być liczbą LUFS od \u221240 "
+                                          "do \u22125, na przykład \u221218 albo \u221216,5."));
+        EditCelGlosnosci->setFocus();
+        EditCelGlosnosci->selectAll();
+        return std::nullopt;
+    }
+    w.CelGlosnosci = QString::number(*cel);
     w.WykrywajPrzyDodawaniu = CheckWykrywaj->isChecked();
     w.DokladnyIndeks = CheckDokladnyIndeks->isChecked();
     return w;

@@ -1,7 +1,8 @@
 #pragma once
 // The settings dialog: store folder, default bookmark length and the card,
 // then bookmark detection (the pause that ends a title, detection when files
-// are added) and the merge's exactly placed index.
+// are added), the merge's exactly placed index and the loudness a levelled
+// book is brought to.
 // It is filled from the settings in force each time it is shown; "Zapisz"
 // hands the values over to be stored and taken into use, "Anuluj" (or
 // Esc) leaves everything as it was.
@@ -48,6 +49,8 @@ public:
     QLineEdit* EditPrzerwa = nullptr;
     QCheckBox* CheckWykrywaj = nullptr;
     QCheckBox* CheckDokladnyIndeks = nullptr;
+    QLabel* LabelCelGlosnosci = nullptr;
+    QLineEdit* EditCelGlosnosci = nullptr;
     QPushButton* ButtonZapisz = nullptr;
     QPushButton* ButtonAnuluj = nullptr;
 
@@ -65,9 +68,9 @@ private:
     // the keyboard order after it; filled and read apart from the others.
     void utworzPolaWykrywania(QGridLayout* pola, int wiersz);
     void wypelnijPolaWykrywania();
-    // The values as the controls hold them; for a pause that is no number or
-    // out of range the user is told so, the field gets the focus and there
-    // is no result.
+    // The values as the controls hold them; for a pause or a loudness that
+    // is no number or out of range the user is told so, the field gets the
+    // focus and there is no result.
     std::optional<UstawieniaWykrywania> odczytajPolaWykrywania() const;
 
     const Komunikaty& m_komunikaty;
