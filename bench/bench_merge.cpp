@@ -12,7 +12,13 @@
 //     alternating for ROUNDS rounds (7 by default): plain, with the exact
 //     index, and plain with a cancel check and a progress receiver as the
 //     merge dialog has them; prints the medians and the ratios to plain.
+//   bench_merge --wyrownanie FOLDER_OF_ENTRIES TARGET_FOLDER [ROUNDS]
+//     measures the entries' loudness once, then times the plain merge and
+//     the merge levelled to -18 LUFS with those measurements passed in,
+//     alternating for ROUNDS rounds; prints the medians (wall and processor
+//     time) and the ratio of levelled to plain.
 
+#include "audio/Glosnosc.h"
 #include "base/Paths.h"
 #include "merge/MergeJob.h"
 #include "merge/Miernik.h"
@@ -75,6 +81,47 @@ int porownajCpu(const ListaPozycji& pozycje, const QString& scalony, int rundy) 
     return ostatni > 0 ? 0 : 1;
 }
 
+// The levelled merge against the plain one, measurements known; 0 on success.
+int porownajWyrownanie(const ListaPozycji& pozycje, const QString& scalony, int rundy) {
+    PamiecGlosnosci pamiec;
+    QElapsedTimer t;
+    t.start();
+    for (const PozycjaProjektu& p : pozycje) {
+        const StanPliku stan = StanPliku::pliku(p.sciezka());
+        if (const auto pomiar = zmierzGlosnosc(p.sciezka()))
+            pamiec.zapamietaj(p.sciezka(), stan, *pomiar);
+    }
+    std::printf("loudness of %lld entries measured beforehand: %.0f ms\n",
+                static_cast<long long>(pozycje.size()), t.nsecsElapsed() / 1e6);
+    std::vector<double> sciana[2], procesor[2];
+    for (int r = 0; r < rundy; ++r) {
+        for (int k = 0; k < 2; ++k) {
+            const int rodzaj = (k + r) % 2;
+            ZadanieScalania zadanie(scalony, pozycje, miernikMp3());
+            if (rodzaj == 1) {
+                zadanie.celGlosnosci = kDomyslnyCelLufs;
+                zadanie.pamiecGlosnosci = &pamiec;
+            }
+            const double c0 = cpuMs();
+            t.restart();
+            if (!zadanie.wykonaj()) {
+                std::fprintf(stderr, "merge failed: %s\n", qPrintable(zadanie.blad()));
+                return 1;
+            }
+            sciana[rodzaj].push_back(t.nsecsElapsed() / 1e6);
+            procesor[rodzaj].push_back(cpuMs() - c0);
+        }
+    }
+    const char* nazwy[] = {"plain merge", "levelled merge (measurements known)"};
+    std::printf("in one process, medians of %d alternating rounds:\n", rundy);
+    std::printf("  %-40s %9s %9s\n", "", "wall ms", "CPU ms");
+    for (int k = 0; k < 2; ++k)
+        std::printf("  %-40s %9.0f %9.0f\n", nazwy[k], median(sciana[k]), median(procesor[k]));
+    std::printf("  levelled / plain: %.2f x wall, %.2f x CPU (target: at most 1.5 x)\n",
+                median(sciana[1]) / median(sciana[0]), median(procesor[1]) / median(procesor[0]));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -82,11 +129,12 @@ int main(int argc, char* argv[]) {
     QStringList args = QCoreApplication::arguments();
     const bool project = args.size() == 4 && args.at(1) == QStringLiteral("--project");
     const bool cpu = args.size() >= 4 && args.at(1) == QStringLiteral("--cpu");
-    if (project || cpu)
+    const bool wyrownanie = args.size() >= 4 && args.at(1) == QStringLiteral("--wyrownanie");
+    if (project || cpu || wyrownanie)
         args.removeAt(1);
-    const int rundy = cpu && args.size() == 4 ? args.takeLast().toInt() : 7;
+    const int rundy = (cpu || wyrownanie) && args.size() == 4 ? args.takeLast().toInt() : 7;
     if (args.size() != 3 || rundy < 1) {
-        std::fprintf(stderr, "usage: bench_merge [--project|--cpu] FOLDER_OF_ENTRIES "
+        std::fprintf(stderr, "usage: bench_merge [--project|--cpu|--wyrownanie] FOLDER_OF_ENTRIES "
                              "TARGET_FOLDER|PROJECT.xml [ROUNDS]\n");
         return 2;
     }
@@ -106,6 +154,8 @@ int main(int argc, char* argv[]) {
     const QString scalony = QDir(args.at(2)).absoluteFilePath(QStringLiteral("ksiazka.mp3"));
     if (cpu)
         return porownajCpu(pozycje, scalony, rundy);
+    if (wyrownanie)
+        return porownajWyrownanie(pozycje, scalony, rundy);
     ZadanieScalania zadanie(scalony, pozycje, miernikMp3());
     QElapsedTimer t;
     t.start();

@@ -20,7 +20,8 @@
 #   small  5,000 files of about 16 KB
 #   large  20 files of about 100 MB, about 2 GB (slow: 2 GB per tool and round)
 # Usage: bench/merge.sh [book] [small] [large]    (default: book small)
-#        RUNS=n sets the rounds.
+#        RUNS=n sets the rounds; SETS_ONLY=1 only makes the sets (as
+#        bench/levelling.sh uses the book).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}
@@ -156,5 +157,5 @@ bench_set() {
 }
 
 for set in "${sets[@]}"; do
-    bench_set "$set"
+    if [ -n "${SETS_ONLY:-}" ]; then make_set "$set"; else bench_set "$set"; fi
 done

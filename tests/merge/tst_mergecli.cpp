@@ -324,6 +324,8 @@ private slots:
             << QStringLiteral("xml") << 1 << QStringLiteral("Niezgodne tagi początku i końca");
         QTest::newRow("wrong arguments")
             << QStringLiteral("argumenty") << 2 << QStringLiteral("Użycie: sonvek-merge");
+        QTest::newRow("levelling target that is no loudness")
+            << QStringLiteral("cel") << 2 << QStringLiteral("głośność docelowa \u201e-3\u201d");
     }
     void failures() {
         QFETCH(QString, przypadek);
@@ -375,6 +377,8 @@ private slots:
             argumenty[0] = tmp.filePath(QStringLiteral("brak.xml"));
         if (przypadek == QLatin1String("argumenty"))
             argumenty.removeLast();
+        if (przypadek == QLatin1String("cel"))
+            argumenty.prepend(QStringLiteral("--wyrownaj-glosnosc=-3"));
         const auto przedMagazyn = zawartoscFolderu(magazyn);
         const auto przedNagrania = zawartoscFolderu(nagrania);
         const QByteArray przedProjekt = bajtyPliku(projekt);
