@@ -1,1 +1,2 @@
-list(APPEND SOURCES FormUstawZakladke.cpp FormWykrywanie.cpp WykresFali.cpp FormDodawanie.cpp)
+list(APPEND SOURCES FormUstawZakladke.cpp FormWykrywanie.cpp WykresFali.cpp FormPomiarGlosnosci.cpp
+    FormDodawanie.cpp)
