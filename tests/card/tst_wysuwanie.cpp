@@ -1,3 +1,4 @@
+#include "card/UDisks2.h"
 #include "card/Volumes.h"
 #include "card/Wysuwanie.h"
 #include "support/FileBytes.h"
@@ -5,11 +6,14 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,6 +180,71 @@ private slots:
         QCOMPARE(lista.at(0).opis(), opis.arg(karta));
         QCOMPARE(lista.at(0).wymienny, udisks && wymienny);
         QCOMPARE(lista.at(1), inny);
+    }
+
+    // The real udisksd on the private bus: a loop device with ext2, mounted
+    // through UDisks2 itself and ejected by the program. It needs root, and
+    // udev's database, without which udisksd publishes no block device.
+    void realUdisksd() {
+        const QString udisksd = u"/usr/libexec/udisks2/udisksd"_s;
+        const QString mkfs =
+            QStandardPaths::findExecutable(u"mkfs.ext2"_s, {u"/usr/sbin"_s, u"/sbin"_s});
+        if (::geteuid() != 0 || !QFileInfo(udisksd).isExecutable() || mkfs.isEmpty())
+            QSKIP("needs root, udisksd and mkfs.ext2");
+        if (!QFileInfo::exists(u"/run/udev/data"_s))
+            QSKIP("udev does not run here (no /run/udev/data), so udisksd would publish no "
+                  "block device");
+        const QString obraz = dir->filePath(u"karta.img"_s);
+        QVERIFY(zapiszBajty(obraz, QByteArray(32 * 1024 * 1024, '\0')));
+        QProcess losetup;
+        losetup.start(u"losetup"_s, {u"--find"_s, u"--show"_s, obraz});
+        QVERIFY(losetup.waitForFinished(20000));
+        const QString petla = QString::fromLatin1(losetup.readAllStandardOutput()).trimmed();
+        if (petla.isEmpty())
+            QSKIP("no loop device");
+        QProcess demon;
+        QString punkt;
+        const auto sprzatnij = qScopeGuard([&] {
+            demon.kill();
+            demon.waitForFinished();
+            if (!punkt.isEmpty())
+                QProcess::execute(u"umount"_s, {punkt});
+            QProcess::execute(u"losetup"_s, {u"-d"_s, petla});
+        });
+        QCOMPARE(QProcess::execute(mkfs, {u"-q"_s, u"-F"_s, petla}), 0);
+        demon.start(udisksd, {});
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::systemBus().interface()->isServiceRegistered(
+                                     u"org.freedesktop.UDisks2"_s),
+                                 20000);
+        // The file system object of the loop device, once udisksd has it.
+        const QByteArray urzadzenie = QFile::encodeName(petla) + '\0';
+        const auto znajdz = [&urzadzenie] {
+            const udisks2::Obiekty obiekty =
+                udisks2::obiekty(5000).obiekty.value_or(udisks2::Obiekty());
+            for (auto it = obiekty.cbegin(); it != obiekty.cend(); ++it)
+                if (it->contains(u"org.freedesktop.UDisks2.Filesystem"_s) &&
+                    it->value(u"org.freedesktop.UDisks2.Block"_s)
+                            .value(u"Device"_s)
+                            .toByteArray() == urzadzenie)
+                    return it.key();
+            return QString();
+        };
+        QString obiekt;
+        QTRY_VERIFY_WITH_TIMEOUT(!(obiekt = znajdz()).isEmpty(), 10000);
+        QDBusMessage montowanie =
+            QDBusMessage::createMethodCall(u"org.freedesktop.UDisks2"_s, obiekt,
+                                           u"org.freedesktop.UDisks2.Filesystem"_s, u"Mount"_s);
+        montowanie << QVariantMap();
+        const QDBusMessage odpowiedz =
+            QDBusConnection::systemBus().call(montowanie, QDBus::Block, 30000);
+        if (odpowiedz.type() == QDBusMessage::ErrorMessage)
+            QSKIP(qPrintable(u"udisksd does not mount here: "_s + odpowiedz.errorMessage()));
+        punkt = odpowiedz.arguments().value(0).toString();
+        QVERIFY(punktMontowania(punkt));
+        const WynikWysuniecia wynik = wysunKarte(punkt);
+        QVERIFY2(wynik.moznaWyjac, qPrintable(wynik.tekst));
+        QVERIFY(!punktMontowania(punkt));
+        punkt.clear();
     }
 };
 
