@@ -240,6 +240,8 @@ void TMainForm::utworzMenu() {
     m_Podsumowanieksiazki1 =
         item(m_Narzdzia1, "Podsumowanieksiazki1", QStringLiteral("&Podsumowanie książki"),
              QKeySequence(Qt::CTRL | Qt::Key_I), &TMainForm::Podsumowanieksiazki1Click);
+    m_Glosnosc1 = item(m_Narzdzia1, "Glosnosc1", QStringLiteral("&Głośność"),
+                       QKeySequence(Qt::CTRL | Qt::Key_G), &TMainForm::Glosnosc1Click);
 
     m_Pomoc1 = menu("Pomoc1", QStringLiteral("Pomo&c"));
     m_Oprogramie1 = item(m_Pomoc1, "Oprogramie1", QStringLiteral("&O programie..."), none,
@@ -280,7 +282,7 @@ void TMainForm::utworzMenu() {
 void TMainForm::Aktywuj() {
     const bool rows = m_projekt->rowCount() > 0;
     for (QAction* a : {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Eksportujksiazke1,
-                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1})
+                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1, m_Glosnosc1})
         a->setEnabled(rows);
     m_Odtwarzacz1->menuAction()->setEnabled(rows);
     m_Stop1->setEnabled(rows);

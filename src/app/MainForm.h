@@ -40,6 +40,7 @@ class HistoriaProjektu;
 class LiniaKomunikatu;
 class ListaProjektu;
 class ModelProjektu;
+class OknoTekstu;
 class QAction;
 class QCloseEvent;
 class QMenu;
@@ -91,6 +92,11 @@ public:
     int zaznaczonyWiersz() const;
     // Every selected row, in list order.
     QList<int> zaznaczoneWiersze() const;
+    // The rows a command over several files works on: the selected ones, or
+    // every row when at most one is selected. The list always has a selected
+    // row once it has the focus, so a single selected row means the whole
+    // list (that row alone has commands of its own).
+    QList<int> wierszeDoPracy() const;
     // The rows become the selection, the first of them the current row,
     // with the focus in the list; none given: as fokusNaLiscie().
     void zaznaczWiersze(const QList<int>& wiersze, int biezacy = -1);
@@ -152,6 +158,7 @@ public:
     void PrzesunWDol1Click();
     void Wykryjzakadki1Click();
     void Podsumowanieksiazki1Click();
+    void Glosnosc1Click();
     void Dodajfolder1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
@@ -235,6 +242,12 @@ public:
     // The bookmarks of the selected rows, or of all rows when none is
     // selected, from the titles spoken at their files' beginnings.
     void WykryjZakladki();
+
+    // ---- loudness (MainFormGlosnosc.cpp) -----------------------------------------------
+    // Measures the files of the selected rows, or of all rows when none is
+    // selected, that have no current measurement, and shows the "Głośność"
+    // report of those rows.
+    void RaportGlosnosci();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -350,6 +363,7 @@ private:
     TFormPomoc* m_FormPomoc = nullptr;
     // Made on first use.
     TFormPodsumowanie* m_FormPodsumowanie = nullptr;
+    OknoTekstu* m_FormGlosnosc = nullptr; // made on first use
 
     QMenu* m_Plik1 = nullptr;
     QMenu* m_Kopiujnakart1 = nullptr;
@@ -387,6 +401,7 @@ private:
     QAction* m_Wstawodcinki1 = nullptr;
     QAction* m_Wykryjzakadki1 = nullptr;
     QAction* m_Podsumowanieksiazki1 = nullptr;
+    QAction* m_Glosnosc1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;

@@ -164,6 +164,16 @@ QList<int> TMainForm::zaznaczoneWiersze() const {
     return wiersze;
 }
 
+QList<int> TMainForm::wierszeDoPracy() const {
+    QList<int> wiersze = zaznaczoneWiersze();
+    if (wiersze.size() < 2) {
+        wiersze.clear();
+        for (int row = 0; row < m_projekt->rowCount(); ++row)
+            wiersze.append(row);
+    }
+    return wiersze;
+}
+
 void TMainForm::zaznaczWiersze(const QList<int>& wiersze, int biezacy) {
     const int n = m_projekt->rowCount();
     const QList<int> w = uporzadkujWiersze(wiersze, n);

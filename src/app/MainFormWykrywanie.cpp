@@ -12,16 +12,8 @@ void TMainForm::Wykryjzakadki1Click() {
 }
 
 void TMainForm::WykryjZakladki() {
-    QList<int> rows = zaznaczoneWiersze();
-    // The list always has a selected row once it has the focus, so a single
-    // selected row means the whole list: one row's bookmark is found with
-    // "Wykryj" in its bookmark editor.
-    if (rows.size() < 2) {
-        rows.clear();
-        for (int row = 0; row < m_projekt->rowCount(); ++row)
-            rows.append(row);
-    }
-    wykryjZakladkiWierszy(rows);
+    // One row's bookmark is found with "Wykryj" in its bookmark editor.
+    wykryjZakladkiWierszy(wierszeDoPracy());
     fokusNaLiscie();
 }
 

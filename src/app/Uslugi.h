@@ -3,6 +3,7 @@
 // when it is made: the real things in the program (main.cpp), stand-ins in
 // tests. What is left empty is the real thing.
 
+#include "audio/Glosnosc.h"
 #include "audio/WykrywanieTytulu.h"
 #include "card/CardFiles.h"
 #include "card/KsiazkaNaKarcie.h"
@@ -36,6 +37,9 @@ struct Uslugi {
     MiernikMp3 miernikScalania;
     // How bookmark detection finds a file's title; empty: wykryjTytul.
     WykrywanieTytulow wykrywanieTytulow;
+    // How the entries' loudness is measured, on worker threads; empty:
+    // zmierzGlosnosc.
+    MiernikGlosnosci miernikGlosnosci;
     // Where "Wstaw odcinki" keeps the originals; empty: folderOryginalow().
     QString folderOryginalow;
 };

@@ -1,2 +1,2 @@
 list(APPEND SOURCES Mp3Stream.cpp Mp3Probe.cpp PamiecPomiarow.cpp MediaPlayer.cpp WykrywanieTytulu.cpp
-     Zakladka.cpp Glosnosc.cpp WzmocnienieRamek.cpp)
+     Zakladka.cpp Glosnosc.cpp WzmocnienieRamek.cpp RaportGlosnosci.cpp)

@@ -1,5 +1,7 @@
 #include "widgets/FormBlad.h"
 
+#include "widgets/OknoTekstu.h"
+
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,11 +16,7 @@ void zbuduj(QDialog* dialog, QPlainTextEdit*& memo, QPushButton*& button, const 
             const QString& memoName) {
     dialog->setWindowTitle(caption);
     dialog->setFixedSize(398, 286);
-    memo = new QPlainTextEdit(dialog);
-    memo->setObjectName(QStringLiteral("Memo1"));
-    memo->setAccessibleName(memoName);
-    memo->setReadOnly(true);
-    memo->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    memo = tekstDoCzytania(dialog, QStringLiteral("Memo1"), memoName);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setGeometry(0, 0, 398, 233);
     button = new QPushButton(QStringLiteral("Zamknij"), dialog);

@@ -1,2 +1,2 @@
 list(APPEND SOURCES Komunikaty.cpp RealSeams.cpp FormBlad.cpp FormPomoc.cpp LiniaKomunikatu.cpp
-    OknoPostepu.cpp PasekPostepu.cpp Ulatwienia.cpp)
+    OknoPostepu.cpp PasekPostepu.cpp Ulatwienia.cpp OknoTekstu.cpp)

@@ -255,6 +255,7 @@ private slots:
         QTest::newRow("settings") << u"Ustawienia1"_s << u"EditMagazyn"_s;
         QTest::newRow("merge") << u"Scalajpliki1"_s << u"MemoPodsumowanie"_s;
         QTest::newRow("about") << u"Oprogramie1"_s << u"Memo1"_s;
+        QTest::newRow("loudness report") << u"Glosnosc1"_s << u"MemoGlosnosc"_s;
         QTest::newRow("folder chooser") << u"FormWybierzFolder"_s << u"DriveComboBox1"_s;
         QTest::newRow("notice") << u"FormBlad"_s << u"Memo1"_s;
     }

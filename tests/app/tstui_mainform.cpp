@@ -142,6 +142,7 @@ private slots:
         row("PrzesunWGore1", "Przesuń w górę", QKeySequence(Qt::ALT | Qt::Key_Up));
         row("PrzesunWDol1", "Przesuń w dół", QKeySequence(Qt::ALT | Qt::Key_Down));
         row("Podsumowanieksiazki1", "Podsumowanie książki", QKeySequence(Qt::CTRL | Qt::Key_I));
+        row("Glosnosc1", "Głośność", QKeySequence(Qt::CTRL | Qt::Key_G));
         row("OdtworZzakladke1", "Odtwórz zakładke", none);
         row("Odtwrzplik1", "Odtwórz plik", none);
         row("Stop1", "Stop", none);

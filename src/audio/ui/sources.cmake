@@ -1,1 +1,1 @@
-list(APPEND SOURCES FormUstawZakladke.cpp FormWykrywanie.cpp WykresFali.cpp)
+list(APPEND SOURCES FormUstawZakladke.cpp FormWykrywanie.cpp WykresFali.cpp FormPomiarGlosnosci.cpp)

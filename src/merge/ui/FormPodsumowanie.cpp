@@ -1,43 +1,12 @@
 #include "merge/ui/FormPodsumowanie.h"
 
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTextCursor>
-#include <QVBoxLayout>
 
-TFormPodsumowanie::TFormPodsumowanie(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("FormPodsumowanie"));
-    setWindowTitle(QStringLiteral("Podsumowanie książki"));
-    resize(560, 320);
-    MemoPodsumowanie = new QPlainTextEdit(this);
-    MemoPodsumowanie->setObjectName(QStringLiteral("MemoPodsumowanie"));
-    MemoPodsumowanie->setAccessibleName(QStringLiteral("Podsumowanie książki"));
-    MemoPodsumowanie->setReadOnly(true);
-    MemoPodsumowanie->setTextInteractionFlags(Qt::TextSelectableByKeyboard |
-                                              Qt::TextSelectableByMouse);
-    MemoPodsumowanie->setTabChangesFocus(true);
-    ButtonZamknij = new QPushButton(QStringLiteral("Zamknij"), this);
-    ButtonZamknij->setObjectName(QStringLiteral("ButtonZamknij"));
-    ButtonZamknij->setDefault(true);
-    connect(ButtonZamknij, &QPushButton::clicked, this, &QDialog::reject);
-    auto* uklad = new QVBoxLayout(this);
-    uklad->addWidget(MemoPodsumowanie);
-    uklad->addWidget(ButtonZamknij, 0, Qt::AlignRight);
-}
-
-void TFormPodsumowanie::pokaz(const QStringList& linie) {
-    MemoPodsumowanie->setPlainText(linie.join(u'\n'));
-}
-
-void TFormPodsumowanie::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    MemoPodsumowanie->moveCursor(QTextCursor::Start);
-    MemoPodsumowanie->setFocus();
-}
+TFormPodsumowanie::TFormPodsumowanie(QWidget* parent)
+    : OknoTekstu(parent, QStringLiteral("FormPodsumowanie"), QStringLiteral("Podsumowanie książki"),
+                 QStringLiteral("MemoPodsumowanie"), QStringLiteral("Podsumowanie książki")) {}
 
 TFormBadanie::TFormBadanie(QWidget* owner)
     : OknoPostepu(owner, QStringLiteral("FormBadanie"), QStringLiteral("Podsumowanie książki"),

@@ -5,25 +5,14 @@
 
 #include "merge/Podsumowanie.h"
 #include "widgets/OknoPostepu.h"
+#include "widgets/OknoTekstu.h"
 
-#include <QDialog>
 #include <optional>
 
-class QPlainTextEdit;
-class QPushButton;
-
-class TFormPodsumowanie : public QDialog {
+class TFormPodsumowanie : public OknoTekstu {
     Q_OBJECT
 public:
     explicit TFormPodsumowanie(QWidget* parent);
-    void pokaz(const QStringList& linie);
-
-    QPlainTextEdit* MemoPodsumowanie = nullptr;
-    QPushButton* ButtonZamknij = nullptr;
-
-protected:
-    // Reading starts at the first line.
-    void showEvent(QShowEvent* event) override;
 };
 
 // The progress window while the entries' files are examined for the summary.

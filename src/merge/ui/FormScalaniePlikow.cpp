@@ -6,6 +6,7 @@
 #include "merge/MergeJob.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/LiniaKomunikatu.h"
+#include "widgets/OknoTekstu.h"
 #include "widgets/PasekPostepu.h"
 
 #include <QCheckBox>
@@ -24,23 +25,13 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     setWindowTitle(QStringLiteral("Scalanie plików"));
     setMinimumSize(409, 267);
 
-    MemoPodsumowanie = new QPlainTextEdit(this);
-    MemoPodsumowanie->setObjectName(QStringLiteral("MemoPodsumowanie"));
-    MemoPodsumowanie->setAccessibleName(QStringLiteral("Podsumowanie książki"));
-    MemoPodsumowanie->setReadOnly(true);
-    MemoPodsumowanie->setTextInteractionFlags(Qt::TextSelectableByKeyboard |
-                                              Qt::TextSelectableByMouse);
-    MemoPodsumowanie->setTabChangesFocus(true);
+    MemoPodsumowanie = tekstDoCzytania(this, QStringLiteral("MemoPodsumowanie"),
+                                       QStringLiteral("Podsumowanie książki"));
     MemoPodsumowanie->setMaximumHeight(7 * MemoPodsumowanie->fontMetrics().lineSpacing());
     MemoPodsumowanie->hide();
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setAccessibleName(QStringLiteral("Przebieg scalania"));
-    Memo1->setReadOnly(true);
-    Memo1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    Memo1 = tekstDoCzytania(this, QStringLiteral("Memo1"), QStringLiteral("Przebieg scalania"));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setTabChangesFocus(true);
 
     auto* pasek = new PasekPostepu(this);
     m_pasek = pasek;

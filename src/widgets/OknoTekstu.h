@@ -1,0 +1,32 @@
+#pragma once
+// Read-only texts that a user reads line by line: the book's summary, the
+// loudness report, the merge's progress, the notice window.
+
+#include <QDialog>
+#include <QStringList>
+
+class QPlainTextEdit;
+class QPushButton;
+
+// A read-only text with a screen reader's name: the caret moves with the
+// keyboard (so a screen reader reads line by line) and Tab leaves it.
+QPlainTextEdit* tekstDoCzytania(QWidget* rodzic, const QString& nazwa,
+                                const QString& dostepnaNazwa);
+
+// A window of lines, the most important first, in a read-only text, and
+// "Zamknij" (Enter or Esc). Reading starts at the first line.
+class OknoTekstu : public QDialog {
+    Q_OBJECT
+public:
+    // `nazwa` and `tytul`: the window's object name and title; `nazwaTekstu`
+    // and `dostepnaNazwa`: the text's object name and accessible name.
+    OknoTekstu(QWidget* parent, const QString& nazwa, const QString& tytul,
+               const QString& nazwaTekstu, const QString& dostepnaNazwa);
+    void pokaz(const QStringList& linie);
+
+    QPlainTextEdit* Memo = nullptr;
+    QPushButton* ButtonZamknij = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
