@@ -56,6 +56,9 @@ void TMainForm::RaportGlosnosci() {
         m_FormGlosnosc =
             new OknoTekstu(this, QStringLiteral("FormGlosnosc"), QStringLiteral("Głośność"),
                            QStringLiteral("MemoGlosnosc"), QStringLiteral("Głośność pozycji"));
-    m_FormGlosnosc->pokaz(raportGlosnosci(pozycje, kDomyslnyCelLufs));
+    // The step at the target the levelled merge would use.
+    const double cel =
+        celGlosnosci(m_konfiguracja.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs);
+    m_FormGlosnosc->pokaz(raportGlosnosci(pozycje, cel));
     m_seams.execDialog(m_FormGlosnosc);
 }

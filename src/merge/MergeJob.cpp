@@ -161,6 +161,11 @@ private:
 #endif
 };
 
+// Measuring a file's loudness (decoding it) takes about as long as copying
+// a few dozen times its bytes into the book: the progress, and the time
+// left that the dialog estimates from it, count each measured byte so.
+constexpr std::int64_t kWagaPomiaru = 32;
+
 // Thrown where the merge notices it is to stop.
 struct Przerwanie {};
 
@@ -658,7 +663,7 @@ void ZadanieScalania::sklej() {
                                              "przekazuje ich bajty do książki"));
         glosnosci = znaneGlosnosci(doZmierzenia);
         for (const QString& sciezka : std::as_const(doZmierzenia))
-            doZrobienia += std::max<std::int64_t>(0, QFileInfo(sciezka).size());
+            doZrobienia += kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size());
     }
     tekstWyrownania.clear();
 
@@ -693,7 +698,7 @@ void ZadanieScalania::sklej() {
         for (const QString& sciezka : std::as_const(doZmierzenia)) {
             sprawdzPrzerwanie();
             glosnosci.insert(sciezka, zmierzGlosnoscWpisu(sciezka));
-            zglos(std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
+            zglos(kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
         }
         for (const PozycjaProjektu& p : std::as_const(wpisy))
             kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));

@@ -52,7 +52,9 @@ public:
     QString plikProjektu;
     // Receives every log line of the merge, in order.
     std::function<void(const QString&)> dziennik;
-    // Called while stage 1 copies: bytes copied so far, bytes to copy.
+    // Called while stage 1 copies: bytes copied so far, bytes to copy (with
+    // levelling, the entries to measure first count too, each byte of them
+    // as several, for measuring is slower than copying).
     std::function<void(std::int64_t, std::int64_t)> postep;
     // Asked before each entry's file, after each copied chunk and between
     // the steps of stage 2; true stops the merge as if it had failed, but

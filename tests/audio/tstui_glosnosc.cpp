@@ -111,6 +111,10 @@ private slots:
         const QString b = o.dodaj(u"b.mp3"_s, -25.0);
         o.dodaj(u"c.mp3"_s, -17.0);
         o.dodaj(u"brak.mp3"_s, std::nullopt);
+        Konfiguracja k = o.form.konfiguracja();
+        k.Wykrywanie.CelGlosnosci = u"-16"_s;
+        o.form.ZapiszKonfiguracje(k);
+        o.form.OdczytajKonfiguracje();
 
         o.glosnosc();
         QCOMPARE(o.miernik.wezWywolania(),
@@ -125,6 +129,9 @@ private slots:
         QVERIFY2(o.raport.at(4).startsWith(u"4. brak.mp3: Nie można otworzyć pliku"_s),
                  qPrintable(o.raport.at(4)));
         QVERIFY(o.seams.messages.isEmpty());
+        // Steps at the target of the settings.
+        QCOMPARE(o.raport.at(5), u"Wszystkie pozycje (wyrównanie do −16,0 LUFS):"_s);
+        QCOMPARE(o.raport.at(6), u"1. a.mp3: −18,0 LUFS, szczyt −10,0 dBTP, wyrównanie +1,5 dB"_s);
 
         // A file changed since is measured again; a missing one is tried again.
         o.miernik.glosnosci.insert(u"b.mp3"_s, -19.0);
