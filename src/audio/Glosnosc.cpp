@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -274,4 +275,30 @@ void PamiecGlosnosci::zapamietaj(const QString& path, const StanPliku& stan,
                                  const PomiarGlosnosci& pomiar) {
     const std::lock_guard lock(m_mutex);
     m_wpisy.insert(path, {stan, pomiar});
+}
+
+QHash<QString, PomiarGlosnosci> PamiecGlosnosci::znane(const QStringList& pliki,
+                                                       QStringList& nieznane) const {
+    QHash<QString, PomiarGlosnosci> wynik;
+    QSet<QString> byly;
+    for (const QString& plik : pliki) {
+        if (byly.contains(plik))
+            continue;
+        byly.insert(plik);
+        if (const auto pomiar = znajdz(plik))
+            wynik.insert(plik, *pomiar);
+        else
+            nieznane.append(plik);
+    }
+    return wynik;
+}
+
+std::optional<PomiarGlosnosci> PamiecGlosnosci::zmierz(const QString& path,
+                                                       const MiernikGlosnosci& miernik,
+                                                       const std::atomic_bool* przerwij) {
+    const StanPliku stan = StanPliku::pliku(path);
+    const std::optional<PomiarGlosnosci> pomiar = miernik(path, przerwij);
+    if (pomiar)
+        zapamietaj(path, stan, *pomiar);
+    return pomiar;
 }

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -82,6 +83,15 @@ public:
     std::optional<PomiarGlosnosci> znajdz(const QString& path) const;
     // `stan`: the file as it was before it was measured.
     void zapamietaj(const QString& path, const StanPliku& stan, const PomiarGlosnosci& pomiar);
+    // The measurements of `pliki` that still count, by path; every file
+    // without one goes to `nieznane`, each once, in the order of `pliki`.
+    QHash<QString, PomiarGlosnosci> znane(const QStringList& pliki, QStringList& nieznane) const;
+    // Measures the file with `miernik` and keeps the result with the file
+    // as it was before the measurement, so that a change meanwhile makes it
+    // stale. nullopt when stopped through `przerwij`; what `miernik` throws
+    // passes on.
+    std::optional<PomiarGlosnosci> zmierz(const QString& path, const MiernikGlosnosci& miernik,
+                                          const std::atomic_bool* przerwij);
 
 private:
     struct Wpis {

@@ -654,16 +654,23 @@ void ZadanieScalania::sklej() {
 
     // Levelling: the loudness of entries not measured yet counts in the
     // progress with their files' sizes.
+    // Without the window's memory the measurements are kept for this merge
+    // alone.
+    PamiecGlosnosci wlasnaPamiec;
+    PamiecGlosnosci& pamiec = pamiecGlosnosci ? *pamiecGlosnosci : wlasnaPamiec;
     QStringList doZmierzenia;
+    QList<std::int64_t> wagiPomiaru;
     QHash<QString, PomiarGlosnosci> glosnosci;
     std::int64_t doZrobienia = doSkopiowania;
     if (celGlosnosci) {
         if (!miernik.przekazuje())
             throw SonvekError(QStringLiteral("Wyrównanie głośności wymaga pomiaru ramek, który "
                                              "przekazuje ich bajty do książki"));
-        glosnosci = znaneGlosnosci(doZmierzenia);
-        for (const QString& sciezka : std::as_const(doZmierzenia))
-            doZrobienia += kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size());
+        glosnosci = pamiec.znane(sciezkiWpisow(), doZmierzenia);
+        for (const QString& sciezka : std::as_const(doZmierzenia)) {
+            wagiPomiaru.append(kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
+            doZrobienia += wagiPomiaru.last();
+        }
     }
     tekstWyrownania.clear();
 
@@ -695,10 +702,18 @@ void ZadanieScalania::sklej() {
             loguj(QStringLiteral("Trwa pomiar głośności plików (do zmierzenia: %1 z %2)")
                       .arg(doZmierzenia.size())
                       .arg(wpisy.size()));
-        for (const QString& sciezka : std::as_const(doZmierzenia)) {
+        const MiernikGlosnosci zmierz =
+            miernikGlosnosci ? miernikGlosnosci
+                             : [](const QString& sciezka, const std::atomic_bool* przerwij) {
+                                   return zmierzGlosnosc(sciezka, przerwij);
+                               };
+        for (int k = 0; k < doZmierzenia.size(); ++k) {
             sprawdzPrzerwanie();
-            glosnosci.insert(sciezka, zmierzGlosnoscWpisu(sciezka));
-            zglos(kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
+            const auto pomiar = pamiec.zmierz(doZmierzenia.at(k), zmierz, przerwanie);
+            if (!pomiar)
+                throw Przerwanie{};
+            glosnosci.insert(doZmierzenia.at(k), *pomiar);
+            zglos(wagiPomiaru.at(k));
         }
         for (const PozycjaProjektu& p : std::as_const(wpisy))
             kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
@@ -805,37 +820,6 @@ void ZadanieScalania::sklej() {
         loguj(tekstWyrownania);
     }
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
-}
-
-// The measurements of the entries' files that are known already; the files
-// still to be measured go to `nieznane`, each once, in list order.
-QHash<QString, PomiarGlosnosci> ZadanieScalania::znaneGlosnosci(QStringList& nieznane) const {
-    QHash<QString, PomiarGlosnosci> znane;
-    for (const PozycjaProjektu& p : std::as_const(wpisy)) {
-        const QString sciezka = p.sciezka();
-        if (znane.contains(sciezka) || nieznane.contains(sciezka))
-            continue;
-        if (const auto pomiar = pamiecGlosnosci ? pamiecGlosnosci->znajdz(sciezka) : std::nullopt)
-            znane.insert(sciezka, *pomiar);
-        else
-            nieznane.append(sciezka);
-    }
-    return znane;
-}
-
-// Measures one file's loudness and keeps the result with the file as it was
-// before (so that a change meanwhile makes it stale); a stopped measurement
-// stops the merge.
-PomiarGlosnosci ZadanieScalania::zmierzGlosnoscWpisu(const QString& sciezka) const {
-    const StanPliku stan = StanPliku::pliku(sciezka);
-    const std::optional<PomiarGlosnosci> pomiar = miernikGlosnosci
-                                                      ? miernikGlosnosci(sciezka, przerwanie)
-                                                      : zmierzGlosnosc(sciezka, przerwanie);
-    if (!pomiar)
-        throw Przerwanie{};
-    if (pamiecGlosnosci)
-        pamiecGlosnosci->zapamietaj(sciezka, stan, *pomiar);
-    return *pomiar;
 }
 
 // "plik X: +3,0 dB", and why the step is smaller than the target asks (a

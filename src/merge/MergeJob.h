@@ -125,8 +125,6 @@ private:
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
     void dodajCzas(const PomiarMp3& pomiar, bool pierwszy);
-    QHash<QString, PomiarGlosnosci> znaneGlosnosci(QStringList& nieznane) const;
-    PomiarGlosnosci zmierzGlosnoscWpisu(const QString& sciezka) const;
     void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, bool cisza,
                    int przyciete) const;
 

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
-#include <QSet>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,14 +21,7 @@ TFormPomiarGlosnosci::Wynik TFormPomiarGlosnosci::zmierz(const QStringList& plik
                                                          int watki) {
     Wynik wynik;
     QStringList doZmierzenia;
-    QSet<QString> byly;
-    for (const QString& plik : pliki) {
-        if (byly.contains(plik))
-            continue;
-        byly.insert(plik);
-        if (!pamiec.znajdz(plik))
-            doZmierzenia.append(plik);
-    }
+    pamiec.znane(pliki, doZmierzenia);
     const int n = int(doZmierzenia.size());
     if (n == 0)
         return wynik;
@@ -64,11 +56,10 @@ TFormPomiarGlosnosci::Wynik TFormPomiarGlosnosci::zmierz(const QStringList& plik
                 QMetaObject::invokeMethod(
                     this, [pokaz, plik, i, z = zrobione.load()] { pokaz(plik, i + 1, z); },
                     Qt::QueuedConnection);
-            const StanPliku stan = StanPliku::pliku(plik);
             std::optional<PomiarGlosnosci> pomiar;
             QString blad;
             try {
-                pomiar = miernik(plik, &m_anulowano);
+                pomiar = pamiec.zmierz(plik, miernik, &m_anulowano);
             } catch (const std::exception& e) {
                 blad = errorMessage(e);
             } catch (...) {
@@ -83,8 +74,6 @@ TFormPomiarGlosnosci::Wynik TFormPomiarGlosnosci::zmierz(const QStringList& plik
                 else
                     wynik.bledy.insert(plik, blad);
             }
-            if (pomiar)
-                pamiec.zapamietaj(plik, stan, *pomiar);
             const int z = ++zrobione;
             QMetaObject::invokeMethod(
                 this, [this, z] { ProgressBar1->setValue(std::max(ProgressBar1->value(), z)); },
