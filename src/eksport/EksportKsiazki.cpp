@@ -2,12 +2,14 @@
 
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
+#include "audio/NaglowekXing.h"
 #include "base/CommandLine.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
+#include "merge/Formaty.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -354,6 +356,7 @@ void EksportKsiazki::sprawdzCele() const {
 void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
     m_uwagi.clear();
+    m_formaty.clear();
     std::int64_t poczatek = 0, poczatekWKsiazce = 0;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
@@ -386,6 +389,7 @@ void EksportKsiazki::zmierz() {
                                   .arg(i + 1)
                                   .arg(e.text()));
         }
+        m_formaty.append(FormatDzwieku{info.sampleRate, info.channels, info.version, info.layer});
         r.dlugosc = info.ticks;
         r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
         if (r.dlugosc <= 0)
@@ -439,6 +443,50 @@ void EksportKsiazki::zmierz() {
         m_rozdzialy.append(r);
         dodajPostep(r.rozmiar);
     }
+}
+
+// Names every entry of another format than the first; the MP3 with chapters,
+// one stream that players keep in the first file's format, is refused.
+void EksportKsiazki::sprawdzFormaty() {
+    QList<std::optional<FormatDzwieku>> formaty;
+    for (const FormatDzwieku& f : std::as_const(m_formaty))
+        formaty.append(f);
+    const QList<InnyFormat> inne = inneFormaty(formaty);
+    if (inne.isEmpty())
+        return;
+    QStringList linie;
+    for (const InnyFormat& inny : inne)
+        linie << QStringLiteral("plik %1 (pozycja %2): %3")
+                     .arg(natywna(m_pozycje.at(inny.pozycja).sciezka()))
+                     .arg(inny.pozycja + 1)
+                     .arg(inny.roznice);
+    const QString naglowek = QStringLiteral("pliki w innym formacie dźwięku niż pierwszy plik (%1)")
+                                 .arg(opisFormatu(*pierwszyFormat(formaty)));
+    if (!plikRozdzialow.isEmpty())
+        throw SonvekError(
+            QStringLiteral("Nie można zapisać pliku MP3 z rozdziałami: %1, a w jednym "
+                           "pliku odtwarzacze grałyby je za szybko albo za wolno: %2. "
+                           "Przekoduj te pliki albo wyeksportuj tylko książkę DAISY")
+                .arg(naglowek, linie.join(QStringLiteral("; "))));
+    const QString uwaga = QStringLiteral("Uwaga: %1: %2").arg(naglowek).arg(inne.size());
+    m_uwagi.append(uwaga);
+    loguj(uwaga);
+    for (const QString& linia : std::as_const(linie)) {
+        m_uwagi.append(QStringLiteral("Uwaga: ") + linia);
+        loguj(QStringLiteral("Uwaga: ") + linia);
+    }
+}
+
+// The first frame of the chaptered MP3's audio, the first entry's encoder
+// header, made to describe the whole file for the players that read it.
+void EksportKsiazki::opiszCalyPlik(ZapisAtomowy& mp3) {
+    const WynikNaglowka wynik = przepiszNaglowekMp3(mp3.deskryptor(), plikRozdzialow, false,
+                                                    [this] { sprawdzPrzerwanie(); });
+    if (!wynik.przepisany && wynik.bladDlugosciMs > 1000)
+        loguj(QStringLiteral("Uwaga: pierwszy plik nie zaczyna się ramką informacyjną (Xing/Info), "
+                             "więc plik MP3 z rozdziałami nie ma nagłówka z jego długością; inne "
+                             "odtwarzacze mogą podawać ją błędną o około %1 s")
+                  .arg((wynik.bladDlugosciMs + 500) / 1000));
 }
 
 void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis) {
@@ -545,6 +593,7 @@ void EksportKsiazki::wykonaj() {
         if (postep)
             postep(0, m_wszystkie);
         zmierz();
+        sprawdzFormaty();
 
         std::unique_ptr<ZapisAtomowy> mp3;
         if (!plikRozdzialow.isEmpty()) {
@@ -574,6 +623,7 @@ void EksportKsiazki::wykonaj() {
                     throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu")
                                           .arg(natywna(r.plik)));
             }
+            opiszCalyPlik(*mp3);
         }
         if (!folderDaisy.isEmpty())
             zbudujDaisy(opis);

@@ -18,6 +18,7 @@
 #include "base/Errors.h"
 #include "eksport/Rozdzial.h"
 #include "eksport/TagiMp3.h"
+#include "merge/PomiarMp3.h"
 #include "project/OpisKsiazki.h"
 #include "project/Pozycja.h"
 
@@ -25,6 +26,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+
+class ZapisAtomowy;
 
 // The export was stopped (przerwac); nothing was left behind.
 class EPrzerwanyEksport : public SonvekError {
@@ -88,6 +91,8 @@ private:
     void zmierz();
     void dodajPostep(std::int64_t bajty);
     void zbudujDaisy(const OpisKsiazki& opis);
+    void sprawdzFormaty();
+    void opiszCalyPlik(ZapisAtomowy& mp3);
     void usunTymczasowyFolder();
     void usunPozostalosci() const;
 
@@ -95,6 +100,7 @@ private:
     OpisKsiazki m_opis;
     ListaRozdzialow m_rozdzialy;
     QStringList m_uwagi;
+    QList<FormatDzwieku> m_formaty; // of each entry's first frame
     QString m_tymczasowyFolder;
     QString m_blokada; // beside it, locked while the export runs
     int m_blokadaFd = -1;
