@@ -36,7 +36,7 @@ struct PomiarGlosnosci {
     // that are not far louder than the file's typical block (see
     // zmierzGlosnosc); what levelling brings to the target. nullopt: as
     // glosnoscLufs.
-    std::optional<double> mowaLufs;
+    std::optional<double> mowaLufs{};
     bool operator==(const PomiarGlosnosci&) const = default;
 };
 
@@ -60,7 +60,7 @@ struct KrokGlosnosci {
     int chciane = 0;          // the steps that would come nearest to the target
     bool przezSzczyt = false; // fewer because the true peak would exceed -1 dBTP
     bool przezZakres = false; // fewer because a global_gain would leave 0..255
-    std::optional<double> poziom; // the level it starts from (the speech's); none: silence
+    std::optional<double> poziom{}; // the level it starts from (the speech's); none: silence
     double decybele() const;
 };
 

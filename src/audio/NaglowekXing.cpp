@@ -1,6 +1,7 @@
 #include "audio/NaglowekXing.h"
 
 #include "audio/Mp3Stream.h"
+#include "audio/WzmocnienieRamek.h"
 #include "base/Errors.h"
 
 #include <QtEndian>
@@ -103,7 +104,20 @@ void przepiszPola(std::span<unsigned char> r, OpisXing o, std::uint32_t ramki, s
             std::memcpy(r.data() + o.lame, lame.data(), kDlugoscLame);
         }
     }
+    // A frame with a CRC whose tag some encoder put inside the side
+    // information the CRC covers: the CRC is computed anew, a wrong one
+    // staying wrong by the same bits.
+    const bool crc = (r[1] & 1) == 0;
+    const bool mono = (r[3] >> 6) == 3;
+    const std::size_t boczne = ((r[1] >> 3) & 3) == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const auto crcRamki = [&] {
+        return crcMpeg(std::span<const unsigned char>(r).subspan(6, boczne),
+                       crcMpeg(std::span<const unsigned char>(r).subspan(2, 2)));
+    };
+    const std::uint16_t staryCrc = crc ? crcRamki() : 0;
     std::memcpy(r.data() + o.znacznik, zmiennaPredkosc ? "Xing" : "Info", 4);
+    if (crc)
+        zapisz16(r.data() + 4, std::uint16_t(((r[4] << 8) | r[5]) ^ staryCrc ^ crcRamki()));
     int p = o.znacznik + 8;
     if (o.flagi & kRamki) {
         zapisz32(r.data() + p, ramki);
@@ -401,8 +415,8 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
         // it; the seek table is in the file's bytes, tags inside included. A
         // stream with tags inside is no constant rate: its length is not its
         // size over its rate, so it is told as "Xing".
-        const std::int64_t bajty = std::int64_t(bajtyNaglowka.size()) + bajtyRamek;
         const std::int64_t rozpietosc = koniecRamek - naglowek;
+        const std::int64_t bajty = std::int64_t(bajtyNaglowka.size()) + bajtyRamek;
         zmiennaPredkosc = zmiennaPredkosc || rozpietosc != bajty;
         const auto spis = probki.spis(czas, rozpietosc);
         std::vector<unsigned char> nowy = bajtyNaglowka;

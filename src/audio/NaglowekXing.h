@@ -38,6 +38,10 @@ struct WynikNaglowka {
     std::int64_t ramki = 0;  // audio frames after it
     std::int64_t bajty = 0;  // its bytes field
     int srodkowe = 0;        // information frames inside the stream that were tidied
+    // Without a header: how far from the stream's length a player gets
+    // that takes it from the size and the first frame's bit rate (frames
+    // of other rates, tags between them make it miss).
+    std::int64_t bladDlugosciMs = 0;
 };
 
 // Rewrites the information frame that opens the MP3 stream of the file

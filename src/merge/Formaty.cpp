@@ -44,7 +44,7 @@ QList<InnyFormat> inneFormaty(const QList<std::optional<FormatDzwieku>>& formaty
             continue;
         QStringList czym;
         if (f->czestotliwosc != wzor->czestotliwosc)
-            czym << QStringLiteral("%1 Hz zamiast %2 Hz")
+            czym << QStringLiteral("częstotliwość: %1 Hz zamiast %2 Hz")
                         .arg(f->czestotliwosc)
                         .arg(wzor->czestotliwosc);
         if (f->kanaly != wzor->kanaly)
@@ -53,8 +53,8 @@ QList<InnyFormat> inneFormaty(const QList<std::optional<FormatDzwieku>>& formaty
             czym << QStringLiteral("wersja: %1 zamiast %2")
                         .arg(wersja(f->wersja), wersja(wzor->wersja));
         if (f->warstwa != wzor->warstwa && f->warstwa && wzor->warstwa)
-            czym
-                << QStringLiteral("%1 zamiast %2").arg(warstwa(f->warstwa), warstwa(wzor->warstwa));
+            czym << QStringLiteral("warstwa: %1 zamiast %2")
+                        .arg(warstwa(f->warstwa), warstwa(wzor->warstwa));
         if (!czym.isEmpty())
             wynik.append({i, czym.join(QStringLiteral(", "))});
     }

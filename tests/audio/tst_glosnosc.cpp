@@ -254,7 +254,7 @@ private slots:
         for (size_t i = 0; i < mowa.size(); ++i) // a quiet voice-like tone, 4 syllables a second
             mowa[i] = short(900 * std::sin(2 * M_PI * 220 * double(i) / hz) *
                             (0.55 + 0.45 * std::sin(2 * M_PI * 4 * double(i) / hz)));
-        std::vector<short> ksiazka(size_t(hz), 0); // a second of digital silence
+        std::vector<short> ksiazka(size_t(hz), 0);      // a second of digital silence
         for (size_t i = 0; i < size_t(hz) * 3 / 2; ++i) // a loud chime
             ksiazka.push_back(short(26000 * std::sin(2 * M_PI * 880 * double(i) / hz) *
                                     std::exp(-double(i) / hz * 2)));

@@ -27,7 +27,8 @@ Mp3Format czesc(int ms, int hz, int kanaly, int kbps, bool vbr = false, bool crc
     f.bitrateKbps = kbps;
     f.vbr = vbr;
     f.crc = crc;
-    f.xing = true;
+    // LAME leaves the header out of frames too small to hold it.
+    f.xing = vbr || kbps * (hz < 32000 ? 72 : 144) * 1000 / hz >= 200;
     f.toneHz = 300 + ms % 700;
     return f;
 }
@@ -57,9 +58,9 @@ class TestNaglowekXing : public QObject {
 private slots:
     void wholeFileDescribed_data() {
         QTest::addColumn<Czesci>("czesci");
-        QTest::addColumn<bool>("znaczniki"); // a cover tag before parts, ID3v1 after
+        QTest::addColumn<bool>("znaczniki"); // an ID3v2 tag before parts, ID3v1 after
         QTest::addColumn<bool>("naglowek");  // the first part opens with one
-        QTest::newRow("CBR 128 stereo, covers and ID3v1 inside")
+        QTest::newRow("CBR 128 stereo, ID3v2 and ID3v1 inside")
             << Czesci{czesc(2200, 44100, 2, 128), czesc(3100, 44100, 2, 128),
                       czesc(1800, 44100, 2, 128)}
             << true << true;
@@ -83,12 +84,13 @@ private slots:
         QByteArray dane;
         for (const Mp3Format& f : std::as_const(czesci)) {
             if (znaczniki)
-                dane += tagId3(40000);
+                dane += tagId3(2000);
             dane += makeMp3Data(f);
             if (znaczniki)
                 dane += tagId3v1();
         }
-        const QString sciezka = tmp.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".mp3");
+        const QString sciezka =
+            tmp.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".mp3"_s);
         QVERIFY(zapiszBajty(sciezka, dane));
         const int fd = ::open(QFile::encodeName(sciezka).constData(), O_RDWR);
         QVERIFY(fd >= 0);
@@ -109,7 +111,7 @@ private slots:
             QCOMPARE(po, dane);
             return;
         }
-        QVERIFY(od >= (znaczniki ? 40010 : 0));
+        QVERIFY(od >= (znaczniki ? 2010 : 0));
 
         if (QStandardPaths::findExecutable(u"ffmpeg"_s).isEmpty())
             QSKIP("ffmpeg is not installed");
@@ -117,10 +119,10 @@ private slots:
         QVERIFY(dekodowana);
         const QMap<QString, double> dlugosci = dlugosciCzytnikow(sciezka);
         for (auto it = dlugosci.cbegin(); it != dlugosci.cend(); ++it)
-            QVERIFY2(std::fabs(it.value() - *dekodowana) <= 0.1,
-                     qPrintable(u"%1: %2 s, decoded %3 s"_s.arg(it.key())
-                                    .arg(it.value())
-                                    .arg(*dekodowana)));
+            QVERIFY2(
+                std::fabs(it.value() - *dekodowana) <= 0.1,
+                qPrintable(
+                    u"%1: %2 s, decoded %3 s"_s.arg(it.key()).arg(it.value()).arg(*dekodowana)));
         const QString xing = ostrzezeniaXing(sciezka);
         QVERIFY2(xing.isEmpty(), qPrintable(xing));
     }

@@ -291,6 +291,8 @@ private slots:
         QTest::newRow("entry inside the DAISY folder") << u"wfolderze"_s << u"jest w nim plik"_s;
         QTest::newRow("language no tag") << u"jezyk"_s << u"nie jest kodem języka"_s;
         QTest::newRow("no title") << u"tytul"_s << u"Podaj tytuł"_s;
+        QTest::newRow("MP3 of entries of another sample rate")
+            << u"format"_s << u"b.mp3 (pozycja 2): częstotliwość: 22050 Hz zamiast"_s;
     }
     void refused() {
         QFETCH(QString, zmiana);
@@ -318,6 +320,11 @@ private slots:
             o.jezyk = u"po polsku"_s;
         if (zmiana == u"tytul")
             o.tytul = u" \x02 "_s;
+        if (zmiana == u"format") {
+            Mp3Format inny = ton(500);
+            inny.sampleRate = 22050;
+            zapiszBajty(pozycje.at(1).sciezka(), makeMp3Data(inny));
+        }
         const auto przed = zawartoscFolderu(dir.path());
         EksportKsiazki eksport(pozycje, o);
         eksport.folderDaisy = daisy;
@@ -331,6 +338,24 @@ private slots:
             QVERIFY2(e.text().contains(blad), qPrintable(e.text()));
         }
         QCOMPARE(zawartoscFolderu(dir.path()), przed);
+    }
+
+    // Entries of other formats: a DAISY book (a file per chapter) is made,
+    // with a warning naming each and how it differs.
+    void daisyOfMixedFormats() {
+        utworz({{ton(500), u"a.mp3"_s, {}},
+                {ton(500, 44100, 2), u"b.mp3"_s, {}},
+                {ton(500, 22050), u"c.mp3"_s, {}}});
+        EksportKsiazki eksport(pozycje, opis());
+        eksport.folderDaisy = sciezka(u"daisy"_s);
+        eksport.wykonaj();
+        QCOMPARE(
+            eksport.uwagi().filter(u"Uwaga: plik "_s),
+            (QStringList{
+                u"Uwaga: plik %1 (pozycja 2): kanały: 2 zamiast 1"_s.arg(pozycje.at(1).sciezka()),
+                u"Uwaga: plik %1 (pozycja 3): częstotliwość: 22050 Hz zamiast "
+                u"44100 Hz, wersja: MPEG-2 zamiast MPEG-1"_s.arg(pozycje.at(2).sciezka())}));
+        QVERIFY(QFileInfo::exists(sciezka(u"daisy/ncc.html"_s)));
     }
 
     // A stop at any point, or a disk that fills, leaves an earlier export as

@@ -433,11 +433,11 @@ private slots:
         QTest::addColumn<QStringList>("nazwy");
         QTest::newRow("settings")
             << u"FormUstawienia"_qs
-            << QStringList{u"EditMagazyn"_qs,         u"ButtonPrzegladajFolder"_qs,
-                           u"EditZakladka"_qs,        u"DriveComboBox1"_qs,
-                           u"EditPrzerwa"_qs,         u"CheckWykrywaj"_qs,
+            << QStringList{u"EditMagazyn"_qs,          u"ButtonPrzegladajFolder"_qs,
+                           u"EditZakladka"_qs,         u"DriveComboBox1"_qs,
+                           u"EditPrzerwa"_qs,          u"CheckWykrywaj"_qs,
                            u"CheckIndeksSzacowany"_qs, u"EditCelGlosnosci"_qs,
-                           u"ButtonZapisz"_qs,        u"ButtonAnuluj"_qs}
+                           u"ButtonZapisz"_qs,         u"ButtonAnuluj"_qs}
             << QStringList{u"Magazyn plików"_qs,
                            u"Przeglądaj..."_qs,
                            u"Domyślna zakladka"_qs,

@@ -66,7 +66,8 @@ QList<std::pair<qint64, double>> ramkiFfprobe(const QString& plik) {
         const QJsonObject r = v.toObject();
         const int probki = r.value(u"nb_samples").toInt();
         if (probki == 1152 || probki == 576 || probki == 384)
-            czestotliwosc = std::round(probki / r.value(u"pkt_duration_time").toString().toDouble() / 50) * 50;
+            czestotliwosc =
+                std::round(probki / r.value(u"pkt_duration_time").toString().toDouble() / 50) * 50;
         ramki.append({r.value(u"pkt_pos").toString().toLongLong(), t});
         if (czestotliwosc > 0)
             t += probki / czestotliwosc;
@@ -92,26 +93,26 @@ QMap<QString, double> dlugosciCzytnikow(const QString& plik) {
     if (const auto m = wyjscieNarzedzia(
             QStringLiteral("python3"),
             {QStringLiteral("-c"),
-             QStringLiteral("import sys, mutagen.mp3; print(mutagen.mp3.MP3(sys.argv[1]).info.length)"),
+             QStringLiteral(
+                 "import sys, mutagen.mp3; print(mutagen.mp3.MP3(sys.argv[1]).info.length)"),
              plik});
         m && !m->trimmed().isEmpty())
         wynik.insert(QStringLiteral("mutagen"), m->trimmed().toDouble());
-    if (const auto f = wyjscieNarzedzia(QStringLiteral("ffprobe"),
-                                        {QStringLiteral("-v"), QStringLiteral("error"),
-                                         QStringLiteral("-show_entries"),
-                                         QStringLiteral("format=duration"), QStringLiteral("-of"),
-                                         QStringLiteral("csv=p=0"), plik}))
+    if (const auto f =
+            wyjscieNarzedzia(QStringLiteral("ffprobe"),
+                             {QStringLiteral("-v"), QStringLiteral("error"),
+                              QStringLiteral("-show_entries"), QStringLiteral("format=duration"),
+                              QStringLiteral("-of"), QStringLiteral("csv=p=0"), plik}))
         wynik.insert(QStringLiteral("ffprobe"), f->trimmed().toDouble());
     return wynik;
 }
 
 std::optional<double> dlugoscDekodowana(const QString& plik) {
     const auto d = wyjscieNarzedzia(
-        QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"),
-                                   QStringLiteral("-i"), plik, QStringLiteral("-f"),
-                                   QStringLiteral("s16le"), QStringLiteral("-ac"),
-                                   QStringLiteral("1"), QStringLiteral("-ar"),
-                                   QStringLiteral("8000"), QStringLiteral("-")});
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), plik,
+         QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"), QStringLiteral("1"),
+         QStringLiteral("-ar"), QStringLiteral("8000"), QStringLiteral("-")});
     if (!d)
         return std::nullopt;
     return d->size() / 2 / 8000.0;
