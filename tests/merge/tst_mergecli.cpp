@@ -118,7 +118,8 @@ Mp3Format format(int hz, int kanaly, int kbps, bool vbr = false, bool crc = fals
     f.channels = kanaly;
     f.bitrateKbps = kbps;
     f.vbr = vbr;
-    f.xing = true;
+    // LAME leaves the header out of frames too small to hold it.
+    f.xing = vbr || kbps * (hz < 32000 ? 72 : 144) * 1000 / hz >= 200;
     f.crc = crc;
     return f;
 }
@@ -260,7 +261,7 @@ private slots:
         QTest::addColumn<double>("cel"); // 0: not levelled
         QTest::newRow("44.1 kHz, 32 to 192 kbit/s and VBR, covers, CRC")
             << WpisyOceniane{{format(44100, 2, 128), 2600, 1400, 0.1, 8},
-                             {format(44100, 1, 32), 3000, 2200},
+                             {format(44100, 2, 32), 3000, 2200},
                              {format(44100, 2, 192, false, true), 2400, 900, 0.1, 2},
                              {format(44100, 2, 0, true), 3200, 2500}}
             << 0.0;
@@ -308,8 +309,7 @@ private slots:
                 poczatekDzwieku(scalony, wpis + wpisy[i].znakMs / 1000.0 - 0.3, 0.6);
             const auto skok = czasOdBajtu(scalony, qint64(bloki[i]) * 512);
             QVERIFY(slychac && skok);
-            const double blok =
-                512.0 * 8 / (wpisy[i].format.vbr ? 32 : wpisy[i].format.bitrateKbps) / 1000;
+            const double blok = 512.0 * wpisy[i].ms / 1000 / rozmiary[i];
             QVERIFY2(*skok <= *slychac + 0.005 && *slychac - *skok <= blok + 0.027,
                      qPrintable(u"entry %1: heard at %2 s, the block starts at %3 s"_s.arg(i + 1)
                                     .arg(*slychac)
@@ -384,14 +384,14 @@ private slots:
         zapiszPlikProjektu(projekt, pozycje);
         const QString scalony = magazyn + QStringLiteral("/k.mp3");
 
-        const Wynik w = uruchom({projekt, scalony});
+        const Wynik w = uruchom({u"--indeks-szacowany"_s, projekt, scalony});
         QCOMPARE(w.kod, 0);
         const QString b = pozycje[1].sciezka();
         const qsizetype i = w.wyjscie.indexOf(QStringLiteral("Trwa dodawanie pliku:: ") + b);
         QVERIFY(w.wyjscie.value(i + 1).startsWith(QStringLiteral("Uwaga: w pliku %1 pominięto %2 ")
                                                       .arg(b)
                                                       .arg(srodek.size() + koniec.size())));
-        QCOMPARE(w.wyjscie.filter(QStringLiteral("Uwaga")).size(), 1);
+        QCOMPARE(w.wyjscie.filter(QStringLiteral("Uwaga: w pliku")).size(), 1);
 
         double zdekodowane = 0;
         for (const QString& c : std::as_const(czesci))
