@@ -115,54 +115,34 @@ struct Klip {
     double od, doMs;
 };
 
-struct Smil {
+// What a book's ncc.html or SMIL file holds: its metadata, its headings in
+// order (class, text) and its audio clips.
+struct Dokument {
     QMap<QString, QString> meta;
+    QList<std::pair<QString, QString>> naglowki;
     QList<Klip> klipy;
 };
 
-Smil czytajSmil(const QString& sciezka) {
+Dokument czytajDokument(const QString& sciezka) {
     QFile plik(sciezka);
     plik.open(QIODevice::ReadOnly);
     QXmlStreamReader r(&plik);
-    Smil s;
-    while (r.readNextStartElement() || !r.atEnd()) {
-        if (!r.isStartElement())
-            continue;
-        const auto a = r.attributes();
-        if (r.name() == u"meta")
-            s.meta.insert(a.value(QLatin1StringView("name")).toString(),
-                          a.value(QLatin1StringView("content")).toString());
-        else if (r.name() == u"audio")
-            s.klipy.append({a.value(QLatin1StringView("src")).toString(),
-                            ms(a.value(QLatin1StringView("clip-begin")).toString()),
-                            ms(a.value(QLatin1StringView("clip-end")).toString())});
-    }
-    return s;
-}
-
-// The NCC's metadata and its headings in order: (class, text).
-struct Ncc {
-    QMap<QString, QString> meta;
-    QList<std::pair<QString, QString>> naglowki;
-};
-
-Ncc czytajNcc(const QString& sciezka) {
-    QFile plik(sciezka);
-    plik.open(QIODevice::ReadOnly);
-    QXmlStreamReader r(&plik);
-    Ncc n;
+    Dokument d;
+    auto atrybut = [&r](const char* nazwa) {
+        return r.attributes().value(QLatin1StringView(nazwa)).toString();
+    };
     while (!r.atEnd()) {
         if (r.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const auto a = r.attributes();
         if (r.name() == u"meta")
-            n.meta.insert(a.value(QLatin1StringView("name")).toString(),
-                          a.value(QLatin1StringView("content")).toString());
+            d.meta.insert(atrybut("name"), atrybut("content"));
+        else if (r.name() == u"audio")
+            d.klipy.append({atrybut("src"), ms(atrybut("clip-begin")), ms(atrybut("clip-end"))});
         else if (r.name() == u"h1")
-            n.naglowki.append({a.value(QLatin1StringView("class")).toString(),
-                               r.readElementText(QXmlStreamReader::IncludeChildElements)});
+            d.naglowki.append(
+                {atrybut("class"), r.readElementText(QXmlStreamReader::IncludeChildElements)});
     }
-    return n;
+    return d;
 }
 
 // An ncc.html that names this program as its maker: what the export takes
@@ -382,7 +362,7 @@ private slots:
             QCOMPARE(bajtyPliku(daisy.filePath(u"a"_s + numer + u".mp3"_s)), dzwieki.at(i));
             const QString smil = daisy.filePath(u"s"_s + numer + u".smil"_s);
             pliki.append(smil);
-            const Smil s = czytajSmil(smil);
+            const Dokument s = czytajDokument(smil);
             QVERIFY(qAbs(ms(s.meta.value(u"ncc:totalElapsedTime"_s)) - czas) <= 2);
             double wSmilu = 0;
             for (const auto& [plik, od, doMs] : std::as_const(s.klipy)) {
@@ -412,7 +392,7 @@ private slots:
             QVERIFY(qAbs(std::get<2>(slychac.at(i)) - dlugosci.at(i)) <= 1);
         }
         QCOMPARE(wpisyFolderu(daisy.path()).size(), 1 + 2 * wpisy.size());
-        const Ncc ncc = czytajNcc(daisy.filePath(u"ncc.html"_s));
+        const Dokument ncc = czytajDokument(daisy.filePath(u"ncc.html"_s));
         QCOMPARE(ncc.naglowki.value(0), (std::pair{u"title"_s, u"Lalka"_s}));
         QCOMPARE(ncc.meta.value(u"dc:creator"_s), pelnyOpis ? u"Bolesław Prus"_s : u"nieznany"_s);
         QCOMPARE(ncc.meta.value(u"dc:publisher"_s), pelnyOpis ? u"Gebethner"_s : u"nieznany"_s);
@@ -716,7 +696,7 @@ private slots:
         QCOMPARE(eksportuj(daisy, QString(), false, opis()), QString());
         QCOMPARE(eksportuj(daisy, QString(), true, opis(u"Druga"_s)), QString());
         QCOMPARE(wpisyFolderu(dir.path()), (QStringList{wpis, folder}));
-        for (const auto& [klasa, tekst] : czytajNcc(daisy + u"/ncc.html"_s).naglowki)
+        for (const auto& [klasa, tekst] : czytajDokument(daisy + u"/ncc.html"_s).naglowki)
             QVERIFY2(!tekst.trimmed().isEmpty(), qPrintable(klasa));
     }
 
