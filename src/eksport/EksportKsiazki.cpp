@@ -157,7 +157,7 @@ OpisKsiazki uzupelnijOpis(OpisKsiazki opis, const ListaPozycji& pozycje,
     for (const PozycjaProjektu& p : pozycje) {
         if (!album.isEmpty() && !wykonawca.isEmpty())
             break;
-        if (!QFileInfo(p.sciezka()).isFile())
+        if (!zbadajPlik(p.sciezka()).zwykly())
             continue;
         const TagWpisu tag = czytajTagWpisu(p.sciezka());
         if (album.isEmpty())
@@ -360,9 +360,10 @@ void EksportKsiazki::zmierz() {
         const PozycjaProjektu& p = m_pozycje.at(i);
         const QString sciezka = p.sciezka();
         const QString nazwa = natywna(sciezka);
-        if (!QFileInfo::exists(sciezka))
+        const RodzajPliku rodzaj = zbadajPlik(sciezka);
+        if (!rodzaj.istnieje)
             throw SonvekError(QStringLiteral("Nie ma pliku %1 pozycji %2").arg(nazwa).arg(i + 1));
-        if (const QString powod = powodNiezwyklegoPliku(sciezka); !powod.isEmpty())
+        if (const QString& powod = rodzaj.powod; !powod.isEmpty())
             throw SonvekError(QStringLiteral("Plik %1 pozycji %2 nie nadaje się do eksportu: %3")
                                   .arg(nazwa)
                                   .arg(i + 1)
@@ -370,7 +371,7 @@ void EksportKsiazki::zmierz() {
         loguj(QStringLiteral("Mierzenie pliku %1").arg(nazwa));
         RozdzialKsiazki r;
         r.plik = sciezka;
-        r.rozmiar = QFileInfo(sciezka).size();
+        r.rozmiar = rodzaj.rozmiar;
         std::int64_t ramki = 0;
         Mp3Info info;
         try {
@@ -397,7 +398,7 @@ void EksportKsiazki::zmierz() {
         poczatekWKsiazce += r.dlugoscWKsiazce;
         r.tytul = bezZnakowSpozaXml(czytajTagWpisu(sciezka).tytul).simplified();
         if (r.tytul.isEmpty()) {
-            r.tytul = ExNazwaPliku(sciezka);
+            r.tytul = nazwaDoPokazania(ExNazwaPliku(sciezka));
             if (r.tytul.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
                 r.tytul.chop(4);
             r.tytul = bezZnakowSpozaXml(r.tytul).simplified();
@@ -538,7 +539,7 @@ void EksportKsiazki::wykonaj() {
 
         std::int64_t bajty = 0;
         for (const PozycjaProjektu& p : std::as_const(m_pozycje))
-            bajty += QFileInfo(p.sciezka()).size();
+            bajty += zbadajPlik(p.sciezka()).rozmiar;
         const int postaci = int(!folderDaisy.isEmpty()) + int(!plikRozdzialow.isEmpty());
         m_zrobione = 0;
         m_wszystkie = bajty * (1 + postaci);
