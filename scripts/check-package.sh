@@ -70,8 +70,24 @@ check "lintian finds no error" test "$status" -eq 0
 # a plain XML file is not claimed; first on the unpacked tree with its own
 # database, then on the installed system, whose database the trigger of
 # shared-mime-info updated.
-printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt>\r\n</projekt>\r\n' >"$tmp/ksiazka.xml"
-printf '<?xml version="1.0"?>\n<!-- <projekt> -->\n<lista/>\n' >"$tmp/zwykly.xml"
+# Projects as the program writes them (with and without the book's details),
+# as written by hand (no declaration, a comment first); and XML files that
+# only look alike: another root name, another namespace, a mention in a
+# comment, a projekt element inside another root.
+mkdir -p "$tmp/typy"
+printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt>\r\n</projekt>\r\n' >"$tmp/typy/ksiazka.xml"
+printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt tytul="Lalka">\r\n</projekt>\r\n' \
+    >"$tmp/typy/opisana.xml"
+printf '<projekt><p1/></projekt>' >"$tmp/typy/bez-deklaracji.xml"
+printf '<?xml version="1.0"?>\n<!-- moja książka -->\n<projekt>\n</projekt>\n' \
+    >"$tmp/typy/z-komentarzem.xml"
+printf '<?xml version="1.0"?>\n<!-- <projekt> -->\n<lista/>\n' >"$tmp/typy/zwykly.xml"
+printf '<?xml version="1.0"?>\n<projekty/>\n' >"$tmp/typy/projekty.xml"
+printf '<?xml version="1.0"?>\n<projektor/>\n' >"$tmp/typy/projektor.xml"
+printf '<?xml version="1.0"?>\n<projekt xmlns="urn:inny"/>\n' >"$tmp/typy/obca-przestrzen.xml"
+printf '<?xml version="1.0"?>\n<lista>\n<!-- a -->\n<projekt/></lista>\n' >"$tmp/typy/wewnatrz.xml"
+projects=(ksiazka opisana bez-deklaracji z-komentarzem)
+others=(zwykly projekty projektor obca-przestrzen wewnatrz)
 filetype() { # filetype DATADIR FILE TYPE: xdg-mime sees FILE as TYPE with DATADIR first
     local type
     type=$(XDG_DATA_HOME=$tmp/no-home XDG_DATA_DIRS=$1:/usr/share xdg-mime query filetype "$2")
@@ -81,10 +97,14 @@ filetype() { # filetype DATADIR FILE TYPE: xdg-mime sees FILE as TYPE with DATAD
 mkdir -p "$tmp/mime-tree/mime/packages"
 cp "$tmp/root/usr/share/mime/packages/sonvekmanager.xml" "$tmp/mime-tree/mime/packages/"
 update-mime-database "$tmp/mime-tree/mime"
-check "unpacked: a project is application/x-sonvek-projekt" \
-    filetype "$tmp/mime-tree" "$tmp/ksiazka.xml" application/x-sonvek-projekt
-check "unpacked: a plain XML file stays application/xml" \
-    filetype "$tmp/mime-tree" "$tmp/zwykly.xml" application/xml
+for f in "${projects[@]}"; do
+    check "unpacked: $f.xml is application/x-sonvek-projekt" \
+        filetype "$tmp/mime-tree" "$tmp/typy/$f.xml" application/x-sonvek-projekt
+done
+for f in "${others[@]}"; do
+    check "unpacked: $f.xml stays application/xml" \
+        filetype "$tmp/mime-tree" "$tmp/typy/$f.xml" application/xml
+done
 check "the desktop entry lists the project type and MP3" \
     grep -qx 'MimeType=application/x-sonvek-projekt;audio/mpeg;' \
     "$tmp/root/usr/share/applications/$id.desktop"
@@ -114,15 +134,15 @@ starts_headless() {
 }
 check "the installed SonvekManager starts headless" starts_headless
 check "installed: a project is application/x-sonvek-projekt" \
-    filetype /usr/share "$tmp/ksiazka.xml" application/x-sonvek-projekt
+    filetype /usr/share "$tmp/typy/ksiazka.xml" application/x-sonvek-projekt
 check "installed: a plain XML file stays application/xml" \
-    filetype /usr/share "$tmp/zwykly.xml" application/xml
+    filetype /usr/share "$tmp/typy/zwykly.xml" application/xml
 # Named on the command line, as a file manager names a project: it opens,
 # and what cannot be opened is listed while the program keeps running.
 starts_with_project() {
     XDG_CONFIG_HOME=$tmp/config QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-        timeout 5 /usr/bin/SonvekManager "$tmp/ksiazka.xml" "$tmp/nie-ma.mp3"
-    [ $? -eq 124 ] && grep -qF "$tmp/ksiazka.xml" "$tmp/config/SonvekManager/SonvCom.reg"
+        timeout 5 /usr/bin/SonvekManager "$tmp/typy/ksiazka.xml" "$tmp/nie-ma.mp3"
+    [ $? -eq 124 ] && grep -qF "$tmp/typy/ksiazka.xml" "$tmp/config/SonvekManager/SonvCom.reg"
 }
 check "the installed SonvekManager opens a project named on its command line" starts_with_project
 answers() { # answers PROGRAM ARGS... STATUS TEXT: exits with STATUS and prints TEXT

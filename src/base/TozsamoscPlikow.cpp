@@ -1,5 +1,7 @@
 #include "base/TozsamoscPlikow.h"
 
+#include "base/Paths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -62,7 +64,7 @@ struct TozsamoscPlikow::Dane {
             return std::nullopt;
         Stan s;
 #ifdef Q_OS_UNIX
-        const QByteArray nazwa = QFile::encodeName(sciezka);
+        const QByteArray nazwa = nazwaDlaSystemu(sciezka);
         struct stat st {};
         if (::stat(nazwa.constData(), &st) != 0)
             return std::nullopt;
@@ -123,7 +125,7 @@ struct TozsamoscPlikow::Dane {
 std::optional<TozsamoscPliku> tozsamoscPliku(const QString& sciezka) {
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (sciezka.isEmpty() || ::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+    if (sciezka.isEmpty() || ::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
         return std::nullopt;
     return TozsamoscPliku{quint64(st.st_dev), quint64(st.st_ino)};
 #else

@@ -2,6 +2,7 @@
 
 #include "base/BledySystemu.h"
 #include "base/DataDirs.h"
+#include "base/Paths.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -33,10 +35,20 @@ int synchronizuj(int fd) {
 QString bezDowiazan(const QString& sciezka) {
     QString wynik = sciezka;
     for (int i = 0; i < 40; ++i) {
-        const QFileInfo info(wynik);
-        if (!info.isSymLink())
+        const QByteArray bajty = nazwaDlaSystemu(wynik);
+        struct stat st {};
+        if (::lstat(bajty.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             break;
-        wynik = info.symLinkTarget();
+        QByteArray cel(qsizetype(PATH_MAX), Qt::Uninitialized);
+        const ssize_t n = ::readlink(bajty.constData(), cel.data(), size_t(cel.size()));
+        if (n <= 0 || n >= cel.size())
+            break;
+        cel.truncate(n);
+        // A relative target is relative to the link's folder.
+        const QString doCelu = nazwaZSystemu(cel);
+        wynik = QDir::isAbsolutePath(doCelu)
+                    ? doCelu
+                    : QDir::cleanPath(QFileInfo(wynik).absolutePath() + u'/' + doCelu);
     }
     return wynik;
 }
@@ -72,7 +84,7 @@ int zapiszWszystko(int fd, const char* dane, qint64 dlugosc) {
 
 QString kopiaZapisuNaMiejscu(const QString& sciezka) {
     const QFileInfo info(bezDowiazan(sciezka));
-    const QByteArray skrot = QCryptographicHash::hash(QFile::encodeName(info.absoluteFilePath()),
+    const QByteArray skrot = QCryptographicHash::hash(nazwaDlaSystemu(info.absoluteFilePath()),
                                                       QCryptographicHash::Sha256)
                                  .toHex()
                                  .left(16);
@@ -84,7 +96,7 @@ QString kopiaZapisuNaMiejscu(const QString& sciezka) {
 
 QByteArray poczatekNazwyTymczasowej(const QString& cel) {
     const QFileInfo info(cel);
-    QByteArray nazwa = QFile::encodeName(info.fileName());
+    QByteArray nazwa = nazwaDlaSystemu(info.fileName());
     // Cut to 200 bytes, and never inside a character.
     if (nazwa.size() > 200) {
         qsizetype n = 200;
@@ -92,7 +104,7 @@ QByteArray poczatekNazwyTymczasowej(const QString& cel) {
             --n;
         nazwa.truncate(n);
     }
-    return QFile::encodeName(info.absolutePath()) + "/." + nazwa + '.';
+    return nazwaDlaSystemu(info.absolutePath()) + "/." + nazwa + '.';
 }
 
 bool zablokujTymczasowy(int fd, const QByteArray& nazwa) {
@@ -160,7 +172,7 @@ ZapisAtomowy::Synchronizacja ZapisAtomowy::ustawSynchronizacje(Synchronizacja fu
 ZapisAtomowy::ZapisAtomowy(const QString& sciezka, const OpcjeZapisu& opcje)
     : m_sciezka(QDir::toNativeSeparators(sciezka)), m_komunikat(opcje.komunikat) {
     const QString cel = bezDowiazan(sciezka);
-    m_cel = QFile::encodeName(cel);
+    m_cel = nazwaDlaSystemu(cel);
     struct stat st {};
     const bool istnieje = ::stat(m_cel.constData(), &st) == 0;
     if (istnieje && S_ISDIR(st.st_mode))
@@ -174,7 +186,7 @@ ZapisAtomowy::ZapisAtomowy(const QString& sciezka, const OpcjeZapisu& opcje)
     // file, whatever it is called. What killed writes of this target left
     // goes first.
     const QFileInfo info(cel);
-    m_folder = QFile::encodeName(info.absolutePath());
+    m_folder = nazwaDlaSystemu(info.absolutePath());
     usunPozostawioneTymczasowe(cel);
     const QByteArray poczatek = poczatekNazwyTymczasowej(cel);
     int numer = 0;

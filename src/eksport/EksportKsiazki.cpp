@@ -138,7 +138,7 @@ OpisKsiazki uzupelnijOpis(OpisKsiazki opis, const ListaPozycji& pozycje,
     for (const PozycjaProjektu& p : pozycje) {
         if (!album.isEmpty() && !wykonawca.isEmpty())
             break;
-        if (!QFileInfo(p.sciezka()).isFile())
+        if (!zbadajPlik(p.sciezka()).zwykly())
             continue;
         const TagWpisu tag = czytajTagWpisu(p.sciezka());
         if (album.isEmpty())
@@ -348,7 +348,8 @@ void EksportKsiazki::zmierz() {
         const PozycjaProjektu& p = m_pozycje.at(i);
         const QString sciezka = p.sciezka();
         const QString nazwa = natywna(sciezka);
-        if (!QFileInfo::exists(sciezka))
+        const RodzajPliku rodzaj = zbadajPlik(sciezka);
+        if (!rodzaj.istnieje)
             throw SonvekError(QStringLiteral("Nie ma pliku %1 pozycji %2").arg(nazwa).arg(i + 1));
         RozdzialKsiazki r;
         r.plik = sciezka;
@@ -399,7 +400,7 @@ void EksportKsiazki::zmierz() {
         r.poczatekWKsiazce = poczatekWKsiazce;
         poczatekWKsiazce += r.dlugoscWKsiazce;
         // The tag's title, else the file's name without ".mp3", else whole.
-        const QString plik = ExNazwaPliku(sciezka);
+        const QString plik = nazwaDoPokazania(ExNazwaPliku(sciezka));
         QString bezRozszerzenia = plik;
         if (bezRozszerzenia.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
             bezRozszerzenia.chop(4);
@@ -538,7 +539,7 @@ void EksportKsiazki::wykonaj() {
 
     std::int64_t bajty = 0;
     for (const PozycjaProjektu& p : std::as_const(m_pozycje))
-        bajty += QFileInfo(p.sciezka()).size();
+        bajty += zbadajPlik(p.sciezka()).rozmiar;
     const int postaci = int(!folderDaisy.isEmpty()) + int(!plikRozdzialow.isEmpty());
     m_zrobione = 0;
     m_wszystkie = bajty * (1 + postaci);

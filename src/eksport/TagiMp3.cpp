@@ -1,5 +1,6 @@
 #include "eksport/TagiMp3.h"
 
+#include "base/Paths.h"
 #include "base/Text.h"
 
 #include <QFile>
@@ -32,7 +33,7 @@ TagLib::ID3v2::Frame* ramkaTekstu(const char* id, const QString& tekst) {
 
 TagWpisu czytajTagWpisu(const QString& sciezka) {
     TagWpisu wynik;
-    const QByteArray nazwa = QFile::encodeName(sciezka);
+    const QByteArray nazwa = nazwaDlaSystemu(sciezka);
     TagLib::MPEG::File plik(nazwa.constData(), false);
     if (!plik.isValid() || !plik.tag())
         return wynik;

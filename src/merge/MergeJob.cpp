@@ -2,6 +2,7 @@
 
 #include "audio/WzmocnienieRamek.h"
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "base/Text.h"
 #include "base/TozsamoscPlikow.h"
 #include "base/ZwyklyPlik.h"
@@ -342,7 +343,7 @@ Plik zbadaj(const QString& sciezka) {
     Plik plik;
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (sciezka.isEmpty() || ::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+    if (sciezka.isEmpty() || ::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
         return plik;
     plik.tozsamosc = Tozsamosc{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
     plik.rozmiar = st.st_size;

@@ -295,7 +295,7 @@ private slots:
         QTest::newRow("book is the project file")
             << QStringLiteral("projekt") << 1 << QStringLiteral("to plik projektu");
         QTest::newRow("FIFO entry") << QStringLiteral("fifo") << 1
-                                    << QStringLiteral("Nie odnaleziono następujących plików");
+                                    << QStringLiteral("to jest potok (FIFO), a nie zwykły plik");
         QTest::newRow("bookmark not a number")
             << QStringLiteral("zakladka") << 1
             << QStringLiteral("Błąd: 'abc' is not a valid integer value");
