@@ -1,5 +1,6 @@
 #include "base/ZapisAtomowy.h"
 
+#include "base/BledySystemu.h"
 #include "base/DataDirs.h"
 
 #include <QCryptographicHash>
@@ -25,10 +26,6 @@ std::atomic<ZapisAtomowy::Synchronizacja> g_synchronizacja{&::fsync};
 
 int synchronizuj(int fd) {
     return g_synchronizacja.load()(fd);
-}
-
-QString opisBledu(int numer) {
-    return QString::fromLocal8Bit(std::strerror(numer));
 }
 
 // The file a path finally names: symbolic links are followed, so that the
@@ -292,7 +289,7 @@ bool ZapisAtomowy::zamknijBezZmian() {
 }
 
 EInOutError ZapisAtomowy::blad(int numerBledu) const {
-    return EInOutError(m_komunikat.arg(m_sciezka, opisBledu(numerBledu)));
+    return EInOutError(m_komunikat.arg(m_sciezka, powodBleduSystemu(numerBledu)));
 }
 
 void ZapisAtomowy::porzuc(int numerBledu) {

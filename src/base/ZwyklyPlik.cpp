@@ -1,5 +1,7 @@
 #include "base/ZwyklyPlik.h"
 
+#include "base/BledySystemu.h"
+
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
@@ -37,7 +39,7 @@ QString powodBledu(int numer) {
     case EISDIR:
         return QStringLiteral("to jest folder, nie plik");
     default:
-        return QString::fromLocal8Bit(std::strerror(numer));
+        return powodBleduSystemu(numer);
     }
 }
 #endif

@@ -1,2 +1,3 @@
 list(APPEND SOURCES Text.cpp Paths.cpp DataDirs.cpp CommandLine.cpp ZapisAtomowy.cpp ZwyklyPlik.cpp
+    BledySystemu.cpp
     Czas.cpp)

@@ -1,6 +1,7 @@
 // Every file the program writes is written whole or not at all: on a full
 // disk, with a failing sync and in a shared folder.
 
+#include "base/BledySystemu.h"
 #include "base/ZapisAtomowy.h"
 #include "card/CardFiles.h"
 #include "merge/MergeJob.h"
@@ -29,7 +30,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 QString powod(int numer) {
-    return QString::fromLocal8Bit(std::strerror(numer));
+    return powodBleduSystemu(numer);
 }
 
 // A sync that fails for files, as a disk that loses the data would.
