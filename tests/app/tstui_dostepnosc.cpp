@@ -168,6 +168,10 @@ private slots:
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
         Uslugi uslugi(*seams, *store, dir->path());
         uslugi.wolneMiejsce = &miejsce;
+        // Never the machine's own mounts: one of them may stall.
+        uslugi.woluminy = [karta = dir->filePath(u"karta"_s)] {
+            return ListaWoluminow{{karta, u"vfat"_s, u"/dev/sdy1"_s, u"KARTA"_s, true, 0}};
+        };
         form = std::make_unique<TMainForm>(uslugi);
         form->utworzOkna();
         ustawKonfiguracje(*form, dir->filePath(u"karta"_s), dir->path());
@@ -214,14 +218,20 @@ private slots:
         seams->answers = {QMessageBox::No}; // not ejected now
         const QList<QWidget*> known = form->findChildren<QWidget*>();
         QStringList braki{u"no copy window met"_s};
-        QTimer::singleShot(0, form.get(), [&] {
+        // Looked for at every turn of the event loop: the card is asked on
+        // a worker first, in an event loop of its own.
+        QTimer szukanie;
+        szukanie.setInterval(0);
+        connect(&szukanie, &QTimer::timeout, form.get(), [&] {
             for (QDialog* d : form->findChildren<QDialog*>()) {
                 if (!known.contains(d)) {
                     d->show();
                     braki = bezNazwy(d);
+                    szukanie.stop();
                 }
             }
         });
+        szukanie.start();
         akcja(*form, "Plikaudio1")->trigger();
         QVERIFY2(braki.isEmpty(), qPrintable(braki.join(u'\n')));
         QVERIFY(seams->texts().constLast().startsWith(u"Pliki zostały pomyślnie skopiowane!"_s));

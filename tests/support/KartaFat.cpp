@@ -41,7 +41,8 @@ KartaFat::KartaFat(const QString& obraz, const QString& punkt, int megabajty)
     }
     plik.close();
     QProcess format;
-    format.start(mkfs, {QStringLiteral("-F"), QStringLiteral("32"), obraz});
+    // FAT16: fusefat reports no free space of FAT32 volumes.
+    format.start(mkfs, {QStringLiteral("-F"), QStringLiteral("16"), obraz});
     if (!format.waitForFinished(30000) || format.exitCode() != 0) {
         powod = QStringLiteral("mkfs.vfat failed");
         return;
