@@ -125,6 +125,15 @@ int otworzKorzen(const QString& korzen) {
     return ::open(nazwaBajtowo(korzen).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// The card root for work on it; a card that is not there throws.
+int otworzKorzenKarty(const QString& korzen) {
+    const int fd = otworzKorzen(korzen);
+    if (fd < 0)
+        throw Niepowodzenie{
+            QStringLiteral("Karta nie jest dostępna: %1 (%2)").arg(korzen, powodBleduKarty(errno))};
+    return fd;
+}
+
 // Whether the card root's descriptor still is the folder at `korzen`: a card
 // taken out (or unmounted lazily) leaves the descriptor on a volume no
 // longer there.
@@ -724,10 +733,7 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
                                       const ObslugaKopiowania& obsluga) {
     QString dokonczenie;
     try {
-        const Deskryptor folder(otworzKorzen(korzen));
-        if (folder.fd() < 0)
-            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
-                                    .arg(korzen, powodBleduKarty(errno))};
+        const Deskryptor folder(otworzKorzenKarty(korzen));
         // A copy killed between its renames is finished first, then what
         // earlier killed copies left behind is removed.
         dokonczenie = dokonczZamiane(folder.fd(), korzen).tekst;
@@ -820,10 +826,7 @@ DokonczenieKopii dokonczPrzerwanaKopie(const QString& korzen) {
 RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString& korzen,
                                          const ObslugaKopiowania& obsluga) {
     try {
-        const Deskryptor folder(otworzKorzen(korzen));
-        if (folder.fd() < 0)
-            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
-                                    .arg(korzen, powodBleduKarty(errno))};
+        const Deskryptor folder(otworzKorzenKarty(korzen));
         const DokonczenieKopii dokonczenie = dokonczZamiane(folder.fd(), korzen);
         const auto z = [&dokonczenie](WynikSprawdzenia wynik, const QString& opis) {
             return RaportSprawdzenia{
@@ -898,10 +901,7 @@ RaportUsuwania usunKsiazkeZKarty(const QStringList& nazwy, const QString& korzen
                                  const ObslugaKopiowania& obsluga) {
     QString dokonczenie;
     try {
-        const Deskryptor folder(otworzKorzen(korzen));
-        if (folder.fd() < 0)
-            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
-                                    .arg(korzen, powodBleduKarty(errno))};
+        const Deskryptor folder(otworzKorzenKarty(korzen));
         dokonczenie = dokonczZamiane(folder.fd(), korzen).tekst;
         QList<Zamiana> usuwane;
         for (const QString& nazwa : nazwy) {

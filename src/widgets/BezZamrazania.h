@@ -5,6 +5,7 @@
 // holds back the user's input, and gives up after a time limit. Work that
 // does not end in time goes on alone; its result is dropped.
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -12,6 +13,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+// How long the window waits plainly before it paints on while it waits.
+inline constexpr int kBezZamrazaniaOdRazuMs = 50;
 
 template <typename T> std::optional<T> bezZamrazania(std::function<T()> praca, int limit) {
     struct Stan {
@@ -28,7 +32,9 @@ template <typename T> std::optional<T> bezZamrazania(std::function<T()> praca, i
     QObject::connect(watek, &QThread::finished, &petla, &QEventLoop::quit);
     QTimer::singleShot(limit, &petla, &QEventLoop::quit);
     watek->start();
-    if (!stan->gotowe)
+    // Work that ends at once (a healthy disk) is waited for plainly: no
+    // event is served in between. Only then does the window paint on.
+    if (!watek->wait(QDeadlineTimer(kBezZamrazaniaOdRazuMs)) && !stan->gotowe)
         petla.exec(QEventLoop::ExcludeUserInputEvents);
     if (!stan->gotowe)
         return std::nullopt;

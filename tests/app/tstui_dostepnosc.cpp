@@ -218,20 +218,14 @@ private slots:
         seams->answers = {QMessageBox::No}; // not ejected now
         const QList<QWidget*> known = form->findChildren<QWidget*>();
         QStringList braki{u"no copy window met"_s};
-        // Looked for at every turn of the event loop: the card is asked on
-        // a worker first, in an event loop of its own.
-        QTimer szukanie;
-        szukanie.setInterval(0);
-        connect(&szukanie, &QTimer::timeout, form.get(), [&] {
+        QTimer::singleShot(0, form.get(), [&] {
             for (QDialog* d : form->findChildren<QDialog*>()) {
                 if (!known.contains(d)) {
                     d->show();
                     braki = bezNazwy(d);
-                    szukanie.stop();
                 }
             }
         });
-        szukanie.start();
         akcja(*form, "Plikaudio1")->trigger();
         QVERIFY2(braki.isEmpty(), qPrintable(braki.join(u'\n')));
         QVERIFY(seams->texts().constLast().startsWith(u"Pliki zostały pomyślnie skopiowane!"_s));
