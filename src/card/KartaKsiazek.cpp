@@ -414,6 +414,27 @@ RaportKopiiWielu kopiujKsiazkiNaKarte(const QStringList& ksiazki, const QString&
     ObslugaKopiowania doKsiazki = obsluga;
     if (!doKsiazki.czyZamienic)
         doKsiazki.czyZamienic = [](const QString&) { return true; };
+    // All books as one copy first: every file written and read back, then
+    // one marker and the renames of all, so the card's folder is synced a
+    // few times in all rather than for each book.
+    QStringList wszystkiePliki;
+    for (const QString& ksiazka : ksiazki)
+        wszystkiePliki += plikiKsiazki(ksiazka);
+    const RaportKopiowania razem = kopiowanie(wszystkiePliki, korzen, doKsiazki);
+    raport.dokonczenie =
+        razem.dokonczenie.isEmpty()
+            ? raport.dokonczenie
+            : (raport.dokonczenie.isEmpty() ? QString() : raport.dokonczenie + u' ') +
+                  razem.dokonczenie;
+    if (razem.wynik == WynikKopiowania::Skopiowano || razem.wynik == WynikKopiowania::Anulowano) {
+        for (WynikKsiazki& k : raport.ksiazki) {
+            k.skopiowana = razem.udane();
+            k.powod = razem.udane() ? QString() : QStringLiteral("kopiowanie przerwano");
+        }
+        return raport;
+    }
+    // A failure leaves the card as it was: then each book on its own, so
+    // that one book that cannot be copied keeps no other off the card.
     for (qsizetype i = 0; i < ksiazki.size(); ++i) {
         const RaportKopiowania r = kopiowanie(plikiKsiazki(ksiazki.at(i)), korzen, doKsiazki);
         WynikKsiazki& k = raport.ksiazki[i];

@@ -117,9 +117,10 @@ struct RaportKopiiWielu {
 // .log beside it) to the card root `korzen`. Everything is checked before
 // any byte is written: every book whole in the store, every name accepted
 // by the card and no two alike, and the room for all of them together by
-// the cluster rule of each (FAT's 4 GiB limit too). Then each book is
-// copied, read back and renamed as kopiujKsiazkeNaKarte does, one after
-// another; a failed book leaves its old files and the next one goes on.
+// the cluster rule of each (FAT's 4 GiB limit too). Then the books are
+// copied, read back and renamed as kopiujKsiazkeNaKarte does, all in one
+// go; should that fail (the card as it was), each book on its own, one
+// after another: a failed book leaves its old files and the next goes on.
 // A book already on the card under the same name is replaced when
 // `obsluga.czyZamienic` says so (by default it is).
 RaportKopiiWielu kopiujKsiazkiNaKarte(const QStringList& ksiazki, const QString& korzen,

@@ -194,18 +194,22 @@ std::optional<std::int64_t> pierwszaRoznica(int magazyn, const QString& sciezkaM
                                             const QString& sciezkaKarty,
                                             const ObslugaKopiowania& obsluga, int plik,
                                             std::int64_t razem) {
-    const Bufor a = nowyBufor();
-    const Bufor b = nowyBufor();
+    // Two buffers for every comparison of this thread: fresh ones for each
+    // file would cost their pages anew each time.
+    thread_local const Bufor buforA = nowyBufor();
+    thread_local const Bufor buforB = nowyBufor();
+    char* const a = buforA.get();
+    char* const b = buforB.get();
     std::int64_t pozycja = 0;
     for (;;) {
         // The store's chunk is read on a second thread while the card's comes.
         ssize_t na = 0;
         int bladMagazynu = 0;
         std::thread magazynWTle([&] {
-            na = czytajPelne({}, magazyn, a.get(), rozmiarPorcji, off_t(pozycja));
+            na = czytajPelne({}, magazyn, a, rozmiarPorcji, off_t(pozycja));
             bladMagazynu = errno;
         });
-        const ssize_t nb = czytajPelne(obsluga, karta, b.get(), rozmiarPorcji, off_t(pozycja));
+        const ssize_t nb = czytajPelne(obsluga, karta, b, rozmiarPorcji, off_t(pozycja));
         const int bladKarty = errno;
         magazynWTle.join();
         if (na < 0)
@@ -216,8 +220,8 @@ std::optional<std::int64_t> pierwszaRoznica(int magazyn, const QString& sciezkaM
                                     .arg(sciezkaKarty, powodBleduKarty(bladKarty))};
         const std::size_t wspolne = std::size_t(std::min(na, nb));
         // memcmp is many times faster; the byte is looked for only when needed.
-        if (std::memcmp(a.get(), b.get(), wspolne) != 0)
-            return pozycja + (std::mismatch(a.get(), a.get() + wspolne, b.get()).first - a.get());
+        if (std::memcmp(a, b, wspolne) != 0)
+            return pozycja + (std::mismatch(a, a + wspolne, b).first - a);
         if (na != nb)
             return pozycja + std::int64_t(wspolne);
         pozycja += na;

@@ -221,6 +221,8 @@ private slots:
         QTest::newRow("a name FAT refuses") << 200 << u"nazwa"_s << u"nie nadaje się na kartę"_s;
         QTest::newRow("two books of one name but for case")
             << 200 << u"dwie"_s << u"miałyby na karcie tę samą nazwę"_s;
+        QTest::newRow("one book fails, the others go on")
+            << 200 << u"blad b"_s << u"Skopiowano 2 z 3 książek."_s;
     }
     void severalBooksInOneGo() {
         QFETCH(int, wolne);
@@ -237,13 +239,25 @@ private slots:
             ksiazki.append(ksiazka(u"A.MP3"_s, "A"));
         QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
         const FakeWolneMiejsce miejsce(4096, std::uint64_t(wolne));
-        const RaportKopiiWielu raport = kopiujKsiazkiNaKarte(ksiazki, karta, miejsce);
+        // The card returns other bytes of b.mp3 than were written.
+        const auto kopiowanie = [&](const QStringList& pliki, const QString& korzen,
+                                    const ObslugaKopiowania& obsluga) {
+            ObslugaKopiowania klamie = obsluga;
+            if (zmiana == u"blad b"_s && pliki.contains(magazyn + u"b.mp3"_s))
+                klamie.odczyt = [](int, char*, std::size_t, off_t) -> ssize_t {
+                    errno = EIO;
+                    return -1;
+                };
+            return kopiujKsiazkeNaKarte(pliki, korzen, klamie);
+        };
+        const RaportKopiiWielu raport =
+            kopiujKsiazkiNaKarte(ksiazki, karta, miejsce, {}, kopiowanie);
         QVERIFY2(raport.podsumowanie().contains(komunikat), qPrintable(raport.podsumowanie()));
         QCOMPARE(raport.wszystkie(), zmiana.isEmpty() && wolne == 200);
-        if (raport.wszystkie())
-            QCOMPARE(wpisyFolderu(karta).size(), 10);
-        else
-            QCOMPARE(wpisyFolderu(karta), QStringList{u"player.dat"_s});
+        const qsizetype pliki = raport.wszystkie() ? 10 : zmiana == u"blad b"_s ? 7 : 1;
+        QCOMPARE(wpisyFolderu(karta).size(), pliki);
+        QVERIFY(wpisyFolderu(karta).contains(u"player.dat"_s));
+        QCOMPARE(wpisyFolderu(karta).contains(u"b.mp3"_s), raport.wszystkie());
     }
 
     void commandLineUsage_data() {
