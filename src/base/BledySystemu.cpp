@@ -81,6 +81,14 @@ QString opisBleduSystemu(int numer) {
         return QStringLiteral("dysk został odłączony");
     case ETIMEDOUT:
         return QStringLiteral("dysk nie odpowiada");
+    case EAGAIN:
+        return QStringLiteral("zasób chwilowo niedostępny");
+    case EINTR:
+        return QStringLiteral("działanie zostało przerwane");
+    case EILSEQ:
+        return QStringLiteral("nazwa zawiera znaki niedozwolone w tym systemie plików");
+    case 0:
+        return QStringLiteral("nieznany błąd");
     default:
         return QStringLiteral("błąd systemu nr %1 (%2)")
             .arg(numer)

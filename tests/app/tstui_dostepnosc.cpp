@@ -168,6 +168,10 @@ private slots:
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
         Uslugi uslugi(*seams, *store, dir->path());
         uslugi.wolneMiejsce = &miejsce;
+        // Never the machine's own mounts: one of them may stall.
+        uslugi.woluminy = [karta = dir->filePath(u"karta"_s)] {
+            return ListaWoluminow{{karta, u"vfat"_s, u"/dev/sdy1"_s, u"KARTA"_s, true, 0}};
+        };
         form = std::make_unique<TMainForm>(uslugi);
         form->utworzOkna();
         ustawKonfiguracje(*form, dir->filePath(u"karta"_s), dir->path());
