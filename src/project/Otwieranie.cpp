@@ -77,6 +77,11 @@ WskazanePliki rozpoznajWskazane(const QStringList& argumenty) {
 }
 
 QStringList plikiMp3Folderu(const QString& folder, const std::atomic_bool* przerwac) {
+    return plikiFolderu(folder, {QStringLiteral("mp3")}, przerwac);
+}
+
+QStringList plikiFolderu(const QString& folder, const QStringList& rozszerzenia,
+                         const std::atomic_bool* przerwac) {
     const QDir korzen(folder);
     QList<QStringList> czesci;
     QDirIterator it(folder, QDir::Files | QDir::Readable | QDir::NoDotAndDotDot,
@@ -85,7 +90,7 @@ QStringList plikiMp3Folderu(const QString& folder, const std::atomic_bool* przer
         if (przerwac && *przerwac)
             return {};
         const QFileInfo info = it.nextFileInfo();
-        if (rozszerzenie(info, QLatin1StringView("mp3")))
+        if (rozszerzenia.contains(info.suffix(), Qt::CaseInsensitive))
             czesci << korzen.relativeFilePath(info.filePath()).split(u'/');
     }
     std::sort(czesci.begin(), czesci.end(), przedSciezka);

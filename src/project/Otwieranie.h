@@ -29,3 +29,8 @@ bool jestPlikiemProjektu(const QString& path);
 // folders are not followed, so a loop of links ends. Empty when `przerwac`
 // is set meanwhile.
 QStringList plikiMp3Folderu(const QString& folder, const std::atomic_bool* przerwac = nullptr);
+
+// The same for the files whose extension (without the dot, in any case) is
+// one of `rozszerzenia`.
+QStringList plikiFolderu(const QString& folder, const QStringList& rozszerzenia,
+                         const std::atomic_bool* przerwac = nullptr);

@@ -289,6 +289,8 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis
         dopiszElement(out, QLatin1StringView("poczatek"), poz.Poczatek, i + 1);
         dopiszElement(out, QLatin1StringView("dlugosc"), poz.Dlugosc, i + 1);
         dopiszElement(out, QLatin1StringView("folder"), poz.Folder, i + 1);
+        if (!poz.Poziom.isEmpty())
+            dopiszElement(out, QLatin1StringView("poziom"), poz.Poziom, i + 1);
         out += u"  </p";
         out += numer;
         out += u">\r\n";
@@ -352,8 +354,8 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
     // The child being read (depth 3) and its text so far.
     QString* pole = nullptr;
     QString tekst;
-    // Which of the four children the current entry has had already.
-    bool byly[4] = {};
+    // Which of the children the current entry has had already.
+    bool byly[5] = {};
 
     for (;;) {
         if (r.atEnd()) {
@@ -413,10 +415,11 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                 std::fill(std::begin(byly), std::end(byly), false);
             } else if (glebokosc == 3) {
                 WpisPlikuProjektu& wpis = wynik.wpisy.back();
-                static const char16_t* const nazwy[4] = {u"plik", u"poczatek", u"dlugosc",
-                                                         u"folder"};
-                QString* const pola[4] = {&wpis.plik, &wpis.poczatek, &wpis.dlugosc, &wpis.folder};
-                for (int k = 0; k < 4; ++k) {
+                static const char16_t* const nazwy[5] = {u"plik", u"poczatek", u"dlugosc",
+                                                         u"folder", u"poziom"};
+                QString* const pola[5] = {&wpis.plik, &wpis.poczatek, &wpis.dlugosc, &wpis.folder,
+                                          &wpis.poziom};
+                for (int k = 0; k < 5; ++k) {
                     if (!byly[k] && r.name() == QStringView(nazwy[k])) {
                         byly[k] = true;
                         pole = pola[k];
@@ -545,7 +548,7 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
         if (w.dlugosc.isEmpty())
             return brak("dlugosc");
         wynik.pozycje.append(PozycjaProjektu{QString::number(wynik.pozycje.size() + 1), w.plik,
-                                             w.poczatek, w.dlugosc, folder});
+                                             w.poczatek, w.dlugosc, folder, w.poziom});
     }
     return wynik;
 }

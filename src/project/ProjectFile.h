@@ -17,7 +17,10 @@
 // last, no byte-order mark. The book's details (OpisKsiazki), when the
 // project has any, are attributes of the root element, written only when
 // given: <projekt tytul="Lalka" jezyk="pl">. A reader that knows nothing of
-// them ignores them, as it ignores any attribute. An empty project is the
+// them ignores them, as it ignores any attribute. An entry with a heading
+// level (PozycjaProjektu::Poziom) has a fifth child after folder,
+// <poziom>2</poziom>, which a reader that knows nothing of it ignores as it
+// ignores any other child. An empty project is the
 // declaration followed by "<projekt></projekt>". Texts are written as they
 // stand, with &, < and > escaped and CR written as a character reference so
 // that it survives reading.
@@ -68,10 +71,11 @@ struct WpisPlikuProjektu {
     QString poczatek;
     QString dlugosc;
     QString folder;
+    QString poziom{}; // optional: null when the entry has none
 
     bool operator==(const WpisPlikuProjektu&) const = default;
 };
-// Four QStrings: the list may move entries as plain bytes when it grows.
+// QStrings only: the list may move entries as plain bytes when it grows.
 Q_DECLARE_TYPEINFO(WpisPlikuProjektu, Q_RELOCATABLE_TYPE);
 
 // What a project file held when the program last read or wrote it, to
