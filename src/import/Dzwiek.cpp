@@ -52,15 +52,17 @@ int otworz(Format& f, const QString& sciezka) {
     if (kod < 0) {
         f.ctx = nullptr;
         throw EBladZrodla(
-            kod == AVERROR_INVALIDDATA
-                ? QStringLiteral("Plik %1 nie jest plikiem dźwiękowym, który program zna, albo "
-                                 "jest uszkodzony")
-                      .arg(nazwa)
-                : QStringLiteral("Nie można odczytać pliku %1: %2").arg(nazwa, bladAv(kod)));
+            kod == AVERROR(EACCES) || kod == AVERROR(EIO)
+                ? QStringLiteral("Nie można odczytać pliku %1: %2").arg(nazwa, bladAv(kod))
+                : QStringLiteral("Plik %1 nie jest plikiem dźwiękowym, który program zna, albo "
+                                 "jest uszkodzony (%2)")
+                      .arg(nazwa, bladAv(kod)));
     }
     kod = avformat_find_stream_info(f.ctx, nullptr);
     if (kod < 0)
-        throw EBladZrodla(QStringLiteral("Nie można odczytać pliku %1: %2").arg(nazwa, bladAv(kod)));
+        throw EBladZrodla(QStringLiteral("Plik %1 nie jest plikiem dźwiękowym, który program zna, "
+                                         "albo jest uszkodzony (%2)")
+                              .arg(nazwa, bladAv(kod)));
     const int strumien = av_find_best_stream(f.ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (strumien < 0)
         throw EBladZrodla(QStringLiteral("Plik %1 nie zawiera dźwięku").arg(nazwa));

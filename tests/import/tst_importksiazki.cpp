@@ -9,6 +9,7 @@
 #include "support/FileBytes.h"
 #include "support/FolderContents.h"
 #include "support/RunTool.h"
+#include "support/Tmpfs.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -342,6 +343,156 @@ private slots:
         for (const QString& z : std::as_const(zrodlowe))
             zrodla += bezTagu(bajtyPliku(z));
         QVERIFY(ramki == zrodla);
+    }
+    // A hostile or broken source: a message that names the file and the
+    // reason, and nothing written.
+    void hostile_data() {
+        QTest::addColumn<QString>("rodzaj");
+        QTest::addColumn<QString>("komunikat");
+        QTest::newRow("SMIL path climbing out") << u"dotdot"_s << u"poza folderem książki"_s;
+        QTest::newRow("absolute SMIL path") << u"absolute"_s << u"ścieżkę bezwzględną"_s;
+        QTest::newRow("link leading out") << u"link"_s << u"dowiązanie prowadzi poza"_s;
+        QTest::newRow("missing audio file") << u"missing"_s << u"„brak.mp3”, którego nie ma"_s;
+        QTest::newRow("heading to no SMIL element") << u"noid"_s << u"nie ma elementu"_s;
+        QTest::newRow("malformed NCC") << u"xml"_s << u"nie jest poprawnym plikiem XML"_s;
+        QTest::newRow("cue naming a missing file") << u"cue"_s << u"„nie-ma.flac”"_s;
+        QTest::newRow("not audio at all") << u"text"_s << u"nie jest plikiem dźwiękowym"_s;
+        QTest::newRow("truncated M4B, index last") << u"m4b-end"_s << u"ksiazka.m4b"_s;
+        QTest::newRow("truncated M4B, index first") << u"m4b-first"_s << u"niepełny"_s;
+    }
+    void hostile() {
+        QFETCH(QString, rodzaj);
+        QFETCH(QString, komunikat);
+        QTemporaryDir d;
+        const QString k = d.filePath(u"ksiazka"_s);
+        QDir().mkpath(k);
+        zrob(d.filePath(u"poza.mp3"_s), 1, {0}, kMp3);
+        QString zrodlo = k;
+        auto ncc = [&](const QString& src, const QString& id = u"p1"_s) {
+            zapiszTekst(k + u"/s.smil"_s, smil2(src, {{0, 0.5}}, 1));
+            zapiszTekst(k + u"/ncc.html"_s,
+                        u"<html><body><h1><a href=\"s.smil#%1\">A</a></h1></body></html>"_s.arg(id));
+        };
+        if (rodzaj == u"dotdot") {
+            ncc(u"../poza.mp3"_s);
+        } else if (rodzaj == u"absolute") {
+            ncc(d.filePath(u"poza.mp3"_s));
+        } else if (rodzaj == u"link") {
+            QVERIFY(QFile::link(d.filePath(u"poza.mp3"_s), k + u"/a.mp3"_s));
+            ncc(u"a.mp3"_s);
+        } else if (rodzaj == u"missing") {
+            ncc(u"brak.mp3"_s);
+        } else if (rodzaj == u"noid") {
+            QVERIFY(QFile::copy(d.filePath(u"poza.mp3"_s), k + u"/a.mp3"_s));
+            ncc(u"a.mp3"_s, u"zadne"_s);
+        } else if (rodzaj == u"xml") {
+            zapiszTekst(k + u"/ncc.html"_s, u"<html><body><h1><a href=\"s.smil#p1\">A</h1></body>"_s);
+        } else if (rodzaj == u"cue") {
+            zapiszTekst(k + u"/a.cue"_s, u"FILE \"nie-ma.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"_s);
+        } else if (rodzaj == u"text") {
+            zapiszTekst(k + u"/rozdzial.mp3"_s, u"To nie jest dźwięk.\n"_s.repeated(50));
+        } else {
+            const QString m4b = k + u"/ksiazka.m4b"_s;
+            QStringList kodek{u"-c:a"_s, u"aac"_s};
+            if (rodzaj == u"m4b-first")
+                kodek << u"-movflags"_s << u"+faststart"_s;
+            zrob(m4b, 8, {0}, kodek);
+            QFile f(m4b);
+            QVERIFY(f.resize(f.size() / 2));
+            zrodlo = m4b;
+        }
+        const QMap<QString, QByteArray> przed = zawartoscFolderu(d.path());
+        ImportKsiazki import({zrodlo});
+        try {
+            import.zapisz(d.filePath(u"wynik.xml"_s));
+            QFAIL("the import took a hostile source");
+        } catch (const SonvekError& e) {
+            QVERIFY2(e.text().contains(komunikat), qPrintable(e.text()));
+        }
+        QCOMPARE(zawartoscFolderu(d.path()), przed);
+    }
+
+    // Bounded work: every SMIL file is read once, whatever the headings.
+    void manyHeadings() {
+        const QString k = sciezka(u"wiele"_s);
+        QDir().mkpath(k);
+        zrob(k + u"/a.mp3"_s, 1, {0}, kMp3);
+        const int n = 20000;
+        QString smil, naglowki;
+        for (int i = 0; i < n; ++i) {
+            smil += u"<par id=\"p%1\"><audio src=\"a.mp3\" clip-begin=\"npt=%2s\" clip-end=\"npt=%3s\"/></par>\n"_s
+                        .arg(i)
+                        .arg(i * 0.00004, 0, 'f', 5)
+                        .arg((i + 1) * 0.00004, 0, 'f', 5);
+            naglowki += u"<h%1><a href=\"a.smil#p%2\">R %2</a></h%1>\n"_s.arg(1 + i % 6).arg(i);
+        }
+        zapiszTekst(k + u"/a.smil"_s, u"<smil><body><seq>"_s + smil + u"</seq></body></smil>"_s);
+        zapiszTekst(k + u"/ncc.html"_s, u"<html><body>"_s + naglowki + u"</body></html>"_s);
+        ImportKsiazki import({k});
+        const ZnalezioneRozdzialy& z = import.czytaj();
+        QCOMPARE(z.rozdzialy.size(), n);
+        QCOMPARE(z.rozdzialy.last().poziom, 1 + (n - 1) % 6);
+        QCOMPARE(linieZnalezionych(z).size(), n + 2);
+    }
+
+    // An existing project or folder is never written over; a stop, a full
+    // disk or a failure leaves nothing; what a killed import left goes.
+    void nothingHalfMade() {
+        QTemporaryDir d;
+        zrob(d.filePath(u"a.flac"_s), 3, {0}, {});
+        const QString projekt = d.filePath(u"wynik.xml"_s);
+        // Killed before: a hidden folder without its lock.
+        QVERIFY(QDir().mkpath(d.filePath(u".wynik.x1.tmp/czesc"_s)));
+        for (const QString& cel : {projekt, d.filePath(u"wynik"_s)}) {
+            QVERIFY(zapiszBajty(cel, "moje"));
+            const QMap<QString, QByteArray> przed = zawartoscFolderu(d.path());
+            ImportKsiazki import({d.filePath(u"a.flac"_s)});
+            QVERIFY_THROWS_EXCEPTION(EIstniejacyCel, import.zapisz(projekt));
+            QCOMPARE(zawartoscFolderu(d.path()), przed);
+            QFile::remove(cel);
+        }
+        {
+            const QMap<QString, QByteArray> przed = zawartoscFolderu(d.path());
+            ImportKsiazki import({d.filePath(u"a.flac"_s)});
+            import.przerwac = [] { return true; };
+            QVERIFY_THROWS_EXCEPTION(EPrzerwanyImport, import.zapisz(projekt));
+            QVERIFY(!QFileInfo::exists(d.filePath(u"wynik"_s)));
+            QVERIFY(!QFileInfo::exists(projekt));
+        }
+        ImportKsiazki import({d.filePath(u"a.flac"_s)});
+        import.zapisz(projekt);
+        QCOMPARE(wpisyFolderu(d.path()), (QStringList{u"a.flac"_s, u"wynik"_s, u"wynik.xml"_s}));
+
+        QTemporaryDir pelny;
+        Tmpfs tmpfs(pelny.path(), "size=16k");
+        if (!tmpfs.zamontowany)
+            QSKIP("a full disk needs a tmpfs, which needs root");
+        ImportKsiazki naPelny({d.filePath(u"a.flac"_s)});
+        QVERIFY_THROWS_EXCEPTION(EInOutError, naPelny.zapisz(pelny.filePath(u"w.xml"_s)));
+        QCOMPARE(wpisyFolderu(pelny.path()), QStringList{});
+    }
+
+    // sonvek-import lists, writes, and refuses to write over a project.
+    void commandLine() {
+        QTemporaryDir d;
+        zrob(d.filePath(u"a.flac"_s), 2, {0}, {});
+        const QString a = d.filePath(u"a.flac"_s), p = d.filePath(u"p.xml"_s);
+        Wynik w = uruchomNarzedzie(u"sonvek-import"_s, {u"--lista"_s, a});
+        QCOMPARE(w.kod, 0);
+        QVERIFY(w.wyjscie.contains(u"1. a, 0:00:02"_s));
+        QVERIFY(!QFileInfo::exists(p));
+        w = uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"32"_s, u"--hz"_s, u"22050"_s, a, p});
+        QCOMPARE(w.kod, 0);
+        const QString plik = d.filePath(u"p/001 a.mp3"_s);
+        const QByteArray info = uruchom(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s,
+                                                      u"stream=sample_rate,channels,bit_rate"_s,
+                                                      u"-of"_s, u"csv=p=0"_s, plik});
+        QCOMPARE(info.trimmed(), QByteArray("22050,1,32000"));
+        w = uruchomNarzedzie(u"sonvek-import"_s, {a, p});
+        QCOMPARE(w.kod, 1);
+        QVERIFY(w.bledy.contains(u"już istnieje"_s));
+        QCOMPARE(uruchomNarzedzie(u"sonvek-import"_s, {a}).kod, 2);
+        QCOMPARE(uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"7"_s, a, d.filePath(u"q.xml"_s)}).kod, 1);
     }
 };
 
