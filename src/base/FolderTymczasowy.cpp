@@ -22,8 +22,8 @@
 namespace {
 
 EInOutError blad(const QString& tekst, const QString& sciezka, int numer) {
-    return EInOutError(tekst.arg(QDir::toNativeSeparators(sciezka),
-                                 QString::fromLocal8Bit(std::strerror(numer))));
+    return EInOutError(
+        tekst.arg(QDir::toNativeSeparators(sciezka), QString::fromLocal8Bit(std::strerror(numer))));
 }
 
 } // namespace
@@ -33,7 +33,8 @@ void FolderTymczasowy::usunPozostalosci(const QString& cel) {
     const QDir folder = info.absoluteDir();
     const QRegularExpression wzor(QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$")
                                       .arg(QRegularExpression::escape(info.fileName())));
-    for (const QString& nazwa : folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    for (const QString& nazwa :
+         folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
         const QRegularExpressionMatch m = wzor.match(nazwa);
         if (!m.hasMatch())
             continue;

@@ -188,10 +188,10 @@ ZnalezioneRozdzialy Ksiazka::rozdzialy(const QList<Naglowek>& naglowki, const QS
         const Klip& k = zapowiedzi.at(j);
         const std::int64_t od = miejsceWRozdziale(r.dzwiek, z.pliki, k.plik, k.od);
         if (od >= 0) {
-            const std::int64_t koniecKlipu =
-                k.do_ >= 0 ? k.do_ : z.pliki.value(k.plik).dlugoscUs;
+            const std::int64_t koniecKlipu = k.do_ >= 0 ? k.do_ : z.pliki.value(k.plik).dlugoscUs;
             r.zapowiedzOdUs = od;
-            r.zapowiedzDoUs = std::min(r.dlugoscUs, od + std::max<std::int64_t>(0, koniecKlipu - k.od));
+            r.zapowiedzDoUs =
+                std::min(r.dlugoscUs, od + std::max<std::int64_t>(0, koniecKlipu - k.od));
         }
         z.rozdzialy.append(r);
     }
@@ -340,10 +340,10 @@ ZnalezioneRozdzialy czytajDaisy3(const QString& opf, const std::atomic_bool* sto
     const QString plikNcx = ksiazka.folder.plik(ncx, opf);
     CzytnikXml x(tekstWKodowaniu(czytajPlikTekstowy(plikNcx), plikNcx), plikNcx);
     QList<Naglowek> naglowki;
-    int glebokosc = 0;     // of navPoints
-    bool wMapie = false;   // inside navMap
-    int biezacy = -1;      // the innermost open navPoint
-    QList<int> otwarte;    // the open navPoints
+    int glebokosc = 0;   // of navPoints
+    bool wMapie = false; // inside navMap
+    int biezacy = -1;    // the innermost open navPoint
+    QList<int> otwarte;  // the open navPoints
     while (!x.koniec()) {
         const auto t = x.dalej();
         if (t == QXmlStreamReader::StartElement) {

@@ -33,10 +33,10 @@
 #include <textidentificationframe.h>
 
 QStringList rozszerzeniaDzwieku() {
-    return {QStringLiteral("mp3"),  QStringLiteral("wav"), QStringLiteral("flac"),
-            QStringLiteral("ogg"),  QStringLiteral("oga"), QStringLiteral("opus"),
-            QStringLiteral("m4a"),  QStringLiteral("m4b"), QStringLiteral("aac"),
-            QStringLiteral("mka"),  QStringLiteral("wma"), QStringLiteral("aiff"),
+    return {QStringLiteral("mp3"), QStringLiteral("wav"), QStringLiteral("flac"),
+            QStringLiteral("ogg"), QStringLiteral("oga"), QStringLiteral("opus"),
+            QStringLiteral("m4a"), QStringLiteral("m4b"), QStringLiteral("aac"),
+            QStringLiteral("mka"), QStringLiteral("wma"), QStringLiteral("aiff"),
             QStringLiteral("aif")};
 }
 
@@ -104,9 +104,8 @@ ZnalezioneRozdzialy czytajZrodlo(const QString& zrodlo, const std::atomic_bool* 
         throw EBladZrodla(QStringLiteral("Nie ma pliku ani folderu %1").arg(nazwa));
     const QString sciezka = info.absoluteFilePath();
     if (info.isDir()) {
-        const QStringList ncc = wFolderze(sciezka, [](const QString& n) {
-            return n == u"ncc.html" || n == u"ncc.htm";
-        });
+        const QStringList ncc = wFolderze(
+            sciezka, [](const QString& n) { return n == u"ncc.html" || n == u"ncc.htm"; });
         if (!ncc.isEmpty())
             return czytajDaisy2(ncc.first(), stop);
         const QStringList opf =
@@ -233,7 +232,7 @@ struct ImportKsiazki::Praca {
 
     std::mutex zamek;
     std::condition_variable zmiana;
-    QStringList linie;      // log lines for the calling thread
+    QStringList linie;       // log lines for the calling thread
     std::exception_ptr blad; // the first failure
 
     // Cut points of every MP3 file a copied chapter uses, for the times asked.
@@ -269,15 +268,16 @@ struct ImportKsiazki::Praca {
 
     void zbadajMp3(const QString& plik) {
         Ciecia& c = ciecia[plik];
-        c.c = zbadajCieciaMp3(plik, c.czasy, stop, [&](std::int64_t tiki) {
-            zrobioneUs += tikiNaUs(tiki);
-        });
+        c.c = zbadajCieciaMp3(plik, c.czasy, stop,
+                              [&](std::int64_t tiki) { zrobioneUs += tikiNaUs(tiki); });
         sprawdzStop();
     }
 
     const CiecieMp3::Punkt& punkt(const QString& plik, std::int64_t us) const {
         const Ciecia& c = ciecia.find(plik).value();
-        const auto it = us < 0 ? c.czasy.end() - 1 : std::lower_bound(c.czasy.begin(), c.czasy.end() - (c.czasy.back() < 0 ? 1 : 0), us);
+        const auto it = us < 0 ? c.czasy.end() - 1
+                               : std::lower_bound(c.czasy.begin(),
+                                                  c.czasy.end() - (c.czasy.back() < 0 ? 1 : 0), us);
         return c.c.punkty[std::size_t(it - c.czasy.begin())];
     }
 
@@ -360,8 +360,8 @@ struct ImportKsiazki::Praca {
 #ifdef Q_OS_LINUX
             if (jadro) {
                 k = ::copy_file_range(we, &pozycja, wy, nullptr, porcja, 0);
-                if (k < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                              errno == EOPNOTSUPP)) {
+                if (k < 0 &&
+                    (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
                     jadro = false;
                     continue;
                 }
@@ -405,17 +405,19 @@ struct ImportKsiazki::Praca {
             sprawdzStop();
             const PlikDzwieku& p = z.pliki.value(f.plik);
             const std::int64_t oczekiwane =
-                p.dlugoscUs > 0 ? (f.doUs >= 0 ? std::min(f.doUs, p.dlugoscUs) : p.dlugoscUs) - f.odUs
-                                : -1;
+                p.dlugoscUs > 0
+                    ? (f.doUs >= 0 ? std::min(f.doUs, p.dlugoscUs) : p.dlugoscUs) - f.odUs
+                    : -1;
             DekoderDzwieku dekoder(f.plik, format.czestotliwosc, format.kanaly);
-            dekoder.dekoduj(f.odUs, f.doUs, oczekiwane,
-                            [&](const std::int16_t* dane, int ramki) {
-                                bufor += koder.koduj(dane, ramki);
-                                probki += ramki;
-                                zrobioneUs += std::int64_t(ramki) * 1000000 / format.czestotliwosc;
-                                wypisz(false);
-                            },
-                            stop);
+            dekoder.dekoduj(
+                f.odUs, f.doUs, oczekiwane,
+                [&](const std::int16_t* dane, int ramki) {
+                    bufor += koder.koduj(dane, ramki);
+                    probki += ramki;
+                    zrobioneUs += std::int64_t(ramki) * 1000000 / format.czestotliwosc;
+                    wypisz(false);
+                },
+                stop);
         }
         sprawdzStop();
         bufor += koder.zakoncz();
@@ -514,8 +516,8 @@ const ZnalezioneRozdzialy& ImportKsiazki::czytaj() {
         wynik.pliki.insert(z.pliki);
         wynik.uwagi += z.uwagi;
         if (wynik.rozdzialy.size() > kMaksRozdzialow)
-            throw EBladZrodla(QStringLiteral("Źródła mają razem ponad %1 rozdziałów")
-                                  .arg(kMaksRozdzialow));
+            throw EBladZrodla(
+                QStringLiteral("Źródła mają razem ponad %1 rozdziałów").arg(kMaksRozdzialow));
     }
     if (m_zrodla.size() > 1)
         wynik.rodzaj = QStringLiteral("Źródła (%1)").arg(m_zrodla.size());
@@ -615,12 +617,12 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
                   .arg(fmt.kanaly == 1 ? QStringLiteral("mono") : QStringLiteral("stereo")));
     if (!mp3.isEmpty()) {
         loguj(QStringLiteral("Szukanie ramek w plikach MP3 (%1)").arg(mp3.size()));
-        praca.rownolegle(int(mp3.size()), watkiPracy,
-                         [&](int i) { praca.zbadajMp3(mp3.at(i)); }, *this);
+        praca.rownolegle(
+            int(mp3.size()), watkiPracy, [&](int i) { praca.zbadajMp3(mp3.at(i)); }, *this);
     }
     loguj(QStringLiteral("Zapisywanie rozdziałów (%1)").arg(z.rozdzialy.size()));
-    praca.rownolegle(int(z.rozdzialy.size()), watkiPracy,
-                     [&](int i) { praca.zapiszRozdzial(i); }, *this);
+    praca.rownolegle(
+        int(z.rozdzialy.size()), watkiPracy, [&](int i) { praca.zapiszRozdzial(i); }, *this);
 
     // The entries: bookmark over the announcement where it is known.
     const QString folderWpisow = folder + u'/';
@@ -646,8 +648,8 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
     zapiszPlikProjektu(ukryty, m_pozycje, opis);
     // Everything on the disk before the folder is put in place.
     {
-        const int fd = ::open(QFile::encodeName(praca.folder).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd =
+            ::open(QFile::encodeName(praca.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0 || ::syncfs(fd) != 0 || ::fsync(fd) != 0) {
             const int e = errno;
             if (fd >= 0)

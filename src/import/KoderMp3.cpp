@@ -49,7 +49,8 @@ lame_global_flags* nowyKoder(const FormatKodowania& f) {
 } // namespace
 
 QString KoderMp3::sprawdz(const FormatKodowania& f) {
-    static const int czestotliwosci[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    static const int czestotliwosci[] = {8000,  11025, 12000, 16000, 22050,
+                                         24000, 32000, 44100, 48000};
     if (std::find(std::begin(czestotliwosci), std::end(czestotliwosci), f.czestotliwosc) ==
         std::end(czestotliwosci))
         return QStringLiteral("częstotliwość %1 Hz nie jest częstotliwością MP3 (8000, 11025, "
@@ -78,11 +79,11 @@ KoderMp3::~KoderMp3() = default;
 QByteArray KoderMp3::koduj(const std::int16_t* probki, int ramki) {
     // LAME's own bound on the output of `ramki` samples.
     d->bufor.resize(std::size_t(ramki) * 5 / 4 + 7200);
-    const int n =
-        d->kanaly == 1
-            ? lame_encode_buffer(d->gf, probki, nullptr, ramki, d->bufor.data(), int(d->bufor.size()))
-            : lame_encode_buffer_interleaved(d->gf, const_cast<short*>(probki), ramki,
-                                             d->bufor.data(), int(d->bufor.size()));
+    const int n = d->kanaly == 1
+                      ? lame_encode_buffer(d->gf, probki, nullptr, ramki, d->bufor.data(),
+                                           int(d->bufor.size()))
+                      : lame_encode_buffer_interleaved(d->gf, const_cast<short*>(probki), ramki,
+                                                       d->bufor.data(), int(d->bufor.size()));
     if (n < 0)
         throw SonvekError(QStringLiteral("Kodowanie MP3 nie powiodło się (błąd LAME %1)").arg(n));
     return QByteArray(reinterpret_cast<const char*>(d->bufor.data()), n);

@@ -50,8 +50,8 @@ struct RozdzialZrodla {
 // What the import knows of an audio file before it writes anything.
 struct PlikDzwieku {
     QString sciezka;
-    QString format; // the container as libavformat names it: "mp3", "flac", "mov,mp4,..."
-    QString kodek;  // the codec's name: "mp3", "aac", "opus", ...
+    QString format;   // the container as libavformat names it: "mp3", "flac", "mov,mp4,..."
+    QString kodek;    // the codec's name: "mp3", "aac", "opus", ...
     bool mp3 = false; // MPEG audio layer III, copied frame by frame, never encoded again
     int czestotliwosc = 0;
     int kanaly = 0;

@@ -74,8 +74,8 @@ QString dekoduj(const QByteArray& dane, const QString& kodowanie) {
 } // namespace
 
 QString tekstBezDeklaracji(const QByteArray& dane) {
-    return dekoduj(dane, poprawneUtf8(dane) ? QStringLiteral("UTF-8")
-                                            : QStringLiteral("windows-1250"));
+    return dekoduj(dane,
+                   poprawneUtf8(dane) ? QStringLiteral("UTF-8") : QStringLiteral("windows-1250"));
 }
 
 QString tekstWKodowaniu(const QByteArray& dane, const QString& sciezka) {
@@ -92,7 +92,8 @@ QString tekstWKodowaniu(const QByteArray& dane, const QString& sciezka) {
     return tekst;
 }
 
-CzytnikXml::CzytnikXml(const QString& tekst, const QString& sciezka) : r(tekst), m_sciezka(sciezka) {}
+CzytnikXml::CzytnikXml(const QString& tekst, const QString& sciezka)
+    : r(tekst), m_sciezka(sciezka) {}
 
 QXmlStreamReader::TokenType CzytnikXml::dalej() {
     const QXmlStreamReader::TokenType t = r.readNext();
@@ -111,7 +112,7 @@ FolderKsiazki::FolderKsiazki(const QString& folder)
     : m_folder(QFileInfo(folder).canonicalFilePath()) {}
 
 QString FolderKsiazki::plik(const QString& odniesienie, const QString& zDokumentu,
-                           bool adres) const {
+                            bool adres) const {
     auto odmowa = [&](const QString& powod) {
         return EBladZrodla(QStringLiteral("Plik %1 wskazuje plik „%2”, %3")
                                .arg(natywnaSciezka(zDokumentu), odniesienie, powod));
@@ -129,11 +130,12 @@ QString FolderKsiazki::plik(const QString& odniesienie, const QString& zDokument
     auto wKsiazce = [&](const QString& p) { return p.startsWith(korzen); };
     // The path as named ("..", before any link is followed), then where
     // its links lead.
-    const QString folderDokumentu = QFileInfo(QFileInfo(zDokumentu).absolutePath()).canonicalFilePath();
+    const QString folderDokumentu =
+        QFileInfo(QFileInfo(zDokumentu).absolutePath()).canonicalFilePath();
     QString pelna = QDir::cleanPath(folderDokumentu + u'/' + sciezka);
     if (!wKsiazce(pelna))
-        throw odmowa(QStringLiteral("który leży poza folderem książki %1")
-                         .arg(natywnaSciezka(m_folder)));
+        throw odmowa(
+            QStringLiteral("który leży poza folderem książki %1").arg(natywnaSciezka(m_folder)));
     QFileInfo info(pelna);
     if (!info.exists()) {
         // The same name in another case.
@@ -205,7 +207,8 @@ std::optional<std::int64_t> czytajCzasSmil(QStringView tekst) {
         {u"ms", 0.001}, {u"min", 60}, {u"h", 3600}, {u"s", 1}};
     for (const Jednostka& j : jednostki) {
         if (t.endsWith(QStringView(j.nazwa))) {
-            const double v = liczba(t.chopped(qsizetype(std::char_traits<char16_t>::length(j.nazwa))), ok);
+            const double v =
+                liczba(t.chopped(qsizetype(std::char_traits<char16_t>::length(j.nazwa))), ok);
             return ok ? wynik(v * j.sekund) : std::nullopt;
         }
     }

@@ -81,8 +81,9 @@ int main(int argc, char* argv[]) {
     const bool lista = rozbior.opcje.contains(kLista);
     QStringList zrodla = rozbior.argumenty;
     auto zle = [](const QString& tekst) {
-        bledy() << "sonvek-import: " << tekst << "\nUżycie: sonvek-import [opcje] ŹRÓDŁO... "
-                                                 "PROJEKT.xml (--help: pomoc)"
+        bledy() << "sonvek-import: " << tekst
+                << "\nUżycie: sonvek-import [opcje] ŹRÓDŁO... "
+                   "PROJEKT.xml (--help: pomoc)"
                 << Qt::endl;
         return 2;
     };
@@ -115,22 +116,25 @@ int main(int argc, char* argv[]) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     import.przerwanie = &g_przerwij;
-    import.przerwac = [] { return g_przerwij.load(); };
-    import.dziennik = [](const QString& linia) { wyjscie() << linia << Qt::endl; };
-    try {
-        if (lista) {
-            for (const QString& linia : linieZnalezionych(import.czytaj()))
-                wyjscie() << linia << '\n';
-            wyjscie().flush();
-            return 0;
-        }
-        import.czytaj();
-        for (const QString& linia : linieZnalezionych(import.znalezione()))
+    import.przerwac = [] { return g_przerwij.load();
+};
+import.dziennik = [](const QString& linia) { wyjscie() << linia << Qt::endl;
+}
+;
+try {
+    if (lista) {
+        for (const QString& linia : linieZnalezionych(import.czytaj()))
             wyjscie() << linia << '\n';
-        import.zapisz(projekt);
+        wyjscie().flush();
         return 0;
-    } catch (const std::exception& e) {
-        bledy() << "Błąd: " << errorMessage(e) << Qt::endl;
-        return 1;
     }
+    import.czytaj();
+    for (const QString& linia : linieZnalezionych(import.znalezione()))
+        wyjscie() << linia << '\n';
+    import.zapisz(projekt);
+    return 0;
+} catch (const std::exception& e) {
+    bledy() << "Błąd: " << errorMessage(e) << Qt::endl;
+    return 1;
+}
 }

@@ -61,7 +61,12 @@ void zrob(const QString& plik, double sekundy, const QList<double>& poczatki,
     QStringList czesci;
     for (qsizetype i = 0; i < poczatki.size(); ++i)
         czesci << rozdzial(poczatki.at(i), i == 0 ? 0.3 : 0);
-    QStringList args{u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+    QStringList args{u"-v"_s,
+                     u"error"_s,
+                     u"-y"_s,
+                     u"-f"_s,
+                     u"lavfi"_s,
+                     u"-i"_s,
                      u"aevalsrc='%1':s=%2:d=%3"_s.arg(czesci.join(u'+')).arg(kRate).arg(sekundy)};
     args << wejscia << kodek << plik;
     QProcess p;
@@ -71,8 +76,8 @@ void zrob(const QString& plik, double sekundy, const QList<double>& poczatki,
 }
 
 // MP3 frames and nothing else: no tag, no information frame.
-const QStringList kMp3{u"-ac"_s, u"1"_s, u"-c:a"_s, u"libmp3lame"_s, u"-b:a"_s, u"64k"_s,
-                       u"-write_xing"_s, u"0"_s, u"-id3v2_version"_s, u"0"_s};
+const QStringList kMp3{u"-ac"_s, u"1"_s,           u"-c:a"_s, u"libmp3lame"_s,     u"-b:a"_s,
+                       u"64k"_s, u"-write_xing"_s, u"0"_s,    u"-id3v2_version"_s, u"0"_s};
 
 // Mono 16-bit samples at 44.1 kHz: gapless (ffmpeg), or every frame
 // (mpg123 without gapless, as the program's player).
@@ -106,9 +111,10 @@ struct Odczyt {
 };
 Odczyt odczytaj(const QString& plik, const QString& meta) {
     Odczyt o;
-    o.pcm = uruchom(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-y"_s, u"-i"_s, plik, u"-f"_s,
-                                  u"ffmetadata"_s, meta, u"-map"_s, u"0:a"_s, u"-ac"_s, u"1"_s,
-                                  u"-ar"_s, u"44100"_s, u"-f"_s, u"s16le"_s, u"-"_s},
+    o.pcm = uruchom(u"ffmpeg"_s,
+                    {u"-v"_s, u"error"_s, u"-y"_s, u"-i"_s, plik, u"-f"_s, u"ffmetadata"_s, meta,
+                     u"-map"_s, u"0:a"_s, u"-ac"_s, u"1"_s, u"-ar"_s, u"44100"_s, u"-f"_s,
+                     u"s16le"_s, u"-"_s},
                     &o.bledy);
     for (const QByteArray& l : bajtyPliku(meta).split('\n'))
         if (l.startsWith("title="))
@@ -135,13 +141,15 @@ struct Rozdzial {
 };
 
 QString smil2(const QString& audio, const QList<std::pair<double, double>>& klipy, int od) {
-    QString t = u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE smil PUBLIC \"-//W3C//DTD SMIL 1.0//EN\" \"http://www.w3.org/TR/REC-smil/SMIL10.dtd\">\n<smil><head><meta name=\"dc:format\" content=\"Daisy 2.02\"/></head><body><seq>\n"_s;
+    QString t =
+        u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE smil PUBLIC \"-//W3C//DTD SMIL 1.0//EN\" \"http://www.w3.org/TR/REC-smil/SMIL10.dtd\">\n<smil><head><meta name=\"dc:format\" content=\"Daisy 2.02\"/></head><body><seq>\n"_s;
     for (qsizetype i = 0; i < klipy.size(); ++i)
-        t += u"<par endsync=\"last\" id=\"p%1\"><text src=\"ncc.html#x\" id=\"t%1\"/><audio src=\"%2\" clip-begin=\"npt=%3s\" clip-end=\"npt=%4s\" id=\"a%1\"/></par>\n"_s
-                 .arg(od + i)
-                 .arg(audio)
-                 .arg(klipy.at(i).first, 0, 'f', 3)
-                 .arg(klipy.at(i).second, 0, 'f', 3);
+        t +=
+            u"<par endsync=\"last\" id=\"p%1\"><text src=\"ncc.html#x\" id=\"t%1\"/><audio src=\"%2\" clip-begin=\"npt=%3s\" clip-end=\"npt=%4s\" id=\"a%1\"/></par>\n"_s
+                .arg(od + i)
+                .arg(audio)
+                .arg(klipy.at(i).first, 0, 'f', 3)
+                .arg(klipy.at(i).second, 0, 'f', 3);
     return t + u"</seq></body></smil>\n"_s;
 }
 
@@ -167,14 +175,21 @@ class TestImportKsiazki : public QObject {
         zrob(folder + u"/audio2.mp3"_s, 4.0, {0, 2.0}, kMp3);
         const double d = kOpoznienie, l1 = dlugoscMs(folder + u"/audio1.mp3"_s, true) / 1000,
                      l2 = dlugoscMs(folder + u"/audio2.mp3"_s, true) / 1000;
-        zapiszTekst(folder + u"/s1.smil"_s,
-                    smil2(u"audio1.mp3"_s, {{0.3 + d, 0.8 + d}, {0.8 + d, 2.3 + d}, {2.3 + d, 2.8 + d}, {2.8 + d, l1}}, 1));
+        zapiszTekst(
+            folder + u"/s1.smil"_s,
+            smil2(u"audio1.mp3"_s,
+                  {{0.3 + d, 0.8 + d}, {0.8 + d, 2.3 + d}, {2.3 + d, 2.8 + d}, {2.8 + d, l1}}, 1));
         zapiszTekst(folder + u"/s2.smil"_s,
-                    smil2(u"audio2.mp3"_s, {{d, 0.5 + d}, {0.5 + d, 2 + d}, {2 + d, 2.5 + d}, {2.5 + d, l2}}, 1));
+                    smil2(u"audio2.mp3"_s,
+                          {{d, 0.5 + d}, {0.5 + d, 2 + d}, {2 + d, 2.5 + d}, {2.5 + d, l2}}, 1));
         zapiszTekst(folder + u"/ncc.html"_s,
-                    u"<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" \"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
-                    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta http-equiv=\"Content-type\" content=\"text/html; charset=windows-1250\"/>"
-                    "<meta name=\"dc:title\" content=\"Książka próbna\"/><meta name=\"dc:creator\" content=\"Józef Autor\"/></head><body>\n"
+                    u"<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<!DOCTYPE html PUBLIC "
+                    u"\"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                    u"\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
+                    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta "
+                    "http-equiv=\"Content-type\" content=\"text/html; charset=windows-1250\"/>"
+                    "<meta name=\"dc:title\" content=\"Książka próbna\"/><meta name=\"dc:creator\" "
+                    "content=\"Józef Autor\"/></head><body>\n"
                     "<h1 id=\"h1\"><a href=\"s1.smil#t1\">Część pierwsza</a></h1>\n"
                     "<span class=\"page-normal\" id=\"pg1\"><a href=\"s1.smil#p2\">1</a></span>\n"
                     "<h2 id=\"h2\"><a href=\"s1.smil#p3\">Rozdział 1 &#8212; żółć&nbsp;</a></h2>\n"
@@ -195,21 +210,31 @@ class TestImportKsiazki : public QObject {
         zrob(folder + u"/t.mp3"_s, 6.3, {0, 2.3, 4.3}, kMp3);
         const double d = kOpoznienie, l = dlugoscMs(folder + u"/t.mp3"_s, true) / 1000;
         auto zegar = [](double s) { return u"0:00:%1"_s.arg(s, 6, 'f', 3, u'0'); };
-        QString smil = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<smil xmlns=\"http://www.w3.org/2001/SMIL20/\"><body><seq>"_s;
+        QString smil =
+            u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<smil xmlns=\"http://www.w3.org/2001/SMIL20/\"><body><seq>"_s;
         const double klipy[] = {0.3 + d, 2.3 + d, 4.3 + d};
         for (int i = 0; i < 3; ++i)
-            smil += u"<par id=\"p%1\"><text src=\"b.xml#x%1\"/><audio src=\"t.mp3\" clipBegin=\"%2\" clipEnd=\"%3\"/></par>"_s
-                        .arg(i)
-                        .arg(zegar(klipy[i]), zegar(klipy[i] + 0.5));
+            smil +=
+                u"<par id=\"p%1\"><text src=\"b.xml#x%1\"/><audio src=\"t.mp3\" clipBegin=\"%2\" clipEnd=\"%3\"/></par>"_s
+                    .arg(i)
+                    .arg(zegar(klipy[i]), zegar(klipy[i] + 0.5));
         zapiszTekst(folder + u"/t.smil"_s, smil + u"</seq></body></smil>"_s);
-        zapiszTekst(folder + u"/book.opf"_s,
-                    u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><package xmlns=\"http://openebook.org/namespaces/oeb-package/1.0/\"><metadata><dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:Title>Trzecia</dc:Title></dc-metadata></metadata>"
-                    "<manifest><item id=\"ncx\" href=\"nav.ncx\" media-type=\"application/x-dtbncx+xml\"/><item id=\"s\" href=\"t.smil\" media-type=\"application/smil\"/></manifest><spine><itemref idref=\"s\"/></spine></package>"_s);
+        zapiszTekst(
+            folder + u"/book.opf"_s,
+            u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><package "
+            u"xmlns=\"http://openebook.org/namespaces/oeb-package/1.0/\"><metadata><dc-metadata "
+            u"xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:Title>Trzecia</dc:Title></"
+            u"dc-metadata></metadata>"
+            "<manifest><item id=\"ncx\" href=\"nav.ncx\" media-type=\"application/x-dtbncx+xml\"/><item id=\"s\" href=\"t.smil\" media-type=\"application/smil\"/></manifest><spine><itemref idref=\"s\"/></spine></package>"_s);
         zapiszTekst(folder + u"/nav.ncx"_s,
-                    u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><navMap>"
-                    "<navPoint id=\"n1\"><navLabel><text>Wstęp</text></navLabel><content src=\"t.smil#p0\"/>"
-                    "<navPoint id=\"n2\"><navLabel><text>Podrozdział</text></navLabel><content src=\"t.smil#p1\"/></navPoint></navPoint>"
-                    "<navPoint id=\"n3\"><navLabel><text>Zakończenie</text></navLabel><content src=\"t.smil#p2\"/></navPoint>"
+                    u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><ncx "
+                    u"xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><navMap>"
+                    "<navPoint id=\"n1\"><navLabel><text>Wstęp</text></navLabel><content "
+                    "src=\"t.smil#p0\"/>"
+                    "<navPoint id=\"n2\"><navLabel><text>Podrozdział</text></navLabel><content "
+                    "src=\"t.smil#p1\"/></navPoint></navPoint>"
+                    "<navPoint id=\"n3\"><navLabel><text>Zakończenie</text></navLabel><content "
+                    "src=\"t.smil#p2\"/></navPoint>"
                     "</navMap></ncx>"_s);
         oczekiwane = {{u"Wstęp"_s, 1, (2.3 + d) * 1000, (0.3 + d) * 1000, true},
                       {u"Podrozdział"_s, 2, 2000, 0, true},
@@ -262,28 +287,35 @@ private slots:
             zrob(zrodlo, 6, {0, 2, 4.5},
                  {u"-map_metadata"_s, u"1"_s, u"-map_chapters"_s, u"1"_s, u"-ac"_s, u"2"_s,
                   u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"96k"_s},
-                 {u"-i"_s, metadane({{u"Pierwszy"_s, 0}, {u"Drugi"_s, 2000}, {u"Trzeci"_s, 4500}}, 6000)});
+                 {u"-i"_s,
+                  metadane({{u"Pierwszy"_s, 0}, {u"Drugi"_s, 2000}, {u"Trzeci"_s, 4500}}, 6000)});
             const double l = dlugoscMs(zrodlo, false);
-            oczekiwane = {{u"Pierwszy"_s, 0, 2000}, {u"Drugi"_s, 0, 2500}, {u"Trzeci"_s, 0, l - 4500}};
+            oczekiwane = {
+                {u"Pierwszy"_s, 0, 2000}, {u"Drugi"_s, 0, 2500}, {u"Trzeci"_s, 0, l - 4500}};
         } else if (rodzaj == u"cue") {
             QDir().mkpath(sciezka(u"cd"_s));
             zrob(sciezka(u"cd/płyta.flac"_s), 5, {0, 2, 3.4933}, {u"-ac"_s, u"2"_s});
             zapiszTekst(sciezka(u"cd/płyta.cue"_s),
                         u"PERFORMER \"Wykonawca\"\r\nTITLE \"Płyta\"\r\nFILE \"płyta.wav\" WAVE\r\n"
                         "  TRACK 01 AUDIO\r\n    TITLE \"Jeden\"\r\n    INDEX 01 00:00:00\r\n"
-                        "  TRACK 02 AUDIO\r\n    TITLE \"Dwa ąę\"\r\n    INDEX 00 00:01:70\r\n    INDEX 01 00:02:00\r\n"
+                        "  TRACK 02 AUDIO\r\n    TITLE \"Dwa ąę\"\r\n    INDEX 00 00:01:70\r\n    "
+                        "INDEX 01 00:02:00\r\n"
                         "  TRACK 03 AUDIO\r\n    TITLE \"Trzy\"\r\n    INDEX 01 00:03:37\r\n"_s,
                         "windows-1250");
             zrodlo = sciezka(u"cd/płyta.cue"_s);
-            oczekiwane = {{u"Jeden"_s, 0, 2000}, {u"Dwa ąę"_s, 0, 1493.3}, {u"Trzy"_s, 0, 5000 - 3493.3}};
+            oczekiwane = {
+                {u"Jeden"_s, 0, 2000}, {u"Dwa ąę"_s, 0, 1493.3}, {u"Trzy"_s, 0, 5000 - 3493.3}};
         } else if (rodzaj == u"mp3chap") {
             zrodlo = sciezka(u"rozdzialy.mp3"_s);
             zrob(zrodlo, 5, {0, 1.5, 3.2},
                  QStringList{u"-map_metadata"_s, u"1"_s, u"-map_chapters"_s, u"1"_s,
-                             u"-id3v2_version"_s, u"3"_s} + kMp3.mid(0, 8),
+                             u"-id3v2_version"_s, u"3"_s} +
+                     kMp3.mid(0, 8),
                  {u"-i"_s, metadane({{u"Raz"_s, 0}, {u"Dwa"_s, 1500}, {u"Trzy"_s, 3200}}, 5000)});
             const double l = dlugoscMs(zrodlo, true);
-            oczekiwane = {{u"Raz"_s, 0, 1500, -1, true}, {u"Dwa"_s, 0, 1700, -1, true}, {u"Trzy"_s, 0, l - 3200, -1, true}};
+            oczekiwane = {{u"Raz"_s, 0, 1500, -1, true},
+                          {u"Dwa"_s, 0, 1700, -1, true},
+                          {u"Trzy"_s, 0, l - 3200, -1, true}};
             zrodlowe = {zrodlo};
         } else {
             const QString f = sciezka(u"pliki"_s);
@@ -293,7 +325,8 @@ private slots:
             zrob(f + u"/10 dziesięć.wav"_s, 1.0, {0}, {});
             zrob(f + u"/3 trzy.mp3"_s, 1.3, {0}, kMp3);
             zrodlo = f;
-            oczekiwane = {{u"1 jeden"_s, 0, 1500}, {u"2 dwa"_s, 0, 1200},
+            oczekiwane = {{u"1 jeden"_s, 0, 1500},
+                          {u"2 dwa"_s, 0, 1200},
                           {u"3 trzy"_s, 0, dlugoscMs(f + u"/3 trzy.mp3"_s, true), -1, true},
                           {u"10 dziesięć"_s, 0, 1000}};
             zrodlowe = {f + u"/3 trzy.mp3"_s};
@@ -323,8 +356,9 @@ private slots:
             // as a gapless player plays them.
             const QByteArray pcm = o.kopia ? probki(plik, true) : odczyt.pcm;
             const double dlugosc = pcm.size() / 2 * 1000.0 / kRate;
-            QVERIFY2(std::abs(dlugosc - o.dlugoscMs) <= 30,
-                     qPrintable(u"%1: %2 ms, expected %3"_s.arg(o.tytul).arg(dlugosc).arg(o.dlugoscMs)));
+            QVERIFY2(
+                std::abs(dlugosc - o.dlugoscMs) <= 30,
+                qPrintable(u"%1: %2 ms, expected %3"_s.arg(o.tytul).arg(dlugosc).arg(o.dlugoscMs)));
             const int od = p.Poczatek.toInt(), dl = p.Dlugosc.toInt();
             if (o.zapowiedzMs < 0) {
                 QCOMPARE(od, 0);
@@ -370,8 +404,9 @@ private slots:
         QString zrodlo = k;
         auto ncc = [&](const QString& src, const QString& id = u"p1"_s) {
             zapiszTekst(k + u"/s.smil"_s, smil2(src, {{0, 0.5}}, 1));
-            zapiszTekst(k + u"/ncc.html"_s,
-                        u"<html><body><h1><a href=\"s.smil#%1\">A</a></h1></body></html>"_s.arg(id));
+            zapiszTekst(
+                k + u"/ncc.html"_s,
+                u"<html><body><h1><a href=\"s.smil#%1\">A</a></h1></body></html>"_s.arg(id));
         };
         if (rodzaj == u"dotdot") {
             ncc(u"../poza.mp3"_s);
@@ -386,9 +421,11 @@ private slots:
             QVERIFY(QFile::copy(d.filePath(u"poza.mp3"_s), k + u"/a.mp3"_s));
             ncc(u"a.mp3"_s, u"zadne"_s);
         } else if (rodzaj == u"xml") {
-            zapiszTekst(k + u"/ncc.html"_s, u"<html><body><h1><a href=\"s.smil#p1\">A</h1></body>"_s);
+            zapiszTekst(k + u"/ncc.html"_s,
+                        u"<html><body><h1><a href=\"s.smil#p1\">A</h1></body>"_s);
         } else if (rodzaj == u"cue") {
-            zapiszTekst(k + u"/a.cue"_s, u"FILE \"nie-ma.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"_s);
+            zapiszTekst(k + u"/a.cue"_s,
+                        u"FILE \"nie-ma.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"_s);
         } else if (rodzaj == u"text") {
             zapiszTekst(k + u"/rozdzial.mp3"_s, u"To nie jest dźwięk.\n"_s.repeated(50));
         } else {
@@ -420,10 +457,11 @@ private slots:
         const int n = 20000;
         QString smil, naglowki;
         for (int i = 0; i < n; ++i) {
-            smil += u"<par id=\"p%1\"><audio src=\"a.mp3\" clip-begin=\"npt=%2s\" clip-end=\"npt=%3s\"/></par>\n"_s
-                        .arg(i)
-                        .arg(i * 0.00004, 0, 'f', 5)
-                        .arg((i + 1) * 0.00004, 0, 'f', 5);
+            smil +=
+                u"<par id=\"p%1\"><audio src=\"a.mp3\" clip-begin=\"npt=%2s\" clip-end=\"npt=%3s\"/></par>\n"_s
+                    .arg(i)
+                    .arg(i * 0.00004, 0, 'f', 5)
+                    .arg((i + 1) * 0.00004, 0, 'f', 5);
             naglowki += u"<h%1><a href=\"a.smil#p%2\">R %2</a></h%1>\n"_s.arg(1 + i % 6).arg(i);
         }
         zapiszTekst(k + u"/a.smil"_s, u"<smil><body><seq>"_s + smil + u"</seq></body></smil>"_s);
@@ -454,47 +492,51 @@ private slots:
         {
             const QMap<QString, QByteArray> przed = zawartoscFolderu(d.path());
             ImportKsiazki import({d.filePath(u"a.flac"_s)});
-            import.przerwac = [] { return true; };
-            QVERIFY_THROWS_EXCEPTION(EPrzerwanyImport, import.zapisz(projekt));
-            QVERIFY(!QFileInfo::exists(d.filePath(u"wynik"_s)));
-            QVERIFY(!QFileInfo::exists(projekt));
-        }
-        ImportKsiazki import({d.filePath(u"a.flac"_s)});
-        import.zapisz(projekt);
-        QCOMPARE(wpisyFolderu(d.path()), (QStringList{u"a.flac"_s, u"wynik"_s, u"wynik.xml"_s}));
-
-        QTemporaryDir pelny;
-        Tmpfs tmpfs(pelny.path(), "size=16k");
-        if (!tmpfs.zamontowany)
-            QSKIP("a full disk needs a tmpfs, which needs root");
-        ImportKsiazki naPelny({d.filePath(u"a.flac"_s)});
-        QVERIFY_THROWS_EXCEPTION(EInOutError, naPelny.zapisz(pelny.filePath(u"w.xml"_s)));
-        QCOMPARE(wpisyFolderu(pelny.path()), QStringList{});
+            import.przerwac = [] { return true;
+        };
+        QVERIFY_THROWS_EXCEPTION(EPrzerwanyImport, import.zapisz(projekt));
+        QVERIFY(!QFileInfo::exists(d.filePath(u"wynik"_s)));
+        QVERIFY(!QFileInfo::exists(projekt));
     }
+    ImportKsiazki import({d.filePath(u"a.flac"_s)});
+    import.zapisz(projekt);
+    QCOMPARE(wpisyFolderu(d.path()), (QStringList{u"a.flac"_s, u"wynik"_s, u"wynik.xml"_s}));
+
+    QTemporaryDir pelny;
+    Tmpfs tmpfs(pelny.path(), "size=16k");
+    if (!tmpfs.zamontowany)
+        QSKIP("a full disk needs a tmpfs, which needs root");
+    ImportKsiazki naPelny({d.filePath(u"a.flac"_s)});
+    QVERIFY_THROWS_EXCEPTION(EInOutError, naPelny.zapisz(pelny.filePath(u"w.xml"_s)));
+    QCOMPARE(wpisyFolderu(pelny.path()), QStringList{});
+}
 
     // sonvek-import lists, writes, and refuses to write over a project.
     void commandLine() {
-        QTemporaryDir d;
-        zrob(d.filePath(u"a.flac"_s), 2, {0}, {});
-        const QString a = d.filePath(u"a.flac"_s), p = d.filePath(u"p.xml"_s);
-        Wynik w = uruchomNarzedzie(u"sonvek-import"_s, {u"--lista"_s, a});
-        QCOMPARE(w.kod, 0);
-        QVERIFY(w.wyjscie.contains(u"1. a, 0:00:02"_s));
-        QVERIFY(!QFileInfo::exists(p));
-        w = uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"32"_s, u"--hz"_s, u"22050"_s, a, p});
-        QCOMPARE(w.kod, 0);
-        const QString plik = d.filePath(u"p/001 a.mp3"_s);
-        const QByteArray info = uruchom(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s,
-                                                      u"stream=sample_rate,channels,bit_rate"_s,
-                                                      u"-of"_s, u"csv=p=0"_s, plik});
-        QCOMPARE(info.trimmed(), QByteArray("22050,1,32000"));
-        w = uruchomNarzedzie(u"sonvek-import"_s, {a, p});
-        QCOMPARE(w.kod, 1);
-        QVERIFY(w.bledy.contains(u"już istnieje"_s));
-        QCOMPARE(uruchomNarzedzie(u"sonvek-import"_s, {a}).kod, 2);
-        QCOMPARE(uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"7"_s, a, d.filePath(u"q.xml"_s)}).kod, 1);
-    }
-};
+    QTemporaryDir d;
+    zrob(d.filePath(u"a.flac"_s), 2, {0}, {});
+    const QString a = d.filePath(u"a.flac"_s), p = d.filePath(u"p.xml"_s);
+    Wynik w = uruchomNarzedzie(u"sonvek-import"_s, {u"--lista"_s, a});
+    QCOMPARE(w.kod, 0);
+    QVERIFY(w.wyjscie.contains(u"1. a, 0:00:02"_s));
+    QVERIFY(!QFileInfo::exists(p));
+    w = uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"32"_s, u"--hz"_s, u"22050"_s, a, p});
+    QCOMPARE(w.kod, 0);
+    const QString plik = d.filePath(u"p/001 a.mp3"_s);
+    const QByteArray info = uruchom(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s,
+                                                   u"stream=sample_rate,channels,bit_rate"_s,
+                                                   u"-of"_s, u"csv=p=0"_s, plik});
+    QCOMPARE(info.trimmed(), QByteArray("22050,1,32000"));
+    w = uruchomNarzedzie(u"sonvek-import"_s, {a, p});
+    QCOMPARE(w.kod, 1);
+    QVERIFY(w.bledy.contains(u"już istnieje"_s));
+    QCOMPARE(uruchomNarzedzie(u"sonvek-import"_s, {a}).kod, 2);
+    QCOMPARE(
+        uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"7"_s, a, d.filePath(u"q.xml"_s)}).kod,
+        1);
+}
+}
+;
 
 QTEST_GUILESS_MAIN(TestImportKsiazki)
 #include "tst_importksiazki.moc"
