@@ -132,6 +132,18 @@ QByteArray bezTagu(const QByteArray& d) {
     return d.mid(10 + n + ((d.at(5) & 0x10) ? 10 : 0));
 }
 
+// The audio frames of a mono MPEG-1 Layer III file: after its tag, without
+// the encoder's Info frame.
+QByteArray ramkiDzwieku(const QByteArray& plik) {
+    const QByteArray d = bezTagu(plik);
+    const QByteArray znak = d.mid(4 + 17, 4);
+    if (znak != "Info" && znak != "Xing")
+        return d;
+    static const int kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    const int b = quint8(d.at(2));
+    return d.mid(144000 * kbps[b >> 4] / kRate + ((b >> 1) & 1));
+}
+
 struct Rozdzial {
     QString tytul;
     int poziom = 0;
@@ -310,7 +322,7 @@ private slots:
             zrob(zrodlo, 5, {0, 1.5, 3.2},
                  QStringList{u"-map_metadata"_s, u"1"_s, u"-map_chapters"_s, u"1"_s,
                              u"-id3v2_version"_s, u"3"_s} +
-                     kMp3.mid(0, 8),
+                     kMp3.mid(0, 6), // with LAME's Info frame, which is not copied
                  {u"-i"_s, metadane({{u"Raz"_s, 0}, {u"Dwa"_s, 1500}, {u"Trzy"_s, 3200}}, 5000)});
             const double l = dlugoscMs(zrodlo, true);
             oczekiwane = {{u"Raz"_s, 0, 1500, -1, true},
@@ -375,7 +387,7 @@ private slots:
         // The copied chapters are the sources' frames, every one once.
         QByteArray zrodla;
         for (const QString& z : std::as_const(zrodlowe))
-            zrodla += bezTagu(bajtyPliku(z));
+            zrodla += ramkiDzwieku(bajtyPliku(z));
         QVERIFY(ramki == zrodla);
     }
     // A hostile or broken source: a message that names the file and the
