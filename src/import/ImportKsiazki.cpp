@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -240,7 +241,8 @@ struct ImportKsiazki::Praca {
         std::vector<std::int64_t> czasy; // ascending, -1 last
         CiecieMp3 c;
     };
-    QMap<QString, Ciecia> ciecia;
+    // Filled in before the threads start; each thread then reads its own.
+    std::map<QString, Ciecia> ciecia;
 
     struct Wynik {
         QString nazwa;
@@ -267,14 +269,14 @@ struct ImportKsiazki::Praca {
     }
 
     void zbadajMp3(const QString& plik) {
-        Ciecia& c = ciecia[plik];
+        Ciecia& c = ciecia.at(plik);
         c.c = zbadajCieciaMp3(plik, c.czasy, stop,
                               [&](std::int64_t tiki) { zrobioneUs += tikiNaUs(tiki); });
         sprawdzStop();
     }
 
     const CiecieMp3::Punkt& punkt(const QString& plik, std::int64_t us) const {
-        const Ciecia& c = ciecia.find(plik).value();
+        const Ciecia& c = ciecia.at(plik);
         const auto it = us < 0 ? c.czasy.end() - 1
                                : std::lower_bound(c.czasy.begin(),
                                                   c.czasy.end() - (c.czasy.back() < 0 ? 1 : 0), us);
@@ -310,8 +312,7 @@ struct ImportKsiazki::Praca {
     // The chapter's MP3 frames, byte for byte.
     void kopiuj(const RozdzialZrodla& r, int fd, const QString& sciezka, Wynik& w) {
         std::int64_t tiki = 0;
-        const std::int64_t przed = zrobioneUs;
-        std::int64_t bajty = 0, wszystkieBajty = 0;
+        std::int64_t bajty = 0, wszystkieBajty = 0, dodane = 0;
         struct Zakres {
             QString plik;
             std::int64_t od, do_;
@@ -321,7 +322,7 @@ struct ImportKsiazki::Praca {
             const CiecieMp3::Punkt& od = punkt(f.plik, f.odUs);
             const CiecieMp3::Punkt& doP = punkt(f.plik, f.doUs);
             tiki += std::max<std::int64_t>(0, doP.tiki - od.tiki);
-            for (const auto& [a, b] : ciecia.find(f.plik)->c.zakresy(od, doP)) {
+            for (const auto& [a, b] : ciecia.at(f.plik).c.zakresy(od, doP)) {
                 zakresy.append({f.plik, a, b});
                 wszystkieBajty += b - a;
             }
@@ -335,9 +336,10 @@ struct ImportKsiazki::Praca {
             try {
                 kopiujZakres(we, fd, z.od, z.do_ - z.od, sciezka, z.plik, [&](std::int64_t k) {
                     bajty += k;
-                    if (wszystkieBajty > 0)
-                        zrobioneUs = std::max<std::int64_t>(
-                            zrobioneUs, przed + r.dlugoscUs * bajty / wszystkieBajty);
+                    const std::int64_t teraz =
+                        r.dlugoscUs * bajty / std::max<std::int64_t>(1, wszystkieBajty);
+                    zrobioneUs += teraz - dodane;
+                    dodane = teraz;
                 });
             } catch (...) {
                 ::close(we);
@@ -595,14 +597,14 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
             throw SonvekError(QStringLiteral("Nie można kodować dźwięku: ") + powod);
     }
     QStringList mp3;
-    for (auto it = praca.ciecia.begin(); it != praca.ciecia.end(); ++it) {
-        auto& c = it->czasy;
+    for (auto& [plik, ciecia] : praca.ciecia) {
+        auto& c = ciecia.czasy;
         std::sort(c.begin(), c.end(), [](std::int64_t a, std::int64_t b) {
             return (a < 0 ? INT64_MAX : a) < (b < 0 ? INT64_MAX : b);
         });
         c.erase(std::unique(c.begin(), c.end()), c.end());
-        praca.wszystkieUs += z.pliki.value(it.key()).dlugoscUs;
-        mp3 << it.key();
+        praca.wszystkieUs += z.pliki.value(plik).dlugoscUs;
+        mp3 << plik;
     }
 
     FolderTymczasowy budowa(folder);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <mutex>
 #include <vector>
 
 struct KoderMp3::Impl {
@@ -20,7 +21,11 @@ struct KoderMp3::Impl {
 
 namespace {
 
+// LAME fills tables shared by every encoder while it sets one up.
+std::mutex g_lame;
+
 lame_global_flags* nowyKoder(const FormatKodowania& f) {
+    const std::lock_guard blokada(g_lame);
     lame_global_flags* gf = lame_init();
     if (!gf)
         return nullptr;
