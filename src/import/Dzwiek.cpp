@@ -9,6 +9,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <optional>
 
 #include <chapterframe.h>
@@ -104,27 +106,69 @@ QString tekstTagLib(const TagLib::String& t) {
     return QString::fromStdString(t.to8Bit(true)).simplified();
 }
 
-// An MP3 file measured by the program's own frame walk (exact, and in the
-// time the cuts are made in, every frame counted) and its ID3 tag read by
+// An MP3 file measured by the program's own frame walk (in the time the
+// cuts are made in, every frame counted; a constant bit rate file from its
+// first frames) and its ID3 tag read by
 // TagLib, chapters (CHAP frames in the order of a CTOC, else of their
 // start) included: FFmpeg's probe of an MP3 file costs more than the walk
 // and only estimates its length. Nothing when it is no MP3 file.
+// A constant bit rate file's length from its first frames and its size,
+// without reading it all (the import walks every frame once, when it cuts);
+// nothing when its first frames differ (variable bit rate: the walk then
+// measures it).
+std::optional<std::int64_t> dlugoscCbr(const QString& sciezka, Mp3Frame& pierwsza) {
+    Mp3Stream strumien(sciezka, Mp3Stream::HeadersOnly{});
+    Mp3Frame f;
+    int n = 0, najmniej = INT_MAX, najwiecej = 0;
+    while (n < 8 && strumien.nextFrame(f)) {
+        if (n == 0)
+            pierwsza = f;
+        else if (f.sampleRate != pierwsza.sampleRate || f.samples != pierwsza.samples)
+            return std::nullopt;
+        najmniej = std::min(najmniej, f.bytes);
+        najwiecej = std::max(najwiecej, f.bytes);
+        ++n;
+    }
+    if (n < 8 || najwiecej - najmniej > 1)
+        return std::nullopt;
+    // The standard bit rate nearest to what the frames' length gives.
+    static const int kbps[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                               96, 112, 128, 144, 160, 192, 224, 256, 320};
+    const double bity = najmniej * 8.0 * pierwsza.sampleRate / pierwsza.samples / 1000;
+    const int* blizsza = std::min_element(std::begin(kbps), std::end(kbps), [&](int a, int b) {
+        return std::abs(a - bity) < std::abs(b - bity);
+    });
+    const double bajtyRamki = pierwsza.samples / 8.0 * *blizsza * 1000 / pierwsza.sampleRate;
+    std::int64_t rozmiar = QFileInfo(sciezka).size() - pierwsza.offset;
+    QFile plik(sciezka);
+    if (plik.open(QIODevice::ReadOnly) && plik.seek(plik.size() - 128) && plik.read(3) == "TAG")
+        rozmiar -= 128;
+    const auto ramki = std::int64_t(std::llround(double(rozmiar) / bajtyRamki));
+    return ramki * pierwsza.samples * 1000000 / pierwsza.sampleRate;
+}
+
 std::optional<PlikDzwieku> zbadajMp3(const QString& sciezka) {
-    Mp3Info info;
+    PlikDzwieku p;
     try {
-        info = probeMp3(sciezka);
+        Mp3Frame pierwsza;
+        if (const auto us = dlugoscCbr(sciezka, pierwsza)) {
+            p.dlugoscUs = *us;
+            p.czestotliwosc = pierwsza.sampleRate;
+            p.kanaly = pierwsza.channels;
+        } else {
+            const Mp3Info info = probeMp3(sciezka);
+            if (info.frames == 0)
+                return std::nullopt;
+            p.dlugoscUs = info.ticks * 1000 / (kTicksPerSecond / 1000);
+            p.czestotliwosc = info.sampleRate;
+            p.kanaly = info.channels;
+        }
     } catch (const SonvekError&) {
         return std::nullopt;
     }
-    if (info.frames == 0)
-        return std::nullopt;
-    PlikDzwieku p;
     p.sciezka = sciezka;
     p.format = p.kodek = QStringLiteral("mp3");
     p.mp3 = true;
-    p.czestotliwosc = info.sampleRate;
-    p.kanaly = info.channels;
-    p.dlugoscUs = info.ticks * 1000 / (kTicksPerSecond / 1000);
     const QByteArray nazwa = QFile::encodeName(sciezka);
     TagLib::MPEG::File plik(nazwa.constData(), false);
     if (const TagLib::Tag* tag = plik.isValid() ? plik.tag() : nullptr) {
