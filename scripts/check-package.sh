@@ -38,7 +38,7 @@ dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' >"$tmp/files"
 has_file() { grep -qxF -- "$1" "$tmp/files"; }
 required=(
     /usr/bin/SonvekManager /usr/bin/sonvek-merge /usr/bin/sonvek-zapowiedzi /usr/bin/sonvek-zakladki
-    /usr/bin/sonvek-eksport /usr/bin/sonvek-glosnosc /usr/bin/sonvek-karta
+    /usr/bin/sonvek-eksport /usr/bin/sonvek-glosnosc /usr/bin/sonvek-karta /usr/bin/sonvek-import
     "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml"
     "/usr/share/icons/hicolor/scalable/apps/$id.svg" "/usr/share/icons/hicolor/48x48/apps/$id.png"
     /usr/share/sonvekmanager/pomoc.html /usr/share/mime/packages/sonvekmanager.xml
@@ -154,7 +154,7 @@ answers() { # answers PROGRAM ARGS... STATUS TEXT: exits with STATUS and prints 
 }
 version=$(sed -n 's/^project(SonvekManager VERSION \([^ )]*\).*/\1/p' CMakeLists.txt)
 for program in sonvek-merge sonvek-eksport sonvek-zapowiedzi sonvek-zakladki sonvek-glosnosc \
-    sonvek-karta SonvekManager; do
+    sonvek-karta sonvek-import SonvekManager; do
     check "$program --version" answers "$program" --version 0 "$version"
     check "$program --help" answers "$program" --help 0 "Użycie: $program"
 done
@@ -163,6 +163,7 @@ check "sonvek-zakladki with no file" answers sonvek-zakladki 2 "Użycie:"
 check "sonvek-eksport with no project" answers sonvek-eksport --daisy x 2 "Użycie:"
 check "sonvek-glosnosc with no file" answers sonvek-glosnosc 2 "Użycie:"
 check "sonvek-karta with no card" answers sonvek-karta 2 "Użycie:"
+check "sonvek-import with no project" answers sonvek-import ksiazka 2 "Użycie:"
 check "sonvek-zapowiedzi with a wrong option" answers sonvek-zapowiedzi --zle 2 "nieznana opcja"
 check "sonvek-zapowiedzi --list" answers sonvek-zapowiedzi --list -n 2 0 "002.mp3"
 

@@ -134,9 +134,11 @@ struct Znalezione {
     QString powod;
 };
 
-bool nazwaMp3(QByteArrayView nazwa) {
-    return nazwa.size() > 4 &&
-           nazwa.sliced(nazwa.size() - 4).compare(".mp3", Qt::CaseInsensitive) == 0;
+// Whether the name ends in a dot and one of the extensions (any case).
+bool maRozszerzenie(QByteArrayView nazwa, const QStringList& rozszerzenia) {
+    const qsizetype kropka = nazwa.lastIndexOf('.');
+    return kropka > 0 &&
+           rozszerzenia.contains(QString::fromUtf8(nazwa.sliced(kropka + 1)), Qt::CaseInsensitive);
 }
 
 #ifdef Q_OS_UNIX
@@ -147,7 +149,8 @@ QString powodBledu(int numer) {
 
 class Przegladanie {
 public:
-    Przegladanie(const std::atomic_bool* przerwac) : przerwac(przerwac) {}
+    Przegladanie(const QStringList& rozszerzenia, const std::atomic_bool* przerwac)
+        : rozszerzenia(rozszerzenia), przerwac(przerwac) {}
 
     QList<Znalezione> znalezione;
 
@@ -178,7 +181,7 @@ public:
             }
             if (S_ISLNK(st.st_mode)) {
                 if (::stat(pelna.constData(), &st) != 0) {
-                    if (nazwaMp3(nazwa))
+                    if (maRozszerzenie(nazwa, rozszerzenia))
                         znalezione.append(
                             {tu, QStringLiteral("dowiązanie prowadzi do pliku, którego nie ma")});
                     continue;
@@ -194,7 +197,7 @@ public:
                     ::closedir(katalog);
                     return false;
                 }
-            } else if (nazwaMp3(nazwa)) {
+            } else if (maRozszerzenie(nazwa, rozszerzenia)) {
                 int fd = -1;
                 std::int64_t rozmiar = 0;
                 // Opened to see that it can be (a FIFO is told by its kind
@@ -213,6 +216,7 @@ public:
     }
 
 private:
+    const QStringList& rozszerzenia;
     const std::atomic_bool* przerwac;
 };
 #endif
@@ -233,12 +237,22 @@ PominietePozycje zawiadomienieODodawaniu(const QStringList& pominiete,
 }
 
 PlikiFolderu przejrzyjFolder(const QString& folder, const std::atomic_bool* przerwac) {
+    return przejrzyjFolder(folder, {QStringLiteral("mp3")}, przerwac);
+}
+
+QStringList plikiFolderu(const QString& folder, const QStringList& rozszerzenia,
+                         const std::atomic_bool* przerwac) {
+    return przejrzyjFolder(folder, rozszerzenia, przerwac).sciezki;
+}
+
+PlikiFolderu przejrzyjFolder(const QString& folder, const QStringList& rozszerzenia,
+                             const std::atomic_bool* przerwac) {
     QString korzen = QDir::fromNativeSeparators(folder);
     while (korzen.size() > 1 && korzen.endsWith(u'/'))
         korzen.chop(1);
     QList<Znalezione> znalezione;
 #ifdef Q_OS_UNIX
-    Przegladanie p(przerwac);
+    Przegladanie p(rozszerzenia, przerwac);
     if (!p.folder(nazwaDlaSystemu(korzen), {}))
         return {};
     znalezione = std::move(p.znalezione);
@@ -249,7 +263,7 @@ PlikiFolderu przejrzyjFolder(const QString& folder, const std::atomic_bool* prze
         if (przerwac && *przerwac)
             return {};
         const QFileInfo info = it.nextFileInfo();
-        if (rozszerzenie(info, QLatin1StringView("mp3")))
+        if (rozszerzenia.contains(info.suffix(), Qt::CaseInsensitive))
             znalezione.append({dir.relativeFilePath(info.filePath()).split(u'/'),
                                info.isReadable() ? QString() : QStringLiteral("brak dostępu")});
     }

@@ -56,3 +56,10 @@ PominietePozycje zawiadomienieODodawaniu(const QStringList& pominiete,
 // Nothing is opened but folders and the regular MP3 files, each only to
 // see that it can be. Empty when `przerwac` is set meanwhile.
 PlikiFolderu przejrzyjFolder(const QString& folder, const std::atomic_bool* przerwac = nullptr);
+// The same walk for the files whose extension (without the dot, in any
+// case) is one of `rozszerzenia`.
+PlikiFolderu przejrzyjFolder(const QString& folder, const QStringList& rozszerzenia,
+                             const std::atomic_bool* przerwac = nullptr);
+// Only the paths of that walk.
+QStringList plikiFolderu(const QString& folder, const QStringList& rozszerzenia,
+                         const std::atomic_bool* przerwac = nullptr);

@@ -13,6 +13,10 @@ struct PozycjaProjektu {
     QString Poczatek;   // bookmark start, ms, decimal text
     QString Dlugosc;    // bookmark length, ms, decimal text
     QString Folder;     // folder ending in the native separator
+    // The heading level of a chapter that came from a book with nested
+    // headings (an imported DAISY book): "1" to "6"; empty when not known.
+    // Kept in the project file for the export; no column shows it.
+    QString Poziom{};
     // The user has listened to the bookmark and accepted it.
     bool Sprawdzona = false;
 

@@ -309,6 +309,8 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis
         dopiszElement(out, QLatin1StringView("poczatek"), poz.Poczatek, i + 1);
         dopiszElement(out, QLatin1StringView("dlugosc"), poz.Dlugosc, i + 1);
         dopiszElement(out, QLatin1StringView("folder"), nazwaDoPokazania(poz.Folder), i + 1);
+        if (!poz.Poziom.isEmpty())
+            dopiszElement(out, QLatin1StringView("poziom"), poz.Poziom, i + 1);
         if (poz.Sprawdzona)
             dopiszElement(out, QLatin1StringView("sprawdzona"), QStringLiteral("1"), i + 1);
         if (maSuroweBajty(poz.NazwaPliku))
@@ -382,7 +384,8 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
     // has had already.
     static const char16_t* const nazwy[] = {u"plik",         u"poczatek",   u"dlugosc",
                                             u"folder",       u"sprawdzona", u"bajty_pliku",
-                                            u"bajty_folderu"};
+                                            u"bajty_folderu",
+                                            u"poziom"};
     constexpr int kDzieci = int(std::size(nazwy));
     bool byly[kDzieci] = {};
 
@@ -446,7 +449,7 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                 WpisPlikuProjektu& wpis = wynik.wpisy.back();
                 QString* const pola[kDzieci] = {
                     &wpis.plik,       &wpis.poczatek,   &wpis.dlugosc,     &wpis.folder,
-                    &wpis.sprawdzona, &wpis.bajtyPliku, &wpis.bajtyFolderu};
+                    &wpis.sprawdzona, &wpis.bajtyPliku, &wpis.bajtyFolderu, &wpis.poziom};
                 for (int k = 0; k < kDzieci; ++k) {
                     if (!byly[k] && r.name() == QStringView(nazwy[k])) {
                         byly[k] = true;
@@ -585,6 +588,7 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
             return brak("dlugosc");
         PozycjaProjektu p{QString::number(wynik.pozycje.size() + 1), nazwa, w.poczatek, w.dlugosc,
                           folder};
+        p.Poziom = w.poziom;
         p.Sprawdzona = w.sprawdzona.trimmed() == u"1";
         wynik.pozycje.append(p);
     }

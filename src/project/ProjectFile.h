@@ -24,7 +24,10 @@
 // text with each such byte, and each "%", as %XX. The book's details (OpisKsiazki), when the
 // project has any, are attributes of the root element, written only when
 // given: <projekt tytul="Lalka" jezyk="pl">. A reader that knows nothing of
-// them ignores them, as it ignores any attribute. An empty project is the
+// them ignores them, as it ignores any attribute. An entry with a heading
+// level (PozycjaProjektu::Poziom) has a fifth child after folder,
+// <poziom>2</poziom>, which a reader that knows nothing of it ignores as it
+// ignores any other child. An empty project is the
 // declaration followed by "<projekt></projekt>". Texts are written as they
 // stand, with &, < and > escaped and CR written as a character reference so
 // that it survives reading.
@@ -75,6 +78,7 @@ struct WpisPlikuProjektu {
     QString poczatek;
     QString dlugosc;
     QString folder;
+    QString poziom{};     // optional: null when the entry has none
     QString sprawdzona{}; // "1" for an accepted bookmark
     // The exact names, when the file has them (%XX for bytes that are not UTF-8).
     QString bajtyPliku{};

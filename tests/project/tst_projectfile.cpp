@@ -153,6 +153,26 @@ private slots:
         QCOMPARE(wczytane.pozycje, in);
     }
 
+    // A heading level is a fifth child, written only when given and read
+    // back; without it the document is the one of before levels existed.
+    void levelIsAnOptionalChild() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"projekt.xml"_s);
+        ListaPozycji in{poz(u"1"_s, u"a.mp3"_s, u"0"_s, u"500"_s, dir.path() + u'/'),
+                        poz(u"2"_s, u"a.mp3"_s, u"10"_s, u"20"_s, dir.path() + u'/')};
+        in[0].Poziom = u"2"_s;
+        zapiszPlikProjektu(path, in);
+        const QByteArray dane = zawartosc(path);
+        const QByteArray poziom = "    <poziom>2</poziom>\r\n";
+        QCOMPARE(dane.count("<poziom>"), 1);
+        QVERIFY(dane.contains("</folder>\r\n" + poziom + "  </p1>"));
+        ListaPozycji bez = in;
+        bez[0].Poziom.clear();
+        QCOMPARE(QByteArray(dane).replace(poziom, ""), dokumentProjektu(bez));
+        QVERIFY(zapiszBajty(dir.filePath(u"a.mp3"_s)));
+        QCOMPARE(wczytajPozycjeProjektu(path).pozycje, in);
+    }
+
     void lenientReading_data() {
         QTest::addColumn<QByteArray>("dane");
         QTest::addColumn<QList<WpisPlikuProjektu>>("expected");
