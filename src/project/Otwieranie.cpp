@@ -22,12 +22,6 @@
 
 namespace {
 
-#ifndef Q_OS_UNIX
-bool rozszerzenie(const QFileInfo& info, QLatin1StringView jakie) {
-    return info.suffix().compare(jakie, Qt::CaseInsensitive) == 0;
-}
-#endif
-
 // Whether the program may read the file, or list and enter the folder.
 bool czytelny(const QString& sciezka, bool folder) {
 #ifdef Q_OS_UNIX
