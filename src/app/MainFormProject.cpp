@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "project/ModelProjektu.h"
+#include "project/Otwieranie.h"
 #include "project/ProjectFile.h"
 #include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
@@ -84,7 +85,8 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
 // get detected bookmarks. Files that hold no MPEG audio are left out and
 // listed in the notice window at the end.
 void TMainForm::wstawZmierzone(const QStringList& pliki,
-                               const QList<std::optional<std::int64_t>>& dlugosci, int at) {
+                               const QList<std::optional<std::int64_t>>& dlugosci, int at,
+                               const QStringList& pominiete) {
     QStringList niepoprawne;
     ListaPozycji nowe;
     for (qsizetype i = 0; i < pliki.size(); ++i) {
@@ -98,11 +100,9 @@ void TMainForm::wstawZmierzone(const QStringList& pliki,
     wykryjZakladkiNowych(at, at + int(nowe.size()));
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
-    if (!niepoprawne.isEmpty()) {
-        pokazFormBlad(QStringLiteral("Następujące pliki nie są poprawnymi plikami audio i nie "
-                                     "zostaną dolączone do projektu:"),
-                      niepoprawne);
-    }
+    if (const PominietePozycje p = zawiadomienieODodawaniu(pominiete, niepoprawne);
+        !p.wiersze.isEmpty())
+        pokazFormBlad(p.naglowek, p.wiersze);
 }
 
 void TMainForm::WstawDoListy() {
@@ -190,11 +190,8 @@ void TMainForm::wczytajProjekt(const QString& path, bool zamiast) {
         return;
     }
     zapamietajProjekt(path);
-    if (!wczytane.brakujace.isEmpty()) {
-        pokazFormBlad(
-            QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
-            wczytane.brakujace);
-    }
+    if (const PominietePozycje p = pominietePozycje(wczytane); !p.wiersze.isEmpty())
+        pokazFormBlad(p.naglowek, p.wiersze);
 }
 
 bool TMainForm::czyZastapicZmienionyPlik(const QString& path) {

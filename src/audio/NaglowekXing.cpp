@@ -2,6 +2,7 @@
 
 #include "audio/Mp3Stream.h"
 #include "audio/WzmocnienieRamek.h"
+#include "base/BledySystemu.h"
 #include "base/Errors.h"
 
 #include <QtEndian>
@@ -170,7 +171,7 @@ void zapiszW(int fd, std::int64_t polozenie, const std::vector<unsigned char>& b
         if (n <= 0)
             throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2")
                                   .arg(nativePath(nazwa),
-                                       QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EIO))));
+                                       opisBleduSystemu(n < 0 ? errno : EIO)));
         zapisane += std::size_t(n);
     }
 #else
@@ -281,7 +282,7 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
     if (::fstat(fd, &st) != 0 || ::lseek(fd, 0, SEEK_SET) != 0)
         throw EInOutError(
             QStringLiteral("Nie można odczytać pliku %1: %2")
-                .arg(nativePath(nazwa), QString::fromLocal8Bit(std::strerror(errno))));
+                .arg(nativePath(nazwa), opisBleduSystemu(errno)));
     struct Koniec {
         int fd;
         ~Koniec() { ::lseek(fd, 0, SEEK_END); }

@@ -1,7 +1,8 @@
 #include "audio/StanPliku.h"
 
+#include "base/Paths.h"
+
 #include <QCryptographicHash>
-#include <QFile>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -9,7 +10,7 @@
 #include <unistd.h>
 
 StanPliku StanPliku::pliku(const QString& path, bool zeSkrotem) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(nazwaDlaSystemu(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {};
     StanPliku stan = deskryptora(fd, zeSkrotem);
