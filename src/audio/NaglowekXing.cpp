@@ -24,9 +24,11 @@ namespace {
 constexpr std::uint32_t kRamki = 1, kBajty = 2, kSpis = 4, kJakosc = 8;
 constexpr int kDlugoscLame = 36;
 // Offsets inside LAME's extension.
+constexpr int kMetodaLame = 9;       // the tag's revision and the bit-rate method, 4 bits each
 constexpr int kSzczytLame = 11;      // peak amplitude, 4 bytes
 constexpr int kGlosnoscLame = 15;    // radio and audiophile ReplayGain, 2 + 2 bytes
 constexpr int kOpoznienieLame = 21;  // delay and padding, 12 bits each
+constexpr int kPredkoscLame = 20;    // the constant or least bit rate (kbit/s, 255 at most)
 constexpr int kWzmocnienieLame = 25; // the gain an MP3 gain tool applied, 1 byte
 constexpr int kDlugoscMuzyki = 28;
 constexpr int kCrcMuzyki = 32;
@@ -134,13 +136,24 @@ void przepiszPola(std::span<unsigned char> r, OpisXing o, std::uint32_t ramki, s
 
 // LAME's extension of `r` after a change: no ReplayGain values (with
 // `bezGlosnosci`), the padding, the music's length and checksum, and the
-// extension's own checksum over the frame up to it.
+// extension's own checksum over the frame up to it. With
+// `najmniejszaPredkosc` (the stream's frames differ in bit rate) an
+// extension that says constant or average bit rate says variable instead,
+// with that least rate: readers that believe a constant rate take the
+// length from the size over it, or give none when the frames disagree.
 void przepiszLame(std::span<unsigned char> r, const OpisXing& o, bool bezGlosnosci,
                   std::optional<int> dopelnienie, std::optional<std::uint32_t> dlugoscMuzyki,
-                  std::optional<std::uint16_t> crcMuzyki) {
+                  std::optional<std::uint16_t> crcMuzyki,
+                  std::optional<int> najmniejszaPredkosc = std::nullopt) {
     if (o.lame < 0)
         return;
     unsigned char* l = r.data() + o.lame;
+    const int metoda = l[kMetodaLame] & 0x0F;
+    if (najmniejszaPredkosc && (metoda < 3 || metoda > 6)) {
+        // 4: variable bit rate, as LAME's own default writes it.
+        l[kMetodaLame] = static_cast<unsigned char>((l[kMetodaLame] & 0xF0) | 4);
+        l[kPredkoscLame] = static_cast<unsigned char>(std::clamp(*najmniejszaPredkosc, 1, 255));
+    }
     if (bezGlosnosci) {
         std::memset(l + kSzczytLame, 0, 4);
         std::memset(l + kGlosnoscLame, 0, 4);
@@ -170,8 +183,7 @@ void zapiszW(int fd, std::int64_t polozenie, const std::vector<unsigned char>& b
             continue;
         if (n <= 0)
             throw EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2")
-                                  .arg(nativePath(nazwa),
-                                       opisBleduSystemu(n < 0 ? errno : EIO)));
+                                  .arg(nativePath(nazwa), opisBleduSystemu(n < 0 ? errno : EIO)));
         zapisane += std::size_t(n);
     }
 #else
@@ -228,6 +240,38 @@ std::uint16_t crcLame(std::span<const unsigned char> dane, std::uint16_t crc) {
     return crc;
 }
 
+std::optional<std::vector<unsigned char>>
+pustaRamkaInformacyjna(std::span<const unsigned char, 4> h) {
+    const int wersja = (h[1] >> 3) & 3;
+    const int czestotliwosc = (h[2] >> 2) & 3;
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0 || ((h[1] >> 1) & 3) != 1 || wersja == 1 ||
+        czestotliwosc == 3)
+        return std::nullopt;
+    static constexpr int kCzestotliwosci[3] = {44100, 48000, 32000};
+    static constexpr int kPredkosci[2][14] = {
+        {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}, // MPEG-1
+        {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};    // MPEG-2, 2.5
+    const bool mpeg1 = wersja == 3;
+    const int hz = kCzestotliwosci[czestotliwosc] >> (mpeg1 ? 0 : wersja == 2 ? 1 : 2);
+    const bool mono = (h[3] >> 6) == 3;
+    const int boczne = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const int potrzeba = 4 + boczne + 120; // the tag: name, flags, frames, bytes, table, quality
+    for (int indeks = 1; indeks <= 14; ++indeks) {
+        const int dlugosc = (mpeg1 ? 144 : 72) * kPredkosci[mpeg1 ? 0 : 1][indeks - 1] * 1000 / hz;
+        if (dlugosc < potrzeba)
+            continue;
+        std::vector<unsigned char> r(std::size_t(dlugosc), 0);
+        r[0] = 0xFF;
+        r[1] = static_cast<unsigned char>(h[1] | 1); // no CRC
+        r[2] = static_cast<unsigned char>((indeks << 4) | (czestotliwosc << 2) | (h[2] & 1));
+        r[3] = static_cast<unsigned char>(h[3] & 0xCF); // no mode extension
+        std::memcpy(r.data() + 4 + boczne, "Info", 4);
+        zapisz32(r.data() + 4 + boczne + 4, kRamki | kBajty | kSpis | kJakosc);
+        return r;
+    }
+    return std::nullopt;
+}
+
 std::optional<OpisXing> czytajXing(std::span<const unsigned char> r) {
     if (r.size() < 4 || r[0] != 0xFF || (r[1] & 0xE0) != 0xE0 || ((r[1] >> 1) & 3) != 1)
         return std::nullopt;
@@ -280,9 +324,8 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
 #ifdef Q_OS_UNIX
     struct stat st {};
     if (::fstat(fd, &st) != 0 || ::lseek(fd, 0, SEEK_SET) != 0)
-        throw EInOutError(
-            QStringLiteral("Nie można odczytać pliku %1: %2")
-                .arg(nativePath(nazwa), opisBleduSystemu(errno)));
+        throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
+                              .arg(nativePath(nazwa), opisBleduSystemu(errno)));
     struct Koniec {
         int fd;
         ~Koniec() { ::lseek(fd, 0, SEEK_END); }
@@ -297,7 +340,7 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
     std::deque<Srodkowa> srodkowe;
     std::deque<std::int64_t> konce; // ends of frames whose bytes have not come yet
     std::int64_t ramki = 0, czas = 0, koniecRamek = 0, poOstatniejSrodkowej = 0, bajtyRamek = 0;
-    int predkosc = 0;
+    int predkosc = 0, najmniejsza = 0;
     bool zmiennaPredkosc = false;
     Probki probki;
 
@@ -385,10 +428,13 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
             s.suma.od = koniec;
             s.suma.pozostalo = wnetrze->ramki;
             srodkowe.push_back(std::move(s));
-        } else if (predkosc == 0) {
-            predkosc = ramka.bitrateKbps;
-        } else if (ramka.bitrateKbps != predkosc) {
-            zmiennaPredkosc = true;
+        } else {
+            if (predkosc == 0)
+                predkosc = ramka.bitrateKbps;
+            else if (ramka.bitrateKbps != predkosc)
+                zmiennaPredkosc = true;
+            najmniejsza =
+                najmniejsza == 0 ? ramka.bitrateKbps : std::min(najmniejsza, ramka.bitrateKbps);
         }
     }
     strumien.finish();
@@ -418,6 +464,8 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
         // size over its rate, so it is told as "Xing".
         const std::int64_t rozpietosc = koniecRamek - naglowek;
         const std::int64_t bajty = std::int64_t(bajtyNaglowka.size()) + bajtyRamek;
+        const std::optional<int> najmniejszaPredkosc =
+            inny && zmiennaPredkosc ? std::optional<int>(najmniejsza) : std::nullopt;
         zmiennaPredkosc = zmiennaPredkosc || rozpietosc != bajty;
         const auto spis = probki.spis(czas, rozpietosc);
         std::vector<unsigned char> nowy = bajtyNaglowka;
@@ -425,7 +473,7 @@ WynikNaglowka przepiszNaglowekMp3(int fd, const QString& nazwa, bool wyrownany,
                      zmiennaPredkosc);
         const OpisXing nowyOpis = *czytajXing(nowy);
         przepiszLame(nowy, nowyOpis, inny || wyrownany, dopelnienie, std::uint32_t(bajty),
-                     glowna.naKoncuRamki);
+                     glowna.naKoncuRamki, najmniejszaPredkosc);
         zapiszW(fd, naglowek, nowy, nazwa);
         wynik.przepisany = true;
         wynik.ramki = ramki;

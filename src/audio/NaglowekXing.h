@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 // What an information frame says, and where its fields lie in the frame.
 struct OpisXing {
@@ -31,6 +32,15 @@ std::optional<OpisXing> czytajXing(std::span<const unsigned char> ramka);
 // The CRC-16 LAME's extension uses (reflected polynomial 0xA001, start 0),
 // over `dane`, continuing `crc`.
 std::uint16_t crcLame(std::span<const unsigned char> dane, std::uint16_t crc = 0);
+
+// An empty information frame (an "Info" tag with every field, all zero) of
+// the kind of the Layer III frame whose header is `naglowek`, at the
+// smallest bit rate that holds it, without a CRC. Put in front of a stream
+// that has none, where no byte's place matters (it adds a frame that
+// players leave out), it is what przepiszNaglowekMp3 then fills.
+// nullopt for a header of another layer or an invalid one.
+std::optional<std::vector<unsigned char>>
+pustaRamkaInformacyjna(std::span<const unsigned char, 4> naglowek);
 
 // What przepiszNaglowekMp3 did.
 struct WynikNaglowka {
@@ -51,7 +61,8 @@ struct WynikNaglowka {
 // rate and "Info" otherwise; in LAME's extension the padding of the last
 // part (when that part's own header tells it), the music's length and
 // checksum, no ReplayGain values when the stream is no longer the first
-// part alone, and the extension's own checksum. A leading ID3v2 tag is
+// part alone, a variable bit rate when the joined parts' rates differ, and
+// the extension's own checksum. A leading ID3v2 tag is
 // passed over. Frames and tags inside the stream stay as they are; with
 // `wyrownany` (the frames' gains were changed) every information frame
 // inside the stream loses its ReplayGain values and gets its checksums

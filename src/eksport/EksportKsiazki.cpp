@@ -21,6 +21,8 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -345,6 +347,7 @@ void EksportKsiazki::sprawdzCele(bool wolnoZastapic) const {
 void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
     m_formaty.clear();
+    m_nowyNaglowek.clear();
     std::int64_t poczatek = 0, poczatekWKsiazce = 0;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
@@ -369,9 +372,12 @@ void EksportKsiazki::zmierz() {
         ::close(fd);
         loguj(QStringLiteral("Mierzenie pliku %1").arg(nazwa));
         std::int64_t ramki = 0;
+        std::array<unsigned char, 4> pierwszaRamka{};
         Mp3Info info;
         try {
             info = probeMp3(sciezka, [&](const Mp3Frame& f) {
+                if (ramki == 0 && f.data)
+                    std::copy(f.data, f.data + 4, pierwszaRamka.begin());
                 if (++ramki % 4096 == 0 && przerwac && przerwac())
                     throw Przerwanie{};
                 if (!r.dzwiek.isEmpty() && r.dzwiek.last().second == f.offset)
@@ -388,6 +394,8 @@ void EksportKsiazki::zmierz() {
                                   .arg(e.text()));
         }
         m_formaty.append(FormatDzwieku{info.sampleRate, info.channels, info.version, info.layer});
+        if (i == 0 && info.infoOffset < 0)
+            m_nowyNaglowek = pustaRamkaInformacyjna(pierwszaRamka).value_or(m_nowyNaglowek);
         r.dlugosc = info.ticks;
         r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
         if (r.dlugosc <= 0 || r.dzwiek.isEmpty())
@@ -614,12 +622,17 @@ void EksportKsiazki::wykonaj() {
             daisy->dodajMp3(mp3->tymczasowy(), plikRozdzialow);
         const QByteArray tag = tagRozdzialow(opis, m_rozdzialy, okladka);
         mp3->zapisz(tag);
+        if (!m_nowyNaglowek.empty())
+            mp3->zapisz(reinterpret_cast<const char*>(m_nowyNaglowek.data()),
+                        qint64(m_nowyNaglowek.size()));
         for (int i = 0; i < m_rozdzialy.size(); ++i)
             kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) { mp3->zapisz(dane, dlugosc); });
 
         // The audio starts `tag.size()` bytes into the file, with the first
-        // entry's information frame where it has one: it describes that
-        // entry alone until it is rewritten here for the whole book.
+        // entry's information frame where it has one, else an empty one
+        // (players leave it out, so no chapter moves): it describes that
+        // entry alone, or nothing, until it is rewritten here for the whole
+        // book.
         opiszCalyPlik(*mp3);
         mp3->zsynchronizuj();
     }

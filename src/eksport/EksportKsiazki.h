@@ -32,6 +32,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class ZapisAtomowy;
 
@@ -120,6 +121,9 @@ private:
     ListaRozdzialow m_rozdzialy;
     QStringList m_uwagi;
     QList<FormatDzwieku> m_formaty; // of each entry's first frame
-    Okladka m_okladkaWpisow;        // the first picture of the entries' tags
+    // An information frame for the MP3 with chapters when the first entry
+    // has none; empty otherwise.
+    std::vector<unsigned char> m_nowyNaglowek;
+    Okladka m_okladkaWpisow; // the first picture of the entries' tags
     std::int64_t m_zrobione = 0, m_wszystkie = 0;
 };

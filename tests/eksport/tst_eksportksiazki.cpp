@@ -295,9 +295,27 @@ private slots:
         QCOMPARE(eksport.uwagi().size(), uwagi);
         QCOMPARE(dziennik.last(), u"Eksport zakończony powodzeniem"_s);
 
-        // The MP3: one tag in front, then the entries' audio and nothing else.
+        // The MP3: one tag in front, then the entries' audio and nothing else
+        // but an information frame that tells other players' readers the
+        // whole file's length: the first entry's own, rewritten at its size,
+        // or a new one in front of an entry that has none.
         const QByteArray mp3 = bajtyPliku(eksport.plikRozdzialow);
-        QCOMPARE(mp3.mid(rozmiarTagu(mp3)), dzwieki.join());
+        const QByteArray razem = dzwieki.join();
+        const QByteArray dzwiek = mp3.mid(rozmiarTagu(mp3));
+        const qsizetype nowa = dzwiek.size() - razem.size();
+        QVERIFY(nowa == 0 || (nowa >= 72 && nowa <= 1441 && dzwiek.mid(nowa) == razem));
+        qsizetype rozne = 0;
+        for (qsizetype i = 0; i < razem.size(); ++i)
+            rozne = dzwiek[i] != razem[i] ? i + 1 : rozne;
+        QVERIFY(nowa > 0 || rozne <= 1441);
+        if (const auto dekodowana = dlugoscDekodowana(eksport.plikRozdzialow)) {
+            const QMap<QString, double> dlugosci = dlugosciCzytnikow(eksport.plikRozdzialow);
+            for (auto it = dlugosci.cbegin(); it != dlugosci.cend(); ++it)
+                QVERIFY2(std::fabs(it.value() - *dekodowana) <= 0.1,
+                         qPrintable(u"%1: %2 s, decoded %3 s"_s.arg(it.key())
+                                        .arg(it.value())
+                                        .arg(*dekodowana)));
+        }
         const QJsonObject tag = mutagenId3(eksport.plikRozdzialow);
         if (tag.isEmpty()) {
             qWarning("mutagen missing: the tag not read by an independent reader");

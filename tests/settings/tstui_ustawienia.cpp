@@ -481,7 +481,7 @@ private slots:
                            u"Karta"_qs,
                            u"Minimalna przerwa po tytule (ms)"_qs,
                            u"Wykrywaj zakładki przy dodawaniu"_qs,
-                           u"Dokładny indeks"_qs,
+                           u"Indeks szacowany"_qs,
                            u"Głośność docelowa (LUFS)"_qs,
                            u"Zapisz"_qs,
                            u"Anuluj"_qs};
