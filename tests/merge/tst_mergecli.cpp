@@ -11,6 +11,7 @@
 #include "support/NiezalezneCzytniki.h"
 #include "support/Podpiecie.h"
 #include "support/RunTool.h"
+#include "support/Speech.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -75,6 +76,9 @@ struct WpisOceniany {
     int ms = 3000, znakMs = 1500;
     double glosnosc = 0.1;
     int tagKb = 0; // a large ID3v2 tag in front (a cover's room)
+    // Quiet speech from the mark on after a short loud chime, instead of the
+    // tone: the chapter's level is its speech's.
+    bool mowa = false;
 };
 
 QByteArray wpisOceniany(const WpisOceniany& w) {
@@ -91,6 +95,17 @@ QByteArray wpisOceniany(const WpisOceniany& w) {
                              : w.glosnosc * std::sin(2 * M_PI * 230 * t) *
                                    (0.6 + 0.4 * std::sin(2 * M_PI * 4 * t));
         p[i] = short(32767 * a);
+    }
+    if (w.mowa) {
+        static const std::vector<short> mowa = speak(
+            u"Rozdział drugi. Pan Tomasz wyszedł z domu wcześnie rano i szedł powoli przez park, "
+            u"patrząc na drzewa."_s);
+        Q_ASSERT(hz == kSpeechRate);
+        p.assign(znak + mowa.size(), 0);
+        for (size_t i = 0; i < size_t(hz) * 3 / 5; ++i)
+            p[i] = short(32767 * 0.11 * std::sin(2 * M_PI * 1000 * double(i) / hz));
+        for (size_t i = 0; i < mowa.size(); ++i)
+            p[znak + i] = short(mowa[i] / 10);
     }
     QByteArray tag;
     if (w.tagKb > 0) {
@@ -245,8 +260,9 @@ private slots:
     // after it (the bookmark within one block); no block start goes back; the book's length as
     // mediainfo, GStreamer, mutagen and ffprobe report it within 0.1 s of
     // the decode; mp3val finds nothing wrong with its header; levelled,
-    // every entry within 1 LU of the target (ffmpeg's meter) unless its
-    // log line says its peak held it back.
+    // every entry within 1 LU of the target (ffmpeg's meter; a chapter of
+    // speech after a loud chime from its speech on) unless its log line
+    // says its peak held it back.
     void booksAsOtherPlayersHearThem_data() {
         QTest::addColumn<WpisyOceniane>("wpisy");
         QTest::addColumn<double>("cel"); // 0: not levelled
@@ -260,7 +276,8 @@ private slots:
             << WpisyOceniane{{format(22050, 1, 0, true), 3000, 1700, 0.03},
                              {format(22050, 2, 64), 2800, 1200, 0.3},
                              {format(22050, 2, 0, true), 2500, 1100, 0.1, 8},
-                             {format(22050, 1, 32, false, true), 3100, 2000, 0.01, 2}}
+                             {format(22050, 1, 32, false, true), 3100, 2000, 0.01, 2},
+                             {format(22050, 1, 48), 0, 1000, 0, 0, true}}
             << -20.0;
     }
     void booksAsOtherPlayersHearThem() {
@@ -355,7 +372,7 @@ private slots:
             const QString czesc = tmp.filePath(u"czesc.mp3"_s);
             QVERIFY(zapiszBajty(czesc, ksiazka.mid(od, rozmiary[i])));
             od += rozmiary[i];
-            const auto g = ffmpegGlosnosc(czesc);
+            const auto g = ffmpegGlosnosc(czesc, wpisy[i].mowa ? wpisy[i].znakMs / 1000.0 : 0);
             QVERIFY(g);
             const QString linia = w.wyjscie.filter(u"plik %1"_s.arg(pozycje[i].sciezka())).value(0);
             QVERIFY2(std::fabs(g->first - cel) <= 1.0 || linia.contains(u"szczyt przekroczyłby"_s),

@@ -17,12 +17,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik) {
+std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik, double odS) {
     QProcess p;
     p.start(QStringLiteral("ffmpeg"),
-            {QStringLiteral("-nostats"), QStringLiteral("-hide_banner"), QStringLiteral("-i"), plik,
-             QStringLiteral("-af"), QStringLiteral("ebur128=peak=true:dualmono=true"),
-             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+            {QStringLiteral("-nostats"), QStringLiteral("-hide_banner"), QStringLiteral("-ss"),
+             QString::number(odS), QStringLiteral("-i"), plik, QStringLiteral("-af"),
+             QStringLiteral("ebur128=peak=true:dualmono=true"), QStringLiteral("-f"),
+             QStringLiteral("null"), QStringLiteral("-")});
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return std::nullopt;
     const QString out = QString::fromUtf8(p.readAllStandardError());

@@ -11,10 +11,10 @@
 #include <optional>
 #include <utility>
 
-// ffmpeg's EBU R128 meter on the file: integrated loudness (LUFS) and true
-// peak (dBTP), a mono file measured as dual mono (as it is heard on both
-// ears); nullopt when ffmpeg is missing or fails.
-std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik);
+// ffmpeg's EBU R128 meter on the file from `odS` seconds on: integrated
+// loudness (LUFS) and true peak (dBTP), a mono file measured as dual mono
+// (as it is heard on both ears); nullopt when ffmpeg is missing or fails.
+std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik, double odS = 0);
 
 // The length in seconds that other players' readers report for an MP3
 // file: mediainfo, GStreamer's discoverer, mutagen and ffprobe, by name
