@@ -305,8 +305,7 @@ QString tekstPoziomu(std::optional<double> wartosc) {
     return wartosc ? liczba(*wartosc) : QStringLiteral("\u2013");
 }
 
-std::optional<PomiarGlosnosci> PamiecGlosnosci::znajdz(const QString& path,
-                                                       StanPliku* stan) const {
+std::optional<PomiarGlosnosci> PamiecGlosnosci::znajdz(const QString& path, StanPliku* stan) const {
     // The file is looked at outside the lock: it may sit on a slow disk.
     const StanPliku teraz = StanPliku::pliku(path);
     const std::lock_guard lock(m_mutex);

@@ -57,9 +57,9 @@ using MiernikGlosnosci = std::function<std::optional<PomiarGlosnosci>(
 // The whole number of 1.5 dB steps for one file.
 struct KrokGlosnosci {
     int kroki = 0;
-    int chciane = 0;          // the steps that would come nearest to the target
-    bool przezSzczyt = false; // fewer because the true peak would exceed -1 dBTP
-    bool przezZakres = false; // fewer because a global_gain would leave 0..255
+    int chciane = 0;                // the steps that would come nearest to the target
+    bool przezSzczyt = false;       // fewer because the true peak would exceed -1 dBTP
+    bool przezZakres = false;       // fewer because a global_gain would leave 0..255
     std::optional<double> poziom{}; // the level it starts from (the speech's); none: silence
     double decybele() const;
 };
