@@ -255,9 +255,11 @@ pustaRamkaInformacyjna(std::span<const unsigned char, 4> h) {
     const int hz = kCzestotliwosci[czestotliwosc] >> (mpeg1 ? 0 : wersja == 2 ? 1 : 2);
     const bool mono = (h[3] >> 6) == 3;
     const int boczne = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const int potrzeba = 4 + boczne + 120; // the tag: name, flags, frames, bytes, table, quality
+    const int potrzeba = 4 + boczne + 120;  // the tag: name, flags, frames, bytes, table, quality
+    const int jednostka = mpeg1 ? 144 : 72; // bytes per kbit/s at 1 kHz
+    const std::span<const int, 14> predkosci = kPredkosci[mpeg1 ? 0 : 1];
     for (int indeks = 1; indeks <= 14; ++indeks) {
-        const int dlugosc = (mpeg1 ? 144 : 72) * kPredkosci[mpeg1 ? 0 : 1][indeks - 1] * 1000 / hz;
+        const int dlugosc = jednostka * predkosci[std::size_t(indeks - 1)] * 1000 / hz;
         if (dlugosc < potrzeba)
             continue;
         std::vector<unsigned char> r(std::size_t(dlugosc), 0);

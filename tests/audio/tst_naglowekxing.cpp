@@ -20,15 +20,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 Mp3Format czesc(int ms, int hz, int kanaly, int kbps, bool vbr = false, bool crc = false) {
-    Mp3Format f;
+    Mp3Format f = formatLame(hz, kanaly, kbps, vbr, crc);
     f.durationMs = ms;
-    f.sampleRate = hz;
-    f.channels = kanaly;
-    f.bitrateKbps = kbps;
-    f.vbr = vbr;
-    f.crc = crc;
-    // LAME leaves the header out of frames too small to hold it.
-    f.xing = vbr || kbps * (hz < 32000 ? 72 : 144) * 1000 / hz >= 200;
     f.toneHz = 300 + ms % 700;
     return f;
 }

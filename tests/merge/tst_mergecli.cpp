@@ -118,18 +118,6 @@ QByteArray wpisOceniany(const WpisOceniany& w) {
     return tag + makeMp3Data(w.format, p);
 }
 
-Mp3Format format(int hz, int kanaly, int kbps, bool vbr = false, bool crc = false) {
-    Mp3Format f;
-    f.sampleRate = hz;
-    f.channels = kanaly;
-    f.bitrateKbps = kbps;
-    f.vbr = vbr;
-    // LAME leaves the header out of frames too small to hold it.
-    f.xing = vbr || kbps * (hz < 32000 ? 72 : 144) * 1000 / hz >= 200;
-    f.crc = crc;
-    return f;
-}
-
 } // namespace
 
 using WpisyOceniane = QList<WpisOceniany>;
@@ -267,17 +255,17 @@ private slots:
         QTest::addColumn<WpisyOceniane>("wpisy");
         QTest::addColumn<double>("cel"); // 0: not levelled
         QTest::newRow("44.1 kHz, 32 to 192 kbit/s and VBR, covers, CRC")
-            << WpisyOceniane{{format(44100, 2, 128), 2600, 1400, 0.1, 8},
-                             {format(44100, 2, 32), 3000, 2200},
-                             {format(44100, 2, 192, false, true), 2400, 900, 0.1, 2},
-                             {format(44100, 2, 0, true), 3200, 2500, 0.1, 6}}
+            << WpisyOceniane{{formatLame(44100, 2, 128), 2600, 1400, 0.1, 8},
+                             {formatLame(44100, 2, 32), 3000, 2200},
+                             {formatLame(44100, 2, 192, false, true), 2400, 900, 0.1, 2},
+                             {formatLame(44100, 2, 0, true), 3200, 2500, 0.1, 6}}
             << 0.0;
         QTest::newRow("22.05 kHz, mono and stereo, levelled")
-            << WpisyOceniane{{format(22050, 1, 0, true), 3000, 1700, 0.03},
-                             {format(22050, 2, 64), 2800, 1200, 0.3},
-                             {format(22050, 2, 0, true), 2500, 1100, 0.1, 8},
-                             {format(22050, 1, 32, false, true), 3100, 2000, 0.01, 2},
-                             {format(22050, 1, 48), 0, 1000, 0, 0, true}}
+            << WpisyOceniane{{formatLame(22050, 1, 0, true), 3000, 1700, 0.03},
+                             {formatLame(22050, 2, 64), 2800, 1200, 0.3},
+                             {formatLame(22050, 2, 0, true), 2500, 1100, 0.1, 8},
+                             {formatLame(22050, 1, 32, false, true), 3100, 2000, 0.01, 2},
+                             {formatLame(22050, 1, 48), 0, 1000, 0, 0, true}}
             << -20.0;
     }
     void booksAsOtherPlayersHearThem() {

@@ -91,8 +91,10 @@ QMap<QString, double> dlugosciCzytnikow(const QString& plik) {
                                                           d.captured(2).toDouble() * 60 +
                                                           d.captured(3).toDouble());
     }
+    // The system's Python, which has the system's mutagen (another on the
+    // path may lack it, and mutagen would be left out without a word).
     if (const auto m = wyjscieNarzedzia(
-            QStringLiteral("python3"),
+            QStringLiteral("/usr/bin/python3"),
             {QStringLiteral("-c"),
              QStringLiteral(
                  "import sys, mutagen.mp3; print(mutagen.mp3.MP3(sys.argv[1]).info.length)"),
