@@ -60,7 +60,7 @@ int porownajCpu(const ListaPozycji& pozycje, const QString& scalony, int rundy) 
         for (int k = 0; k < 3; ++k) {
             const int rodzaj = (k + r) % 3;
             ZadanieScalania zadanie(scalony, pozycje, miernikMp3());
-            zadanie.dokladnyIndeks = rodzaj == 1;
+            zadanie.indeksSzacowany = rodzaj != 1;
             if (rodzaj == 2) {
                 zadanie.przerwac = [&] { return przerwij; };
                 zadanie.postep = [&](std::int64_t zrobione, std::int64_t) { ostatni = zrobione; };

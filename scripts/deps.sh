@@ -8,8 +8,9 @@
 # test; dosfstools makes a FAT card on a loop device; FFmpeg's libraries,
 # LAME and libcue read the books the import takes in; libfuse3 and fusefat
 # give the tests a stalled mount and a FAT card without the kernel's vfat;
-# mediainfo, GStreamer, mutagen, mp3val and mpg123 are the independent
-# readers the tests judge the outputs by).
+# mediainfo, GStreamer (gst-discoverer-1.0 comes with its base-apps), mutagen,
+# mp3val and mpg123 are the independent readers the tests judge the outputs
+# by).
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-private-dev libtag1-dev
@@ -18,7 +19,7 @@ packages=(cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-private-
           python3-dbusmock dbus-daemon dosfstools libavformat-dev libavcodec-dev
           libswresample-dev libavutil-dev libcue-dev libfuse3-dev fuse3 fusefat mediainfo
           gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
-          gstreamer1.0-libav python3-mutagen mp3val mpg123 "$@")
+          gstreamer1.0-libav gstreamer1.0-plugins-base-apps python3-mutagen mp3val mpg123 "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -24,7 +24,7 @@ void TMainForm::Scalajpliki1Click() {
     // The summary comes first; stopped, the dialog opens without it.
     m_FormScalaniePlikow->ustawPodsumowanie(podsumowanieKsiazki().value_or(QStringList()));
     m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
-    m_FormScalaniePlikow->ustawDokladnyIndeks(m_konfiguracja.Wykrywanie.DokladnyIndeks);
+    m_FormScalaniePlikow->ustawIndeksSzacowany(m_konfiguracja.Wykrywanie.IndeksSzacowany);
     m_FormScalaniePlikow->ustawGlosnosc(
         celGlosnosci(m_konfiguracja.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs),
         &glosnosci());

@@ -4,7 +4,6 @@
 #include "audio/WzmocnienieRamek.h"
 #include "base/Errors.h"
 
-#include <QFileInfo>
 #include <QSet>
 #include <algorithm>
 #include <array>
@@ -140,14 +139,44 @@ private:
     std::vector<float> m_poprzedni;
 };
 
+// The loudness of the speech from the 400 ms blocks (their mean squares,
+// K-weighted): those more than 10 LU above the median block above -70 LUFS
+// are left out, the rest gated as EBU R128 gates them.
+std::optional<double> glosnoscMowy(std::vector<double> bloki) {
+    const double prog = std::pow(10.0, (-70.0 + 0.691) / 10.0);
+    std::erase_if(bloki, [prog](double e) { return e <= prog; });
+    if (bloki.empty())
+        return std::nullopt;
+    std::vector<double> posortowane = bloki;
+    const auto srodek = posortowane.begin() + std::ptrdiff_t(posortowane.size() / 2);
+    std::nth_element(posortowane.begin(), srodek, posortowane.end());
+    const double gora = *srodek * 10.0; // +10 LU
+    std::erase_if(bloki, [gora](double e) { return e > gora; });
+    double suma = 0;
+    for (const double e : bloki)
+        suma += e;
+    const double bramka = suma / double(bloki.size()) / 10.0; // -10 LU
+    double mowa = 0;
+    std::size_t n = 0;
+    for (const double e : bloki) {
+        if (e > bramka) {
+            mowa += e;
+            ++n;
+        }
+    }
+    if (n == 0)
+        return std::nullopt;
+    return -0.691 + 10.0 * std::log10(mowa / double(n));
+}
+
 } // namespace
 
 std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
                                               const std::atomic_bool* przerwij) {
     const Format format = formatPierwszejRamki(path);
     Mp3Stream stream(path, format.czestotliwosc, true);
-    std::unique_ptr<ebur128_state, UsunStan> stan(
-        ebur128_init(unsigned(format.kanaly), unsigned(format.czestotliwosc), EBUR128_MODE_I));
+    std::unique_ptr<ebur128_state, UsunStan> stan(ebur128_init(
+        unsigned(format.kanaly), unsigned(format.czestotliwosc), EBUR128_MODE_I | EBUR128_MODE_M));
     if (!stan || (format.kanaly == 1 &&
                   ebur128_set_channel(stan.get(), 0, EBUR128_DUAL_MONO) != EBUR128_SUCCESS))
         throw EMCIDeviceError(
@@ -155,7 +184,6 @@ std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
 
     SzczytRzeczywisty szczyt(format.kanaly);
     PomiarGlosnosci pomiar;
-    std::vector<float> mono;
     // The gains of every frame the walk finds (the information frame has
     // none and is told apart by its bytes).
     stream.eachFrameBytes([&pomiar](const unsigned char* bajty, int n) {
@@ -166,6 +194,25 @@ std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
             pomiar.najwiekszeWzmocnienie = std::max(pomiar.najwiekszeWzmocnienie, opis.najwieksze);
         }
     });
+    // The meter is fed 100 ms at a time; after each step its momentary
+    // loudness is the newest of the 400 ms blocks, overlapping by 75 %,
+    // that its integrated loudness gates.
+    const size_t krok = size_t(format.czestotliwosc / 10);
+    std::vector<float> porcja;
+    porcja.reserve(krok * size_t(format.kanaly));
+    std::vector<double> bloki;
+    std::size_t kroki = 0;
+    const auto dodaj = [&](const float* probki, size_t n) {
+        ebur128_add_frames_float(stan.get(), probki, n);
+    };
+    const auto oddaj = [&] {
+        dodaj(porcja.data(), porcja.size() / size_t(format.kanaly));
+        porcja.clear();
+        double m = 0;
+        if (++kroki >= 4 && ebur128_loudness_momentary(stan.get(), &m) == EBUR128_SUCCESS &&
+            std::isfinite(m))
+            bloki.push_back(std::pow(10.0, (m + 0.691) / 10.0));
+    };
     Mp3Frame ramka;
     while (stream.nextFrame(ramka)) {
         if (przerwij && przerwij->load(std::memory_order_relaxed))
@@ -176,18 +223,21 @@ std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
         if (probek == 0)
             continue;
         szczyt.dodaj(pcm.data(), probek, 2);
-        if (format.kanaly == 2) {
-            ebur128_add_frames_float(stan.get(), pcm.data(), probek);
-        } else {
-            mono.resize(probek);
-            for (size_t i = 0; i < probek; ++i)
-                mono[i] = pcm[2 * i];
-            ebur128_add_frames_float(stan.get(), mono.data(), probek);
+        for (size_t i = 0; i < probek; ++i) {
+            porcja.push_back(pcm[2 * i]);
+            if (format.kanaly == 2)
+                porcja.push_back(pcm[2 * i + 1]);
+            if (porcja.size() == krok * size_t(format.kanaly))
+                oddaj();
         }
     }
+    if (!porcja.empty())
+        dodaj(porcja.data(), porcja.size() / size_t(format.kanaly));
     double lufs = 0;
     if (ebur128_loudness_global(stan.get(), &lufs) == EBUR128_SUCCESS && std::isfinite(lufs))
         pomiar.glosnoscLufs = lufs;
+    if (pomiar.glosnoscLufs)
+        pomiar.mowaLufs = glosnoscMowy(std::move(bloki));
     pomiar.szczytDbtp = decybele(szczyt.szczyt());
     return pomiar;
 }
@@ -198,9 +248,11 @@ double KrokGlosnosci::decybele() const {
 
 KrokGlosnosci krokGlosnosci(const PomiarGlosnosci& pomiar, double celLufs) {
     KrokGlosnosci krok;
-    if (!pomiar.glosnoscLufs || pomiar.najmniejszeWzmocnienie > pomiar.najwiekszeWzmocnienie)
+    const std::optional<double> poziom = pomiar.mowaLufs ? pomiar.mowaLufs : pomiar.glosnoscLufs;
+    if (!poziom || pomiar.najmniejszeWzmocnienie > pomiar.najwiekszeWzmocnienie)
         return krok;
-    krok.chciane = int(std::lround((celLufs - *pomiar.glosnoscLufs) / kDecybeleKroku));
+    krok.poziom = poziom;
+    krok.chciane = int(std::lround((celLufs - *poziom) / kDecybeleKroku));
     krok.kroki = krok.chciane;
     if (krok.kroki > 0) {
         // A small tolerance keeps a peak measured at exactly the limit from
@@ -253,21 +305,15 @@ QString tekstPoziomu(std::optional<double> wartosc) {
     return wartosc ? liczba(*wartosc) : QStringLiteral("\u2013");
 }
 
-StanPliku StanPliku::pliku(const QString& path) {
-    QFileInfo info(path);
-    info.setCaching(false);
-    if (!info.exists())
-        return {};
-    return {info.size(), info.lastModified()};
-}
-
-std::optional<PomiarGlosnosci> PamiecGlosnosci::znajdz(const QString& path) const {
+std::optional<PomiarGlosnosci> PamiecGlosnosci::znajdz(const QString& path, StanPliku* stan) const {
     // The file is looked at outside the lock: it may sit on a slow disk.
     const StanPliku teraz = StanPliku::pliku(path);
     const std::lock_guard lock(m_mutex);
     const auto it = m_wpisy.constFind(path);
     if (it == m_wpisy.cend() || it->stan.rozmiar < 0 || !(it->stan == teraz))
         return std::nullopt;
+    if (stan)
+        *stan = it->stan;
     return it->pomiar;
 }
 
@@ -278,27 +324,35 @@ void PamiecGlosnosci::zapamietaj(const QString& path, const StanPliku& stan,
 }
 
 QHash<QString, PomiarGlosnosci> PamiecGlosnosci::znane(const QStringList& pliki,
-                                                       QStringList& nieznane) const {
+                                                       QStringList& nieznane,
+                                                       QHash<QString, StanPliku>* stany) const {
     QHash<QString, PomiarGlosnosci> wynik;
     QSet<QString> byly;
     for (const QString& plik : pliki) {
         if (byly.contains(plik))
             continue;
         byly.insert(plik);
-        if (const auto pomiar = znajdz(plik))
+        StanPliku stan;
+        if (const auto pomiar = znajdz(plik, &stan)) {
             wynik.insert(plik, *pomiar);
-        else
+            if (stany)
+                stany->insert(plik, stan);
+        } else {
             nieznane.append(plik);
+        }
     }
     return wynik;
 }
 
 std::optional<PomiarGlosnosci> PamiecGlosnosci::zmierz(const QString& path,
                                                        const MiernikGlosnosci& miernik,
-                                                       const std::atomic_bool* przerwij) {
+                                                       const std::atomic_bool* przerwij,
+                                                       StanPliku* stanPliku) {
     const StanPliku stan = StanPliku::pliku(path);
     const std::optional<PomiarGlosnosci> pomiar = miernik(path, przerwij);
     if (pomiar)
         zapamietaj(path, stan, *pomiar);
+    if (stanPliku)
+        *stanPliku = stan;
     return pomiar;
 }

@@ -8,7 +8,9 @@
 // Plain QtCore: the measurement may run on a worker thread, one call per
 // file at a time; a caller cancels through the flag it passes.
 
-#include <QDateTime>
+#include "audio/StanPliku.h"
+
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -22,19 +24,28 @@ inline constexpr double kDomyslnyCelLufs = -18.0;
 inline constexpr double kNajwyzszySzczytDbtp = -1.0; // levelling never lifts a peak above it
 
 struct PomiarGlosnosci {
-    // Integrated loudness; nullopt for a file with nothing above the
-    // gate (silence), which levelling leaves as it is.
+    // Integrated loudness (EBU R128); nullopt for a file with nothing
+    // above the gate (silence), which levelling leaves as it is.
     std::optional<double> glosnoscLufs;
     double szczytDbtp = -200.0;
-    // The lowest and highest global_gain of the audio frames (0..255).
+    // The lowest and highest global_gain of the audio frames (0..255),
+    // of the granules that carry sound.
     int najmniejszeWzmocnienie = 255;
     int najwiekszeWzmocnienie = 0;
+    // The loudness of the speech: the integrated loudness of the blocks
+    // that are not far louder than the file's typical block (see
+    // zmierzGlosnosc); what levelling brings to the target. nullopt: as
+    // glosnoscLufs.
+    std::optional<double> mowaLufs{};
     bool operator==(const PomiarGlosnosci&) const = default;
 };
 
-// Decodes the whole file. When *przerwij becomes true it stops and returns
-// nullopt. Throws EMCIDeviceError when the file cannot be read or holds no
-// MPEG audio.
+// Decodes the whole file. The speech level leaves out the 400 ms blocks
+// more than 10 LU above the median block (a chime, a jingle, a bang: a short
+// loud sound that would otherwise set the level of a whole chapter) and
+// gates the rest as EBU R128 does (-70 LUFS, then 10 LU below their mean).
+// When *przerwij becomes true it stops and returns nullopt. Throws EMCIDeviceError when the file
+// cannot be read or holds no MPEG audio.
 std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
                                               const std::atomic_bool* przerwij = nullptr);
 
@@ -46,9 +57,10 @@ using MiernikGlosnosci = std::function<std::optional<PomiarGlosnosci>(
 // The whole number of 1.5 dB steps for one file.
 struct KrokGlosnosci {
     int kroki = 0;
-    int chciane = 0;          // the steps that would come nearest to the target
-    bool przezSzczyt = false; // fewer because the true peak would exceed -1 dBTP
-    bool przezZakres = false; // fewer because a global_gain would leave 0..255
+    int chciane = 0;                // the steps that would come nearest to the target
+    bool przezSzczyt = false;       // fewer because the true peak would exceed -1 dBTP
+    bool przezZakres = false;       // fewer because a global_gain would leave 0..255
+    std::optional<double> poziom{}; // the level it starts from (the speech's); none: silence
     double decybele() const;
 };
 
@@ -66,32 +78,28 @@ QString tekstDecybeli(double db);
 // "−18,2" with the minus sign, one decimal and a decimal comma; "–" for none.
 QString tekstPoziomu(std::optional<double> wartosc);
 
-// What a file was when it was measured: a measurement counts as long as the
-// file's size and modification time stay as they were.
-struct StanPliku {
-    std::int64_t rozmiar = -1;
-    QDateTime zmieniony;
-    bool operator==(const StanPliku&) const = default;
-    static StanPliku pliku(const QString& path);
-};
-
 // Measurements kept while the program runs, by file path. Safe to use from
 // several threads at once (measuring workers store, the window reads).
 class PamiecGlosnosci {
 public:
     // The file's measurement unless the file has changed since.
-    std::optional<PomiarGlosnosci> znajdz(const QString& path) const;
+    // With `stan`, the file's state as it was measured goes there.
+    std::optional<PomiarGlosnosci> znajdz(const QString& path, StanPliku* stan = nullptr) const;
     // `stan`: the file as it was before it was measured.
     void zapamietaj(const QString& path, const StanPliku& stan, const PomiarGlosnosci& pomiar);
     // The measurements of `pliki` that still count, by path; every file
     // without one goes to `nieznane`, each once, in the order of `pliki`.
-    QHash<QString, PomiarGlosnosci> znane(const QStringList& pliki, QStringList& nieznane) const;
+    // With `stany`, each known file's state as it was measured goes there.
+    QHash<QString, PomiarGlosnosci> znane(const QStringList& pliki, QStringList& nieznane,
+                                          QHash<QString, StanPliku>* stany = nullptr) const;
     // Measures the file with `miernik` and keeps the result with the file
     // as it was before the measurement, so that a change meanwhile makes it
     // stale. nullopt when stopped through `przerwij`; what `miernik` throws
     // passes on.
+    // With `stan`, the file's state the measurement is kept with goes there.
     std::optional<PomiarGlosnosci> zmierz(const QString& path, const MiernikGlosnosci& miernik,
-                                          const std::atomic_bool* przerwij);
+                                          const std::atomic_bool* przerwij,
+                                          StanPliku* stan = nullptr);
 
 private:
     struct Wpis {

@@ -12,6 +12,8 @@ Mp3Info walk(Mp3Stream& stream, const std::function<void(const Mp3Frame&)>& each
         if (info.frames == 0) {
             info.sampleRate = frame.sampleRate;
             info.channels = frame.channels;
+            info.version = frame.version;
+            info.layer = frame.layer;
         } else if (frame.sampleRate != info.sampleRate || frame.channels != info.channels) {
             info.mixedFormat = true;
         }
@@ -23,6 +25,8 @@ Mp3Info walk(Mp3Stream& stream, const std::function<void(const Mp3Frame&)>& each
     info.skippedBytes = stream.skippedBytes();
     info.ticks = ticks;
     info.walkedTicks = stream.walkedTicks();
+    info.infoOffset = stream.infoFrame().offset;
+    info.infoFrame = stream.infoFrame().bytes;
     info.lengthMs = (ticks + kTicksPerMs / 2) / kTicksPerMs;
     return info;
 }

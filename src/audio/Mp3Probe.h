@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 struct Mp3Frame;
 struct Mp3Pass;
@@ -16,6 +17,8 @@ struct Mp3Info {
     std::int64_t frames = 0;
     int sampleRate = 0;       // of the first frame
     int channels = 0;         // of the first frame
+    int version = 0;          // of the first frame: 1, 2 or 25 (MPEG-2.5)
+    int layer = 0;            // of the first frame
     bool mixedFormat = false; // some frame differs in rate or channel count
     // Bytes of the file that are neither audio frames nor metadata tags.
     std::int64_t skippedBytes = 0;
@@ -24,6 +27,10 @@ struct Mp3Info {
     // frame at the start too (what the file adds inside a joined file).
     std::int64_t ticks = 0;
     std::int64_t walkedTicks = 0;
+    // The encoder's information frame at the start (Xing, Info): its first
+    // byte in the file (-1: none) and its bytes as the walk passed them.
+    std::int64_t infoOffset = -1;
+    std::vector<unsigned char> infoFrame;
 };
 
 // Throws EMCIDeviceError naming the file when it cannot be read or holds no

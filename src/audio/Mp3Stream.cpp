@@ -29,6 +29,7 @@ namespace {
 struct FrameHeader {
     int version = 0; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     int layer = 0;   // as coded: 3 Layer I, 2 Layer II, 1 Layer III
+    int bitRate = 0; // kbit/s
     int sampleRate = 0;
     int length = 0;  // bytes of the whole frame, header included
     int samples = 0; // per channel
@@ -81,11 +82,14 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p, const FreeFormat&
     const bool mpeg1 = version == 3;
     const int table = mpeg1 ? 3 - layer : (layer == 3 ? 3 : 4);
     const int sampleRate = frequencies[freqIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    const int samples = layer == 3 ? 384 : (layer == 1 && !mpeg1) ? 576 : 1152;
     int length;
+    int bitRate; // bit/s
     if (rateIndex == 0) {
         length = free.bytes + padding * (layer == 3 ? 4 : 1);
+        bitRate = int(std::int64_t(free.bytes) * 8 * sampleRate / samples);
     } else {
-        const int bitRate = rates[table][rateIndex - 1] * 1000;
+        bitRate = rates[table][rateIndex - 1] * 1000;
         if (layer == 3)
             length = (12 * bitRate / sampleRate + padding) * 4;
         else if (layer == 1 && !mpeg1)
@@ -93,9 +97,8 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p, const FreeFormat&
         else
             length = 144 * bitRate / sampleRate + padding;
     }
-    const int samples = layer == 3 ? 384 : (layer == 1 && !mpeg1) ? 576 : 1152;
-    return FrameHeader{version,       layer, sampleRate, length, samples, (p[3] >> 6) == 3 ? 1 : 2,
-                       rateIndex == 0};
+    return FrameHeader{version, layer,   bitRate / 1000,           sampleRate,
+                       length,  samples, (p[3] >> 6) == 3 ? 1 : 2, rateIndex == 0};
 }
 
 bool sameStream(const FrameHeader& a, const FrameHeader& b) {
@@ -288,6 +291,7 @@ struct Mp3Stream::Impl {
     bool decoding = false;
     std::int64_t frames = 0;
     bool firstChecked = false; // the walk alone: the first frame was tested for an Info header
+    InfoFrame info;            // the Info header it found there
 
     // The walk: where the next frame is looked for, the last frame found,
     // and the bytes passed over that were neither audio nor tags.
@@ -563,16 +567,28 @@ struct Mp3Stream::Impl {
                 if (!p)
                     throw EMCIDeviceError(
                         QStringLiteral("Błąd odczytu pliku „%1”").arg(nativePath(path)));
-                if (isInfoFrame(p, n, lastHeader))
+                if (isInfoFrame(p, n, lastHeader)) {
+                    info.offset = framePos;
+                    info.bytes.clear();
+                    qint64 m = 0;
+                    if (const unsigned char* whole = file.at(framePos, lastHeader.length, m))
+                        info.bytes.assign(whole, whole + std::min<qint64>(m, lastHeader.length));
                     continue;
+                }
             }
             const FrameHeader& h = lastHeader;
             frame.sampleRate = h.sampleRate;
             frame.channels = h.channels;
+            frame.version = h.version == 3 ? 1 : h.version == 2 ? 2 : 25;
+            frame.layer = 4 - h.layer;
+            frame.bitrateKbps = h.bitRate;
             frame.samples = h.samples;
             frame.durationTicks = std::int64_t(frame.samples) * (kTicksPerSecond / h.sampleRate);
             frame.offset = framePos;
             frame.bytes = h.length;
+            qint64 n = 0;
+            const unsigned char* bytes = file.at(framePos, h.length, n);
+            frame.data = n >= h.length ? bytes : nullptr;
             framePos = frameEnd;
             ++frames;
             return true;
@@ -705,6 +721,9 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
     mpg123_info2(d->mh, &info);
     frame.sampleRate = int(info.rate);
     frame.channels = info.mode == MPG123_M_MONO ? 1 : 2;
+    frame.version = info.version == MPG123_1_0 ? 1 : info.version == MPG123_2_0 ? 2 : 25;
+    frame.layer = info.layer;
+    frame.bitrateKbps = info.bitrate;
     frame.samples = mpg123_spf(d->mh);
     if (frame.sampleRate <= 0 || frame.samples <= 0 || kTicksPerSecond % frame.sampleRate != 0)
         throw EMCIDeviceError(notMp3(path_));
@@ -718,6 +737,7 @@ bool Mp3Stream::nextFrame(Mp3Frame& frame) {
         d->pending.pop_front();
     frame.offset = -1;
     frame.bytes = 0;
+    frame.data = nullptr;
     if (!d->pending.empty() && d->pending.front().streamPos == at) {
         frame.offset = d->pending.front().filePos;
         frame.bytes = d->pending.front().length;
@@ -754,6 +774,10 @@ std::span<const float> Mp3Stream::decodeFrameFloat() {
 
 void Mp3Stream::eachFrameBytes(std::function<void(const unsigned char*, int)> hook) {
     d->eachFrameBytes = [hook = std::move(hook)](unsigned char* bytes, int n) { hook(bytes, n); };
+}
+
+const Mp3Stream::InfoFrame& Mp3Stream::infoFrame() const {
+    return d->info;
 }
 
 std::int64_t Mp3Stream::skippedBytes() const {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 // Time is counted in ticks of 1/14112000 s: every MPEG sample rate divides
 // this number, so the duration of any frame is a whole number of ticks and
@@ -27,13 +28,19 @@ inline constexpr std::int64_t kTicksPerMs = kTicksPerSecond / 1000;
 struct Mp3Frame {
     int sampleRate = 0;
     int channels = 0;
-    int samples = 0; // samples per channel in this frame
+    int version = 0;     // 1 MPEG-1, 2 MPEG-2, 25 MPEG-2.5
+    int layer = 0;       // 1, 2 or 3
+    int bitrateKbps = 0; // of this frame
+    int samples = 0;     // samples per channel in this frame
     std::int64_t durationTicks = 0;
     // Where the frame lies in the file: its first byte and its length,
     // header included. -1 and 0 should the decoder ever report a frame the
     // walk did not hand it.
     std::int64_t offset = -1;
     int bytes = 0;
+    // The frame's bytes, valid until the next call; only from a walk
+    // without libmpg123.
+    const unsigned char* data = nullptr;
 };
 
 // A file read once by a caller that wants its bytes as well as its frames
@@ -96,6 +103,16 @@ public:
     // `hook`, as Mp3Pass::eachFrameBytes does; set it before the first
     // nextFrame. The bytes are only to be read here.
     void eachFrameBytes(std::function<void(const unsigned char*, int)> hook);
+
+    // The encoder's information frame (Xing, Info) the walk passed over at
+    // the start of the file: where it lies and its bytes (after a hook's
+    // change). None for a file without one, and before the first frame.
+    // Only a walk without libmpg123 reports it.
+    struct InfoFrame {
+        std::int64_t offset = -1;
+        std::vector<unsigned char> bytes;
+    };
+    const InfoFrame& infoFrame() const;
 
     // Bytes passed over so far that are neither MPEG audio frames nor
     // metadata tags. After the last frame it covers the whole file.

@@ -1,31 +1,16 @@
 #include "audio/PamiecPomiarow.h"
 
-#include "base/Paths.h"
+#include "audio/StanPliku.h"
 
-#include <QFile>
 #include <QHash>
 
 #include <exception>
 #include <mutex>
-#include <sys/stat.h>
 
 namespace {
 
-struct Stan {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    timespec mtime{}, ctime{};
-
-    bool operator==(const Stan& o) const {
-        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
-               ctime.tv_nsec == o.ctime.tv_nsec;
-    }
-};
-
 struct Wpis {
-    Stan stan;
+    StanPliku stan;
     std::optional<Mp3Info> info;
 };
 
@@ -42,9 +27,8 @@ QHash<QString, Wpis>& pamiec() {
 } // namespace
 
 std::optional<Mp3Info> zmierzPlikMp3(const QString& path) {
-    struct stat st {};
-    const bool jest = ::stat(nazwaDlaSystemu(path).constData(), &st) == 0;
-    const Stan stan{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    const StanPliku stan = StanPliku::pliku(path);
+    const bool jest = stan.rozmiar >= 0;
     if (jest) {
         const std::lock_guard lock(blokada);
         const auto it = pamiec().constFind(path);

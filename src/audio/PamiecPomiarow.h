@@ -1,8 +1,9 @@
 #pragma once
 // Measurements of MP3 files kept for their later uses: a file added to the
 // list is read once, and its row's length asked for again (the bookmark
-// editor) comes from memory while the file stays as it was: the same size,
-// modification and change times, device and inode. Any thread may ask.
+// editor) comes from memory while the file stays as it was (StanPliku: the
+// same device, inode, size, times and first and last bytes). Any thread may
+// ask.
 
 #include "audio/Mp3Probe.h"
 

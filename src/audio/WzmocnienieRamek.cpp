@@ -67,6 +67,15 @@ int czytaj8(const unsigned char* p, int bit) {
     return (v >> (8 - bit % 8)) & 0xFF;
 }
 
+// part2_3_length, the 12 bits in front of big_values and global_gain: 0
+// for a granule and channel without any coded sound, whose global_gain the
+// decoder never uses.
+bool maDzwiek(const unsigned char* p, int bitWzmocnienia) {
+    const int bit = bitWzmocnienia - 21;
+    const int v = (p[bit / 8] << 16) | (p[bit / 8 + 1] << 8) | p[bit / 8 + 2];
+    return ((v >> (12 - bit % 8)) & 0xFFF) != 0;
+}
+
 void zapisz8(unsigned char* p, int bit, int wartosc) {
     const int przesuniecie = 8 - bit % 8;
     const int maska = 0xFF << przesuniecie;
@@ -101,7 +110,10 @@ OpisRamki opiszRamke(std::span<const unsigned char> ramka) {
     OpisRamki opis{RodzajRamki::Dzwiek};
     const unsigned char* boczne = ramka.data() + u->poczatekBocznych;
     for (int i = 0; i < u->pol; ++i) {
-        const int g = czytaj8(boczne, u->pierwszeWzmocnienie + i * u->odstep);
+        const int bit = u->pierwszeWzmocnienie + i * u->odstep;
+        if (!maDzwiek(boczne, bit))
+            continue;
+        const int g = czytaj8(boczne, bit);
         opis.najmniejsze = std::min(opis.najmniejsze, g);
         opis.najwieksze = std::max(opis.najwieksze, g);
     }
@@ -117,6 +129,8 @@ int zmienWzmocnienie(std::span<unsigned char> ramka, int kroki) {
     int przyciete = 0;
     for (int i = 0; i < u->pol; ++i) {
         const int bit = u->pierwszeWzmocnienie + i * u->odstep;
+        if (!maDzwiek(boczne, bit))
+            continue;
         const int g = czytaj8(boczne, bit) + kroki;
         if (g < 0 || g > 255)
             ++przyciete;

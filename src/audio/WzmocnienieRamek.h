@@ -24,13 +24,16 @@ enum class RodzajRamki {
 // What a frame's side information says about its gains.
 struct OpisRamki {
     RodzajRamki rodzaj = RodzajRamki::Inna;
-    int najmniejsze = 255; // the lowest and highest global_gain in the frame
+    // The lowest and highest global_gain of the granules that carry sound
+    // (part2_3_length above 0); 255 and 0 for a frame of silence alone.
+    int najmniejsze = 255;
     int najwieksze = 0;
 };
 
 OpisRamki opiszRamke(std::span<const unsigned char> ramka);
 
-// Adds `kroki` to every global_gain of a Layer III audio frame, keeping each
+// Adds `kroki` to every global_gain of a Layer III audio frame whose granule
+// carries sound (the others mean nothing to a decoder and stay), keeping each
 // within 0..255, and computes the frame's CRC anew when it has one (a CRC
 // that was wrong stays wrong by the same bits, so the decoder judges the
 // frame as before). Any other frame is left as it is. Returns how many

@@ -193,7 +193,7 @@ ZapisAtomowy::ZapisAtomowy(const QString& sciezka, const OpcjeZapisu& opcje)
     for (int proba = 0; proba < 100; ++proba) {
         const QByteArray nazwa =
             poczatek + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
-        m_fd = ::open(nazwa.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        m_fd = ::open(nazwa.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0 && !zablokujTymczasowy(m_fd, nazwa)) {
             ::close(m_fd);
             m_fd = -1;

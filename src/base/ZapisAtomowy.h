@@ -59,6 +59,11 @@ public:
     // before the rename the target is unchanged and nothing is left behind.
     void zatwierdz();
 
+    // The file being written, open for reading and writing, for a writer
+    // that changes bytes it wrote already (pwrite); its position must stay
+    // at the end. Valid until zatwierdz().
+    int deskryptor() const { return m_fd; }
+
     // True when the target is written in place (see OpcjeZapisu).
     bool naMiejscu() const { return m_naMiejscu; }
 

@@ -2,6 +2,7 @@
 
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
+#include "audio/NaglowekXing.h"
 #include "base/BledySystemu.h"
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -10,6 +11,7 @@
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
 #include "eksport/UmieszczenieKsiazki.h"
+#include "merge/Formaty.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -19,6 +21,8 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -342,6 +346,8 @@ void EksportKsiazki::sprawdzCele(bool wolnoZastapic) const {
 // lies, and reads its title.
 void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
+    m_formaty.clear();
+    m_nowyNaglowek.clear();
     std::int64_t poczatek = 0, poczatekWKsiazce = 0;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
@@ -366,9 +372,12 @@ void EksportKsiazki::zmierz() {
         ::close(fd);
         loguj(QStringLiteral("Mierzenie pliku %1").arg(nazwa));
         std::int64_t ramki = 0;
+        std::array<unsigned char, 4> pierwszaRamka{};
         Mp3Info info;
         try {
             info = probeMp3(sciezka, [&](const Mp3Frame& f) {
+                if (ramki == 0 && f.data)
+                    std::copy(f.data, f.data + 4, pierwszaRamka.begin());
                 if (++ramki % 4096 == 0 && przerwac && przerwac())
                     throw Przerwanie{};
                 if (!r.dzwiek.isEmpty() && r.dzwiek.last().second == f.offset)
@@ -384,6 +393,9 @@ void EksportKsiazki::zmierz() {
                                   .arg(i + 1)
                                   .arg(e.text()));
         }
+        m_formaty.append(FormatDzwieku{info.sampleRate, info.channels, info.version, info.layer});
+        if (i == 0 && info.infoOffset < 0)
+            m_nowyNaglowek = pustaRamkaInformacyjna(pierwszaRamka).value_or(m_nowyNaglowek);
         r.dlugosc = info.ticks;
         r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
         if (r.dlugosc <= 0 || r.dzwiek.isEmpty())
@@ -443,6 +455,46 @@ void EksportKsiazki::zmierz() {
         m_rozdzialy.append(r);
         dodajPostep(r.rozmiar);
     }
+}
+
+// Names every entry of another format than the first; the MP3 with chapters,
+// one stream that players keep in the first file's format, is refused.
+void EksportKsiazki::sprawdzFormaty() {
+    QList<std::optional<FormatDzwieku>> formaty;
+    for (const FormatDzwieku& f : std::as_const(m_formaty))
+        formaty.append(f);
+    const QList<InnyFormat> inne = inneFormaty(formaty);
+    if (inne.isEmpty())
+        return;
+    QStringList linie;
+    for (const InnyFormat& inny : inne)
+        linie << QStringLiteral("plik %1 (pozycja %2): %3")
+                     .arg(natywna(m_pozycje.at(inny.pozycja).sciezka()))
+                     .arg(inny.pozycja + 1)
+                     .arg(inny.roznice);
+    const QString naglowek = QStringLiteral("pliki w innym formacie dźwięku niż pierwszy plik (%1)")
+                                 .arg(opisFormatu(*pierwszyFormat(formaty)));
+    if (!plikRozdzialow.isEmpty())
+        throw SonvekError(
+            QStringLiteral("Nie można zapisać pliku MP3 z rozdziałami: %1, a w jednym "
+                           "pliku odtwarzacze grałyby je za szybko albo za wolno: %2. "
+                           "Przekoduj te pliki albo wyeksportuj tylko książkę DAISY")
+                .arg(naglowek, linie.join(QStringLiteral("; "))));
+    uwaga(QStringLiteral("Uwaga: %1: %2").arg(naglowek).arg(inne.size()));
+    for (const QString& linia : std::as_const(linie))
+        uwaga(QStringLiteral("Uwaga: ") + linia);
+}
+
+// The first frame of the chaptered MP3's audio, the first entry's encoder
+// header, made to describe the whole file for the players that read it.
+void EksportKsiazki::opiszCalyPlik(ZapisAtomowy& mp3) {
+    const WynikNaglowka wynik = przepiszNaglowekMp3(mp3.deskryptor(), plikRozdzialow, false,
+                                                    [this] { sprawdzPrzerwanie(); });
+    if (!wynik.przepisany && wynik.bladDlugosciMs > 1000)
+        loguj(QStringLiteral("Uwaga: pierwszy plik nie zaczyna się ramką informacyjną (Xing/Info), "
+                             "więc plik MP3 z rozdziałami nie ma nagłówka z jego długością; inne "
+                             "odtwarzacze mogą podawać ją błędną o około %1 s")
+                  .arg((wynik.bladDlugosciMs + 500) / 1000));
 }
 
 void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz) {
@@ -546,6 +598,7 @@ void EksportKsiazki::wykonaj() {
     if (postep)
         postep(0, m_wszystkie);
     zmierz();
+    sprawdzFormaty();
     std::int64_t dzwiek = 0;
     for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
         dzwiek += r.bajtyDzwieku;
@@ -569,14 +622,18 @@ void EksportKsiazki::wykonaj() {
             daisy->dodajMp3(mp3->tymczasowy(), plikRozdzialow);
         const QByteArray tag = tagRozdzialow(opis, m_rozdzialy, okladka);
         mp3->zapisz(tag);
+        if (!m_nowyNaglowek.empty())
+            mp3->zapisz(reinterpret_cast<const char*>(m_nowyNaglowek.data()),
+                        qint64(m_nowyNaglowek.size()));
         for (int i = 0; i < m_rozdzialy.size(); ++i)
             kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) { mp3->zapisz(dane, dlugosc); });
 
-        // ---- The book's information frame ---------------------------------------
         // The audio starts `tag.size()` bytes into the file, with the first
-        // entry's information frame where it has one: it describes that
-        // entry alone until it is rewritten here for the whole book.
-
+        // entry's information frame where it has one, else an empty one
+        // (players leave it out, so no chapter moves): it describes that
+        // entry alone, or nothing, until it is rewritten here for the whole
+        // book.
+        opiszCalyPlik(*mp3);
         mp3->zsynchronizuj();
     }
     if (daisy)

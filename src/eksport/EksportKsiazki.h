@@ -24,6 +24,7 @@
 #include "base/Errors.h"
 #include "eksport/Rozdzial.h"
 #include "eksport/TagiMp3.h"
+#include "merge/PomiarMp3.h"
 #include "project/OpisKsiazki.h"
 #include "project/Pozycja.h"
 
@@ -31,6 +32,9 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <vector>
+
+class ZapisAtomowy;
 
 // The export was stopped (przerwac); nothing was left behind.
 class EPrzerwanyEksport : public SonvekError {
@@ -106,6 +110,8 @@ private:
     void sprawdzCele(bool wolnoZastapic) const;
     void zmierz();
     void dodajPostep(std::int64_t bajty);
+    void sprawdzFormaty();
+    void opiszCalyPlik(ZapisAtomowy& mp3);
     // Copies entry i's audio (see RozdzialKsiazki::dzwiek) to `zapisz`.
     void kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz);
     void zbudujDaisy(const OpisKsiazki& opis, const QString& folder);
@@ -114,6 +120,10 @@ private:
     OpisKsiazki m_opis;
     ListaRozdzialow m_rozdzialy;
     QStringList m_uwagi;
+    QList<FormatDzwieku> m_formaty; // of each entry's first frame
+    // An information frame for the MP3 with chapters when the first entry
+    // has none; empty otherwise.
+    std::vector<unsigned char> m_nowyNaglowek;
     Okladka m_okladkaWpisow; // the first picture of the entries' tags
     std::int64_t m_zrobione = 0, m_wszystkie = 0;
 };

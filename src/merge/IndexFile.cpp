@@ -71,10 +71,10 @@ bool MapaRamek::dodaj(std::int64_t polozenie, int bajty, std::int64_t czas) {
     return true;
 }
 
-std::optional<std::int64_t> MapaRamek::ramkaW(std::int64_t ms) const {
+std::optional<std::int64_t> MapaRamek::ramkaW(std::int64_t t) const {
     if (odcinki.empty())
         return std::nullopt;
-    const std::int64_t t = std::max<std::int64_t>(0, ms) * naMs;
+    t = std::max<std::int64_t>(0, t);
     if (t >= koniecCzasu)
         return std::nullopt;
     // The last run that starts no later than t; runs follow one another in
@@ -89,9 +89,13 @@ std::optional<std::int64_t> MapaRamek::ramkaW(std::int64_t ms) const {
     return polozenie;
 }
 
-PolozenieZakladki MapaRamek::zakladka(std::int64_t poczatekMs, std::int64_t dlugoscMs) const {
-    const std::optional<std::int64_t> poczatek = ramkaW(poczatekMs);
-    return {poczatek.value_or(koniecDanych), ramkaW(poczatekMs + dlugoscMs).value_or(koniecDanych),
+PolozenieZakladki MapaRamek::zakladka(std::int64_t poczatekMs, std::int64_t dlugoscMs,
+                                      std::int64_t przesuniecie) const {
+    const std::int64_t od = std::max<std::int64_t>(0, poczatekMs) * naMs + przesuniecie;
+    const std::int64_t dlugosc = std::max<std::int64_t>(0, poczatekMs + dlugoscMs) * naMs -
+                                 std::max<std::int64_t>(0, poczatekMs) * naMs;
+    const std::optional<std::int64_t> poczatek = ramkaW(od);
+    return {poczatek.value_or(koniecDanych), ramkaW(od + dlugosc).value_or(koniecDanych),
             !poczatek.has_value()};
 }
 
@@ -103,8 +107,7 @@ QByteArray trescLog() {
     return QByteArrayLiteral("0000000 0000000");
 }
 
-QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
-                    const QList<WpisIndeksu>& wpisy) {
+std::int64_t sredniaPredkosc(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs) {
     if (czasScalonegoMs == 0)
         throw SonvekError(QStringLiteral(
             "Nie można obliczyć indeksów: czas trwania scalonego pliku wynosi 0 ms"));
@@ -113,12 +116,23 @@ QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
                                          "trwania scalonego pliku (%1 ms)")
                               .arg(czasScalonegoMs));
     const ZaokraglanieDoNajblizszej zaokraglanie;
-    using ld = long double;
-
     // S / T first, then the product with 10000, as one extended expression.
-    const std::int64_t R = najblizsza64(static_cast<ld>(rozmiarScalonego) /
-                                            static_cast<ld>(czasScalonegoMs) * 10000.0L,
-                                        nullptr, 0);
+    return najblizsza64(static_cast<long double>(rozmiarScalonego) /
+                            static_cast<long double>(czasScalonegoMs) * 10000.0L,
+                        nullptr, 0);
+}
+
+std::int64_t bajtSzacowany(std::int64_t predkosc, std::int64_t poczatekMs) {
+    const ZaokraglanieDoNajblizszej zaokraglanie;
+    return std::int64_t(std::nearbyintl(static_cast<long double>(poczatekMs) *
+                                        static_cast<long double>(predkosc) / 10000.0L));
+}
+
+QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
+                    const QList<WpisIndeksu>& wpisy) {
+    const ZaokraglanieDoNajblizszej zaokraglanie;
+    using ld = long double;
+    const std::int64_t R = sredniaPredkosc(rozmiarScalonego, czasScalonegoMs);
 
     QByteArray tekst;
     std::int64_t C = 0; // bytes of the entries before the current one
@@ -127,19 +141,23 @@ QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
         const int numer = i + 1;
         const std::int32_t A = StrToInt(wpis.poczatek);
         const std::int32_t L = StrToInt(wpis.dlugosc);
-        // Bytes times 10000 before the division: the rate's estimate, or the
-        // bytes where the bookmark's frames lie.
-        ld bajtyPoczatku = static_cast<ld>(A) * static_cast<ld>(R);
-        ld bajtyDlugosci = static_cast<ld>(L) * static_cast<ld>(R);
+        std::int32_t start = 0, dlugosc = 0;
         if (const auto& d = wpis.dokladnie) {
-            bajtyPoczatku = static_cast<ld>(d->poczatek) * 10000.0L;
-            bajtyDlugosci = static_cast<ld>(d->koniec - d->poczatek) * 10000.0L;
+            // Whole blocks around the frames' bytes.
+            const std::int64_t od = (C + d->poczatek) / 512;
+            const std::int64_t doBloku = (C + std::max(d->koniec, d->poczatek) + 511) / 512;
+            start = liczbaIndeksu(od * 10000, wpis, numer);
+            dlugosc = liczbaIndeksu((doBloku - od) * 10000, wpis, numer);
+        } else {
+            // Bytes times 10000 before the division: the rate's estimate.
+            const ld bajtyPoczatku = static_cast<ld>(A) * static_cast<ld>(R);
+            const ld bajtyDlugosci = static_cast<ld>(L) * static_cast<ld>(R);
+            const std::int64_t X = najblizsza64(
+                (bajtyPoczatku + static_cast<ld>(C) * 10000.0L) / 512.0L, &wpis, numer);
+            const std::int64_t Y = najblizsza64(bajtyDlugosci / 512.0L, &wpis, numer);
+            start = liczbaIndeksu(X, wpis, numer);
+            dlugosc = liczbaIndeksu(Y, wpis, numer);
         }
-        const std::int64_t X =
-            najblizsza64((bajtyPoczatku + static_cast<ld>(C) * 10000.0L) / 512.0L, &wpis, numer);
-        const std::int64_t Y = najblizsza64(bajtyDlugosci / 512.0L, &wpis, numer);
-        const std::int32_t start = liczbaIndeksu(X, wpis, numer);
-        const std::int32_t dlugosc = liczbaIndeksu(Y, wpis, numer);
         if (!tekst.isEmpty())
             tekst += "\r\n";
         tekst += QByteArray::number(start) + '\t' + QByteArray::number(dlugosc);

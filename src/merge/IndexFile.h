@@ -43,10 +43,14 @@ public:
     // at the first byte of the frame playing at its start (the first frame
     // for a start before 0) and of the one playing at its end. A start or
     // an end past the audio is placed at the byte after the last frame.
-    PolozenieZakladki zakladka(std::int64_t poczatekMs, std::int64_t dlugoscMs) const;
+    // `przesuniecie` (in the frames' units) is added to both times: the
+    // samples a player that honours the encoder's header leaves out at the
+    // start, which the frames still hold.
+    PolozenieZakladki zakladka(std::int64_t poczatekMs, std::int64_t dlugoscMs,
+                               std::int64_t przesuniecie = 0) const;
 
 private:
-    std::optional<std::int64_t> ramkaW(std::int64_t ms) const;
+    std::optional<std::int64_t> ramkaW(std::int64_t t) const;
 
     struct Odcinek {
         std::int64_t polozenie = 0; // first byte of its first frame
@@ -84,13 +88,20 @@ QByteArray trescLog();
 // bytes lasting `czasScalonegoMs` ms. The merged file's average rate R
 // (ten-thousandths of a byte per ms) places each bookmark inside its own
 // file; the exact offset of that file in the merged file is the sum of the
-// sizes of the entries before it. An entry placed exactly takes its
-// bookmark's bytes instead of the rate's estimate, through the same
-// arithmetic: start = that offset plus the sizes before it, length = end -
-// start, each in blocks. Arithmetic is in extended precision, rounded to
-// nearest with ties to even.
+// sizes of the entries before it. Arithmetic is in extended precision,
+// rounded to nearest with ties to even. An entry placed exactly takes its
+// bookmark's bytes instead of the rate's estimate: it starts in the block
+// that holds the first byte of its first frame (never after it, so the
+// player meets that frame's header) and ends with the block that holds
+// the byte before its end.
 // Throws SonvekError for a duration that is not positive and for a number
 // that does not fit the index, EConvertError for a bookmark text that is
 // not an integer.
 QByteArray trescDat(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs,
                     const QList<WpisIndeksu>& wpisy);
+
+// The average rate R of the estimate (ten-thousandths of a byte per ms), and
+// the byte of its own file at which the estimate puts a start of
+// `poczatekMs`; throws as trescDat.
+std::int64_t sredniaPredkosc(std::int64_t rozmiarScalonego, std::int64_t czasScalonegoMs);
+std::int64_t bajtSzacowany(std::int64_t predkosc, std::int64_t poczatekMs);

@@ -1,11 +1,14 @@
 #include "merge/MergeJob.h"
 
+#include "audio/NaglowekXing.h"
+#include "audio/StanPliku.h"
 #include "audio/WzmocnienieRamek.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/TozsamoscPlikow.h"
 #include "base/ZwyklyPlik.h"
+#include "merge/Formaty.h"
 #include "merge/IndexFile.h"
 #include "merge/PlikiTymczasowe.h"
 
@@ -19,6 +22,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -93,7 +97,7 @@ QString utworzObok(const QString& docelowy, QFile& plik, QString& znacznik) {
     for (int proba = 0; proba < 100; ++proba) {
         const QString nazwa = nazwaTymczasowa(info, proba == 0 ? znacznik : losowyZnacznik());
         plik.setFileName(nazwa);
-        if (plik.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        if (plik.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
             zapamietajTymczasowy(nazwa);
             return nazwa;
         }
@@ -162,6 +166,20 @@ private:
     QFile plik_;
 #endif
 };
+
+// Whether the entry's file stayed the same while it was read: the open
+// file as it was before and after, and the file its path names afterwards
+// (an editor that saves by renaming puts another one there).
+void sprawdzNiezmieniony(const QString& sciezka, const StanPliku& przed, int deskryptor) {
+    const StanPliku po = StanPliku::deskryptora(deskryptor, false);
+    const StanPliku teraz = StanPliku::pliku(sciezka, false);
+    if (!(po == przed) || !(teraz == przed))
+        throw SonvekError(QStringLiteral("Plik %1 zmienił się podczas scalania, więc książka nie "
+                                         "byłaby jego wierną kopią. Nie zapisano nowej książki; "
+                                         "poprzednia (jeśli była) została bez zmian. Zaczekaj, aż "
+                                         "plik przestanie się zmieniać, i scal ponownie")
+                              .arg(sciezka));
+}
 
 // Measuring a file's loudness (decoding it) takes about as long as copying
 // a few dozen times its bytes into the book: the progress, and the time
@@ -644,12 +662,14 @@ void ZadanieScalania::sklej() {
     QStringList doZmierzenia;
     QList<std::int64_t> wagiPomiaru;
     QHash<QString, PomiarGlosnosci> glosnosci;
+    // Each measured file as it was measured: the step applies to it alone.
+    QHash<QString, StanPliku> zmierzone;
     std::int64_t doZrobienia = doSkopiowania;
     if (celGlosnosci) {
         if (!miernik.przekazuje())
             throw SonvekError(QStringLiteral("Wyrównanie głośności wymaga pomiaru ramek, który "
                                              "przekazuje ich bajty do książki"));
-        glosnosci = pamiec.znane(sciezkiWpisow(), doZmierzenia);
+        glosnosci = pamiec.znane(sciezkiWpisow(), doZmierzenia, &zmierzone);
         for (const QString& sciezka : std::as_const(doZmierzenia)) {
             wagiPomiaru.append(kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
             doZrobienia += wagiPomiaru.last();
@@ -675,6 +695,7 @@ void ZadanieScalania::sklej() {
     ZapisKsiazki zapis(scalony.handle(), nazwaScalonego);
     rozmiary.clear();
     polozenia.clear();
+    dlugosciMs.clear();
     czas = {};
     if (postep)
         postep(0, doZrobienia);
@@ -692,23 +713,33 @@ void ZadanieScalania::sklej() {
                                };
         for (int k = 0; k < doZmierzenia.size(); ++k) {
             sprawdzPrzerwanie();
-            const auto pomiar = pamiec.zmierz(doZmierzenia.at(k), zmierz, przerwanie);
+            StanPliku stan;
+            const auto pomiar = pamiec.zmierz(doZmierzenia.at(k), zmierz, przerwanie, &stan);
             if (!pomiar)
                 throw Przerwanie{};
             glosnosci.insert(doZmierzenia.at(k), *pomiar);
+            zmierzone.insert(doZmierzenia.at(k), stan);
             zglos(wagiPomiaru.at(k));
         }
         for (const PozycjaProjektu& p : std::as_const(wpisy))
             kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
     }
-    int zmienione = 0, przezSzczyt = 0, przezZakres = 0, przyciete = 0;
+    int zmienione = 0, doCelu = 0, przezSzczyt = 0, przezZakres = 0, przyciete = 0, cisza = 0;
 
-    FormatDzwieku pierwszy;
-    QString innyFormat; // the warning about the first entry of another format
+    QList<std::optional<FormatDzwieku>> formaty;
     for (int i = 0; i < wpisy.size(); ++i) {
         sprawdzPrzerwanie();
         const QString sciezka = wpisy.at(i).sciezka();
         const OtwartyWpis zrodlo(sciezka);
+        const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
+        // The file as it is now: read whole, it must stay so; levelled, it
+        // must be the file that was measured.
+        const StanPliku przed = StanPliku::deskryptora(zrodlo.deskryptor(), krok != 0);
+        if (krok != 0 && !(przed == zmierzone.value(sciezka)))
+            throw SonvekError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności. Nie "
+                                             "zapisano nowej książki; scal ponownie, a plik "
+                                             "zostanie zmierzony jeszcze raz")
+                                  .arg(sciezka));
         loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
         const std::int64_t rozmiar = zrodlo.rozmiar();
         if (rozmiar == 0)
@@ -719,7 +750,6 @@ void ZadanieScalania::sklej() {
         const bool wJednymPrzejsciu = miernik.przekazuje();
         std::int64_t bajty = 0;
         PomiarMp3 pomiar;
-        const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
         int przycieteWpisu = 0;
         if (wJednymPrzejsciu) {
             CzytanieWpisu czytanie{zrodlo.deskryptor(),
@@ -744,20 +774,10 @@ void ZadanieScalania::sklej() {
         }
         if (pomiar.pominieteBajty > 0)
             loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
-        if (i == 0)
-            pierwszy = pomiar.format;
-        else if (innyFormat.isEmpty() && !(pomiar.format == pierwszy))
-            innyFormat = QStringLiteral("Uwaga: plik %1 ma inny format dźwięku (%2 Hz, kanały: %3) "
-                                        "niż pierwszy plik (%4 Hz, kanały: %5); odtwarzacz może "
-                                        "zatrzymać się w tym miejscu książki")
-                             .arg(sciezka)
-                             .arg(pomiar.format.czestotliwosc)
-                             .arg(pomiar.format.kanaly)
-                             .arg(pierwszy.czestotliwosc)
-                             .arg(pierwszy.kanaly);
+        formaty.append(pomiar.format);
         dodajCzas(pomiar, i == 0);
-        if (dokladnyIndeks)
-            polozenia.append(umiescZakladke(i, pomiar));
+        polozenia.append(umiescZakladke(i, pomiar));
+        dlugosciMs.append(pomiar.dlugoscMs);
         if (!wJednymPrzejsciu) {
             QFile kopia;
             if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
@@ -767,11 +787,22 @@ void ZadanieScalania::sklej() {
             zapis.wyslij();
             bajty = dopisz(kopia, sciezka, scalony, nazwaScalonego, zglos);
         }
+        if (bajty != rozmiar)
+            throw SonvekError(QStringLiteral("Plik %1 zmienił się podczas scalania: miał %2 "
+                                             "bajtów, a odczytano %3. Nie zapisano nowej książki")
+                                  .arg(sciezka)
+                                  .arg(rozmiar)
+                                  .arg(bajty));
+        StanPliku przedBezSkrotu = przed;
+        przedBezSkrotu.skrot.clear();
+        sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
         rozmiary.append(bajty);
         if (!kroki.isEmpty()) {
             const KrokGlosnosci& k = kroki.at(i);
-            logujKrok(sciezka, k, !glosnosci.value(sciezka).glosnoscLufs, przycieteWpisu);
+            logujKrok(sciezka, k, przycieteWpisu);
             zmienione += k.kroki != 0;
+            cisza += !k.poziom;
+            doCelu += k.poziom && std::fabs(*k.poziom + k.decybele() - *celGlosnosci) <= 1.0;
             przezSzczyt += k.przezSzczyt;
             przezZakres += k.przezZakres && !k.przezSzczyt;
             przyciete += przycieteWpisu > 0;
@@ -779,15 +810,16 @@ void ZadanieScalania::sklej() {
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
     }
     zapis.wyslij();
-    if (!innyFormat.isEmpty())
-        loguj(innyFormat);
+    logujFormaty(formaty);
     if (celGlosnosci) {
         const qsizetype n = wpisy.size();
-        tekstWyrownania = QStringLiteral("Głośność wyrównana do %1 LUFS: zmieniono %2 z %3 %4")
+        tekstWyrownania = QStringLiteral("Głośność wyrównana do %1 LUFS: zmieniono %2 z %3 %4; "
+                                         "w granicach 1 LU od celu: %5")
                               .arg(tekstPoziomu(celGlosnosci))
                               .arg(zmienione)
                               .arg(n)
-                              .arg(n == 1 ? QStringLiteral("pliku") : QStringLiteral("plików"));
+                              .arg(n == 1 ? QStringLiteral("pliku") : QStringLiteral("plików"))
+                              .arg(doCelu);
         if (przezSzczyt > 0)
             tekstWyrownania += QStringLiteral("; mniej niż do celu, by szczyt nie przekroczył "
                                               "\u22121 dBTP: %1")
@@ -796,20 +828,70 @@ void ZadanieScalania::sklej() {
             tekstWyrownania +=
                 QStringLiteral("; mniej niż do celu przez zakres wzmocnienia 0..255: %1")
                     .arg(przezZakres);
+        if (cisza > 0)
+            tekstWyrownania += QStringLiteral("; cisza, bez zmian: %1").arg(cisza);
         if (przyciete > 0)
             tekstWyrownania +=
                 QStringLiteral("; z wzmocnieniem ramek przytrzymanym na granicy zakresu: %1")
                     .arg(przyciete);
         loguj(tekstWyrownania);
     }
+    opiszCalaKsiazke(scalony.handle(), zmienione > 0);
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
 }
 
-// "plik X: +3,0 dB", and why the step is smaller than the target asks (a
-// silent file gets none).
-void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& krok, bool cisza,
+// The book's first frame, entry 1's encoder header, made to describe the
+// whole book for players that read it (the Sonvek player reads the index).
+void ZadanieScalania::opiszCalaKsiazke(int deskryptor, bool wyrownana) {
+    if (!miernik.przekazuje())
+        return; // a stand-in measure: the entries need not be MP3 at all
+    const WynikNaglowka wynik =
+        przepiszNaglowekMp3(deskryptor, nazwaScalonego, wyrownana, [this] { sprawdzPrzerwanie(); });
+    if (!wynik.przepisany && wynik.bladDlugosciMs > 1000)
+        loguj(QStringLiteral("Uwaga: pierwszy plik (%1) nie zaczyna się ramką informacyjną "
+                             "(Xing/Info), więc książka nie ma nagłówka z jej długością; "
+                             "odtwarzacz Sonvek korzysta z indeksu, ale inne odtwarzacze mogą "
+                             "podawać długość książki błędną o około %2 s i źle przewijać")
+                  .arg(wpisy.isEmpty() ? QString() : wpisy.first().sciezka())
+                  .arg((wynik.bladDlugosciMs + 500) / 1000));
+}
+
+// One line per entry whose format differs from the first file's.
+void ZadanieScalania::logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const {
+    const QList<InnyFormat> inne = inneFormaty(formaty);
+    if (inne.isEmpty())
+        return;
+    loguj(QStringLiteral("Uwaga: pliki w innym formacie dźwięku niż pierwszy plik (%1): %2; "
+                         "odtwarzacz może w tych miejscach książki zatrzymać się albo grać za "
+                         "szybko lub za wolno")
+              .arg(opisFormatu(*pierwszyFormat(formaty)))
+              .arg(inne.size()));
+    for (const InnyFormat& inny : inne)
+        loguj(QStringLiteral("Uwaga: plik %1 (pozycja %2): %3")
+                  .arg(wpisy.at(inny.pozycja).sciezka())
+                  .arg(inny.pozycja + 1)
+                  .arg(inny.roznice));
+}
+
+// "plik X: +3,0 dB (2 kroki po 1,5 dB), mowa −21,0 → −18,0 LUFS", and why
+// the step is smaller than the target asks (a silent file gets none).
+void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& krok,
                                 int przyciete) const {
     QString linia = QStringLiteral("plik %1: %2").arg(sciezka, tekstDecybeli(krok.decybele()));
+    if (!krok.poziom) {
+        loguj(linia + QStringLiteral(" (cisza)"));
+        return;
+    }
+    const int n = std::abs(krok.kroki);
+    if (n != 0)
+        linia += QStringLiteral(" (%1 %2 po 1,505 dB)")
+                     .arg(n)
+                     .arg(n == 1 ? QStringLiteral("krok")
+                          : (n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14))
+                              ? QStringLiteral("kroki")
+                              : QStringLiteral("kroków"));
+    linia += QStringLiteral(", mowa %1 \u2192 %2 LUFS")
+                 .arg(tekstPoziomu(krok.poziom), tekstPoziomu(*krok.poziom + krok.decybele()));
     QStringList powody;
     if (krok.przezSzczyt)
         powody << QStringLiteral("szczyt przekroczyłby \u22121 dBTP");
@@ -817,14 +899,12 @@ void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& kro
         powody << QStringLiteral("wzmocnienie ramek wyszłoby poza zakres 0..255");
     if (!powody.isEmpty())
         linia += QStringLiteral(" (zamiast %1: %2)")
-                     .arg(tekstDecybeli(KrokGlosnosci{krok.chciane}.decybele()),
+                     .arg(tekstDecybeli(krok.chciane * kDecybeleKroku),
                           powody.join(QStringLiteral(", a ")));
-    else if (cisza)
-        linia += QStringLiteral(" (cisza)");
     loguj(linia);
     if (przyciete > 0)
         loguj(QStringLiteral("Uwaga: w pliku %1 wzmocnienie %2 pól ramek przytrzymano na granicy "
-                             "zakresu 0..255 (plik zmienił się od pomiaru głośności?)")
+                             "zakresu 0..255")
                   .arg(sciezka)
                   .arg(przyciete));
 }
@@ -849,9 +929,11 @@ std::int64_t ZadanieScalania::CzasKsiazki::ms() const {
     return milisekundy + (jednostki + jednostekNaMs / 2) / jednostekNaMs;
 }
 
-// Where entry i's bookmark lies in its file, from the frames its walk found.
-// A bookmark text that is no number gets nothing here: the index reports it
-// at its row, as it does without exact placing.
+// Where entry i's bookmark lies in its file, from the frames its walk found:
+// the frames playing at its start and end as players that honour the
+// encoder's header hear them. A bookmark text that is no number gets
+// nothing here: the index reports it at its row. A measure that tells no
+// frames at all (a stand-in) leaves the entry to the estimate.
 std::optional<PolozenieZakladki> ZadanieScalania::umiescZakladke(int i,
                                                                  const PomiarMp3& pomiar) const {
     const PozycjaProjektu& p = wpisy.at(i);
@@ -859,13 +941,16 @@ std::optional<PolozenieZakladki> ZadanieScalania::umiescZakladke(int i,
     const std::optional<std::int32_t> dlugosc = tryStrToInt(p.Dlugosc);
     if (!poczatek || !dlugosc)
         return std::nullopt;
-    if (pomiar.ramki.pusta())
-        throw SonvekError(QStringLiteral("Nie można dokładnie umieścić zakładki pozycji %1 (%2): "
-                                         "nie udało się ustalić położenia ramek dźwięku")
-                              .arg(i + 1)
-                              .arg(p.sciezka()));
-    const PolozenieZakladki z = pomiar.ramki.zakladka(*poczatek, *dlugosc);
-    if (z.poczatekZaKoncem)
+    if (pomiar.ramki.pusta()) {
+        if (pomiar.jednostekNaMs > 0 && !indeksSzacowany)
+            loguj(QStringLiteral("Uwaga: nie udało się ustalić położenia ramek dźwięku pozycji %1 "
+                                 "(%2); jej zakładka jest w indeksie szacowana")
+                      .arg(i + 1)
+                      .arg(p.sciezka()));
+        return std::nullopt;
+    }
+    const PolozenieZakladki z = pomiar.ramki.zakladka(*poczatek, *dlugosc, pomiar.opoznienie);
+    if (z.poczatekZaKoncem && !indeksSzacowany)
         loguj(QStringLiteral("Uwaga: zakładka pozycji %1 (%2) zaczyna się w %3 ms, a dźwięk pliku "
                              "trwa %4 ms; w indeksie zaczyna się na końcu pliku")
                   .arg(i + 1)
@@ -875,6 +960,29 @@ std::optional<PolozenieZakladki> ZadanieScalania::umiescZakladke(int i,
     return z;
 }
 
+// Names the entries whose bookmark the estimate puts more than a second
+// from where its frames lie, measured at the entry's own rate.
+void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
+    for (int i = 0; i < wpisy.size(); ++i) {
+        const std::optional<PolozenieZakladki>& z = polozenia.at(i);
+        const std::optional<std::int32_t> poczatek = tryStrToInt(wpisy.at(i).Poczatek);
+        if (!z || !poczatek || dlugosciMs.at(i) <= 0)
+            continue;
+        const std::int64_t roznica = bajtSzacowany(predkosc, *poczatek) - z->poczatek;
+        const double sekundy =
+            double(roznica) * double(dlugosciMs.at(i)) / double(rozmiary.at(i)) / 1000.0;
+        if (std::fabs(sekundy) > 1.0)
+            loguj(QStringLiteral("Uwaga: indeks szacowany umieszcza zakładkę pozycji %1 (%2) "
+                                 "%3 s %4 miejsca, w którym zaczyna się jej dźwięk; dokładny "
+                                 "indeks umieściłby ją właściwie")
+                      .arg(i + 1)
+                      .arg(wpisy.at(i).sciezka())
+                      .arg(QString::number(std::fabs(sekundy), 'f', 1).replace(u'.', u','))
+                      .arg(sekundy < 0 ? QStringLiteral("przed miejscem")
+                                       : QStringLiteral("za miejscem")));
+    }
+}
+
 void ZadanieScalania::utworzIndeksy() {
     std::int64_t rozmiar = 0;
     QList<WpisIndeksu> indeks;
@@ -882,11 +990,13 @@ void ZadanieScalania::utworzIndeksy() {
     for (int i = 0; i < wpisy.size(); ++i) {
         const PozycjaProjektu& p = wpisy.at(i);
         indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka(),
-                       dokladnyIndeks ? polozenia.at(i) : std::nullopt});
+                       indeksSzacowany ? std::nullopt : polozenia.at(i)});
         rozmiar += rozmiary.at(i);
     }
     sprawdzPrzerwanie();
     const QByteArray dat = trescDat(rozmiar, czas.ms(), indeks);
+    if (indeksSzacowany)
+        logujChybioneSzacunki(sredniaPredkosc(rozmiar, czas.ms()));
 
     // The book's data reaches the disk before the book is put in place.
     zapiszNaDysk(*plikTymczasowy, nazwaScalonego);

@@ -13,11 +13,14 @@
 // of this book that an earlier, killed merge left behind are removed when
 // the next merge of it starts.
 //
-// The duration the index is computed from is the book's as the player
-// measures the book, taken from the frames of each entry's file while it is
-// added. With
-// dokladnyIndeks the index places each bookmark on the frames themselves,
-// found by the same walk.
+// The index places each bookmark on the frames themselves, found by the
+// walk that reads each entry's file: the frame where other players hear
+// the bookmark's moment (the encoder's delay counted, which they leave
+// out). With indeksSzacowany it estimates each bookmark's place from the
+// book's average rate instead, as the player's own books were made; the
+// duration that takes is the book's as the player measures the book, taken
+// from the same walk, and the log names every bookmark the estimate puts
+// more than a second from its place.
 //
 // With celGlosnosci the book is levelled: before the copy each entry's
 // loudness is measured (unless already known), and its audio frames go into
@@ -61,12 +64,10 @@ public:
     // with the log line "Scalanie przerwane" and przerwane() true. Once the
     // finished files are being put in place the merge is no longer stopped.
     std::function<bool()> przerwac;
-    // Place each bookmark at the bytes where the frames at its start and
-    // end lie in the book, instead of estimating them from the book's
-    // average rate (which misses by seconds in a book whose files differ
-    // in bit rate). Off by default: the player and stored books expect the
-    // estimate.
-    bool dokladnyIndeks = false;
+    // Estimate each bookmark's place from the book's average rate instead
+    // of placing it on its frames; the estimate misses by seconds in a book
+    // whose files differ in bit rate or carry large tags. Off by default.
+    bool indeksSzacowany = false;
     // Sees the bytes of every audio frame of entry `wpis` (counted from 0)
     // before they are written into the book, and may change them in place,
     // not their length. Only with the program's own measure, which reads
@@ -125,8 +126,10 @@ private:
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
     void dodajCzas(const PomiarMp3& pomiar, bool pierwszy);
-    void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, bool cisza,
-                   int przyciete) const;
+    void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, int przyciete) const;
+    void logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const;
+    void opiszCalaKsiazke(int deskryptor, bool wyrownana);
+    void logujChybioneSzacunki(std::int64_t predkosc) const;
 
     QString nazwaScalonego;
     ListaPozycji wpisy;
@@ -149,7 +152,8 @@ private:
         std::int64_t jednostekNaMs = 0, jednostki = 0, milisekundy = 0;
         std::int64_t ms() const;
     } czas;
-    // With dokladnyIndeks: each entry's bookmark in its own file's bytes.
+    // Each entry's bookmark in its own file's bytes, where the walk found it.
     QList<std::optional<PolozenieZakladki>> polozenia;
+    QList<std::int64_t> dlugosciMs; // each entry's duration, as its walk found it
     QString tekstWyrownania;
 };

@@ -2,6 +2,7 @@
 
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
+#include "audio/NaglowekXing.h"
 #include "base/Errors.h"
 #include "base/ZwyklyPlik.h"
 
@@ -23,12 +24,18 @@ PomiarMp3 zmierz(const QString& sciezka, const CzytanieWpisu* czytanie) {
                                                      czytanie->odbierz, czytanie->przeksztalcRamke},
                                              kazdaRamka)
                                   : probeMp3(sciezka, kazdaRamka);
-    pomiar.format = {info.sampleRate, info.channels};
+    pomiar.format = {info.sampleRate, info.channels, info.version, info.layer};
     pomiar.dlugoscMs = info.lengthMs;
     pomiar.pominieteBajty = info.skippedBytes;
     pomiar.jednostekNaMs = kTicksPerMs;
     pomiar.czas = info.ticks;
     pomiar.czasWKsiazce = info.walkedTicks;
+    // LAME's extension tells the encoder's delay; a decoder adds 529
+    // samples of its own, and players that read the header skip both.
+    if (const auto xing = czytajXing(info.infoFrame);
+        xing && xing->lame >= 0 && info.sampleRate > 0)
+        pomiar.opoznienie =
+            std::int64_t(xing->opoznienie + 529) * (kTicksPerSecond / info.sampleRate);
     // A frame the walk could not place leaves no map rather than a wrong one.
     if (ramkiPewne)
         pomiar.ramki = std::move(ramki);

@@ -3,17 +3,11 @@
 #include "base/Czas.h"
 #include "base/Errors.h"
 #include "base/Text.h"
+#include "merge/Formaty.h"
 
 #include <QFileInfo>
 
 namespace {
-
-QString formatDzwieku(const FormatDzwieku& f) {
-    const QString kanaly = f.kanaly == 1   ? QStringLiteral("1 kanał")
-                           : f.kanaly == 2 ? QStringLiteral("2 kanały")
-                                           : QStringLiteral("%1 kanałów").arg(f.kanaly);
-    return QStringLiteral("%1 Hz, %2").arg(f.czestotliwosc).arg(kanaly);
-}
 
 QString jednoMiejsce(std::int64_t dziesiate) {
     return QStringLiteral("%1,%2").arg(dziesiate / 10).arg(dziesiate % 10);
@@ -59,11 +53,13 @@ QStringList podsumowanieKsiazki(const ListaPozycji& pozycje, const QList<PlikKsi
     std::int64_t rozmiar = 0;
     std::int64_t dlugosc = 0;
     QStringList braki, nieczytelne, formaty, zakladki;
-    std::optional<FormatDzwieku> pierwszy;
+    QList<std::optional<FormatDzwieku>> wszystkieFormaty;
     for (qsizetype i = 0; i < pozycje.size() && i < pliki.size(); ++i) {
         const PozycjaProjektu& p = pozycje.at(i);
         const PlikKsiazki& plik = pliki.at(i);
         const QString kto = QStringLiteral("%1. %2").arg(i + 1).arg(p.NazwaPliku);
+        wszystkieFormaty.append(plik.jest && plik.mp3 ? std::optional(plik.mp3->format)
+                                                      : std::nullopt);
         if (!plik.jest) {
             braki << QStringLiteral("Brak pliku: %1 (%2)").arg(kto, p.sciezka());
             continue;
@@ -74,11 +70,6 @@ QStringList podsumowanieKsiazki(const ListaPozycji& pozycje, const QList<PlikKsi
             continue;
         }
         dlugosc += plik.mp3->dlugoscMs;
-        if (!pierwszy)
-            pierwszy = plik.mp3->format;
-        else if (plik.mp3->format != *pierwszy)
-            formaty << QStringLiteral("Inny format niż pierwszy plik (%1): %2, %3")
-                           .arg(formatDzwieku(*pierwszy), kto, formatDzwieku(plik.mp3->format));
         const auto poczatek = tryStrToInt(p.Poczatek);
         const auto dl = tryStrToInt(p.Dlugosc);
         if (!poczatek || !dl)
@@ -92,6 +83,13 @@ QStringList podsumowanieKsiazki(const ListaPozycji& pozycje, const QList<PlikKsi
                             .arg(*dl)
                             .arg(plik.mp3->dlugoscMs);
     }
+
+    const std::optional<FormatDzwieku> pierwszy = pierwszyFormat(wszystkieFormaty);
+    for (const InnyFormat& inny : inneFormaty(wszystkieFormaty))
+        formaty << QStringLiteral("Inny format niż pierwszy plik (%1): %2. %3: %4")
+                       .arg(opisFormatu(*pierwszy))
+                       .arg(inny.pozycja + 1)
+                       .arg(pozycje.at(inny.pozycja).NazwaPliku, inny.roznice);
 
     QStringList linie;
     // Does it fit: the copy's own arithmetic (index files, player.dat).
@@ -122,6 +120,6 @@ QStringList podsumowanieKsiazki(const ListaPozycji& pozycje, const QList<PlikKsi
                  .arg(rozmiarDlaLudzi(rozmiar))
                  .arg(rozmiar);
     if (pierwszy)
-        linie << QStringLiteral("Format: %1.").arg(formatDzwieku(*pierwszy));
+        linie << QStringLiteral("Format: %1.").arg(opisFormatu(*pierwszy));
     return linie;
 }

@@ -10,10 +10,13 @@
 #include <functional>
 #include <type_traits>
 
-// What the merge needs to know of an MP3 file.
+// What the merge needs to know of an MP3 file's format (of its first
+// frame); merge/Formaty.h tells which entries differ and how.
 struct FormatDzwieku {
-    int czestotliwosc = 0; // sample rate of the first frame, Hz
-    int kanaly = 0;        // channels of the first frame
+    int czestotliwosc = 0; // sample rate, Hz
+    int kanaly = 0;
+    int wersja = 0;  // MPEG version: 1, 2 or 25 (2.5); 0: not known
+    int warstwa = 0; // layer 1..3; 0: not known
     bool operator==(const FormatDzwieku&) const = default;
 };
 
@@ -30,6 +33,10 @@ struct PomiarMp3 {
     // dlugoscMs is known, and it serves for both.
     std::int64_t jednostekNaMs = 0;
     std::int64_t czas = 0, czasWKsiazce = 0;
+    // What a player that honours the encoder's header (its delay, LAME's
+    // extension) leaves out at the start, in the same units: the decoder's
+    // delay and the encoder's. 0 for a file without such a header.
+    std::int64_t opoznienie = 0;
 };
 
 // An entry's file as the merge opened it, to be read once: the measuring

@@ -1,8 +1,10 @@
-// sonvek-merge [--dokladny-indeks] [--wyrownaj-glosnosc[=LUFS]] PROJECT.xml
+// sonvek-merge [--indeks-szacowany] [--wyrownaj-glosnosc[=LUFS]] PROJECT.xml
 // MERGED.mp3: the merge of the program's merge dialog, without windows. It
 // prints the same log lines, writes the same book and index files (with the
-// first option the index places each bookmark on its frames, with the
-// second the entries' loudness is levelled), and exits with 0 on success; on failure the
+// first option the index estimates each bookmark's place from the book's
+// average rate instead of placing it on its frames; --dokladny-indeks, the
+// default now, is still accepted; with the second the entries' loudness is
+// levelled), and exits with 0 on success; on failure the
 // error goes to the standard error output and the exit status is 1 (2 for
 // wrong arguments). The project is checked as the main window loads it before a
 // byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (its output
@@ -36,34 +38,40 @@ QTextStream& bledy() {
 }
 
 const QString opcjaDokladnyIndeks = QStringLiteral("--dokladny-indeks");
+const QString opcjaIndeksSzacowany = QStringLiteral("--indeks-szacowany");
 const QString opcjaWyrownaj = QStringLiteral("--wyrownaj-glosnosc");
 
 OpisNarzedzia narzedzie() {
-    return {QStringLiteral("sonvek-merge"),
-            QStringLiteral("[--dokladny-indeks] [--wyrownaj-glosnosc[=LUFS]] PROJEKT.xml "
-                           "SCALONY.mp3"),
-            QStringLiteral(
-                "Scala pliki zapisanego projektu w jeden plik MP3 i zapisuje obok niego pliki\n"
-                "indeksów .dat i .log, tak jak polecenie \u201eScalaj pliki...\u201d programu.\n"
-                "Merges the files of a saved project into one MP3 book with its .dat and .log\n"
-                "index files, as the program's merge dialog does.\n\n"
-                "Kod wyjścia (exit status): 0 gotowe, 1 scalanie się nie udało, 2 złe argumenty."),
-            2,
-            {{opcjaDokladnyIndeks,
-              QStringLiteral(
-                  "umieszcza każdą zakładkę w pliku .dat na ramkach dźwięku, od których się\n"
-                  "zaczyna i na których się kończy, zamiast szacować jej położenie ze średniej\n"
-                  "prędkości danych całej książki; ważne, gdy pliki mają różne prędkości bitowe\n"
-                  "(places every bookmark on its own frames instead of the average data rate)")},
-             {opcjaWyrownaj,
-              QStringLiteral(
-                  "wyrównuje głośność plików do podanej (od -40 do -5 LUFS, domyślnie -18) bez\n"
-                  "ponownego kodowania: wzmocnienie ramek każdego pliku zmienia się o całe kroki\n"
-                  "po 1,5 dB, a szczyt nie przekracza -1 dBTP; rozmiar książki i pliki indeksów\n"
-                  "są takie same jak bez tej opcji, a dziennik podaje krok każdego pliku (levels\n"
-                  "the files' loudness by whole 1.5 dB steps of their frames' gain, without\n"
-                  "re-encoding)"),
-              QStringLiteral("LUFS"), true}}};
+    return {
+        QStringLiteral("sonvek-merge"),
+        QStringLiteral("[--indeks-szacowany] [--wyrownaj-glosnosc[=LUFS]] PROJEKT.xml "
+                       "SCALONY.mp3"),
+        QStringLiteral(
+            "Scala pliki zapisanego projektu w jeden plik MP3 i zapisuje obok niego pliki\n"
+            "indeksów .dat i .log, tak jak polecenie \u201eScalaj pliki...\u201d programu.\n"
+            "Merges the files of a saved project into one MP3 book with its .dat and .log\n"
+            "index files, as the program's merge dialog does.\n\n"
+            "Kod wyjścia (exit status): 0 gotowe, 1 scalanie się nie udało, 2 złe argumenty."),
+        2,
+        {{opcjaIndeksSzacowany,
+          QStringLiteral(
+              "szacuje położenie każdej zakładki w pliku .dat ze średniej prędkości danych\n"
+              "całej książki, zamiast umieścić ją na ramkach dźwięku, od których się zaczyna;\n"
+              "gdy pliki mają różne prędkości bitowe albo duże znaczniki, zakładka może wypaść\n"
+              "o sekundy obok, a dziennik wymienia takie pozycje (estimates every bookmark\n"
+              "from the average data rate instead of placing it on its frames)")},
+         {opcjaDokladnyIndeks,
+          QStringLiteral("umieszcza każdą zakładkę na jej ramkach dźwięku; tak jest domyślnie\n"
+                         "(places every bookmark on its frames; the default)")},
+         {opcjaWyrownaj,
+          QStringLiteral(
+              "wyrównuje głośność plików do podanej (od -40 do -5 LUFS, domyślnie -18) bez\n"
+              "ponownego kodowania: wzmocnienie ramek każdego pliku zmienia się o całe kroki\n"
+              "po 1,5 dB, a szczyt nie przekracza -1 dBTP; rozmiar książki i pliki indeksów\n"
+              "są takie same jak bez tej opcji, a dziennik podaje krok każdego pliku (levels\n"
+              "the files' loudness by whole 1.5 dB steps of their frames' gain, without\n"
+              "re-encoding)"),
+          QStringLiteral("LUFS"), true}}};
 }
 
 } // namespace
@@ -99,7 +107,7 @@ int main(int argc, char* argv[]) {
             return 1;
         ZadanieScalania zadanie(scalony, wczytane->pozycje, miernikMp3());
         zadanie.plikProjektu = plikProjektu;
-        zadanie.dokladnyIndeks = rozbior.opcje.contains(opcjaDokladnyIndeks);
+        zadanie.indeksSzacowany = rozbior.opcje.contains(opcjaIndeksSzacowany);
         zadanie.celGlosnosci = cel;
         zadanie.dziennik = [](const QString& linia) {
             if (linia.startsWith(QStringLiteral("Błąd: ")))

@@ -10,7 +10,7 @@ namespace {
 
 // ---- bookmark detection and the index -----------------------------------------
 const QString kPrzerwa = QStringLiteral("Przerwa");
-const QString kDokladnyIndeks = QStringLiteral("DokladnyIndeks");
+const QString kIndeksSzacowany = QStringLiteral("IndeksSzacowany");
 const QString kWykrywajPrzyDodawaniu = QStringLiteral("WykrywajPrzyDodawaniu");
 const QString kCelGlosnosci = QStringLiteral("CelGlosnosci");
 
@@ -21,7 +21,7 @@ void odczytajUstawieniaWykrywania(const RegistryKey& key, UstawieniaWykrywania& 
     if (const auto przerwa = key.readInteger(kPrzerwa))
         w.Przerwa = std::clamp(*przerwa, UstawieniaWykrywania::kMinPrzerwa,
                                UstawieniaWykrywania::kMaksPrzerwa);
-    w.DokladnyIndeks = key.readInteger(kDokladnyIndeks).value_or(0) != 0;
+    w.IndeksSzacowany = key.readInteger(kIndeksSzacowany).value_or(0) != 0;
     w.WykrywajPrzyDodawaniu = key.readInteger(kWykrywajPrzyDodawaniu).value_or(0) != 0;
     w.CelGlosnosci = key.readString(kCelGlosnosci).value_or(QString());
 }
@@ -76,8 +76,8 @@ void zapiszKonfiguracje(SettingsStore& store, const Konfiguracja& k,
     const UstawieniaWykrywania &w = k.Wykrywanie, &v = przed.Wykrywanie;
     if (zapisac(kPrzerwa, w.Przerwa != v.Przerwa))
         key->writeInteger(kPrzerwa, w.Przerwa);
-    if (zapisac(kDokladnyIndeks, w.DokladnyIndeks != v.DokladnyIndeks))
-        key->writeInteger(kDokladnyIndeks, w.DokladnyIndeks ? 1 : 0);
+    if (zapisac(kIndeksSzacowany, w.IndeksSzacowany != v.IndeksSzacowany))
+        key->writeInteger(kIndeksSzacowany, w.IndeksSzacowany ? 1 : 0);
     if (zapisac(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu != v.WykrywajPrzyDodawaniu))
         key->writeInteger(kWykrywajPrzyDodawaniu, w.WykrywajPrzyDodawaniu ? 1 : 0);
     if (zapisac(kCelGlosnosci, w.CelGlosnosci != v.CelGlosnosci))

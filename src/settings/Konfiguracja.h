@@ -23,8 +23,11 @@ struct UstawieniaWykrywania {
     static constexpr std::int32_t kMaksPrzerwa = 10'000;
 
     std::int32_t Przerwa = kDomyslnaPrzerwa; // ms of silence that end a spoken title
-    bool DokladnyIndeks = false;             // merge: bookmarks placed on the frames' bytes
-    bool WykrywajPrzyDodawaniu = false;      // new entries get detected bookmarks
+    // merge: bookmarks estimated from the book's average rate rather than
+    // placed on their frames. Kept as "IndeksSzacowany"; the "DokladnyIndeks"
+    // of earlier versions is not read (its 0 was only the old default).
+    bool IndeksSzacowany = false;
+    bool WykrywajPrzyDodawaniu = false; // new entries get detected bookmarks
     // merge: the loudness a levelled book is brought to, in LUFS as the
     // settings dialog stored it ("-18", "-16.5"); empty or unreadable: the
     // default. Kept as text: its range and reading are the audio layer's

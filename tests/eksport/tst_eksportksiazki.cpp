@@ -295,9 +295,27 @@ private slots:
         QCOMPARE(eksport.uwagi().size(), uwagi);
         QCOMPARE(dziennik.last(), u"Eksport zakończony powodzeniem"_s);
 
-        // The MP3: one tag in front, then the entries' audio and nothing else.
+        // The MP3: one tag in front, then the entries' audio and nothing else
+        // but an information frame that tells other players' readers the
+        // whole file's length: the first entry's own, rewritten at its size,
+        // or a new one in front of an entry that has none.
         const QByteArray mp3 = bajtyPliku(eksport.plikRozdzialow);
-        QCOMPARE(mp3.mid(rozmiarTagu(mp3)), dzwieki.join());
+        const QByteArray razem = dzwieki.join();
+        const QByteArray dzwiek = mp3.mid(rozmiarTagu(mp3));
+        const qsizetype nowa = dzwiek.size() - razem.size();
+        QVERIFY(nowa == 0 || (nowa >= 72 && nowa <= 1441 && dzwiek.mid(nowa) == razem));
+        qsizetype rozne = 0;
+        for (qsizetype i = 0; i < razem.size(); ++i)
+            rozne = dzwiek[i] != razem[i] ? i + 1 : rozne;
+        QVERIFY(nowa > 0 || rozne <= 1441);
+        if (const auto dekodowana = dlugoscDekodowana(eksport.plikRozdzialow)) {
+            const QMap<QString, double> dlugosci = dlugosciCzytnikow(eksport.plikRozdzialow);
+            for (auto it = dlugosci.cbegin(); it != dlugosci.cend(); ++it)
+                QVERIFY2(std::fabs(it.value() - *dekodowana) <= 0.1,
+                         qPrintable(u"%1: %2 s, decoded %3 s"_s.arg(it.key())
+                                        .arg(it.value())
+                                        .arg(*dekodowana)));
+        }
         const QJsonObject tag = mutagenId3(eksport.plikRozdzialow);
         if (tag.isEmpty()) {
             qWarning("mutagen missing: the tag not read by an independent reader");
@@ -429,6 +447,8 @@ private slots:
         QTest::newRow("existing folder, no replacing") << u"istnieje"_s << u"już istnieje"_s;
         QTest::newRow("language no tag") << u"jezyk"_s << u"nie jest kodem języka"_s;
         QTest::newRow("no title") << u"tytul"_s << u"Podaj tytuł"_s;
+        QTest::newRow("MP3 of entries of another sample rate")
+            << u"format"_s << u"b.mp3 (pozycja 2): częstotliwość: 22050 Hz zamiast"_s;
         // Replacing allowed from here on: the export still never writes
         // over, nor removes, what it reads or keeps, by any name.
         QTest::newRow("MP3 named as an entry") << u"wpis"_s << u"z którego powstaje"_s;
@@ -515,6 +535,11 @@ private slots:
             o.jezyk = u"po polsku"_s;
         if (zmiana == u"tytul")
             o.tytul = u" \x02 "_s;
+        if (zmiana == u"format") {
+            Mp3Format inny = ton(500);
+            inny.sampleRate = 22050;
+            zapiszBajty(pozycje.at(1).sciezka(), makeMp3Data(inny));
+        }
         const auto przed = zawartoscFolderu(dir.path());
         const auto przedDaisy = zawartoscFolderu(daisy);
         const auto przedProjekt = zawartoscFolderu(sciezka(u"projekt"_s));
@@ -526,6 +551,24 @@ private slots:
         QCOMPARE(zawartoscFolderu(sciezka(u"projekt"_s)), przedProjekt);
         QCOMPARE(bajtyPliku(sciezka(u"moje/list.txt"_s)),
                  zmiana.startsWith(u"dowiazanie") ? "ważne"_ba : QByteArray());
+    }
+
+    // Entries of other formats: a DAISY book (a file per chapter) is made,
+    // with a warning naming each and how it differs.
+    void daisyOfMixedFormats() {
+        utworz({{ton(500), u"a.mp3"_s, {}},
+                {ton(500, 44100, 2), u"b.mp3"_s, {}},
+                {ton(500, 22050), u"c.mp3"_s, {}}});
+        EksportKsiazki eksport(pozycje, opis());
+        eksport.folderDaisy = sciezka(u"daisy"_s);
+        eksport.wykonaj();
+        QCOMPARE(
+            eksport.uwagi().filter(u"Uwaga: plik "_s),
+            (QStringList{
+                u"Uwaga: plik %1 (pozycja 2): kanały: 2 zamiast 1"_s.arg(pozycje.at(1).sciezka()),
+                u"Uwaga: plik %1 (pozycja 3): częstotliwość: 22050 Hz zamiast "
+                u"44100 Hz, wersja: MPEG-2 zamiast MPEG-1"_s.arg(pozycje.at(2).sciezka())}));
+        QVERIFY(QFileInfo::exists(sciezka(u"daisy/ncc.html"_s)));
     }
 
     // A stop at any point, or a disk that fills, leaves an earlier export as

@@ -57,14 +57,14 @@ private slots:
         QTest::newRow("bookmark beyond its file")
             << qint64{1000000} << qint64{62500} << Wpisy{wpis("100000", "1", 1000)}
             << QByteArray("3125\t0");
-        // Placed on frames: (417 + 0) / 512 -> 1, 10000 / 512 -> 20 (through
-        // 195312.5 -> 195312); (160000 + 256) / 512 = 313, 1280 / 512 = 2.5
-        // -> 2. The rate plays no part, the texts are still checked.
+        // Placed on frames, in whole blocks around them: bytes 417..10417
+        // lie in blocks 0 to 20 (21 blocks); 160256..161536 in 313 to 315.
+        // The rate plays no part, the texts are still checked.
         QTest::newRow("placed on frames")
             << qint64{1000000} << qint64{62500}
             << Wpisy{wpis("0", "10000", 160000, PolozenieZakladki{417, 10417}),
                      wpis("2000", "5000", 840000, PolozenieZakladki{256, 1536})}
-            << QByteArray("1\t20\r\n313\t2");
+            << QByteArray("0\t21\r\n313\t3");
         // Sizes beyond 2 GiB: the offset of the second file is 5 GiB.
         QTest::newRow("book over 4 GiB")
             << (qint64{6} << 30) << qint64{6} * 3600 * 1000

@@ -97,14 +97,16 @@ private slots:
                             pozycja(u"c.mp3"_s), pozycja(u"d.mp3"_s, u"2500"_s, u"600"_s),
                             pozycja(u"e.mp3"_s, u"x"_s)}
             << QList<PlikKsiazki>{plik(100, 5000), brak, zepsuty, plik(100, 3000, 22050, 1),
-                                  plik(100, 1000)}
+                                  plik(100, 1000, 44100, 1)}
             << karta(100, false)
             << QStringList{u"Książka zmieści się na karcie; zostanie wolne 388,0 kB."_s,
-                           u"Problemy: 5."_s,
+                           u"Problemy: 6."_s,
                            u"Brak pliku: 2. b.mp3 (/ksiazka/b.mp3)"_s,
                            u"Nie można odczytać pliku 3. c.mp3: to nie jest plik MP3"_s,
-                           u"Inny format niż pierwszy plik (44100 Hz, 2 kanały): 4. d.mp3, "
-                           "22050 Hz, 1 kanał"_s,
+                           u"Inny format niż pierwszy plik (44100 Hz, 2 kanały): 4. d.mp3: "
+                           "częstotliwość: 22050 Hz zamiast 44100 Hz, kanały: 1 zamiast 2"_s,
+                           u"Inny format niż pierwszy plik (44100 Hz, 2 kanały): 5. e.mp3: "
+                           "kanały: 1 zamiast 2"_s,
                            u"Zakładka wychodzi poza koniec pliku: 4. d.mp3 (początek 2500 ms, "
                            "długość 600 ms, plik ma 3000 ms)"_s,
                            u"Zakładka nie jest liczbą: 5. e.mp3 (początek x, długość 1000)"_s,

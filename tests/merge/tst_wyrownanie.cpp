@@ -160,9 +160,12 @@ private slots:
         QVERIFY(ksiazki[1] != ksiazki[0]);
         QCOMPARE(dat[1], dat[0]);
         QCOMPARE(log[1], log[0]);
-        QVERIFY(dziennik.contains(u"Głośność wyrównana do \u221218,0 LUFS: zmieniono 9 z 11 "
-                                  u"plików; mniej niż do celu, by szczyt nie przekroczył "
-                                  u"\u22121 dBTP: 1"_s));
+        const QString podsumowanie =
+            dziennik.filter(u"Głośność wyrównana do \u221218,0 LUFS: zmieniono 9 z 11 plików; "_s)
+                .value(0);
+        QVERIFY2(podsumowanie.contains(u"; mniej niż do celu, by szczyt nie przekroczył "
+                                       u"\u22121 dBTP: 1"_s),
+                 qPrintable(podsumowanie));
 
         // Each entry's span of the book, its step as logged and as mp3gain
         // and the program's own measure would want it.
@@ -243,7 +246,7 @@ private slots:
         QTest::newRow("unknown") << false << 0 << zwykly << 2 << u"plik %1: +3,0 dB"_s;
         QTest::newRow("stopped") << false << 1 << zwykly << 1 << u"Scalanie przerwane"_s;
         QTest::newRow("fails") << false << 2 << zwykly << 1 << u"Błąd: zepsuty"_s;
-        QTest::newRow("stale") << false << 0 << PomiarGlosnosci{-150.0, -200.0, 0, 50} << 2
+        QTest::newRow("stale") << false << 0 << PomiarGlosnosci{-300.0, -200.0, 0, 50} << 2
                                << u"Uwaga: w pliku %1 wzmocnienie"_s;
     }
     void measuresWhatIsNotKnown() {
@@ -287,7 +290,7 @@ private slots:
         QVERIFY(s.postep.second > kopia);
         QCOMPARE(s.log.filter(QRegularExpression(u"^plik "_s)).size(), 3);
         QCOMPARE(s.log.filter(u"Uwaga: w pliku"_s).size(),
-                 pomiar.najwiekszeWzmocnienie < 100 ? 2 : 0);
+                 pomiar.najwiekszeWzmocnienie < 100 ? 3 : 0);
     }
 
     // sonvek-merge levels to -18 LUFS when the option has no value (the
@@ -301,7 +304,8 @@ private slots:
                                          {u"--wyrownaj-glosnosc"_s, projekt, plik(u"k.mp3"_s)});
         QCOMPARE(w.kod, 0);
         QVERIFY(
-            w.wyjscie.contains(u"Głośność wyrównana do \u221218,0 LUFS: zmieniono 1 z 1 pliku"_s));
+            !w.wyjscie.filter(u"Głośność wyrównana do \u221218,0 LUFS: zmieniono 1 z 1 pliku;"_s)
+                 .isEmpty());
         QCOMPARE(w.wyjscie.filter(QRegularExpression(u"^plik .*a.mp3: \\+"_s)).size(), 1);
     }
 };

@@ -470,18 +470,18 @@ private slots:
         QTest::addColumn<QStringList>("nazwy");
         QTest::newRow("settings")
             << u"FormUstawienia"_qs
-            << QStringList{u"EditMagazyn"_qs,         u"ButtonPrzegladajFolder"_qs,
-                           u"EditZakladka"_qs,        u"DriveComboBox1"_qs,
-                           u"EditPrzerwa"_qs,         u"CheckWykrywaj"_qs,
-                           u"CheckDokladnyIndeks"_qs, u"EditCelGlosnosci"_qs,
-                           u"ButtonZapisz"_qs,        u"ButtonAnuluj"_qs}
+            << QStringList{u"EditMagazyn"_qs,          u"ButtonPrzegladajFolder"_qs,
+                           u"EditZakladka"_qs,         u"DriveComboBox1"_qs,
+                           u"EditPrzerwa"_qs,          u"CheckWykrywaj"_qs,
+                           u"CheckIndeksSzacowany"_qs, u"EditCelGlosnosci"_qs,
+                           u"ButtonZapisz"_qs,         u"ButtonAnuluj"_qs}
             << QStringList{u"Magazyn plików"_qs,
                            u"Przeglądaj..."_qs,
                            u"Domyślna zakladka"_qs,
                            u"Karta"_qs,
                            u"Minimalna przerwa po tytule (ms)"_qs,
                            u"Wykrywaj zakładki przy dodawaniu"_qs,
-                           u"Dokładny indeks"_qs,
+                           u"Indeks szacowany"_qs,
                            u"Głośność docelowa (LUFS)"_qs,
                            u"Zapisz"_qs,
                            u"Anuluj"_qs};
@@ -544,16 +544,21 @@ private slots:
         QTest::addColumn<QByteArray>("wartosci"); // appended to the older key
         QTest::addColumn<int>("przerwa");
         QTest::addColumn<bool>("przyDodawaniu");
-        QTest::addColumn<bool>("dokladny");
+        QTest::addColumn<bool>("szacowany");
         QTest::addColumn<QString>("cel"); // as stored, then as the dialog shows it
         QTest::addColumn<QString>("celWPolu");
         QTest::newRow("older key")
             << QByteArray() << 700 << false << false << QString() << u"\u221218,0"_qs;
+        // The old "DokladnyIndeks" of 0 was only the old default: not read.
         QTest::newRow("stored") << QByteArray("\"Przerwa\"=dword:000004b0\n"
-                                              "\"DokladnyIndeks\"=dword:00000001\n"
+                                              "\"DokladnyIndeks\"=dword:00000000\n"
+                                              "\"IndeksSzacowany\"=dword:00000001\n"
                                               "\"WykrywajPrzyDodawaniu\"=dword:00000001\n"
                                               "\"CelGlosnosci\"=\"-16.5\"\n")
                                 << 1200 << true << true << u"-16.5"_qs << u"\u221216,5"_qs;
+        QTest::newRow("earlier version's index switch left at its default")
+            << QByteArray("\"DokladnyIndeks\"=dword:00000000\n") << 700 << false << false
+            << QString() << u"\u221218,0"_qs;
         QTest::newRow("pause and loudness edited out of range")
             << QByteArray("\"Przerwa\"=dword:00000005\n\"CelGlosnosci\"=\"0\"\n") << 100 << false
             << false << u"0"_qs << u"\u221218,0"_qs;
@@ -562,7 +567,7 @@ private slots:
         QFETCH(QByteArray, wartosci);
         QFETCH(int, przerwa);
         QFETCH(bool, przyDodawaniu);
-        QFETCH(bool, dokladny);
+        QFETCH(bool, szacowany);
         QFETCH(QString, cel);
         QFETCH(QString, celWPolu);
         zapisz(wol("a"), wol("c"), 3000);
@@ -572,18 +577,18 @@ private slots:
         }
         Okno o(conf(), m_dir.path(), m_woluminy);
         QVERIFY(o.seams.messages.isEmpty());
-        const UstawieniaWykrywania oczekiwane{przerwa, dokladny, przyDodawaniu, cel};
+        const UstawieniaWykrywania oczekiwane{przerwa, szacowany, przyDodawaniu, cel};
         QCOMPARE(o.form.konfiguracja().Wykrywanie, oczekiwane);
         QStringList pola;
         o.wUstawieniach = [&](TFormUstawienia* d) {
             pola = {d->EditPrzerwa->text(), QString::number(d->CheckWykrywaj->isChecked()),
-                    QString::number(d->CheckDokladnyIndeks->isChecked()),
+                    QString::number(d->CheckIndeksSzacowany->isChecked()),
                     d->EditCelGlosnosci->text()};
             d->ButtonAnuluj->click();
         };
         akcja(o.form, "Ustawienia1")->trigger();
         QCOMPARE(pola, (QStringList{QString::number(przerwa), QString::number(przyDodawaniu),
-                                    QString::number(dokladny), celWPolu}));
+                                    QString::number(szacowany), celWPolu}));
         ustawKonfiguracje(o.form, wol("a"), wol("c"), 6000);
         QCOMPARE(o.form.konfiguracja().Wykrywanie, oczekiwane);
         QCOMPARE(o.form.konfiguracja().DomyslnaZakladka, 6000);
@@ -618,7 +623,7 @@ private slots:
         o.wUstawieniach = [&](TFormUstawienia* d) {
             d->EditPrzerwa->setText(tekst);
             d->CheckWykrywaj->setChecked(true);
-            d->CheckDokladnyIndeks->setChecked(true);
+            d->CheckIndeksSzacowany->setChecked(true);
             d->EditCelGlosnosci->setText(cel);
             d->ButtonZapisz->click();
             otwarty = d->isVisible();
@@ -645,7 +650,7 @@ private slots:
         QVERIFY(o.seams.messages.isEmpty());
         auto key = o.store.open(kKlucz, false);
         QCOMPARE(key->readInteger(u"Przerwa"_qs), std::optional<std::int32_t>(przerwa));
-        QCOMPARE(key->readInteger(u"DokladnyIndeks"_qs), std::optional<std::int32_t>(1));
+        QCOMPARE(key->readInteger(u"IndeksSzacowany"_qs), std::optional<std::int32_t>(1));
         QCOMPARE(key->readInteger(u"WykrywajPrzyDodawaniu"_qs), std::optional<std::int32_t>(1));
         QCOMPARE(key->readString(u"CelGlosnosci"_qs), std::optional(zapisany));
         QCOMPARE(o.form.konfiguracja().Wykrywanie,

@@ -99,6 +99,17 @@ QByteArray encode(const Mp3Format& fmt, int total, const SampleSource& source) {
 
 } // namespace
 
+Mp3Format formatLame(int sampleRate, int channels, int kbps, bool vbr, bool crc) {
+    Mp3Format f;
+    f.sampleRate = sampleRate;
+    f.channels = channels;
+    f.bitrateKbps = kbps;
+    f.vbr = vbr;
+    f.crc = crc;
+    f.xing = vbr || kbps * (sampleRate < 32000 ? 72 : 144) * 1000 / sampleRate >= 200;
+    return f;
+}
+
 QByteArray makeMp3Data(const Mp3Format& fmt) {
     const double step = 2 * std::numbers::pi * fmt.toneHz / fmt.sampleRate;
     return encode(fmt, int(qint64(fmt.durationMs) * fmt.sampleRate / 1000),

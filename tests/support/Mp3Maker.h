@@ -23,6 +23,10 @@ struct Mp3Format {
     bool freeFormat = false;  // bit-rate index 0: the frame length is not in the header
 };
 
+// A file as LAME writes it by default: at `kbps` (ignored with vbr), with
+// its Xing/LAME header frame unless its frames are too small to hold it.
+Mp3Format formatLame(int sampleRate, int channels, int kbps, bool vbr = false, bool crc = false);
+
 // The bytes of an MP3 file with the format `fmt` describes. Throws std::runtime_error
 // when the encoder refuses the parameters.
 QByteArray makeMp3Data(const Mp3Format& fmt);

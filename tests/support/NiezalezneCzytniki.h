@@ -5,15 +5,33 @@
 // and daisy-player, the DAISY player, for the headings it lists.
 
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <utility>
 
-// ffmpeg's EBU R128 meter on the file: integrated loudness (LUFS) and true
-// peak (dBTP), a mono file measured as dual mono (as it is heard on both
-// ears); nullopt when ffmpeg is missing or fails.
-std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik);
+// ffmpeg's EBU R128 meter on the file from `odS` seconds on: integrated
+// loudness (LUFS) and true peak (dBTP), a mono file measured as dual mono
+// (as it is heard on both ears); nullopt when ffmpeg is missing or fails.
+std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik, double odS = 0);
+
+// The length in seconds that other players' readers report for an MP3
+// file: mediainfo, GStreamer's discoverer, mutagen and ffprobe, by name
+// (those missing are left out), and what ffmpeg decodes from it.
+QMap<QString, double> dlugosciCzytnikow(const QString& plik);
+std::optional<double> dlugoscDekodowana(const QString& plik);
+
+// mp3val's warnings about the file's Xing/Info header; null when mp3val
+// is missing.
+QString ostrzezeniaXing(const QString& plik);
+
+// Where ffmpeg's decode of the whole file hears the first sound after a
+// stretch of silence, searched from `odS` seconds for `przezS`; and the
+// decoded time at which the first frame from byte `bajt` on starts. Both
+// in seconds of that decode; nullopt when ffmpeg is missing.
+std::optional<double> poczatekDzwieku(const QString& plik, double odS, double przezS);
+std::optional<double> czasOdBajtu(const QString& plik, qint64 bajt);
 
 // `ffprobe -show_chapters -show_format` as JSON; an empty object when
 // ffprobe is missing or fails.

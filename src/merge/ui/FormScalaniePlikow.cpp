@@ -145,7 +145,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
         return;
     auto zadanie = std::make_unique<ZadanieScalania>(m_scalony, m_pozycje, m_miernik);
     zadanie->plikProjektu = m_plikProjektu;
-    zadanie->dokladnyIndeks = m_dokladnyIndeks;
+    zadanie->indeksSzacowany = m_indeksSzacowany;
     if (CheckWyrownaj->isChecked()) {
         zadanie->celGlosnosci = m_celGlosnosci;
         zadanie->pamiecGlosnosci = m_pamiecGlosnosci;

@@ -47,9 +47,9 @@ public:
     // The book's summary shown at the top from the next showing on; none: no summary.
     void ustawPodsumowanie(const QStringList& linie) { m_podsumowanie = linie; }
 
-    // Whether the next merges place bookmarks on the frames' bytes
-    // (ZadanieScalania::dokladnyIndeks); off by default.
-    void ustawDokladnyIndeks(bool dokladny) { m_dokladnyIndeks = dokladny; }
+    // Whether the next merges estimate the bookmarks' places from the
+    // book's average rate (ZadanieScalania::indeksSzacowany); off by default.
+    void ustawIndeksSzacowany(bool szacowany) { m_indeksSzacowany = szacowany; }
 
     // The loudness "Wyrównaj głośność" brings each entry to, and the
     // measurements the merge uses instead of measuring again and adds to
@@ -108,7 +108,7 @@ private:
     ListaPozycji m_pozycje;
     QString m_plikProjektu;
     QStringList m_podsumowanie;
-    bool m_dokladnyIndeks = false;
+    bool m_indeksSzacowany = false;
     double m_celGlosnosci = 0; // set by ustawGlosnosc
     PamiecGlosnosci* m_pamiecGlosnosci = nullptr;
     bool m_trwa = false;

@@ -77,8 +77,8 @@ TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
     setTabOrder(EditZakladka, DriveComboBox1);
     setTabOrder(DriveComboBox1, EditPrzerwa);
     setTabOrder(EditPrzerwa, CheckWykrywaj);
-    setTabOrder(CheckWykrywaj, CheckDokladnyIndeks);
-    setTabOrder(CheckDokladnyIndeks, EditCelGlosnosci);
+    setTabOrder(CheckWykrywaj, CheckIndeksSzacowany);
+    setTabOrder(CheckIndeksSzacowany, EditCelGlosnosci);
     setTabOrder(EditCelGlosnosci, ButtonZapisz);
     setTabOrder(ButtonZapisz, ButtonAnuluj);
 
@@ -176,11 +176,15 @@ void TFormUstawienia::utworzPolaWykrywania(QGridLayout* pola, int wiersz) {
         return check;
     };
     CheckWykrywaj = pole(QStringLiteral("&Wykrywaj zakładki przy dodawaniu"), "CheckWykrywaj");
-    CheckDokladnyIndeks = pole(QStringLiteral("Dokładny &indeks"), "CheckDokladnyIndeks");
+    CheckIndeksSzacowany = pole(QStringLiteral("Indeks &szacowany"), "CheckIndeksSzacowany");
+    CheckIndeksSzacowany->setAccessibleDescription(
+        QStringLiteral("Zakładki w indeksie scalonej książki wyliczane ze średniej prędkości "
+                       "danych zamiast z położenia ramek; przy plikach o różnych prędkościach "
+                       "albo z dużymi znacznikami mogą wypaść o sekundy obok"));
     pola->addWidget(LabelPrzerwa, wiersz, 0);
     pola->addWidget(EditPrzerwa, wiersz, 1);
     pola->addWidget(CheckWykrywaj, wiersz + 1, 1, 1, 2);
-    pola->addWidget(CheckDokladnyIndeks, wiersz + 2, 1, 1, 2);
+    pola->addWidget(CheckIndeksSzacowany, wiersz + 2, 1, 1, 2);
     EditCelGlosnosci = new QLineEdit;
     EditCelGlosnosci->setObjectName(QStringLiteral("EditCelGlosnosci"));
     EditCelGlosnosci->setAccessibleDescription(
@@ -196,7 +200,7 @@ void TFormUstawienia::wypelnijPolaWykrywania() {
     const UstawieniaWykrywania& w = m_konfiguracja.Wykrywanie;
     EditPrzerwa->setText(QString::number(w.Przerwa));
     CheckWykrywaj->setChecked(w.WykrywajPrzyDodawaniu);
-    CheckDokladnyIndeks->setChecked(w.DokladnyIndeks);
+    CheckIndeksSzacowany->setChecked(w.IndeksSzacowany);
     EditCelGlosnosci->setText(
         tekstPoziomu(celGlosnosci(w.CelGlosnosci).value_or(kDomyslnyCelLufs)));
 }
@@ -228,6 +232,6 @@ std::optional<UstawieniaWykrywania> TFormUstawienia::odczytajPolaWykrywania() co
     }
     w.CelGlosnosci = QString::number(*cel);
     w.WykrywajPrzyDodawaniu = CheckWykrywaj->isChecked();
-    w.DokladnyIndeks = CheckDokladnyIndeks->isChecked();
+    w.IndeksSzacowany = CheckIndeksSzacowany->isChecked();
     return w;
 }

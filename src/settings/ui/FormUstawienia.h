@@ -48,7 +48,7 @@ public:
     QLabel* LabelPrzerwa = nullptr;
     QLineEdit* EditPrzerwa = nullptr;
     QCheckBox* CheckWykrywaj = nullptr;
-    QCheckBox* CheckDokladnyIndeks = nullptr;
+    QCheckBox* CheckIndeksSzacowany = nullptr;
     QLabel* LabelCelGlosnosci = nullptr;
     QLineEdit* EditCelGlosnosci = nullptr;
     QPushButton* ButtonZapisz = nullptr;
