@@ -1,5 +1,7 @@
 #include "widgets/FormPomoc.h"
 
+#include "widgets/Ulatwienia.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -123,6 +125,12 @@ void TekstPomocy::keyPressEvent(QKeyEvent* event) {
             przejdz(href);
             return;
         }
+    }
+    QTextCursor kursor = textCursor();
+    if (krokAkapitem(event, kursor)) {
+        setTextCursor(kursor);
+        ensureCursorVisible();
+        return;
     }
     QTextEdit::keyPressEvent(event);
 }
