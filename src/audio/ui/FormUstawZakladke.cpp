@@ -31,6 +31,7 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
       m_odtwarzacz(odtwarzacz) {
     setObjectName(QStringLiteral("FormUstawZakladke"));
     setWindowTitle(QStringLiteral("Ustaw zakładke"));
+    setAccessibleName(QStringLiteral("Ustaw zakładkę")); // the caption as designed, heard right
 
     EditPoczatek = pole(QStringLiteral("EditPoczatek"), QStringLiteral("Początek zakładki"));
     ButtonPminus1 = przycisk("ButtonPminus1", QStringLiteral("-1 sek."),
