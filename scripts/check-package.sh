@@ -38,7 +38,7 @@ dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }' >"$tmp/files"
 has_file() { grep -qxF -- "$1" "$tmp/files"; }
 required=(
     /usr/bin/SonvekManager /usr/bin/sonvek-merge /usr/bin/sonvek-zapowiedzi /usr/bin/sonvek-zakladki
-    /usr/bin/sonvek-eksport /usr/bin/sonvek-glosnosc
+    /usr/bin/sonvek-eksport /usr/bin/sonvek-glosnosc /usr/bin/sonvek-karta /usr/bin/sonvek-import
     "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml"
     "/usr/share/icons/hicolor/scalable/apps/$id.svg" "/usr/share/icons/hicolor/48x48/apps/$id.png"
     /usr/share/sonvekmanager/pomoc.html /usr/share/mime/packages/sonvekmanager.xml
@@ -70,8 +70,24 @@ check "lintian finds no error" test "$status" -eq 0
 # a plain XML file is not claimed; first on the unpacked tree with its own
 # database, then on the installed system, whose database the trigger of
 # shared-mime-info updated.
-printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt>\r\n</projekt>\r\n' >"$tmp/ksiazka.xml"
-printf '<?xml version="1.0"?>\n<!-- <projekt> -->\n<lista/>\n' >"$tmp/zwykly.xml"
+# Projects as the program writes them (with and without the book's details),
+# as written by hand (no declaration, a comment first); and XML files that
+# only look alike: another root name, another namespace, a mention in a
+# comment, a projekt element inside another root.
+mkdir -p "$tmp/typy"
+printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt>\r\n</projekt>\r\n' >"$tmp/typy/ksiazka.xml"
+printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<projekt tytul="Lalka">\r\n</projekt>\r\n' \
+    >"$tmp/typy/opisana.xml"
+printf '<projekt><p1/></projekt>' >"$tmp/typy/bez-deklaracji.xml"
+printf '<?xml version="1.0"?>\n<!-- moja książka -->\n<projekt>\n</projekt>\n' \
+    >"$tmp/typy/z-komentarzem.xml"
+printf '<?xml version="1.0"?>\n<!-- <projekt> -->\n<lista/>\n' >"$tmp/typy/zwykly.xml"
+printf '<?xml version="1.0"?>\n<projekty/>\n' >"$tmp/typy/projekty.xml"
+printf '<?xml version="1.0"?>\n<projektor/>\n' >"$tmp/typy/projektor.xml"
+printf '<?xml version="1.0"?>\n<projekt xmlns="urn:inny"/>\n' >"$tmp/typy/obca-przestrzen.xml"
+printf '<?xml version="1.0"?>\n<lista>\n<!-- a -->\n<projekt/></lista>\n' >"$tmp/typy/wewnatrz.xml"
+projects=(ksiazka opisana bez-deklaracji z-komentarzem)
+others=(zwykly projekty projektor obca-przestrzen wewnatrz)
 filetype() { # filetype DATADIR FILE TYPE: xdg-mime sees FILE as TYPE with DATADIR first
     local type
     type=$(XDG_DATA_HOME=$tmp/no-home XDG_DATA_DIRS=$1:/usr/share xdg-mime query filetype "$2")
@@ -81,10 +97,14 @@ filetype() { # filetype DATADIR FILE TYPE: xdg-mime sees FILE as TYPE with DATAD
 mkdir -p "$tmp/mime-tree/mime/packages"
 cp "$tmp/root/usr/share/mime/packages/sonvekmanager.xml" "$tmp/mime-tree/mime/packages/"
 update-mime-database "$tmp/mime-tree/mime"
-check "unpacked: a project is application/x-sonvek-projekt" \
-    filetype "$tmp/mime-tree" "$tmp/ksiazka.xml" application/x-sonvek-projekt
-check "unpacked: a plain XML file stays application/xml" \
-    filetype "$tmp/mime-tree" "$tmp/zwykly.xml" application/xml
+for f in "${projects[@]}"; do
+    check "unpacked: $f.xml is application/x-sonvek-projekt" \
+        filetype "$tmp/mime-tree" "$tmp/typy/$f.xml" application/x-sonvek-projekt
+done
+for f in "${others[@]}"; do
+    check "unpacked: $f.xml stays application/xml" \
+        filetype "$tmp/mime-tree" "$tmp/typy/$f.xml" application/xml
+done
 check "the desktop entry lists the project type and MP3" \
     grep -qx 'MimeType=application/x-sonvek-projekt;audio/mpeg;' \
     "$tmp/root/usr/share/applications/$id.desktop"
@@ -114,15 +134,15 @@ starts_headless() {
 }
 check "the installed SonvekManager starts headless" starts_headless
 check "installed: a project is application/x-sonvek-projekt" \
-    filetype /usr/share "$tmp/ksiazka.xml" application/x-sonvek-projekt
+    filetype /usr/share "$tmp/typy/ksiazka.xml" application/x-sonvek-projekt
 check "installed: a plain XML file stays application/xml" \
-    filetype /usr/share "$tmp/zwykly.xml" application/xml
+    filetype /usr/share "$tmp/typy/zwykly.xml" application/xml
 # Named on the command line, as a file manager names a project: it opens,
 # and what cannot be opened is listed while the program keeps running.
 starts_with_project() {
     XDG_CONFIG_HOME=$tmp/config QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-        timeout 5 /usr/bin/SonvekManager "$tmp/ksiazka.xml" "$tmp/nie-ma.mp3"
-    [ $? -eq 124 ] && grep -qF "$tmp/ksiazka.xml" "$tmp/config/SonvekManager/SonvCom.reg"
+        timeout 5 /usr/bin/SonvekManager "$tmp/typy/ksiazka.xml" "$tmp/nie-ma.mp3"
+    [ $? -eq 124 ] && grep -qF "$tmp/typy/ksiazka.xml" "$tmp/config/SonvekManager/SonvCom.reg"
 }
 check "the installed SonvekManager opens a project named on its command line" starts_with_project
 answers() { # answers PROGRAM ARGS... STATUS TEXT: exits with STATUS and prints TEXT
@@ -134,7 +154,7 @@ answers() { # answers PROGRAM ARGS... STATUS TEXT: exits with STATUS and prints 
 }
 version=$(sed -n 's/^project(SonvekManager VERSION \([^ )]*\).*/\1/p' CMakeLists.txt)
 for program in sonvek-merge sonvek-eksport sonvek-zapowiedzi sonvek-zakladki sonvek-glosnosc \
-    SonvekManager; do
+    sonvek-karta sonvek-import SonvekManager; do
     check "$program --version" answers "$program" --version 0 "$version"
     check "$program --help" answers "$program" --help 0 "Użycie: $program"
 done
@@ -142,6 +162,8 @@ check "sonvek-merge with wrong arguments" answers sonvek-merge tylko-jeden.xml 2
 check "sonvek-zakladki with no file" answers sonvek-zakladki 2 "Użycie:"
 check "sonvek-eksport with no project" answers sonvek-eksport --daisy x 2 "Użycie:"
 check "sonvek-glosnosc with no file" answers sonvek-glosnosc 2 "Użycie:"
+check "sonvek-karta with no card" answers sonvek-karta 2 "Użycie:"
+check "sonvek-import with no project" answers sonvek-import ksiazka 2 "Użycie:"
 check "sonvek-zapowiedzi with a wrong option" answers sonvek-zapowiedzi --zle 2 "nieznana opcja"
 check "sonvek-zapowiedzi --list" answers sonvek-zapowiedzi --list -n 2 0 "002.mp3"
 

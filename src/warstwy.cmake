@@ -7,6 +7,7 @@
 #   1  project, audio, card, settings: subsystem cores that need only base
 #   2  merge        the merge core, which reads projects and measures audio
 #   3  eksport      the export into a DAISY book and a chaptered MP3 (TagLib)
+#      import       the import of DAISY books, cue sheets and audio files (FFmpeg, LAME, libcue)
 #   4  widgets      the seams, messages and small windows every window shares
 #      project/cofanie  the project's undo history (QUndoStack is in Qt GUI)
 #   5  */ui         the subsystem windows
@@ -16,7 +17,7 @@ set(SONVEK_WARSTWY
   base=0
   project=1 audio=1 card=1 settings=1
   merge=2
-  eksport=3
+  eksport=3 import=3
   widgets=4 project/cofanie=4
   audio/ui=5 card/ui=5 merge/ui=5 settings/ui=5 eksport/ui=5
   app=6)

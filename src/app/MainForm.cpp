@@ -3,6 +3,7 @@
 #include "app/ListaProjektu.h"
 #include "base/DataDirs.h"
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "base/Text.h"
 #include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
@@ -338,7 +339,8 @@ void TMainForm::ustawPauze(bool enabled) {
 
 void TMainForm::pokazFormBlad(const QString& header, const QStringList& lines) {
     m_FormBlad->Memo1->clear();
-    m_FormBlad->Memo1->setPlainText((QStringList{header} + lines).join(QLatin1Char('\n')));
+    m_FormBlad->Memo1->setPlainText(
+        nazwaDoPokazania((QStringList{header} + lines).join(QLatin1Char('\n'))));
     m_seams.execDialog(m_FormBlad);
 }
 

@@ -54,6 +54,7 @@ class TFormUstawZakladke;
 class TFormUstawienia;
 class TFormWybierzFolder;
 class TMediaPlayer;
+struct WskazanePliki;
 
 class TMainForm : public QMainWindow, private OdtwarzanieZakladki {
     Q_OBJECT
@@ -246,6 +247,9 @@ public:
     // The files and folders named on the command line: a project opened as
     // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
     // folders as "Dodaj folder..."; anything else listed with the reason.
+    // The names are looked at on a worker thread (a stalled mount must not
+    // hold the window); the window opens them when it has the answer and
+    // then emits commandLineOpened.
     void otworzWskazane(const QStringList& argumenty);
 
     // ---- bookmark detection (MainFormWykrywanie.cpp) -----------------------------------
@@ -259,6 +263,9 @@ public:
     // report of those rows.
     void RaportGlosnosci();
 
+signals:
+    void commandLineOpened();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Back in the main window (a dialog or message box closed), the focus
@@ -268,6 +275,7 @@ protected:
 
 private:
     void FormCreate();
+    void otworzRozpoznane(const WskazanePliki& wskazane);
     void utworzMenu();
     void utworzListe();
     void zglosBiezacyWiersz();
@@ -307,9 +315,11 @@ private:
     QStringList wybierzPlikiAudio(const QString& title);
     void wstawPliki(const QStringList& chosen, int at);
     // Inserts the measured files (a length each, none for a file that holds
-    // no MPEG audio) from row `at` as one step, and lists those left out.
+    // no MPEG audio) from row `at` as one step, and lists those left out
+    // with what was left out before (`pominiete`, "path: reason").
     void wstawZmierzone(const QStringList& pliki,
-                        const QList<std::optional<std::int64_t>>& dlugosci, int at);
+                        const QList<std::optional<std::int64_t>>& dlugosci, int at,
+                        const QStringList& pominiete = {});
     // The one question "Czy zapisać zmiany w projekcie?" before a changed
     // project is dropped: true when the caller may drop it (saved, or No);
     // false for "Anuluj", Esc and a cancelled save.

@@ -8,6 +8,7 @@
 #include "card/FreeSpace.h"
 #include "card/KsiazkaNaKarcie.h"
 #include "card/ui/FormKopiowanie.h"
+#include "widgets/BezZamrazania.h"
 #include "widgets/Seams.h"
 
 #include <QFileInfo>
@@ -27,6 +28,15 @@ QString kartaNiedostepna(const QString& korzen) {
     return QStringLiteral("Karta nie jest dostępna: ") + korzen;
 }
 
+// How long a card command waits for the card to answer, in ms.
+constexpr int limitOdpowiedziKarty = 5000;
+
+QString kartaNieOdpowiada(const QString& korzen) {
+    return QStringLiteral("Karta %1 nie odpowiada. Wyjmij ją i włóż ponownie albo sprawdź, czy "
+                          "nie jest uszkodzona.")
+        .arg(korzen);
+}
+
 } // namespace
 
 // With no card chosen there is no path to work on: every card command says
@@ -44,9 +54,14 @@ bool TMainForm::kartaDostepna() {
     if (!kartaWybrana())
         return false;
     const QString korzen = korzenKarty(m_konfiguracja.Karta);
-    if (::kartaDostepna(korzen, zrodloMiejsca()))
+    // Asked on a worker: a card (or a mount) that stops answering never
+    // holds the window.
+    const ZrodloWolnegoMiejsca* zrodlo = &zrodloMiejsca();
+    const auto dostepna = bezZamrazania<bool>(
+        [korzen, zrodlo] { return ::kartaDostepna(korzen, *zrodlo); }, limitOdpowiedziKarty);
+    if (dostepna && *dostepna)
         return true;
-    uwaga(kartaNiedostepna(korzen));
+    uwaga(dostepna ? kartaNiedostepna(korzen) : kartaNieOdpowiada(korzen));
     return false;
 }
 
@@ -62,11 +77,22 @@ bool TMainForm::zmierzKarte() {
         return false;
     const QString korzen = korzenKarty(m_konfiguracja.Karta);
     // A copy killed between its renames is finished before anything else
-    // looks at the card.
-    if (const DokonczenieKopii dokonczenie = dokonczPrzerwanaKopie(korzen);
-        !dokonczenie.tekst.isEmpty())
-        uwaga(dokonczenie.tekst);
-    const auto pomiar = ::zmierzKarte(korzen, zrodloMiejsca());
+    // looks at the card; both on a worker, as above.
+    const ZrodloWolnegoMiejsca* zrodlo = &zrodloMiejsca();
+    using Wynik = std::pair<DokonczenieKopii, std::optional<PomiarKarty>>;
+    const auto wynik = bezZamrazania<Wynik>(
+        [korzen, zrodlo] {
+            DokonczenieKopii dokonczenie = dokonczPrzerwanaKopie(korzen);
+            return Wynik{dokonczenie, ::zmierzKarte(korzen, *zrodlo)};
+        },
+        limitOdpowiedziKarty);
+    if (!wynik) {
+        uwaga(kartaNieOdpowiada(korzen));
+        return false;
+    }
+    if (!wynik->first.tekst.isEmpty())
+        uwaga(wynik->first.tekst);
+    const std::optional<PomiarKarty>& pomiar = wynik->second;
     if (!pomiar) {
         uwaga(kartaNiedostepna(korzen));
         return false;

@@ -40,17 +40,22 @@ void TMainForm::Eksportujksiazke1Click() {
     eksport.plikRozdzialow = okno.plikRozdzialow().isEmpty()
                                  ? QString()
                                  : QFileInfo(okno.plikRozdzialow()).absoluteFilePath();
-    // Every question before the progress window; No, Enter and Esc keep
-    // what is there.
-    for (const QString& cel : eksport.istniejaceCele()) {
-        const QString co =
-            QFileInfo(cel).isDir() ? QStringLiteral("Folder") : QStringLiteral("Plik");
-        if (uwaga(QStringLiteral("%1 %2 już istnieje. Czy zastąpić?")
-                      .arg(co, QDir::toNativeSeparators(cel)),
-                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+    eksport.magazyn = m_konfiguracja.Magazyn;
+    // Every question before the progress window, and none for a target
+    // that may not be replaced at all; No, Enter and Esc keep what is there.
+    QList<EksportKsiazki::CelDoZastapienia> cele;
+    try {
+        cele = eksport.celeDoZastapienia();
+    } catch (const SonvekError& e) {
+        ustawStatus(QStringLiteral("Eksport nie udał się; nic nie zapisano."));
+        uwaga(e.text());
+        return;
+    }
+    for (const EksportKsiazki::CelDoZastapienia& cel : std::as_const(cele)) {
+        if (uwaga(cel.pytanie, QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                   QMessageBox::No) != QMessageBox::Yes) {
             ustawStatus(QStringLiteral("Eksport anulowany; %1 pozostał bez zmian.")
-                            .arg(QDir::toNativeSeparators(cel)));
+                            .arg(QDir::toNativeSeparators(cel.sciezka)));
             return;
         }
         eksport.zastap = true;

@@ -8,6 +8,7 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "project/ModelProjektu.h"
+#include "project/Otwieranie.h"
 #include "project/ProjectFile.h"
 #include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
@@ -34,20 +35,27 @@ QString pytanieZmienionyPlik(const QString& plik) {
         .arg(plik);
 }
 
-// "Dodano 3 pliki", and how many files were left out (listed in the notice window).
-QString tekstDodania(qsizetype dodane, qsizetype pominiete) {
+// "Dodano 3 pliki", and how many lines the notice window listed as left
+// out: files that are no audio, or, when the folder walk left out anything,
+// files and folders.
+QString tekstDodania(qsizetype dodane, qsizetype pominiete, bool tylkoNiepoprawne) {
     QString tekst = dodane > 0 ? QStringLiteral("Dodano ") +
                                      liczebnik(dodane, QStringLiteral("plik"),
                                                QStringLiteral("pliki"), QStringLiteral("plików"))
                                : QStringLiteral("Nie dodano żadnego pliku");
+    if (pominiete == 0)
+        return tekst;
+    if (!tylkoNiepoprawne)
+        return tekst + QStringLiteral(", pominięto ") +
+               liczebnik(pominiete, QStringLiteral("plik lub folder"),
+                         QStringLiteral("pliki lub foldery"),
+                         QStringLiteral("plików lub folderów"));
     if (pominiete == 1)
-        tekst += QStringLiteral(", pominięto 1 plik, który nie jest plikiem audio");
-    else if (pominiete > 1)
-        tekst += QStringLiteral(", pominięto ") +
-                 liczebnik(pominiete, QStringLiteral("plik"), QStringLiteral("pliki"),
-                           QStringLiteral("plików")) +
-                 QStringLiteral(", które nie są plikami audio");
-    return tekst;
+        return tekst + QStringLiteral(", pominięto 1 plik, który nie jest plikiem audio");
+    return tekst + QStringLiteral(", pominięto ") +
+           liczebnik(pominiete, QStringLiteral("plik"), QStringLiteral("pliki"),
+                     QStringLiteral("plików")) +
+           QStringLiteral(", które nie są plikami audio");
 }
 
 // Two names of one file (links and ".." resolved).
@@ -101,7 +109,8 @@ void TMainForm::wstawPliki(const QStringList& chosen, int at) {
 // get detected bookmarks. Files that hold no MPEG audio are left out and
 // listed in the notice window at the end.
 void TMainForm::wstawZmierzone(const QStringList& pliki,
-                               const QList<std::optional<std::int64_t>>& dlugosci, int at) {
+                               const QList<std::optional<std::int64_t>>& dlugosci, int at,
+                               const QStringList& pominiete) {
     QStringList niepoprawne;
     ListaPozycji nowe;
     for (qsizetype i = 0; i < pliki.size(); ++i) {
@@ -115,14 +124,12 @@ void TMainForm::wstawZmierzone(const QStringList& pliki,
     wykryjZakladkiNowych(at, at + int(nowe.size()));
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
-    if (!niepoprawne.isEmpty()) {
-        pokazFormBlad(QStringLiteral("Następujące pliki nie są poprawnymi plikami audio i nie "
-                                     "zostaną dolączone do projektu:"),
-                      niepoprawne);
-    }
+    const PominietePozycje p = zawiadomienieODodawaniu(pominiete, niepoprawne);
+    if (!p.wiersze.isEmpty())
+        pokazFormBlad(p.naglowek, p.wiersze);
     // The focus says only the first new row. Said last: a window opening
     // after it would cut it off.
-    oglos(tekstDodania(nowe.size(), niepoprawne.size()));
+    oglos(tekstDodania(nowe.size(), p.wiersze.size(), pominiete.isEmpty()));
 }
 
 void TMainForm::WstawDoListy() {
@@ -220,11 +227,8 @@ void TMainForm::wczytajProjekt(const QString& path, bool zamiast) {
     }
     wczytano = true;
     zapamietajProjekt(path);
-    if (!wczytane.brakujace.isEmpty()) {
-        pokazFormBlad(
-            QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
-            wczytane.brakujace);
-    }
+    if (const PominietePozycje p = pominietePozycje(wczytane); !p.wiersze.isEmpty())
+        pokazFormBlad(p.naglowek, p.wiersze);
 }
 
 bool TMainForm::czyZastapicZmienionyPlik(const QString& path) {

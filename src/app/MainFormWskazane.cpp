@@ -9,7 +9,11 @@
 #include "project/Otwieranie.h"
 #include "widgets/Seams.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QPointer>
+
+#include <thread>
 
 void TMainForm::Dodajfolder1Click() {
     DodajFolder();
@@ -36,18 +40,34 @@ void TMainForm::dodajFolder(const QString& folder) {
         ustawStatus(QStringLiteral("Dodawanie folderu przerwano; lista bez zmian"));
         return;
     }
-    if (pliki->sciezki.isEmpty()) {
+    if (pliki->sciezki.isEmpty() && pliki->pominiete.isEmpty()) {
         uwaga(QStringLiteral("W folderze %1 i jego podfolderach nie ma plików MP3.")
                   .arg(QDir::toNativeSeparators(folder)));
         return;
     }
-    wstawZmierzone(pliki->sciezki, pliki->dlugosci, m_projekt->rowCount());
+    wstawZmierzone(pliki->sciezki, pliki->dlugosci, m_projekt->rowCount(), pliki->pominiete);
+}
+
+void TMainForm::otworzWskazane(const QStringList& argumenty) {
+    // The worker never touches the window: the answer comes back as an
+    // event, and a window gone meanwhile gets none. A worker held by a
+    // stalled mount is left to it and ends with the program.
+    QPointer<TMainForm> okno(this);
+    std::thread([okno, argumenty] {
+        WskazanePliki wskazane = rozpoznajWskazane(argumenty);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [okno, wskazane = std::move(wskazane)] {
+                if (okno)
+                    okno->otworzRozpoznane(wskazane);
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
 // Each part as its menu command does it; one that fails does not keep the
 // others from being opened.
-void TMainForm::otworzWskazane(const QStringList& argumenty) {
-    const WskazanePliki wskazane = rozpoznajWskazane(argumenty);
+void TMainForm::otworzRozpoznane(const WskazanePliki& wskazane) {
     if (!wskazane.projekt.isEmpty())
         guard([&] { OtworzProjekt(wskazane.projekt); });
     if (!wskazane.pliki.isEmpty())
@@ -56,4 +76,5 @@ void TMainForm::otworzWskazane(const QStringList& argumenty) {
         guard([&] { dodajFolder(folder); });
     if (!wskazane.nieotwarte.isEmpty())
         pokazFormBlad(QStringLiteral("Nie otwarto:"), wskazane.nieotwarte);
+    emit commandLineOpened();
 }

@@ -3,6 +3,7 @@
 
 #include "app/MainForm.h"
 #include "base/CommandLine.h"
+#include "base/Paths.h"
 #include "base/Text.h"
 #include "base/ZapisAtomowy.h"
 #include "settings/SettingsStore.h"
@@ -79,9 +80,14 @@ int main(int argc, char* argv[]) {
     TMainForm mainForm(Uslugi(seams, store, QApplication::applicationDirPath()));
     mainForm.utworzOkna();
     mainForm.show();
-    // What the command line names (Qt's own options already taken out) is
-    // opened once the window is up, so its questions and notices have an owner.
-    if (const QStringList wskazane = QApplication::arguments().mid(1); !wskazane.isEmpty())
+    // What the command line names is opened once the window is up, so its
+    // questions and notices have an owner. Qt has taken its own options out
+    // of argv; the rest are names as the system gave them, bytes that are
+    // not UTF-8 kept (nazwaZSystemu).
+    QStringList wskazane;
+    for (int i = 1; i < argc; ++i)
+        wskazane << nazwaZSystemu(argv[i]);
+    if (!wskazane.isEmpty())
         QTimer::singleShot(0, &mainForm,
                            [&mainForm, wskazane] { mainForm.otworzWskazane(wskazane); });
     return QApplication::exec();

@@ -33,9 +33,25 @@ struct FrameHeader {
     int length = 0;  // bytes of the whole frame, header included
     int samples = 0; // per channel
     int channels = 0;
+    bool free = false; // free format: the length comes from the stream
 };
 
-std::optional<FrameHeader> frameHeader(const unsigned char* p) {
+// A free-format stream: its frames' length without the padding slot,
+// learnt from the distance between its first two frames, and its kind.
+struct FreeFormat {
+    int bytes = 0; // 0: not known
+    int version = 0, layer = 0, freqIndex = 0;
+};
+// Layer III at 640 kbit/s and 32 kHz, padded: the longest free frame a
+// decoder takes (libmpg123's limit lies just above).
+constexpr int kMaxFreeFrame = 2881;
+constexpr int kMinFreeFrame = 21;
+
+// The header at p. A free-format header (bit-rate index 0) has a length
+// only when `free` knows that stream's frame length; `unknownFree` then
+// says that it was one.
+std::optional<FrameHeader> frameHeader(const unsigned char* p, const FreeFormat& free = {},
+                                       bool* unknownFree = nullptr) {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
         return std::nullopt;
     const int version = (p[1] >> 3) & 3;
@@ -43,10 +59,17 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p) {
     const int rateIndex = p[2] >> 4;
     const int freqIndex = (p[2] >> 2) & 3;
     const int padding = (p[2] >> 1) & 1;
-    // Reserved values, and the free bit rate, whose frame length the header
-    // does not tell.
-    if (version == 1 || layer == 0 || rateIndex == 0 || rateIndex == 15 || freqIndex == 3)
+    // Reserved values.
+    if (version == 1 || layer == 0 || rateIndex == 15 || freqIndex == 3)
         return std::nullopt;
+    if (rateIndex == 0) {
+        if (free.bytes == 0 || free.version != version || free.layer != layer ||
+            free.freqIndex != freqIndex) {
+            if (unknownFree)
+                *unknownFree = true;
+            return std::nullopt;
+        }
+    }
     static constexpr int frequencies[3] = {44100, 48000, 32000};
     static constexpr int rates[5][14] = {
         {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}, // MPEG-1 I
@@ -57,21 +80,27 @@ std::optional<FrameHeader> frameHeader(const unsigned char* p) {
     };
     const bool mpeg1 = version == 3;
     const int table = mpeg1 ? 3 - layer : (layer == 3 ? 3 : 4);
-    const int bitRate = rates[table][rateIndex - 1] * 1000;
     const int sampleRate = frequencies[freqIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
     int length;
-    if (layer == 3)
-        length = (12 * bitRate / sampleRate + padding) * 4;
-    else if (layer == 1 && !mpeg1)
-        length = 72 * bitRate / sampleRate + padding;
-    else
-        length = 144 * bitRate / sampleRate + padding;
+    if (rateIndex == 0) {
+        length = free.bytes + padding * (layer == 3 ? 4 : 1);
+    } else {
+        const int bitRate = rates[table][rateIndex - 1] * 1000;
+        if (layer == 3)
+            length = (12 * bitRate / sampleRate + padding) * 4;
+        else if (layer == 1 && !mpeg1)
+            length = 72 * bitRate / sampleRate + padding;
+        else
+            length = 144 * bitRate / sampleRate + padding;
+    }
     const int samples = layer == 3 ? 384 : (layer == 1 && !mpeg1) ? 576 : 1152;
-    return FrameHeader{version, layer, sampleRate, length, samples, (p[3] >> 6) == 3 ? 1 : 2};
+    return FrameHeader{version,       layer, sampleRate, length, samples, (p[3] >> 6) == 3 ? 1 : 2,
+                       rateIndex == 0};
 }
 
 bool sameStream(const FrameHeader& a, const FrameHeader& b) {
-    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate;
+    return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate &&
+           a.free == b.free;
 }
 
 // Reads the file front to back in large blocks and hands out stretches of
@@ -265,6 +294,7 @@ struct Mp3Stream::Impl {
     qint64 scanPos = 0;
     qint64 lastFrameEnd = -1;
     FrameHeader lastHeader;
+    FreeFormat free;
     qint64 skipped = 0;
     // Every frame the walk found, at its own rate: also those the decoder
     // passes over (an encoder's information frame at the start).
@@ -323,7 +353,55 @@ struct Mp3Stream::Impl {
     std::optional<FrameHeader> headerAt(qint64 pos) {
         qint64 n = 0;
         const unsigned char* p = file.at(pos, 4, n);
-        return p && n >= 4 ? frameHeader(p) : std::nullopt;
+        if (!p || n < 4)
+            return std::nullopt;
+        bool unknownFree = false;
+        if (auto h = frameHeader(p, free, &unknownFree))
+            return h;
+        if (unknownFree && learnFreeFormat(pos))
+            return frameHeader(p, free);
+        return std::nullopt;
+    }
+
+    // A free-format header at `pos` whose stream's frame length is not
+    // known yet: the length is the distance to the next header of the same
+    // kind, taken only when the frame after that one lines up with it too
+    // (or the file ends there), so a sync pattern inside the audio data is
+    // not taken for a frame.
+    bool learnFreeFormat(qint64 pos) {
+        qint64 n = 0;
+        const unsigned char* p = file.at(pos, kMaxFreeFrame + 4, n);
+        if (!p || n < 4)
+            return false;
+        const unsigned char header[3] = {p[0], p[1], p[2]};
+        const int padding = (header[2] >> 1) & 1;
+        const int layer = (header[1] >> 1) & 3;
+        const int slot = layer == 3 ? 4 : 1;
+        auto sameKind = [&](const unsigned char* q) {
+            return q[0] == 0xFF && (q[1] & 0xFE) == (header[1] & 0xFE) && (q[2] >> 4) == 0 &&
+                   ((q[2] >> 2) & 3) == ((header[2] >> 2) & 3);
+        };
+        for (qint64 d = kMinFreeFrame; d + 4 <= n && d <= kMaxFreeFrame; ++d) {
+            const unsigned char* q = p + d;
+            if (!sameKind(q))
+                continue;
+            const int bytes = int(d) - padding * slot;
+            if (bytes < kMinFreeFrame || (layer == 3 && bytes % 4 != 0))
+                continue;
+            // The frame after: where its own padding puts it.
+            const qint64 after = pos + d + bytes + ((q[2] >> 1) & 1) * slot;
+            qint64 m = 0;
+            const unsigned char* r = file.at(after, 4, m);
+            if (after == file.size() || (r && m >= 4 && sameKind(r))) {
+                free = {bytes, (header[1] >> 3) & 3, layer, (header[2] >> 2) & 3};
+                return true;
+            }
+            // Reading on may have moved the window's bytes.
+            p = file.at(pos, kMaxFreeFrame + 4, n);
+            if (!p)
+                return false;
+        }
+        return false;
     }
 
     // `inner`: asked for what follows an ID3v1 tag, which is not looked
@@ -443,7 +521,12 @@ struct Mp3Stream::Impl {
             if (i == n)
                 continue;
             if (b[i] == 0xFF) {
-                const auto h = headerAt(pos);
+                auto h = headerAt(pos);
+                // A free-format stream of another frame length (a file
+                // joined from two) is learnt anew.
+                if (h && h->free && !(pos + h->length <= size && confirmed(pos, *h)) &&
+                    learnFreeFormat(pos))
+                    h = headerAt(pos);
                 if (h && pos + h->length <= size && confirmed(pos, *h)) {
                     skipped += pos - gapStart - tags;
                     return take(pos, *h);
@@ -574,7 +657,7 @@ void Mp3Stream::start(int outputRate) {
         // No gapless trimming and no trust in the length a header announces:
         // a file made by joining MP3 files carries the header of its first
         // part, and every frame counts.
-        long flags = MPG123_QUIET | MPG123_IGNORE_STREAMLENGTH;
+        long flags = MPG123_QUIET | MPG123_IGNORE_STREAMLENGTH | MPG123_SEEKBUFFER;
         if (outputRate > 0)
             flags |= MPG123_FORCE_STEREO;
         mpg123_param(d->mh, MPG123_FLAGS, flags, 0);
@@ -679,6 +762,21 @@ std::int64_t Mp3Stream::skippedBytes() const {
 
 std::int64_t Mp3Stream::walkedTicks() const {
     return d->walkedTicks;
+}
+
+std::int64_t Mp3Stream::skipTo(std::int64_t ticks) {
+    std::int64_t t = 0;
+    Mp3Frame frame;
+    while (t < ticks && d->nextHeader(frame, path_)) {
+        if (t + frame.durationTicks > ticks) {
+            // This frame is the first to decode: handed to the decoder whole.
+            d->framePos = frame.offset;
+            d->pending.push_back({d->handed, frame.offset, frame.bytes});
+            return t;
+        }
+        t += frame.durationTicks;
+    }
+    return t;
 }
 
 void Mp3Stream::stopWhen(const std::atomic_bool* stop) {

@@ -107,6 +107,16 @@ public:
     // joined file is a frame like any other and plays).
     std::int64_t walkedTicks() const;
 
+    // Only before the first nextFrame of a decoding stream: passes over the
+    // frames that end by `ticks` by their headers alone, without decoding
+    // them (a position deep in a long file costs a walk, not a decode).
+    // Returns where the next frame starts, on the same time base as
+    // nextFrame's frames (an information frame at the start does not count):
+    // at most `ticks`, less when the file ends first. The first frames
+    // decoded after a jump lack the bits earlier frames would have left
+    // them, so a caller starts a few frames before what it needs.
+    std::int64_t skipTo(std::int64_t ticks);
+
     // While *stop is true the walk looks no further: nextFrame returns false
     // instead of searching on through bytes that are no audio.
     void stopWhen(const std::atomic_bool* stop);

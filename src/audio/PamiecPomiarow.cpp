@@ -1,5 +1,7 @@
 #include "audio/PamiecPomiarow.h"
 
+#include "base/Paths.h"
+
 #include <QFile>
 #include <QHash>
 
@@ -41,7 +43,7 @@ QHash<QString, Wpis>& pamiec() {
 
 std::optional<Mp3Info> zmierzPlikMp3(const QString& path) {
     struct stat st {};
-    const bool jest = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    const bool jest = ::stat(nazwaDlaSystemu(path).constData(), &st) == 0;
     const Stan stan{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
     if (jest) {
         const std::lock_guard lock(blokada);

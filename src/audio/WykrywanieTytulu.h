@@ -7,29 +7,12 @@
 // Plain QtCore and libmpg123: every function may run on a worker thread, one
 // call per file at a time; a caller cancels through the flag it passes.
 
+#include "audio/OknaDzwieku.h"
+
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <optional>
-#include <vector>
-
-// One 10 ms stretch of the mono mix: its lowest and highest sample and its
-// RMS, all relative to full scale (-1..1).
-struct OknoDzwieku {
-    float min = 0;
-    float max = 0;
-    float rms = 0;
-};
-
-// The beginning of a file as consecutive windows from time 0, on the
-// player's time base (every frame counts, nothing trimmed).
-struct ObrazDzwieku {
-    static constexpr int kOknoMs = 10;
-    std::vector<OknoDzwieku> okna;
-    bool doKonca = false; // the file ends within the windows (the last may be short)
-
-    int dlugoscMs() const { return int(okna.size()) * kOknoMs; }
-};
 
 // A bookmark over the title: from a little before the first speech to a
 // little after the title's last word, in whole ms.
@@ -51,10 +34,8 @@ inline constexpr int kObrazMaksMs = 120'000;     // what the editor draws
 ObrazDzwieku obrazPoczatku(const QString& path, int maksMs = kObrazMaksMs,
                            const std::atomic_bool* przerwij = nullptr);
 
-// The title in a decoded beginning. Speech is a window whose RMS lies no
-// more than 30 dB under the 95th percentile of the windows' RMS, above
-// -60 dBFS and more than 6 dB above the 10th percentile (background noise);
-// runs of speech shorter than 50 ms do not count. Nor does, before the
+// The title in a decoded beginning. Speech is as progMowy and biegiMowy
+// find it (runs shorter than 50 ms do not count). Nor does, before the
 // title, a run shorter than 120 ms with no speech in the 150 ms after it, or
 // one whose loudest window lies more than 20 dB under the loudest of the 2 s
 // that follow it: a knock or a breath is not the title. The title starts

@@ -1,2 +1,2 @@
-list(APPEND SOURCES Mp3Stream.cpp Mp3Probe.cpp PamiecPomiarow.cpp MediaPlayer.cpp WykrywanieTytulu.cpp
-     Zakladka.cpp Glosnosc.cpp WzmocnienieRamek.cpp RaportGlosnosci.cpp)
+list(APPEND SOURCES Mp3Stream.cpp Mp3Probe.cpp PamiecPomiarow.cpp MediaPlayer.cpp WykrywanieTytulu.cpp OknaDzwieku.cpp
+     Zakladka.cpp Glosnosc.cpp DopasowanieDoPrzerw.cpp WzmocnienieRamek.cpp RaportGlosnosci.cpp)

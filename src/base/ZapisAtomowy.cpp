@@ -1,6 +1,8 @@
 #include "base/ZapisAtomowy.h"
 
+#include "base/BledySystemu.h"
 #include "base/DataDirs.h"
+#include "base/Paths.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -27,19 +30,25 @@ int synchronizuj(int fd) {
     return g_synchronizacja.load()(fd);
 }
 
-QString opisBledu(int numer) {
-    return QString::fromLocal8Bit(std::strerror(numer));
-}
-
 // The file a path finally names: symbolic links are followed, so that the
 // link stays and its target is rewritten.
 QString bezDowiazan(const QString& sciezka) {
     QString wynik = sciezka;
     for (int i = 0; i < 40; ++i) {
-        const QFileInfo info(wynik);
-        if (!info.isSymLink())
+        const QByteArray bajty = nazwaDlaSystemu(wynik);
+        struct stat st {};
+        if (::lstat(bajty.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             break;
-        wynik = info.symLinkTarget();
+        QByteArray cel(qsizetype(PATH_MAX), Qt::Uninitialized);
+        const ssize_t n = ::readlink(bajty.constData(), cel.data(), size_t(cel.size()));
+        if (n <= 0 || n >= cel.size())
+            break;
+        cel.truncate(n);
+        // A relative target is relative to the link's folder.
+        const QString doCelu = nazwaZSystemu(cel);
+        wynik = QDir::isAbsolutePath(doCelu)
+                    ? doCelu
+                    : QDir::cleanPath(QFileInfo(wynik).absolutePath() + u'/' + doCelu);
     }
     return wynik;
 }
@@ -75,7 +84,7 @@ int zapiszWszystko(int fd, const char* dane, qint64 dlugosc) {
 
 QString kopiaZapisuNaMiejscu(const QString& sciezka) {
     const QFileInfo info(bezDowiazan(sciezka));
-    const QByteArray skrot = QCryptographicHash::hash(QFile::encodeName(info.absoluteFilePath()),
+    const QByteArray skrot = QCryptographicHash::hash(nazwaDlaSystemu(info.absoluteFilePath()),
                                                       QCryptographicHash::Sha256)
                                  .toHex()
                                  .left(16);
@@ -87,7 +96,7 @@ QString kopiaZapisuNaMiejscu(const QString& sciezka) {
 
 QByteArray poczatekNazwyTymczasowej(const QString& cel) {
     const QFileInfo info(cel);
-    QByteArray nazwa = QFile::encodeName(info.fileName());
+    QByteArray nazwa = nazwaDlaSystemu(info.fileName());
     // Cut to 200 bytes, and never inside a character.
     if (nazwa.size() > 200) {
         qsizetype n = 200;
@@ -95,7 +104,7 @@ QByteArray poczatekNazwyTymczasowej(const QString& cel) {
             --n;
         nazwa.truncate(n);
     }
-    return QFile::encodeName(info.absolutePath()) + "/." + nazwa + '.';
+    return nazwaDlaSystemu(info.absolutePath()) + "/." + nazwa + '.';
 }
 
 bool zablokujTymczasowy(int fd, const QByteArray& nazwa) {
@@ -163,7 +172,7 @@ ZapisAtomowy::Synchronizacja ZapisAtomowy::ustawSynchronizacje(Synchronizacja fu
 ZapisAtomowy::ZapisAtomowy(const QString& sciezka, const OpcjeZapisu& opcje)
     : m_sciezka(QDir::toNativeSeparators(sciezka)), m_komunikat(opcje.komunikat) {
     const QString cel = bezDowiazan(sciezka);
-    m_cel = QFile::encodeName(cel);
+    m_cel = nazwaDlaSystemu(cel);
     struct stat st {};
     const bool istnieje = ::stat(m_cel.constData(), &st) == 0;
     if (istnieje && S_ISDIR(st.st_mode))
@@ -177,7 +186,7 @@ ZapisAtomowy::ZapisAtomowy(const QString& sciezka, const OpcjeZapisu& opcje)
     // file, whatever it is called. What killed writes of this target left
     // goes first.
     const QFileInfo info(cel);
-    m_folder = QFile::encodeName(info.absolutePath());
+    m_folder = nazwaDlaSystemu(info.absolutePath());
     usunPozostawioneTymczasowe(cel);
     const QByteArray poczatek = poczatekNazwyTymczasowej(cel);
     int numer = 0;
@@ -292,7 +301,7 @@ bool ZapisAtomowy::zamknijBezZmian() {
 }
 
 EInOutError ZapisAtomowy::blad(int numerBledu) const {
-    return EInOutError(m_komunikat.arg(m_sciezka, opisBledu(numerBledu)));
+    return EInOutError(m_komunikat.arg(m_sciezka, opisBleduSystemu(numerBledu)));
 }
 
 void ZapisAtomowy::porzuc(int numerBledu) {
@@ -313,6 +322,13 @@ void ZapisAtomowy::zapisz(const char* dane, qint64 dlugosc) {
     if (const int numer = zapiszWszystko(m_fd, dane, dlugosc))
         porzuc(numer);
     m_zapisano += dlugosc;
+}
+
+void ZapisAtomowy::zsynchronizuj() {
+    if (m_fd < 0)
+        throw blad(EBADF);
+    if (synchronizuj(m_fd) != 0)
+        porzuc(errno);
 }
 
 void ZapisAtomowy::zatwierdz() {

@@ -25,6 +25,7 @@
 #include "base/Errors.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -60,6 +61,14 @@ public:
 
     // True when the target is written in place (see OpcjeZapisu).
     bool naMiejscu() const { return m_naMiejscu; }
+
+    // For a writer that puts several files in place together once all of
+    // them are whole on the disk: syncs what is written so far without
+    // putting it in place (zatwierdz() still does that), and the name of
+    // the temporary file that holds it (empty when writing in place).
+    // Throws EInOutError, and then nothing is left behind.
+    void zsynchronizuj();
+    QString tymczasowy() const { return QFile::decodeName(m_tymczas); }
 
     // After zatwierdz(): the file now in place, as the system describes it
     // (taken from the written file itself, so no later change slips in).

@@ -1,5 +1,8 @@
 #include "base/ZwyklyPlik.h"
 
+#include "base/BledySystemu.h"
+#include "base/Paths.h"
+
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
@@ -37,26 +40,39 @@ QString powodBledu(int numer) {
     case EISDIR:
         return QStringLiteral("to jest folder, nie plik");
     default:
-        return QString::fromLocal8Bit(std::strerror(numer));
+        return opisBleduSystemu(numer);
     }
 }
 #endif
 
 } // namespace
 
-QString powodNiezwyklegoPliku(const QString& sciezka) {
+RodzajPliku zbadajPlik(const QString& sciezka) {
+    RodzajPliku wynik;
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
-        return QString();
-    return powodRodzaju(st.st_mode);
+    if (sciezka.isEmpty() || ::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
+        return wynik;
+    wynik.istnieje = true;
+    wynik.folder = S_ISDIR(st.st_mode);
+    wynik.rozmiar = st.st_size;
+    wynik.powod = powodRodzaju(st.st_mode);
 #else
     const QFileInfo info(sciezka);
-    if (!info.exists() || info.isFile())
-        return QString();
-    return info.isDir() ? QStringLiteral("to jest folder, nie plik")
-                        : QStringLiteral("to nie jest zwykły plik");
+    if (sciezka.isEmpty() || !info.exists())
+        return wynik;
+    wynik.istnieje = true;
+    wynik.folder = info.isDir();
+    wynik.rozmiar = info.size();
+    if (!info.isFile())
+        wynik.powod = info.isDir() ? QStringLiteral("to jest folder, nie plik")
+                                   : QStringLiteral("to nie jest zwykły plik");
 #endif
+    return wynik;
+}
+
+QString powodNiezwyklegoPliku(const QString& sciezka) {
+    return zbadajPlik(sciezka).powod;
 }
 
 #ifdef Q_OS_UNIX
@@ -65,8 +81,7 @@ QString otworzZwyklyDeskryptor(const QString& sciezka, int& fd, std::int64_t& ro
     // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer; the
     // check after the open sees what was really opened, whatever took the
     // name meanwhile.
-    fd = ::open(QFile::encodeName(sciezka).constData(),
-                O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    fd = ::open(nazwaDlaSystemu(sciezka).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return powodBledu(errno);
     struct stat st {};

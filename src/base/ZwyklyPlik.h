@@ -9,6 +9,19 @@
 #include <QString>
 #include <cstdint>
 
+// What `sciezka` names, by stat alone (links followed; nothing is opened,
+// so a FIFO holds no one): whether anything is there, its size, and why it
+// is not a regular file ("to jest folder, nie plik", ...; empty for a
+// regular file).
+struct RodzajPliku {
+    bool istnieje = false;
+    bool folder = false;
+    std::int64_t rozmiar = 0;
+    QString powod;
+    bool zwykly() const { return istnieje && powod.isEmpty(); }
+};
+RodzajPliku zbadajPlik(const QString& sciezka);
+
 // Why `sciezka` names something other than a regular file ("to jest
 // folder, nie plik", "to jest potok (FIFO), a nie zwykły plik", ...); an
 // empty text for a regular file and for a name that does not exist.

@@ -3,10 +3,12 @@
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/ZapisAtomowy.h"
+#include "base/ZwyklyPlik.h"
 #include "card/KsiazkaNaKarcie.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 QString korzenKarty(const QString& karta) {
     if (karta.isEmpty() || karta.endsWith(separatorFolderow()))
@@ -30,11 +32,12 @@ void zapiszPlayerDat(const QString& korzen) {
 }
 
 std::int64_t rozmiarPlikuDoOdczytu(const QString& sciezka) {
-    QFile plik(sciezka);
-    if (!plik.open(QIODevice::ReadOnly))
-        throw EInOutError(
-            QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, plik.errorString()));
-    return plik.size();
+    int fd = -1;
+    std::int64_t rozmiar = 0;
+    if (const QString powod = otworzZwyklyDeskryptor(sciezka, fd, rozmiar); !powod.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
+    ::close(fd);
+    return rozmiar;
 }
 
 std::int64_t wielkoscPliku(const QString& sciezka) {

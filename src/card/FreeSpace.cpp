@@ -36,6 +36,7 @@ std::optional<MiaraWoluminu> SystemoweWolneMiejsce::zmierz(const QString& folder
     MiaraWoluminu miara;
     miara.rozmiarKlastra = static_cast<std::int64_t>(vfs.f_frsize);
     miara.wolneKlastry = vfs.f_bavail;
+    miara.wszystkieKlastry = vfs.f_blocks;
     miara.fat = fs.f_type == fatMagic || woluminFat(folder);
     return miara;
 }

@@ -11,9 +11,10 @@
 
 // What the file system says about a volume.
 struct MiaraWoluminu {
-    std::int64_t rozmiarKlastra = 0; // bytes per cluster (allocation unit)
-    std::uint64_t wolneKlastry = 0;  // clusters an ordinary user may still fill
-    bool fat = false;                // FAT file system: no file of 4 GiB or more
+    std::int64_t rozmiarKlastra = 0;    // bytes per cluster (allocation unit)
+    std::uint64_t wolneKlastry = 0;     // clusters an ordinary user may still fill
+    bool fat = false;                   // FAT file system: no file of 4 GiB or more
+    std::uint64_t wszystkieKlastry = 0; // clusters of the whole volume; 0 when unknown
 };
 
 // Where the figures come from; tests hand in their own.

@@ -1,8 +1,10 @@
 #include "card/KsiazkaNaKarcie.h"
 
+#include "base/BledySystemu.h"
 #include "base/Errors.h"
 #include "base/ZapisAtomowy.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -59,29 +61,43 @@ struct Niepowodzenie {
 };
 struct Stop {};
 
-QString nazwaTymczasowa(pid_t pid, int numer) {
-    return QStringLiteral(".sonvek-%1-%2.tmp").arg(pid).arg(numer);
-}
-
 QByteArray nazwaBajtowo(const QString& nazwa) {
     return QFile::encodeName(nazwa);
 }
 
-// The pid of a temporary name of the program's own; none for other names.
-std::optional<pid_t> pidPozostalosci(const QString& nazwa) {
-    static const QRegularExpression wzor(QStringLiteral("^\\.sonvek-(\\d{1,9})-\\d\\.tmp$"));
+QString nazwaTymczasowa(int numer) {
+    return QStringLiteral(".sonvek-%1-%2-%3.tmp")
+        .arg(::getpid())
+        .arg(QString::fromLatin1(kluczProcesu(::getpid())))
+        .arg(numer);
+}
+
+// A temporary name of the program's own: the process that made it and its
+// key (empty in the names of older versions, which carried none).
+struct Wlasciciel {
+    pid_t pid = 0;
+    QByteArray klucz;
+};
+
+std::optional<Wlasciciel> wlascicielPozostalosci(const QString& nazwa) {
+    static const QRegularExpression wzor(
+        QStringLiteral("^\\.sonvek-(\\d{1,9})(?:-([0-9a-f]{16}))?-\\d\\.tmp$"));
     const auto dopasowanie = wzor.match(nazwa);
     if (!dopasowanie.hasMatch())
         return std::nullopt;
-    return static_cast<pid_t>(dopasowanie.captured(1).toLong());
+    return Wlasciciel{static_cast<pid_t>(dopasowanie.captured(1).toLong()),
+                      dopasowanie.captured(2).toLatin1()};
 }
 
-// Whether a temporary file of process `pid` is a leftover: its process is
-// gone, or it is this process, whose copies never overlap.
-bool porzucona(pid_t pid) {
-    if (pid == ::getpid())
+// Whether the work of `kto` has ended: its process no longer runs (another
+// boot, another computer, or its pid now names another process), or it is
+// this process, whose copies never overlap.
+bool porzucona(const Wlasciciel& kto) {
+    if (kto.pid == ::getpid() && (kto.klucz.isEmpty() || kto.klucz == kluczProcesu(kto.pid)))
         return true;
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
+    if (kto.klucz.isEmpty())
+        return ::kill(kto.pid, 0) != 0 && errno == ESRCH;
+    return kto.klucz != kluczProcesu(kto.pid);
 }
 
 // Calls `dla` for each leftover temporary file in the folder of `fd`.
@@ -97,7 +113,7 @@ template <typename F> void dlaPozostalosci(int folder, F&& dla) {
     QStringList nazwy;
     while (const dirent* wpis = ::readdir(katalog)) {
         const QString nazwa = QFile::decodeName(wpis->d_name);
-        if (const auto pid = pidPozostalosci(nazwa); pid && porzucona(*pid))
+        if (const auto kto = wlascicielPozostalosci(nazwa); kto && porzucona(*kto))
             nazwy.append(nazwa);
     }
     ::closedir(katalog);
@@ -107,6 +123,15 @@ template <typename F> void dlaPozostalosci(int folder, F&& dla) {
 
 int otworzKorzen(const QString& korzen) {
     return ::open(nazwaBajtowo(korzen).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// The card root for work on it; a card that is not there throws.
+int otworzKorzenKarty(const QString& korzen) {
+    const int fd = otworzKorzen(korzen);
+    if (fd < 0)
+        throw Niepowodzenie{
+            QStringLiteral("Karta nie jest dostępna: %1 (%2)").arg(korzen, powodBleduKarty(errno))};
+    return fd;
 }
 
 // Whether the card root's descriptor still is the folder at `korzen`: a card
@@ -169,18 +194,22 @@ std::optional<std::int64_t> pierwszaRoznica(int magazyn, const QString& sciezkaM
                                             const QString& sciezkaKarty,
                                             const ObslugaKopiowania& obsluga, int plik,
                                             std::int64_t razem) {
-    const Bufor a = nowyBufor();
-    const Bufor b = nowyBufor();
+    // Two buffers for every comparison of this thread: fresh ones for each
+    // file would cost their pages anew each time.
+    thread_local const Bufor buforA = nowyBufor();
+    thread_local const Bufor buforB = nowyBufor();
+    char* const a = buforA.get();
+    char* const b = buforB.get();
     std::int64_t pozycja = 0;
     for (;;) {
         // The store's chunk is read on a second thread while the card's comes.
         ssize_t na = 0;
         int bladMagazynu = 0;
         std::thread magazynWTle([&] {
-            na = czytajPelne({}, magazyn, a.get(), rozmiarPorcji, off_t(pozycja));
+            na = czytajPelne({}, magazyn, a, rozmiarPorcji, off_t(pozycja));
             bladMagazynu = errno;
         });
-        const ssize_t nb = czytajPelne(obsluga, karta, b.get(), rozmiarPorcji, off_t(pozycja));
+        const ssize_t nb = czytajPelne(obsluga, karta, b, rozmiarPorcji, off_t(pozycja));
         const int bladKarty = errno;
         magazynWTle.join();
         if (na < 0)
@@ -191,8 +220,8 @@ std::optional<std::int64_t> pierwszaRoznica(int magazyn, const QString& sciezkaM
                                     .arg(sciezkaKarty, powodBleduKarty(bladKarty))};
         const std::size_t wspolne = std::size_t(std::min(na, nb));
         // memcmp is many times faster; the byte is looked for only when needed.
-        if (std::memcmp(a.get(), b.get(), wspolne) != 0)
-            return pozycja + (std::mismatch(a.get(), a.get() + wspolne, b.get()).first - a.get());
+        if (std::memcmp(a, b, wspolne) != 0)
+            return pozycja + (std::mismatch(a, a + wspolne, b).first - a);
         if (na != nb)
             return pozycja + std::int64_t(wspolne);
         pozycja += na;
@@ -207,6 +236,37 @@ QString opisRoznicy(const QString& sciezkaKarty, std::int64_t pozycja) {
                           "magazynie od bajtu %2. Nie należy używać tej karty.")
         .arg(sciezkaKarty)
         .arg(pozycja);
+}
+
+// Why the card's file differs from the store's, in the words of what the
+// card most likely holds. Leftovers of a copy that was killed say that the
+// copy ended before its renames, so the book on the card is the earlier one,
+// untouched; a file of another size is another version of the book; only a
+// file of the same size with other bytes is a damaged copy.
+QString opisNiezgodnosci(int folder, const QString& sciezkaKarty, std::int64_t pozycja,
+                         std::int64_t naKarcie, std::int64_t wMagazynie) {
+    // Temporary files a running copy's marker names are no leftovers.
+    struct stat znacznik {};
+    bool przerwana = false;
+    if (::fstatat(folder, ".sonvek-zamiana", &znacznik, AT_SYMLINK_NOFOLLOW) != 0)
+        dlaPozostalosci(folder, [&przerwana](const QString&) { przerwana = true; });
+    if (przerwana)
+        return QStringLiteral("Ostatnie kopiowanie na kartę zostało przerwane przed zamianą "
+                              "plików, więc na karcie jest nadal poprzednia wersja książki, cała "
+                              "i nieuszkodzona. Różni się ona od książki w magazynie (plik %1 od "
+                              "bajtu %2). Skopiuj książkę ponownie, aby ją zastąpić.")
+            .arg(sciezkaKarty)
+            .arg(pozycja);
+    if (naKarcie != wMagazynie)
+        return QStringLiteral("Na karcie jest inna wersja książki niż w magazynie: plik %1 ma na "
+                              "karcie %2 bajtów, a w magazynie %3 (różnią się od bajtu %4). "
+                              "Skopiuj książkę ponownie, jeśli na karcie ma być wersja z "
+                              "magazynu.")
+            .arg(sciezkaKarty)
+            .arg(naKarcie)
+            .arg(wMagazynie)
+            .arg(pozycja);
+    return opisRoznicy(sciezkaKarty, pozycja);
 }
 
 // Opens a store file for reading.
@@ -240,9 +300,18 @@ int otworzNaKarcie(int folder, const QByteArray& nazwa) {
 // becomes; it is removed after the renames and the folder's sync. A copy
 // killed between two renames leaves a new book file beside old index files:
 // the marker then says that the temporary files were complete and read back
-// equal, so whoever next touches the card finishes the renames.
+// equal, so whoever next touches the card finishes the renames. A removal
+// works alike: the marker names the files to go, and whoever comes next
+// removes those still there.
+//
+// Files are named by their name and content (size and a hash of the first
+// and last blocks): FAT gives every file a new inode number at each mount.
+// The process is named by its key (kluczProcesu), so a marker of a process
+// that died, on this boot or another, or on another computer, is never
+// taken for work still going on.
 
-const char naglowekZnacznika[] = "sonvek-zamiana 1";
+const char naglowekZnacznika[] = "sonvek-zamiana 2";
+const char naglowekZnacznikaV1[] = "sonvek-zamiana 1";
 
 QString nazwaZnacznika() {
     return QStringLiteral(".sonvek-zamiana");
@@ -254,25 +323,100 @@ bool nazwaWKorzeniu(const QString& nazwa) {
            !nazwa.contains(QChar(0));
 }
 
-// A temporary file and the name it becomes. Its inode tells whether a name
-// on the card is that very file, renamed or not.
+// The content of a file as the marker names it.
+struct Podpis {
+    std::int64_t rozmiar = -1;
+    QByteArray skrot; // hex SHA-256 of the first and last blocks
+    bool operator==(const Podpis&) const = default;
+};
+
+constexpr std::size_t blokPodpisu = 64 * 1024;
+
+// The file `nazwa` in the card root as a signature; none when there is no
+// regular file of that name (or it cannot be read).
+std::optional<Podpis> podpisPliku(int folder, const QByteArray& nazwa) {
+    const Deskryptor fd(
+        ::openat(folder, nazwa.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.fd() < 0 || ::fstat(fd.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    QCryptographicHash skrot(QCryptographicHash::Sha256);
+    QByteArray bufor(qsizetype(blokPodpisu), '\0');
+    const auto czytaj = [&](off_t od) {
+        const ssize_t n = czytajPelne({}, fd.fd(), bufor.data(), blokPodpisu, od);
+        if (n < 0)
+            return false;
+        skrot.addData(QByteArrayView(bufor.constData(), n));
+        return true;
+    };
+    const std::int64_t rozmiar = info.st_size;
+    if (!czytaj(0) ||
+        (rozmiar > std::int64_t(blokPodpisu) &&
+         !czytaj(off_t(std::max<std::int64_t>(blokPodpisu, rozmiar - std::int64_t(blokPodpisu))))))
+        return std::nullopt;
+    return Podpis{rozmiar, skrot.result().toHex()};
+}
+
+// One line of the marker: a temporary file and the name it becomes, or
+// (with an empty `tymczas`) a book's file to be removed.
 struct Zamiana {
     QByteArray tymczas, cel;
-    ino_t wezel = 0;
+    Podpis podpis;
+    bool usun() const { return tymczas.isEmpty(); }
 };
 
 QByteArray trescZnacznika(const QList<Zamiana>& zamiany) {
-    QByteArray tresc =
-        QByteArray(naglowekZnacznika) + "\npid " + QByteArray::number(::getpid()) + '\n';
+    QByteArray tresc = QByteArray(naglowekZnacznika) + "\nproces " +
+                       QByteArray::number(::getpid()) + ' ' + kluczProcesu(::getpid()) + '\n';
     for (const Zamiana& z : zamiany)
-        tresc += z.tymczas + '\t' + z.cel + '\t' + QByteArray::number(quint64(z.wezel)) + '\n';
+        tresc += (z.usun() ? QByteArray("usun") : QByteArray("zamien")) + '\t' + z.tymczas + '\t' +
+                 z.cel + '\t' + QByteArray::number(z.podpis.rozmiar) + '\t' + z.podpis.skrot + '\n';
     return tresc;
 }
 
 struct Znacznik {
-    pid_t pid = 0;
+    Wlasciciel proces;
+    bool stary = false; // written by an older version, which named inodes
     QList<Zamiana> zamiany;
 };
+
+std::optional<Znacznik> rozbierzZnacznik(const QByteArray& tresc) {
+    const QList<QByteArray> wiersze = tresc.split('\n');
+    if (wiersze.size() < 3 || !wiersze.last().isEmpty())
+        return std::nullopt;
+    Znacznik znacznik;
+    bool dobry = true;
+    const auto nazwa = [](const QByteArray& pole) {
+        return nazwaWKorzeniu(QFile::decodeName(pole));
+    };
+    if (wiersze.at(0) == naglowekZnacznikaV1 && wiersze.at(1).startsWith("pid ")) {
+        znacznik.stary = true;
+        znacznik.proces.pid = static_cast<pid_t>(wiersze.at(1).mid(4).toLong(&dobry));
+        for (qsizetype i = 2; dobry && i + 1 < wiersze.size(); ++i) {
+            const QList<QByteArray> pola = wiersze.at(i).split('\t');
+            dobry = pola.size() == 3 && wlascicielPozostalosci(QFile::decodeName(pola.at(0))) &&
+                    nazwa(pola.at(1));
+            if (dobry)
+                znacznik.zamiany.append({pola.at(0), pola.at(1), {}});
+        }
+        return dobry ? std::optional(znacznik) : std::nullopt;
+    }
+    const QList<QByteArray> proces = wiersze.at(1).split(' ');
+    if (wiersze.at(0) != naglowekZnacznika || proces.size() != 3 || proces.at(0) != "proces")
+        return std::nullopt;
+    znacznik.proces = {static_cast<pid_t>(proces.at(1).toLong(&dobry)), proces.at(2)};
+    for (qsizetype i = 2; dobry && i + 1 < wiersze.size(); ++i) {
+        const QList<QByteArray> pola = wiersze.at(i).split('\t');
+        dobry = pola.size() == 5 && (pola.at(0) == "zamien" || pola.at(0) == "usun");
+        if (!dobry)
+            break;
+        Zamiana z{pola.at(1), pola.at(2), {pola.at(3).toLongLong(&dobry), pola.at(4)}};
+        dobry = dobry && nazwa(z.cel) && (pola.at(0) == "usun") == z.tymczas.isEmpty() &&
+                (z.usun() || wlascicielPozostalosci(QFile::decodeName(z.tymczas)));
+        znacznik.zamiany.append(z);
+    }
+    return dobry ? std::optional(znacznik) : std::nullopt;
+}
 
 // Reads the marker; none when the card has none. A marker that is not the
 // program's own (a link, something else of that name, other content) throws.
@@ -293,21 +437,8 @@ std::optional<Znacznik> czytajZnacznik(int folder, const QString& korzen) {
         throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
                                 .arg(sciezka, powodBleduKarty(errno))};
     tresc.truncate(n);
-    const QList<QByteArray> wiersze = tresc.split('\n');
-    Znacznik znacznik;
-    bool dobry = wiersze.size() >= 3 && wiersze.at(0) == naglowekZnacznika &&
-                 wiersze.at(1).startsWith("pid ") && wiersze.last().isEmpty();
-    if (dobry)
-        znacznik.pid = static_cast<pid_t>(wiersze.at(1).mid(4).toLong(&dobry));
-    for (qsizetype i = 2; dobry && i + 1 < wiersze.size(); ++i) {
-        const QList<QByteArray> pola = wiersze.at(i).split('\t');
-        dobry = pola.size() == 3 && pidPozostalosci(QFile::decodeName(pola.at(0))) &&
-                nazwaWKorzeniu(QFile::decodeName(pola.at(1)));
-        if (dobry)
-            znacznik.zamiany.append(
-                {pola.at(0), pola.at(1), static_cast<ino_t>(pola.at(2).toULongLong(&dobry))});
-    }
-    if (!dobry)
+    auto znacznik = rozbierzZnacznik(tresc);
+    if (!znacznik)
         throw Niepowodzenie{QStringLiteral("Na karcie jest plik %1, którego program nie rozpoznaje "
                                            "jako swojego. Usuń go z karty i skopiuj książkę "
                                            "ponownie.")
@@ -330,11 +461,55 @@ void usunZnacznik(int folder, const QString& korzen) {
     synchronizujFolder(folder, korzen);
 }
 
-// Whether `nazwa` in the card root is the regular file of inode `wezel`.
-bool tenPlik(int folder, const QByteArray& nazwa, ino_t wezel) {
-    struct stat info {};
-    return ::fstatat(folder, nazwa.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISREG(info.st_mode) && info.st_ino == wezel;
+// Writes the marker, refusing when another copy or removal still works on
+// the card.
+void zapiszZnacznik(int folder, const QString& korzen, const QList<Zamiana>& zamiany) {
+    if (struct stat info{}; ::fstatat(folder, nazwaBajtowo(nazwaZnacznika()).constData(), &info,
+                                      AT_SYMLINK_NOFOLLOW) == 0)
+        throw Niepowodzenie{QStringLiteral("Inne kopiowanie lub usuwanie na tej karcie jeszcze "
+                                           "trwa (plik %1). Poczekaj, aż się skończy.")
+                                .arg(korzen + nazwaZnacznika())};
+    try {
+        ZapisAtomowy::zapiszCaly(korzen + nazwaZnacznika(), trescZnacznika(zamiany));
+    } catch (const EInOutError& e) {
+        throw Niepowodzenie{errorMessage(e)};
+    }
+}
+
+// Whether `nazwa` in the card root is the file the marker names: by its
+// content, or for an older marker (which named inodes, not stable on FAT)
+// by its mere presence, the temporary names being the program's own.
+bool tenPlik(int folder, const QByteArray& nazwa, const Zamiana& z, bool stary) {
+    if (stary) {
+        struct stat info {};
+        return ::fstatat(folder, nazwa.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(info.st_mode);
+    }
+    return podpisPliku(folder, nazwa) == z.podpis;
+}
+
+// Finishes the removal a marker names: every file still there with the
+// content it had goes (a file that has since changed stays).
+DokonczenieKopii dokonczUsuwanie(int folder, const QString& korzen, const Znacznik& znacznik) {
+    QStringList usuniete;
+    for (const Zamiana& z : znacznik.zamiany) {
+        if (!tenPlik(folder, z.cel, z, false))
+            continue;
+        if (::unlinkat(folder, z.cel.constData(), 0) != 0)
+            throw Niepowodzenie{
+                QStringLiteral("Nie można dokończyć przerwanego usuwania książki "
+                               "z karty (%1: %2).")
+                    .arg(korzen + QFile::decodeName(z.cel), powodBleduKarty(errno))};
+        usuniete.append(korzen + QFile::decodeName(z.cel));
+    }
+    synchronizujFolder(folder, korzen);
+    usunZnacznik(folder, korzen);
+    if (usuniete.isEmpty())
+        return {};
+    return {DokonczenieKopii::Stan::Dokonczono,
+            QStringLiteral("Poprzednie usuwanie książki z karty zostało przerwane, więc je "
+                           "dokończono: usunięto %1.")
+                .arg(usuniete.join(QStringLiteral(", ")))};
 }
 
 // Finishes the renames of a copy killed between them (see above). Each
@@ -345,16 +520,18 @@ bool tenPlik(int folder, const QByteArray& nazwa, ino_t wezel) {
 DokonczenieKopii dokonczZamiane(int folder, const QString& korzen) {
     const auto znacznik = czytajZnacznik(folder, korzen);
     // A copy of another program still running renames its files itself.
-    if (!znacznik || !porzucona(znacznik->pid))
+    if (!znacznik || (!znacznik->stary && !porzucona(znacznik->proces)))
         return {};
+    if (!znacznik->zamiany.isEmpty() && znacznik->zamiany.first().usun())
+        return dokonczUsuwanie(folder, korzen, *znacznik);
     QList<Zamiana> czekajace;
     QStringList nazwy, zgubione;
     bool przemianowane = false;
     for (const Zamiana& z : znacznik->zamiany) {
         nazwy.append(korzen + QFile::decodeName(z.cel));
-        if (tenPlik(folder, z.tymczas, z.wezel))
+        if (tenPlik(folder, z.tymczas, z, znacznik->stary))
             czekajace.append(z);
-        else if (tenPlik(folder, z.cel, z.wezel))
+        else if (znacznik->stary || tenPlik(folder, z.cel, z, false))
             przemianowane = true;
         else
             zgubione.append(nazwy.last());
@@ -524,9 +701,7 @@ QString powodBleduKarty(int numerBledu) {
     case ENOENT:
         return QStringLiteral("nie ma takiego pliku ani folderu");
     default:
-        return QStringLiteral("błąd systemu nr %1 (%2)")
-            .arg(numerBledu)
-            .arg(QString::fromLocal8Bit(std::strerror(numerBledu)));
+        return opisBleduSystemu(numerBledu);
     }
 }
 
@@ -562,10 +737,7 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
                                       const ObslugaKopiowania& obsluga) {
     QString dokonczenie;
     try {
-        const Deskryptor folder(otworzKorzen(korzen));
-        if (folder.fd() < 0)
-            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
-                                    .arg(korzen, powodBleduKarty(errno))};
+        const Deskryptor folder(otworzKorzenKarty(korzen));
         // A copy killed between its renames is finished first, then what
         // earlier killed copies left behind is removed.
         dokonczenie = dokonczZamiane(folder.fd(), korzen).tekst;
@@ -583,7 +755,7 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
         tymczasowe.folder = folder.fd();
         QList<Zamiana> zamiany;
         for (int i = 0; i < pliki.size(); ++i) {
-            const QByteArray tymczas = nazwaBajtowo(nazwaTymczasowa(::getpid(), i));
+            const QByteArray tymczas = nazwaBajtowo(nazwaTymczasowa(i));
             tymczasowe.nazwy.append(tymczas);
             zapiszTymczasowy(pliki.at(i), folder.fd(), tymczas, korzen + nazwy.at(i), obsluga, i,
                              bufor.get());
@@ -597,7 +769,6 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
                                         .arg(cel, powodBleduKarty(errno))};
             struct stat info {};
             ::fstat(fd.fd(), &info);
-            zamiany.append({tymczasowe.nazwy.at(i), nazwaBajtowo(nazwy.at(i)), info.st_ino});
             const Deskryptor magazyn(otworzMagazyn(pliki.at(i)));
             zglos(obsluga, EtapKarty::Sprawdzanie, i, 0, info.st_size);
             const auto pozycja =
@@ -607,19 +778,19 @@ RaportKopiowania kopiujKsiazkeNaKarte(const QStringList& pliki, const QString& k
             throw Niepowodzenie{opisRoznicy(cel, *pozycja) +
                                 QStringLiteral(" Poprzednie pliki na karcie pozostały bez zmian.")};
         }
+        // Each file as the marker names it: read back equal, so the store's
+        // content; the card is read again only for the blocks of the hash.
+        for (int i = 0; i < pliki.size(); ++i) {
+            const auto podpis = podpisPliku(folder.fd(), tymczasowe.nazwy.at(i));
+            if (!podpis)
+                throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                        .arg(korzen + nazwy.at(i), powodBleduKarty(errno))};
+            zamiany.append({tymczasowe.nazwy.at(i), nazwaBajtowo(nazwy.at(i)), *podpis});
+        }
         if (!kartaNaMiejscu(folder.fd(), korzen))
             throw Niepowodzenie{kartaWyjeta()};
         // The marker first, then the three renames one right after the other.
-        if (struct stat info{}; ::fstatat(folder.fd(), nazwaBajtowo(nazwaZnacznika()).constData(),
-                                          &info, AT_SYMLINK_NOFOLLOW) == 0)
-            throw Niepowodzenie{QStringLiteral("Inne kopiowanie na tę kartę jeszcze trwa (plik "
-                                               "%1). Poczekaj, aż się skończy.")
-                                    .arg(korzen + nazwaZnacznika())};
-        try {
-            ZapisAtomowy::zapiszCaly(korzen + nazwaZnacznika(), trescZnacznika(zamiany));
-        } catch (const EInOutError& e) {
-            throw Niepowodzenie{errorMessage(e)};
-        }
+        zapiszZnacznik(folder.fd(), korzen, zamiany);
         // From here on the temporary files stay when a rename fails: the
         // marker names them, and the next touch of the card finishes the work.
         tymczasowe.nazwy.clear();
@@ -659,10 +830,7 @@ DokonczenieKopii dokonczPrzerwanaKopie(const QString& korzen) {
 RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString& korzen,
                                          const ObslugaKopiowania& obsluga) {
     try {
-        const Deskryptor folder(otworzKorzen(korzen));
-        if (folder.fd() < 0)
-            throw Niepowodzenie{QStringLiteral("Karta nie jest dostępna: %1 (%2)")
-                                    .arg(korzen, powodBleduKarty(errno))};
+        const Deskryptor folder(otworzKorzenKarty(korzen));
         const DokonczenieKopii dokonczenie = dokonczZamiane(folder.fd(), korzen);
         const auto z = [&dokonczenie](WynikSprawdzenia wynik, const QString& opis) {
             return RaportSprawdzenia{
@@ -684,8 +852,13 @@ RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString
             ::fstat(magazyn.fd(), &info);
             zglos(obsluga, EtapKarty::Sprawdzanie, i, 0, info.st_size);
             if (const auto pozycja = pierwszaRoznica(magazyn.fd(), pliki.at(i), fd.fd(), cel,
-                                                     obsluga, i, info.st_size))
-                return z(WynikSprawdzenia::Niezgodna, opisRoznicy(cel, *pozycja));
+                                                     obsluga, i, info.st_size)) {
+                struct stat naKarcie {};
+                ::fstat(fd.fd(), &naKarcie);
+                return z(
+                    WynikSprawdzenia::Niezgodna,
+                    opisNiezgodnosci(folder.fd(), cel, *pozycja, naKarcie.st_size, info.st_size));
+            }
         }
         // A book mixed from two copies is never called whole, even if the
         // store's files happen to match.
@@ -696,5 +869,90 @@ RaportSprawdzenia sprawdzKsiazkeNaKarcie(const QStringList& pliki, const QString
         return {WynikSprawdzenia::Blad, n.tekst};
     } catch (const Stop&) {
         return {WynikSprawdzenia::Anulowano, {}};
+    }
+}
+
+QByteArray kluczProcesu(pid_t pid) {
+    // The start time in the kernel's ticks since boot: the 22nd field of
+    // /proc/PID/stat, the 20th after the command's closing parenthesis.
+    const auto start = [](pid_t ktory) -> QByteArray {
+        QFile plik(QStringLiteral("/proc/%1/stat").arg(ktory));
+        if (!plik.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray tresc = plik.readAll();
+        const QList<QByteArray> pola = tresc.mid(tresc.lastIndexOf(')') + 2).split(' ');
+        return pola.size() > 19 ? pola.at(19) : QByteArray();
+    };
+    const auto rozruch = [] {
+        QFile plik(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+        return plik.open(QIODevice::ReadOnly) ? plik.readAll().trimmed() : QByteArray();
+    };
+    static const QByteArray tenRozruch = rozruch();
+    static const QByteArray tenKomputer = [] {
+        char nazwa[256] = {};
+        ::gethostname(nazwa, sizeof nazwa - 1);
+        return QByteArray(nazwa);
+    }();
+    QByteArray poczatek = start(pid);
+    if (poczatek.isEmpty() && (pid <= 0 || (::kill(pid, 0) != 0 && errno == ESRCH)))
+        return {};
+    const QByteArray opis =
+        tenRozruch + '\n' + tenKomputer + '\n' + QByteArray::number(pid) + '\n' + poczatek;
+    return QCryptographicHash::hash(opis, QCryptographicHash::Sha256).toHex().left(16);
+}
+
+RaportUsuwania usunKsiazkeZKarty(const QStringList& nazwy, const QString& korzen,
+                                 const ObslugaKopiowania& obsluga) {
+    QString dokonczenie;
+    try {
+        const Deskryptor folder(otworzKorzenKarty(korzen));
+        dokonczenie = dokonczZamiane(folder.fd(), korzen).tekst;
+        QList<Zamiana> usuwane;
+        for (const QString& nazwa : nazwy) {
+            const QString sciezka = korzen + nazwa;
+            if (!nazwaWKorzeniu(nazwa))
+                throw Niepowodzenie{
+                    QStringLiteral("%1 nie jest nazwą pliku w folderze karty.").arg(nazwa)};
+            struct stat info {};
+            if (::fstatat(folder.fd(), nazwaBajtowo(nazwa).constData(), &info,
+                          AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT)
+                    continue; // already gone: an incomplete book
+                throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                        .arg(sciezka, powodBleduKarty(errno))};
+            }
+            if (S_ISLNK(info.st_mode))
+                throw Niepowodzenie{komunikatDowiazania(sciezka)};
+            if (!S_ISREG(info.st_mode))
+                throw Niepowodzenie{
+                    QStringLiteral("Na karcie %1 nie jest zwykłym plikiem, więc nie zostanie "
+                                   "usunięty.")
+                        .arg(sciezka)};
+            const auto podpis = podpisPliku(folder.fd(), nazwaBajtowo(nazwa));
+            if (!podpis)
+                throw Niepowodzenie{QStringLiteral("Nie można odczytać pliku %1 z karty: %2")
+                                        .arg(sciezka, powodBleduKarty(errno))};
+            usuwane.append({{}, nazwaBajtowo(nazwa), *podpis});
+        }
+        if (usuwane.isEmpty())
+            throw Niepowodzenie{QStringLiteral("Na karcie nie ma plików tej książki.")};
+        // The marker first: from then on the removal is decided, and the
+        // next use of the card finishes it.
+        zapiszZnacznik(folder.fd(), korzen, usuwane);
+        krok(obsluga, "znacznik zapisany");
+        for (const Zamiana& z : usuwane) {
+            if (::unlinkat(folder.fd(), z.cel.constData(), 0) != 0 && errno != ENOENT)
+                throw Niepowodzenie{
+                    QStringLiteral("Nie można usunąć pliku %1 z karty: %2")
+                        .arg(korzen + QFile::decodeName(z.cel), powodBleduKarty(errno))};
+            krok(obsluga, "plik usunięty");
+        }
+        synchronizujFolder(folder.fd(), korzen);
+        krok(obsluga, "folder zsynchronizowany");
+        usunZnacznik(folder.fd(), korzen);
+        krok(obsluga, "znacznik usunięty");
+        return {true, {}, dokonczenie};
+    } catch (const Niepowodzenie& n) {
+        return {false, n.tekst, dokonczenie};
     }
 }

@@ -4,7 +4,7 @@
 // compared with the store, and checked again at any later time.
 //
 // The copy writes the three files under temporary names of the program's
-// own (".sonvek-PID-N.tmp") in the card's root, syncs them, reads each one
+// own (".sonvek-PID-KEY-N.tmp") in the card's root, syncs them, reads each one
 // back past the system's cache and compares it byte for byte with the
 // store's file; only then are the three renamed into place, one right after
 // the other, and the root folder synced. A stop, a failure, a card that
@@ -14,11 +14,13 @@
 // longer run).
 //
 // Before the first rename a small marker (".sonvek-zamiana") is written in
-// the card root naming the temporary files and their targets; it goes after
-// the folder's sync. A copy killed between two renames would leave a new
-// book file beside old index files: the next copy or check of the card (and
-// dokonczPrzerwanaKopie) finds the marker and finishes the renames, since
-// the files it names were complete and read back equal.
+// the card root naming the temporary files and their targets by content
+// (size and a hash of the first and last blocks: FAT gives new inode
+// numbers at every mount) and the process by a key that outlives neither a
+// reboot nor a move to another computer; it goes after the folder's sync. A copy killed between two
+// renames would leave a new book file beside old index files: the next copy or check of the card
+// (and dokonczPrzerwanaKopie) finds the marker and finishes the renames, since the files it names
+// were complete and read back equal.
 //
 // Every name on the card is opened relative to the card root's descriptor
 // and never through a symbolic link: a link under one of the book's names is
@@ -113,8 +115,25 @@ struct DokonczenieKopii {
     QString tekst; // what the user is told; empty with Brak
 };
 
-// Finishes the renames of a copy killed between them in the card root
-// `korzen`, if its marker is there. Cheap when there is none.
+struct RaportUsuwania {
+    bool udane = false;
+    QString blad;        // when not udane: what failed, in Polish
+    QString dokonczenie; // as in RaportKopiowania
+};
+
+// Removes the files `nazwy` (plain names in the card root `korzen`)
+// together: a marker naming each by its content is written first, then the
+// files go and the marker with them. A removal killed midway is finished by
+// the next use of the card (dokonczPrzerwanaKopie, a copy, a check, a
+// listing), so a book is whole or gone, never torn. Names not on the card
+// are passed over (an incomplete book); a link or anything but a regular
+// file stops the removal before anything goes.
+RaportUsuwania usunKsiazkeZKarty(const QStringList& nazwy, const QString& korzen,
+                                 const ObslugaKopiowania& obsluga = {});
+
+// Finishes the renames of a copy killed between them, or a removal killed
+// midway, in the card root `korzen`, if its marker is there. Cheap when
+// there is none.
 DokonczenieKopii dokonczPrzerwanaKopie(const QString& korzen);
 
 // What the user is told when the book on the card equals the store's.
@@ -123,6 +142,12 @@ inline constexpr char16_t ksiazkaZgodna[] = u"Książka na karcie sprawdzona: zg
 // The system's reason for a failed operation on the card, in Polish and in
 // the words of what happened to the card (full, removed, write-protected).
 QString powodBleduKarty(int numerBledu);
+
+// What names a running process across boots and computers: a hash of the
+// boot's id, the computer's name, the process id and its start time. Empty
+// when no process of that id runs. A marker or temporary file whose key is
+// not that of a running process belongs to work that has ended.
+QByteArray kluczProcesu(pid_t pid);
 
 // Whether `nazwa` in the card root `korzen` is a symbolic link.
 bool dowiazanieNaKarcie(const QString& korzen, const QString& nazwa);

@@ -3,6 +3,7 @@
 #include "card/UDisks2.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -10,12 +11,18 @@
 #include <QSet>
 #include <QStringList>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -188,7 +195,16 @@ ListaWoluminow woluminyZMountinfo(const QByteArray& mountinfo,
         w.etykieta = etykieta(w.urzadzenie);
         w.wymienny = podFolderem(w.punktMontowania, u"/media"_s) ||
                      podFolderem(w.punktMontowania, u"/run/media"_s);
-        uzupelnijZSys(w, m->numerUrzadzenia, sys);
+        // A FUSE block mount (an NTFS or exFAT stick) reports an anonymous
+        // device: the flags are those of the device it was given.
+        QByteArray numer = m->numerUrzadzenia;
+        struct stat zrodlo {};
+        if (numer.startsWith("0:") && sys && m->zrodlo.startsWith(u"/dev/"_s) &&
+            ::stat(QFile::encodeName(m->zrodlo).constData(), &zrodlo) == 0 &&
+            S_ISBLK(zrodlo.st_mode))
+            numer = QByteArray::number(major(zrodlo.st_rdev)) + ':' +
+                    QByteArray::number(minor(zrodlo.st_rdev));
+        uzupelnijZSys(w, numer, sys);
         wedlugPunktu.insert(w.punktMontowania, w);
     }
     return wedlugPunktu.values();
@@ -269,19 +285,88 @@ QHash<QString, QString> etykietyUrzadzen(const QString& folder) {
     return etykiety;
 }
 
-ListaWoluminow listaWoluminow() {
-    const QByteArray mountinfo = czytajMountinfo();
+bool mozeZawisnac(const Wolumin& wolumin) {
+    static const QSet<QString> sieciowe = {
+        u"nfs"_s,   u"nfs4"_s,  u"cifs"_s, u"smb3"_s,      u"smbfs"_s,  u"ncpfs"_s,
+        u"9p"_s,    u"afs"_s,   u"ceph"_s, u"glusterfs"_s, u"lustre"_s, u"gfs2"_s,
+        u"ocfs2"_s, u"davfs"_s, u"coda"_s, u"virtiofs"_s,
+    };
+    const QString& typ = wolumin.typ;
+    if (sieciowe.contains(typ) || typ.startsWith(u"fuse.sshfs"_s) || typ == u"fuse.rclone"_s)
+        return true;
+    const bool fuse = typ == u"fuse"_s || typ == u"fuseblk"_s || typ.startsWith(u"fuse."_s);
+    return fuse && !wolumin.wymienny;
+}
+
+namespace {
+
+// The answers of the mount points, filled by worker threads that may
+// outlive the scan (a stalled mount keeps its thread until it answers).
+struct OdpowiedziPunktow {
+    std::mutex mutex;
+    std::condition_variable gotowe;
+    std::vector<signed char> folder; // -1: no answer yet
+    qsizetype czeka = 0;
+};
+
+} // namespace
+
+ListaWoluminow skanujWoluminy(const ZrodloWoluminow& zrodlo, int limit) {
+    QElapsedTimer czas;
+    czas.start();
+    const QByteArray mountinfo = zrodlo.mountinfo ? zrodlo.mountinfo() : czytajMountinfo();
     if (mountinfo.isEmpty())
         return {};
-    const QHash<QString, QString> etykiety = etykietyUrzadzen(QStringLiteral("/dev/disk/by-label"));
-    const auto etykieta = [&etykiety](const QString& urzadzenie) {
-        const QString kanoniczna = QFileInfo(urzadzenie).canonicalFilePath();
-        return etykiety.value(kanoniczna.isEmpty() ? urzadzenie : kanoniczna);
-    };
-    ListaWoluminow woluminy = woluminyZMountinfo(mountinfo, etykieta, czytajPlikSys);
-    // Files bound over files (a container's /etc/hosts) are no place for a book.
-    woluminy.removeIf([](const Wolumin& w) { return !QFileInfo(w.punktMontowania).isDir(); });
-    return zFaktamiUDisks2(woluminy);
+    std::function<QString(const QString&)> etykieta = zrodlo.etykieta;
+    if (!etykieta) {
+        const QHash<QString, QString> etykiety =
+            etykietyUrzadzen(QStringLiteral("/dev/disk/by-label"));
+        etykieta = [etykiety](const QString& urzadzenie) {
+            const QString kanoniczna = QFileInfo(urzadzenie).canonicalFilePath();
+            return etykiety.value(kanoniczna.isEmpty() ? urzadzenie : kanoniczna);
+        };
+    }
+    ListaWoluminow woluminy = woluminyZMountinfo(
+        mountinfo, etykieta, zrodlo.sys ? zrodlo.sys : CzytnikSys(czytajPlikSys));
+    woluminy.removeIf(mozeZawisnac);
+
+    // Files bound over files (a container's /etc/hosts) are no place for a
+    // book. Each mount point is asked on a thread of its own.
+    auto odpowiedzi = std::make_shared<OdpowiedziPunktow>();
+    odpowiedzi->folder.assign(std::size_t(woluminy.size()), -1);
+    odpowiedzi->czeka = woluminy.size();
+    const std::function<bool(const QString&)> jestFolderem =
+        zrodlo.jestFolderem ? zrodlo.jestFolderem
+                            : [](const QString& punkt) { return QFileInfo(punkt).isDir(); };
+    for (qsizetype i = 0; i < woluminy.size(); ++i) {
+        std::thread([odpowiedzi, jestFolderem, i, punkt = woluminy.at(i).punktMontowania] {
+            const bool folder = jestFolderem(punkt);
+            const std::lock_guard blokada(odpowiedzi->mutex);
+            odpowiedzi->folder[std::size_t(i)] = folder ? 1 : 0;
+            --odpowiedzi->czeka;
+            odpowiedzi->gotowe.notify_all();
+        }).detach();
+    }
+    std::vector<signed char> folder;
+    {
+        std::unique_lock blokada(odpowiedzi->mutex);
+        odpowiedzi->gotowe.wait_for(
+            blokada, std::chrono::milliseconds(std::max<qint64>(0, limit - czas.elapsed())),
+            [&] { return odpowiedzi->czeka == 0; });
+        folder = odpowiedzi->folder;
+    }
+    ListaWoluminow odpowiedzialy;
+    for (qsizetype i = 0; i < woluminy.size(); ++i) {
+        if (folder[std::size_t(i)] == 1)
+            odpowiedzialy.append(woluminy.at(i));
+    }
+    const int zostalo = int(std::clamp<qint64>(limit - czas.elapsed(), 100, 3000));
+    return zrodlo.fakty ? zrodlo.fakty(odpowiedzialy, zostalo)
+                        : zFaktamiUDisks2(odpowiedzialy, zostalo);
+}
+
+ListaWoluminow listaWoluminow() {
+    return skanujWoluminy(ZrodloWoluminow{});
 }
 
 ListaWoluminow zFaktamiUDisks2(ListaWoluminow woluminy, int czas) {

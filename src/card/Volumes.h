@@ -29,15 +29,42 @@ struct Wolumin {
 
 using ListaWoluminow = QList<Wolumin>;
 
-// The volumes of this system, ordered by mount point: /proc/self/mountinfo,
-// labels from /dev/disk/by-label, only mount points that are folders; then
-// UDisks2's facts where it runs (zFaktamiUDisks2).
-// An unreadable mount table gives an empty list.
-ListaWoluminow listaWoluminow();
-
 // Reads a file of the kernel's /sys tree by its full path; empty when there
 // is no such file.
 using CzytnikSys = std::function<QByteArray(const QString& sciezka)>;
+
+// What the volume scan reads of the system; tests hand in their own, so no
+// test depends on the machine's mounts. Empty members are the system's.
+struct ZrodloWoluminow {
+    std::function<QByteArray()> mountinfo;            // /proc/self/mountinfo
+    std::function<bool(const QString&)> jestFolderem; // stat of a mount point: may stall
+    CzytnikSys sys;                                   // /sys
+    std::function<QString(const QString&)> etykieta;  // a device's label
+    // UDisks2's facts, waiting at most the given ms (zFaktamiUDisks2).
+    std::function<ListaWoluminow(ListaWoluminow, int)> fakty;
+};
+
+// How long the scan waits for the mount points to answer, in ms.
+inline constexpr int limitSkanuWoluminow = 1500;
+
+// The volumes of this system, ordered by mount point: the mount table,
+// labels from /dev/disk/by-label, only mount points that are folders; then
+// UDisks2's facts where it runs (zFaktamiUDisks2). Network mounts and FUSE
+// mounts that are not removable media are left out unasked (mozeZawisnac);
+// the rest are examined on worker threads, and what has not answered
+// within `limit` ms (a stalled mount) is left out too: the scan never
+// waits longer, whatever a mount does. An unreadable mount table gives an
+// empty list.
+ListaWoluminow skanujWoluminy(const ZrodloWoluminow& zrodlo, int limit = limitSkanuWoluminow);
+
+// The scan of the system's own volumes (skanujWoluminy with the system's
+// sources).
+ListaWoluminow listaWoluminow();
+
+// Whether a volume is one the scan leaves out unasked: a network file
+// system or a FUSE mount that is not removable media (either may stop
+// answering for minutes, and neither is a memory card).
+bool mozeZawisnac(const Wolumin& wolumin);
 
 // The volumes with what UDisks2 knows of them where it runs on the system
 // bus (matched by mount point): its label, the device's size, and the

@@ -1,1 +1,2 @@
-list(APPEND SOURCES Volumes.cpp FreeSpace.cpp CardFiles.cpp KsiazkaNaKarcie.cpp Wysuwanie.cpp UDisks2.cpp)
+list(APPEND SOURCES Volumes.cpp FreeSpace.cpp CardFiles.cpp KsiazkaNaKarcie.cpp Wysuwanie.cpp UDisks2.cpp
+    KartaKsiazek.cpp NaglowekMp3.cpp)

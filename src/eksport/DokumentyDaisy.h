@@ -1,10 +1,13 @@
 #pragma once
 // The text files of a DAISY 2.02 talking book with audio and headings only
 // ("audioNcc"): the navigation control centre ncc.html, an XHTML 1.0 page
-// with the book's metadata and one h1 per chapter, and one SMIL 1.0 file per
-// chapter. A chapter's SMIL plays its heading's own audio (the bookmark)
-// first and then the rest of the entry's audio in file order, so every part
-// of the entry is heard once and the SMIL lasts as long as the entry.
+// with the book's metadata, its title as the first heading (h1
+// class="title") and one h1 per chapter, and one SMIL 1.0 file per chapter.
+// A chapter starts where its entry's bookmark starts: its SMIL plays the
+// entry from there to its end, and then the start of the next entry up to
+// that entry's bookmark. Every part of every entry is heard once, in the
+// entries' order. The audio of the first entry before its bookmark belongs
+// to the title.
 
 #include "eksport/Rozdzial.h"
 #include "project/OpisKsiazki.h"
@@ -19,10 +22,26 @@ struct MetadaneDaisy {
     QString generator;     // ncc:generator
 };
 
+// The generator a book of this program names: what tells its books from
+// others ("SonvekManager 1.0.0").
+QString generatorDaisy();
+
+// Whether the start of an ncc.html names this program as the book's
+// generator: what tells a book this program made from others.
+bool nccNaszejKsiazki(const QByteArray& ncc);
+
+// Whether `nazwa` is one of the file names a book of this program holds:
+// ncc.html and the chapters' audio and SMIL files.
+bool nazwaPlikuDaisy(const QString& nazwa);
+
 // The names of chapter i's (0-based) audio copy and SMIL file among `liczba`
 // chapters: "a001.mp3", "s001.smil", numbered with at least three digits.
 QString nazwaDzwiekuDaisy(int i, int liczba);
 QString nazwaSmilDaisy(int i, int liczba);
+
+// Where chapter `i` starts in its entry's audio, in ms: at the bookmark,
+// or at 0 when the bookmark lies past the end of the audio.
+std::int64_t poczatekRozdzialu(const RozdzialKsiazki& r);
 
 // "hh:mm:ss" and "hh:mm:ss.mmm" of whole ms; "12.345s" and "npt=12.345s".
 QString czasZegarowy(std::int64_t ms, bool zMilisekundami);

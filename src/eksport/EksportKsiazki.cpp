@@ -2,61 +2,47 @@
 
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
-#include "base/CommandLine.h"
+#include "base/BledySystemu.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "base/TozsamoscPlikow.h"
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
+#include "eksport/UmieszczenieKsiazki.h"
 
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
-
-QString opisBledu(int numer) {
-    return QString::fromLocal8Bit(std::strerror(numer));
-}
 
 QString natywna(const QString& sciezka) {
     return QDir::toNativeSeparators(sciezka);
 }
 
 EInOutError bladZapisu(const QString& nazwa, int numer) {
-    return EInOutError(
-        QStringLiteral("Nie można zapisać pliku %1: %2").arg(natywna(nazwa), opisBledu(numer)));
+    return EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2")
+                           .arg(natywna(nazwa), opisBleduSystemu(numer)));
 }
 
 // Thrown by the frame walk's callback to stop it.
 struct Przerwanie {};
 
-constexpr qint64 kPorcja = qint64{4} << 20; // bytes between progress reports
-
-QString kanoniczna(const QString& sciezka) {
-    return QFileInfo(sciezka).canonicalFilePath();
-}
-
-// Whether `sciezka` (canonical) lies in the folder `folder` (canonical).
-bool wFolderze(const QString& sciezka, const QString& folder) {
-    return !sciezka.isEmpty() && !folder.isEmpty() &&
-           sciezka.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
-}
+constexpr qint64 kPorcja = qint64{1} << 20; // bytes copied at a time
 
 int otworzNowy(const QString& sciezka) {
     const QByteArray n = QFile::encodeName(sciezka);
@@ -67,16 +53,8 @@ int otworzNowy(const QString& sciezka) {
 }
 
 void zapiszDoKonca(int fd, const char* dane, qint64 dlugosc, const QString& nazwa) {
-    while (dlugosc > 0) {
-        const ssize_t n =
-            ::write(fd, dane, static_cast<size_t>(std::min<qint64>(dlugosc, 1 << 30)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw bladZapisu(nazwa, n < 0 ? errno : ENOSPC);
-        dane += n;
-        dlugosc -= n;
-    }
+    if (const int numer = zapiszWszystko(fd, dane, dlugosc))
+        throw bladZapisu(nazwa, numer);
 }
 
 // Files of the DAISY folder reach the disk all at once, with one sync of
@@ -111,7 +89,7 @@ void zapiszNowyPlik(const QString& sciezka, const QByteArray& dane) {
 }
 
 // Syncs the folder, and with `calosc` the whole file system it is on.
-void synchronizujFolder(const QString& folder, bool calosc = false) {
+void synchronizujFolder(const QString& folder, bool calosc) {
     const int fd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -127,26 +105,29 @@ void synchronizujFolder(const QString& folder, bool calosc = false) {
         wynik = ::fsync(fd);
     const int e = errno;
     ::close(fd);
-    if (wynik != 0)
+    // Some file systems cannot sync a folder (FAT through FUSE).
+    if (wynik != 0 && e != EINVAL && e != ENOSYS)
         throw bladZapisu(folder, e);
 }
 
-// Renames `z` to `na`, swapping the two when `na` exists and `zamiana`;
-// never replaces anything otherwise.
-void przemianuj(const QString& z, const QString& na, bool zamiana) {
-    const QByteArray a = QFile::encodeName(z), b = QFile::encodeName(na);
-#ifdef Q_OS_LINUX
-    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(),
-                    zamiana ? RENAME_EXCHANGE : RENAME_NOREPLACE) == 0)
-        return;
-    const int e = errno;
-    if (e != EINVAL && e != ENOSYS)
-        throw EInOutError(
-            QStringLiteral("Nie można utworzyć folderu %1: %2").arg(natywna(na), opisBledu(e)));
-#endif
-    if (zamiana || QFileInfo::exists(na) || std::rename(a.constData(), b.constData()) != 0)
-        throw EInOutError(
-            QStringLiteral("Nie można utworzyć folderu %1: %2").arg(natywna(na), opisBledu(errno)));
+// Where the audio of a file starts when it opens with an encoder's
+// information frame: after the tags in front of it (ID3v2, APE with its
+// header), which the frame walk passes over.
+std::int64_t poTagachNaPoczatku(int fd, std::int64_t rozmiar) {
+    std::int64_t poz = 0;
+    for (;;) {
+        unsigned char t[32];
+        const ssize_t n = ::pread(fd, t, sizeof t, poz);
+        if (n >= 10 && std::memcmp(t, "ID3", 3) == 0 && t[3] >= 2 && t[3] <= 4 &&
+            !((t[6] | t[7] | t[8] | t[9]) & 0x80)) {
+            poz +=
+                10 + ((t[6] << 21) | (t[7] << 14) | (t[8] << 7) | t[9]) + ((t[5] & 0x10) ? 10 : 0);
+        } else if (n == 32 && std::memcmp(t, "APETAGEX", 8) == 0 && (t[23] & 0x20)) {
+            poz += 32 + qFromLittleEndian<quint32>(t + 12);
+        } else {
+            return std::min(poz, rozmiar);
+        }
+    }
 }
 
 } // namespace
@@ -157,7 +138,7 @@ OpisKsiazki uzupelnijOpis(OpisKsiazki opis, const ListaPozycji& pozycje,
     for (const PozycjaProjektu& p : pozycje) {
         if (!album.isEmpty() && !wykonawca.isEmpty())
             break;
-        if (!QFileInfo(p.sciezka()).isFile())
+        if (!zbadajPlik(p.sciezka()).zwykly())
             continue;
         const TagWpisu tag = czytajTagWpisu(p.sciezka());
         if (album.isEmpty())
@@ -229,13 +210,16 @@ Okladka wczytajOkladke(const QString& sciezka) {
 EksportKsiazki::EksportKsiazki(ListaPozycji pozycje, OpisKsiazki opis)
     : m_pozycje(std::move(pozycje)), m_opis(std::move(opis)) {}
 
-EksportKsiazki::~EksportKsiazki() {
-    usunTymczasowyFolder();
-}
+EksportKsiazki::~EksportKsiazki() = default;
 
 void EksportKsiazki::loguj(const QString& linia) const {
     if (dziennik)
         dziennik(linia);
+}
+
+void EksportKsiazki::uwaga(const QString& linia) {
+    m_uwagi.append(linia);
+    loguj(linia);
 }
 
 void EksportKsiazki::sprawdzPrzerwanie() const {
@@ -250,133 +234,147 @@ void EksportKsiazki::dodajPostep(std::int64_t bajty) {
     sprawdzPrzerwanie();
 }
 
-void EksportKsiazki::usunTymczasowyFolder() {
-    if (!m_tymczasowyFolder.isEmpty())
-        QDir(m_tymczasowyFolder).removeRecursively();
-    m_tymczasowyFolder.clear();
-    if (m_blokadaFd >= 0) {
-        QFile::remove(m_blokada);
-        ::close(m_blokadaFd);
+QList<EksportKsiazki::CelDoZastapienia> EksportKsiazki::celeDoZastapienia() const {
+    sprawdzCele(true);
+    QList<CelDoZastapienia> cele;
+    if (!folderDaisy.isEmpty()) {
+        const ZawartoscFolderu z = rozpoznajFolder(folderDaisy);
+        const QString nazwa = natywna(folderDaisy);
+        if (z.rodzaj == ZawartoscFolderu::Ksiazka)
+            cele.append({folderDaisy,
+                         QStringLiteral("Folder %1 zawiera książkę DAISY utworzoną wcześniej przez "
+                                        "SonvekManager (rozdziałów: %2). Czy zastąpić ją nową? "
+                                        "Poprzednia książka zostanie usunięta.")
+                             .arg(nazwa)
+                             .arg(z.rozdzialy)});
+        else if (z.rodzaj == ZawartoscFolderu::Pusty)
+            cele.append({folderDaisy, QStringLiteral("Folder %1 już istnieje i jest pusty. Czy "
+                                                     "zapisać w nim książkę DAISY?")
+                                          .arg(nazwa)});
     }
-    m_blokadaFd = -1;
-}
-
-// Removes the temporary folders of this DAISY book that a killed export
-// left beside it: those whose lock file is gone or held by no one.
-void EksportKsiazki::usunPozostalosci() const {
-    const QFileInfo cel(folderDaisy);
-    const QDir folder = cel.absoluteDir();
-    const QRegularExpression wzor(QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$")
-                                      .arg(QRegularExpression::escape(cel.fileName())));
-    for (const QString& nazwa :
-         folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        const QRegularExpressionMatch m = wzor.match(nazwa);
-        if (!m.hasMatch())
-            continue;
-        const QString blokada =
-            folder.filePath(QStringLiteral(".%1.%2.lock").arg(cel.fileName(), m.captured(1)));
-        const int fd = ::open(QFile::encodeName(blokada).constData(),
-                              O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd); // an export still running
-            continue;
-        }
-        QDir(folder.filePath(nazwa)).removeRecursively();
-        if (fd >= 0) {
-            QFile::remove(blokada);
-            ::close(fd);
-        }
-    }
-}
-
-QStringList EksportKsiazki::istniejaceCele() const {
-    QStringList cele;
-    for (const QString& cel : {folderDaisy, plikRozdzialow}) {
-        if (!cel.isEmpty() && QFileInfo::exists(cel))
-            cele.append(cel);
-    }
+    if (!plikRozdzialow.isEmpty() && QFileInfo::exists(plikRozdzialow))
+        cele.append({plikRozdzialow, QStringLiteral("Plik %1 już istnieje. Czy zastąpić go nowym "
+                                                    "plikiem MP3 z rozdziałami?")
+                                         .arg(natywna(plikRozdzialow))});
     return cele;
 }
 
-// Refuses targets that are of the wrong kind, exist without `zastap`, or
-// would replace a file the export reads.
-void EksportKsiazki::sprawdzCele() const {
+// Refuses targets that are of the wrong kind, exist without `zastap`, are
+// links, would replace or remove what the export reads or keeps, or are
+// folders that are no book of this program.
+void EksportKsiazki::sprawdzCele(bool wolnoZastapic) const {
     if (folderDaisy.isEmpty() && plikRozdzialow.isEmpty())
         throw SonvekError(QStringLiteral("Wybierz, co wyeksportować: książkę DAISY, plik MP3 z "
                                          "rozdziałami albo jedno i drugie"));
-    const QString folder = kanoniczna(folderDaisy);
-    QStringList czytane;
-    for (const PozycjaProjektu& p : m_pozycje)
-        czytane.append(kanoniczna(p.sciezka()));
-    czytane.append(kanoniczna(plikProjektu));
+    const QString daisy = natywna(folderDaisy), mp3 = natywna(plikRozdzialow);
+    const TozsamoscPlikow cele({folderDaisy, plikRozdzialow});
+    if (const auto k = cele.dowiazanie())
+        throw SonvekError(odmowaDowiazania(*k == 0 ? folderDaisy : plikRozdzialow));
+    const QFileInfo infoDaisy(folderDaisy), infoMp3(plikRozdzialow);
     if (!folderDaisy.isEmpty()) {
-        const QFileInfo info(folderDaisy);
-        if (info.exists() && !info.isDir())
+        if (infoDaisy.exists() && !infoDaisy.isDir())
             throw SonvekError(QStringLiteral("Nie można utworzyć folderu %1: istnieje plik o tej "
                                              "nazwie")
-                                  .arg(natywna(folderDaisy)));
-        if (info.exists() && !zastap)
-            throw SonvekError(QStringLiteral("Folder %1 już istnieje").arg(natywna(folderDaisy)));
-        if (!info.absoluteDir().exists())
+                                  .arg(daisy));
+        if (infoDaisy.exists() && !wolnoZastapic)
+            throw SonvekError(QStringLiteral("Folder %1 już istnieje").arg(daisy));
+        if (!infoDaisy.absoluteDir().exists())
             throw SonvekError(
-                QStringLiteral("Folder %1 nie istnieje").arg(natywna(info.absolutePath())));
-        for (const QString& c : std::as_const(czytane)) {
-            if (wFolderze(c, folder))
-                throw SonvekError(QStringLiteral("Nie można zastąpić folderu %1: jest w nim plik "
-                                                 "%2, z którego powstaje książka. Wybierz inny "
-                                                 "folder")
-                                      .arg(natywna(folderDaisy), natywna(c)));
-        }
+                QStringLiteral("Folder %1 nie istnieje").arg(natywna(infoDaisy.absolutePath())));
     }
     if (!plikRozdzialow.isEmpty()) {
-        const QFileInfo info(plikRozdzialow);
-        if (info.isDir())
+        if (infoMp3.isDir())
             throw SonvekError(QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej "
                                              "nazwie")
-                                  .arg(natywna(plikRozdzialow)));
-        if (info.exists() && !zastap)
-            throw SonvekError(QStringLiteral("Plik %1 już istnieje").arg(natywna(plikRozdzialow)));
-        const QString mp3 = kanoniczna(plikRozdzialow);
-        if (!mp3.isEmpty() && czytane.contains(mp3))
-            throw SonvekError(QStringLiteral("Nie można zapisać pliku %1: to plik, z którego "
-                                             "powstaje książka. Wybierz inną nazwę")
-                                  .arg(natywna(plikRozdzialow)));
-        const QString w = kanoniczna(info.absolutePath()) + u'/' + info.fileName();
+                                  .arg(mp3));
+        if (infoMp3.exists() && !wolnoZastapic)
+            throw SonvekError(QStringLiteral("Plik %1 już istnieje").arg(mp3));
+    }
+    ChronionePliki chronione{plikProjektu, {}, magazyn};
+    for (const PozycjaProjektu& p : m_pozycje)
+        chronione.wpisy.append(p.sciezka());
+    if (const std::optional<Kolizja> k = cele.kolizja(chronione)) {
+        const QString co = natywna(k->sciezka);
+        if (k->cel == 0 && k->rodzaj == Kolizja::Magazyn)
+            throw SonvekError(QStringLiteral("Nie można zastąpić folderu %1: to folder na scalone "
+                                             "książki (%2) albo folder, w którym on leży. Wybierz "
+                                             "inny folder")
+                                  .arg(daisy, co));
+        if (k->cel == 0)
+            throw SonvekError(
+                QStringLiteral("Nie można zastąpić folderu %1: jest w nim plik %2, %3. Wybierz "
+                               "inny folder")
+                    .arg(daisy, co,
+                         k->rodzaj == Kolizja::Projekt ? QStringLiteral("plik projektu")
+                                                       : QStringLiteral("z którego powstaje "
+                                                                        "książka")));
+        throw SonvekError(
+            QStringLiteral("Nie można zapisać pliku %1: to %2. Wybierz inną nazwę")
+                .arg(mp3, k->rodzaj == Kolizja::Projekt
+                              ? QStringLiteral("plik projektu")
+                              : QStringLiteral("plik %1, z którego powstaje książka").arg(co)));
+    }
+    if (!plikRozdzialow.isEmpty()) {
+        // Not in the book's folder, which is replaced whole.
+        const TozsamoscPlikow folder({folderDaisy});
+        const QString w = infoMp3.absoluteFilePath();
+        const QString d = infoDaisy.absoluteFilePath() + u'/';
         if (!folderDaisy.isEmpty() &&
-            (wFolderze(w, folder) || wFolderze(w, QFileInfo(folderDaisy).absoluteFilePath())))
+            (w == infoDaisy.absoluteFilePath() || w.startsWith(d) || folder.ktory(plikRozdzialow) ||
+             folder.ktory(infoMp3.absolutePath())))
             throw SonvekError(QStringLiteral("Plik MP3 z rozdziałami nie może leżeć w folderze "
                                              "książki DAISY %1")
-                                  .arg(natywna(folderDaisy)));
+                                  .arg(daisy));
+    }
+    // Only a book this program made is ever replaced (and so removed).
+    if (infoDaisy.exists()) {
+        const ZawartoscFolderu z = rozpoznajFolder(folderDaisy);
+        if (z.rodzaj == ZawartoscFolderu::Obcy)
+            throw SonvekError(QStringLiteral("Folder %1 nie zostanie zastąpiony: nie jest książką "
+                                             "DAISY utworzoną przez SonvekManager (%2), a program "
+                                             "usuwa tylko to, co sam zapisał. Wybierz nowy albo "
+                                             "pusty folder")
+                                  .arg(daisy, z.powod));
     }
 }
 
-// Walks every entry's frames for its exact duration and reads its title.
+// Walks every entry's frames for its exact duration and where its audio
+// lies, and reads its title.
 void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
-    m_uwagi.clear();
     std::int64_t poczatek = 0, poczatekWKsiazce = 0;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
         const PozycjaProjektu& p = m_pozycje.at(i);
         const QString sciezka = p.sciezka();
         const QString nazwa = natywna(sciezka);
-        if (!QFileInfo::exists(sciezka))
+        const RodzajPliku rodzaj = zbadajPlik(sciezka);
+        if (!rodzaj.istnieje)
             throw SonvekError(QStringLiteral("Nie ma pliku %1 pozycji %2").arg(nazwa).arg(i + 1));
-        if (const QString powod = powodNiezwyklegoPliku(sciezka); !powod.isEmpty())
+        RozdzialKsiazki r;
+        r.plik = sciezka;
+        int fd = -1;
+        if (const QString powod = otworzZwyklyDeskryptor(sciezka, fd, r.rozmiar); !powod.isEmpty())
             throw SonvekError(QStringLiteral("Plik %1 pozycji %2 nie nadaje się do eksportu: %3")
                                   .arg(nazwa)
                                   .arg(i + 1)
                                   .arg(powod));
+        struct stat st {};
+        ::fstat(fd, &st);
+        r.czasZmiany = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        const std::int64_t poTagach = poTagachNaPoczatku(fd, r.rozmiar);
+        ::close(fd);
         loguj(QStringLiteral("Mierzenie pliku %1").arg(nazwa));
-        RozdzialKsiazki r;
-        r.plik = sciezka;
-        r.rozmiar = QFileInfo(sciezka).size();
         std::int64_t ramki = 0;
         Mp3Info info;
         try {
-            info = probeMp3(sciezka, [&](const Mp3Frame&) {
+            info = probeMp3(sciezka, [&](const Mp3Frame& f) {
                 if (++ramki % 4096 == 0 && przerwac && przerwac())
                     throw Przerwanie{};
+                if (!r.dzwiek.isEmpty() && r.dzwiek.last().second == f.offset)
+                    r.dzwiek.last().second += f.bytes;
+                else if (f.offset >= 0)
+                    r.dzwiek.append({f.offset, f.offset + f.bytes});
             });
         } catch (const Przerwanie&) {
             throw EPrzerwanyEksport(QStringLiteral("Eksport przerwany"));
@@ -388,20 +386,31 @@ void EksportKsiazki::zmierz() {
         }
         r.dlugosc = info.ticks;
         r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
-        if (r.dlugosc <= 0)
+        if (r.dlugosc <= 0 || r.dzwiek.isEmpty())
             throw SonvekError(
                 QStringLiteral("Plik %1 pozycji %2 nie zawiera dźwięku MP3").arg(nazwa).arg(i + 1));
+        // The encoder's information frame, which the walk does not report,
+        // stays with the audio it describes.
+        if (info.walkedTicks > info.ticks && poTagach < r.dzwiek.first().first)
+            r.dzwiek.first().first = poTagach;
+        for (const auto& [od, doBajtu] : std::as_const(r.dzwiek))
+            r.bajtyDzwieku += doBajtu - od;
         r.poczatek = poczatek;
         poczatek += r.dlugosc;
         r.poczatekWKsiazce = poczatekWKsiazce;
         poczatekWKsiazce += r.dlugoscWKsiazce;
-        r.tytul = bezZnakowSpozaXml(czytajTagWpisu(sciezka).tytul).simplified();
-        if (r.tytul.isEmpty()) {
-            r.tytul = ExNazwaPliku(sciezka);
-            if (r.tytul.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
-                r.tytul.chop(4);
-            r.tytul = bezZnakowSpozaXml(r.tytul).simplified();
+        // The tag's title, else the file's name without ".mp3", else whole.
+        const QString plik = nazwaDoPokazania(ExNazwaPliku(sciezka));
+        QString bezRozszerzenia = plik;
+        if (bezRozszerzenia.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
+            bezRozszerzenia.chop(4);
+        for (const QString& tytul : {czytajTagWpisu(sciezka).tytul, bezRozszerzenia, plik}) {
+            r.tytul = bezZnakowSpozaXml(tytul).simplified();
+            if (!r.tytul.isEmpty())
+                break;
         }
+        if (r.tytul.isEmpty())
+            r.tytul = QStringLiteral("Rozdział %1").arg(i + 1);
 
         const std::optional<std::int32_t> od = tryStrToInt(p.Poczatek);
         const std::optional<std::int32_t> dlugosc = tryStrToInt(p.Dlugosc);
@@ -415,49 +424,69 @@ void EksportKsiazki::zmierz() {
         const std::int64_t zDo = zOd + std::max<std::int64_t>(0, *dlugosc);
         r.zapowiedzOd = std::min(zOd, dzwiek);
         r.zapowiedzDo = std::min(zDo, dzwiek);
-        QString uwaga;
         if (zOd >= dzwiek)
-            uwaga = QStringLiteral("Uwaga: zakładka pozycji %1 (%2) zaczyna się w %3 ms, a dźwięk "
-                                   "pliku trwa %4 ms; rozdział w książce DAISY nie ma osobnej "
-                                   "zapowiedzi")
-                        .arg(i + 1)
-                        .arg(nazwa)
-                        .arg(zOd)
-                        .arg(dzwiek);
+            uwaga(QStringLiteral("Uwaga: zakładka pozycji %1 (%2) zaczyna się w %3 ms, a dźwięk "
+                                 "pliku trwa %4 ms; rozdział w książce DAISY zaczyna się na "
+                                 "początku pliku")
+                      .arg(i + 1)
+                      .arg(nazwa)
+                      .arg(zOd)
+                      .arg(dzwiek));
         else if (zDo > dzwiek)
-            uwaga = QStringLiteral("Uwaga: zakładka pozycji %1 (%2) kończy się w %3 ms, a dźwięk "
-                                   "pliku trwa %4 ms; zapowiedź rozdziału w książce DAISY kończy "
-                                   "się na końcu pliku")
-                        .arg(i + 1)
-                        .arg(nazwa)
-                        .arg(zDo)
-                        .arg(dzwiek);
-        if (!uwaga.isEmpty()) {
-            m_uwagi.append(uwaga);
-            loguj(uwaga);
-        }
+            uwaga(QStringLiteral("Uwaga: zakładka pozycji %1 (%2) kończy się w %3 ms, a dźwięk "
+                                 "pliku trwa %4 ms; zapowiedź rozdziału w książce DAISY kończy "
+                                 "się na końcu pliku")
+                      .arg(i + 1)
+                      .arg(nazwa)
+                      .arg(zDo)
+                      .arg(dzwiek));
         m_rozdzialy.append(r);
         dodajPostep(r.rozmiar);
     }
 }
 
-void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis) {
-    const QFileInfo cel(folderDaisy);
-    usunPozostalosci();
-    const QString znacznik = QString::number(QRandomGenerator::global()->generate(), 36);
-    const QString przedrostek =
-        QStringLiteral("%1/.%2.%3").arg(cel.absolutePath(), cel.fileName(), znacznik);
-    // The lock comes first and goes last: a folder without a held lock is
-    // what a killed export left.
-    m_blokada = przedrostek + QStringLiteral(".lock");
-    m_blokadaFd = otworzNowy(m_blokada);
-    ::flock(m_blokadaFd, LOCK_EX | LOCK_NB);
-    m_tymczasowyFolder = przedrostek + QStringLiteral(".tmp");
-    if (!QDir().mkdir(m_tymczasowyFolder)) {
-        m_tymczasowyFolder.clear();
-        throw EInOutError(
-            QStringLiteral("Nie można utworzyć folderu w %1").arg(natywna(cel.absolutePath())));
+void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz) {
+    const RozdzialKsiazki& r = m_rozdzialy.at(i);
+    const QString nazwa = natywna(r.plik);
+    int we = -1;
+    std::int64_t rozmiar = 0;
+    if (const QString powod = otworzZwyklyDeskryptor(r.plik, we, rozmiar); !powod.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2").arg(nazwa, powod));
+    auto zmieniony = [&] {
+        struct stat st {};
+        return ::fstat(we, &st) != 0 || st.st_size != r.rozmiar ||
+               qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != r.czasZmiany;
+    };
+    try {
+        if (zmieniony())
+            throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
+        QByteArray bufor(kPorcja, Qt::Uninitialized);
+        for (const auto& [od, doBajtu] : r.dzwiek) {
+            for (std::int64_t poz = od; poz < doBajtu;) {
+                const ssize_t k = ::pread(
+                    we, bufor.data(), size_t(std::min<std::int64_t>(kPorcja, doBajtu - poz)), poz);
+                if (k < 0 && errno == EINTR)
+                    continue;
+                if (k <= 0)
+                    throw EInOutError(
+                        k < 0 ? QStringLiteral("Nie można odczytać pliku %1: %2")
+                                    .arg(nazwa, opisBleduSystemu(errno))
+                              : QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
+                zapisz(bufor.constData(), k);
+                poz += k;
+                dodajPostep(k);
+            }
+        }
+        if (zmieniony())
+            throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
+    } catch (...) {
+        ::close(we);
+        throw;
     }
+    ::close(we);
+}
+
+void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder) {
     loguj(QStringLiteral("Tworzenie książki DAISY w folderze %1").arg(natywna(folderDaisy)));
     const int n = int(m_rozdzialy.size());
     // The identifier stays the same for the same book exported again.
@@ -470,148 +499,111 @@ void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis) {
     meta.identyfikator =
         QStringLiteral("sonvek-") + QString::fromLatin1(skrot.result().toHex().left(16));
     meta.data = data.isEmpty() ? QDate::currentDate().toString(Qt::ISODate) : data;
-    meta.generator = generator.isEmpty() ? tekstWersji(QStringLiteral("SonvekManager")) : generator;
+    meta.generator = generatorDaisy();
 
-    QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
     for (int i = 0; i < n; ++i) {
-        const RozdzialKsiazki& r = m_rozdzialy.at(i);
-        const QString doPliku = m_tymczasowyFolder + u'/' + nazwaDzwiekuDaisy(i, n);
-        QFile zrodlo;
-        if (const QString powod = otworzZwyklyPlik(zrodlo, r.plik); !powod.isEmpty())
-            throw EInOutError(
-                QStringLiteral("Nie można otworzyć pliku %1: %2").arg(natywna(r.plik), powod));
+        const QString doPliku = folder + u'/' + nazwaDzwiekuDaisy(i, n);
         const int wy = otworzNowy(doPliku);
         try {
-            const int we = zrodlo.handle();
-            std::int64_t razem = 0;
-            bool jadro = true;
-            for (;;) {
-                ssize_t k = -1;
-#ifdef Q_OS_LINUX
-                if (jadro) {
-                    k = ::copy_file_range(we, nullptr, wy, nullptr, static_cast<size_t>(kPorcja),
-                                          0);
-                    if (k < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                                  errno == EOPNOTSUPP)) {
-                        jadro = false;
-                        continue;
-                    }
-                } else
-#endif
-                {
-                    k = ::read(we, bufor.data(), static_cast<size_t>(bufor.size()));
-                    if (k > 0)
-                        zapiszDoKonca(wy, bufor.constData(), k, folderDaisy);
-                }
-                if (k < 0 && errno == EINTR)
-                    continue;
-                if (k < 0)
-                    throw bladZapisu(folderDaisy, errno);
-                if (k == 0)
-                    break;
-                razem += k;
-                dodajPostep(k);
-            }
-            if (razem != r.rozmiar)
-                throw EInOutError(
-                    QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(natywna(r.plik)));
+            kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) {
+                zapiszDoKonca(wy, dane, dlugosc, folderDaisy);
+            });
         } catch (...) {
             ::close(wy);
             throw;
         }
         zamknijZSynchronizacja(wy, folderDaisy);
-        zapiszNowyPlik(m_tymczasowyFolder + u'/' + nazwaSmilDaisy(i, n),
+        zapiszNowyPlik(folder + u'/' + nazwaSmilDaisy(i, n),
                        dokumentSmil(opis, meta, m_rozdzialy, i));
     }
-    zapiszNowyPlik(m_tymczasowyFolder + QStringLiteral("/ncc.html"),
-                   dokumentNcc(opis, meta, m_rozdzialy));
-    synchronizujFolder(m_tymczasowyFolder, !kSynchronizujKazdy);
+    zapiszNowyPlik(folder + QStringLiteral("/ncc.html"), dokumentNcc(opis, meta, m_rozdzialy));
+    synchronizujFolder(folder, !kSynchronizujKazdy);
 }
 
 void EksportKsiazki::wykonaj() {
-    try {
-        const OpisKsiazki opis = sprawdzonyOpis(m_opis);
-        if (m_pozycje.isEmpty())
-            throw SonvekError(QStringLiteral("Projekt nie ma żadnej pozycji do eksportu"));
-        sprawdzCele();
-        const Okladka okladka = opis.okladka.isEmpty() ? Okladka{} : wczytajOkladke(opis.okladka);
-
-        std::int64_t bajty = 0;
-        for (const PozycjaProjektu& p : std::as_const(m_pozycje))
-            bajty += QFileInfo(p.sciezka()).size();
-        const int postaci = int(!folderDaisy.isEmpty()) + int(!plikRozdzialow.isEmpty());
-        m_zrobione = 0;
-        m_wszystkie = bajty * (1 + postaci);
-        if (postep)
-            postep(0, m_wszystkie);
-        zmierz();
-
-        std::unique_ptr<ZapisAtomowy> mp3;
-        if (!plikRozdzialow.isEmpty()) {
-            loguj(QStringLiteral("Tworzenie pliku MP3 z rozdziałami %1")
-                      .arg(natywna(plikRozdzialow)));
-            mp3 = std::make_unique<ZapisAtomowy>(plikRozdzialow);
-            mp3->zapisz(tagRozdzialow(opis, m_rozdzialy, okladka));
-            QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
-            for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy)) {
-                QFile zrodlo;
-                if (const QString powod = otworzZwyklyPlik(zrodlo, r.plik); !powod.isEmpty())
-                    throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
-                                          .arg(natywna(r.plik), powod));
-                std::int64_t razem = 0;
-                for (;;) {
-                    const qint64 k = zrodlo.read(bufor.data(), bufor.size());
-                    if (k < 0)
-                        throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
-                                              .arg(natywna(r.plik), zrodlo.errorString()));
-                    if (k == 0)
-                        break;
-                    mp3->zapisz(bufor.constData(), k);
-                    razem += k;
-                    dodajPostep(k);
-                }
-                if (razem != r.rozmiar)
-                    throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu")
-                                          .arg(natywna(r.plik)));
-            }
-        }
-        if (!folderDaisy.isEmpty())
-            zbudujDaisy(opis);
-        sprawdzPrzerwanie();
-
-        // Both in place together: the folder first, as its swap can be undone.
-        const bool byl = !folderDaisy.isEmpty() && QFileInfo::exists(folderDaisy);
-        if (!folderDaisy.isEmpty()) {
-            przemianuj(m_tymczasowyFolder, folderDaisy, byl);
-            if (!byl)
-                m_tymczasowyFolder.clear();
-        }
-        if (mp3) {
-            try {
-                mp3->zatwierdz();
-            } catch (...) {
-                if (!folderDaisy.isEmpty()) {
-                    if (byl) {
-                        przemianuj(m_tymczasowyFolder, folderDaisy, true);
-                    } else {
-                        m_tymczasowyFolder = QFileInfo(folderDaisy).absoluteFilePath();
-                    }
-                }
-                throw;
-            }
-        }
-        // The temporary name now holds the replaced book.
-        usunTymczasowyFolder();
-        if (!folderDaisy.isEmpty()) {
-            try {
-                synchronizujFolder(QFileInfo(folderDaisy).absolutePath());
-            } catch (const EInOutError&) {
-                // The book is in place; only its rename may not survive a crash.
-            }
-        }
-        loguj(QStringLiteral("Eksport zakończony powodzeniem"));
-    } catch (...) {
-        usunTymczasowyFolder();
-        throw;
+    m_uwagi.clear();
+    const OpisKsiazki opis = sprawdzonyOpis(m_opis);
+    if (m_pozycje.isEmpty())
+        throw SonvekError(QStringLiteral("Projekt nie ma żadnej pozycji do eksportu"));
+    // What a killed export of this book left is finished first (or undone).
+    bool odzyskany = false;
+    if (!folderDaisy.isEmpty() && !QFileInfo(folderDaisy).isSymLink() &&
+        QFileInfo(folderDaisy).absoluteDir().exists()) {
+        odzyskany = UmieszczenieKsiazki::dokonczPozostawione(folderDaisy);
+        if (odzyskany)
+            loguj(QStringLiteral("Dokończono przerwany wcześniej eksport do folderu %1")
+                      .arg(natywna(folderDaisy)));
     }
+    sprawdzCele(zastap || odzyskany);
+    Okladka okladka = opis.okladka.isEmpty() ? Okladka{} : wczytajOkladke(opis.okladka);
+
+    std::int64_t bajty = 0;
+    for (const PozycjaProjektu& p : std::as_const(m_pozycje))
+        bajty += zbadajPlik(p.sciezka()).rozmiar;
+    const int postaci = int(!folderDaisy.isEmpty()) + int(!plikRozdzialow.isEmpty());
+    m_zrobione = 0;
+    m_wszystkie = bajty * (1 + postaci);
+    if (postep)
+        postep(0, m_wszystkie);
+    zmierz();
+    std::int64_t dzwiek = 0;
+    for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
+        dzwiek += r.bajtyDzwieku;
+    m_wszystkie = m_zrobione + dzwiek * postaci;
+
+    auto krok = [this](const char* nazwa) {
+        if (poKroku)
+            poKroku(nazwa);
+    };
+    std::optional<UmieszczenieKsiazki> daisy;
+    if (!folderDaisy.isEmpty())
+        daisy.emplace(folderDaisy);
+    std::unique_ptr<ZapisAtomowy> mp3;
+    if (!plikRozdzialow.isEmpty()) {
+        loguj(QStringLiteral("Tworzenie pliku MP3 z rozdziałami %1").arg(natywna(plikRozdzialow)));
+        // The cover of the entries' tags when none is given.
+        for (int i = 0; i < m_rozdzialy.size() && okladka.dane.isEmpty(); ++i)
+            okladka = okladkaZTagu(m_rozdzialy.at(i).plik, kMaksRozmiarOkladki);
+        mp3 = std::make_unique<ZapisAtomowy>(plikRozdzialow);
+        if (daisy)
+            daisy->dodajMp3(mp3->tymczasowy(), plikRozdzialow);
+        const QByteArray tag = tagRozdzialow(opis, m_rozdzialy, okladka);
+        mp3->zapisz(tag);
+        for (int i = 0; i < m_rozdzialy.size(); ++i)
+            kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) { mp3->zapisz(dane, dlugosc); });
+
+        // ---- The book's information frame ---------------------------------------
+        // The audio starts `tag.size()` bytes into the file, with the first
+        // entry's information frame where it has one: it describes that
+        // entry alone until it is rewritten here for the whole book.
+
+        mp3->zsynchronizuj();
+    }
+    if (daisy)
+        zbudujDaisy(opis, daisy->folderTymczasowy());
+    sprawdzPrzerwanie();
+
+    // Both whole on the disk: from here on the export is finished, a kill
+    // included (the next export of the book finishes it).
+    if (daisy) {
+        daisy->zatwierdz();
+        krok("plan");
+        daisy->umiesc();
+        krok("daisy");
+    }
+    if (mp3) {
+        const std::optional<TozsamoscPliku> nowy = tozsamoscPliku(mp3->tymczasowy());
+        try {
+            mp3->zatwierdz();
+        } catch (const EInOutError& e) {
+            // Only the sync of its folder failed: the new MP3 is in place.
+            if (!daisy || !nowy || tozsamoscPliku(plikRozdzialow) != nowy)
+                throw; // the book goes back (see UmieszczenieKsiazki)
+            uwaga(e.text());
+        }
+        krok("mp3");
+    }
+    if (daisy)
+        daisy->zakoncz();
+    loguj(QStringLiteral("Eksport zakończony powodzeniem"));
 }

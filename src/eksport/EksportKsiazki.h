@@ -7,13 +7,19 @@
 // are the merged book's bytes). One chapter per entry, in list order, its
 // times from the frames of every entry.
 //
-// Nothing half-made: the DAISY folder is built under a hidden temporary
-// name beside its target and renamed when whole; the MP3 goes through the
-// atomic writer; both are put in place together at the end. A failure or a
-// stop removes what was written and leaves an earlier export as it was. An
-// existing target is replaced only with `zastap` (the window asks first).
-// The temporary folders of a DAISY book that a killed export left beside it
-// are removed when the next export of that book starts.
+// Nothing half-made, nothing lost: both forms are written under temporary
+// names beside their targets and put in place together when whole, a
+// kill included (UmieszczenieKsiazki.h); a failure or a stop removes what
+// was written. An existing target is replaced only with `zastap` (the
+// window asks first, with the question celeDoZastapienia gives), and never
+// when it is, or holds, what the export reads or keeps (the project, an
+// entry's file, the store: compared by what the names lead to, not by
+// their text), when it is a symbolic link, or when a folder is not a DAISY
+// book this program made: only such a book is ever removed.
+//
+// The audio is copied without the entries' own tags: each entry's frames
+// only, so that other players meet no tag inside the stream; the chaptered
+// MP3 carries one ID3v2.4 tag, in front.
 
 #include "base/Errors.h"
 #include "eksport/Rozdzial.h"
@@ -59,6 +65,7 @@ public:
     QString folderDaisy;    // the DAISY book's folder; empty: none
     QString plikRozdzialow; // the chaptered MP3; empty: none
     QString plikProjektu;   // the project's file, never written over
+    QString magazyn;        // the store of merged books, never written over
     bool zastap = false;    // an existing target may be replaced
     // Receives the export's steps and warnings, in order.
     std::function<void(const QString&)> dziennik;
@@ -66,11 +73,20 @@ public:
     std::function<void(std::int64_t, std::int64_t)> postep;
     // Asked often; true stops the export (EPrzerwanyEksport).
     std::function<bool()> przerwac;
-    QString generator; // ncc:generator; the program's name and version when empty
-    QString data;      // dc:date, yyyy-mm-dd; today when empty
+    QString data; // dc:date, yyyy-mm-dd; today when empty
+    // Test seam: called at each step of putting the results in place
+    // ("plan" once both are whole and the plan is recorded, "daisy" once
+    // the book is in place, "mp3" once the MP3 is too).
+    std::function<void(const char*)> poKroku;
 
-    // The targets of the export that exist now, for the question before.
-    QStringList istniejaceCele() const;
+    // The targets that exist now, each with the question to ask before it
+    // is replaced. Throws SonvekError with the refusal when a target may
+    // not be replaced at all (see above), so nothing is asked in vain.
+    struct CelDoZastapienia {
+        QString sciezka;
+        QString pytanie;
+    };
+    QList<CelDoZastapienia> celeDoZastapienia() const;
 
     // Measures the entries and writes both forms; throws SonvekError with a
     // Polish text (EPrzerwanyEksport when stopped), and then nothing new is
@@ -83,20 +99,21 @@ public:
 
 private:
     void loguj(const QString& linia) const;
+    void uwaga(const QString& linia);
     void sprawdzPrzerwanie() const;
-    void sprawdzCele() const;
+    // `wolnoZastapic`: `zastap`, or the targets were put there just now by
+    // finishing a killed export.
+    void sprawdzCele(bool wolnoZastapic) const;
     void zmierz();
     void dodajPostep(std::int64_t bajty);
-    void zbudujDaisy(const OpisKsiazki& opis);
-    void usunTymczasowyFolder();
-    void usunPozostalosci() const;
+    // Copies entry i's audio (see RozdzialKsiazki::dzwiek) to `zapisz`.
+    void kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz);
+    void zbudujDaisy(const OpisKsiazki& opis, const QString& folder);
 
     ListaPozycji m_pozycje;
     OpisKsiazki m_opis;
     ListaRozdzialow m_rozdzialy;
     QStringList m_uwagi;
-    QString m_tymczasowyFolder;
-    QString m_blokada; // beside it, locked while the export runs
-    int m_blokadaFd = -1;
+    Okladka m_okladkaWpisow; // the first picture of the entries' tags
     std::int64_t m_zrobione = 0, m_wszystkie = 0;
 };

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <utility>
 
 struct RozdzialKsiazki {
     QString plik;  // the entry's file
@@ -18,7 +19,14 @@ struct RozdzialKsiazki {
     // chapters of the MP3 file.
     std::int64_t poczatekWKsiazce = 0;
     std::int64_t dlugoscWKsiazce = 0;
-    std::int64_t rozmiar = 0; // bytes of its file
+    std::int64_t rozmiar = 0;    // bytes of its file
+    std::int64_t czasZmiany = 0; // of its file's content when measured, ns
+    // Where its audio lies in its file, as [from, to) byte ranges in file
+    // order: its frames, the encoder's information frame first among them,
+    // without the tags (ID3v2 in front or appended, ID3v1, APE) and
+    // without anything else that is not audio. What the export copies.
+    QList<std::pair<std::int64_t, std::int64_t>> dzwiek;
+    std::int64_t bajtyDzwieku = 0; // the ranges' bytes added up
     // The heading's own audio (the entry's bookmark) in the entry's file, in
     // ms, cut at the end of the audio; zapowiedzOd == zapowiedzDo: none.
     std::int64_t zapowiedzOd = 0;

@@ -1,5 +1,6 @@
 #include "eksport/TagiMp3.h"
 
+#include "base/Paths.h"
 #include "base/Text.h"
 
 #include <QFile>
@@ -32,7 +33,7 @@ TagLib::ID3v2::Frame* ramkaTekstu(const char* id, const QString& tekst) {
 
 TagWpisu czytajTagWpisu(const QString& sciezka) {
     TagWpisu wynik;
-    const QByteArray nazwa = QFile::encodeName(sciezka);
+    const QByteArray nazwa = nazwaDlaSystemu(sciezka);
     TagLib::MPEG::File plik(nazwa.constData(), false);
     if (!plik.isValid() || !plik.tag())
         return wynik;
@@ -41,6 +42,55 @@ TagWpisu czytajTagWpisu(const QString& sciezka) {
     wynik.album = tekstQt(tag->album());
     wynik.wykonawca = tekstQt(tag->artist());
     return wynik;
+}
+
+Okladka okladkaZTagu(const QString& sciezka, qint64 maksimum) {
+    const QByteArray nazwa = QFile::encodeName(sciezka);
+    TagLib::MPEG::File plik(nazwa.constData(), false);
+    Okladka wynik;
+    if (!plik.isValid() || !plik.hasID3v2Tag())
+        return wynik;
+    const TagLib::ID3v2::FrameList ramki = plik.ID3v2Tag()->frameListMap()["APIC"];
+    for (int przebieg = 0; przebieg < 2 && wynik.dane.isEmpty(); ++przebieg) {
+        for (const TagLib::ID3v2::Frame* r : ramki) {
+            const auto* obraz = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(r);
+            if (!obraz ||
+                (przebieg == 0 && obraz->type() != TagLib::ID3v2::AttachedPictureFrame::FrontCover))
+                continue;
+            const TagLib::ByteVector dane = obraz->picture();
+            if (dane.size() == 0 || qint64(dane.size()) > maksimum)
+                continue;
+            const QByteArray bajty(dane.data(), qsizetype(dane.size()));
+            if (bajty.startsWith("\xFF\xD8\xFF"))
+                wynik.typ = QStringLiteral("image/jpeg");
+            else if (bajty.startsWith("\x89PNG\r\n\x1A\n"))
+                wynik.typ = QStringLiteral("image/png");
+            else
+                continue;
+            wynik.dane = bajty;
+            break;
+        }
+    }
+    return wynik;
+}
+
+QString tytulRozdzialuId3(const QString& tytul) {
+    constexpr qsizetype kMaks = 126; // and the encoding byte: below 128
+    if (tytul.toUtf8().size() <= kMaks)
+        return tytul;
+    const QString wielokropek = QStringLiteral("…");
+    QString wynik;
+    qsizetype bajty = wielokropek.toUtf8().size();
+    for (qsizetype i = 0; i < tytul.size();) {
+        const qsizetype n = (tytul.at(i).isHighSurrogate() && i + 1 < tytul.size()) ? 2 : 1;
+        const qsizetype b = tytul.mid(i, n).toUtf8().size();
+        if (bajty + b > kMaks)
+            break;
+        wynik += tytul.mid(i, n);
+        bajty += b;
+        i += n;
+    }
+    return wynik.trimmed() + wielokropek;
 }
 
 QString kodJezykaId3(const QString& jezyk) {
@@ -88,7 +138,7 @@ QByteArray tagRozdzialow(const OpisKsiazki& opis, const ListaRozdzialow& rozdzia
         const QByteArray id = "ch" + QByteArray::number(i + 1);
         const TagLib::ByteVector idRamki(id.constData(), static_cast<unsigned int>(id.size()));
         TagLib::ID3v2::FrameList tytul;
-        tytul.append(ramkaTekstu("TIT2", r.tytul));
+        tytul.append(ramkaTekstu("TIT2", tytulRozdzialuId3(r.tytul)));
         const auto od = static_cast<unsigned int>(tikiNaMs(r.poczatekWKsiazce));
         const auto doMs =
             static_cast<unsigned int>(tikiNaMs(r.poczatekWKsiazce + r.dlugoscWKsiazce));

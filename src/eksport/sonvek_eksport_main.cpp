@@ -9,8 +9,11 @@
 
 #include "base/CommandLine.h"
 #include "base/Errors.h"
+#include "base/ZapisAtomowy.h"
 #include "eksport/EksportKsiazki.h"
 #include "project/ProjectFile.h"
+#include "settings/Konfiguracja.h"
+#include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -80,6 +83,18 @@ OpisNarzedzia narzedzie() {
     return o;
 }
 
+// The store folder of the program's settings, which no export may replace;
+// empty when there are none.
+QString magazyn() {
+    try {
+        Konfiguracja k;
+        odczytajKonfiguracje(SettingsStore(SettingsStore::defaultFolder()), k);
+        return k.Magazyn;
+    } catch (const SonvekError&) {
+    }
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -96,6 +111,7 @@ int main(int argc, char* argv[]) {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    zapisyPonadLimitZwracajaBlad();
     const QString plikProjektu = rozbior.argumenty.at(0);
     try {
         const std::optional<PozycjePlikuProjektu> wczytane =
@@ -116,6 +132,7 @@ int main(int argc, char* argv[]) {
         eksport.folderDaisy = bezwzgledna(rozbior.wartosci.value(kDaisy));
         eksport.plikRozdzialow = bezwzgledna(rozbior.wartosci.value(kRozdzialy));
         eksport.zastap = rozbior.opcje.contains(kZastap);
+        eksport.magazyn = magazyn();
         eksport.dziennik = [](const QString& linia) { wyjscie() << linia << Qt::endl; };
         eksport.przerwac = [] { return g_przerwij != 0; };
         eksport.wykonaj();

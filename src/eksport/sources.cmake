@@ -1,1 +1,1 @@
-list(APPEND SOURCES DokumentyDaisy.cpp EksportKsiazki.cpp TagiMp3.cpp)
+list(APPEND SOURCES DokumentyDaisy.cpp EksportKsiazki.cpp TagiMp3.cpp UmieszczenieKsiazki.cpp)

@@ -2,7 +2,9 @@
 
 #include "audio/WzmocnienieRamek.h"
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "base/Text.h"
+#include "base/TozsamoscPlikow.h"
 #include "base/ZwyklyPlik.h"
 #include "merge/IndexFile.h"
 #include "merge/PlikiTymczasowe.h"
@@ -341,7 +343,7 @@ Plik zbadaj(const QString& sciezka) {
     Plik plik;
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (sciezka.isEmpty() || ::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+    if (sciezka.isEmpty() || ::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
         return plik;
     plik.tozsamosc = Tozsamosc{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
     plik.rozmiar = st.st_size;
@@ -355,10 +357,6 @@ Plik zbadaj(const QString& sciezka) {
     plik.zwykly = info.isFile();
 #endif
     return plik;
-}
-
-std::optional<Tozsamosc> tozsamosc(const QString& sciezka) {
-    return zbadaj(sciezka).tozsamosc;
 }
 
 constexpr std::int64_t kCoIleNaDysk = std::int64_t{8} << 20;
@@ -539,16 +537,11 @@ void ZadanieScalania::usunPozostalosci() const {
     const QRegularExpression wzorIndeksu[] = {wzor(QFileInfo(plikDat()).fileName()),
                                               wzor(QFileInfo(plikLog()).fileName())};
     const QStringList nazwy = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    std::optional<QSet<std::pair<std::uint64_t, std::uint64_t>>> czytane;
+    std::optional<TozsamoscPlikow> czytane;
     auto czytany = [&](const QString& sciezka) {
-        if (!czytane) {
-            czytane.emplace();
-            for (const QString& p : QStringList{plikProjektu} + sciezkiWpisow())
-                if (const auto t = tozsamosc(p))
-                    czytane->insert(*t);
-        }
-        const auto t = tozsamosc(sciezka);
-        return t && czytane->contains(*t);
+        if (!czytane)
+            czytane.emplace(QStringList{plikProjektu} + sciezkiWpisow());
+        return czytane->ktory(sciezka).has_value();
     };
     QSet<QString> trwajace;
     for (const QString& nazwa : nazwy) {
@@ -602,17 +595,12 @@ std::int64_t ZadanieScalania::sprawdzNazwy() const {
                                              "nazwie")
                                   .arg(nazwa));
     }
-    const std::optional<Tozsamosc> wyjscia[] = {tozsamosc(nazwaScalonego), tozsamosc(dat),
-                                                tozsamosc(log)};
-    if (const auto projekt = tozsamosc(plikProjektu)) {
-        for (int k = 0; k < 3; ++k) {
-            if (wyjscia[k] == projekt)
-                throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik "
-                                                 "projektu, który zostałby zastąpiony. Wybierz "
-                                                 "inną nazwę")
-                                      .arg(nazwyWyjsc[k]));
-        }
-    }
+    const TozsamoscPlikow wyjscia({nazwaScalonego, dat, log});
+    if (const auto k = wyjscia.ktory(plikProjektu))
+        throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik "
+                                         "projektu, który zostałby zastąpiony. Wybierz "
+                                         "inną nazwę")
+                              .arg(nazwyWyjsc[*k]));
     // Each name is looked up once, however often the list holds it.
     QHash<QString, Plik> zbadane;
     std::int64_t razem = 0;
@@ -630,18 +618,13 @@ std::int64_t ZadanieScalania::sprawdzNazwy() const {
                                   .arg(sciezkaWpisu, powod));
         }
         razem += plik.rozmiar;
-        const auto& wpis = plik.tozsamosc;
-        if (!wpis)
-            continue;
-        for (int k = 0; k < 3; ++k) {
-            if (wyjscia[k] == wpis)
-                throw SonvekError(
-                    QStringLiteral("Nie można scalić plików do %1: to plik pozycji %2 projektu "
-                                   "(%3), który zostałby zastąpiony. Wybierz inną nazwę")
-                        .arg(nazwyWyjsc[k])
-                        .arg(i + 1)
-                        .arg(wpisy.at(i).sciezka()));
-        }
+        if (const auto k = wyjscia.ktory(sciezkaWpisu))
+            throw SonvekError(
+                QStringLiteral("Nie można scalić plików do %1: to plik pozycji %2 projektu "
+                               "(%3), który zostałby zastąpiony. Wybierz inną nazwę")
+                    .arg(nazwyWyjsc[*k])
+                    .arg(i + 1)
+                    .arg(wpisy.at(i).sciezka()));
     }
     return razem;
 }

@@ -1,6 +1,7 @@
 #include "project/ModelProjektu.h"
 
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "base/Text.h"
 
 #include <QMimeData>
@@ -32,15 +33,17 @@ QVariant ModelProjektu::data(const QModelIndex& index, int role) const {
     const PozycjaProjektu& p = m_pozycje.at(index.row());
     switch (index.column()) {
     case KolNazwa:
-        return p.NazwaPliku;
+        return nazwaDoPokazania(p.NazwaPliku);
     case KolLp:
         return QString::number(index.row() + 1);
     case KolPoczatek:
         return p.Poczatek;
     case KolDlugosc:
         return p.Dlugosc;
+    case KolSprawdzona:
+        return p.Sprawdzona ? QStringLiteral("tak") : QString();
     case KolFolder:
-        return p.Folder;
+        return nazwaDoPokazania(p.Folder);
     default:
         return {};
     }
@@ -61,10 +64,13 @@ QString ModelProjektu::tekstDostepny(const QModelIndex& index) const {
         return wMs(QStringLiteral("początek"), p.Poczatek);
     case KolDlugosc:
         return wMs(QStringLiteral("długość"), p.Dlugosc);
+    case KolSprawdzona:
+        // Said only where it is so: forty rows of "niesprawdzona" would drown the rest.
+        return p.Sprawdzona ? QStringLiteral("sprawdzona") : QString();
     case KolFolder:
-        return QStringLiteral("folder ") + p.Folder;
+        return QStringLiteral("folder ") + nazwaDoPokazania(p.Folder);
     default:
-        return p.NazwaPliku;
+        return nazwaDoPokazania(p.NazwaPliku);
     }
 }
 
@@ -80,6 +86,8 @@ QVariant ModelProjektu::headerData(int section, Qt::Orientation orientation, int
         return QStringLiteral("początek");
     case KolDlugosc:
         return QStringLiteral("długość");
+    case KolSprawdzona:
+        return QStringLiteral("sprawdzona");
     case KolFolder:
         return QStringLiteral("folder");
     default:

@@ -20,8 +20,18 @@ class ModelProjektu : public QAbstractTableModel {
 public:
     // The columns in the model's order. The file name comes first, so that a
     // screen reader, which reads a row's cells in this order, says it before
-    // the row's number; the list view shows "L.p." in front of it.
-    enum Kolumna { KolNazwa, KolLp, KolPoczatek, KolDlugosc, KolFolder, LiczbaKolumn };
+    // the row's number; the list view shows "L.p." in front of it. A name
+    // or folder that is not UTF-8 on the disk is shown with U+FFFD for each
+    // byte that is not (nazwaDoPokazania); the entry keeps the bytes.
+    enum Kolumna {
+        KolNazwa,
+        KolLp,
+        KolPoczatek,
+        KolDlugosc,
+        KolSprawdzona, // "tak" for a bookmark the user has accepted
+        KolFolder,
+        LiczbaKolumn
+    };
 
     explicit ModelProjektu(QObject* parent = nullptr);
 

@@ -66,6 +66,26 @@ void dopiszTekst(QString& out, const QString& text, qsizetype wpis, QLatin1Strin
     }
 }
 
+// A name with bytes that are not UTF-8 as the file keeps it exactly: each
+// such byte, and each "%", as %XX; the rest as it stands.
+QString bajtyNazwy(const QString& nazwa) {
+    QString wynik;
+    const QChar* const z = nazwa.constData();
+    for (qsizetype i = 0; i < nazwa.size(); ++i) {
+        const char16_t c = z[i].unicode();
+        const bool para = i > 0 && z[i - 1].isHighSurrogate();
+        if (c == u'%' || (!para && c >= 0xDC80 && c <= 0xDCFF))
+            wynik += u'%' + QString::number(c == u'%' ? 0x25 : c - 0xDC00, 16).toUpper();
+        else
+            wynik += z[i];
+    }
+    return wynik;
+}
+
+QString nazwaZBajtow(const QString& tekst) {
+    return nazwaZSystemu(QByteArray::fromPercentEncoding(tekst.toUtf8()));
+}
+
 void dopiszElement(QString& out, QLatin1StringView nazwa, const QString& tekst, qsizetype wpis) {
     out += u"    <";
     out += nazwa;
@@ -257,7 +277,7 @@ bool plikZmienionyOdOdcisku(const QString& sciezka, const OdciskPliku& odcisk) {
     if (odcisk.sciezka.isEmpty() || QFileInfo(sciezka).canonicalFilePath() != odcisk.sciezka)
         return false;
     struct stat st {};
-    if (::stat(QFile::encodeName(sciezka).constData(), &st) != 0)
+    if (::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
         return false;
     const ZapisAtomowy::Stan teraz = stanPliku(st), &byl = odcisk.stan;
     if (teraz.rozmiar == byl.rozmiar && teraz.czasNs == byl.czasNs &&
@@ -285,10 +305,18 @@ QByteArray dokumentProjektu(const ListaPozycji& pozycje, const OpisKsiazki& opis
         out += u"  <p";
         out += numer;
         out += u">\r\n";
-        dopiszElement(out, QLatin1StringView("plik"), poz.NazwaPliku, i + 1);
+        dopiszElement(out, QLatin1StringView("plik"), nazwaDoPokazania(poz.NazwaPliku), i + 1);
         dopiszElement(out, QLatin1StringView("poczatek"), poz.Poczatek, i + 1);
         dopiszElement(out, QLatin1StringView("dlugosc"), poz.Dlugosc, i + 1);
-        dopiszElement(out, QLatin1StringView("folder"), poz.Folder, i + 1);
+        dopiszElement(out, QLatin1StringView("folder"), nazwaDoPokazania(poz.Folder), i + 1);
+        if (!poz.Poziom.isEmpty())
+            dopiszElement(out, QLatin1StringView("poziom"), poz.Poziom, i + 1);
+        if (poz.Sprawdzona)
+            dopiszElement(out, QLatin1StringView("sprawdzona"), QStringLiteral("1"), i + 1);
+        if (maSuroweBajty(poz.NazwaPliku))
+            dopiszElement(out, QLatin1StringView("bajty_pliku"), bajtyNazwy(poz.NazwaPliku), i + 1);
+        if (maSuroweBajty(poz.Folder))
+            dopiszElement(out, QLatin1StringView("bajty_folderu"), bajtyNazwy(poz.Folder), i + 1);
         out += u"  </p";
         out += numer;
         out += u">\r\n";
@@ -352,8 +380,14 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
     // The child being read (depth 3) and its text so far.
     QString* pole = nullptr;
     QString tekst;
-    // Which of the four children the current entry has had already.
-    bool byly[4] = {};
+    // The children the reader knows, and which of them the current entry
+    // has had already.
+    static const char16_t* const nazwy[] = {u"plik",         u"poczatek",   u"dlugosc",
+                                            u"folder",       u"sprawdzona", u"bajty_pliku",
+                                            u"bajty_folderu",
+                                            u"poziom"};
+    constexpr int kDzieci = int(std::size(nazwy));
+    bool byly[kDzieci] = {};
 
     for (;;) {
         if (r.atEnd()) {
@@ -413,10 +447,10 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                 std::fill(std::begin(byly), std::end(byly), false);
             } else if (glebokosc == 3) {
                 WpisPlikuProjektu& wpis = wynik.wpisy.back();
-                static const char16_t* const nazwy[4] = {u"plik", u"poczatek", u"dlugosc",
-                                                         u"folder"};
-                QString* const pola[4] = {&wpis.plik, &wpis.poczatek, &wpis.dlugosc, &wpis.folder};
-                for (int k = 0; k < 4; ++k) {
+                QString* const pola[kDzieci] = {
+                    &wpis.plik,       &wpis.poczatek,   &wpis.dlugosc,     &wpis.folder,
+                    &wpis.sprawdzona, &wpis.bajtyPliku, &wpis.bajtyFolderu, &wpis.poziom};
+                for (int k = 0; k < kDzieci; ++k) {
                     if (!byly[k] && r.name() == QStringView(nazwy[k])) {
                         byly[k] = true;
                         pole = pola[k];
@@ -530,23 +564,45 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka) {
             return brak("folder");
         if (w.plik.isEmpty())
             return brak("plik");
+        // The exact names, when the file keeps them, are the entry's.
+        const QString nazwa = w.bajtyPliku.isEmpty() ? w.plik : nazwaZBajtow(w.bajtyPliku);
+        QString folder = w.bajtyFolderu.isEmpty() ? w.folder : nazwaZBajtow(w.bajtyFolderu);
         // A folder written relative to the project file is found from
         // there, wherever the program was started.
-        QString folder = w.folder;
         if (QDir::isRelativePath(folder))
             folder = QDir::cleanPath(projekt.absoluteFilePath(folder)) + u'/';
-        const QString plikWpisu = folder + w.plik;
-        if (!QFileInfo(plikWpisu).isFile()) {
+        const QString plikWpisu = folder + nazwa;
+        // Only looked at, never opened: a FIFO would hold the reader.
+        const RodzajPliku rodzaj = zbadajPlik(plikWpisu);
+        if (!rodzaj.istnieje) {
             wynik.brakujace.append(plikWpisu);
+            continue;
+        }
+        if (!rodzaj.zwykly()) {
+            wynik.niezwykle.append(plikWpisu + QStringLiteral(": ") + rodzaj.powod);
             continue;
         }
         if (w.poczatek.isEmpty())
             return brak("poczatek");
         if (w.dlugosc.isEmpty())
             return brak("dlugosc");
-        wynik.pozycje.append(PozycjaProjektu{QString::number(wynik.pozycje.size() + 1), w.plik,
-                                             w.poczatek, w.dlugosc, folder});
+        PozycjaProjektu p{QString::number(wynik.pozycje.size() + 1), nazwa, w.poczatek, w.dlugosc,
+                          folder};
+        p.Poziom = w.poziom;
+        p.Sprawdzona = w.sprawdzona.trimmed() == u"1";
+        wynik.pozycje.append(p);
     }
+    return wynik;
+}
+
+PominietePozycje pominietePozycje(const PozycjePlikuProjektu& wczytane) {
+    if (wczytane.niezwykle.isEmpty())
+        return {QStringLiteral("Nie odnaleziono następujących plików w podanych lokalizacjach:"),
+                wczytane.brakujace};
+    PominietePozycje wynik{QStringLiteral("Nie wczytano następujących pozycji projektu:"), {}};
+    for (const QString& sciezka : wczytane.brakujace)
+        wynik.wiersze << sciezka + QStringLiteral(": nie ma takiego pliku");
+    wynik.wiersze << wczytane.niezwykle;
     return wynik;
 }
 
@@ -558,9 +614,10 @@ std::optional<PozycjePlikuProjektu> wczytajProjektNarzedzia(const QString& sciez
             QStringLiteral("%1: Nieprawidlowy plik z danymi o projekcie").arg(sciezka));
     if (!wczytane.blad.isEmpty())
         throw EConvertError(wczytane.blad);
-    if (!wczytane.brakujace.isEmpty()) {
-        bledy << "Nie odnaleziono następujących plików w podanych lokalizacjach:\n"
-              << wczytane.brakujace.join(QLatin1Char('\n')) << '\n';
+    if (const PominietePozycje pominiete = pominietePozycje(wczytane);
+        !pominiete.wiersze.isEmpty()) {
+        bledy << pominiete.naglowek << '\n'
+              << nazwaDoPokazania(pominiete.wiersze.join(QLatin1Char('\n'))) << '\n';
         return std::nullopt;
     }
     return wczytane;

@@ -14,10 +14,20 @@
 //     </p1>
 //   </projekt>
 // two spaces of indentation per level, CR LF after every line including the
-// last, no byte-order mark. The book's details (OpisKsiazki), when the
+// last, no byte-order mark. Two kinds of child follow the four only when
+// they have something to say, so a reader that knows nothing of them (it
+// ignores children it does not know) reads the entry as before:
+// <sprawdzona>1</sprawdzona> marks a bookmark the user has accepted; and a
+// file name or folder that is not UTF-8 on the disk, which XML cannot carry,
+// is written readable in plik or folder (each byte that is not UTF-8 as
+// U+FFFD) with its exact bytes in <bajty_pliku> or <bajty_folderu>: the
+// text with each such byte, and each "%", as %XX. The book's details (OpisKsiazki), when the
 // project has any, are attributes of the root element, written only when
 // given: <projekt tytul="Lalka" jezyk="pl">. A reader that knows nothing of
-// them ignores them, as it ignores any attribute. An empty project is the
+// them ignores them, as it ignores any attribute. An entry with a heading
+// level (PozycjaProjektu::Poziom) has a fifth child after folder,
+// <poziom>2</poziom>, which a reader that knows nothing of it ignores as it
+// ignores any other child. An empty project is the
 // declaration followed by "<projekt></projekt>". Texts are written as they
 // stand, with &, < and > escaped and CR written as a character reference so
 // that it survives reading.
@@ -68,10 +78,15 @@ struct WpisPlikuProjektu {
     QString poczatek;
     QString dlugosc;
     QString folder;
+    QString poziom{};     // optional: null when the entry has none
+    QString sprawdzona{}; // "1" for an accepted bookmark
+    // The exact names, when the file has them (%XX for bytes that are not UTF-8).
+    QString bajtyPliku{};
+    QString bajtyFolderu{};
 
     bool operator==(const WpisPlikuProjektu&) const = default;
 };
-// Four QStrings: the list may move entries as plain bytes when it grows.
+// QStrings: the list may move entries as plain bytes when it grows.
 Q_DECLARE_TYPEINFO(WpisPlikuProjektu, Q_RELOCATABLE_TYPE);
 
 // What a project file held when the program last read or wrote it, to
@@ -139,11 +154,14 @@ OdczytanyPlikProjektu wczytajPlikProjektu(const QString& path);
 // entry gets it as an absolute one. An entry whose file is not there is
 // left out and its path listed in `brakujace`. An entry without its file name or folder, or, when
 // its file is there, without its start or length, stops the reading: `blad` then names the file and
-// the entry, and `pozycje` holds the entries before it.
+// the entry, and `pozycje` holds the entries before it. An entry whose name
+// is taken by something other than a regular file (a folder, a FIFO, a
+// device) is left out too and listed in `niezwykle` as "path: what it is".
 struct PozycjePlikuProjektu {
     bool korzenProjekt = false;
     ListaPozycji pozycje;
     QStringList brakujace;
+    QStringList niezwykle;
     QString blad;
     OdciskPliku odcisk;
     OpisKsiazki opis{};
@@ -154,8 +172,17 @@ PozycjePlikuProjektu wczytajPozycjeProjektu(const QString& sciezka);
 // wczytajPozycjeProjektu, then a root element other than "projekt" throws
 // SonvekError ("PATH: Nieprawidlowy plik z danymi o projekcie") and a stopped
 // reading throws EConvertError with its text. When files are missing, their
-// list goes to `bledy` under the main window's heading and the result is
-// empty (the tool then exits with status 1).
+// list goes to `bledy` under the main window's heading (pominietePozycje)
+// and the result is empty (the tool then exits with status 1).
+// What the notice window lists after a load that left entries out: the
+// heading and one line per entry (the missing ones alone keep the old
+// heading and bare paths). No lines when nothing was left out.
+struct PominietePozycje {
+    QString naglowek;
+    QStringList wiersze;
+};
+PominietePozycje pominietePozycje(const PozycjePlikuProjektu& wczytane);
+
 std::optional<PozycjePlikuProjektu> wczytajProjektNarzedzia(const QString& sciezka,
                                                             QTextStream& bledy);
 

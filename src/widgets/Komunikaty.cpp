@@ -1,6 +1,7 @@
 #include "widgets/Komunikaty.h"
 
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "base/Text.h"
 
 bool Komunikaty::guard(const std::function<void()>& command) const {
@@ -16,14 +17,14 @@ bool Komunikaty::guard(const std::function<void()>& command) const {
 }
 
 void Komunikaty::pokazBlad(const QString& text) const {
-    m_seams.message(m_wlasciciel, Seams::Icon::Critical, tytulAplikacji(), errorBoxText(text),
-                    QMessageBox::Ok);
+    m_seams.message(m_wlasciciel, Seams::Icon::Critical, tytulAplikacji(),
+                    errorBoxText(nazwaDoPokazania(text)), QMessageBox::Ok);
 }
 
 QMessageBox::StandardButton Komunikaty::uwaga(const QString& text,
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton,
                                               QMessageBox::StandardButton escapeButton) const {
-    return m_seams.message(m_wlasciciel, Seams::Icon::None, QStringLiteral("Uwaga"), text, buttons,
-                           defaultButton, escapeButton);
+    return m_seams.message(m_wlasciciel, Seams::Icon::None, QStringLiteral("Uwaga"),
+                           nazwaDoPokazania(text), buttons, defaultButton, escapeButton);
 }

@@ -168,6 +168,10 @@ private slots:
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));
         Uslugi uslugi(*seams, *store, dir->path());
         uslugi.wolneMiejsce = &miejsce;
+        // Never the machine's own mounts: one of them may stall.
+        uslugi.woluminy = [karta = dir->filePath(u"karta"_s)] {
+            return ListaWoluminow{{karta, u"vfat"_s, u"/dev/sdy1"_s, u"KARTA"_s, true, 0}};
+        };
         form = std::make_unique<TMainForm>(uslugi);
         form->utworzOkna();
         ustawKonfiguracje(*form, dir->filePath(u"karta"_s), dir->path());
@@ -299,8 +303,9 @@ private slots:
             QVERIFY(komorka);
             slyszane << komorka->text(QAccessible::Name);
         }
-        QCOMPARE(slyszane, (QStringList{u"02_rozdzial.mp3"_s, u"L.p. 1"_s, u"początek 0 ms"_s,
-                                        u"długość 5000 ms"_s, u"folder "_s + dir->path() + u'/'}));
+        QCOMPARE(slyszane,
+                 (QStringList{u"02_rozdzial.mp3"_s, u"L.p. 1"_s, u"początek 0 ms"_s,
+                              u"długość 5000 ms"_s, QString(), u"folder "_s + dir->path() + u'/'}));
         QCOMPARE(form->projekt().index(0, ModelProjektu::KolDlugosc).data().toString(), u"5000"_s);
     }
 

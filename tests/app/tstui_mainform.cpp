@@ -189,7 +189,7 @@ private slots:
                                 ->headerData(header->logicalIndex(visual), Qt::Horizontal)
                                 .toString());
         QCOMPARE(captions, (QStringList{u"L.p."_qs, u"nazwa pliku"_qs, u"początek"_qs,
-                                        u"długość"_qs, u"folder"_qs}));
+                                        u"długość"_qs, u"sprawdzona"_qs, u"folder"_qs}));
         QCOMPARE(lista(form)->columnWidth(header->logicalIndex(0)), 40);
         QCOMPARE(header->sectionResizeMode(header->logicalIndex(0)), QHeaderView::Fixed);
         QCOMPARE(form.size(), QSize(675, 449));

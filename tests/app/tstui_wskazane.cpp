@@ -3,6 +3,7 @@
 // line, in the window and as a real process.
 
 #include "app/MainForm.h"
+#include "base/Paths.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
 #include "settings/SettingsStore.h"
@@ -11,15 +12,20 @@
 #include "support/Mp3Maker.h"
 #include "support/Okna.h"
 #include "widgets/FormBlad.h"
+#include "widgets/LiniaKomunikatu.h"
 
 #include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +45,13 @@ class TestWskazane : public QObject {
         Mp3Format fmt;
         fmt.durationMs = 300;
         return makeMp3(sciezka(name), fmt);
+    }
+    // What the command line names, opened as the program opens it: looked
+    // at on a worker, then opened by the window.
+    void otworzWskazane(const QStringList& argumenty) {
+        QSignalSpy otwarte(m_form.get(), &TMainForm::commandLineOpened);
+        m_form->otworzWskazane(argumenty);
+        QVERIFY(otwarte.wait(10000));
     }
     QStringList nazwy() const {
         QStringList wynik;
@@ -74,20 +87,38 @@ private slots:
     }
 
     // Every MP3 of the folder in the order of its paths, one step of the
-    // history; a file the player cannot open is listed.
+    // history, a name that is not UTF-8 too (shown with U+FFFD); what was
+    // left out is listed with the reason in one notice, and counted in what
+    // is said after it.
     void addFolderIsOneStep() {
         for (const char* f : {"ksiazka/Rozdział 10/01.mp3", "ksiazka/Rozdział 2/01.mp3",
                               "ksiazka/Rozdział 2/02.mp3"})
             mp3(QString::fromUtf8(f));
         QVERIFY(zapiszBajty(sciezka(u"ksiazka/Rozdział 2/03.mp3"_s), "nie dźwięk"));
+        // "zakończenie.mp3" as Windows-1250 writes it.
+        const QByteArray cp1250 = QFile::encodeName(sciezka(u"ksiazka/zako"_s)) + "\xf1"
+                                                                                  "czenie.mp3";
+        QCOMPARE(::rename(QFile::encodeName(mp3(u"z.mp3"_s)).constData(), cp1250.constData()), 0);
+        // Qt cannot see the name, so QTemporaryDir cannot remove it.
+        const auto sprzatnij = qScopeGuard([&] { ::unlink(cp1250.constData()); });
+        QCOMPARE(::mkfifo(QFile::encodeName(sciezka(u"ksiazka/potok.mp3"_s)).constData(), 0600), 0);
         m_seams->openAnswers = {{sciezka(u"ksiazka"_s)}};
         akcja(*m_form, "Dodajfolder1")->trigger();
         QVERIFY(m_seams->openRequests.constLast().directory);
         QCOMPARE(nazwy(),
                  (QStringList{u"ksiazka/Rozdział 2/01.mp3"_s, u"ksiazka/Rozdział 2/02.mp3"_s,
-                              u"ksiazka/Rozdział 10/01.mp3"_s}));
-        QCOMPARE(m_komunikaty.size(), 1);
-        QVERIFY(m_komunikaty.first().endsWith(sciezka(u"ksiazka/Rozdział 2/03.mp3"_s)));
+                              u"ksiazka/Rozdział 10/01.mp3"_s,
+                              QDir(m_dir->path()).relativeFilePath(nazwaZSystemu(cp1250))}));
+        QCOMPARE(m_form->projekt().index(3, ModelProjektu::KolNazwa).data().toString(),
+                 u"zako\uFFFDczenie.mp3"_s);
+        QCOMPARE(m_komunikaty, QStringList{u"Nie dodano następujących plików i folderów:\n"_s +
+                                           sciezka(u"ksiazka/potok.mp3"_s) +
+                                           u": to jest potok (FIFO), a nie zwykły plik\n"_s +
+                                           sciezka(u"ksiazka/Rozdział 2/03.mp3"_s) +
+                                           u": to nie jest plik dźwiękowy MP3"_s});
+        // What is said after the notice counts what it listed.
+        QCOMPARE(ogloszenie(m_form.get())->text(),
+                 u"Dodano 4 pliki, pominięto 2 pliki lub foldery"_s);
         QCOMPARE(m_seams->beeps, 3);
         akcja(*m_form, "Cofnij1")->trigger();
         QCOMPARE(m_form->projekt().rowCount(), 0);
@@ -129,11 +160,11 @@ private slots:
         const QString projekt = sciezka(u"inny.xml"_s);
         zapiszPlikProjektu(projekt, {{QString(), u"p.mp3"_s, u"0"_s, u"100"_s,
                                       QFileInfo(mp3(u"p.mp3"_s)).path() + QDir::separator()}});
-        m_form->otworzWskazane({mp3(u"praca.mp3"_s)});
+        otworzWskazane({mp3(u"praca.mp3"_s)});
         QVERIFY(m_form->projekt().ProjektZmieniony());
         m_seams->messages.clear();
         m_seams->answers = {odpowiedz};
-        m_form->otworzWskazane({projekt});
+        otworzWskazane({projekt});
         QCOMPARE(m_seams->messages.size(), 1);
         const FakeSeams::Message& pytanie = m_seams->messages.first();
         QCOMPARE(pytanie.text, u"Czy zapisać zmiany w projekcie?"_s);
@@ -155,8 +186,8 @@ private slots:
         mp3(u"folder/2.mp3"_s);
         mp3(u"folder/10.mp3"_s);
         QVERIFY(zapiszBajty(sciezka(u"zwykly.xml"_s), "<lista/>"));
-        m_form->otworzWskazane({projekt, sciezka(u"b.mp3"_s), sciezka(u"zwykly.xml"_s),
-                                sciezka(u"a.mp3"_s), sciezka(u"folder"_s), sciezka(u"brak"_s)});
+        otworzWskazane({projekt, sciezka(u"b.mp3"_s), sciezka(u"zwykly.xml"_s), sciezka(u"a.mp3"_s),
+                        sciezka(u"folder"_s), sciezka(u"brak"_s)});
         QCOMPARE(nazwy(), (QStringList{u"p.mp3"_s, u"a.mp3"_s, u"b.mp3"_s, u"folder/2.mp3"_s,
                                        u"folder/10.mp3"_s}));
         QCOMPARE(m_form->windowTitle(), u"Pan Tadeusz.xml[*] – SonvekManager"_s);

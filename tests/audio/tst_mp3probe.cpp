@@ -102,6 +102,11 @@ private slots:
         row("joined rates and channels, vbr",
             {fmt(800, 24000, 2, true, true), fmt(900, 44100, 1, true, true),
              fmt(700, 16000, 1, false, true)});
+        // Free format: the frame length is the distance between frames.
+        Mp3Format wolny = fmt(1500, 44100, 1, false, true);
+        wolny.freeFormat = true;
+        wolny.bitrateKbps = 100;
+        row("free format with tag and Info header", {wolny});
     }
     void matchesFullDecode() {
         QFETCH(QList<Mp3Format>, parts);

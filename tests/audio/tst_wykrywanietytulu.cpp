@@ -16,11 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Format {
-    int channels = 1;
-    bool vbr = false;
-    int kbps = 64;
-};
+using Format = SpeechEncoding;
 
 Wynik runCli(const QStringList& args) {
     return uruchomNarzedzie(u"sonvek-zakladki"_s, args);
@@ -56,22 +52,15 @@ class TestWykrywanieTytulu : public QObject {
     // decoder's time base, goes to start and end.
     QString record(const QString& name, const RecordingPlan& plan, const Format& f = {},
                    int* start = nullptr, int* end = nullptr) {
-        const Recording r = makeRecording(plan, title, body);
-        Mp3Format kodowanie;
-        kodowanie.sampleRate = r.sampleRate;
-        kodowanie.channels = f.channels;
-        kodowanie.vbr = f.vbr;
-        kodowanie.bitrateKbps = f.kbps;
-        kodowanie.id3v2 = kodowanie.xing = f.vbr;
+        const EncodedRecording r = encodeRecording(makeRecording(plan, title, body), f);
         const QString path = dir.filePath(name);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(makeMp3Data(kodowanie, r.samples)) < 0)
+        if (!file.open(QIODevice::WriteOnly) || file.write(r.mp3) < 0)
             return {};
-        const int delayMs = kMp3DelaySamples * 1000 / r.sampleRate;
         if (start)
-            *start = r.titleStartMs + delayMs;
+            *start = r.titleStartMs;
         if (end)
-            *end = r.titleEndMs + delayMs;
+            *end = r.titleEndMs;
         return path;
     }
 

@@ -1,7 +1,8 @@
 // "Plik → Eksportuj książkę..." in the main window: the details filled in
-// and kept with the project, the question before replacing (No by default
-// and on Esc), the progress window and the spoken result; the window's
-// controls named for a screen reader.
+// and kept with the project, the question before replacing a book (No by
+// default and on Esc) and none before a folder that is never replaced, the
+// progress window and the spoken result; the window's controls named for a
+// screen reader.
 
 #include "app/MainForm.h"
 #include "eksport/ui/FormEksport.h"
@@ -55,10 +56,13 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("both forms") << u"nowe"_s << QMessageBox::NoButton
                                     << u"Książka wyeksportowana: książka DAISY w folderze "_s;
-        QTest::newRow("existing, Esc keeps it")
-            << u"istnieje"_s << FakeSeams::Esc << u"Eksport anulowany; "_s;
-        QTest::newRow("existing, Yes replaces it")
-            << u"istnieje"_s << QMessageBox::Yes << u"Książka wyeksportowana: "_s;
+        QTest::newRow("existing book, Esc keeps it")
+            << u"ksiazka"_s << FakeSeams::Esc << u"Eksport anulowany; "_s;
+        QTest::newRow("existing book, Yes replaces it")
+            << u"ksiazka"_s << QMessageBox::Yes << u"Książka wyeksportowana: "_s;
+        // Nothing to ask: such a folder is never replaced.
+        QTest::newRow("existing folder that is no book")
+            << u"obcy"_s << QMessageBox::NoButton << u"Eksport nie udał się; nic nie zapisano."_s;
         QTest::newRow("an entry that is no MP3")
             << u"zly"_s << QMessageBox::NoButton << u"Eksport nie udał się; nic nie zapisano."_s;
     }
@@ -67,7 +71,11 @@ private slots:
         QFETCH(QMessageBox::StandardButton, odpowiedz);
         QFETCH(QString, status);
         const QString daisy = sciezka(u"d"_s), mp3 = sciezka(u"k.mp3"_s);
-        if (przypadek == u"istnieje")
+        if (przypadek == u"ksiazka")
+            QVERIFY(QDir().mkpath(daisy) &&
+                    zapiszBajty(daisy + u"/ncc.html"_s,
+                                "<meta name=\"ncc:generator\" content=\"SonvekManager 1.0.0\" />"));
+        if (przypadek == u"obcy")
             QVERIFY(QDir().mkpath(daisy + u"/stare"_s));
         if (przypadek == u"zly")
             QVERIFY(zapiszBajty(sciezka(u"b.mp3"_s), makeWavData(300)));
@@ -100,13 +108,20 @@ private slots:
         QCOMPARE(form->projekt().opisKsiazki(), OpisKsiazki{});
         form->projekt().wczytaj(sciezka(u"p.xml"_s));
         QCOMPARE(form->projekt().opisKsiazki().tytul, u"Tytuł z okna"_s);
-        if (przypadek == u"istnieje") {
+        if (przypadek == u"ksiazka") {
             const FakeSeams::Message& pytanie = seams.messages.first();
+            QVERIFY(seams.texts().first().contains(u"zawiera książkę DAISY utworzoną wcześniej"_s));
             QCOMPARE(pytanie.defaultButton, QMessageBox::No);
             QCOMPARE(pytanie.escapeButton, QMessageBox::No);
         }
+        // The refusal says why, and it is the only message: nothing asked.
+        if (przypadek == u"obcy")
+            QVERIFY2(seams.texts().size() == 1 &&
+                         seams.texts().first().contains(u"nie zostanie zastąpiony"_s) &&
+                         seams.texts().first().contains(u"„stare”"_s),
+                     qPrintable(seams.texts().join(u'|')));
         const bool zrobione = status.startsWith(u"Książka"_s);
-        QCOMPARE(QFile::exists(daisy + u"/ncc.html"_s), zrobione);
+        QCOMPARE(bajtyPliku(daisy + u"/ncc.html"_s).contains("Daisy 2.02"), zrobione);
         QCOMPARE(QFile::exists(mp3), zrobione);
         if (!zrobione)
             QCOMPARE(zawartoscFolderu(daisy), przed);

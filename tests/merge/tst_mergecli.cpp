@@ -49,18 +49,8 @@ Wynik uruchom(const QStringList& argumenty) {
 // sonvek-merge allowed to write files of 4 KB at most (ulimit -f). The
 // program itself ignores SIGXFSZ, so a longer write fails with EFBIG.
 Wynik uruchomZLimitem(const QStringList& argumenty) {
-    QProcess p;
-    p.start(QStringLiteral("/bin/sh"),
-            QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 8 && exec \"$0\" \"$@\""),
-                        programScalania()} +
-                argumenty);
-    Wynik w;
-    if (!p.waitForFinished(120000))
-        return w;
-    w.kod = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    w.wyjscie = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
-    w.bledy = QString::fromUtf8(p.readAllStandardError());
-    return w;
+    return uruchomNarzedzie(QStringLiteral("sonvek-merge"), argumenty,
+                            QStringLiteral("ulimit -f 8"));
 }
 
 // The numbers of a .dat file, in order.
@@ -305,7 +295,7 @@ private slots:
         QTest::newRow("book is the project file")
             << QStringLiteral("projekt") << 1 << QStringLiteral("to plik projektu");
         QTest::newRow("FIFO entry") << QStringLiteral("fifo") << 1
-                                    << QStringLiteral("Nie odnaleziono następujących plików");
+                                    << QStringLiteral("to jest potok (FIFO), a nie zwykły plik");
         QTest::newRow("bookmark not a number")
             << QStringLiteral("zakladka") << 1
             << QStringLiteral("Błąd: 'abc' is not a valid integer value");

@@ -70,14 +70,6 @@ QString uruchom(const QString& program, const QStringList& argumenty) {
     return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
 }
 
-// ffmpeg's complaints when it decodes the file with every CRC checked,
-// without the addresses that differ from run to run.
-QString bledyDekodowania(const QString& path) {
-    return uruchom(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-err_detect"_s, u"crccheck"_s, u"-i"_s,
-                                 path, u"-f"_s, u"null"_s, u"-"_s})
-        .remove(QRegularExpression(u" @ 0x[0-9a-f]+"_s));
-}
-
 PozycjaProjektu pozycja(const QString& sciezka) {
     return {QString(), sciezka.section(u'/', -1), u"0"_s, u"1000"_s,
             sciezka.section(u'/', 0, -2) + u'/'};

@@ -3,6 +3,7 @@
 // every model and fails the test on any broken contract of the model.
 
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "project/ModelProjektu.h"
 #include "support/FileBytes.h"
 
@@ -68,19 +69,33 @@ private slots:
         model.reset();
     }
 
-    // Five columns with the list's captions, the file name first; rows are
-    // selected, never edited; every text is kept as it stands.
+    // The list's captions, the file name first; rows are selected, never
+    // edited; every text is kept as it stands. An accepted bookmark says so;
+    // a name that is not UTF-8 on the disk is shown with U+FFFD and kept.
     void columnsAndTexts() {
         QStringList naglowki;
         for (int c = 0; c < model->columnCount(); ++c)
             naglowki.append(model->headerData(c, Qt::Horizontal).toString());
         QCOMPARE(naglowki, (QStringList{u"nazwa pliku"_s, u"L.p."_s, u"początek"_s, u"długość"_s,
-                                        u"folder"_s}));
+                                        u"sprawdzona"_s, u"folder"_s}));
         const PozycjaProjektu p{u"7"_s, u"rozdział 1.mp3"_s, u"abc"_s, u"-5"_s, u"/Żółw/"_s};
-        model->wstaw(0, {p});
+        PozycjaProjektu q{u"8"_s, nazwaZSystemu("Rozdzia\xb3 2.mp3"), u"0"_s, u"1"_s, u"/a/"_s};
+        q.Sprawdzona = true;
+        model->wstaw(0, {p, q});
         QCOMPARE(model->wiersz(0),
                  (PozycjaProjektu{u"1"_s, p.NazwaPliku, p.Poczatek, p.Dlugosc, p.Folder}));
-        QCOMPARE(kolumna(*model, ModelProjektu::KolPoczatek), QStringList{u"abc"_s});
+        QCOMPARE(model->wiersz(1).NazwaPliku, q.NazwaPliku);
+        QCOMPARE(kolumna(*model, ModelProjektu::KolPoczatek), (QStringList{u"abc"_s, u"0"_s}));
+        QCOMPARE(kolumna(*model, ModelProjektu::KolSprawdzona), (QStringList{QString(), u"tak"_s}));
+        QCOMPARE(kolumna(*model, ModelProjektu::KolNazwa),
+                 (QStringList{p.NazwaPliku, u"Rozdzia\uFFFD 2.mp3"_s}));
+        QCOMPARE(model->index(1, ModelProjektu::KolSprawdzona).data(Qt::AccessibleTextRole),
+                 u"sprawdzona"_s);
+        // Accepting is an edit like any other.
+        model->ustawProjektZmieniony(false);
+        q.Sprawdzona = false;
+        QVERIFY(model->zmien(1, q));
+        QVERIFY(model->ProjektZmieniony());
         const Qt::ItemFlags f = model->flags(model->index(0, ModelProjektu::KolLp));
         QVERIFY(f.testFlag(Qt::ItemIsSelectable) && !f.testFlag(Qt::ItemIsEditable));
     }

@@ -5,6 +5,7 @@
 #include "settings/ui/ListaDyskow.h"
 #include "support/FakeSeams.h"
 #include "support/Okna.h"
+#include "support/ZawieszonyFuse.h"
 #include "widgets/LiniaKomunikatu.h"
 
 #include <QAccessible>
@@ -37,13 +38,15 @@ struct Okno {
     std::function<void(TFormWybierzFolder*)> wWyborzeFolderu;
 
     static Uslugi uslugi(FakeSeams& seams, SettingsStore& store, const QString& programDir,
-                         const ListaWoluminow& woluminy) {
+                         std::function<ListaWoluminow()> woluminy) {
         Uslugi u(seams, store, programDir);
-        u.woluminy = [woluminy] { return woluminy; };
+        u.woluminy = std::move(woluminy);
         return u;
     }
     Okno(const QString& conf, const QString& programDir, const ListaWoluminow& woluminy)
-        : store(conf), form(uslugi(seams, store, programDir, woluminy)) {
+        : Okno(conf, programDir, [woluminy] { return woluminy; }) {}
+    Okno(const QString& conf, const QString& programDir, std::function<ListaWoluminow()> woluminy)
+        : store(conf), form(uslugi(seams, store, programDir, std::move(woluminy))) {
         form.utworzOkna();
         // Both dialogs come through the same seam, the chooser from inside
         // the settings dialog.
@@ -174,6 +177,40 @@ private slots:
                                      wol("b"), wol("c") + u" [Dysk]"_qs}));
         QCOMPARE(fokus, kontrolka<TFormUstawienia>(o.form, "FormUstawienia")->EditMagazyn);
         QVERIFY(o.seams.messages.isEmpty());
+    }
+
+    // A card whose mount stops answering (a real FUSE mount that holds
+    // every stat): the dialog opens with the volumes that answered, and the
+    // scan, on a worker, gives up on the stalled one after its limit.
+    void stalledMountNeverHoldsTheDialog() {
+        const QString stoi = m_dir.filePath(u"stoi"_qs);
+        QVERIFY(QDir().mkpath(stoi));
+        ZawieszonyFuse fuse(stoi);
+        if (!fuse.powod.isEmpty())
+            QSKIP(qPrintable(fuse.powod));
+        fuse.zawies();
+        ZrodloWoluminow zrodlo;
+        zrodlo.mountinfo = [mountinfo = "40 1 8:17 / " + QFile::encodeName(wol("a")) +
+                                        " rw - vfat /dev/sdy1 rw\n41 1 8:33 / " +
+                                        QFile::encodeName(stoi) +
+                                        " rw - vfat /dev/sdy2 rw\n"] { return mountinfo; };
+        zrodlo.etykieta = [](const QString&) { return QString(); };
+        zrodlo.sys = [](const QString& plik) {
+            return plik.endsWith(u"removable"_qs) ? QByteArray("1") : QByteArray();
+        };
+        zrodlo.fakty = [](ListaWoluminow woluminy, int) { return woluminy; };
+        Okno o(conf(), m_dir.path(), [zrodlo] { return skanujWoluminy(zrodlo, 300); });
+        QStringList punkty;
+        bool widoczne = false;
+        o.wUstawieniach = [&](TFormUstawienia* d) {
+            widoczne = d->isVisible();
+            for (int i = 0; i < d->DriveComboBox1->count(); ++i)
+                punkty.append(d->DriveComboBox1->itemData(i).toString());
+            d->ButtonAnuluj->click();
+        };
+        akcja(o.form, "Ustawienia1")->trigger();
+        QVERIFY(widoczne);
+        QCOMPARE(punkty, QStringList{wol("a")});
     }
 
     void savesAndMainWindowRereads_data() {

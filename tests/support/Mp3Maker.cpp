@@ -40,6 +40,7 @@ QByteArray encode(const Mp3Format& fmt, int total, const SampleSource& source) {
     lame_set_num_channels(g, fmt.channels);
     lame_set_mode(g, fmt.channels == 1 ? MONO : fmt.dualChannel ? DUAL_CHANNEL : JOINT_STEREO);
     lame_set_error_protection(g, fmt.crc ? 1 : 0);
+    lame_set_free_format(g, fmt.freeFormat ? 1 : 0);
     lame_set_quality(g, 7); // fast; tests make many files
     if (fmt.vbr) {
         lame_set_VBR(g, vbr_mtrh);

@@ -20,6 +20,7 @@ struct Mp3Format {
     double level = 1.0;       // the tone's amplitude relative to the usual one
     bool crc = false;         // frames protected by a CRC-16
     bool dualChannel = false; // two channels coded as dual channel, not joint stereo
+    bool freeFormat = false;  // bit-rate index 0: the frame length is not in the header
 };
 
 // The bytes of an MP3 file with the format `fmt` describes. Throws std::runtime_error

@@ -43,6 +43,45 @@ QJsonObject ffprobe(const QString& plik) {
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
+QJsonObject mutagenId3(const QString& plik) {
+    static const char* skrypt = R"(
+import json, sys
+from mutagen.id3 import ID3
+t = ID3(sys.argv[1])
+def tytul(ramki):
+    return str(ramki['TIT2'].text[0]) if 'TIT2' in ramki else None
+print(json.dumps({
+  'wersja': list(t.version),
+  'ramki': [k[:4] for k in t.keys()],
+  'rozdzialy': [{'id': c.element_id, 'start': c.start_time, 'koniec': c.end_time,
+                 'tytul': tytul(c.sub_frames)} for c in t.getall('CHAP')],
+  'obrazy': [{'typ': p.mime, 'rozmiar': len(p.data)} for p in t.getall('APIC')]}))
+)";
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"), QString::fromUtf8(skrypt), plik});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QString bledyDekodowania(const QString& plik) {
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-err_detect"),
+             QStringLiteral("crccheck"), QStringLiteral("-i"), plik, QStringLiteral("-map"),
+             QStringLiteral("0:a"), QStringLiteral("-f"), QStringLiteral("null"),
+             QStringLiteral("-")});
+    if (!p.waitForFinished(60000))
+        return QStringLiteral("(nie skończył się)");
+    // Only the audio's: a cover's decoder may complain of a test's picture.
+    QStringList linie = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())
+                            .remove(QRegularExpression(QStringLiteral(" @ 0x[0-9a-f]+")))
+                            .split(u'\n');
+    linie.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("[mjpeg]")); });
+    return linie.join(u'\n');
+}
+
 QString bledyXmllint(const QStringList& pliki) {
     if (QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty() ||
         !QFile::exists(QStringLiteral("/usr/share/xml/w3c-sgml-lib/schema/dtd/catalog.xml")))

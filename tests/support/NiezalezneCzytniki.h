@@ -19,6 +19,17 @@ std::optional<std::pair<double, double>> ffmpegGlosnosc(const QString& plik);
 // ffprobe is missing or fails.
 QJsonObject ffprobe(const QString& plik);
 
+// What mutagen (the Python tag library) reads of an MP3 file's ID3v2 tag:
+// {"wersja": [2, 4, 0], "ramki": ["TIT2", ...], "rozdzialy": [{"id",
+// "start", "koniec", "tytul"}], "obrazy": [{"typ", "rozmiar"}]}; an empty
+// object when mutagen is missing or finds no tag.
+QJsonObject mutagenId3(const QString& plik);
+
+// What ffmpeg's decoder complains of in the whole file, every CRC checked,
+// without the addresses that differ from run to run; empty when it decodes
+// cleanly.
+QString bledyDekodowania(const QString& plik);
+
 // xmllint's complaints about `pliki` (--valid --nonet); empty when they are
 // valid. A null text when xmllint or the DTDs are missing.
 QString bledyXmllint(const QStringList& pliki);

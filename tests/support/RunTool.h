@@ -12,9 +12,20 @@ struct Wynik {
     QString bledy;       // standard error output
 };
 
-inline Wynik uruchomNarzedzie(const QString& nazwa, const QStringList& argumenty) {
+// `powloka`, when given, is run by the shell first, in the tool's own
+// process ("ulimit -f 8": a limit on the size of the files it writes).
+inline Wynik uruchomNarzedzie(const QString& nazwa, const QStringList& argumenty,
+                              const QString& powloka = QString()) {
     QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/") + nazwa, argumenty);
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/") + nazwa;
+    if (powloka.isEmpty())
+        p.start(program, argumenty);
+    else
+        p.start(QStringLiteral("/bin/sh"),
+                QStringList{QStringLiteral("-c"),
+                            powloka + QStringLiteral(" && exec \"$0\" \"$@\""), program} +
+                    argumenty);
     Wynik w;
     if (!p.waitForFinished(120000))
         return w;

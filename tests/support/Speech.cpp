@@ -1,5 +1,7 @@
 #include "support/Speech.h"
 
+#include "support/Mp3Maker.h"
+
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
@@ -111,4 +113,15 @@ Recording makeRecording(const RecordingPlan& plan, const std::vector<short>& tit
     for (double s : mix)
         r.samples.push_back(short(std::clamp(std::lround(s), -32768L, 32767L)));
     return r;
+}
+
+EncodedRecording encodeRecording(const Recording& r, const SpeechEncoding& e) {
+    Mp3Format f;
+    f.sampleRate = r.sampleRate;
+    f.channels = e.channels;
+    f.vbr = e.vbr;
+    f.bitrateKbps = e.kbps;
+    f.id3v2 = f.xing = e.vbr;
+    const int delayMs = kMp3DelaySamples * 1000 / r.sampleRate;
+    return {makeMp3Data(f, r.samples), r.titleStartMs + delayMs, r.titleEndMs + delayMs};
 }

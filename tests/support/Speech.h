@@ -3,6 +3,7 @@
 // of known length into recordings whose title lies exactly where the maker
 // put it: the truth against which found titles are measured.
 
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -38,3 +39,18 @@ struct Recording {
 };
 Recording makeRecording(const RecordingPlan& plan, const std::vector<short>& title,
                         const std::vector<std::vector<short>>& body, int minimumMs = 0);
+
+// How a recording is encoded (at its own rate; with VBR, a tag and a Xing
+// header in front).
+struct SpeechEncoding {
+    int channels = 1;
+    bool vbr = false;
+    int kbps = 64;
+};
+// The recording as MP3 bytes, and its title's place on the decoder's time base.
+struct EncodedRecording {
+    QByteArray mp3;
+    int titleStartMs = 0;
+    int titleEndMs = 0;
+};
+EncodedRecording encodeRecording(const Recording& r, const SpeechEncoding& e);

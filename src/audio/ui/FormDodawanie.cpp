@@ -1,10 +1,10 @@
 #include "audio/ui/FormDodawanie.h"
 
 #include "audio/PamiecPomiarow.h"
+#include "base/Paths.h"
 #include "project/Otwieranie.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -20,12 +20,14 @@ std::optional<TFormDodawanie::Pliki> TFormDodawanie::zmierzFolder(const QString&
     // The worker writes only `wynik`, read here after it has ended; the
     // window's controls change on this thread.
     wykonaj([&] {
-        wynik.sciezki = plikiMp3Folderu(folder, &m_anulowano);
+        PlikiFolderu pliki = przejrzyjFolder(folder, &m_anulowano);
+        wynik.sciezki = std::move(pliki.sciezki);
+        wynik.pominiete = std::move(pliki.pominiete);
         const int n = int(wynik.sciezki.size());
         for (int i = 0; i < n && !m_anulowano; ++i) {
             QMetaObject::invokeMethod(
                 this,
-                [this, i, n, nazwa = QFileInfo(wynik.sciezki.at(i)).fileName()] {
+                [this, i, n, nazwa = nazwaDoPokazania(ExNazwaPliku(wynik.sciezki.at(i)))] {
                     if (m_anulowano)
                         return;
                     LabelPlik->setText(QStringLiteral("Dodawanie pliku %1 (%2 z %3)")

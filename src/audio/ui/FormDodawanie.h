@@ -20,8 +20,9 @@ public:
     struct Pliki {
         QStringList sciezki;                         // in the order they go into the list
         QList<std::optional<std::int64_t>> dlugosci; // in ms; none: no MPEG audio
+        QStringList pominiete;                       // "path: reason" (przejrzyjFolder)
     };
-    // The MP3 files of `folder` and its subfolders (plikiMp3Folderu) with
+    // The MP3 files of `folder` and its subfolders (przejrzyjFolder) with
     // their lengths; none when the user stopped the work.
     std::optional<Pliki> zmierzFolder(const QString& folder);
 };

@@ -103,7 +103,9 @@ void TFormUstawienia::FormActivate() {
     // Only volumes that may be the card, removable ones first. Nothing is
     // chosen for the user: with no card stored no entry is selected, so the
     // system disk never becomes the card by a hasty "Zapisz".
-    DriveComboBox1->wypelnij(woluminyKart(m_woluminy()));
+    // Found on a worker: a mount that stops answering never holds the window.
+    DriveComboBox1->wypelnij(
+        ListaDyskow::bezZamrazania([woluminy = m_woluminy] { return woluminyKart(woluminy()); }));
     if (m_konfiguracja.Karta.isEmpty())
         DriveComboBox1->setCurrentIndex(-1);
     // The card's entry when it is listed; otherwise the earlier selection.

@@ -163,7 +163,7 @@ void TFormWybierzFolder::showEvent(QShowEvent* event) {
 void TFormWybierzFolder::FormActivate() {
     m_dyskCzeka = false;
     m_dyskKlawiszem = false;
-    DriveComboBox1->wypelnij(m_woluminy());
+    DriveComboBox1->wypelnij(ListaDyskow::bezZamrazania(m_woluminy));
     // The drive of the last use, while it is still mounted; otherwise the
     // one holding the current folder.
     if (!DriveComboBox1->wybierz(m_punkt)) {

@@ -1,11 +1,17 @@
 #include "settings/ui/ListaDyskow.h"
 
+#include "widgets/BezZamrazania.h"
+
 #include <QDir>
 
 ListaDyskow::ListaDyskow(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(24);
+}
+
+ListaWoluminow ListaDyskow::bezZamrazania(std::function<ListaWoluminow()> skan) {
+    return ::bezZamrazania(std::move(skan), limitSkanuWoluminow + 3000).value_or(ListaWoluminow{});
 }
 
 void ListaDyskow::wypelnij(const ListaWoluminow& woluminy) {

@@ -6,11 +6,17 @@
 #include "card/Volumes.h"
 
 #include <QComboBox>
+#include <functional>
 
 class ListaDyskow : public QComboBox {
     Q_OBJECT
 public:
     explicit ListaDyskow(QWidget* parent = nullptr);
+
+    // The volumes `skan` gives, found on a worker thread while the window
+    // keeps painting (see BezZamrazania.h); none when the scan, which has a
+    // limit of its own, has not ended well after it.
+    static ListaWoluminow bezZamrazania(std::function<ListaWoluminow()> skan);
 
     // Refills the list; the selected volume stays selected while it is
     // still mounted, otherwise nothing is selected.
