@@ -267,6 +267,8 @@ void TMainForm::utworzMenu() {
                             QKeySequence(Qt::Key_F2), &TMainForm::UstawZakladke1Click);
     m_OdtowrzZakladke1 = item(m_PopupMenu1, "OdtowrzZakladke1", QStringLiteral("Odtwórz z&akładke"),
                               none, &TMainForm::OdtworZzakladke1Click);
+    for (QAction* odtworz : {m_OdtworZzakladke1, m_OdtowrzZakladke1})
+        slyszaneJako(odtworz, {{QStringLiteral("zakładke"), QStringLiteral("zakładkę")}});
     m_OdtworzPlik1 = item(m_PopupMenu1, "OdtworzPlik1", QStringLiteral("Odtwórz &plik"), none,
                           &TMainForm::Odtwrzplik1Click);
     // Moving is the same command in both menus.

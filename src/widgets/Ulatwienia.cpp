@@ -23,6 +23,16 @@
 
 namespace {
 
+constexpr char kSlyszane[] = "slyszaneJako";
+
+// `tekst` as a screen reader hears it from `obiekt` (slyszaneJako).
+QString slyszany(const QObject* obiekt, QString tekst) {
+    const QStringList slowa = obiekt->property(kSlyszane).toStringList();
+    for (qsizetype i = 0; i + 1 < slowa.size(); i += 2)
+        tekst.replace(slowa.at(i), slowa.at(i + 1));
+    return tekst;
+}
+
 // ---- line edits -----------------------------------------------------------------------
 
 // Hands a line edit a focus-in without the Tab reason, which is what makes
@@ -216,7 +226,7 @@ public:
     }
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Value)
-            return tekst()->toPlainText();
+            return slyszany(tekst(), tekst()->toPlainText());
         return QAccessibleWidget::text(t);
     }
     QAccessible::State state() const override {
@@ -259,7 +269,7 @@ public:
             return QString();
         QTextCursor c = kursor(start);
         c.setPosition(std::clamp(end, 0, characterCount()), QTextCursor::KeepAnchor);
-        return c.selectedText().replace(QChar(QChar::ParagraphSeparator), u'\n');
+        return slyszany(tekst(), c.selectedText().replace(QChar(QChar::ParagraphSeparator), u'\n'));
     }
     int characterCount() const override { return tekst()->document()->characterCount() - 1; }
     QRect characterRect(int offset) const override {
@@ -311,13 +321,14 @@ private:
     }
 };
 
-// ---- submenus -------------------------------------------------------------------------
+// ---- menu items ----------------------------------------------------------------------
 
-// The item of a menu that opens a submenu, as Qt presents an item, said as
-// one: Qt has no role for it but a command's, so its name says it.
-class PozycjaPodmenu : public QAccessibleInterface, public QAccessibleActionInterface {
+// The item of a menu, as Qt presents an item, with what its name needs to
+// be heard right: one that opens a submenu says so (Qt has no role for it
+// but a command's), one misspelt is heard spelled right (slyszaneJako).
+class PozycjaMenu : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    PozycjaPodmenu(QMenu* wlasciciel, QAction* akcja) : m_wlasciciel(wlasciciel), m_akcja(akcja) {}
+    PozycjaMenu(QMenu* wlasciciel, QAction* akcja) : m_wlasciciel(wlasciciel), m_akcja(akcja) {}
 
     bool isValid() const override { return m_akcja && m_wlasciciel; }
     QObject* object() const override { return m_akcja; }
@@ -331,16 +342,19 @@ public:
     }
     int childCount() const override { return m_akcja->menu() ? 1 : 0; }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        return child && child->object() == m_akcja->menu() ? 0 : -1;
+        return child && m_akcja->menu() && child->object() == m_akcja->menu() ? 0 : -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override {
         QAccessibleInterface* podmenu = child(0);
         return podmenu && podmenu->rect().contains(x, y) ? podmenu : nullptr;
     }
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name)
-            return QString(m_akcja->text()).remove(u'&') + QStringLiteral(", podmenu");
-        return QString();
+        if (t == QAccessible::Accelerator)
+            return m_akcja->shortcut().toString(QKeySequence::NativeText);
+        if (t != QAccessible::Name)
+            return QString();
+        const QString nazwa = slyszany(m_akcja, QString(m_akcja->text()).remove(u'&'));
+        return m_akcja->menu() ? nazwa + QStringLiteral(", podmenu") : nazwa;
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
@@ -354,7 +368,9 @@ public:
         s.focused = m_wlasciciel->activeAction() == m_akcja;
         s.focusable = true;
         s.disabled = !m_akcja->isEnabled();
-        s.hasPopup = true;
+        s.hasPopup = m_akcja->menu() != nullptr;
+        s.checkable = m_akcja->isCheckable();
+        s.checked = m_akcja->isChecked();
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType t) override {
@@ -362,11 +378,15 @@ public:
                                                  : nullptr;
     }
 
-    QStringList actionNames() const override { return {showMenuAction()}; }
+    QStringList actionNames() const override {
+        return {m_akcja->menu() ? showMenuAction() : pressAction()};
+    }
     void doAction(const QString& name) override {
-        if (name != showMenuAction() || !m_akcja->isEnabled())
+        if (!m_akcja->isEnabled() || !actionNames().contains(name))
             return;
-        if (m_akcja->menu()->isVisible())
+        if (!m_akcja->menu())
+            m_akcja->trigger();
+        else if (m_akcja->menu()->isVisible())
             m_akcja->menu()->hide();
         else
             m_wlasciciel->setActiveAction(m_akcja);
@@ -386,7 +406,8 @@ QAccessibleInterface* fabryka(const QString& klasa, QObject* object) {
         return new TekstAkapitami<QPlainTextEdit>(tekst);
     } else if (auto* pomoc = qobject_cast<TekstPomocy*>(object)) {
         return new TekstAkapitami<QTextEdit>(pomoc);
-    } else if (auto* akcja = qobject_cast<QAction*>(object); akcja && akcja->menu()) {
+    } else if (auto* akcja = qobject_cast<QAction*>(object);
+               akcja && (akcja->menu() || akcja->property(kSlyszane).isValid())) {
         // In a menu bar a menu is what its item is known to be (the bar
         // also lends its items to a menu of its own, for those that do not fit).
         const QObjectList gdzie = akcja->associatedObjects();
@@ -395,7 +416,7 @@ QAccessibleInterface* fabryka(const QString& klasa, QObject* object) {
             return nullptr;
         for (QObject* o : gdzie) {
             if (auto* menu = qobject_cast<QMenu*>(o); menu && menu != akcja->menu())
-                return new PozycjaPodmenu(menu, akcja);
+                return new PozycjaMenu(menu, akcja);
         }
     }
     return nullptr;
@@ -497,6 +518,15 @@ bool krokAkapitem(const QKeyEvent* event, QTextCursor& kursor) {
         kursor.movePosition(event->key() == Qt::Key_Down ? QTextCursor::End : QTextCursor::Start,
                             tryb);
     return true;
+}
+
+void slyszaneJako(QObject* obiekt, const QList<std::pair<QString, QString>>& slowa) {
+    QStringList pary;
+    for (const auto& [zapis, wymowa] : slowa) {
+        Q_ASSERT(zapis.size() == wymowa.size());
+        pary << zapis << wymowa;
+    }
+    obiekt->setProperty(kSlyszane, pary);
 }
 
 void mowWybor(QComboBox* lista, const QString& co) {

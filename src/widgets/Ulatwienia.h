@@ -1,12 +1,15 @@
 #pragma once
 // Small aids for a screen reader that Qt's own controls lack.
 
+#include <QList>
 #include <QString>
 #include <functional>
+#include <utility>
 
 class QAction;
 class QComboBox;
 class QKeyEvent;
+class QObject;
 class QTextCursor;
 class QWidget;
 
@@ -25,6 +28,13 @@ class QWidget;
 // - A menu item that opens a submenu is said to be one ("…, podmenu"):
 //   Qt offers a screen reader no role for it but that of a command.
 void wlaczUlatwienia();
+
+// A text kept as it was designed, misspelt ("Odtwórz zakładke",
+// "zakonczone"), heard spelled right: each word of `slowa` as written is
+// read as its pair, of the same length, so that places in the text stay
+// where they are. For a menu item (its action) and a text read item by
+// item; set before a screen reader first asks for the object.
+void slyszaneJako(QObject* obiekt, const QList<std::pair<QString, QString>>& slowa);
 
 // Up and Down (with Shift, extending the selection) step a whole paragraph
 // in a text read item by item: to the start of the next or the previous

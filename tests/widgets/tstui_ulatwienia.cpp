@@ -1,7 +1,8 @@
 // What a screen reader is given where Qt's own controls fall short: a
 // field's text as one run (read whole), a report's paragraph as one line,
-// a submenu said as one, the announcer standing outside its window, and a
-// key of a command that cannot act answered with why.
+// a submenu said as one, a misspelt designed text heard right, the
+// announcer standing outside its window, and a key of a command that
+// cannot act answered with why.
 
 #include "support/Dostepnosc.h"
 #include "widgets/LiniaKomunikatu.h"
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -123,6 +125,10 @@ private slots:
         QCOMPARE(linia(tekst, srodek, &start, &end).trimmed(), linie[1]);
         QCOMPARE(start, int(linie[0].size()) + 1);
         QCOMPARE(tekstu(tekst)->text(start, start + 9), u"rozdział "_s);
+        // A word kept as designed but misspelt is heard spelled right, in place.
+        slyszaneJako(tekst, {{u"głośności"_s, u"GŁOŚNOŚCI"_s}});
+        QCOMPARE(linia(tekst, 0).trimmed(), u"Mediana GŁOŚNOŚCI: -18,2 LUFS"_s);
+        QCOMPARE(tekstu(tekst)->text(8, 17), u"GŁOŚNOŚCI"_s);
         tekst->setFocus();
         tekst->moveCursor(QTextCursor::Start);
         const QList<std::pair<Qt::Key, int>> kroki{
@@ -134,17 +140,19 @@ private slots:
         }
     }
 
-    // An item that opens a submenu says so; other items and the menu bar's
-    // menus are as Qt makes them.
+    // An item that opens a submenu says so, a misspelt one is heard right;
+    // other items and the menu bar's menus are as Qt makes them.
     void submenuIsSaidToBeOne() {
         QMenuBar pasek;
         QMenu* plik = pasek.addMenu(u"&Plik"_s);
         QAction* zwykla = plik->addAction(u"&Zapisz projekt"_s);
+        QAction* odtworz = plik->addAction(u"Odtwórz z&akładke"_s);
+        slyszaneJako(odtworz, {{u"zakładke"_s, u"zakładkę"_s}});
         QMenu* karta = plik->addMenu(u"&Kopiuj na kartę"_s);
         karta->addAction(u"Plik &audio..."_s);
         // Items are reached as a screen reader reaches them: through their menu.
         QAccessibleInterface* menuPlik = QAccessible::queryAccessibleInterface(plik);
-        QAccessibleInterface* podmenu = menuPlik->child(1);
+        QAccessibleInterface* podmenu = menuPlik->child(2);
         QCOMPARE(podmenu->text(QAccessible::Name), u"Kopiuj na kartę, podmenu"_s);
         QCOMPARE(podmenu->role(), QAccessible::MenuItem);
         QVERIFY(podmenu->state().hasPopup);
@@ -153,6 +161,13 @@ private slots:
         QCOMPARE(podmenu->parent()->object(), plik);
         QCOMPARE(menuPlik->child(0)->object(), zwykla);
         QCOMPARE(menuPlik->child(0)->text(QAccessible::Name), u"Zapisz projekt"_s);
+        QAccessibleInterface* slyszana = menuPlik->child(1);
+        QCOMPARE(slyszana->text(QAccessible::Name), u"Odtwórz zakładkę"_s);
+        QCOMPARE(slyszana->childCount(), 0);
+        QVERIFY(!slyszana->state().hasPopup);
+        QSignalSpy wybrano(odtworz, &QAction::triggered);
+        slyszana->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(wybrano.size(), 1);
         QCOMPARE(QAccessible::queryAccessibleInterface(&pasek)->child(0)->text(QAccessible::Name),
                  u"Plik"_s);
     }

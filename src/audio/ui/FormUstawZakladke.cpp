@@ -9,6 +9,7 @@
 #include "base/Text.h"
 #include "base/Watki.h"
 #include "widgets/Komunikaty.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -121,6 +122,7 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Odtwrzzakadke1 = PopupMenu1->addAction(QStringLiteral("Odtwórz zakładke"));
     Odtwrzzakadke1->setObjectName(QStringLiteral("Odtwrzzakadke1"));
+    slyszaneJako(Odtwrzzakadke1, {{QStringLiteral("zakładke"), QStringLiteral("zakładkę")}});
     Stop = PopupMenu1->addAction(QStringLiteral("Stop"));
     Stop->setObjectName(QStringLiteral("Stop"));
     Stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));

@@ -8,6 +8,7 @@
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/OknoTekstu.h"
 #include "widgets/PasekPostepu.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -33,6 +34,9 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     MemoPodsumowanie->hide();
 
     Memo1 = tekstDoCzytania(this, QStringLiteral("Memo1"), QStringLiteral("Przebieg scalania"));
+    // The log's lines as the log file has them, heard spelled right.
+    slyszaneJako(Memo1, {{QStringLiteral("zakonczone"), QStringLiteral("zakończone")},
+                         {QStringLiteral("pliku::"), QStringLiteral("pliku: ")}});
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     auto* pasek = new PasekPostepu(this);
