@@ -5,6 +5,7 @@
 // cannot act answered with why.
 
 #include "support/Dostepnosc.h"
+#include "widgets/FormPomoc.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/OknoTekstu.h"
 #include "widgets/Ulatwienia.h"
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -27,8 +29,12 @@ namespace {
 
 QStringList powiedziane;
 QList<QAccessibleInterface*> pokazane; // what a screen reader reads them from
+QList<QObject*> zmienioneTeksty;       // sources of text insertions and removals
 
 void sluchaj(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::TextInserted || event->type() == QAccessible::TextRemoved ||
+        event->type() == QAccessible::TextUpdated)
+        zmienioneTeksty.append(event->object());
     if (event->type() != QAccessible::ObjectShow)
         return;
     if (auto* linia = qobject_cast<LiniaKomunikatu*>(event->object())) {
@@ -138,6 +144,24 @@ private slots:
             QCOMPARE(tekst->textCursor().blockNumber(), akapit);
             QVERIFY(tekst->textCursor().atBlockStart());
         }
+    }
+
+    // A help page, the first or one a link leads to, comes as a new
+    // document: text changed in the focused text before its window's
+    // activation reached a screen reader made it the focus unsaid, and the
+    // window was never announced.
+    void helpPageComesWithoutTextChanges() {
+        QTemporaryDir dir;
+        QFile strona(dir.filePath(u"pomoc.html"_s));
+        QVERIFY(strona.open(QIODevice::WriteOnly) && strona.write("<h1>Pomoc</h1><p>Akapit</p>"));
+        strona.close();
+        TFormPomoc pomoc;
+        zmienioneTeksty.clear();
+        pomoc.pokaz(strona.fileName());
+        QCOMPARE(pomoc.TextPomoc->toPlainText(), u"Pomoc\nAkapit"_s);
+        pomoc.TextPomoc->wczytaj(dir.filePath(u"brak.html"_s));
+        QVERIFY(pomoc.TextPomoc->toPlainText().startsWith(u"Nie znaleziono strony pomocy"_s));
+        QVERIFY(!zmienioneTeksty.contains(pomoc.TextPomoc));
     }
 
     // An item that opens a submenu says so, a misspelt one is heard right;
