@@ -382,10 +382,9 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
     QString tekst;
     // The children the reader knows, and which of them the current entry
     // has had already.
-    static const char16_t* const nazwy[] = {u"plik",         u"poczatek",   u"dlugosc",
-                                            u"folder",       u"sprawdzona", u"bajty_pliku",
-                                            u"bajty_folderu",
-                                            u"poziom"};
+    static const char16_t* const nazwy[] = {u"plik",          u"poczatek",   u"dlugosc",
+                                            u"folder",        u"sprawdzona", u"bajty_pliku",
+                                            u"bajty_folderu", u"poziom"};
     constexpr int kDzieci = int(std::size(nazwy));
     bool byly[kDzieci] = {};
 
@@ -448,7 +447,7 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
             } else if (glebokosc == 3) {
                 WpisPlikuProjektu& wpis = wynik.wpisy.back();
                 QString* const pola[kDzieci] = {
-                    &wpis.plik,       &wpis.poczatek,   &wpis.dlugosc,     &wpis.folder,
+                    &wpis.plik,       &wpis.poczatek,   &wpis.dlugosc,      &wpis.folder,
                     &wpis.sprawdzona, &wpis.bajtyPliku, &wpis.bajtyFolderu, &wpis.poziom};
                 for (int k = 0; k < kDzieci; ++k) {
                     if (!byly[k] && r.name() == QStringView(nazwy[k])) {
