@@ -53,7 +53,7 @@ public:
 TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     : QMainWindow(parent), m_uslugi(uslugi), m_seams(uslugi.seams),
       m_komunikaty(uslugi.seams, this) {
-    bezZaznaczaniaNaFokus();
+    wlaczUlatwienia();
     setObjectName(QStringLiteral("MainForm"));
     resize(675, 449);
     if (const QScreen* screen = this->screen())
@@ -67,9 +67,7 @@ TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     m_StatusBar1 = new LiniaKomunikatu(this);
     m_StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(m_StatusBar1, 1);
-    m_Ogloszenie = new LiniaKomunikatu(this);
-    m_Ogloszenie->setObjectName(QStringLiteral("Ogloszenie"));
-    m_Ogloszenie->hide();
+    ogloszenie(this);
     statusBar()->setSizeGripEnabled(false);
     utworzOdtwarzacz();
     FormCreate();
@@ -269,6 +267,8 @@ void TMainForm::utworzMenu() {
                             QKeySequence(Qt::Key_F2), &TMainForm::UstawZakladke1Click);
     m_OdtowrzZakladke1 = item(m_PopupMenu1, "OdtowrzZakladke1", QStringLiteral("Odtwórz z&akładke"),
                               none, &TMainForm::OdtworZzakladke1Click);
+    for (QAction* odtworz : {m_OdtworZzakladke1, m_OdtowrzZakladke1})
+        slyszaneJako(odtworz, {{QStringLiteral("zakładke"), QStringLiteral("zakładkę")}});
     m_OdtworzPlik1 = item(m_PopupMenu1, "OdtworzPlik1", QStringLiteral("Odtwórz &plik"), none,
                           &TMainForm::Odtwrzplik1Click);
     // Moving is the same command in both menus.
@@ -279,6 +279,7 @@ void TMainForm::utworzMenu() {
         shared->setShortcutContext(Qt::WidgetShortcut); // only while the menu itself has focus
     m_UstawZakladke1->setShortcutContext(Qt::WindowShortcut);
     addAction(m_UstawZakladke1);
+    mowPowodyNieczynnych(this, [this](const QAction* akcja) { return powodNieczynnego(akcja); });
 }
 
 // ---- command enabling -----------------------------------------------------------
@@ -300,6 +301,30 @@ void TMainForm::AktywujOdtwarzacz() {
     const bool selected = zaznaczonyWiersz() >= 0;
     m_Odtwrzplik1->setEnabled(menu && selected);
     m_OdtworZzakladke1->setEnabled(menu && selected);
+}
+
+// What a command's key says while the command cannot act.
+QString TMainForm::powodNieczynnego(const QAction* akcja) const {
+    const QString polecenie = QString(akcja->text()).remove(u'&').remove(QStringLiteral("..."));
+    const auto powod = [&](const QString& dlaczego) {
+        return polecenie + QStringLiteral(": ") + dlaczego;
+    };
+    if (akcja == m_Cofnij1)
+        return powod(QStringLiteral("nie ma czego cofnąć."));
+    if (akcja == m_Ponow1)
+        return powod(QStringLiteral("nie ma czego ponowić."));
+    if (akcja == m_Pauza1)
+        return powod(QStringLiteral("nic nie jest odtwarzane."));
+    if (m_projekt->rowCount() == 0)
+        return powod(QStringLiteral("lista plików jest pusta. Pliki dodaje klawisz F5."));
+    const QList<int> wiersze = zaznaczoneWiersze();
+    if (wiersze.isEmpty())
+        return powod(QStringLiteral("nie zaznaczono pliku."));
+    if (akcja == m_PrzesunWGore1)
+        return powod(QStringLiteral("zaznaczenie jest już na początku listy."));
+    if (akcja == m_PrzesunWDol1)
+        return powod(QStringLiteral("zaznaczenie jest już na końcu listy."));
+    return powod(QStringLiteral("teraz niedostępne."));
 }
 
 void TMainForm::ListView1SelectItem() {
@@ -358,7 +383,7 @@ void TMainForm::ustawStatus(const QString& text) {
 }
 
 void TMainForm::oglos(const QString& text) {
-    m_Ogloszenie->ustaw(text);
+    ::oglos(this, text);
 }
 
 // ---- window events -------------------------------------------------------------------

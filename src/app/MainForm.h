@@ -286,6 +286,7 @@ private:
     void utworzFormScalaniePlikow();
     void polaczHistorie();
     void AktywujEdycje();
+    QString powodNieczynnego(const QAction* akcja) const;
     void przejdzHistorie(bool wstecz);
     // "nazwa.xml[*] – SonvekManager", the mark shown while changed.
     void ustawTytul();
@@ -378,7 +379,6 @@ private:
     // ---- windows and controls, named as their objects are ------------------------
     ListaProjektu* m_ListView1 = nullptr;
     LiniaKomunikatu* m_StatusBar1 = nullptr;
-    LiniaKomunikatu* m_Ogloszenie = nullptr; // hidden: what oglos() says
     TMediaPlayer* m_MediaPlayer1 = nullptr;
 
     TFormUstawZakladke* m_FormUstawZakladke = nullptr;

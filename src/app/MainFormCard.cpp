@@ -209,14 +209,17 @@ void TMainForm::KopiujPliki(const QStringList& names) {
         uwaga(raport.dokonczenie);
     switch (raport.wynik) {
     case WynikKopiowania::Skopiowano:
-        WolneMiejsceNaKarcie();
+        // The result is said first, the free space after it; an ejected card
+        // has none to report.
         if (uwaga(QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
                       QString::fromUtf16(ksiazkaZgodna) +
                       QStringLiteral("\n\nCzy wysunąć kartę teraz?"),
                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                  QMessageBox::No) == QMessageBox::Yes)
+                  QMessageBox::No) == QMessageBox::Yes) {
             WysunKarte();
-        return;
+            return;
+        }
+        break;
     case WynikKopiowania::Anulowano:
         uwaga(QStringLiteral("Kopiowanie przerwane. Pliki na karcie pozostały bez zmian."));
         break;

@@ -117,11 +117,15 @@ void TMainForm::ListView1KeyDown(int key) {
 // differs).
 void TMainForm::UstawZakladke1Click() {
     const int row = zaznaczonyWiersz();
-    if (row < 0)
+    if (row < 0) {
+        oglos(powodNieczynnego(m_UstawZakladke1)); // the key does nothing: say why
         return;
+    }
     m_FormUstawZakladke->przygotuj(m_projekt->wiersz(row));
     if (m_seams.execDialog(m_FormUstawZakladke) == QDialog::Accepted) {
         const PozycjaProjektu& p = m_FormUstawZakladke->pozycja();
         m_historia->zmienZakladki({{row, p.Poczatek, p.Dlugosc}});
+        oglos(QStringLiteral("Zakładka pliku %1: początek %2 ms, długość %3 ms")
+                  .arg(p.NazwaPliku, p.Poczatek, p.Dlugosc));
     }
 }

@@ -6,6 +6,7 @@
 #include "audio/PamiecPomiarow.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "project/ModelProjektu.h"
 #include "project/Otwieranie.h"
 #include "project/ProjectFile.h"
@@ -32,6 +33,29 @@ QString pytanieZmienionyPlik(const QString& plik) {
                           "wczytany lub zapisany: %1. Zapisanie projektu zastąpi tamte zmiany. "
                           "Czy zastąpić go?")
         .arg(plik);
+}
+
+// "Dodano 3 pliki", and how many lines the notice window listed as left
+// out: files that are no audio, or, when the folder walk left out anything,
+// files and folders.
+QString tekstDodania(qsizetype dodane, qsizetype pominiete, bool tylkoNiepoprawne) {
+    QString tekst = dodane > 0 ? QStringLiteral("Dodano ") +
+                                     liczebnik(dodane, QStringLiteral("plik"),
+                                               QStringLiteral("pliki"), QStringLiteral("plików"))
+                               : QStringLiteral("Nie dodano żadnego pliku");
+    if (pominiete == 0)
+        return tekst;
+    if (!tylkoNiepoprawne)
+        return tekst + QStringLiteral(", pominięto ") +
+               liczebnik(pominiete, QStringLiteral("plik lub folder"),
+                         QStringLiteral("pliki lub foldery"),
+                         QStringLiteral("plików lub folderów"));
+    if (pominiete == 1)
+        return tekst + QStringLiteral(", pominięto 1 plik, który nie jest plikiem audio");
+    return tekst + QStringLiteral(", pominięto ") +
+           liczebnik(pominiete, QStringLiteral("plik"), QStringLiteral("pliki"),
+                     QStringLiteral("plików")) +
+           QStringLiteral(", które nie są plikami audio");
 }
 
 // Two names of one file (links and ".." resolved).
@@ -100,9 +124,12 @@ void TMainForm::wstawZmierzone(const QStringList& pliki,
     wykryjZakladkiNowych(at, at + int(nowe.size()));
     for (int i = 0; i < 3; ++i)
         m_seams.beep();
-    if (const PominietePozycje p = zawiadomienieODodawaniu(pominiete, niepoprawne);
-        !p.wiersze.isEmpty())
+    const PominietePozycje p = zawiadomienieODodawaniu(pominiete, niepoprawne);
+    if (!p.wiersze.isEmpty())
         pokazFormBlad(p.naglowek, p.wiersze);
+    // The focus says only the first new row. Said last: a window opening
+    // after it would cut it off.
+    oglos(tekstDodania(nowe.size(), p.wiersze.size(), pominiete.isEmpty()));
 }
 
 void TMainForm::WstawDoListy() {
@@ -154,6 +181,7 @@ void TMainForm::NowyProjekt() {
         return;
     m_historia->nowy();
     m_ListBoxSortuj.clear();
+    oglos(QStringLiteral("Nowy projekt: lista plików jest pusta"));
 }
 
 void TMainForm::WczytajProjekt() {
@@ -180,15 +208,24 @@ void TMainForm::OtworzProjekt(const QString& path) {
 
 void TMainForm::wczytajProjekt(const QString& path, bool zamiast) {
     // The focus goes to the first loaded row, also when an entry stops the loading.
+    // How many rows came is said after the focus has moved (what a screen
+    // reader says of the focus would cut it off).
     const int pierwszy = zamiast ? 0 : m_projekt->rowCount();
-    const auto fokus =
-        qScopeGuard([&] { fokusNaLiscie(m_projekt->rowCount() > pierwszy ? pierwszy : -1); });
+    bool wczytano = false;
+    const auto fokus = qScopeGuard([&] {
+        fokusNaLiscie(m_projekt->rowCount() > pierwszy ? pierwszy : -1);
+        if (wczytano)
+            oglos(QStringLiteral("Wczytano projekt %1: ").arg(QFileInfo(path).fileName()) +
+                  liczebnik(m_projekt->rowCount() - pierwszy, QStringLiteral("pozycja"),
+                            QStringLiteral("pozycje"), QStringLiteral("pozycji")));
+    });
     const PozycjePlikuProjektu wczytane =
         zamiast ? m_historia->otworz(path) : m_historia->wczytaj(path);
     if (!wczytane.korzenProjekt) {
         uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
         return;
     }
+    wczytano = true;
     zapamietajProjekt(path);
     if (const PominietePozycje p = pominietePozycje(wczytane); !p.wiersze.isEmpty())
         pokazFormBlad(p.naglowek, p.wiersze);
@@ -218,7 +255,6 @@ bool TMainForm::zapiszProjektJako() {
     dialog.fileName = m_nazwaZapisu;
     dialog.filter = QStringLiteral("xml (*.xml)");
     dialog.defaultSuffix = QStringLiteral("xml");
-    dialog.confirmCreate = true;
     dialog.confirmOverwrite = false;
     dialog.folder = m_stan.FolderProjektow;
     QString name = m_seams.saveFile(this, dialog);
@@ -242,11 +278,15 @@ bool TMainForm::zapiszProjektJako() {
 }
 
 void TMainForm::ZapiszProjekt() {
-    zapiszProjekt();
+    if (zapiszProjekt())
+        oglos(QStringLiteral("Zapisano projekt ") +
+              QFileInfo(m_projekt->NazwaProjektu()).fileName());
 }
 
 void TMainForm::ZapiszProjektJako() {
-    zapiszProjektJako();
+    if (zapiszProjektJako())
+        oglos(QStringLiteral("Zapisano projekt ") +
+              QFileInfo(m_projekt->NazwaProjektu()).fileName());
 }
 
 void TMainForm::FormClose(QCloseEvent* event) {

@@ -134,3 +134,14 @@ QString bezZnakowSpozaXml(const QString& text) {
     }
     return wynik;
 }
+
+QString liczebnik(std::int64_t n, const QString& jeden, const QString& kilka,
+                  const QString& wiele) {
+    const std::int64_t jednosci = n % 10;
+    const std::int64_t setki = n % 100;
+    const QString& forma = n == 1 ? jeden
+                           : jednosci >= 2 && jednosci <= 4 && !(setki >= 12 && setki <= 14)
+                               ? kilka
+                               : wiele;
+    return QString::number(n) + u' ' + forma;
+}

@@ -35,6 +35,11 @@ QString formatGeneral(std::int64_t tenThousandths, QChar decimalSeparator);
 int porownajNazwy(const QString& a, const QString& b,
                   const QLocale& locale = QLocale(QLocale::Polish, QLocale::Poland));
 
+// A count with the Polish noun form it takes: 1 plik, 2 pliki, 5 plików,
+// 22 pliki, 112 plików. `jeden`, `kilka` and `wiele` are the forms for 1,
+// for 2 to 4 and for 5 (and for 0).
+QString liczebnik(std::int64_t n, const QString& jeden, const QString& kilka, const QString& wiele);
+
 // Makes Qt's own texts Polish for the whole program: the standard buttons
 // and file dialogs, the XML reader's errors. A window and a command-line
 // tool so say the same. Once, after the application object is made; without

@@ -1,6 +1,7 @@
 #include "widgets/FormBlad.h"
 
 #include "widgets/OknoTekstu.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QFont>
 #include <QPlainTextEdit>
@@ -33,6 +34,8 @@ void zbuduj(QDialog* dialog, QPlainTextEdit*& memo, QPushButton*& button, const 
 TFormBlad::TFormBlad(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormBlad"));
     zbuduj(this, Memo1, Button1, QStringLiteral("Uwaga"), QStringLiteral("Lista komunikatów"));
+    // The heading of files that are no audio keeps its designed spelling.
+    slyszaneJako(Memo1, {{QStringLiteral("dolączone"), QStringLiteral("dołączone")}});
 }
 
 void TFormBlad::showEvent(QShowEvent* event) {

@@ -1,5 +1,7 @@
 #include "widgets/FormPomoc.h"
 
+#include "widgets/Ulatwienia.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -7,8 +9,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -18,18 +22,29 @@ TekstPomocy::TekstPomocy(QWidget* parent) : QTextEdit(parent) {
                             Qt::LinksAccessibleByKeyboard | Qt::LinksAccessibleByMouse);
 }
 
+// A page is a new document, not new content of the shown one: a screen
+// reader told of text removed and inserted in the focused text before the
+// window's activation reaches it takes that text as the focus unsaid, and
+// the window's opening is then not said at all.
 void TekstPomocy::wczytaj(const QString& path) {
+    auto* strona = new QTextDocument(this);
+    strona->setDefaultFont(font());
+    strona->setUndoRedoEnabled(false);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_strona = QUrl();
-        setPlainText(QStringLiteral("Nie znaleziono strony pomocy:\n%1")
-                         .arg(QDir::toNativeSeparators(path)));
-        return;
+        strona->setPlainText(QStringLiteral("Nie znaleziono strony pomocy:\n%1")
+                                 .arg(QDir::toNativeSeparators(path)));
+    } else {
+        m_strona = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        strona->setBaseUrl(m_strona);
+        strona->setHtml(QString::fromUtf8(file.readAll()));
     }
-    m_strona = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    document()->setBaseUrl(m_strona);
-    setHtml(QString::fromUtf8(file.readAll()));
-    moveCursor(QTextCursor::Start);
+    // The first document is the editor's own, which it deletes itself.
+    const QPointer<QTextDocument> poprzednia = document();
+    setDocument(strona);
+    if (poprzednia && poprzednia->parent() == this)
+        delete poprzednia;
 }
 
 void TekstPomocy::przejdz(const QString& href) {
@@ -123,6 +138,12 @@ void TekstPomocy::keyPressEvent(QKeyEvent* event) {
             przejdz(href);
             return;
         }
+    }
+    QTextCursor kursor = textCursor();
+    if (krokAkapitem(event, kursor)) {
+        setTextCursor(kursor);
+        ensureCursorVisible();
+        return;
     }
     QTextEdit::keyPressEvent(event);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The program's own help window, for when the desktop has no browser that
 // can show the help page. The page is a read-only rich text with a caret,
-// which a screen reader reads line by line (a text browser widget would be
-// reported as a plain label and could not be read); Tab goes from link to
-// link and Enter follows one, as does a click.
+// which a screen reader reads paragraph by paragraph, Up and Down stepping
+// over whole paragraphs (a text browser widget would be reported as a plain
+// label and could not be read); Tab goes from link to link and Enter
+// follows one, as does a click.
 
 #include <QDialog>
 #include <QTextEdit>

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 
 namespace {
 
@@ -13,6 +14,13 @@ public:
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
             return static_cast<const QLabel*>(widget())->text();
         return QAccessibleWidget::text(t);
+    }
+    // A hidden line belongs to no window as a screen reader sees it, so
+    // that what it says comes without the window's texts read again.
+    QAccessibleInterface* parent() const override {
+        if (widget()->isHidden() && qApp)
+            return QAccessible::queryAccessibleInterface(qApp);
+        return QAccessibleWidget::parent();
     }
 };
 
@@ -30,12 +38,38 @@ LiniaKomunikatu::LiniaKomunikatu(QWidget* parent) : QLabel(parent) {
         return true;
     }();
     Q_UNUSED(zainstalowana);
+    setTextFormat(Qt::PlainText);
 }
 
 void LiniaKomunikatu::ustaw(const QString& text) {
     setText(text);
     if (text.isEmpty())
         return;
-    QAccessibleEvent pokazana(this, QAccessible::ObjectShow);
+    if (m_glosy.size() < kGlosy) {
+        auto* glos = new LiniaKomunikatu(this);
+        glos->setObjectName(objectName() + QStringLiteral("Glos"));
+        glos->hide();
+        m_glosy.append(glos);
+    }
+    LiniaKomunikatu* glos = m_glosy.at(m_nastepny);
+    m_nastepny = (m_nastepny + 1) % kGlosy;
+    glos->setText(text);
+    QAccessibleEvent pokazana(glos, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&pokazana);
+}
+
+LiniaKomunikatu* ogloszenie(QWidget* okno) {
+    QWidget* w = okno->window();
+    const QString nazwa = QStringLiteral("Ogloszenie");
+    auto* linia = w->findChild<LiniaKomunikatu*>(nazwa, Qt::FindDirectChildrenOnly);
+    if (!linia) {
+        linia = new LiniaKomunikatu(w);
+        linia->setObjectName(nazwa);
+        linia->hide();
+    }
+    return linia;
+}
+
+void oglos(QWidget* okno, const QString& tekst) {
+    ogloszenie(okno)->ustaw(tekst);
 }

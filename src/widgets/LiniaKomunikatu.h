@@ -1,8 +1,9 @@
 #pragma once
 // A line of text that a screen reader speaks whenever the program sets it:
-// the status line of the main window. To assistive technology it is a
-// notification named with its text, and every setting tells it that the
-// notification has appeared, which is what a screen reader announces (a
+// the status line of the main window, and the hidden announcer every
+// window says its results through (ogloszenie()). To assistive technology
+// it is a notification named with its text, and every setting tells it that
+// the notification has appeared, which is what a screen reader announces (a
 // plain label changing its text is only read when the user asks for it).
 
 #include <QLabel>
@@ -15,4 +16,25 @@ public:
     // again (a repeated command is answered again). An empty text only
     // clears the line.
     void ustaw(const QString& text);
+
+private:
+    // Each text said is a notification of its own that keeps it while the
+    // next kGlosy - 1 are said: a screen reader reads a notification's text
+    // when it comes to the event, seconds later when it is busy, and would
+    // otherwise read the line's newer text twice and lose the older one.
+    static constexpr int kGlosy = 8;
+    QList<LiniaKomunikatu*> m_glosy;
+    int m_nastepny = 0;
 };
+
+// The hidden announcer of `okno`'s window, made on first use (object name
+// "Ogloszenie"). A screen reader hears what it says alone: to assistive
+// technology a hidden line stands outside its window, because a
+// notification inside a dialog is read after the dialog's title, its
+// description and the controls around it, seconds of speech before the
+// result.
+LiniaKomunikatu* ogloszenie(QWidget* okno);
+
+// Has a screen reader say `tekst` at once, through `okno`'s announcer:
+// a command's result, a progress line asked for, why a key did nothing.
+void oglos(QWidget* okno, const QString& tekst);

@@ -1,13 +1,24 @@
 #include "widgets/OknoTekstu.h"
 
-#include <QPlainTextEdit>
+#include "widgets/Ulatwienia.h"
+
 #include <QPushButton>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+void TekstDoCzytania::keyPressEvent(QKeyEvent* event) {
+    QTextCursor kursor = textCursor();
+    if (krokAkapitem(event, kursor)) {
+        setTextCursor(kursor);
+        ensureCursorVisible();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
 QPlainTextEdit* tekstDoCzytania(QWidget* rodzic, const QString& nazwa,
                                 const QString& dostepnaNazwa) {
-    auto* tekst = new QPlainTextEdit(rodzic);
+    auto* tekst = new TekstDoCzytania(rodzic);
     tekst->setObjectName(nazwa);
     tekst->setAccessibleName(dostepnaNazwa);
     tekst->setReadOnly(true);

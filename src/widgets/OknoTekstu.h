@@ -3,13 +3,25 @@
 // loudness report, the merge's progress, the notice window.
 
 #include <QDialog>
+#include <QPlainTextEdit>
 #include <QStringList>
 
-class QPlainTextEdit;
 class QPushButton;
 
+// A read-only text read item by item: each paragraph (one line of the
+// text given) is one line to a screen reader and one step of Up and Down,
+// however the window wraps it (wlaczUlatwienia() installs the reading).
+class TekstDoCzytania : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 // A read-only text with a screen reader's name: the caret moves with the
-// keyboard (so a screen reader reads line by line) and Tab leaves it.
+// keyboard (so a screen reader reads it item by item) and Tab leaves it.
 QPlainTextEdit* tekstDoCzytania(QWidget* rodzic, const QString& nazwa,
                                 const QString& dostepnaNazwa);
 

@@ -56,10 +56,6 @@ PasekPostepu::PasekPostepu(QWidget* parent) : QProgressBar(parent), m_zegar(zega
     LabelCzas->setObjectName(QStringLiteral("LabelCzas"));
     LabelCzas->setTextFormat(Qt::PlainText);
 
-    m_mowa = new LiniaKomunikatu(this);
-    m_mowa->setObjectName(QStringLiteral("MowaPostepu"));
-    m_mowa->hide();
-
     auto* klawisz = new QShortcut(QKeySequence(Qt::Key_F9), this, this, &PasekPostepu::powiedz,
                                   Qt::WindowShortcut);
     klawisz->setObjectName(QStringLiteral("KlawiszPostepu"));
@@ -127,7 +123,7 @@ QString PasekPostepu::czas() const {
 void PasekPostepu::powiedz() {
     m_ostatniaMowa = m_zegar();
     m_wartoscMowy = value();
-    m_mowa->ustaw(stan());
+    oglos(this, stan());
 }
 
 void PasekPostepu::odswiez() {

@@ -16,7 +16,6 @@
 
 class QLabel;
 class QTimer;
-class LiniaKomunikatu;
 
 class PasekPostepu : public QProgressBar {
     Q_OBJECT
@@ -58,5 +57,4 @@ private:
     int m_wartoscMowy = -1;
     bool m_trwa = false;
     QTimer* m_takt = nullptr;
-    LiniaKomunikatu* m_mowa = nullptr;
 };

@@ -4,7 +4,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <memory>
@@ -80,19 +79,9 @@ QString RealSeams::saveFile(QWidget* owner, const FileDialog& options) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
-    for (;;) {
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return {};
-        const QString chosen = dialog.selectedFiles().constFirst();
-        if (!options.confirmCreate || QFileInfo::exists(chosen))
-            return chosen;
-        const auto answer =
-            message(owner, Icon::Question, options.title,
-                    QStringLiteral("Plik %1 nie istnieje.\nCzy utworzyć go?").arg(chosen),
-                    QMessageBox::Yes | QMessageBox::No);
-        if (answer == QMessageBox::Yes)
-            return chosen;
-    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 int RealSeams::execDialog(QDialog* dialog) {

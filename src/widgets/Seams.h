@@ -27,7 +27,6 @@ public:
         bool multiple = false;         // open: several files may be chosen
         bool directory = false;        // open: one existing folder, not files
         bool mustExist = true;         // open: the chosen files must exist
-        bool confirmCreate = false;    // save: ask before creating a new file
         bool confirmOverwrite = false; // save: ask before replacing a file
     };
 

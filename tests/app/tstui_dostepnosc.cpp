@@ -418,6 +418,89 @@ private slots:
         QCOMPARE(pierwszaKomorka(lista(*form)), nazwa);
         QTRY_VERIFY(wyslano(QAccessible::Focus, nazwa));
     }
+
+    // A key whose command cannot act says why; the focus and the current
+    // row stay as they were.
+    void keysThatCannotActSayWhy_data() {
+        QTest::addColumn<int>("wierszy");
+        QTest::addColumn<int>("biezacy");
+        QTest::addColumn<QKeySequence>("klawisz");
+        QTest::addColumn<QString>("powod");
+        const QString pusta = u": lista plików jest pusta. Pliki dodaje klawisz F5."_s;
+        QTest::newRow("Ctrl+S, empty list")
+            << 0 << -1 << QKeySequence(Qt::CTRL | Qt::Key_S) << u"Zapisz projekt"_s + pusta;
+        QTest::newRow("F12, empty list")
+            << 0 << -1 << QKeySequence(Qt::Key_F12) << u"Scalaj pliki"_s + pusta;
+        QTest::newRow("F2, empty list")
+            << 0 << -1 << QKeySequence(Qt::Key_F2) << u"Ustaw zakładkę"_s + pusta;
+        QTest::newRow("Alt+Down on the last row")
+            << 3 << 2 << QKeySequence(Qt::ALT | Qt::Key_Down)
+            << u"Przesuń w dół: zaznaczenie jest już na końcu listy."_s;
+        QTest::newRow("Alt+Up on the first row")
+            << 3 << 0 << QKeySequence(Qt::ALT | Qt::Key_Up)
+            << u"Przesuń w górę: zaznaczenie jest już na początku listy."_s;
+        QTest::newRow("Ctrl+Z, nothing done")
+            << 3 << 1 << QKeySequence(Qt::CTRL | Qt::Key_Z) << u"Cofnij: nie ma czego cofnąć."_s;
+    }
+    void keysThatCannotActSayWhy() {
+        QFETCH(int, wierszy);
+        QFETCH(int, biezacy);
+        QFETCH(QKeySequence, klawisz);
+        QFETCH(QString, powod);
+        wiersze(QStringList{u"a.mp3"_s, u"b.mp3"_s, u"c.mp3"_s}.mid(0, wierszy));
+        pokazGlowne();
+        form->fokusNaLiscie(biezacy);
+        zdarzenia.clear();
+        QTest::keySequence(lista(*form), klawisz);
+        QVERIFY2(wyslano(QAccessible::ObjectShow, powod), qPrintable(powod));
+        QVERIFY(lista(*form)->hasFocus());
+        QCOMPARE(lista(*form)->currentIndex().row(), biezacy);
+        QVERIFY(seams->messages.isEmpty());
+    }
+
+    // A command's result is said after the focus has gone where it goes:
+    // what a screen reader says of the new focus would cut it off.
+    void resultsAreSaidAfterTheFocus_data() {
+        QTest::addColumn<QString>("polecenie");
+        QTest::addColumn<QString>("wynik");
+        QTest::newRow("add") << u"Dodaj2"_s << u"Dodano 2 pliki"_s;
+        // (After the notice window that lists it, which takes the focus.)
+        QTest::newRow("add with a file that is no MP3")
+            << u"Dodaj2 zly"_s
+            << u"Dodano 2 pliki, pominięto 1 plik, który nie jest plikiem audio"_s;
+        QTest::newRow("open") << u"OtworzProjekt1"_s << u"Wczytano projekt p.xml: 2 pozycje"_s;
+        QTest::newRow("save") << u"Zapiszprojektjako1"_s << u"Zapisano projekt nowy.xml"_s;
+        QTest::newRow("new project")
+            << u"Nowyprojekt1"_s << u"Nowy projekt: lista plików jest pusta"_s;
+    }
+    void resultsAreSaidAfterTheFocus() {
+        QFETCH(QString, polecenie);
+        QFETCH(QString, wynik);
+        wiersze({u"a.mp3"_s});
+        const QString projekt = plik(u"p.xml"_s);
+        zapiszPlikProjektu(projekt,
+                           {{QString(), u"a.mp3"_s, u"0"_s, u"1000"_s, dir->path() + u'/'},
+                            {QString(), u"a.mp3"_s, u"0"_s, u"2000"_s, dir->path() + u'/'}});
+        QStringList nowe{makeMp3(plik(u"n1.mp3"_s), {}), makeMp3(plik(u"n2.mp3"_s), {})};
+        if (polecenie.endsWith(u" zly"_s)) {
+            QVERIFY(zapiszBajty(plik(u"zly.mp3"_s), "to nie jest MP3"));
+            nowe.append(plik(u"zly.mp3"_s));
+        }
+        seams->openAnswers = {polecenie == u"OtworzProjekt1" ? QStringList{projekt} : nowe};
+        seams->saveAnswers = {plik(u"nowy"_s)};
+        pokazGlowne();
+        form->fokusNaLiscie(0);
+        zdarzenia.clear();
+        akcja(*form, qPrintable(polecenie.section(u' ', 0, 0)))->trigger();
+        QTRY_VERIFY2(wyslano(QAccessible::ObjectShow, wynik), qPrintable(wynik));
+        const auto ostatniFokus = std::find_if(zdarzenia.crbegin(), zdarzenia.crend(), [](auto& z) {
+            return z.first == QAccessible::Focus;
+        });
+        const auto powiedziany = std::find(zdarzenia.crbegin(), zdarzenia.crend(),
+                                           std::pair(QAccessible::ObjectShow, wynik));
+        if (!polecenie.endsWith(u" zly"_s))
+            QVERIFY(ostatniFokus == zdarzenia.crend() || powiedziany < ostatniFokus);
+    }
 };
 
 QTEST_MAIN(TestDostepnosc)

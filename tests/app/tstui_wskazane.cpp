@@ -12,6 +12,7 @@
 #include "support/Mp3Maker.h"
 #include "support/Okna.h"
 #include "widgets/FormBlad.h"
+#include "widgets/LiniaKomunikatu.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -87,7 +88,8 @@ private slots:
 
     // Every MP3 of the folder in the order of its paths, one step of the
     // history, a name that is not UTF-8 too (shown with U+FFFD); what was
-    // left out is listed with the reason in one notice.
+    // left out is listed with the reason in one notice, and counted in what
+    // is said after it.
     void addFolderIsOneStep() {
         for (const char* f : {"ksiazka/Rozdział 10/01.mp3", "ksiazka/Rozdział 2/01.mp3",
                               "ksiazka/Rozdział 2/02.mp3"})
@@ -114,6 +116,9 @@ private slots:
                                            u": to jest potok (FIFO), a nie zwykły plik\n"_s +
                                            sciezka(u"ksiazka/Rozdział 2/03.mp3"_s) +
                                            u": to nie jest plik dźwiękowy MP3"_s});
+        // What is said after the notice counts what it listed.
+        QCOMPARE(ogloszenie(m_form.get())->text(),
+                 u"Dodano 4 pliki, pominięto 2 pliki lub foldery"_s);
         QCOMPARE(m_seams->beeps, 3);
         akcja(*m_form, "Cofnij1")->trigger();
         QCOMPARE(m_form->projekt().rowCount(), 0);

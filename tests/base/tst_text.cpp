@@ -121,6 +121,18 @@ private slots:
         QVERIFY(porownajNazwy(pozniej, wczesniej) > 0);
         QCOMPARE(porownajNazwy(wczesniej, wczesniej), 0);
     }
+
+    // The noun takes the form the count's last digits ask for.
+    void countedNouns() {
+        const QList<std::pair<int, const char*>> przypadki{
+            {0, "0 plików"},   {1, "1 plik"},       {2, "2 pliki"},      {4, "4 pliki"},
+            {5, "5 plików"},   {12, "12 plików"},   {14, "14 plików"},   {22, "22 pliki"},
+            {25, "25 plików"}, {112, "112 plików"}, {1003, "1003 pliki"}};
+        for (const auto& [n, tekst] : przypadki)
+            QCOMPARE(liczebnik(n, QStringLiteral("plik"), QStringLiteral("pliki"),
+                               QStringLiteral("plików")),
+                     QString::fromUtf8(tekst));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestText)

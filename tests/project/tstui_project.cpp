@@ -234,7 +234,6 @@ private slots:
         QCOMPARE(d.title, u"Zapisz projekt jako"_s);
         QCOMPARE(d.filter, u"xml (*.xml)"_s);
         QCOMPARE(d.defaultSuffix, u"xml"_s);
-        QVERIFY(d.confirmCreate);
         QVERIFY(!d.confirmOverwrite);
         const QString file = sciezka(u"Książka.xml"_s);
         QVERIFY(QFile::exists(file));

@@ -6,6 +6,7 @@
 #include "support/FakeSeams.h"
 #include "support/Okna.h"
 #include "support/ZawieszonyFuse.h"
+#include "widgets/LiniaKomunikatu.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -385,7 +386,7 @@ private slots:
             QCOMPARE(w->windowTitle(), u"Folder magazynu"_qs);
             QCOMPARE(w->DriveComboBox1->punktMontowania(), QString()); // cwd on no volume
             const QString cwd = w->folder();
-            auto* powiedziane = kontrolka<QLabel>(*w, "Ogloszenie");
+            QLabel* powiedziane = ogloszenie(w);
             QTest::keyClick(w->DriveComboBox1, Qt::Key_Down); // the first drive
             QCOMPARE(w->folder(), cwd);
             QCOMPARE(w->DriveComboBox1->accessibleDescription(), w->DriveComboBox1->currentText());
@@ -477,7 +478,7 @@ private slots:
                            u"ButtonZapisz"_qs,         u"ButtonAnuluj"_qs}
             << QStringList{u"Magazyn plików"_qs,
                            u"Przeglądaj..."_qs,
-                           u"Domyślna zakladka"_qs,
+                           u"Domyślna zakładka"_qs,
                            u"Karta"_qs,
                            u"Minimalna przerwa po tytule (ms)"_qs,
                            u"Wykrywaj zakładki przy dodawaniu"_qs,

@@ -9,6 +9,7 @@
 #include "base/Text.h"
 #include "base/Watki.h"
 #include "widgets/Komunikaty.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -31,6 +32,7 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
       m_odtwarzacz(odtwarzacz) {
     setObjectName(QStringLiteral("FormUstawZakladke"));
     setWindowTitle(QStringLiteral("Ustaw zakładke"));
+    setAccessibleName(QStringLiteral("Ustaw zakładkę")); // the caption as designed, heard right
 
     EditPoczatek = pole(QStringLiteral("EditPoczatek"), QStringLiteral("Początek zakładki"));
     ButtonPminus1 = przycisk("ButtonPminus1", QStringLiteral("-1 sek."),
@@ -120,6 +122,7 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Odtwrzzakadke1 = PopupMenu1->addAction(QStringLiteral("Odtwórz zakładke"));
     Odtwrzzakadke1->setObjectName(QStringLiteral("Odtwrzzakadke1"));
+    slyszaneJako(Odtwrzzakadke1, {{QStringLiteral("zakładke"), QStringLiteral("zakładkę")}});
     Stop = PopupMenu1->addAction(QStringLiteral("Stop"));
     Stop->setObjectName(QStringLiteral("Stop"));
     Stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));

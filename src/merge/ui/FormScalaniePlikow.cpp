@@ -8,6 +8,7 @@
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/OknoTekstu.h"
 #include "widgets/PasekPostepu.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,6 +18,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTimer>
+#include <utility>
 
 TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty,
                                          MiernikMp3 miernik)
@@ -31,6 +34,9 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     MemoPodsumowanie->hide();
 
     Memo1 = tekstDoCzytania(this, QStringLiteral("Memo1"), QStringLiteral("Przebieg scalania"));
+    // The log's lines as the log file has them, heard spelled right.
+    slyszaneJako(Memo1, {{QStringLiteral("zakonczone"), QStringLiteral("zakończone")},
+                         {QStringLiteral("pliku::"), QStringLiteral("pliku: ")}});
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     auto* pasek = new PasekPostepu(this);
@@ -66,9 +72,14 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     setAccessibleDescription(pomoc->text());
 
     // What the dialog says of its end (the log's last line is not read by itself).
-    m_Ogloszenie = new LiniaKomunikatu(this);
-    m_Ogloszenie->setObjectName(QStringLiteral("Ogloszenie"));
-    m_Ogloszenie->hide();
+    ogloszenie(this);
+    // The worker's lines reach the log together, a few times a second: a
+    // screen reader is sent every insertion, and one per line would flood it
+    // until it drops what the window says.
+    m_dopisz = new QTimer(this);
+    m_dopisz->setSingleShot(true);
+    m_dopisz->setInterval(kOdstepDziennika);
+    connect(m_dopisz, &QTimer::timeout, this, &TFormScalaniePlikow::dopiszCzekajace);
 
     auto* uklad = new QGridLayout(this);
     uklad->addWidget(MemoPodsumowanie, 0, 0, 1, 3);
@@ -120,6 +131,8 @@ void TFormScalaniePlikow::FormActivate() {
     ustawAnuluj(QStringLiteral("Anuluj"));
     ButtonRozpocznij->show();
     CheckWyrownaj->setEnabled(true);
+    m_czekajace.clear();
+    m_dopisz->stop();
     Memo1->clear();
     ProgressBar1->setValue(0);
     m_pasek->wyzeruj();
@@ -231,10 +244,16 @@ bool TFormScalaniePlikow::zakonczScalanie() {
     return true;
 }
 
-// While an assistive technology listens, the text control announces each
-// inserted line itself (a text-inserted event).
 void TFormScalaniePlikow::dopiszLinie(const QString& linia) {
-    Memo1->appendPlainText(linia);
+    m_czekajace.append(linia);
+    if (!m_dopisz->isActive())
+        m_dopisz->start();
+}
+
+void TFormScalaniePlikow::dopiszCzekajace() {
+    m_dopisz->stop();
+    if (!m_czekajace.isEmpty())
+        Memo1->appendPlainText(std::exchange(m_czekajace, {}).join(u'\n'));
 }
 
 void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t razem) {
@@ -256,12 +275,14 @@ QString TFormScalaniePlikow::tekstKonca(const WynikScalania& wynik, bool przerwa
 }
 
 void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
+    dopiszCzekajace();
     m_trwa = false;
     m_pasek->zakoncz();
     CheckWyrownaj->setEnabled(true);
     ustawAnuluj(QStringLiteral("Anuluj"));
-    // The end is said and the focus goes to the button that closes the
-    // window; a refusal is said by its message box.
+    // The focus goes to the button that closes the window, and then the end
+    // is said (what a screen reader says of a new focus would cut it off);
+    // a refusal is said by its message box.
     if (wynik.zakonczone) {
         ButtonRozpocznij->hide();
         ustawAnuluj(QStringLiteral("Zamknij"));
@@ -270,9 +291,9 @@ void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
     } else if (wynik.odmowa) {
         m_komunikaty.uwaga(errorBoxText(wynik.blad));
     }
-    if (!wynik.odmowa)
-        m_Ogloszenie->ustaw(tekstKonca(wynik, m_przerwano));
     ButtonAnuluj->setFocus(Qt::OtherFocusReason);
+    if (!wynik.odmowa)
+        oglos(this, tekstKonca(wynik, m_przerwano));
     if (m_zamknijPoZakonczeniu) {
         m_zamknijPoZakonczeniu = false;
         QDialog::reject();

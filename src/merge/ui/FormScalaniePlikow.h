@@ -14,7 +14,6 @@
 #include <atomic>
 #include <memory>
 
-class LiniaKomunikatu;
 class PamiecGlosnosci;
 class QCheckBox;
 class PasekPostepu;
@@ -22,6 +21,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class Komunikaty;
 class QPushButton;
+class QTimer;
 class TSklej;
 class ZadanieScalania;
 
@@ -101,6 +101,9 @@ private:
     bool zapytajOPrzerwanie();
     void przerwij();
     void zaczekajNaWatek();
+    void dopiszCzekajace();
+    // How long the worker's lines wait to be shown together.
+    static constexpr int kOdstepDziennika = 250;
 
     const Komunikaty& m_komunikaty;
     MiernikMp3 m_miernik;
@@ -115,7 +118,8 @@ private:
     bool m_przerwano = false; // a stop was asked for the running merge
     bool m_zamknijPoZakonczeniu = false;
     PasekPostepu* m_pasek = nullptr; // ProgressBar1
-    LiniaKomunikatu* m_Ogloszenie = nullptr;
+    QStringList m_czekajace;         // log lines not yet shown
+    QTimer* m_dopisz = nullptr;
     QPointer<TSklej> m_watek;
 };
 

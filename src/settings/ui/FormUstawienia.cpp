@@ -55,6 +55,7 @@ TFormUstawienia::TFormUstawienia(QWidget* parent, const Komunikaty& komunikaty,
         etykietaKontrolki(QStringLiteral("&Magazyn plików"), EditMagazyn, "LabelMagazyn");
     LabelZakladka =
         etykietaKontrolki(QStringLiteral("&Domyślna zakladka"), EditZakladka, "LabelZakladka");
+    EditZakladka->setAccessibleName(QStringLiteral("Domyślna zakładka")); // heard right
     Label1 = etykietaKontrolki(QStringLiteral("&Karta"), DriveComboBox1, "Label1");
 
     auto* pola = new QGridLayout;

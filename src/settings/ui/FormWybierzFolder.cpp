@@ -94,9 +94,6 @@ TFormWybierzFolder::TFormWybierzFolder(QWidget* parent, const Komunikaty& komuni
     setTabOrder(DirectoryListBox1, ButtonOK);
     setTabOrder(ButtonOK, ButtonAnuluj);
 
-    m_Ogloszenie = new LiniaKomunikatu(this);
-    m_Ogloszenie->setObjectName(QStringLiteral("Ogloszenie"));
-    m_Ogloszenie->hide();
     mowWybor(DriveComboBox1, QStringLiteral("Dysk"));
     // A drive chosen in the open list (mouse or keys) is taken at once; one
     // chosen with the arrow keys on the closed list only when Enter is
@@ -111,14 +108,13 @@ TFormWybierzFolder::TFormWybierzFolder(QWidget* parent, const Komunikaty& komuni
         m_komunikaty.guard([this] { wybierzDysk(DriveComboBox1->punktMontowania()); });
     });
     // Double-click or Enter opens the folder.
-    connect(DirectoryListBox1, &QAbstractItemView::activated, this,
-            [this](const QModelIndex& index) {
-                m_komunikaty.guard([&] {
-                    otworzFolder(m_model->filePath(m_foldery->mapToSource(index)));
-                    m_Ogloszenie->ustaw(QStringLiteral("Otwarto folder ") +
-                                        QDir::toNativeSeparators(m_folder));
-                });
+    connect(
+        DirectoryListBox1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+            m_komunikaty.guard([&] {
+                otworzFolder(m_model->filePath(m_foldery->mapToSource(index)));
+                oglos(this, QStringLiteral("Otwarto folder ") + QDir::toNativeSeparators(m_folder));
             });
+        });
     connect(ButtonOK, &QPushButton::clicked, this,
             [this] { m_komunikaty.guard([this] { ButtonOKClick(); }); });
     connect(ButtonAnuluj, &QPushButton::clicked, this,
@@ -154,7 +150,7 @@ void TFormWybierzFolder::wezDysk() {
         return;
     m_komunikaty.guard([this] {
         wybierzDysk(DriveComboBox1->punktMontowania());
-        m_Ogloszenie->ustaw(QStringLiteral("Otwarto dysk ") + DriveComboBox1->currentText());
+        oglos(this, QStringLiteral("Otwarto dysk ") + DriveComboBox1->currentText());
     });
 }
 

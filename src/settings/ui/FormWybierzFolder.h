@@ -11,7 +11,6 @@
 #include <functional>
 
 class Komunikaty;
-class LiniaKomunikatu;
 class ListaDyskow;
 class QFileSystemModel;
 class QLabel;
@@ -75,5 +74,4 @@ private:
     QString m_folder;             // the current folder
     bool m_dyskKlawiszem = false; // a key on the closed drive list is being handled
     bool m_dyskCzeka = false;     // a drive stepped to is not yet shown
-    LiniaKomunikatu* m_Ogloszenie = nullptr;
 };
