@@ -1,14 +1,16 @@
 #include "app/MainForm.h"
 
 #include "app/ListaProjektu.h"
+#include "app/RozmowaOkna.h"
 #include "base/DataDirs.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/FormBlad.h"
+#include "widgets/FormOprogramie.h"
 #include "widgets/FormPomoc.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/Seams.h"
@@ -52,7 +54,11 @@ public:
 
 TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     : QMainWindow(parent), m_uslugi(uslugi), m_seams(uslugi.seams),
-      m_komunikaty(uslugi.seams, this) {
+      m_komunikaty(uslugi.seams, this),
+      m_rozmowa(std::make_unique<RozmowaOkna>(*this, m_komunikaty)),
+      m_sesja(std::make_unique<Sesja>(
+          *m_rozmowa, *m_rozmowa, uslugi.store,
+          UslugiSesji{uslugi.wolneMiejsce, uslugi.kopiowanieNaKarte, uslugi.wysuwanieKarty})) {
     wlaczUlatwienia();
     setObjectName(QStringLiteral("MainForm"));
     resize(675, 449);
@@ -467,10 +473,10 @@ void TMainForm::Zapiszprojektjako1Click() {
     ZapiszProjektJako();
 }
 void TMainForm::Plikaudio1Click() {
-    KopiujPlikAudio();
+    m_sesja->kopiujKsiazke();
 }
 void TMainForm::Wolnemiejscenakarcie1Click() {
-    WolneMiejsceNaKarcie();
+    m_sesja->zmierzKarte();
 }
 void TMainForm::Dodaj2Click() {
     WstawDoListy();

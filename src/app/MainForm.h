@@ -10,7 +10,7 @@
 //   MainFormPlayback.cpp  playback commands, bookmark editor
 //   MainFormMerge.cpp     merge command and dialog
 //   MainFormOdcinki.cpp   episode announcements
-//   MainFormCard.cpp      memory card commands
+//   MainFormCard.cpp      memory card commands (forwarded to the session)
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 //   MainFormWykrywanie.cpp bookmark detection
@@ -25,6 +25,7 @@
 #include "audio/Glosnosc.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "card/FreeSpace.h"
+#include "sesja/Sesja.h"
 #include "settings/Konfiguracja.h"
 #include "settings/StanProgramu.h"
 #include "widgets/Komunikaty.h"
@@ -35,6 +36,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class HistoriaProjektu;
@@ -45,6 +47,7 @@ class OknoTekstu;
 class QAction;
 class QCloseEvent;
 class QMenu;
+class RozmowaOkna;
 class TFormBlad;
 class TFormOprogramie;
 class TFormPodsumowanie;
@@ -78,9 +81,7 @@ public:
     // What the program remembers between runs (recent projects, folders).
     const StanProgramu& stanProgramu() const { return m_stan; }
     // The settings in force; they change only through OdczytajKonfiguracje.
-    const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
-    // The card's figures of the last free-space measurement.
-    const PomiarKarty& pomiarKarty() const { return m_pomiarKarty; }
+    const Konfiguracja& konfiguracja() const { return m_sesja->konfiguracja(); }
     // The loudness measurements of this run, by file (safe across threads).
     PamiecGlosnosci& glosnosci();
 
@@ -221,25 +222,6 @@ public:
     // the file of row k, for every row but the first.
     void WstawOdcinki();
 
-    // ---- card (MainFormCard.cpp) ----------------------------------------------------
-    void KopiujPlikAudio();
-    void WolneMiejsceNaKarcie();
-    void UtworzPlayer();
-    // The size of a file opened for reading only; EInOutError when it cannot be opened.
-    std::int64_t RozmiarPliku(const QString& name);
-    // Copies the book's files into the card root under their own names with one
-    // progress window, after asking about every file it would replace (a "Nie"
-    // ends the copy before anything is written); the files change together and
-    // are read back from the card. Reports the outcome and the free space, and
-    // after a good copy offers to eject the card.
-    void KopiujPliki(const QStringList& names);
-    // Checks a book from the store against its copy on the card.
-    void SprawdzKsiazkeNaKarcie();
-    // Ejects the card (UDisks2) and says whether it may be taken out.
-    void WysunKarte();
-    // The size of what the path names, 0 when nothing does.
-    std::int64_t WielkoscPliku(const QString& name);
-
     // ---- what the user points at (MainFormWskazane.cpp) --------------------------------
     // "Dodaj folder...": every MP3 file of the chosen folder and its
     // subfolders, in the order of their paths, appended as one step.
@@ -350,21 +332,15 @@ private:
     // Rows [first, end) just added, when the settings ask for detection then.
     void wykryjZakladkiNowych(int first, int end);
 
-    // Card (MainFormCard.cpp).
-    QStringList wybierzKsiazke(const QString& tytul, const QString& brakIndeksow);
-    bool kartaWybrana();
-    bool kartaDostepna();
-    const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
-    bool zmierzKarte();
-
     const Uslugi m_uslugi;
     Seams& m_seams;
     Komunikaty m_komunikaty;
+    // The program's decisions (sesja/), asking the user through m_rozmowa.
+    std::unique_ptr<RozmowaOkna> m_rozmowa;
+    std::unique_ptr<Sesja> m_sesja;
     ModelProjektu* m_projekt = nullptr;
     HistoriaProjektu* m_historia = nullptr;
     StanProgramu m_stan;
-    Konfiguracja m_konfiguracja;
-    PomiarKarty m_pomiarKarty;
     PamiecGlosnosci m_glosnosci;
     bool m_pauza = false;
     // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the

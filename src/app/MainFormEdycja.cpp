@@ -6,9 +6,9 @@
 
 #include "app/ListaProjektu.h"
 #include "base/Paths.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
-#include "project/cofanie/HistoriaProjektu.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,9 +3,9 @@
 #include "app/MainForm.h"
 #include "base/Errors.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "merge/Odcinki.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
 #include "project/Otwieranie.h"
 #include "project/ProjectFile.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
 
 #include <QCloseEvent>
@@ -115,7 +115,8 @@ void TMainForm::wstawZmierzone(const QStringList& pliki,
     ListaPozycji nowe;
     for (qsizetype i = 0; i < pliki.size(); ++i) {
         if (const std::optional<std::int64_t>& ms = dlugosci.at(i))
-            nowe.append(pozycjaDlaPliku(pliki.at(i), *ms, m_konfiguracja.DomyslnaZakladka));
+            nowe.append(
+                pozycjaDlaPliku(pliki.at(i), *ms, m_sesja->konfiguracja().DomyslnaZakladka));
         else
             niepoprawne.append(pliki.at(i));
     }

@@ -1,0 +1,94 @@
+#pragma once
+// The program's decisions beneath every window: the settings in force and
+// the memory card's work (its choice, the free space, the copy of a book
+// with its replace questions, the check, the eject and the player's file)
+// with every text the user is told. It asks the user only through Rozmowa
+// and shows the card's long work through PracaKarty, so the main window
+// just forwards its commands here and tests drive it without a window.
+//
+// The commands throw (SonvekError) what the window's guard shows in the
+// general error box.
+
+#include "card/FreeSpace.h"
+#include "card/KsiazkaNaKarcie.h"
+#include "card/Wysuwanie.h"
+#include "settings/Konfiguracja.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class PracaKarty;
+class Rozmowa;
+class SettingsStore;
+
+// What the session uses of the world outside; what is left empty is the
+// real thing.
+struct UslugiSesji {
+    // The card's free-space figures and mount check; empty: the system's.
+    const ZrodloWolnegoMiejsca* wolneMiejsce = nullptr;
+    // How a book is copied to the card, on the copy's worker thread.
+    KopiowanieNaKarte kopiowanieNaKarte = kopiujKsiazkeNaKarte;
+    // How the card is ejected (UDisks2), on a worker thread.
+    std::function<WynikWysuniecia(const QString& korzen)> wysuwanieKarty = wysunKarte;
+};
+
+class Sesja {
+public:
+    Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, UslugiSesji uslugi);
+
+    // ---- settings ------------------------------------------------------------
+    const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
+    // Takes the stored settings into use; a setting that could not be read
+    // is told.
+    void odczytajKonfiguracje();
+    // Stores `k` in one write: only what differs from the settings in
+    // force, over the key as it is now (another copy of the program may
+    // have stored other values). They take effect with odczytajKonfiguracje.
+    void zapiszKonfiguracje(const Konfiguracja& k);
+
+    // ---- the card --------------------------------------------------------------
+    // The card's figures of the last free-space measurement.
+    const PomiarKarty& pomiarKarty() const { return m_pomiarKarty; }
+    const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
+    // Measures the card, finishing first a copy killed between its renames,
+    // and puts the free space on the status line. A card not chosen, not
+    // there or not answering is told instead and false returned.
+    bool zmierzKarte();
+    // "Plik audio": a store book chosen, its room on the card checked, then
+    // copied with its index files (kopiujPliki).
+    void kopiujKsiazke();
+    // Copies the book's files into the card root under their own names
+    // after asking about every file it would replace (a "Nie" ends the copy
+    // before anything is written); tells the outcome and the free space,
+    // and after a good copy offers to eject the card.
+    void kopiujPliki(const QStringList& pliki);
+    // Checks a store book against its copy on the card.
+    void sprawdzKsiazke();
+    // Ejects the card and says whether it may be taken out.
+    void wysunKarte();
+    // "Plik zakładki": the player's state file written on the card, after
+    // asking before one there is replaced.
+    void utworzPlikZakladki();
+
+private:
+    bool kartaWybrana();
+    bool kartaDostepna();
+    QString korzen() const;
+    QStringList wybierzKsiazke(const QString& tytul, const QString& brakIndeksow);
+    // The replace questions in copy order; false (after saying so) when the
+    // user keeps a file of the card's.
+    bool zapytajOZamiane(const QStringList& doZamiany);
+    void powiedzWynikKopii(const RaportKopiowania& raport);
+    // Runs `praca` off the window's thread within the card's time limit;
+    // none when the card did not answer in time.
+    template <typename T> std::optional<T> zKarty(std::function<T()> praca);
+
+    Rozmowa& m_rozmowa;
+    PracaKarty& m_praca;
+    SettingsStore& m_store;
+    const UslugiSesji m_uslugi;
+    Konfiguracja m_konfiguracja;
+    PomiarKarty m_pomiarKarty;
+};
