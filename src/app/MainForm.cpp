@@ -55,16 +55,17 @@ public:
 TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     : QMainWindow(parent), m_uslugi(uslugi), m_seams(uslugi.seams),
       m_komunikaty(uslugi.seams, this),
-      m_rozmowa(std::make_unique<RozmowaOkna>(*this, m_komunikaty)),
-      m_sesja(std::make_unique<Sesja>(
-          *m_rozmowa, *m_rozmowa, uslugi.store,
-          UslugiSesji{uslugi.wolneMiejsce, uslugi.kopiowanieNaKarte, uslugi.wysuwanieKarty})) {
+      m_rozmowa(std::make_unique<RozmowaOkna>(*this, m_komunikaty)) {
     wlaczUlatwienia();
     setObjectName(QStringLiteral("MainForm"));
     resize(675, 449);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     utworzListe();
+    m_sesja = std::make_unique<Sesja>(
+        *m_rozmowa, *m_rozmowa, uslugi.store, *m_projekt, *m_historia,
+        UslugiSesji{uslugi.wolneMiejsce, uslugi.kopiowanieNaKarte, uslugi.wysuwanieKarty});
+    m_sesja->przyZmianieOstatnich([this] { odswiezOstatnie(); });
     utworzMenu();
     polaczHistorie();
     ustawTytul();
@@ -90,7 +91,7 @@ TMainForm::~TMainForm() {
 // The project starts empty and unchanged.
 void TMainForm::FormCreate() {
     guard([this] { OdczytajKonfiguracje(); });
-    m_stan = odczytajStanProgramu(m_uslugi.store);
+    m_sesja->odczytajStan();
     przywrocGeometrie();
     odswiezOstatnie();
     Aktywuj();

@@ -79,7 +79,7 @@ public:
     // Every change of the rows goes through it, as one step each.
     HistoriaProjektu& historia() const { return *m_historia; }
     // What the program remembers between runs (recent projects, folders).
-    const StanProgramu& stanProgramu() const { return m_stan; }
+    const StanProgramu& stanProgramu() const { return m_sesja->stan(); }
     // The settings in force; they change only through OdczytajKonfiguracje.
     const Konfiguracja& konfiguracja() const { return m_sesja->konfiguracja(); }
     // The loudness measurements of this run, by file (safe across threads).
@@ -276,13 +276,8 @@ private:
     // Recent projects, dialog folders, geometry (MainFormOstatnie.cpp).
     void utworzMenuOstatnich();
     void odswiezOstatnie();
-    // A project opened or saved: first in the recent list, its folder the
-    // project dialogs' folder; then stored.
-    void zapamietajProjekt(const QString& path);
-    void zapamietajFolderAudio(const QString& path);
     void przywrocGeometrie();
     void zapamietajGeometrie();
-    void zapiszStan();
 
     // Messages owned by this window (Komunikaty).
     bool guard(const std::function<void()>& command) { return m_komunikaty.guard(command); }
@@ -302,20 +297,8 @@ private:
     void wstawZmierzone(const QStringList& pliki,
                         const QList<std::optional<std::int64_t>>& dlugosci, int at,
                         const QStringList& pominiete = {});
-    // The one question "Czy zapisać zmiany w projekcie?" before a changed
-    // project is dropped: true when the caller may drop it (saved, or No);
-    // false for "Anuluj", Esc and a cancelled save.
-    bool czyPorzucicZmiany();
-    // false when the user cancelled the save dialog or kept an existing
-    // file; errors are thrown.
-    bool zapiszProjekt();
-    bool zapiszProjektJako();
     // Loads a project file: appended, or in place of the list.
     void wczytajProjekt(const QString& path, bool zamiast);
-    // Before `path` is written: true unless another program changed it
-    // since this project read or wrote it and the user keeps that version.
-    bool czyZastapicZmienionyPlik(const QString& path);
-
     // A folder's MP3 files appended as one step, found and measured with a
     // progress window (a stop adds nothing).
     void dodajFolder(const QString& folder);
@@ -340,14 +323,11 @@ private:
     std::unique_ptr<Sesja> m_sesja;
     ModelProjektu* m_projekt = nullptr;
     HistoriaProjektu* m_historia = nullptr;
-    StanProgramu m_stan;
     PamiecGlosnosci m_glosnosci;
     bool m_pauza = false;
     // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
     // order they become entries (by file name, case-insensitively).
     QStringList m_ListBoxSortuj;
-    // The name the project's save dialog returned last time, ".xml" included.
-    QString m_nazwaZapisu;
     // The file name of the merge's save dialog SaveDialogMP3: the book the
     // last merge command named.
     QString m_SaveDialogMP3FileName;

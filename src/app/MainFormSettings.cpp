@@ -37,7 +37,7 @@ void TMainForm::utworzFormUstawienia() {
         new TFormUstawienia(this, m_komunikaty, m_uslugi.woluminy, [this](const Konfiguracja& k) {
             ZapiszKonfiguracje(k);
             OdczytajKonfiguracje();
-            zapiszStan(); // a first save creates the key: now the rest fits in
+            m_sesja->zapiszStan(); // a first save creates the key: now the rest fits in
         });
 }
 

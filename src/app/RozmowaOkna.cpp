@@ -53,14 +53,33 @@ Rozmowa::Odpowiedz RozmowaOkna::zapytaj(const Pytanie& pytanie) {
                                         przycisk(pytanie.esc)));
 }
 
-QStringList RozmowaOkna::wybierzPliki(const WyborPlikow& wybor) {
+namespace {
+
+Seams::FileDialog dialogPliku(const Rozmowa::WyborPlikow& wybor) {
     Seams::FileDialog dialog;
     dialog.title = wybor.tytul;
     dialog.folder = wybor.folder;
+    dialog.fileName = wybor.nazwaPliku;
     dialog.filter = wybor.filtr;
     dialog.defaultSuffix = wybor.domyslneRozszerzenie;
     dialog.mustExist = wybor.musiIstniec;
-    return m_komunikaty.seams().openFiles(&m_okno, dialog);
+    return dialog;
+}
+
+} // namespace
+
+QStringList RozmowaOkna::wybierzPliki(const WyborPlikow& wybor) {
+    return m_komunikaty.seams().openFiles(&m_okno, dialogPliku(wybor));
+}
+
+QString RozmowaOkna::wybierzPlikDoZapisu(const WyborPlikow& wybor) {
+    Seams::FileDialog dialog = dialogPliku(wybor);
+    dialog.confirmOverwrite = false;
+    return m_komunikaty.seams().saveFile(&m_okno, dialog);
+}
+
+void RozmowaOkna::oglos(const QString& tekst) {
+    m_okno.oglos(tekst);
 }
 
 void RozmowaOkna::pokazListe(const QString& naglowek, const QStringList& linie) {

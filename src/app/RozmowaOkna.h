@@ -16,7 +16,9 @@ public:
     void powiadom(const QString& tekst) override;
     Odpowiedz zapytaj(const Pytanie& pytanie) override;
     QStringList wybierzPliki(const WyborPlikow& wybor) override;
+    QString wybierzPlikDoZapisu(const WyborPlikow& wybor) override;
     void pokazListe(const QString& naglowek, const QStringList& linie) override;
+    void oglos(const QString& tekst) override;
     void ustawStatus(const QString& tekst) override;
     bool czekajBezZamrazania(const std::function<void()>& praca, int limitMs) override;
 

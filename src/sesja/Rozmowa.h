@@ -26,6 +26,7 @@ public:
     struct WyborPlikow {
         QString tytul;
         QString folder;               // starting folder
+        QString nazwaPliku;           // name shown in the name box
         QString filtr;                // e.g. "xml (*.xml)"
         QString domyslneRozszerzenie; // added to a name typed without one
         bool musiIstniec = true;      // the chosen files must exist
@@ -39,8 +40,13 @@ public:
     virtual Odpowiedz zapytaj(const Pytanie& pytanie) = 0;
     // An open dialog for one file; empty when cancelled.
     virtual QStringList wybierzPliki(const WyborPlikow& wybor) = 0;
+    // A save dialog that never asks before replacing a file (the session
+    // asks); the chosen path, empty when cancelled.
+    virtual QString wybierzPlikDoZapisu(const WyborPlikow& wybor) = 0;
     // The notice window: a header line and one line per item.
     virtual void pokazListe(const QString& naglowek, const QStringList& linie) = 0;
+    // Has a screen reader say `tekst` at once, without showing it.
+    virtual void oglos(const QString& tekst) = 0;
     // The status line, which a screen reader speaks.
     virtual void ustawStatus(const QString& tekst) = 0;
     // Runs `praca` on a thread of its own while the window keeps painting;

@@ -2,8 +2,10 @@
 
 #include "sesja/Rozmowa.h"
 
-Sesja::Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, UslugiSesji uslugi)
-    : m_rozmowa(rozmowa), m_praca(praca), m_store(store), m_uslugi(std::move(uslugi)) {}
+Sesja::Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, ModelProjektu& projekt,
+             HistoriaProjektu& historia, UslugiSesji uslugi)
+    : m_rozmowa(rozmowa), m_praca(praca), m_store(store), m_projekt(projekt), m_historia(historia),
+      m_uslugi(std::move(uslugi)) {}
 
 void Sesja::odczytajKonfiguracje() {
     if (const auto uwagaUstawien = ::odczytajKonfiguracje(m_store, m_konfiguracja))

@@ -1,5 +1,7 @@
 #pragma once
-// The program's decisions beneath every window: the settings in force and
+// The program's decisions beneath every window: the project file (open,
+// save and the unsaved-changes question), what the program remembers
+// between runs (recent projects, dialog folders), the settings in force and
 // the memory card's work (its choice, the free space, the copy of a book
 // with its replace questions, the check, the eject and the player's file)
 // with every text the user is told. It asks the user only through Rozmowa
@@ -13,12 +15,15 @@
 #include "card/KsiazkaNaKarcie.h"
 #include "card/Wysuwanie.h"
 #include "settings/Konfiguracja.h"
+#include "settings/StanProgramu.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
 
+class HistoriaProjektu;
+class ModelProjektu;
 class PracaKarty;
 class Rozmowa;
 class SettingsStore;
@@ -36,7 +41,41 @@ struct UslugiSesji {
 
 class Sesja {
 public:
-    Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, UslugiSesji uslugi);
+    // Every change of `projekt` goes through `historia`.
+    Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, ModelProjektu& projekt,
+          HistoriaProjektu& historia, UslugiSesji uslugi);
+
+    // ---- the project file (SesjaProjekt.cpp) ------------------------------------
+    // The one question "Czy zapisać zmiany w projekcie?" before a changed
+    // project is dropped: true when it may be dropped (saved, or "Nie");
+    // false for "Anuluj", Esc and a cancelled save. A failed save throws.
+    bool czyPorzucicZmiany();
+    // An empty, unchanged project after the question above; false when the
+    // user kept the project.
+    bool nowyProjekt();
+    // The project file the user picks in the open dialog; empty when cancelled.
+    QString wybierzProjekt();
+    // Reads a project file, appended or in place of the list; a file that
+    // is no project is told, entries left out are listed. True when read.
+    bool wczytajProjekt(const QString& path, bool zamiast);
+    // Saves under the project's name (asking for one when it has none), or
+    // under a name asked for; false when the user cancelled or kept a file.
+    // "Zapisano projekt ..." is said after a save.
+    bool zapiszProjekt();
+    bool zapiszProjektJako();
+
+    // ---- what the program remembers -----------------------------------------------
+    const StanProgramu& stan() const { return m_stan; }
+    void odczytajStan();
+    // The recent project number `numer` (1 to 8); empty when there is none.
+    QString ostatni(int numer) const;
+    void zapamietajFolderAudio(const QString& path);
+    void zapamietajGeometrie(const QString& geometria);
+    // Kept only in memory until the settings have been stored once: the
+    // key is theirs to create.
+    void zapiszStan();
+    // Runs whenever the recent projects change.
+    void przyZmianieOstatnich(std::function<void()> f) { m_przyZmianieOstatnich = std::move(f); }
 
     // ---- settings ------------------------------------------------------------
     const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
@@ -73,6 +112,14 @@ public:
     void utworzPlikZakladki();
 
 private:
+    bool zapisz();
+    bool zapiszJako();
+    // Before `path` is written: true unless another program changed it
+    // since this project read or wrote it and the user keeps that version.
+    bool czyZastapicZmienionyPlik(const QString& path);
+    // A project opened or saved: first in the recent list, its folder the
+    // project dialogs' folder; then stored.
+    void zapamietajProjekt(const QString& path);
     bool kartaWybrana();
     bool kartaDostepna();
     QString korzen() const;
@@ -88,7 +135,13 @@ private:
     Rozmowa& m_rozmowa;
     PracaKarty& m_praca;
     SettingsStore& m_store;
+    ModelProjektu& m_projekt;
+    HistoriaProjektu& m_historia;
     const UslugiSesji m_uslugi;
     Konfiguracja m_konfiguracja;
     PomiarKarty m_pomiarKarty;
+    StanProgramu m_stan;
+    std::function<void()> m_przyZmianieOstatnich;
+    // The name the project's save dialog returned last time, ".xml" included.
+    QString m_nazwaZapisu;
 };

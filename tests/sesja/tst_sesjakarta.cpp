@@ -2,6 +2,8 @@
 // user's answers come through FakeRozmowa.
 
 #include "base/Errors.h"
+#include "cofanie/HistoriaProjektu.h"
+#include "project/ModelProjektu.h"
 #include "sesja/Sesja.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeFreeSpace.h"
@@ -53,6 +55,8 @@ class TestSesjaKarta : public QObject {
     FakeRozmowa rozmowa;
     FakeWolneMiejsce miejsce{4096, 1'000'000};
     std::unique_ptr<SettingsStore> store;
+    ModelProjektu projekt;
+    HistoriaProjektu historia{projekt};
     std::unique_ptr<Sesja> sesja;
     WynikWysuniecia wysuniecie{true, u"Kartę można wyjąć."_s};
     QStringList wysuniete;
@@ -66,7 +70,7 @@ class TestSesjaKarta : public QObject {
             wysuniete.append(korzen);
             return wysuniecie;
         };
-        sesja = std::make_unique<Sesja>(rozmowa, rozmowa, *store, uslugi);
+        sesja = std::make_unique<Sesja>(rozmowa, rozmowa, *store, projekt, historia, uslugi);
         ustawKarte(folderKarty);
     }
     // The card folder stored and taken into use, as the settings dialog does.

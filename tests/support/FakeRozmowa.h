@@ -20,6 +20,8 @@ public:
     // stands for Esc: the question's Esc answer, else "Nie".
     QList<Odpowiedz> odpowiedzi;
     QList<QStringList> wybory; // chosen files, in turn; none: cancelled
+    QStringList zapisy;        // names chosen in save dialogs, in turn; none: cancelled
+    QStringList ogloszenia;    // what a screen reader was told
     QList<Wpis> wpisy;
     QList<WyborPlikow> dialogi;
     QString status;
@@ -50,6 +52,11 @@ public:
             podczasWyboru();
         return wybory.isEmpty() ? QStringList() : wybory.takeFirst();
     }
+    QString wybierzPlikDoZapisu(const WyborPlikow& wybor) override {
+        dialogi.append(wybor);
+        return zapisy.isEmpty() ? QString() : zapisy.takeFirst();
+    }
+    void oglos(const QString& tekst) override { ogloszenia.append(tekst); }
     void pokazListe(const QString& naglowek, const QStringList& linie) override {
         wpisy.append({(QStringList{naglowek} + linie).join(u'\n')});
     }
