@@ -62,9 +62,10 @@ TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     utworzListe();
-    m_sesja = std::make_unique<Sesja>(
-        *m_rozmowa, *m_rozmowa, uslugi.store, *m_projekt, *m_historia,
-        UslugiSesji{uslugi.wolneMiejsce, uslugi.kopiowanieNaKarte, uslugi.wysuwanieKarty});
+    m_sesja = std::make_unique<Sesja>(*m_rozmowa, *m_rozmowa, uslugi.store, *m_projekt, *m_historia,
+                                      UslugiSesji{uslugi.wolneMiejsce, uslugi.kopiowanieNaKarte,
+                                                  uslugi.wysuwanieKarty, uslugi.programDir,
+                                                  uslugi.folderOryginalow});
     m_sesja->przyZmianieOstatnich([this] { odswiezOstatnie(); });
     utworzMenu();
     polaczHistorie();

@@ -37,6 +37,10 @@ struct UslugiSesji {
     KopiowanieNaKarte kopiowanieNaKarte = kopiujKsiazkeNaKarte;
     // How the card is ejected (UDisks2), on a worker thread.
     std::function<WynikWysuniecia(const QString& korzen)> wysuwanieKarty = wysunKarte;
+    // The running program's folder (the announcement clips beside it).
+    QString programDir;
+    // Where the announcements keep the originals; empty: folderOryginalow().
+    QString folderOryginalow;
 };
 
 class Sesja {
@@ -63,6 +67,12 @@ public:
     // "Zapisano projekt ..." is said after a save.
     bool zapiszProjekt();
     bool zapiszProjektJako();
+
+    // ---- episode announcements (SesjaOdcinki.cpp) ----------------------------------
+    // Puts clip k from the folder `odcinki` beside the program in front of
+    // the file of row k, for every row but the first, as one step of the
+    // history, after asking when the clips' sound differs from the files'.
+    void wstawOdcinki();
 
     // ---- what the program remembers -----------------------------------------------
     const StanProgramu& stan() const { return m_stan; }
