@@ -7,6 +7,7 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/TozsamoscPlikow.h"
+#include "base/Transakcja.h"
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
@@ -72,7 +73,7 @@ constexpr bool kSynchronizujKazdy = true;
 #endif
 
 void zamknijZSynchronizacja(int fd, const QString& nazwa) {
-    if (kSynchronizujKazdy && ::fsync(fd) != 0) {
+    if (kSynchronizujKazdy && synchronizujPlik(fd) != 0) {
         const int e = errno;
         ::close(fd);
         throw bladZapisu(nazwa, e);
@@ -90,28 +91,6 @@ void zapiszNowyPlik(const QString& sciezka, const QByteArray& dane) {
         throw;
     }
     zamknijZSynchronizacja(fd, sciezka);
-}
-
-// Syncs the folder, and with `calosc` the whole file system it is on.
-void synchronizujFolder(const QString& folder, bool calosc) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        throw bladZapisu(folder, errno);
-    int wynik = 0;
-#ifdef Q_OS_LINUX
-    if (calosc)
-        wynik = ::syncfs(fd);
-#else
-    Q_UNUSED(calosc);
-#endif
-    if (wynik == 0)
-        wynik = ::fsync(fd);
-    const int e = errno;
-    ::close(fd);
-    // Some file systems cannot sync a folder (FAT through FUSE).
-    if (wynik != 0 && e != EINVAL && e != ENOSYS)
-        throw bladZapisu(folder, e);
 }
 
 // Where the audio of a file starts when it opens with an encoder's
@@ -569,7 +548,8 @@ void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder)
                        dokumentSmil(opis, meta, m_rozdzialy, i));
     }
     zapiszNowyPlik(folder + QStringLiteral("/ncc.html"), dokumentNcc(opis, meta, m_rozdzialy));
-    synchronizujFolder(folder, !kSynchronizujKazdy);
+    if (const int e = synchronizujFolder(folder, !kSynchronizujKazdy))
+        throw bladZapisu(folder, e);
 }
 
 void EksportKsiazki::wykonaj() {

@@ -3,14 +3,16 @@
 #include "audio/NaglowekXing.h"
 #include "audio/StanPliku.h"
 #include "audio/WzmocnienieRamek.h"
+#include "base/BledySystemu.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "base/PlikiTymczasowe.h"
 #include "base/Text.h"
 #include "base/TozsamoscPlikow.h"
+#include "base/Transakcja.h"
 #include "base/ZwyklyPlik.h"
 #include "merge/Formaty.h"
 #include "merge/IndexFile.h"
-#include "merge/PlikiTymczasowe.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -24,7 +26,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -37,15 +38,6 @@
 #endif
 
 namespace {
-
-QString opisBledu(int numer) {
-    // A limit on the size of files (ulimit -f) is not met at any other time,
-    // and the system's text does not say which limit it is.
-    if (numer == EFBIG)
-        return QStringLiteral("plik przekroczyłby największy rozmiar pliku, na jaki system "
-                              "pozwala temu programowi (ulimit -f)");
-    return QString::fromLocal8Bit(std::strerror(numer));
-}
 
 QString bladZapisu(const QString& nazwa, const QString& opis) {
     return QStringLiteral("Nie można zapisać pliku %1: %2").arg(nazwa, opis);
@@ -117,8 +109,8 @@ void usunTymczasowy(const QString& nazwa) {
 // place survives a crash right after.
 void zapiszNaDysk(QFile& plik, const QString& nazwa) {
 #ifdef Q_OS_UNIX
-    if (::fsync(plik.handle()) != 0)
-        throw EInOutError(bladZapisu(nazwa, opisBledu(errno)));
+    if (synchronizujPlik(plik.handle()) != 0)
+        throw EInOutError(bladZapisu(nazwa, opisBleduSystemu(errno)));
 #else
     if (!plik.flush())
         throw EInOutError(bladZapisu(nazwa, plik.errorString()));
@@ -202,8 +194,7 @@ std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const
     const int wy = cel.handle();
 #ifdef Q_OS_LINUX
     for (;;) {
-        const ssize_t n =
-            ::copy_file_range(we, nullptr, wy, nullptr, static_cast<size_t>(porcja), 0);
+        const ssize_t n = kopiujWJadrze(we, nullptr, wy, static_cast<size_t>(porcja));
         if (n > 0) {
             razem += n;
             skopiowano(n);
@@ -216,12 +207,12 @@ std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const
             continue;
         // File systems or kernels that cannot copy between these two files:
         // the buffer goes on from the descriptors' current positions.
-        if (e == EXDEV || e == EINVAL || e == ENOSYS || e == EOPNOTSUPP)
+        if (kopiowanieWJadrzeNiemozliwe(e))
             break;
         if (e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS)
-            throw EInOutError(bladZapisu(nazwaCelu, opisBledu(e)));
+            throw EInOutError(bladZapisu(nazwaCelu, opisBleduSystemu(e)));
         throw EInOutError(QStringLiteral("Nie można skopiować pliku %1 do pliku %2: %3")
-                              .arg(nazwaZrodla, nazwaCelu, opisBledu(e)));
+                              .arg(nazwaZrodla, nazwaCelu, opisBleduSystemu(e)));
     }
 #endif
     QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
@@ -232,7 +223,7 @@ std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const
             if (errno == EINTR)
                 continue;
             throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
-                                  .arg(nazwaZrodla, opisBledu(errno)));
+                                  .arg(nazwaZrodla, opisBleduSystemu(errno)));
         }
         if (n == 0)
             break;
@@ -242,7 +233,7 @@ std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const
             if (k < 0 && errno == EINTR)
                 continue;
             if (k <= 0)
-                throw EInOutError(bladZapisu(nazwaCelu, opisBledu(k < 0 ? errno : ENOSPC)));
+                throw EInOutError(bladZapisu(nazwaCelu, opisBleduSystemu(k < 0 ? errno : ENOSPC)));
             zapisane += k;
         }
         razem += n;
@@ -291,57 +282,6 @@ QString zapiszObok(const QString& docelowy, const QByteArray& tresc, QString zna
     }
     plik.close();
     return nazwa;
-}
-
-// Puts finished files in place of their targets, all or none: each
-// existing target is swapped with its new file, so that a failure half way
-// can swap the earlier ones back. Afterwards the temporary names hold the
-// replaced contents, which the caller removes.
-void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
-    struct Krok {
-        QByteArray tymczasowy, docelowy;
-        bool zamiana;
-    };
-    const BezPrzerwania bezPrzerwania;
-    QList<Krok> wykonane;
-    auto wycofaj = [&wykonane] {
-        for (auto it = wykonane.crbegin(); it != wykonane.crend(); ++it) {
-#ifdef Q_OS_LINUX
-            if (it->zamiana) {
-                ::renameat2(AT_FDCWD, it->tymczasowy.constData(), AT_FDCWD,
-                            it->docelowy.constData(), RENAME_EXCHANGE);
-                continue;
-            }
-#endif
-            std::error_code ec;
-            std::filesystem::rename(it->docelowy.constData(), it->tymczasowy.constData(), ec);
-        }
-    };
-    for (const auto& [tymczasowy, docelowy] : pary) {
-        Krok krok{QFile::encodeName(tymczasowy), QFile::encodeName(docelowy), false};
-        // A swap would put a folder made meanwhile under the temporary name.
-        if (QFileInfo(docelowy).isDir()) {
-            wycofaj();
-            throw EInOutError(bladZapisu(docelowy, QStringLiteral("istnieje folder o tej nazwie")));
-        }
-#ifdef Q_OS_LINUX
-        if (::renameat2(AT_FDCWD, krok.tymczasowy.constData(), AT_FDCWD, krok.docelowy.constData(),
-                        RENAME_EXCHANGE) == 0) {
-            krok.zamiana = true;
-            wykonane.append(krok);
-            continue;
-        }
-        // ENOENT: nothing of that name yet. Otherwise the file system cannot
-        // swap and the file is simply moved over its target.
-#endif
-        std::error_code ec;
-        std::filesystem::rename(krok.tymczasowy.constData(), krok.docelowy.constData(), ec);
-        if (ec) {
-            wycofaj();
-            throw EInOutError(bladZapisu(docelowy, QString::fromLocal8Bit(ec.message())));
-        }
-        wykonane.append(krok);
-    }
 }
 
 using Tozsamosc = std::pair<std::uint64_t, std::uint64_t>;
@@ -421,7 +361,7 @@ private:
             if (k < 0 && errno == EINTR)
                 continue;
             if (k <= 0)
-                throw EInOutError(bladZapisu(nazwa, opisBledu(k < 0 ? errno : ENOSPC)));
+                throw EInOutError(bladZapisu(nazwa, opisBleduSystemu(k < 0 ? errno : ENOSPC)));
             zapisane += k;
         }
         pozycja += n;
@@ -1006,9 +946,9 @@ void ZadanieScalania::utworzIndeksy() {
     tymczasowe.append(tymczasowyLog);
 
     sprawdzPrzerwanie();
-    podmienRazem({{tymczasowyDat, plikDat()},
-                  {tymczasowyLog, plikLog()},
-                  {tymczasowyScalony, nazwaScalonego}});
+    umiescRazem({{tymczasowyDat, plikDat()},
+                 {tymczasowyLog, plikLog()},
+                 {tymczasowyScalony, nazwaScalonego}});
     // The temporary names now hold whatever was replaced.
     usunTymczasowe();
     loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));

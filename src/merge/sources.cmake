@@ -1,2 +1,2 @@
-list(APPEND SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp PlikiTymczasowe.cpp
+list(APPEND SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp
     Podsumowanie.cpp Formaty.cpp)
