@@ -13,6 +13,7 @@
 #include "eksport/DokumentyDaisy.h"
 #include "eksport/UmieszczenieKsiazki.h"
 #include "merge/Formaty.h"
+#include "merge/UkladKsiazki.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -327,7 +328,8 @@ void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
     m_formaty.clear();
     m_nowyNaglowek.clear();
-    std::int64_t poczatek = 0, poczatekWKsiazce = 0;
+    std::int64_t poczatek = 0;
+    UkladKsiazki uklad;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
         const PozycjaProjektu& p = m_pozycje.at(i);
@@ -376,7 +378,6 @@ void EksportKsiazki::zmierz() {
         if (i == 0 && info.infoOffset < 0)
             m_nowyNaglowek = pustaRamkaInformacyjna(pierwszaRamka).value_or(m_nowyNaglowek);
         r.dlugosc = info.ticks;
-        r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
         if (r.dlugosc <= 0 || r.dzwiek.isEmpty())
             throw SonvekError(
                 QStringLiteral("Plik %1 pozycji %2 nie zawiera dźwięku MP3").arg(nazwa).arg(i + 1));
@@ -388,8 +389,14 @@ void EksportKsiazki::zmierz() {
             r.bajtyDzwieku += doBajtu - od;
         r.poczatek = poczatek;
         poczatek += r.dlugosc;
-        r.poczatekWKsiazce = poczatekWKsiazce;
-        poczatekWKsiazce += r.dlugoscWKsiazce;
+        PomiarMp3 pomiar;
+        pomiar.jednostekNaMs = kTicksPerMs;
+        pomiar.czas = info.ticks;
+        pomiar.czasWKsiazce = info.walkedTicks;
+        pomiar.dlugoscMs = tikiNaMs(info.ticks);
+        uklad.dodaj(pomiar, r.bajtyDzwieku);
+        r.poczatekWKsiazce = uklad.wpisy().last().czasOd;
+        r.dlugoscWKsiazce = uklad.wpisy().last().czas;
         // The tag's title, else the file's name without ".mp3", else whole.
         const QString plik = nazwaDoPokazania(ExNazwaPliku(sciezka));
         QString bezRozszerzenia = plik;

@@ -406,11 +406,11 @@ ZadanieScalania::~ZadanieScalania() {
 }
 
 QString ZadanieScalania::plikDat() const {
-    return nazwaIndeksu(nazwaScalonego, QStringLiteral("dat"));
+    return plikiKsiazki(nazwaScalonego).dat;
 }
 
 QString ZadanieScalania::plikLog() const {
-    return nazwaIndeksu(nazwaScalonego, QStringLiteral("log"));
+    return plikiKsiazki(nazwaScalonego).log;
 }
 
 QStringList ZadanieScalania::sciezkiWpisow() const {
@@ -633,10 +633,7 @@ void ZadanieScalania::sklej() {
     ::flock(scalony.handle(), LOCK_EX | LOCK_NB);
 #endif
     ZapisKsiazki zapis(scalony.handle(), nazwaScalonego);
-    rozmiary.clear();
-    polozenia.clear();
-    dlugosciMs.clear();
-    czas = {};
+    uklad = {};
     if (postep)
         postep(0, doZrobienia);
 
@@ -715,9 +712,7 @@ void ZadanieScalania::sklej() {
         if (pomiar.pominieteBajty > 0)
             loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
         formaty.append(pomiar.format);
-        dodajCzas(pomiar, i == 0);
-        polozenia.append(umiescZakladke(i, pomiar));
-        dlugosciMs.append(pomiar.dlugoscMs);
+        const std::optional<PolozenieZakladki> zakladka = umiescZakladke(i, pomiar);
         if (!wJednymPrzejsciu) {
             QFile kopia;
             if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
@@ -736,7 +731,7 @@ void ZadanieScalania::sklej() {
         StanPliku przedBezSkrotu = przed;
         przedBezSkrotu.skrot.clear();
         sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
-        rozmiary.append(bajty);
+        uklad.dodaj(pomiar, bajty, zakladka);
         if (!kroki.isEmpty()) {
             const KrokGlosnosci& k = kroki.at(i);
             logujKrok(sciezka, k, przycieteWpisu);
@@ -849,26 +844,6 @@ void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& kro
                   .arg(przyciete));
 }
 
-// The book's duration as the player measures the book itself: the first
-// file as on its own, every later one with each frame it holds, its
-// encoder's information frame too, which inside the book is a frame of
-// silence that plays. Summed exactly and rounded once.
-void ZadanieScalania::dodajCzas(const PomiarMp3& pomiar, bool pierwszy) {
-    if (pomiar.jednostekNaMs <= 0 ||
-        (czas.jednostekNaMs != 0 && czas.jednostekNaMs != pomiar.jednostekNaMs)) {
-        czas.milisekundy += pomiar.dlugoscMs;
-        return;
-    }
-    czas.jednostekNaMs = pomiar.jednostekNaMs;
-    czas.jednostki += pierwszy ? pomiar.czas : pomiar.czasWKsiazce;
-}
-
-std::int64_t ZadanieScalania::CzasKsiazki::ms() const {
-    if (jednostekNaMs == 0)
-        return milisekundy;
-    return milisekundy + (jednostki + jednostekNaMs / 2) / jednostekNaMs;
-}
-
 // Where entry i's bookmark lies in its file, from the frames its walk found:
 // the frames playing at its start and end as players that honour the
 // encoder's header hear them. A bookmark text that is no number gets
@@ -904,13 +879,12 @@ std::optional<PolozenieZakladki> ZadanieScalania::umiescZakladke(int i,
 // from where its frames lie, measured at the entry's own rate.
 void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
     for (int i = 0; i < wpisy.size(); ++i) {
-        const std::optional<PolozenieZakladki>& z = polozenia.at(i);
+        const UkladKsiazki::Wpis& w = uklad.wpisy().at(i);
         const std::optional<std::int32_t> poczatek = tryStrToInt(wpisy.at(i).Poczatek);
-        if (!z || !poczatek || dlugosciMs.at(i) <= 0)
+        if (!w.zakladka || !poczatek || w.dlugoscMs <= 0)
             continue;
-        const std::int64_t roznica = bajtSzacowany(predkosc, *poczatek) - z->poczatek;
-        const double sekundy =
-            double(roznica) * double(dlugosciMs.at(i)) / double(rozmiary.at(i)) / 1000.0;
+        const std::int64_t roznica = bajtSzacowany(predkosc, *poczatek) - w.zakladka->poczatek;
+        const double sekundy = double(roznica) * double(w.dlugoscMs) / double(w.bajty) / 1000.0;
         if (std::fabs(sekundy) > 1.0)
             loguj(QStringLiteral("Uwaga: indeks szacowany umieszcza zakładkę pozycji %1 (%2) "
                                  "%3 s %4 miejsca, w którym zaczyna się jej dźwięk; dokładny "
@@ -924,19 +898,11 @@ void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
 }
 
 void ZadanieScalania::utworzIndeksy() {
-    std::int64_t rozmiar = 0;
-    QList<WpisIndeksu> indeks;
-    indeks.reserve(wpisy.size());
-    for (int i = 0; i < wpisy.size(); ++i) {
-        const PozycjaProjektu& p = wpisy.at(i);
-        indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka(),
-                       indeksSzacowany ? std::nullopt : polozenia.at(i)});
-        rozmiar += rozmiary.at(i);
-    }
+    const std::int64_t rozmiar = uklad.rozmiar();
     sprawdzPrzerwanie();
-    const QByteArray dat = trescDat(rozmiar, czas.ms(), indeks);
+    const QByteArray dat = trescDat(rozmiar, uklad.czasMs(), uklad.indeks(wpisy, indeksSzacowany));
     if (indeksSzacowany)
-        logujChybioneSzacunki(sredniaPredkosc(rozmiar, czas.ms()));
+        logujChybioneSzacunki(sredniaPredkosc(rozmiar, uklad.czasMs()));
 
     // The book's data reaches the disk before the book is put in place.
     zapiszNaDysk(*plikTymczasowy, nazwaScalonego);

@@ -30,6 +30,7 @@
 
 #include "audio/Glosnosc.h"
 #include "merge/PomiarMp3.h"
+#include "merge/UkladKsiazki.h"
 #include "project/Pozycja.h"
 
 #include <QFile>
@@ -125,7 +126,6 @@ private:
     void usunTymczasowe();
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
-    void dodajCzas(const PomiarMp3& pomiar, bool pierwszy);
     void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, int przyciete) const;
     void logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const;
     void opiszCalaKsiazke(int deskryptor, bool wyrownana);
@@ -145,15 +145,7 @@ private:
     QString tymczasowyScalony;
     std::unique_ptr<QFile> plikTymczasowy;
     QStringList tymczasowe;
-    // Bytes each entry's file gave to the book, in list order, and the
-    // book's duration (see dodajCzas).
-    QList<std::int64_t> rozmiary;
-    struct CzasKsiazki {
-        std::int64_t jednostekNaMs = 0, jednostki = 0, milisekundy = 0;
-        std::int64_t ms() const;
-    } czas;
-    // Each entry's bookmark in its own file's bytes, where the walk found it.
-    QList<std::optional<PolozenieZakladki>> polozenia;
-    QList<std::int64_t> dlugosciMs; // each entry's duration, as its walk found it
+    // Where each entry lies in the book, as the walk found it.
+    UkladKsiazki uklad;
     QString tekstWyrownania;
 };

@@ -1,2 +1,2 @@
 list(APPEND SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp
-    Podsumowanie.cpp Formaty.cpp)
+    Podsumowanie.cpp Formaty.cpp UkladKsiazki.cpp)
