@@ -9,11 +9,15 @@
 // Functions that return int give 0 on success, else the system's error
 // number (opisBleduSystemu names it in Polish).
 
+#include <QByteArray>
+#include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <sys/types.h>
 #include <utility>
 
@@ -54,3 +58,38 @@ void umiescRazem(const QList<std::pair<QString, QString>>& pary);
 // copy through a buffer instead.
 ssize_t kopiujWJadrze(int we, off_t* od, int wy, std::size_t ile);
 bool kopiowanieWJadrzeNiemozliwe(int numerBledu);
+
+// "Nie można zapisać pliku NAZWA: OPIS".
+QString bladZapisuPliku(const QString& nazwa, const QString& opis);
+
+// ---- files written beside their target ------------------------------------------------
+// A writer that puts several files in place together (umiescRazem) writes
+// each beside its target under the hidden name ".NAME.MARK.tmp" (a long
+// name shortened to its first 60 bytes and a hash), all with one mark, and
+// names them to PlikiTymczasowe.h while they exist.
+
+// Opens a new file beside `docelowy` under an unused hidden name, trying
+// the mark `znacznik` first (an empty one is chosen here); never replaces
+// an existing file. Returns its name. Throws EInOutError.
+QString utworzObok(const QString& docelowy, QFile& plik, QString& znacznik);
+// Writes `tresc` whole and synced as a new file beside `docelowy`; returns
+// its name. Throws EInOutError, and then nothing is left behind.
+QString zapiszObok(const QString& docelowy, const QByteArray& tresc, QString znacznik);
+// Removes a file utworzObok made.
+void usunTymczasowy(const QString& nazwa);
+// Syncs `plik`, named `nazwa` in the error. Throws EInOutError.
+void zapiszNaDysk(QFile& plik, const QString& nazwa);
+
+// Appends the rest of `zrodlo` to `cel` and returns how many bytes it was,
+// telling `skopiowano` the bytes as they go (at most every 16 MiB). The
+// kernel copies where it can, else a 1 MiB buffer. Throws EInOutError.
+std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const QString& nazwaCelu,
+                    const std::function<void(std::int64_t)>& skopiowano);
+
+// Removes what killed writers of `glowny` and of the files written with it
+// (`towarzyszace`) left beside them: the temporary files of `glowny` whose
+// lock (flock) no one holds, and those of the others whose mark is not that
+// of a writer still running. A name `czytany` says the writer reads is
+// never removed, whatever its name.
+void usunPozostalosciObok(const QString& glowny, const QStringList& towarzyszace,
+                          const std::function<bool(const QString&)>& czytany);
