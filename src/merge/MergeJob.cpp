@@ -12,6 +12,7 @@
 #include "base/ZwyklyPlik.h"
 #include "merge/Formaty.h"
 #include "merge/IndexFile.h"
+#include "merge/TekstyWyrownania.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,48 +35,6 @@
 
 namespace {
 
-// An entry's file open for the merge by its bare descriptor, closed with
-// it: thousands of small entries cost no more system calls than the check
-// of what was opened needs (see otworzZwyklyDeskryptor). Reading it leaves
-// its access time alone where the system allows.
-class OtwartyWpis {
-public:
-    explicit OtwartyWpis(const QString& sciezka) {
-#ifdef Q_OS_UNIX
-        const QString powod = otworzZwyklyDeskryptor(sciezka, fd_, rozmiar_, true);
-#else
-        const QString powod = otworzZwyklyPlik(plik_, sciezka);
-        fd_ = plik_.handle();
-        rozmiar_ = plik_.size();
-#endif
-        if (!powod.isEmpty())
-            throw EInOutError(
-                QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
-    }
-    ~OtwartyWpis() {
-#ifdef Q_OS_UNIX
-        if (fd_ >= 0)
-            ::close(fd_);
-#endif
-    }
-    OtwartyWpis(const OtwartyWpis&) = delete;
-    OtwartyWpis& operator=(const OtwartyWpis&) = delete;
-
-    int deskryptor() const {
-        return fd_;
-    }
-    std::int64_t rozmiar() const {
-        return rozmiar_;
-    }
-
-private:
-    int fd_ = -1;
-    std::int64_t rozmiar_ = 0;
-#ifndef Q_OS_UNIX
-    QFile plik_;
-#endif
-};
-
 // Whether the entry's file stayed the same while it was read: the open
 // file as it was before and after, and the file its path names afterwards
 // (an editor that saves by renaming puts another one there).
@@ -97,39 +56,6 @@ constexpr std::int64_t kWagaPomiaru = 32;
 
 // Thrown where the merge notices it is to stop.
 struct Przerwanie {};
-
-using Tozsamosc = std::pair<std::uint64_t, std::uint64_t>;
-
-// The file a name leads to, whatever the name: its device and inode, which
-// two names of one file (a hard link, a symbolic link, a bind mount of the
-// folder) share, with its size and whether it is a regular file. No
-// identity for a name that leads to no file, which cannot be any existing
-// file.
-struct Plik {
-    std::optional<Tozsamosc> tozsamosc;
-    std::int64_t rozmiar = 0;
-    bool zwykly = true;
-};
-
-Plik zbadaj(const QString& sciezka) {
-    Plik plik;
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (sciezka.isEmpty() || ::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
-        return plik;
-    plik.tozsamosc = Tozsamosc{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
-    plik.rozmiar = st.st_size;
-    plik.zwykly = S_ISREG(st.st_mode);
-#else
-    const QFileInfo info(sciezka);
-    if (sciezka.isEmpty() || !info.exists())
-        return plik;
-    plik.tozsamosc = Tozsamosc{0, qHash(info.canonicalFilePath())};
-    plik.rozmiar = info.size();
-    plik.zwykly = info.isFile();
-#endif
-    return plik;
-}
 
 constexpr std::int64_t kCoIleNaDysk = std::int64_t{8} << 20;
 
@@ -339,21 +265,20 @@ std::int64_t ZadanieScalania::sprawdzNazwy() const {
                                          "inną nazwę")
                               .arg(nazwyWyjsc[*k]));
     // Each name is looked up once, however often the list holds it.
-    QHash<QString, Plik> zbadane;
+    QHash<QString, RodzajPliku> zbadane;
     std::int64_t razem = 0;
     for (int i = 0; i < wpisy.size(); ++i) {
         const QString sciezkaWpisu = wpisy.at(i).sciezka();
         auto it = zbadane.constFind(sciezkaWpisu);
         if (it == zbadane.cend())
-            it = zbadane.insert(sciezkaWpisu, zbadaj(sciezkaWpisu));
-        const Plik& plik = *it;
-        if (!plik.zwykly) {
-            const QString powod = powodNiezwyklegoPliku(sciezkaWpisu);
+            it = zbadane.insert(sciezkaWpisu, zbadajPlik(sciezkaWpisu));
+        const RodzajPliku& plik = *it;
+        // A name that leads to no file fails when the merge opens it.
+        if (!plik.powod.isEmpty())
             throw SonvekError(QStringLiteral("Nie można scalić plików: plik pozycji %1 projektu "
                                              "(%2) nie nadaje się do scalenia: %3")
                                   .arg(i + 1)
-                                  .arg(sciezkaWpisu, powod));
-        }
+                                  .arg(sciezkaWpisu, plik.powod));
         razem += plik.rozmiar;
         if (const auto k = wyjscia.ktory(sciezkaWpisu))
             throw SonvekError(
@@ -440,13 +365,13 @@ void ZadanieScalania::sklej() {
         for (const PozycjaProjektu& p : std::as_const(wpisy))
             kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
     }
-    int zmienione = 0, doCelu = 0, przezSzczyt = 0, przezZakres = 0, przyciete = 0, cisza = 0;
+    LicznikWyrownania wyrownanie;
 
     QList<std::optional<FormatDzwieku>> formaty;
     for (int i = 0; i < wpisy.size(); ++i) {
         sprawdzPrzerwanie();
         const QString sciezka = wpisy.at(i).sciezka();
-        const OtwartyWpis zrodlo(sciezka);
+        const OtwartyZwyklyPlik zrodlo(sciezka);
         const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
         // The file as it is now: read whole, it must stay so; levelled, it
         // must be the file that was measured.
@@ -512,45 +437,19 @@ void ZadanieScalania::sklej() {
         sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
         uklad.dodaj(pomiar, bajty, zakladka);
         if (!kroki.isEmpty()) {
-            const KrokGlosnosci& k = kroki.at(i);
-            logujKrok(sciezka, k, przycieteWpisu);
-            zmienione += k.kroki != 0;
-            cisza += !k.poziom;
-            doCelu += k.poziom && std::fabs(*k.poziom + k.decybele() - *celGlosnosci) <= 1.0;
-            przezSzczyt += k.przezSzczyt;
-            przezZakres += k.przezZakres && !k.przezSzczyt;
-            przyciete += przycieteWpisu > 0;
+            for (const QString& linia : linieKroku(sciezka, kroki.at(i), przycieteWpisu))
+                loguj(linia);
+            wyrownanie.dodaj(kroki.at(i), *celGlosnosci, przycieteWpisu);
         }
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
     }
     zapis.wyslij();
     logujFormaty(formaty);
     if (celGlosnosci) {
-        const qsizetype n = wpisy.size();
-        tekstWyrownania = QStringLiteral("Głośność wyrównana do %1 LUFS: zmieniono %2 z %3 %4; "
-                                         "w granicach 1 LU od celu: %5")
-                              .arg(tekstPoziomu(celGlosnosci))
-                              .arg(zmienione)
-                              .arg(n)
-                              .arg(n == 1 ? QStringLiteral("pliku") : QStringLiteral("plików"))
-                              .arg(doCelu);
-        if (przezSzczyt > 0)
-            tekstWyrownania += QStringLiteral("; mniej niż do celu, by szczyt nie przekroczył "
-                                              "\u22121 dBTP: %1")
-                                   .arg(przezSzczyt);
-        if (przezZakres > 0)
-            tekstWyrownania +=
-                QStringLiteral("; mniej niż do celu przez zakres wzmocnienia 0..255: %1")
-                    .arg(przezZakres);
-        if (cisza > 0)
-            tekstWyrownania += QStringLiteral("; cisza, bez zmian: %1").arg(cisza);
-        if (przyciete > 0)
-            tekstWyrownania +=
-                QStringLiteral("; z wzmocnieniem ramek przytrzymanym na granicy zakresu: %1")
-                    .arg(przyciete);
+        tekstWyrownania = wyrownanie.tekst(*celGlosnosci, wpisy.size());
         loguj(tekstWyrownania);
     }
-    opiszCalaKsiazke(scalony.handle(), zmienione > 0);
+    opiszCalaKsiazke(scalony.handle(), wyrownanie.zmienione > 0);
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
 }
 
@@ -585,42 +484,6 @@ void ZadanieScalania::logujFormaty(const QList<std::optional<FormatDzwieku>>& fo
                   .arg(wpisy.at(inny.pozycja).sciezka())
                   .arg(inny.pozycja + 1)
                   .arg(inny.roznice));
-}
-
-// "plik X: +3,0 dB (2 kroki po 1,5 dB), mowa −21,0 → −18,0 LUFS", and why
-// the step is smaller than the target asks (a silent file gets none).
-void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& krok,
-                                int przyciete) const {
-    QString linia = QStringLiteral("plik %1: %2").arg(sciezka, tekstDecybeli(krok.decybele()));
-    if (!krok.poziom) {
-        loguj(linia + QStringLiteral(" (cisza)"));
-        return;
-    }
-    const int n = std::abs(krok.kroki);
-    if (n != 0)
-        linia += QStringLiteral(" (%1 %2 po 1,505 dB)")
-                     .arg(n)
-                     .arg(n == 1 ? QStringLiteral("krok")
-                          : (n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14))
-                              ? QStringLiteral("kroki")
-                              : QStringLiteral("kroków"));
-    linia += QStringLiteral(", mowa %1 \u2192 %2 LUFS")
-                 .arg(tekstPoziomu(krok.poziom), tekstPoziomu(*krok.poziom + krok.decybele()));
-    QStringList powody;
-    if (krok.przezSzczyt)
-        powody << QStringLiteral("szczyt przekroczyłby \u22121 dBTP");
-    if (krok.przezZakres)
-        powody << QStringLiteral("wzmocnienie ramek wyszłoby poza zakres 0..255");
-    if (!powody.isEmpty())
-        linia += QStringLiteral(" (zamiast %1: %2)")
-                     .arg(tekstDecybeli(krok.chciane * kDecybeleKroku),
-                          powody.join(QStringLiteral(", a ")));
-    loguj(linia);
-    if (przyciete > 0)
-        loguj(QStringLiteral("Uwaga: w pliku %1 wzmocnienie %2 pól ramek przytrzymano na granicy "
-                             "zakresu 0..255")
-                  .arg(sciezka)
-                  .arg(przyciete));
 }
 
 // Where entry i's bookmark lies in its file, from the frames its walk found:

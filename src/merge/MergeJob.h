@@ -126,7 +126,6 @@ private:
     void usunTymczasowe();
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
-    void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, int przyciete) const;
     void logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const;
     void opiszCalaKsiazke(int deskryptor, bool wyrownana);
     void logujChybioneSzacunki(std::int64_t predkosc) const;

@@ -1,2 +1,3 @@
 list(APPEND SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp
-    Podsumowanie.cpp Formaty.cpp UkladKsiazki.cpp)
+    Podsumowanie.cpp Formaty.cpp UkladKsiazki.cpp
+    TekstyWyrownania.cpp)
