@@ -196,18 +196,13 @@ EksportKsiazki::EksportKsiazki(ListaPozycji pozycje, OpisKsiazki opis)
 
 EksportKsiazki::~EksportKsiazki() = default;
 
-void EksportKsiazki::loguj(const QString& linia) const {
-    if (dziennik)
-        dziennik(linia);
-}
-
 void EksportKsiazki::uwaga(const QString& linia) {
     m_uwagi.append(linia);
     loguj(linia);
 }
 
 void EksportKsiazki::sprawdzPrzerwanie() const {
-    if (przerwac && przerwac())
+    if (maPrzerwac())
         throw EPrzerwanyEksport(QStringLiteral("Eksport przerwany"));
 }
 
@@ -359,7 +354,7 @@ void EksportKsiazki::zmierz() {
             info = probeMp3(sciezka, [&](const Mp3Frame& f) {
                 if (ramki == 0 && f.data)
                     std::copy(f.data, f.data + 4, pierwszaRamka.begin());
-                if (++ramki % 4096 == 0 && przerwac && przerwac())
+                if (++ramki % 4096 == 0 && maPrzerwac())
                     throw Przerwanie{};
                 if (!r.dzwiek.isEmpty() && r.dzwiek.last().second == f.offset)
                     r.dzwiek.last().second += f.bytes;

@@ -161,11 +161,6 @@ QStringList ZadanieScalania::sciezkiWpisow() const {
     return sciezki;
 }
 
-void ZadanieScalania::loguj(const QString& linia) const {
-    if (dziennik)
-        dziennik(linia);
-}
-
 bool ZadanieScalania::etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po) {
     if (stan != przed)
         return false;
@@ -198,7 +193,7 @@ bool ZadanieScalania::wykonaj() {
 }
 
 void ZadanieScalania::sprawdzPrzerwanie() const {
-    if (przerwac && przerwac())
+    if (maPrzerwac())
         throw Przerwanie{};
 }
 

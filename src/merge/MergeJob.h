@@ -29,6 +29,7 @@
 // book's size and both index files are those of the unlevelled book.
 
 #include "audio/Glosnosc.h"
+#include "base/ObslugaZadania.h"
 #include "merge/PomiarMp3.h"
 #include "merge/UkladKsiazki.h"
 #include "project/Pozycja.h"
@@ -41,7 +42,15 @@
 #include <functional>
 #include <memory>
 
-class ZadanieScalania {
+// Its log, progress and stop (ObslugaZadania): the progress counts the bytes
+// copied so far and the bytes to copy (with levelling, the entries to
+// measure first count too, each byte of them as several, for measuring is
+// slower than copying). przerwac is asked before each entry's file, after
+// each copied chunk and between the steps of stage 2; true stops the merge
+// as if it had failed, but with the log line "Scalanie przerwane" and
+// przerwane() true. Once the finished files are being put in place the
+// merge is no longer stopped.
+class ZadanieScalania : public ObslugaZadania {
 public:
     // `scalony`: the merged file's name as the user chose it. `pozycje`:
     // the project's entries in list order, read once here.
@@ -54,17 +63,6 @@ public:
     // The project file the entries come from, when there is one: the merge
     // never writes over it.
     QString plikProjektu;
-    // Receives every log line of the merge, in order.
-    std::function<void(const QString&)> dziennik;
-    // Called while stage 1 copies: bytes copied so far, bytes to copy (with
-    // levelling, the entries to measure first count too, each byte of them
-    // as several, for measuring is slower than copying).
-    std::function<void(std::int64_t, std::int64_t)> postep;
-    // Asked before each entry's file, after each copied chunk and between
-    // the steps of stage 2; true stops the merge as if it had failed, but
-    // with the log line "Scalanie przerwane" and przerwane() true. Once the
-    // finished files are being put in place the merge is no longer stopped.
-    std::function<bool()> przerwac;
     // Estimate each bookmark's place from the book's average rate instead
     // of placing it on its frames; the estimate misses by seconds in a book
     // whose files differ in bit rate or carry large tags. Off by default.
@@ -118,7 +116,6 @@ private:
     void sklej();
     void utworzIndeksy();
     std::int64_t sprawdzNazwy() const;
-    void loguj(const QString& linia) const;
     QStringList sciezkiWpisow() const;
     void sprawdzPrzerwanie() const;
     void niepowodzenie(const QString& tekst);
