@@ -16,8 +16,8 @@
 #include "base/PlikiTymczasowe.h"
 #include "base/Text.h"
 #include "base/ZapisAtomowy.h"
-#include "merge/MergeJob.h"
 #include "merge/Miernik.h"
+#include "merge/ZadanieScalania.h"
 #include "project/ProjectFile.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "merge/MergeJob.h"
+#include "merge/ZadanieScalania.h"
 
 #include "audio/NaglowekXing.h"
 #include "audio/StanPliku.h"
