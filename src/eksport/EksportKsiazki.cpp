@@ -404,6 +404,9 @@ void EksportKsiazki::zmierz() {
         }
         if (r.tytul.isEmpty())
             r.tytul = QStringLiteral("Rozdział %1").arg(i + 1);
+        r.poziom =
+            std::clamp(tryStrToInt(p.Poziom).value_or(1), 1,
+                       m_rozdzialy.isEmpty() ? 1 : std::min(m_rozdzialy.last().poziom + 1, 6));
 
         const std::optional<std::int32_t> od = tryStrToInt(p.Poczatek);
         const std::optional<std::int32_t> dlugosc = tryStrToInt(p.Dlugosc);

@@ -524,7 +524,7 @@ void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
         const double sekundy = double(roznica) * double(w.dlugoscMs) / double(w.bajty) / 1000.0;
         if (std::fabs(sekundy) > 1.0)
             loguj(QStringLiteral("Uwaga: indeks szacowany umieszcza zakładkę pozycji %1 (%2) "
-                                 "%3 s %4 miejsca, w którym zaczyna się jej dźwięk; dokładny "
+                                 "%3 s %4, w którym zaczyna się jej dźwięk; dokładny "
                                  "indeks umieściłby ją właściwie")
                       .arg(i + 1)
                       .arg(wpisy.at(i).sciezka())
