@@ -116,6 +116,8 @@ QString TFormKarta::opisMiejsca(const ZawartoscKarty& karta) {
 }
 
 bool TFormKarta::odswiez() {
+    const KsiazkaNaKarcieOpis* biezaca = wybrana();
+    const QString nazwa = biezaca ? biezaca->nazwa : QString();
     const int wiersz = std::max(0, ListKsiazki->currentRow());
     const QString korzen = m_dostep.korzen;
     const ZrodloWolnegoMiejsca* zrodlo = m_dostep.zrodlo;
@@ -143,7 +145,14 @@ bool TFormKarta::odswiez() {
     m_przeczytana = true;
     if (!m_karta.dokonczenie.isEmpty())
         m_komunikaty.uwaga(m_karta.dokonczenie);
-    pokaz(wiersz);
+    // The same book stays chosen wherever it now is; a removed one's place
+    // goes to the line that follows.
+    int nowy = wiersz;
+    for (qsizetype i = 0; i < m_karta.ksiazki.size(); ++i) {
+        if (!nazwa.isEmpty() && m_karta.ksiazki.at(i).nazwa == nazwa)
+            nowy = int(i);
+    }
+    pokaz(nowy);
     return true;
 }
 
