@@ -8,7 +8,7 @@
 #include "widgets/Seams.h"
 #include "widgets/Ulatwienia.h"
 
-#include <QDialogButtonBox>
+#include <QAccessible>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -82,6 +82,7 @@ TFormKarta::TFormKarta(QWidget* owner, const Komunikaty& komunikaty, DostepDoKar
     usun->setContext(Qt::WidgetShortcut);
     connect(usun, &QShortcut::activated, this, polecenie(&TFormKarta::usunKsiazke));
     connect(ListKsiazki, &QListWidget::currentRowChanged, this, &TFormKarta::aktywuj);
+    ListKsiazki->installEventFilter(this);
     aktywuj();
 }
 
@@ -91,6 +92,26 @@ void TFormKarta::showEvent(QShowEvent* event) {
     // Read once the window is up and painted, never before it opens.
     if (std::exchange(m_pierwszyRaz, false))
         QTimer::singleShot(0, this, [this] { m_komunikaty.guard([this] { odswiez(); }); });
+}
+
+bool TFormKarta::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListKsiazki && event->type() == QEvent::FocusIn)
+        QMetaObject::invokeMethod(this, &TFormKarta::zglosBiezacaLinie, Qt::QueuedConnection);
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormKarta::zglosBiezacaLinie() {
+    const QModelIndex biezacy = ListKsiazki->currentIndex();
+    if (!QAccessible::isActive() || !ListKsiazki->hasFocus() || !biezacy.isValid())
+        return;
+    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(ListKsiazki);
+    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
+    QAccessibleInterface* linia = tabela ? tabela->cellAt(biezacy.row(), 0) : nullptr;
+    if (!linia)
+        return;
+    QAccessibleEvent fokus(ListKsiazki, QAccessible::Focus);
+    fokus.setChild(lista->indexOfChild(linia));
+    QAccessible::updateAccessibility(&fokus);
 }
 
 QString TFormKarta::opisKsiazki(const KsiazkaNaKarcieOpis& k, const QString& zgodnosc) {
@@ -173,6 +194,7 @@ void TFormKarta::pokaz(int wiersz) {
     linia->setData(Qt::AccessibleTextRole, miejsce);
     ListKsiazki->setCurrentRow(std::min(wiersz, ListKsiazki->count() - 1));
     aktywuj();
+    zglosBiezacaLinie();
 }
 
 void TFormKarta::aktywuj() {

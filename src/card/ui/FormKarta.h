@@ -66,6 +66,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The book of the chosen line; none for the free-space line or none chosen.
@@ -73,6 +74,10 @@ private:
     const KsiazkaNaKarcieOpis* wybranaLubPowod(const QString& polecenie);
     void pokaz(int wiersz);
     void aktywuj();
+    // Tells a screen reader the current line as focused: a list that gets
+    // the focus, or is filled while it has it, is otherwise announced
+    // without the line the user is on.
+    void zglosBiezacaLinie();
 
     const Komunikaty& m_komunikaty;
     DostepDoKarty m_dostep;
