@@ -25,6 +25,18 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What a screen reader is told has the focus.
+QStringList fokusy;
+
+void zapiszFokus(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::Focus && event->accessibleInterface())
+        fokusy.append(event->accessibleInterface()->text(QAccessible::Name));
+}
+
+} // namespace
+
 class TestFormKarta : public QObject {
     Q_OBJECT
     std::optional<QTemporaryDir> dir;
@@ -73,7 +85,10 @@ class TestFormKarta : public QObject {
 private slots:
     // As with a screen reader connected: the list's lines are then told
     // when they change, and not kept as first read.
-    void initTestCase() { QVERIFY(ustawDostepnosc(true)); }
+    void initTestCase() {
+        QAccessible::installUpdateHandler(zapiszFokus);
+        QVERIFY(ustawDostepnosc(true));
+    }
 
     void init() {
         dir.emplace();
@@ -106,6 +121,8 @@ private slots:
                          opisRozmiaru(okno->zawartosc().wolne), opisRozmiaru(200'000LL * 4096))}));
         QVERIFY(seams.messages.isEmpty());
         QVERIFY(okno->ListKsiazki->hasFocus());
+        // The line the user is on is told, not only the list.
+        QTRY_COMPARE(fokusy.constLast(), czytane(okno->ListKsiazki).constFirst());
         // The free-space line is no book: nothing to remove or check.
         okno->ListKsiazki->setCurrentRow(3);
         QVERIFY(!okno->ButtonUsun->isEnabled() && !okno->ButtonSprawdz->isEnabled());
