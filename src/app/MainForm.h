@@ -11,6 +11,7 @@
 //   MainFormMerge.cpp     merge command and dialog
 //   MainFormOdcinki.cpp   episode announcements
 //   MainFormCard.cpp      memory card commands
+//   MainFormKsiazkiNaKarcie.cpp the books on the card
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 //   MainFormWykrywanie.cpp bookmark detection
@@ -162,6 +163,7 @@ public:
     void Podsumowanieksiazki1Click();
     void Glosnosc1Click();
     void Dodajfolder1Click();
+    void Ksiazkinakarcie1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
@@ -430,6 +432,7 @@ private:
     QAction* m_Wykryjzakadki1 = nullptr;
     QAction* m_Podsumowanieksiazki1 = nullptr;
     QAction* m_Glosnosc1 = nullptr;
+    QAction* m_Ksiazkinakarcie1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;

@@ -1,0 +1,20 @@
+// "Książki na karcie": the window of the books on the card chosen in the
+// settings, with the store to copy and check from.
+
+#include "app/MainForm.h"
+#include "card/CardFiles.h"
+#include "card/ui/FormKarta.h"
+#include "widgets/Seams.h"
+
+void TMainForm::Ksiazkinakarcie1Click() {
+    if (!kartaDostepna())
+        return;
+    DostepDoKarty dostep;
+    dostep.korzen = korzenKarty(m_konfiguracja.Karta);
+    dostep.magazyn = m_konfiguracja.Magazyn;
+    dostep.zrodlo = &zrodloMiejsca();
+    dostep.kopiowanie = m_uslugi.kopiowanieNaKarte;
+    TFormKarta okno(this, m_komunikaty, std::move(dostep));
+    m_seams.execDialog(&okno);
+    fokusNaLiscie();
+}
