@@ -1,10 +1,5 @@
 #include "merge/UkladKsiazki.h"
 
-PlikiKsiazki plikiKsiazki(const QString& scalony) {
-    return {scalony, nazwaIndeksu(scalony, QStringLiteral("dat")),
-            nazwaIndeksu(scalony, QStringLiteral("log"))};
-}
-
 void UkladKsiazki::dodaj(const PomiarMp3& pomiar, std::int64_t bajty,
                          std::optional<PolozenieZakladki> zakladka) {
     Wpis w;

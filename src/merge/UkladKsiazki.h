@@ -20,12 +20,6 @@
 #include <cstdint>
 #include <optional>
 
-// The files a merge writes for the book `scalony`.
-struct PlikiKsiazki {
-    QString ksiazka, dat, log;
-};
-PlikiKsiazki plikiKsiazki(const QString& scalony);
-
 class UkladKsiazki {
 public:
     struct Wpis {

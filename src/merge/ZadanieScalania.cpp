@@ -146,11 +146,11 @@ ZadanieScalania::~ZadanieScalania() {
 }
 
 QString ZadanieScalania::plikDat() const {
-    return plikiKsiazki(nazwaScalonego).dat;
+    return nazwaIndeksu(nazwaScalonego, QStringLiteral("dat"));
 }
 
 QString ZadanieScalania::plikLog() const {
-    return plikiKsiazki(nazwaScalonego).log;
+    return nazwaIndeksu(nazwaScalonego, QStringLiteral("log"));
 }
 
 QStringList ZadanieScalania::sciezkiWpisow() const {
