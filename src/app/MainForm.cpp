@@ -251,6 +251,9 @@ void TMainForm::utworzMenu() {
              QKeySequence(Qt::CTRL | Qt::Key_I), &TMainForm::Podsumowanieksiazki1Click);
     m_Glosnosc1 = item(m_Narzdzia1, "Glosnosc1", QStringLiteral("&Głośność"),
                        QKeySequence(Qt::CTRL | Qt::Key_G), &TMainForm::Glosnosc1Click);
+    m_Ksiazkinakarcie1 =
+        item(m_Narzdzia1, "Ksiazkinakarcie1", QStringLiteral("&Książki na karcie..."),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F4), &TMainForm::Ksiazkinakarcie1Click);
 
     m_Pomoc1 = menu("Pomoc1", QStringLiteral("Pomo&c"));
     m_Oprogramie1 = item(m_Pomoc1, "Oprogramie1", QStringLiteral("&O programie..."), none,

@@ -11,6 +11,7 @@
 //   MainFormMerge.cpp     merge command and dialog
 //   MainFormOdcinki.cpp   episode announcements
 //   MainFormCard.cpp      memory card commands (forwarded to the session)
+//   MainFormKsiazkiNaKarcie.cpp the books on the card
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
 //   MainFormWykrywanie.cpp bookmark detection
@@ -221,6 +222,7 @@ private:
     void Podsumowanieksiazki1Click();
     void Glosnosc1Click();
     void Dodajfolder1Click();
+    void Ksiazkinakarcie1Click();
     void WstawPomiedzy();
     void WstawNazwyPlikowDoListBox(const QStringList& paths);
     void UsunzListy();
@@ -379,6 +381,7 @@ private:
     QAction* m_Wykryjzakadki1 = nullptr;
     QAction* m_Podsumowanieksiazki1 = nullptr;
     QAction* m_Glosnosc1 = nullptr;
+    QAction* m_Ksiazkinakarcie1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;

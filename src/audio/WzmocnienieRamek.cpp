@@ -76,6 +76,14 @@ bool maDzwiek(const unsigned char* p, int bitWzmocnienia) {
     return ((v >> (12 - bit % 8)) & 0xFFF) != 0;
 }
 
+// Below this global_gain a granule cannot be heard: even all 576 lines at the
+// largest quantised value (8206^(4/3), about 2^17.3) summed by the synthesis
+// (at most about 2^9.2) stay under half a 16-bit step, since the scale is
+// 2^((global_gain - 210) / 4). Encoders write such granules at the ends of
+// files; they neither limit a step down nor count as held when one takes
+// them below 0.
+constexpr int kNieslyszalneWzmocnienie = 40;
+
 void zapisz8(unsigned char* p, int bit, int wartosc) {
     const int przesuniecie = 8 - bit % 8;
     const int maska = 0xFF << przesuniecie;
@@ -114,6 +122,8 @@ OpisRamki opiszRamke(std::span<const unsigned char> ramka) {
         if (!maDzwiek(boczne, bit))
             continue;
         const int g = czytaj8(boczne, bit);
+        if (g < kNieslyszalneWzmocnienie)
+            continue;
         opis.najmniejsze = std::min(opis.najmniejsze, g);
         opis.najwieksze = std::max(opis.najwieksze, g);
     }
@@ -131,8 +141,9 @@ int zmienWzmocnienie(std::span<unsigned char> ramka, int kroki) {
         const int bit = u->pierwszeWzmocnienie + i * u->odstep;
         if (!maDzwiek(boczne, bit))
             continue;
-        const int g = czytaj8(boczne, bit) + kroki;
-        if (g < 0 || g > 255)
+        const int stare = czytaj8(boczne, bit);
+        const int g = stare + kroki;
+        if (g > 255 || (g < 0 && stare >= kNieslyszalneWzmocnienie))
             ++przyciete;
         zapisz8(boczne, bit, std::clamp(g, 0, 255));
     }

@@ -25,7 +25,8 @@ enum class RodzajRamki {
 struct OpisRamki {
     RodzajRamki rodzaj = RodzajRamki::Inna;
     // The lowest and highest global_gain of the granules that carry sound
-    // (part2_3_length above 0); 255 and 0 for a frame of silence alone.
+    // (part2_3_length above 0 and a gain that can be heard); 255 and 0 for a
+    // frame of silence alone.
     int najmniejsze = 255;
     int najwieksze = 0;
 };
@@ -37,7 +38,7 @@ OpisRamki opiszRamke(std::span<const unsigned char> ramka);
 // within 0..255, and computes the frame's CRC anew when it has one (a CRC
 // that was wrong stays wrong by the same bits, so the decoder judges the
 // frame as before). Any other frame is left as it is. Returns how many
-// global_gain fields had to be held at 0 or 255.
+// global_gain fields that can be heard had to be held at 0 or 255.
 int zmienWzmocnienie(std::span<unsigned char> ramka, int kroki);
 
 // The CRC-16 of MPEG audio (polynomial 0x8005, start 0xFFFF) over `dane`.

@@ -52,6 +52,12 @@ bool kartaDostepna(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
     return !systemowyPunktMontowania(kanoniczny) && zrodlo.zamontowany(korzen);
 }
 
+QString komunikatBrakuOdpowiedziKarty(const QString& korzen) {
+    return QStringLiteral("Karta %1 nie odpowiada. Wyjmij ją i włóż ponownie albo sprawdź, czy "
+                          "nie jest uszkodzona.")
+        .arg(korzen);
+}
+
 std::optional<PomiarKarty> zmierzKarte(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo) {
     if (!kartaDostepna(korzen, zrodlo))
         return std::nullopt;

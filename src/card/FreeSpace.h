@@ -42,6 +42,10 @@ public:
 // the system's own mounts.
 bool kartaDostepna(const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo);
 
+// What the user is told when the card at `korzen` does not answer in time
+// (a stalled mount): take it out and put it back, or check it.
+QString komunikatBrakuOdpowiedziKarty(const QString& korzen);
+
 // One measurement of the card: its volume's figures and whether the player's
 // state file is in its root.
 struct PomiarKarty {

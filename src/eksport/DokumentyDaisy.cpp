@@ -158,7 +158,10 @@ QByteArray dokumentNcc(const OpisKsiazki& opis, const MetadaneDaisy& m,
         t += meta("ncc:narrator", opis.lektor);
     t += meta("ncc:charset", QStringLiteral("utf-8"));
     t += meta("ncc:generator", m.generator);
-    t += meta("ncc:depth", QStringLiteral("1"));
+    int glebokosc = 1;
+    for (const RozdzialKsiazki& r : rozdzialy)
+        glebokosc = std::max(glebokosc, r.poziom);
+    t += meta("ncc:depth", QString::number(glebokosc));
     t += meta("ncc:tocItems", QString::number(n + 1));
     t += meta("ncc:pageFront", QStringLiteral("0"));
     t += meta("ncc:pageNormal", QStringLiteral("0"));
@@ -175,9 +178,10 @@ QByteArray dokumentNcc(const OpisKsiazki& opis, const MetadaneDaisy& m,
              .arg(klipyTytulu(rozdzialy).isEmpty() ? 1 : 0)
              .arg(xml(opis.tytul));
     for (int i = 0; i < n; ++i)
-        t += QStringLiteral("<h1 id=\"h%1\"><a href=\"%2#t%1\">%3</a></h1>\n")
-                 .arg(i + 1)
-                 .arg(nazwaSmilDaisy(i, n), xml(rozdzialy.at(i).tytul));
+        // One pass, so that a title holding "%4" stays as it is.
+        t += QStringLiteral("<h%4 id=\"h%1\"><a href=\"%2#t%1\">%3</a></h%4>\n")
+                 .arg(QString::number(i + 1), nazwaSmilDaisy(i, n), xml(rozdzialy.at(i).tytul),
+                      QString::number(rozdzialy.at(i).poziom));
     t += QStringLiteral("</body>\n</html>\n");
     return t.toUtf8();
 }

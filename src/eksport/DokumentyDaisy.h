@@ -2,7 +2,8 @@
 // The text files of a DAISY 2.02 talking book with audio and headings only
 // ("audioNcc"): the navigation control centre ncc.html, an XHTML 1.0 page
 // with the book's metadata, its title as the first heading (h1
-// class="title") and one h1 per chapter, and one SMIL 1.0 file per chapter.
+// class="title") and one heading per chapter (h1, or deeper for an entry
+// with a level), and one SMIL 1.0 file per chapter.
 // A chapter starts where its entry's bookmark starts: its SMIL plays the
 // entry from there to its end, and then the start of the next entry up to
 // that entry's bookmark. Every part of every entry is heard once, in the

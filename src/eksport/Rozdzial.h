@@ -9,6 +9,10 @@
 struct RozdzialKsiazki {
     QString plik;  // the entry's file
     QString tytul; // its ID3 title, else the file name without ".mp3"
+    // Its heading's level in the DAISY book, 1 to 6: the entry's own level
+    // (an imported book's nesting), never more than one below the heading
+    // before it, since a DAISY reader cannot skip a level.
+    int poziom = 1;
     // Its exact duration on its own and the sum of those before it, in ticks
     // (Mp3Stream.h): the times of the DAISY book, which plays each file on
     // its own.

@@ -82,6 +82,21 @@ QString bajtyNazwy(const QString& nazwa) {
     return wynik;
 }
 
+// A text as the parser gives it, with every surrogate that has no pair
+// (UTF-16 and UTF-32 documents can carry one) as U+FFFD: such a unit is no
+// character, and a name the program keeps its raw bytes in must not be
+// mistaken for one.
+QString bezSamotnychSurogatow(QString tekst) {
+    for (qsizetype i = 0; i < tekst.size(); ++i) {
+        const QChar c = tekst.at(i);
+        if (c.isHighSurrogate() && i + 1 < tekst.size() && tekst.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            tekst[i] = QChar::ReplacementCharacter;
+    }
+    return tekst;
+}
+
 QString nazwaZBajtow(const QString& tekst) {
     return nazwaZSystemu(QByteArray::fromPercentEncoding(tekst.toUtf8()));
 }
@@ -437,7 +452,8 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                 const QXmlStreamAttributes atrybuty = r.attributes();
                 for (const AtrybutOpisu& a : kAtrybutyOpisu) {
                     if (wynik.korzenProjekt && atrybuty.hasAttribute(a.nazwa))
-                        wynik.opis.*a.pole = atrybuty.value(a.nazwa).toString();
+                        wynik.opis.*a.pole =
+                            bezSamotnychSurogatow(atrybuty.value(a.nazwa).toString());
                 }
             } else if (!wynik.korzenProjekt) {
                 // Another root: the rest is only checked for being XML.
@@ -469,7 +485,7 @@ OdczytanyPlikProjektu czytajDokumentProjektu(const QByteArray& dane, const QStri
                 // An element without text stays null: the reader cannot
                 // convert it.
                 if (!tekst.isEmpty())
-                    *pole = tekst;
+                    *pole = bezSamotnychSurogatow(tekst);
                 pole = nullptr;
             }
             --glebokosc;

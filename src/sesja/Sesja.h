@@ -113,6 +113,11 @@ public:
     // before anything is written); tells the outcome and the free space,
     // and after a good copy offers to eject the card.
     void kopiujPliki(const QStringList& pliki);
+    // True when a card is chosen and a volume answers at its root;
+    // otherwise says why not. Windows of the card's own ask this first.
+    bool kartaDostepna();
+    // The chosen card's root folder.
+    QString korzen() const;
     // Checks a store book against its copy on the card.
     void sprawdzKsiazke();
     // Ejects the card and says whether it may be taken out.
@@ -131,8 +136,6 @@ private:
     // project dialogs' folder; then stored.
     void zapamietajProjekt(const QString& path);
     bool kartaWybrana();
-    bool kartaDostepna();
-    QString korzen() const;
     QStringList wybierzKsiazke(const QString& tytul, const QString& brakIndeksow);
     // The replace questions in copy order; false (after saying so) when the
     // user keeps a file of the card's.

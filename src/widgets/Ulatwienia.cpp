@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QTextCursor>
 #include <QValidator>
 #include <algorithm>
@@ -535,4 +536,13 @@ void mowWybor(QComboBox* lista, const QString& co) {
 
 void mowPowodyNieczynnych(QWidget* okno, std::function<QString(const QAction*)> powod) {
     new PowodyNieczynnych(okno, std::move(powod));
+}
+
+QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
+                      const QString& opis) {
+    auto* b = new QPushButton(tekst, rodzic);
+    b->setObjectName(QString::fromLatin1(nazwa));
+    b->setAccessibleName(opis);
+    b->setAutoDefault(false);
+    return b;
 }

@@ -10,6 +10,7 @@ class QAction;
 class QComboBox;
 class QKeyEvent;
 class QObject;
+class QPushButton;
 class QTextCursor;
 class QWidget;
 
@@ -54,3 +55,8 @@ void mowWybor(QComboBox* lista, const QString& co);
 // said through `okno`'s announcer; the focus stays where it was. `powod`
 // gives the reason for one of `okno`'s actions, empty for none to give.
 void mowPowodyNieczynnych(QWidget* okno, std::function<QString(const QAction*)> powod);
+
+// A button with the object name `nazwa`, the caption `tekst` (with its
+// mnemonic) and the accessible name `opis`, that never acts on Enter.
+QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
+                      const QString& opis);

@@ -144,6 +144,8 @@ private slots:
         row("PrzesunWDol1", "Przesuń w dół", QKeySequence(Qt::ALT | Qt::Key_Down));
         row("Podsumowanieksiazki1", "Podsumowanie książki", QKeySequence(Qt::CTRL | Qt::Key_I));
         row("Glosnosc1", "Głośność", QKeySequence(Qt::CTRL | Qt::Key_G));
+        row("Ksiazkinakarcie1", "Książki na karcie...",
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F4));
         row("OdtworZzakladke1", "Odtwórz zakładke", none);
         row("Odtwrzplik1", "Odtwórz plik", none);
         row("Stop1", "Stop", none);

@@ -166,6 +166,10 @@ private slots:
         QVERIFY(crcZgodny(bajty(dane, r)));
         QCOMPARE(zmienWzmocnienie(bajty(dane, r), -300), 4);
         QCOMPARE(opiszRamke(bajty(dane, r)).najwieksze, 0);
+        // Granules at gain 0 cannot be heard: they neither limit a step down
+        // nor count as held.
+        QCOMPARE(opiszRamke(bajty(dane, r)).najmniejsze, 255);
+        QCOMPARE(zmienWzmocnienie(bajty(dane, r), -5), 0);
         // Not a Layer III frame: nothing changes.
         QByteArray inne = randomBytes(500, 7);
         inne[0] = char(0xFF), inne[1] = char(0xFD); // Layer II

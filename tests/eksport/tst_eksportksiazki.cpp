@@ -120,6 +120,7 @@ struct Klip {
 struct Dokument {
     QMap<QString, QString> meta;
     QList<std::pair<QString, QString>> naglowki;
+    QList<int> poziomy; // of the headings, in order
     QList<Klip> klipy;
 };
 
@@ -138,7 +139,8 @@ Dokument czytajDokument(const QString& sciezka) {
             d.meta.insert(atrybut("name"), atrybut("content"));
         else if (r.name() == u"audio")
             d.klipy.append({atrybut("src"), ms(atrybut("clip-begin")), ms(atrybut("clip-end"))});
-        else if (r.name() == u"h1")
+        else if (r.name().size() == 2 && r.name().startsWith(u'h') && r.name().at(1) >= u'1' &&
+                 r.name().at(1) <= u'6' && (d.poziomy.append(r.name().at(1).digitValue()), true))
             d.naglowki.append(
                 {atrybut("class"), r.readElementText(QXmlStreamReader::IncludeChildElements)});
     }
@@ -551,6 +553,27 @@ private slots:
         QCOMPARE(zawartoscFolderu(sciezka(u"projekt"_s)), przedProjekt);
         QCOMPARE(bajtyPliku(sciezka(u"moje/list.txt"_s)),
                  zmiana.startsWith(u"dowiazanie") ? "ważne"_ba : QByteArray());
+    }
+
+    // Levels an imported book gave its entries become the headings' levels,
+    // none deeper than one below the heading before it; the book stays valid.
+    void headingLevels() {
+        utworz({{ton(300), u"a.mp3"_s, {}},
+                {ton(300), u"b.mp3"_s, {}},
+                {ton(300), u"c.mp3"_s, {}},
+                {ton(300), u"d.mp3"_s, {}},
+                {ton(300), u"e.mp3"_s, u"100%4 %1"_s}});
+        const QStringList poziomy{u"2"_s, u"4"_s, u"3"_s, u"x"_s, u"2"_s};
+        for (int i = 0; i < poziomy.size(); ++i)
+            pozycje[i].Poziom = poziomy.at(i);
+        QCOMPARE(eksportuj(sciezka(u"daisy"_s), QString(), false, opis()), QString());
+        const Dokument ncc = czytajDokument(sciezka(u"daisy/ncc.html"_s));
+        QCOMPARE(ncc.poziomy, (QList<int>{1, 1, 2, 3, 1, 2}));
+        QCOMPARE(ncc.naglowki.last().second, u"100%4 %1"_s);
+        QCOMPARE(ncc.meta.value(u"ncc:depth"_s), u"3"_s);
+        QStringList pliki{sciezka(u"daisy/ncc.html"_s)};
+        const QString bledy = bledyXmllint(pliki);
+        QVERIFY2(bledy.isNull() || bledy.isEmpty(), qPrintable(bledy));
     }
 
     // Entries of other formats: a DAISY book (a file per chapter) is made,

@@ -198,6 +198,14 @@ private slots:
                       "<dlugosc>&#49;&amp;</dlugosc></p></projekt>"
             << QList<WpisPlikuProjektu>{wpis("ab<c>", nullptr, "1&", nullptr)};
         QTest::newRow("empty root") << decl + "<projekt/>" << QList<WpisPlikuProjektu>{};
+        // UTF-16 can carry a surrogate without its pair, which is no
+        // character: it reads as U+FFFD, so a save writes what was read.
+        QTest::newRow("lone surrogates in UTF-16")
+            << QByteArray("\xff\xfe<\0p\0r\0o\0j\0e\0k\0t\0>\0<\0p\0>\0<\0p\0l\0i\0k\0>\0"
+                          "a\0\x85\xdc\0\xd8<\0/\0p\0l\0i\0k\0>\0<\0/\0p\0>\0"
+                          "<\0/\0p\0r\0o\0j\0e\0k\0t\0>\0",
+                          86)
+            << QList<WpisPlikuProjektu>{wpis("a\uFFFD\uFFFD", nullptr, nullptr, nullptr)};
         QTest::newRow("namespace prefix")
             << decl + "<x:projekt xmlns:x=\"urn:a\"><x:p><x:plik>n</x:plik></x:p></x:projekt>"
             << QList<WpisPlikuProjektu>{wpis("n", nullptr, nullptr, nullptr)};

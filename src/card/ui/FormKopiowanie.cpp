@@ -109,10 +109,39 @@ RaportKopiowania TFormKopiowanie::kopiuj(const QStringList& pliki, const QString
     return raport;
 }
 
-RaportSprawdzenia TFormKopiowanie::sprawdz(const QStringList& pliki, const QString& korzen) {
+RaportKopiiWielu TFormKopiowanie::kopiujKsiazki(
+    const QStringList& ksiazki, const QString& korzen, const ZrodloWolnegoMiejsca& zrodlo,
+    const std::function<bool(const QString&)>& czyZamienic, const KopiowanieNaKarte& kopiowanie) {
+    QStringList wszystkie;
+    for (const QString& ksiazka : ksiazki)
+        wszystkie += plikiKsiazki(ksiazka);
+    ObslugaKopiowania doPracy = obsluga(wszystkie);
+    doPracy.czyZamienic = czyZamienic;
+    // The core copies all the books' files as one list, or after a failure
+    // each book's own: the progress counts a file by its place among all.
+    const KopiowanieNaKarte wPorzadku = [&wszystkie, &kopiowanie](const QStringList& pliki,
+                                                                  const QString& doKorzenia,
+                                                                  const ObslugaKopiowania& o) {
+        const qsizetype pierwszy = pliki.isEmpty() ? 0 : wszystkie.indexOf(pliki.first());
+        ObslugaKopiowania przesunieta = o;
+        if (o.postep && pierwszy > 0) {
+            przesunieta.postep = [postep = o.postep, pierwszy](PostepKarty p) {
+                p.plik += int(pierwszy);
+                return postep(p);
+            };
+        }
+        return kopiowanie(pliki, doKorzenia, przesunieta);
+    };
+    RaportKopiiWielu raport;
+    wykonaj([&] { raport = kopiujKsiazkiNaKarte(ksiazki, korzen, zrodlo, doPracy, wPorzadku); });
+    return raport;
+}
+
+RaportSprawdzenia TFormKopiowanie::sprawdz(const QStringList& pliki, const QString& korzen,
+                                           const SprawdzanieNaKarcie& sprawdzanie) {
     const ObslugaKopiowania doPracy = obsluga(pliki);
     RaportSprawdzenia raport;
-    wykonaj([&] { raport = sprawdzKsiazkeNaKarcie(pliki, korzen, doPracy); });
+    wykonaj([&] { raport = sprawdzanie(pliki, korzen, doPracy); });
     return raport;
 }
 

@@ -6,12 +6,17 @@
 // closing it) stops the work at the next chunk. The window never asks
 // anything: every question comes before it exists.
 
+#include "card/KartaKsiazek.h"
 #include "card/KsiazkaNaKarcie.h"
 #include "card/Wysuwanie.h"
 #include "widgets/OknoPostepu.h"
 
 #include <QList>
 #include <QStringList>
+
+// How a book on the card is checked against the store's; on a worker.
+using SprawdzanieNaKarcie = std::function<RaportSprawdzenia(
+    const QStringList& pliki, const QString& korzen, const ObslugaKopiowania& obsluga)>;
 
 class TFormKopiowanie : public OknoPostepu {
     Q_OBJECT
@@ -25,8 +30,17 @@ public:
     RaportKopiowania kopiuj(const QStringList& pliki, const QString& korzen,
                             const QStringList& zamien, const KopiowanieNaKarte& kopiowanie);
 
+    // Copies several store books (their audio files' paths) in one go
+    // (kopiujKsiazkiNaKarte); a book already on the card is replaced when
+    // `czyZamienic` says so for its card path.
+    RaportKopiiWielu kopiujKsiazki(const QStringList& ksiazki, const QString& korzen,
+                                   const ZrodloWolnegoMiejsca& zrodlo,
+                                   const std::function<bool(const QString&)>& czyZamienic,
+                                   const KopiowanieNaKarte& kopiowanie);
+
     // Checks the book's files on the card against `pliki` in the store.
-    RaportSprawdzenia sprawdz(const QStringList& pliki, const QString& korzen);
+    RaportSprawdzenia sprawdz(const QStringList& pliki, const QString& korzen,
+                              const SprawdzanieNaKarcie& sprawdzanie = sprawdzKsiazkeNaKarcie);
 
     // Ejects the card with `wysuwanie`; the bar only shows that the work
     // goes on, and a stop cannot end an unmount already asked for.

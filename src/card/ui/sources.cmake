@@ -1,1 +1,1 @@
-list(APPEND SOURCES FormKopiowanie.cpp)
+list(APPEND SOURCES FormKopiowanie.cpp FormKarta.cpp)

@@ -2,6 +2,7 @@
 
 #include "widgets/Komunikaty.h"
 #include "widgets/Seams.h"
+#include "widgets/Ulatwienia.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -21,15 +22,6 @@ QLineEdit* pole(QWidget* rodzic, const char* nazwa, const QString& opis) {
     e->setObjectName(QString::fromLatin1(nazwa));
     e->setAccessibleName(opis);
     return e;
-}
-
-QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
-                      const QString& opis) {
-    auto* b = new QPushButton(tekst, rodzic);
-    b->setObjectName(QString::fromLatin1(nazwa));
-    b->setAccessibleName(opis);
-    b->setAutoDefault(false);
-    return b;
 }
 
 } // namespace
