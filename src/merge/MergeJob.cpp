@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -296,11 +297,15 @@ QString zapiszObok(const QString& docelowy, const QByteArray& tresc, QString zna
 // Puts finished files in place of their targets, all or none: each
 // existing target is swapped with its new file, so that a failure half way
 // can swap the earlier ones back. Afterwards the temporary names hold the
-// replaced contents, which the caller removes.
-void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
+// replaced contents, which the caller removes. The files `usun` are taken
+// away in the same step, moved to hidden names that are returned for the
+// caller to remove (and put back if a later step fails).
+QStringList podmienRazem(const QList<std::pair<QString, QString>>& pary,
+                         const QStringList& usun = {}) {
     struct Krok {
         QByteArray tymczasowy, docelowy;
         bool zamiana;
+        bool usuniecie = false;
     };
     const BezPrzerwania bezPrzerwania;
     QList<Krok> wykonane;
@@ -314,7 +319,10 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
             }
 #endif
             std::error_code ec;
-            std::filesystem::rename(it->docelowy.constData(), it->tymczasowy.constData(), ec);
+            if (it->usuniecie)
+                std::filesystem::rename(it->tymczasowy.constData(), it->docelowy.constData(), ec);
+            else
+                std::filesystem::rename(it->docelowy.constData(), it->tymczasowy.constData(), ec);
         }
     };
     for (const auto& [tymczasowy, docelowy] : pary) {
@@ -342,6 +350,28 @@ void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
         }
         wykonane.append(krok);
     }
+    QStringList ukryte;
+    for (const QString& stary : usun) {
+        const QString ukryty = nazwaTymczasowa(QFileInfo(stary), losowyZnacznik());
+        Krok krok{QFile::encodeName(ukryty), QFile::encodeName(stary), false, true};
+#ifdef Q_OS_LINUX
+        const bool przeniesiony = ::renameat2(AT_FDCWD, krok.docelowy.constData(), AT_FDCWD,
+                                              krok.tymczasowy.constData(), RENAME_NOREPLACE) == 0;
+        const QString opis = przeniesiony ? QString() : opisBledu(errno);
+#else
+        std::error_code ec;
+        std::filesystem::rename(krok.docelowy.constData(), krok.tymczasowy.constData(), ec);
+        const bool przeniesiony = !ec;
+        const QString opis = QString::fromLocal8Bit(ec.message());
+#endif
+        if (!przeniesiony) {
+            wycofaj();
+            throw EInOutError(QStringLiteral("Nie można usunąć pliku %1: %2").arg(stary, opis));
+        }
+        wykonane.append(krok);
+        ukryte.append(ukryty);
+    }
+    return ukryte;
 }
 
 using Tozsamosc = std::pair<std::uint64_t, std::uint64_t>;
@@ -458,6 +488,42 @@ QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
 
 } // namespace
 
+QString nazwaCzesci(const QString& scalony, int numer) {
+    const QFileInfo info(scalony);
+    const QString przyrostek = info.suffix();
+    QString nazwa = info.fileName();
+    if (!przyrostek.isEmpty())
+        nazwa.chop(przyrostek.size() + 1);
+    nazwa += QLatin1Char('-') + QString::number(numer);
+    if (!przyrostek.isEmpty())
+        nazwa += QLatin1Char('.') + przyrostek;
+    const QString folder = scalony.left(scalony.size() - info.fileName().size());
+    return folder + nazwa;
+}
+
+QList<int> podzialNaCzesci(const QList<std::int64_t>& rozmiary, std::int64_t limit) {
+    QList<int> podzial;
+    std::int64_t wCzesci = 0;
+    for (qsizetype i = 0; i < rozmiary.size(); ++i) {
+        const std::int64_t rozmiar = rozmiary.at(i);
+        if (rozmiar > limit)
+            throw SonvekError(
+                QStringLiteral("Nie można zapisać książki w częściach: plik pozycji %1 sam ma %2 "
+                               "bajtów, więcej niż największa część (%3 bajtów), a książka "
+                               "dzieli się na części tylko między plikami pozycji")
+                    .arg(i + 1)
+                    .arg(rozmiar)
+                    .arg(limit));
+        if (podzial.isEmpty() || wCzesci + rozmiar > limit) {
+            podzial.append(0);
+            wCzesci = 0;
+        }
+        ++podzial.last();
+        wCzesci += rozmiar;
+    }
+    return podzial;
+}
+
 ZadanieScalania::ZadanieScalania(QString scalony, ListaPozycji pozycje, MiernikMp3 miernik)
     : nazwaScalonego(std::move(scalony)), wpisy(std::move(pozycje)), miernik(std::move(miernik)) {}
 
@@ -530,6 +596,8 @@ void ZadanieScalania::niepowodzenie(const QString& tekst) {
 }
 
 void ZadanieScalania::usunTymczasowe() {
+    zadaniaCzesci.clear(); // each part removes its own
+    gotowe.clear();
     for (const QString& nazwa : std::as_const(tymczasowe))
         usunTymczasowy(nazwa);
     tymczasowe.clear();
@@ -648,6 +716,10 @@ std::int64_t ZadanieScalania::sprawdzNazwy() const {
 }
 
 void ZadanieScalania::sklej() {
+    if (limitCzesci > 0) {
+        sklejCzesci();
+        return;
+    }
     odmowiono = true;
     const std::int64_t doSkopiowania = sprawdzNazwy();
     odmowiono = false;
@@ -984,6 +1056,10 @@ void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
 }
 
 void ZadanieScalania::utworzIndeksy() {
+    if (limitCzesci > 0) {
+        utworzIndeksyCzesci();
+        return;
+    }
     std::int64_t rozmiar = 0;
     QList<WpisIndeksu> indeks;
     indeks.reserve(wpisy.size());
@@ -1006,11 +1082,147 @@ void ZadanieScalania::utworzIndeksy() {
     tymczasowe.append(tymczasowyLog);
 
     sprawdzPrzerwanie();
-    podmienRazem({{tymczasowyDat, plikDat()},
-                  {tymczasowyLog, plikLog()},
-                  {tymczasowyScalony, nazwaScalonego}});
+    const QList<std::pair<QString, QString>> pary = {{tymczasowyDat, plikDat()},
+                                                     {tymczasowyLog, plikLog()},
+                                                     {tymczasowyScalony, nazwaScalonego}};
+    if (odlozUmieszczenie) {
+        gotowe = pary;
+        return;
+    }
+    podmienRazem(pary);
     // The temporary names now hold whatever was replaced.
     usunTymczasowe();
+    loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));
+    loguj(QStringLiteral("Scalanie plików zakończone powodzeniem"));
+}
+
+// A part that failed ends the whole book the same way.
+void ZadanieScalania::bladCzesci(const ZadanieScalania& czesc) {
+    if (czesc.przerwane())
+        throw Przerwanie{};
+    odmowiono = czesc.odmowa();
+    throw SonvekError(czesc.blad());
+}
+
+// Stage 1 of a book in parts: the names of every part checked against
+// everything the merge reads before a byte is written, then each part's
+// entries merged by a merge of their own, which keeps its files under
+// temporary names.
+void ZadanieScalania::sklejCzesci() {
+    odmowiono = true;
+    sprawdzNazwy(); // the single book's names, and every entry a regular file
+    QList<std::int64_t> rozmiaryWpisow;
+    for (const PozycjaProjektu& p : std::as_const(wpisy))
+        rozmiaryWpisow.append(zbadaj(p.sciezka()).rozmiar);
+    const QList<int> podzial = podzialNaCzesci(rozmiaryWpisow, limitCzesci);
+    nazwyCzesci.clear();
+    QStringList wyjscia;
+    for (int k = 0; k < podzial.size(); ++k) {
+        nazwyCzesci.append(nazwaCzesci(nazwaScalonego, k + 1));
+        wyjscia << nazwyCzesci.last() << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("dat"))
+                << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("log"));
+    }
+    for (const QString& nazwa : std::as_const(wyjscia))
+        if (QFileInfo(nazwa).isDir())
+            throw EInOutError(
+                QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej nazwie")
+                    .arg(nazwa));
+    {
+        const TozsamoscPlikow cele(wyjscia);
+        QStringList czytane{plikProjektu};
+        czytane += sciezkiWpisow();
+        for (const QString& sciezka : std::as_const(czytane))
+            if (const auto k = cele.ktory(sciezka))
+                throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik, który "
+                                                 "scalanie czyta (%2), a zostałby zastąpiony. "
+                                                 "Wybierz inną nazwę")
+                                      .arg(wyjscia.at(*k), sciezka));
+    }
+    odmowiono = false;
+    usunPozostalosci();
+    const std::int64_t razem =
+        std::accumulate(rozmiaryWpisow.cbegin(), rozmiaryWpisow.cend(), std::int64_t{0});
+    QStringList wyrownanie;
+    int poczatek = 0;
+    std::int64_t przed = 0;
+    for (int k = 0; k < podzial.size(); ++k) {
+        sprawdzPrzerwanie();
+        const int n = podzial.at(k);
+        std::int64_t wCzesci = 0;
+        for (int i = poczatek; i < poczatek + n; ++i)
+            wCzesci += rozmiaryWpisow.at(i);
+        loguj(QStringLiteral("Część %1 z %2: %3")
+                  .arg(k + 1)
+                  .arg(podzial.size())
+                  .arg(nazwyCzesci.at(k)));
+        auto czesc =
+            std::make_unique<ZadanieScalania>(nazwyCzesci.at(k), wpisy.mid(poczatek, n), miernik);
+        czesc->odlozUmieszczenie = true;
+        czesc->plikProjektu = plikProjektu;
+        czesc->indeksSzacowany = indeksSzacowany;
+        czesc->celGlosnosci = celGlosnosci;
+        czesc->miernikGlosnosci = miernikGlosnosci;
+        czesc->pamiecGlosnosci = pamiecGlosnosci;
+        czesc->przerwanie = przerwanie;
+        czesc->przerwac = przerwac;
+        // The parts' own ends are said once, for the whole book.
+        czesc->dziennik = [this](const QString& linia) {
+            if (!linia.startsWith(QStringLiteral("Błąd: ")) &&
+                linia != QStringLiteral("Scalanie przerwane"))
+                loguj(linia);
+        };
+        if (postep) {
+            const std::int64_t dalej = razem - przed - wCzesci;
+            czesc->postep = [this, przed, dalej](std::int64_t zrobione, std::int64_t wszystkie) {
+                postep(przed + zrobione, przed + wszystkie + dalej);
+            };
+        }
+        if (przeksztalcRamke)
+            czesc->przeksztalcRamke = [this, poczatek](int wpis, unsigned char* ramka, int bajty) {
+                przeksztalcRamke(poczatek + wpis, ramka, bajty);
+            };
+        ZadanieScalania& zadanie = *czesc;
+        zadaniaCzesci.push_back(std::move(czesc));
+        if (!zadanie.SklejPliki())
+            bladCzesci(zadanie);
+        if (!zadanie.podsumowanieGlosnosci().isEmpty())
+            wyrownanie.append(
+                QStringLiteral("część %1: %2").arg(k + 1).arg(zadanie.podsumowanieGlosnosci()));
+        poczatek += n;
+        przed += wCzesci;
+    }
+    tekstWyrownania = wyrownanie.join(QStringLiteral("; "));
+}
+
+// Stage 2 of a book in parts: every part's index files, then all the parts
+// put in place in one step that also takes away the single book of the
+// chosen name, so that what stays is one book or the other, never a mix.
+void ZadanieScalania::utworzIndeksyCzesci() {
+    QList<std::pair<QString, QString>> pary;
+    for (const auto& czesc : zadaniaCzesci) {
+        if (!czesc->UtworzIndeksy())
+            bladCzesci(*czesc);
+        pary += czesc->gotowe;
+    }
+    sprawdzPrzerwanie();
+    QStringList stare;
+    for (const QString& nazwa : {nazwaScalonego, plikDat(), plikLog()})
+        if (QFileInfo(nazwa).isFile())
+            stare.append(nazwa);
+    const QStringList ukryte = podmienRazem(pary, stare);
+    usunTymczasowe(); // the parts' temporary names now hold what was replaced
+    for (const QString& ukryty : ukryte)
+        QFile::remove(ukryty);
+    if (!stare.isEmpty())
+        loguj(QStringLiteral("Książka %1 zapisana wcześniej w jednym pliku została zastąpiona "
+                             "częściami")
+                  .arg(nazwaScalonego));
+    const QString nastepna = nazwaCzesci(nazwaScalonego, int(nazwyCzesci.size()) + 1);
+    if (QFileInfo::exists(nastepna))
+        loguj(QStringLiteral("Uwaga: plik %1 został z wcześniejszego scalenia w większej liczbie "
+                             "części i nie należy do tej książki; usuń go, by odtwarzacz go nie "
+                             "czytał")
+                  .arg(nastepna));
     loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));
     loguj(QStringLiteral("Scalanie plików zakończone powodzeniem"));
 }
