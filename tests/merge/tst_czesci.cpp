@@ -1,8 +1,8 @@
 // A book merged in parts: where it splits, that each part is exactly the
 // merge of its entries alone, and that a failure leaves the folder as it was.
 #include "base/Errors.h"
-#include "merge/MergeJob.h"
 #include "merge/Miernik.h"
+#include "merge/ZadanieScalania.h"
 #include "project/ProjectFile.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
