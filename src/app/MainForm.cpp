@@ -411,22 +411,9 @@ void TMainForm::changeEvent(QEvent* event) {
         fokusNaLiscie();
 }
 
-// A list that gets the focus is announced by itself, without its current
-// row. Once that has been told, the row's cell is reported as focused too,
-// so that a screen reader reads the row the user is on.
+// The list's current row, read once the list itself has been announced.
 void TMainForm::zglosBiezacyWiersz() {
-    const QModelIndex current = m_ListView1->currentIndex();
-    if (!QAccessible::isActive() || !m_ListView1->hasFocus() || !current.isValid())
-        return;
-    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(m_ListView1);
-    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
-    QAccessibleInterface* komorka =
-        tabela ? tabela->cellAt(current.row(), current.column()) : nullptr;
-    if (!komorka)
-        return;
-    QAccessibleEvent fokus(m_ListView1, QAccessible::Focus);
-    fokus.setChild(lista->indexOfChild(komorka));
-    QAccessible::updateAccessibility(&fokus);
+    zglosBiezacaKomorke(m_ListView1);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -342,7 +342,7 @@ private:
 
     // The book's summary (MainFormPodsumowanie.cpp): its lines, none when
     // the user stopped the examination of the files.
-    std::optional<QStringList> podsumowanieKsiazki();
+    std::optional<QStringList> podsumowanieKsiazki(std::int64_t* rozmiar = nullptr);
 
     // Bookmark detection (MainFormWykrywanie.cpp). Finds the titles of the
     // rows' files with a progress window and writes every bookmark found in

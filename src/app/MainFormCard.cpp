@@ -31,12 +31,6 @@ QString kartaNiedostepna(const QString& korzen) {
 // How long a card command waits for the card to answer, in ms.
 constexpr int limitOdpowiedziKarty = 5000;
 
-QString kartaNieOdpowiada(const QString& korzen) {
-    return QStringLiteral("Karta %1 nie odpowiada. Wyjmij ją i włóż ponownie albo sprawdź, czy "
-                          "nie jest uszkodzona.")
-        .arg(korzen);
-}
-
 } // namespace
 
 // With no card chosen there is no path to work on: every card command says
@@ -61,7 +55,7 @@ bool TMainForm::kartaDostepna() {
         [korzen, zrodlo] { return ::kartaDostepna(korzen, *zrodlo); }, limitOdpowiedziKarty);
     if (dostepna && *dostepna)
         return true;
-    uwaga(dostepna ? kartaNiedostepna(korzen) : kartaNieOdpowiada(korzen));
+    uwaga(dostepna ? kartaNiedostepna(korzen) : komunikatBrakuOdpowiedziKarty(korzen));
     return false;
 }
 
@@ -87,7 +81,7 @@ bool TMainForm::zmierzKarte() {
         },
         limitOdpowiedziKarty);
     if (!wynik) {
-        uwaga(kartaNieOdpowiada(korzen));
+        uwaga(komunikatBrakuOdpowiedziKarty(korzen));
         return false;
     }
     if (!wynik->first.tekst.isEmpty())
@@ -210,14 +204,21 @@ void TMainForm::KopiujPliki(const QStringList& names) {
     switch (raport.wynik) {
     case WynikKopiowania::Skopiowano:
         // The result is said first, the free space after it; an ejected card
-        // has none to report.
-        if (uwaga(QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
-                      QString::fromUtf16(ksiazkaZgodna) +
-                      QStringLiteral("\n\nCzy wysunąć kartę teraz?"),
-                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                  QMessageBox::No) == QMessageBox::Yes) {
+        // has none to report. Enter and Esc leave the card as it is.
+        switch (uwaga(QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
+                          QString::fromUtf16(ksiazkaZgodna) +
+                          QStringLiteral("\n\nCzy wysunąć kartę teraz? Przycisk \u201eOtwórz\u201d "
+                                         "pokazuje książki na karcie."),
+                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Open, QMessageBox::No,
+                      QMessageBox::No)) {
+        case QMessageBox::Yes:
             WysunKarte();
             return;
+        case QMessageBox::Open:
+            Ksiazkinakarcie1Click(); // which says the free space when it closes
+            return;
+        default:
+            break;
         }
         break;
     case WynikKopiowania::Anulowano:
