@@ -223,17 +223,17 @@ void TFormPrzegladZakladek::zatwierdz() {
 }
 
 void TFormPrzegladZakladek::pomin() {
-    const int przed = m_przeglad->biezaca();
-    const QString tekst = m_przeglad->pomin();
-    if (m_przeglad->biezaca() != przed)
-        przybycie(tekst);
-    else
-        powiedz(tekst);
+    przejdz(&PrzegladZakladek::pomin);
 }
 
 void TFormPrzegladZakladek::wstecz() {
+    przejdz(&PrzegladZakladek::wstecz);
+}
+
+// A step that found no entry to go to (the last, the first) is only said.
+void TFormPrzegladZakladek::przejdz(QString (PrzegladZakladek::*krok)()) {
     const int przed = m_przeglad->biezaca();
-    const QString tekst = m_przeglad->wstecz();
+    const QString tekst = ((*m_przeglad).*krok)();
     if (m_przeglad->biezaca() != przed)
         przybycie(tekst);
     else

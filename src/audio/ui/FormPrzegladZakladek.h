@@ -82,6 +82,7 @@ private:
     void zatwierdz();
     void pomin();
     void wstecz();
+    void przejdz(QString (PrzegladZakladek::*krok)());
     void dopasuj();
     void wykryj();
     // One search on a worker at a time; its result is dropped when the
