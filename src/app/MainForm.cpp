@@ -238,6 +238,12 @@ void TMainForm::utworzMenu() {
                            &TMainForm::Wstawodcinki1Click);
     m_Wykryjzakadki1 = item(m_Narzdzia1, "Wykryjzakadki1", QStringLiteral("&Wykryj zakładki"), none,
                             &TMainForm::Wykryjzakadki1Click);
+    m_Przegladzakladek1 =
+        item(m_Narzdzia1, "Przegladzakladek1", QStringLiteral("P&rzegląd zakładek..."),
+             QKeySequence(Qt::CTRL | Qt::Key_R), &TMainForm::Przegladzakladek1Click);
+    m_Dopasujdoprzerw1 =
+        item(m_Narzdzia1, "Dopasujdoprzerw1", QStringLiteral("&Dopasuj zakładki do przerw"),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), &TMainForm::Dopasujdoprzerw1Click);
     m_Podsumowanieksiazki1 =
         item(m_Narzdzia1, "Podsumowanieksiazki1", QStringLiteral("&Podsumowanie książki"),
              QKeySequence(Qt::CTRL | Qt::Key_I), &TMainForm::Podsumowanieksiazki1Click);
@@ -290,7 +296,8 @@ void TMainForm::utworzMenu() {
 void TMainForm::Aktywuj() {
     const bool rows = m_projekt->rowCount() > 0;
     for (QAction* a : {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Eksportujksiazke1,
-                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1, m_Glosnosc1})
+                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1, m_Glosnosc1,
+                       m_Przegladzakladek1, m_Dopasujdoprzerw1})
         a->setEnabled(rows);
     m_Odtwarzacz1->menuAction()->setEnabled(rows);
     m_Stop1->setEnabled(rows);

@@ -18,6 +18,7 @@
 //   MainFormPodsumowanie.cpp the book's summary
 //   MainFormGlosnosc.cpp  loudness measuring and its report
 //   MainFormWskazane.cpp  a whole folder added, files named on the command line
+//   MainFormPrzeglad.cpp  the review of bookmarks, bookmarks snapped to pauses
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
@@ -164,6 +165,8 @@ public:
     void Glosnosc1Click();
     void Dodajfolder1Click();
     void Ksiazkinakarcie1Click();
+    void Przegladzakladek1Click();
+    void Dopasujdoprzerw1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
@@ -258,6 +261,13 @@ public:
     // The bookmarks of the selected rows, or of all rows when none is
     // selected, from the titles spoken at their files' beginnings.
     void WykryjZakladki();
+
+    // ---- bookmarks by ear (MainFormPrzeglad.cpp) ---------------------------------------
+    // "Przegląd zakładek" over the selected rows, or all rows when at most
+    // one is selected; what the user accepted becomes one step.
+    void PrzejrzyjZakladki();
+    // The selected rows' bookmarks snapped onto the pauses, as one step.
+    void DopasujZakladkiDoPrzerw();
 
     // ---- loudness (MainFormGlosnosc.cpp) -----------------------------------------------
     // Measures the files of the selected rows, or of all rows when none is
@@ -433,6 +443,8 @@ private:
     QAction* m_Podsumowanieksiazki1 = nullptr;
     QAction* m_Glosnosc1 = nullptr;
     QAction* m_Ksiazkinakarcie1 = nullptr;
+    QAction* m_Przegladzakladek1 = nullptr;
+    QAction* m_Dopasujdoprzerw1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;

@@ -210,7 +210,8 @@ private slots:
         QVERIFY(dialog->MemoPodsumowanie->isVisible());
         QCOMPARE(linie(dialog->MemoPodsumowanie).first(),
                  u"Nie wybrano karty. Nie wiadomo, czy książka zmieści się na karcie."_s);
-        QVERIFY(linie(dialog->MemoPodsumowanie).contains(u"Pozycje: %1."_s.arg(pliki.size())));
+        QVERIFY(linie(dialog->MemoPodsumowanie)
+                    .contains(u"Pozycje: %1, sprawdzone: 0 z %1."_s.arg(pliki.size())));
         QTest::keyClick(dialog->MemoPodsumowanie, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->Memo1);
         QTest::keyClick(dialog->Memo1, Qt::Key_Tab);
