@@ -164,6 +164,7 @@ public:
     void Glosnosc1Click();
     void Dodajfolder1Click();
     void Ksiazkinakarcie1Click();
+    void Importujksiazke1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
@@ -433,6 +434,7 @@ private:
     QAction* m_Podsumowanieksiazki1 = nullptr;
     QAction* m_Glosnosc1 = nullptr;
     QAction* m_Ksiazkinakarcie1 = nullptr;
+    QAction* m_Importujksiazke1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;

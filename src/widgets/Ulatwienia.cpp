@@ -546,3 +546,17 @@ QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
     b->setAutoDefault(false);
     return b;
 }
+
+void zglosBiezacaLinie(QAbstractItemView* widok) {
+    const QModelIndex biezacy = widok->currentIndex();
+    if (!QAccessible::isActive() || !widok->hasFocus() || !biezacy.isValid())
+        return;
+    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(widok);
+    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
+    QAccessibleInterface* linia = tabela ? tabela->cellAt(biezacy.row(), 0) : nullptr;
+    if (!linia)
+        return;
+    QAccessibleEvent fokus(widok, QAccessible::Focus);
+    fokus.setChild(lista->indexOfChild(linia));
+    QAccessible::updateAccessibility(&fokus);
+}

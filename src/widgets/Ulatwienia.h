@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+class QAbstractItemView;
 class QAction;
 class QComboBox;
 class QKeyEvent;
@@ -60,3 +61,8 @@ void mowPowodyNieczynnych(QWidget* okno, std::function<QString(const QAction*)> 
 // mnemonic) and the accessible name `opis`, that never acts on Enter.
 QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
                       const QString& opis);
+
+// Tells a screen reader the current line of `widok` as focused, when the
+// view has the focus: a list that gets the focus, or is filled while it
+// has it, is otherwise announced without the line the user is on.
+void zglosBiezacaLinie(QAbstractItemView* widok);
