@@ -20,8 +20,8 @@
 
 #include "audio/Glosnosc.h"
 #include "base/Paths.h"
-#include "merge/MergeJob.h"
 #include "merge/Miernik.h"
+#include "merge/ZadanieScalania.h"
 #include "project/ProjectFile.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,8 @@
 #include "base/FolderTymczasowy.h"
 
+#include "base/BledySystemu.h"
 #include "base/Errors.h"
+#include "base/Transakcja.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +11,6 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -22,8 +22,7 @@
 namespace {
 
 EInOutError blad(const QString& tekst, const QString& sciezka, int numer) {
-    return EInOutError(
-        tekst.arg(QDir::toNativeSeparators(sciezka), QString::fromLocal8Bit(std::strerror(numer))));
+    return EInOutError(tekst.arg(QDir::toNativeSeparators(sciezka), opisBleduSystemu(numer)));
 }
 
 } // namespace
@@ -89,26 +88,8 @@ FolderTymczasowy::~FolderTymczasowy() {
 }
 
 void FolderTymczasowy::umiesc() {
-    const QByteArray z = QFile::encodeName(m_folder), na = QFile::encodeName(m_cel);
-    bool gotowe = false;
-#ifdef Q_OS_LINUX
-    if (::renameat2(AT_FDCWD, z.constData(), AT_FDCWD, na.constData(), RENAME_NOREPLACE) == 0)
-        gotowe = true;
-    else if (errno != EINVAL && errno != ENOSYS)
-        throw blad(QStringLiteral("Nie można utworzyć folderu %1: %2"), m_cel, errno);
-#endif
-    if (!gotowe) {
-        // Where the system cannot refuse to replace, a check just before.
-        if (QFileInfo::exists(m_cel) || QFileInfo(m_cel).isSymLink())
-            throw blad(QStringLiteral("Nie można utworzyć folderu %1: %2"), m_cel, EEXIST);
-        if (std::rename(z.constData(), na.constData()) != 0)
-            throw blad(QStringLiteral("Nie można utworzyć folderu %1: %2"), m_cel, errno);
-    }
+    if (const int e = przemianujBezZastepowania(m_folder, m_cel))
+        throw blad(QStringLiteral("Nie można utworzyć folderu %1: %2"), m_cel, e);
     m_folder.clear();
-    const int fd = ::open(QFile::encodeName(QFileInfo(m_cel).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    synchronizujFolder(QFileInfo(m_cel).absolutePath());
 }

@@ -3,6 +3,7 @@
 #include "base/BledySystemu.h"
 #include "base/DataDirs.h"
 #include "base/Paths.h"
+#include "base/Transakcja.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -24,7 +25,7 @@
 
 namespace {
 
-std::atomic<ZapisAtomowy::Synchronizacja> g_synchronizacja{&::fsync};
+std::atomic<ZapisAtomowy::Synchronizacja> g_synchronizacja{&synchronizujPlik};
 
 int synchronizuj(int fd) {
     return g_synchronizacja.load()(fd);
@@ -166,7 +167,7 @@ void zapisyPonadLimitZwracajaBlad() {
 }
 
 ZapisAtomowy::Synchronizacja ZapisAtomowy::ustawSynchronizacje(Synchronizacja funkcja) {
-    return g_synchronizacja.exchange(funkcja ? funkcja : &::fsync);
+    return g_synchronizacja.exchange(funkcja ? funkcja : &synchronizujPlik);
 }
 
 ZapisAtomowy::ZapisAtomowy(const QString& sciezka, const OpcjeZapisu& opcje)

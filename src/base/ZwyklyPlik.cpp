@@ -1,6 +1,7 @@
 #include "base/ZwyklyPlik.h"
 
 #include "base/BledySystemu.h"
+#include "base/Errors.h"
 #include "base/Paths.h"
 
 #include <QFileInfo>
@@ -133,5 +134,24 @@ QString otworzZwyklyPlik(QFile& plik, const QString& sciezka) {
         return plik.errorString();
     }
     return QString();
+#endif
+}
+
+OtwartyZwyklyPlik::OtwartyZwyklyPlik(const QString& sciezka) {
+#ifdef Q_OS_UNIX
+    const QString powod = otworzZwyklyDeskryptor(sciezka, m_fd, m_rozmiar, true);
+#else
+    const QString powod = otworzZwyklyPlik(m_plik, sciezka);
+    m_fd = m_plik.handle();
+    m_rozmiar = m_plik.size();
+#endif
+    if (!powod.isEmpty())
+        throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
+}
+
+OtwartyZwyklyPlik::~OtwartyZwyklyPlik() {
+#ifdef Q_OS_UNIX
+    if (m_fd >= 0)
+        ::close(m_fd);
 #endif
 }

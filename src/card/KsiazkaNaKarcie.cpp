@@ -2,6 +2,7 @@
 
 #include "base/BledySystemu.h"
 #include "base/Errors.h"
+#include "base/Transakcja.h"
 #include "base/ZapisAtomowy.h"
 
 #include <QCryptographicHash>
@@ -449,9 +450,9 @@ std::optional<Znacznik> czytajZnacznik(int folder, const QString& korzen) {
 // Syncs the card root; some file systems cannot sync a folder, which is no
 // failure.
 void synchronizujFolder(int folder, const QString& korzen) {
-    if (::fsync(folder) != 0 && errno != EINVAL && errno != EROFS)
+    if (const int numer = ::synchronizujFolder(folder))
         throw Niepowodzenie{
-            QStringLiteral("Nie można zapisać folderu %1: %2").arg(korzen, powodBleduKarty(errno))};
+            QStringLiteral("Nie można zapisać folderu %1: %2").arg(korzen, powodBleduKarty(numer))};
 }
 
 void usunZnacznik(int folder, const QString& korzen) {
@@ -582,15 +583,14 @@ ssize_t kopiujPorcje(int wejscie, int wyjscie, off_t pozycja, std::size_t ile, c
                      int& jadro) {
     while (jadro > 0) {
         off_t od = pozycja;
-        const ssize_t n = jadro == 2 ? ::copy_file_range(wejscie, &od, wyjscie, nullptr, ile, 0)
+        const ssize_t n = jadro == 2 ? kopiujWJadrze(wejscie, &od, wyjscie, ile)
                                      : ::sendfile(wyjscie, wejscie, &od, ile);
         if (n > 0)
             return n;
         if (n < 0 && errno == EINTR)
             continue;
         // A file system that cannot copy this way says so, or copies nothing.
-        if (n == 0 || errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-            errno == ETXTBSY || errno == EBADF)
+        if (n == 0 || kopiowanieWJadrzeNiemozliwe(errno) || errno == ETXTBSY || errno == EBADF)
             --jadro;
         else
             return -1;
@@ -639,7 +639,7 @@ void zapiszTymczasowy(const QString& zrodlo, int folder, const QByteArray& tymcz
         krok(obsluga, "porcja");
         zglos(obsluga, EtapKarty::Kopiowanie, plik, skopiowano, razem);
     }
-    if (::fsync(wyjscie.fd()) != 0)
+    if (synchronizujPlik(wyjscie.fd()) != 0)
         throw bladZapisu(errno);
     ::posix_fadvise(wyjscie.fd(), 0, 0, POSIX_FADV_DONTNEED);
     if (wyjscie.zamknij() != 0)

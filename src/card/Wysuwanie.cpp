@@ -1,5 +1,6 @@
 #include "card/Wysuwanie.h"
 
+#include "base/Transakcja.h"
 #include "card/UDisks2.h"
 #include "card/Volumes.h"
 
@@ -49,11 +50,7 @@ std::optional<dev_t> urzadzenie(const QString& punkt) {
 
 // Writes out what the system holds for the card's volume.
 void zapiszBufory(const QString& punkt) {
-    const int fd = ::open(QFile::encodeName(punkt).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::syncfs(fd);
-        ::close(fd);
-    }
+    synchronizujFolder(punkt, true);
 }
 
 } // namespace

@@ -7,11 +7,13 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/TozsamoscPlikow.h"
+#include "base/Transakcja.h"
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
 #include "eksport/UmieszczenieKsiazki.h"
 #include "merge/Formaty.h"
+#include "merge/UkladKsiazki.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -72,7 +74,7 @@ constexpr bool kSynchronizujKazdy = true;
 #endif
 
 void zamknijZSynchronizacja(int fd, const QString& nazwa) {
-    if (kSynchronizujKazdy && ::fsync(fd) != 0) {
+    if (kSynchronizujKazdy && synchronizujPlik(fd) != 0) {
         const int e = errno;
         ::close(fd);
         throw bladZapisu(nazwa, e);
@@ -90,28 +92,6 @@ void zapiszNowyPlik(const QString& sciezka, const QByteArray& dane) {
         throw;
     }
     zamknijZSynchronizacja(fd, sciezka);
-}
-
-// Syncs the folder, and with `calosc` the whole file system it is on.
-void synchronizujFolder(const QString& folder, bool calosc) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        throw bladZapisu(folder, errno);
-    int wynik = 0;
-#ifdef Q_OS_LINUX
-    if (calosc)
-        wynik = ::syncfs(fd);
-#else
-    Q_UNUSED(calosc);
-#endif
-    if (wynik == 0)
-        wynik = ::fsync(fd);
-    const int e = errno;
-    ::close(fd);
-    // Some file systems cannot sync a folder (FAT through FUSE).
-    if (wynik != 0 && e != EINVAL && e != ENOSYS)
-        throw bladZapisu(folder, e);
 }
 
 // Where the audio of a file starts when it opens with an encoder's
@@ -216,18 +196,13 @@ EksportKsiazki::EksportKsiazki(ListaPozycji pozycje, OpisKsiazki opis)
 
 EksportKsiazki::~EksportKsiazki() = default;
 
-void EksportKsiazki::loguj(const QString& linia) const {
-    if (dziennik)
-        dziennik(linia);
-}
-
 void EksportKsiazki::uwaga(const QString& linia) {
     m_uwagi.append(linia);
     loguj(linia);
 }
 
 void EksportKsiazki::sprawdzPrzerwanie() const {
-    if (przerwac && przerwac())
+    if (maPrzerwac())
         throw EPrzerwanyEksport(QStringLiteral("Eksport przerwany"));
 }
 
@@ -348,7 +323,8 @@ void EksportKsiazki::zmierz() {
     m_rozdzialy.clear();
     m_formaty.clear();
     m_nowyNaglowek.clear();
-    std::int64_t poczatek = 0, poczatekWKsiazce = 0;
+    std::int64_t poczatek = 0;
+    UkladKsiazki uklad;
     for (int i = 0; i < m_pozycje.size(); ++i) {
         sprawdzPrzerwanie();
         const PozycjaProjektu& p = m_pozycje.at(i);
@@ -378,7 +354,7 @@ void EksportKsiazki::zmierz() {
             info = probeMp3(sciezka, [&](const Mp3Frame& f) {
                 if (ramki == 0 && f.data)
                     std::copy(f.data, f.data + 4, pierwszaRamka.begin());
-                if (++ramki % 4096 == 0 && przerwac && przerwac())
+                if (++ramki % 4096 == 0 && maPrzerwac())
                     throw Przerwanie{};
                 if (!r.dzwiek.isEmpty() && r.dzwiek.last().second == f.offset)
                     r.dzwiek.last().second += f.bytes;
@@ -397,7 +373,6 @@ void EksportKsiazki::zmierz() {
         if (i == 0 && info.infoOffset < 0)
             m_nowyNaglowek = pustaRamkaInformacyjna(pierwszaRamka).value_or(m_nowyNaglowek);
         r.dlugosc = info.ticks;
-        r.dlugoscWKsiazce = i == 0 ? info.ticks : info.walkedTicks;
         if (r.dlugosc <= 0 || r.dzwiek.isEmpty())
             throw SonvekError(
                 QStringLiteral("Plik %1 pozycji %2 nie zawiera dźwięku MP3").arg(nazwa).arg(i + 1));
@@ -409,8 +384,14 @@ void EksportKsiazki::zmierz() {
             r.bajtyDzwieku += doBajtu - od;
         r.poczatek = poczatek;
         poczatek += r.dlugosc;
-        r.poczatekWKsiazce = poczatekWKsiazce;
-        poczatekWKsiazce += r.dlugoscWKsiazce;
+        PomiarMp3 pomiar;
+        pomiar.jednostekNaMs = kTicksPerMs;
+        pomiar.czas = info.ticks;
+        pomiar.czasWKsiazce = info.walkedTicks;
+        pomiar.dlugoscMs = tikiNaMs(info.ticks);
+        uklad.dodaj(pomiar, r.bajtyDzwieku);
+        r.poczatekWKsiazce = uklad.wpisy().last().czasOd;
+        r.dlugoscWKsiazce = uklad.wpisy().last().czas;
         // The tag's title, else the file's name without ".mp3", else whole.
         const QString plik = nazwaDoPokazania(ExNazwaPliku(sciezka));
         QString bezRozszerzenia = plik;
@@ -572,7 +553,8 @@ void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder)
                        dokumentSmil(opis, meta, m_rozdzialy, i));
     }
     zapiszNowyPlik(folder + QStringLiteral("/ncc.html"), dokumentNcc(opis, meta, m_rozdzialy));
-    synchronizujFolder(folder, !kSynchronizujKazdy);
+    if (const int e = synchronizujFolder(folder, !kSynchronizujKazdy))
+        throw bladZapisu(folder, e);
 }
 
 void EksportKsiazki::wykonaj() {

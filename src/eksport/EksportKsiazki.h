@@ -22,6 +22,7 @@
 // MP3 carries one ID3v2.4 tag, in front.
 
 #include "base/Errors.h"
+#include "base/ObslugaZadania.h"
 #include "eksport/Rozdzial.h"
 #include "eksport/TagiMp3.h"
 #include "merge/PomiarMp3.h"
@@ -59,7 +60,9 @@ OpisKsiazki sprawdzonyOpis(const OpisKsiazki& opis);
 // The cover picture: a JPEG or PNG file of at most 5 MB. Throws SonvekError.
 Okladka wczytajOkladke(const QString& sciezka);
 
-class EksportKsiazki {
+// Its log (steps and warnings), progress (bytes read and written so far,
+// and in all) and stop (EPrzerwanyEksport) are those of ObslugaZadania.
+class EksportKsiazki : public ObslugaZadania {
 public:
     EksportKsiazki(ListaPozycji pozycje, OpisKsiazki opis);
     ~EksportKsiazki();
@@ -71,13 +74,7 @@ public:
     QString plikProjektu;   // the project's file, never written over
     QString magazyn;        // the store of merged books, never written over
     bool zastap = false;    // an existing target may be replaced
-    // Receives the export's steps and warnings, in order.
-    std::function<void(const QString&)> dziennik;
-    // Bytes read and written so far, and in all.
-    std::function<void(std::int64_t, std::int64_t)> postep;
-    // Asked often; true stops the export (EPrzerwanyEksport).
-    std::function<bool()> przerwac;
-    QString data; // dc:date, yyyy-mm-dd; today when empty
+    QString data;           // dc:date, yyyy-mm-dd; today when empty
     // Test seam: called at each step of putting the results in place
     // ("plan" once both are whole and the plan is recorded, "daisy" once
     // the book is in place, "mp3" once the MP3 is too).
@@ -102,7 +99,6 @@ public:
     const QStringList& uwagi() const { return m_uwagi; }
 
 private:
-    void loguj(const QString& linia) const;
     void uwaga(const QString& linia);
     void sprawdzPrzerwanie() const;
     // `wolnoZastapic`: `zastap`, or the targets were put there just now by

@@ -2,6 +2,7 @@
 
 #include "base/BledySystemu.h"
 #include "base/Errors.h"
+#include "base/Transakcja.h"
 #include "base/ZapisAtomowy.h"
 #include "eksport/DokumentyDaisy.h"
 
@@ -45,16 +46,6 @@ bool zwyklyPlik(const QString& sciezka) {
 void usunZwyklyPlik(const QString& sciezka) {
     if (!sciezka.isEmpty() && zwyklyPlik(sciezka))
         ::unlink(bajty(sciezka).constData());
-}
-
-// Syncs a folder so that renames in it survive a crash; some file systems
-// cannot sync a folder, which is no failure.
-void synchronizujFolder(const QString& folder) {
-    const int fd = ::open(bajty(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 void utworzFolder(const QString& folder, const QString& cel) {
@@ -391,7 +382,7 @@ void UmieszczenieKsiazki::zatwierdz() {
     const QByteArray linia = "pliki " + plikiKsiazki(m_nowy).join(u' ').toLatin1() + "\ngotowe " +
                              (istnieje(m_cel) ? "1" : "0") + '\n';
     int e = zapiszWszystko(m_fd, linia.constData(), linia.size());
-    if (e == 0 && ::fsync(m_fd) != 0)
+    if (e == 0 && synchronizujPlik(m_fd) != 0)
         e = errno;
     if (e != 0)
         throw bladUmieszczenia(m_cel, e);
@@ -421,7 +412,7 @@ void UmieszczenieKsiazki::wycofaj() {
     // that the next export undoes, not carries out.
     const QByteArray linia = "wycofaj\n";
     if (zapiszWszystko(m_fd, linia.constData(), linia.size()) == 0)
-        ::fsync(m_fd);
+        synchronizujPlik(m_fd);
     m_plan += linia;
     Plan plan{m_cel, m_nowy, m_stary, {}, {}, {}, true, false};
     czytajPlan(m_plan, plan);

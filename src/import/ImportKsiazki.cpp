@@ -1,9 +1,11 @@
 #include "import/ImportKsiazki.h"
 
 #include "audio/Mp3Stream.h"
+#include "base/BledySystemu.h"
 #include "base/FolderTymczasowy.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "base/Transakcja.h"
 #include "import/ArkuszCue.h"
 #include "import/CiecieMp3.h"
 #include "import/Daisy.h"
@@ -152,13 +154,9 @@ ZnalezioneRozdzialy czytajZrodlo(const QString& zrodlo, const std::atomic_bool* 
 
 // ---- writing -------------------------------------------------------------------------------
 
-QString opisBledu(int numer) {
-    return QString::fromLocal8Bit(std::strerror(numer));
-}
-
 EInOutError bladZapisu(const QString& sciezka, int numer) {
     return EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2")
-                           .arg(natywnaSciezka(sciezka), opisBledu(numer)));
+                           .arg(natywnaSciezka(sciezka), opisBleduSystemu(numer)));
 }
 
 void zapiszWszystko(int fd, const char* dane, qint64 n, const QString& sciezka) {
@@ -332,7 +330,7 @@ struct ImportKsiazki::Praca {
             const int we = ::open(QFile::encodeName(z.plik).constData(), O_RDONLY | O_CLOEXEC);
             if (we < 0)
                 throw EBladZrodla(QStringLiteral("Nie można otworzyć pliku %1: %2")
-                                      .arg(natywnaSciezka(z.plik), opisBledu(errno)));
+                                      .arg(natywnaSciezka(z.plik), opisBleduSystemu(errno)));
             try {
                 kopiujZakres(we, fd, z.od, z.do_ - z.od, sciezka, z.plik, [&](std::int64_t k) {
                     bajty += k;
@@ -361,9 +359,8 @@ struct ImportKsiazki::Praca {
             const size_t porcja = size_t(std::min(ile, kPorcja));
 #ifdef Q_OS_LINUX
             if (jadro) {
-                k = ::copy_file_range(we, &pozycja, wy, nullptr, porcja, 0);
-                if (k < 0 &&
-                    (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                k = kopiujWJadrze(we, &pozycja, wy, porcja);
+                if (k < 0 && kopiowanieWJadrzeNiemozliwe(errno)) {
                     jadro = false;
                     continue;
                 }
@@ -649,17 +646,8 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
     const QString ukryty = praca.folder + QStringLiteral("/.projekt.xml");
     zapiszPlikProjektu(ukryty, m_pozycje, opis);
     // Everything on the disk before the folder is put in place.
-    {
-        const int fd =
-            ::open(QFile::encodeName(praca.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0 || ::syncfs(fd) != 0 || ::fsync(fd) != 0) {
-            const int e = errno;
-            if (fd >= 0)
-                ::close(fd);
-            throw bladZapisu(folder, e);
-        }
-        ::close(fd);
-    }
+    if (const int e = synchronizujFolder(praca.folder, true))
+        throw bladZapisu(folder, e);
     if (przerwac && przerwac())
         throw EPrzerwanyImport(przerwanyTekst());
     try {
@@ -672,10 +660,8 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
                                      .arg(natywnaSciezka(folder)));
         throw;
     }
-    const QByteArray z1 = QFile::encodeName(folder + QStringLiteral("/.projekt.xml"));
-    const QByteArray na = QFile::encodeName(projekt);
-    if (::renameat2(AT_FDCWD, z1.constData(), AT_FDCWD, na.constData(), RENAME_NOREPLACE) != 0) {
-        const int e = errno;
+    if (const int e =
+            przemianujBezZastepowania(folder + QStringLiteral("/.projekt.xml"), projekt)) {
         // The folder is this import's own: it goes again.
         QDir(folder).removeRecursively();
         if (e == EEXIST)
@@ -685,14 +671,7 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
                                      .arg(natywnaSciezka(projekt)));
         throw bladZapisu(projekt, e);
     }
-    {
-        const int fd = ::open(QFile::encodeName(QFileInfo(projekt).absolutePath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-    }
+    synchronizujFolder(QFileInfo(projekt).absolutePath());
     m_plikProjektu = projekt;
     m_folder = folder;
     loguj(QStringLiteral("Import zakończony: %1 rozdziałów, projekt %2")

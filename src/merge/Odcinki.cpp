@@ -1,10 +1,12 @@
 #include "merge/Odcinki.h"
 
 #include "audio/Mp3Probe.h"
+#include "base/BledySystemu.h"
 #include "base/DataDirs.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "base/Transakcja.h"
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 
@@ -62,10 +64,6 @@ void dopisz(QFile& zrodlo, const QString& sciezkaZrodla, ZapisAtomowy& cel) {
     }
 }
 
-QString opisBledu(int numer) {
-    return QString::fromLocal8Bit(std::strerror(numer));
-}
-
 QFile& otworz(QFile& plik, const QString& sciezka) {
     const QString powod = otworzZwyklyPlik(plik, sciezka);
     if (!powod.isEmpty())
@@ -90,22 +88,16 @@ void zachowaj(const QString& plik, const QString& kopia) {
     const QByteArray nazwa = QFile::encodeName(kopia);
     if (::unlink(nazwa.constData()) != 0 && errno != ENOENT)
         throw EInOutError(QStringLiteral("Nie można zastąpić kopii %1: %2")
-                              .arg(QDir::toNativeSeparators(kopia), opisBledu(errno)));
+                              .arg(QDir::toNativeSeparators(kopia), opisBleduSystemu(errno)));
     if (::linkat(AT_FDCWD, QFile::encodeName(plik).constData(), AT_FDCWD, nazwa.constData(),
                  AT_SYMLINK_FOLLOW) != 0) {
         kopiuj(plik, kopia);
         return;
     }
     // The new name survives a crash only once its folder is synced.
-    const QByteArray folder = QFile::encodeName(QFileInfo(kopia).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int wynik = fd < 0 ? -1 : ::fsync(fd);
-    const int numer = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (wynik != 0 && numer != EINVAL && numer != EROFS)
+    if (const int numer = synchronizujFolder(QFileInfo(kopia).absolutePath()))
         throw EInOutError(QStringLiteral("Nie można zachować oryginału pliku %1: %2")
-                              .arg(QDir::toNativeSeparators(plik), opisBledu(numer)));
+                              .arg(QDir::toNativeSeparators(plik), opisBleduSystemu(numer)));
 }
 
 qint64 rozmiar(const QString& sciezka) {
@@ -196,7 +188,7 @@ QString nowyFolderKopii(const QString& oryginaly) {
             break;
     }
     throw EInOutError(QStringLiteral("Nie można utworzyć folderu %1 na oryginały plików: %2")
-                          .arg(QDir::toNativeSeparators(nazwa), opisBledu(numer)));
+                          .arg(QDir::toNativeSeparators(nazwa), opisBleduSystemu(numer)));
 }
 
 // "spis.txt": which kept file is the original of which entry's file, for a

@@ -13,11 +13,11 @@
 #include "audio/Glosnosc.h"
 #include "base/CommandLine.h"
 #include "base/Errors.h"
+#include "base/PlikiTymczasowe.h"
 #include "base/Text.h"
 #include "base/ZapisAtomowy.h"
-#include "merge/MergeJob.h"
 #include "merge/Miernik.h"
-#include "merge/PlikiTymczasowe.h"
+#include "merge/ZadanieScalania.h"
 #include "project/ProjectFile.h"
 
 #include <QCoreApplication>

@@ -1,2 +1,3 @@
-list(APPEND SOURCES IndexFile.cpp MergeJob.cpp Miernik.cpp Odcinki.cpp PlikiTymczasowe.cpp
-    Podsumowanie.cpp Formaty.cpp)
+list(APPEND SOURCES IndexFile.cpp ZadanieScalania.cpp Miernik.cpp Odcinki.cpp
+    Podsumowanie.cpp Formaty.cpp UkladKsiazki.cpp
+    TekstyWyrownania.cpp)

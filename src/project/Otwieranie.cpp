@@ -1,5 +1,6 @@
 #include "project/Otwieranie.h"
 
+#include "base/BledySystemu.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/ZwyklyPlik.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -138,7 +138,7 @@ bool maRozszerzenie(QByteArrayView nazwa, const QStringList& rozszerzenia) {
 #ifdef Q_OS_UNIX
 QString powodBledu(int numer) {
     return numer == EACCES || numer == EPERM ? QStringLiteral("brak dostępu")
-                                             : QString::fromLocal8Bit(std::strerror(numer));
+                                             : opisBleduSystemu(numer);
 }
 
 class Przegladanie {

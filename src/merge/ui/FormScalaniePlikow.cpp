@@ -3,7 +3,7 @@
 #include "audio/Glosnosc.h"
 #include "base/Text.h"
 #include "base/Watki.h"
-#include "merge/MergeJob.h"
+#include "merge/ZadanieScalania.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/OknoTekstu.h"

@@ -29,7 +29,9 @@
 // book's size and both index files are those of the unlevelled book.
 
 #include "audio/Glosnosc.h"
+#include "base/ObslugaZadania.h"
 #include "merge/PomiarMp3.h"
+#include "merge/UkladKsiazki.h"
 #include "project/Pozycja.h"
 
 #include <QFile>
@@ -40,7 +42,15 @@
 #include <functional>
 #include <memory>
 
-class ZadanieScalania {
+// Its log, progress and stop (ObslugaZadania): the progress counts the bytes
+// copied so far and the bytes to copy (with levelling, the entries to
+// measure first count too, each byte of them as several, for measuring is
+// slower than copying). przerwac is asked before each entry's file, after
+// each copied chunk and between the steps of stage 2; true stops the merge
+// as if it had failed, but with the log line "Scalanie przerwane" and
+// przerwane() true. Once the finished files are being put in place the
+// merge is no longer stopped.
+class ZadanieScalania : public ObslugaZadania {
 public:
     // `scalony`: the merged file's name as the user chose it. `pozycje`:
     // the project's entries in list order, read once here.
@@ -53,17 +63,6 @@ public:
     // The project file the entries come from, when there is one: the merge
     // never writes over it.
     QString plikProjektu;
-    // Receives every log line of the merge, in order.
-    std::function<void(const QString&)> dziennik;
-    // Called while stage 1 copies: bytes copied so far, bytes to copy (with
-    // levelling, the entries to measure first count too, each byte of them
-    // as several, for measuring is slower than copying).
-    std::function<void(std::int64_t, std::int64_t)> postep;
-    // Asked before each entry's file, after each copied chunk and between
-    // the steps of stage 2; true stops the merge as if it had failed, but
-    // with the log line "Scalanie przerwane" and przerwane() true. Once the
-    // finished files are being put in place the merge is no longer stopped.
-    std::function<bool()> przerwac;
     // Estimate each bookmark's place from the book's average rate instead
     // of placing it on its frames; the estimate misses by seconds in a book
     // whose files differ in bit rate or carry large tags. Off by default.
@@ -117,7 +116,6 @@ private:
     void sklej();
     void utworzIndeksy();
     std::int64_t sprawdzNazwy() const;
-    void loguj(const QString& linia) const;
     QStringList sciezkiWpisow() const;
     void sprawdzPrzerwanie() const;
     void niepowodzenie(const QString& tekst);
@@ -125,8 +123,6 @@ private:
     void usunTymczasowe();
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
-    void dodajCzas(const PomiarMp3& pomiar, bool pierwszy);
-    void logujKrok(const QString& sciezka, const KrokGlosnosci& krok, int przyciete) const;
     void logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const;
     void opiszCalaKsiazke(int deskryptor, bool wyrownana);
     void logujChybioneSzacunki(std::int64_t predkosc) const;
@@ -145,15 +141,7 @@ private:
     QString tymczasowyScalony;
     std::unique_ptr<QFile> plikTymczasowy;
     QStringList tymczasowe;
-    // Bytes each entry's file gave to the book, in list order, and the
-    // book's duration (see dodajCzas).
-    QList<std::int64_t> rozmiary;
-    struct CzasKsiazki {
-        std::int64_t jednostekNaMs = 0, jednostki = 0, milisekundy = 0;
-        std::int64_t ms() const;
-    } czas;
-    // Each entry's bookmark in its own file's bytes, where the walk found it.
-    QList<std::optional<PolozenieZakladki>> polozenia;
-    QList<std::int64_t> dlugosciMs; // each entry's duration, as its walk found it
+    // Where each entry lies in the book, as the walk found it.
+    UkladKsiazki uklad;
     QString tekstWyrownania;
 };

@@ -1,30 +1,27 @@
-#include "merge/MergeJob.h"
+#include "merge/ZadanieScalania.h"
 
 #include "audio/NaglowekXing.h"
 #include "audio/StanPliku.h"
 #include "audio/WzmocnienieRamek.h"
+#include "base/BledySystemu.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "base/TozsamoscPlikow.h"
+#include "base/Transakcja.h"
 #include "base/ZwyklyPlik.h"
 #include "merge/Formaty.h"
 #include "merge/IndexFile.h"
-#include "merge/PlikiTymczasowe.h"
+#include "merge/TekstyWyrownania.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QSet>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -37,135 +34,6 @@
 #endif
 
 namespace {
-
-QString opisBledu(int numer) {
-    // A limit on the size of files (ulimit -f) is not met at any other time,
-    // and the system's text does not say which limit it is.
-    if (numer == EFBIG)
-        return QStringLiteral("plik przekroczyłby największy rozmiar pliku, na jaki system "
-                              "pozwala temu programowi (ulimit -f)");
-    return QString::fromLocal8Bit(std::strerror(numer));
-}
-
-QString bladZapisu(const QString& nazwa, const QString& opis) {
-    return QStringLiteral("Nie można zapisać pliku %1: %2").arg(nazwa, opis);
-}
-
-// The part of a temporary file's name that tells which file it is for: the
-// file's name, and for a long name (over 100 bytes) its first 60 bytes and a
-// hash of the whole, so that the temporary name stays well within the
-// system's 255 bytes.
-QString nazwaDlaTymczasowej(const QString& nazwa) {
-    const QByteArray bajty = nazwa.toUtf8();
-    if (bajty.size() <= 100)
-        return nazwa;
-    QString poczatek;
-    qsizetype dlugosc = 0;
-    for (const QChar* z = nazwa.constBegin(); z != nazwa.constEnd();) {
-        const qsizetype n = (z->isHighSurrogate() && z + 1 != nazwa.constEnd()) ? 2 : 1;
-        const QString znak(z, n);
-        dlugosc += znak.toUtf8().size();
-        if (dlugosc > 60)
-            break;
-        poczatek += znak;
-        z += n;
-    }
-    const QByteArray skrot = QCryptographicHash::hash(bajty, QCryptographicHash::Sha1).toHex();
-    return poczatek + QLatin1Char('~') + QString::fromLatin1(skrot.left(12));
-}
-
-// The hidden name of a temporary file beside `docelowy`, with a mark that
-// the files of one merge share. Leftovers of a killed merge are found by
-// this form (see usunPozostalosci).
-QString nazwaTymczasowa(const QFileInfo& docelowy, const QString& znacznik) {
-    return QStringLiteral("%1/.%2.%3.tmp")
-        .arg(docelowy.absolutePath(), nazwaDlaTymczasowej(docelowy.fileName()), znacznik);
-}
-
-QString losowyZnacznik() {
-    return QString::number(QRandomGenerator::global()->generate(), 36);
-}
-
-// Opens a new file next to `docelowy` under an unused hidden name, trying
-// the mark `znacznik` first (an empty one is chosen here). The name never
-// replaces an existing file (not even one named like a temporary file),
-// and the file gets the permissions a newly created file gets.
-QString utworzObok(const QString& docelowy, QFile& plik, QString& znacznik) {
-    const QFileInfo info(docelowy);
-    if (znacznik.isEmpty())
-        znacznik = losowyZnacznik();
-    for (int proba = 0; proba < 100; ++proba) {
-        const QString nazwa = nazwaTymczasowa(info, proba == 0 ? znacznik : losowyZnacznik());
-        plik.setFileName(nazwa);
-        if (plik.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            zapamietajTymczasowy(nazwa);
-            return nazwa;
-        }
-        if (!QFileInfo::exists(nazwa))
-            break;
-    }
-    throw EInOutError(
-        QStringLiteral("Nie można utworzyć pliku %1: %2").arg(docelowy, plik.errorString()));
-}
-
-void usunTymczasowy(const QString& nazwa) {
-    QFile::remove(nazwa);
-    zapomnijTymczasowy(nazwa);
-}
-
-// Pushes what was written to `plik` to the disk, so that a book put in
-// place survives a crash right after.
-void zapiszNaDysk(QFile& plik, const QString& nazwa) {
-#ifdef Q_OS_UNIX
-    if (::fsync(plik.handle()) != 0)
-        throw EInOutError(bladZapisu(nazwa, opisBledu(errno)));
-#else
-    if (!plik.flush())
-        throw EInOutError(bladZapisu(nazwa, plik.errorString()));
-#endif
-}
-
-// An entry's file open for the merge by its bare descriptor, closed with
-// it: thousands of small entries cost no more system calls than the check
-// of what was opened needs (see otworzZwyklyDeskryptor). Reading it leaves
-// its access time alone where the system allows.
-class OtwartyWpis {
-public:
-    explicit OtwartyWpis(const QString& sciezka) {
-#ifdef Q_OS_UNIX
-        const QString powod = otworzZwyklyDeskryptor(sciezka, fd_, rozmiar_, true);
-#else
-        const QString powod = otworzZwyklyPlik(plik_, sciezka);
-        fd_ = plik_.handle();
-        rozmiar_ = plik_.size();
-#endif
-        if (!powod.isEmpty())
-            throw EInOutError(
-                QStringLiteral("Nie można otworzyć pliku %1: %2").arg(sciezka, powod));
-    }
-    ~OtwartyWpis() {
-#ifdef Q_OS_UNIX
-        if (fd_ >= 0)
-            ::close(fd_);
-#endif
-    }
-    OtwartyWpis(const OtwartyWpis&) = delete;
-    OtwartyWpis& operator=(const OtwartyWpis&) = delete;
-
-    int deskryptor() const {
-        return fd_;
-    }
-    std::int64_t rozmiar() const {
-        return rozmiar_;
-    }
-
-private:
-    int fd_ = -1;
-    std::int64_t rozmiar_ = 0;
-#ifndef Q_OS_UNIX
-    QFile plik_;
-#endif
-};
 
 // Whether the entry's file stayed the same while it was read: the open
 // file as it was before and after, and the file its path names afterwards
@@ -188,194 +56,6 @@ constexpr std::int64_t kWagaPomiaru = 32;
 
 // Thrown where the merge notices it is to stop.
 struct Przerwanie {};
-
-constexpr qint64 porcja = qint64{16} << 20; // bytes per progress step
-
-// Appends the rest of `zrodlo` to `cel` and returns how many bytes it was.
-// The kernel copies between the files where it can; otherwise a 1 MiB
-// buffer does, so memory stays small whatever the size of the book.
-std::int64_t dopisz(QFile& zrodlo, const QString& nazwaZrodla, QFile& cel, const QString& nazwaCelu,
-                    const std::function<void(std::int64_t)>& skopiowano) {
-    std::int64_t razem = 0;
-#ifdef Q_OS_UNIX
-    const int we = zrodlo.handle();
-    const int wy = cel.handle();
-#ifdef Q_OS_LINUX
-    for (;;) {
-        const ssize_t n =
-            ::copy_file_range(we, nullptr, wy, nullptr, static_cast<size_t>(porcja), 0);
-        if (n > 0) {
-            razem += n;
-            skopiowano(n);
-            continue;
-        }
-        if (n == 0)
-            return razem;
-        const int e = errno;
-        if (e == EINTR)
-            continue;
-        // File systems or kernels that cannot copy between these two files:
-        // the buffer goes on from the descriptors' current positions.
-        if (e == EXDEV || e == EINVAL || e == ENOSYS || e == EOPNOTSUPP)
-            break;
-        if (e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS)
-            throw EInOutError(bladZapisu(nazwaCelu, opisBledu(e)));
-        throw EInOutError(QStringLiteral("Nie można skopiować pliku %1 do pliku %2: %3")
-                              .arg(nazwaZrodla, nazwaCelu, opisBledu(e)));
-    }
-#endif
-    QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
-    std::int64_t odOstatniego = 0;
-    for (;;) {
-        const ssize_t n = ::read(we, bufor.data(), static_cast<size_t>(bufor.size()));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
-                                  .arg(nazwaZrodla, opisBledu(errno)));
-        }
-        if (n == 0)
-            break;
-        for (ssize_t zapisane = 0; zapisane < n;) {
-            const ssize_t k =
-                ::write(wy, bufor.constData() + zapisane, static_cast<size_t>(n - zapisane));
-            if (k < 0 && errno == EINTR)
-                continue;
-            if (k <= 0)
-                throw EInOutError(bladZapisu(nazwaCelu, opisBledu(k < 0 ? errno : ENOSPC)));
-            zapisane += k;
-        }
-        razem += n;
-        odOstatniego += n;
-        if (odOstatniego >= porcja) {
-            skopiowano(odOstatniego);
-            odOstatniego = 0;
-        }
-    }
-    if (odOstatniego > 0)
-        skopiowano(odOstatniego);
-#else
-    QByteArray bufor(qsizetype{1} << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = zrodlo.read(bufor.data(), bufor.size());
-        if (n < 0)
-            throw EInOutError(QStringLiteral("Nie można odczytać pliku %1: %2")
-                                  .arg(nazwaZrodla, zrodlo.errorString()));
-        if (n == 0)
-            break;
-        if (cel.write(bufor.constData(), n) != n)
-            throw EInOutError(bladZapisu(nazwaCelu, cel.errorString()));
-        razem += n;
-        skopiowano(n);
-    }
-#endif
-    return razem;
-}
-
-// Writes `tresc` as a new temporary file beside `docelowy`; returns its name.
-QString zapiszObok(const QString& docelowy, const QByteArray& tresc, QString znacznik) {
-    QFile plik;
-    const QString nazwa = utworzObok(docelowy, plik, znacznik);
-    if (plik.write(tresc) != tresc.size()) {
-        const QString opis = plik.errorString();
-        plik.close();
-        usunTymczasowy(nazwa);
-        throw EInOutError(bladZapisu(docelowy, opis));
-    }
-    try {
-        zapiszNaDysk(plik, docelowy);
-    } catch (...) {
-        plik.close();
-        usunTymczasowy(nazwa);
-        throw;
-    }
-    plik.close();
-    return nazwa;
-}
-
-// Puts finished files in place of their targets, all or none: each
-// existing target is swapped with its new file, so that a failure half way
-// can swap the earlier ones back. Afterwards the temporary names hold the
-// replaced contents, which the caller removes.
-void podmienRazem(const QList<std::pair<QString, QString>>& pary) {
-    struct Krok {
-        QByteArray tymczasowy, docelowy;
-        bool zamiana;
-    };
-    const BezPrzerwania bezPrzerwania;
-    QList<Krok> wykonane;
-    auto wycofaj = [&wykonane] {
-        for (auto it = wykonane.crbegin(); it != wykonane.crend(); ++it) {
-#ifdef Q_OS_LINUX
-            if (it->zamiana) {
-                ::renameat2(AT_FDCWD, it->tymczasowy.constData(), AT_FDCWD,
-                            it->docelowy.constData(), RENAME_EXCHANGE);
-                continue;
-            }
-#endif
-            std::error_code ec;
-            std::filesystem::rename(it->docelowy.constData(), it->tymczasowy.constData(), ec);
-        }
-    };
-    for (const auto& [tymczasowy, docelowy] : pary) {
-        Krok krok{QFile::encodeName(tymczasowy), QFile::encodeName(docelowy), false};
-        // A swap would put a folder made meanwhile under the temporary name.
-        if (QFileInfo(docelowy).isDir()) {
-            wycofaj();
-            throw EInOutError(bladZapisu(docelowy, QStringLiteral("istnieje folder o tej nazwie")));
-        }
-#ifdef Q_OS_LINUX
-        if (::renameat2(AT_FDCWD, krok.tymczasowy.constData(), AT_FDCWD, krok.docelowy.constData(),
-                        RENAME_EXCHANGE) == 0) {
-            krok.zamiana = true;
-            wykonane.append(krok);
-            continue;
-        }
-        // ENOENT: nothing of that name yet. Otherwise the file system cannot
-        // swap and the file is simply moved over its target.
-#endif
-        std::error_code ec;
-        std::filesystem::rename(krok.tymczasowy.constData(), krok.docelowy.constData(), ec);
-        if (ec) {
-            wycofaj();
-            throw EInOutError(bladZapisu(docelowy, QString::fromLocal8Bit(ec.message())));
-        }
-        wykonane.append(krok);
-    }
-}
-
-using Tozsamosc = std::pair<std::uint64_t, std::uint64_t>;
-
-// The file a name leads to, whatever the name: its device and inode, which
-// two names of one file (a hard link, a symbolic link, a bind mount of the
-// folder) share, with its size and whether it is a regular file. No
-// identity for a name that leads to no file, which cannot be any existing
-// file.
-struct Plik {
-    std::optional<Tozsamosc> tozsamosc;
-    std::int64_t rozmiar = 0;
-    bool zwykly = true;
-};
-
-Plik zbadaj(const QString& sciezka) {
-    Plik plik;
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (sciezka.isEmpty() || ::stat(nazwaDlaSystemu(sciezka).constData(), &st) != 0)
-        return plik;
-    plik.tozsamosc = Tozsamosc{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
-    plik.rozmiar = st.st_size;
-    plik.zwykly = S_ISREG(st.st_mode);
-#else
-    const QFileInfo info(sciezka);
-    if (sciezka.isEmpty() || !info.exists())
-        return plik;
-    plik.tozsamosc = Tozsamosc{0, qHash(info.canonicalFilePath())};
-    plik.rozmiar = info.size();
-    plik.zwykly = info.isFile();
-#endif
-    return plik;
-}
 
 constexpr std::int64_t kCoIleNaDysk = std::int64_t{8} << 20;
 
@@ -421,7 +101,7 @@ private:
             if (k < 0 && errno == EINTR)
                 continue;
             if (k <= 0)
-                throw EInOutError(bladZapisu(nazwa, opisBledu(k < 0 ? errno : ENOSPC)));
+                throw EInOutError(bladZapisuPliku(nazwa, opisBleduSystemu(k < 0 ? errno : ENOSPC)));
             zapisane += k;
         }
         pozycja += n;
@@ -481,11 +161,6 @@ QStringList ZadanieScalania::sciezkiWpisow() const {
     return sciezki;
 }
 
-void ZadanieScalania::loguj(const QString& linia) const {
-    if (dziennik)
-        dziennik(linia);
-}
-
 bool ZadanieScalania::etap(void (ZadanieScalania::*praca)(), Stan przed, Stan po) {
     if (stan != przed)
         return false;
@@ -518,7 +193,7 @@ bool ZadanieScalania::wykonaj() {
 }
 
 void ZadanieScalania::sprawdzPrzerwanie() const {
-    if (przerwac && przerwac())
+    if (maPrzerwac())
         throw Przerwanie{};
 }
 
@@ -544,47 +219,12 @@ void ZadanieScalania::usunTymczasowe() {
 // mark. A file the merge reads (an entry, the project) is never removed,
 // whatever its name.
 void ZadanieScalania::usunPozostalosci() const {
-#ifdef Q_OS_UNIX
-    const QFileInfo ksiazka(nazwaScalonego);
-    const QDir folder = ksiazka.absoluteDir();
-    auto wzor = [](const QString& nazwa) {
-        return QRegularExpression(QStringLiteral("^\\.%1\\.([0-9a-z]+)\\.tmp$")
-                                      .arg(QRegularExpression::escape(nazwaDlaTymczasowej(nazwa))));
-    };
-    const QRegularExpression wzorKsiazki = wzor(ksiazka.fileName());
-    const QRegularExpression wzorIndeksu[] = {wzor(QFileInfo(plikDat()).fileName()),
-                                              wzor(QFileInfo(plikLog()).fileName())};
-    const QStringList nazwy = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     std::optional<TozsamoscPlikow> czytane;
-    auto czytany = [&](const QString& sciezka) {
+    usunPozostalosciObok(nazwaScalonego, {plikDat(), plikLog()}, [&](const QString& sciezka) {
         if (!czytane)
             czytane.emplace(QStringList{plikProjektu} + sciezkiWpisow());
         return czytane->ktory(sciezka).has_value();
-    };
-    QSet<QString> trwajace;
-    for (const QString& nazwa : nazwy) {
-        const QRegularExpressionMatch m = wzorKsiazki.match(nazwa);
-        if (!m.hasMatch() || czytany(folder.filePath(nazwa)))
-            continue;
-        const QByteArray sciezka = QFile::encodeName(folder.filePath(nazwa));
-        const int fd = ::open(sciezka.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(sciezka.constData());
-        else if (errno == EWOULDBLOCK)
-            trwajace.insert(m.captured(1));
-        ::close(fd);
-    }
-    for (const QString& nazwa : nazwy) {
-        for (const QRegularExpression& w : wzorIndeksu) {
-            const QRegularExpressionMatch m = w.match(nazwa);
-            if (m.hasMatch() && !trwajace.contains(m.captured(1)) &&
-                !czytany(folder.filePath(nazwa)))
-                QFile::remove(folder.filePath(nazwa));
-        }
-    }
-#endif
+    });
 }
 
 // Refuses names under which the merge would replace a file it reads: the
@@ -620,21 +260,20 @@ std::int64_t ZadanieScalania::sprawdzNazwy() const {
                                          "inną nazwę")
                               .arg(nazwyWyjsc[*k]));
     // Each name is looked up once, however often the list holds it.
-    QHash<QString, Plik> zbadane;
+    QHash<QString, RodzajPliku> zbadane;
     std::int64_t razem = 0;
     for (int i = 0; i < wpisy.size(); ++i) {
         const QString sciezkaWpisu = wpisy.at(i).sciezka();
         auto it = zbadane.constFind(sciezkaWpisu);
         if (it == zbadane.cend())
-            it = zbadane.insert(sciezkaWpisu, zbadaj(sciezkaWpisu));
-        const Plik& plik = *it;
-        if (!plik.zwykly) {
-            const QString powod = powodNiezwyklegoPliku(sciezkaWpisu);
+            it = zbadane.insert(sciezkaWpisu, zbadajPlik(sciezkaWpisu));
+        const RodzajPliku& plik = *it;
+        // A name that leads to no file fails when the merge opens it.
+        if (!plik.powod.isEmpty())
             throw SonvekError(QStringLiteral("Nie można scalić plików: plik pozycji %1 projektu "
                                              "(%2) nie nadaje się do scalenia: %3")
                                   .arg(i + 1)
-                                  .arg(sciezkaWpisu, powod));
-        }
+                                  .arg(sciezkaWpisu, plik.powod));
         razem += plik.rozmiar;
         if (const auto k = wyjscia.ktory(sciezkaWpisu))
             throw SonvekError(
@@ -693,10 +332,7 @@ void ZadanieScalania::sklej() {
     ::flock(scalony.handle(), LOCK_EX | LOCK_NB);
 #endif
     ZapisKsiazki zapis(scalony.handle(), nazwaScalonego);
-    rozmiary.clear();
-    polozenia.clear();
-    dlugosciMs.clear();
-    czas = {};
+    uklad = {};
     if (postep)
         postep(0, doZrobienia);
 
@@ -724,13 +360,13 @@ void ZadanieScalania::sklej() {
         for (const PozycjaProjektu& p : std::as_const(wpisy))
             kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
     }
-    int zmienione = 0, doCelu = 0, przezSzczyt = 0, przezZakres = 0, przyciete = 0, cisza = 0;
+    LicznikWyrownania wyrownanie;
 
     QList<std::optional<FormatDzwieku>> formaty;
     for (int i = 0; i < wpisy.size(); ++i) {
         sprawdzPrzerwanie();
         const QString sciezka = wpisy.at(i).sciezka();
-        const OtwartyWpis zrodlo(sciezka);
+        const OtwartyZwyklyPlik zrodlo(sciezka);
         const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
         // The file as it is now: read whole, it must stay so; levelled, it
         // must be the file that was measured.
@@ -775,9 +411,7 @@ void ZadanieScalania::sklej() {
         if (pomiar.pominieteBajty > 0)
             loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
         formaty.append(pomiar.format);
-        dodajCzas(pomiar, i == 0);
-        polozenia.append(umiescZakladke(i, pomiar));
-        dlugosciMs.append(pomiar.dlugoscMs);
+        const std::optional<PolozenieZakladki> zakladka = umiescZakladke(i, pomiar);
         if (!wJednymPrzejsciu) {
             QFile kopia;
             if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
@@ -796,47 +430,21 @@ void ZadanieScalania::sklej() {
         StanPliku przedBezSkrotu = przed;
         przedBezSkrotu.skrot.clear();
         sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
-        rozmiary.append(bajty);
+        uklad.dodaj(pomiar, bajty, zakladka);
         if (!kroki.isEmpty()) {
-            const KrokGlosnosci& k = kroki.at(i);
-            logujKrok(sciezka, k, przycieteWpisu);
-            zmienione += k.kroki != 0;
-            cisza += !k.poziom;
-            doCelu += k.poziom && std::fabs(*k.poziom + k.decybele() - *celGlosnosci) <= 1.0;
-            przezSzczyt += k.przezSzczyt;
-            przezZakres += k.przezZakres && !k.przezSzczyt;
-            przyciete += przycieteWpisu > 0;
+            for (const QString& linia : linieKroku(sciezka, kroki.at(i), przycieteWpisu))
+                loguj(linia);
+            wyrownanie.dodaj(kroki.at(i), *celGlosnosci, przycieteWpisu);
         }
         loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
     }
     zapis.wyslij();
     logujFormaty(formaty);
     if (celGlosnosci) {
-        const qsizetype n = wpisy.size();
-        tekstWyrownania = QStringLiteral("Głośność wyrównana do %1 LUFS: zmieniono %2 z %3 %4; "
-                                         "w granicach 1 LU od celu: %5")
-                              .arg(tekstPoziomu(celGlosnosci))
-                              .arg(zmienione)
-                              .arg(n)
-                              .arg(n == 1 ? QStringLiteral("pliku") : QStringLiteral("plików"))
-                              .arg(doCelu);
-        if (przezSzczyt > 0)
-            tekstWyrownania += QStringLiteral("; mniej niż do celu, by szczyt nie przekroczył "
-                                              "\u22121 dBTP: %1")
-                                   .arg(przezSzczyt);
-        if (przezZakres > 0)
-            tekstWyrownania +=
-                QStringLiteral("; mniej niż do celu przez zakres wzmocnienia 0..255: %1")
-                    .arg(przezZakres);
-        if (cisza > 0)
-            tekstWyrownania += QStringLiteral("; cisza, bez zmian: %1").arg(cisza);
-        if (przyciete > 0)
-            tekstWyrownania +=
-                QStringLiteral("; z wzmocnieniem ramek przytrzymanym na granicy zakresu: %1")
-                    .arg(przyciete);
+        tekstWyrownania = wyrownanie.tekst(*celGlosnosci, wpisy.size());
         loguj(tekstWyrownania);
     }
-    opiszCalaKsiazke(scalony.handle(), zmienione > 0);
+    opiszCalaKsiazke(scalony.handle(), wyrownanie.zmienione > 0);
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
 }
 
@@ -871,62 +479,6 @@ void ZadanieScalania::logujFormaty(const QList<std::optional<FormatDzwieku>>& fo
                   .arg(wpisy.at(inny.pozycja).sciezka())
                   .arg(inny.pozycja + 1)
                   .arg(inny.roznice));
-}
-
-// "plik X: +3,0 dB (2 kroki po 1,5 dB), mowa −21,0 → −18,0 LUFS", and why
-// the step is smaller than the target asks (a silent file gets none).
-void ZadanieScalania::logujKrok(const QString& sciezka, const KrokGlosnosci& krok,
-                                int przyciete) const {
-    QString linia = QStringLiteral("plik %1: %2").arg(sciezka, tekstDecybeli(krok.decybele()));
-    if (!krok.poziom) {
-        loguj(linia + QStringLiteral(" (cisza)"));
-        return;
-    }
-    const int n = std::abs(krok.kroki);
-    if (n != 0)
-        linia += QStringLiteral(" (%1 %2 po 1,505 dB)")
-                     .arg(n)
-                     .arg(n == 1 ? QStringLiteral("krok")
-                          : (n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14))
-                              ? QStringLiteral("kroki")
-                              : QStringLiteral("kroków"));
-    linia += QStringLiteral(", mowa %1 \u2192 %2 LUFS")
-                 .arg(tekstPoziomu(krok.poziom), tekstPoziomu(*krok.poziom + krok.decybele()));
-    QStringList powody;
-    if (krok.przezSzczyt)
-        powody << QStringLiteral("szczyt przekroczyłby \u22121 dBTP");
-    if (krok.przezZakres)
-        powody << QStringLiteral("wzmocnienie ramek wyszłoby poza zakres 0..255");
-    if (!powody.isEmpty())
-        linia += QStringLiteral(" (zamiast %1: %2)")
-                     .arg(tekstDecybeli(krok.chciane * kDecybeleKroku),
-                          powody.join(QStringLiteral(", a ")));
-    loguj(linia);
-    if (przyciete > 0)
-        loguj(QStringLiteral("Uwaga: w pliku %1 wzmocnienie %2 pól ramek przytrzymano na granicy "
-                             "zakresu 0..255")
-                  .arg(sciezka)
-                  .arg(przyciete));
-}
-
-// The book's duration as the player measures the book itself: the first
-// file as on its own, every later one with each frame it holds, its
-// encoder's information frame too, which inside the book is a frame of
-// silence that plays. Summed exactly and rounded once.
-void ZadanieScalania::dodajCzas(const PomiarMp3& pomiar, bool pierwszy) {
-    if (pomiar.jednostekNaMs <= 0 ||
-        (czas.jednostekNaMs != 0 && czas.jednostekNaMs != pomiar.jednostekNaMs)) {
-        czas.milisekundy += pomiar.dlugoscMs;
-        return;
-    }
-    czas.jednostekNaMs = pomiar.jednostekNaMs;
-    czas.jednostki += pierwszy ? pomiar.czas : pomiar.czasWKsiazce;
-}
-
-std::int64_t ZadanieScalania::CzasKsiazki::ms() const {
-    if (jednostekNaMs == 0)
-        return milisekundy;
-    return milisekundy + (jednostki + jednostekNaMs / 2) / jednostekNaMs;
 }
 
 // Where entry i's bookmark lies in its file, from the frames its walk found:
@@ -964,13 +516,12 @@ std::optional<PolozenieZakladki> ZadanieScalania::umiescZakladke(int i,
 // from where its frames lie, measured at the entry's own rate.
 void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
     for (int i = 0; i < wpisy.size(); ++i) {
-        const std::optional<PolozenieZakladki>& z = polozenia.at(i);
+        const UkladKsiazki::Wpis& w = uklad.wpisy().at(i);
         const std::optional<std::int32_t> poczatek = tryStrToInt(wpisy.at(i).Poczatek);
-        if (!z || !poczatek || dlugosciMs.at(i) <= 0)
+        if (!w.zakladka || !poczatek || w.dlugoscMs <= 0)
             continue;
-        const std::int64_t roznica = bajtSzacowany(predkosc, *poczatek) - z->poczatek;
-        const double sekundy =
-            double(roznica) * double(dlugosciMs.at(i)) / double(rozmiary.at(i)) / 1000.0;
+        const std::int64_t roznica = bajtSzacowany(predkosc, *poczatek) - w.zakladka->poczatek;
+        const double sekundy = double(roznica) * double(w.dlugoscMs) / double(w.bajty) / 1000.0;
         if (std::fabs(sekundy) > 1.0)
             loguj(QStringLiteral("Uwaga: indeks szacowany umieszcza zakładkę pozycji %1 (%2) "
                                  "%3 s %4, w którym zaczyna się jej dźwięk; dokładny "
@@ -984,19 +535,11 @@ void ZadanieScalania::logujChybioneSzacunki(std::int64_t predkosc) const {
 }
 
 void ZadanieScalania::utworzIndeksy() {
-    std::int64_t rozmiar = 0;
-    QList<WpisIndeksu> indeks;
-    indeks.reserve(wpisy.size());
-    for (int i = 0; i < wpisy.size(); ++i) {
-        const PozycjaProjektu& p = wpisy.at(i);
-        indeks.append({p.Poczatek, p.Dlugosc, rozmiary.at(i), p.sciezka(),
-                       indeksSzacowany ? std::nullopt : polozenia.at(i)});
-        rozmiar += rozmiary.at(i);
-    }
+    const std::int64_t rozmiar = uklad.rozmiar();
     sprawdzPrzerwanie();
-    const QByteArray dat = trescDat(rozmiar, czas.ms(), indeks);
+    const QByteArray dat = trescDat(rozmiar, uklad.czasMs(), uklad.indeks(wpisy, indeksSzacowany));
     if (indeksSzacowany)
-        logujChybioneSzacunki(sredniaPredkosc(rozmiar, czas.ms()));
+        logujChybioneSzacunki(sredniaPredkosc(rozmiar, uklad.czasMs()));
 
     // The book's data reaches the disk before the book is put in place.
     zapiszNaDysk(*plikTymczasowy, nazwaScalonego);
@@ -1006,9 +549,9 @@ void ZadanieScalania::utworzIndeksy() {
     tymczasowe.append(tymczasowyLog);
 
     sprawdzPrzerwanie();
-    podmienRazem({{tymczasowyDat, plikDat()},
-                  {tymczasowyLog, plikLog()},
-                  {tymczasowyScalony, nazwaScalonego}});
+    umiescRazem({{tymczasowyDat, plikDat()},
+                 {tymczasowyLog, plikLog()},
+                 {tymczasowyScalony, nazwaScalonego}});
     // The temporary names now hold whatever was replaced.
     usunTymczasowe();
     loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));

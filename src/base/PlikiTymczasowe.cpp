@@ -1,4 +1,4 @@
-#include "merge/PlikiTymczasowe.h"
+#include "base/PlikiTymczasowe.h"
 
 #include <QFile>
 
@@ -36,7 +36,7 @@ const int sygnaly[] = {SIGINT, SIGTERM, SIGPIPE
 #endif
 };
 
-extern "C" void naSygnal(int numer) {
+extern "C" void usunTymczasoweNaSygnal(int numer) {
     if (wstrzymane) {
         oczekujacy = numer;
         return;
@@ -80,7 +80,7 @@ void zapomnijTymczasowy(const QString& sciezka) {
 
 void usuwajTymczasowePrzySygnale() {
     for (int numer : sygnaly)
-        std::signal(numer, naSygnal);
+        std::signal(numer, usunTymczasoweNaSygnal);
 }
 
 BezPrzerwania::BezPrzerwania() {
