@@ -49,16 +49,22 @@ QString nazwaZTytulu(QString tytul) {
 // It touches the disk: run it off the window's thread.
 QString wolnyProjekt(const QStringList& zrodla, const ZnalezioneRozdzialy& z, QString folder) {
     const QFileInfo pierwsze(zrodla.value(0));
-    // A DAISY book's or a folder's name says more than its ncc.html.
-    const QFileInfo ksiazka =
-        pierwsze.isDir() || zrodla.size() > 1 || !z.tytul.isEmpty() || z.rozdzialy.size() == 1
-            ? pierwsze
-            : QFileInfo(pierwsze.absolutePath());
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QFileInfo(pierwsze.absoluteFilePath()).absolutePath();
+    // Without a title: a DAISY book's folder says more than its ncc.html
+    // or OPF file; a cue sheet or audio file is named by itself.
     QString nazwa = nazwaZTytulu(z.tytul);
-    if (nazwa.isEmpty())
-        nazwa = nazwaZTytulu(ksiazka.isDir() ? ksiazka.fileName() : ksiazka.completeBaseName());
+    if (nazwa.isEmpty()) {
+        const QString rozszerzenie = pierwsze.suffix().toLower();
+        const bool spis = rozszerzenie == u"opf" || rozszerzenie == u"html" ||
+                          rozszerzenie == u"htm" || rozszerzenie == u"ncx";
+        if (pierwsze.isDir())
+            nazwa = nazwaZTytulu(pierwsze.fileName());
+        else if (spis)
+            nazwa = nazwaZTytulu(QFileInfo(pierwsze.absolutePath()).fileName());
+        else
+            nazwa = nazwaZTytulu(pierwsze.completeBaseName());
+    }
     if (nazwa.isEmpty())
         nazwa = QStringLiteral("Książka");
     const QString baza = QDir(folder).filePath(nazwa);
@@ -93,41 +99,25 @@ public:
     }
 
     // Writes the project; rethrows here what the import threw.
-    void zapisz(ImportKsiazki& import, const QString& plik) {
-        import.dziennik = [this](const QString& linia) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, linia] {
-                    if (!m_anulowano)
-                        LabelPlik->setText(linia);
-    },
-                Qt::QueuedConnection);
-};
-import.postep = [this](std::int64_t zrobione, std::int64_t wszystkie) {
-    const int promile =
-        wszystkie > 0 ? int(std::clamp<std::int64_t>(zrobione * 1000 / wszystkie, 0, 1000)) : 0;
-QMetaObject::invokeMethod(
-    this, [this, promile] { ProgressBar1->setValue(promile); }, Qt::QueuedConnection);
-}; // namespace
-import.przerwac = [this] { return m_anulowano.load();
-}
-;
-std::exception_ptr blad;
-wykonaj([&] {
-    try {
-        import.zapisz(plik);
-    } catch (...) {
-        blad = std::current_exception();
+    void zapisz(ImportKsiazki& zadanie, const QString& plik) {
+        zadanie.dziennik = dziennikDoEtykiety();
+        zadanie.postep = postepDoPaska();
+        zadanie.przerwac = [this] { return m_anulowano.load(); };
+        std::exception_ptr blad;
+        wykonaj([&] {
+            try {
+                zadanie.zapisz(plik);
+            } catch (...) {
+                blad = std::current_exception();
+            }
+        });
+        zadanie.dziennik = nullptr;
+        zadanie.postep = nullptr;
+        zadanie.przerwac = nullptr;
+        if (blad)
+            std::rethrow_exception(blad);
     }
-});
-import.dziennik = nullptr;
-import.postep = nullptr;
-import.przerwac = nullptr;
-if (blad)
-    std::rethrow_exception(blad);
-}
-}
-;
+};
 
 } // namespace
 
@@ -137,7 +127,7 @@ struct TFormImport::Czytanie {
     QStringList zrodla;
     QString folderProjektow;
     std::atomic_bool stop{false};
-    std::unique_ptr<ImportKsiazki> import;
+    std::unique_ptr<ImportKsiazki> zadanie;
     QString blad;       // why it could not be read
     QString propozycja; // a free project file
 };
@@ -340,13 +330,13 @@ void TFormImport::wczytaj(const QStringList& zrodla) {
     // mount takes its time; the window stays usable and can be closed.
     QThread* watek = QThread::create([czytanie] {
         try {
-            czytanie->import = std::make_unique<ImportKsiazki>(czytanie->zrodla);
-            czytanie->import->przerwanie = &czytanie->stop;
-            czytanie->import->czytaj();
-            czytanie->propozycja = wolnyProjekt(czytanie->zrodla, czytanie->import->znalezione(),
+            czytanie->zadanie = std::make_unique<ImportKsiazki>(czytanie->zrodla);
+            czytanie->zadanie->przerwanie = &czytanie->stop;
+            czytanie->zadanie->czytaj();
+            czytanie->propozycja = wolnyProjekt(czytanie->zrodla, czytanie->zadanie->znalezione(),
                                                 czytanie->folderProjektow);
         } catch (const std::exception& e) {
-            czytanie->import.reset();
+            czytanie->zadanie.reset();
             czytanie->blad = errorMessage(e);
         }
     });
@@ -360,7 +350,7 @@ void TFormImport::przeczytane(const std::shared_ptr<Czytanie>& czytanie) {
         return; // a reading replaced by a newer one
     m_czyta = false;
     BarCzytanie->setVisible(false);
-    if (!czytanie->import) {
+    if (!czytanie->zadanie) {
         m_czytanie.reset();
         LabelZnalezione->setText(QStringLiteral("Nie można zaimportować wybranego źródła."));
         aktywuj();
@@ -368,8 +358,8 @@ void TFormImport::przeczytane(const std::shared_ptr<Czytanie>& czytanie) {
         ButtonPliki->setFocus();
         return;
     }
-    ImportKsiazki& import = *czytanie->import;
-    const ZnalezioneRozdzialy& z = import.znalezione();
+    ImportKsiazki& zadanie = *czytanie->zadanie;
+    const ZnalezioneRozdzialy& z = zadanie.znalezione();
     const QStringList opis = linieZnalezionych(z);
     // The first two lines: the kind and title, the chapters and their length.
     const QString naglowek = opis.value(0) + QStringLiteral(". ") + opis.value(1);
@@ -386,7 +376,7 @@ void TFormImport::przeczytane(const std::shared_ptr<Czytanie>& czytanie) {
         dodaj(QStringLiteral("Uwaga: ") + u);
     ListRozdzialy->setCurrentRow(0);
 
-    const FormatKodowania format = import.format();
+    const FormatKodowania format = zadanie.format();
     ComboKanaly->setCurrentIndex(ComboKanaly->findData(format.kanaly));
     if (!m_projektWybrany)
         EditProjekt->setText(czytanie->propozycja);
@@ -396,10 +386,10 @@ void TFormImport::przeczytane(const std::shared_ptr<Czytanie>& czytanie) {
 }
 
 void TFormImport::aktywuj() {
-    const bool gotowe = m_czytanie && !m_czyta && m_czytanie->import;
+    const bool gotowe = m_czytanie && !m_czyta && m_czytanie->zadanie;
     bool koduje = false;
     if (gotowe) {
-        for (const PlikDzwieku& p : m_czytanie->import->znalezione().pliki)
+        for (const PlikDzwieku& p : m_czytanie->zadanie->znalezione().pliki)
             koduje = koduje || !p.mp3;
     }
     ComboKbps->setEnabled(koduje);
@@ -417,19 +407,19 @@ void TFormImport::aktywuj() {
 }
 
 void TFormImport::importuj() {
-    if (!m_czytanie || m_czyta || !m_czytanie->import)
+    if (!m_czytanie || m_czyta || !m_czytanie->zadanie)
         return;
     const QString plik = EditProjekt->text().trimmed();
     if (plik.isEmpty())
         return;
-    ImportKsiazki& import = *m_czytanie->import;
+    ImportKsiazki& zadanie = *m_czytanie->zadanie;
     if (ComboKbps->isEnabled()) {
-        import.kodowanie.kbps = ComboKbps->currentData().toInt();
-        import.kodowanie.kanaly = ComboKanaly->currentData().toInt();
+        zadanie.kodowanie.kbps = ComboKbps->currentData().toInt();
+        zadanie.kodowanie.kanaly = ComboKanaly->currentData().toInt();
     }
     PostepImportu postep(this);
     try {
-        postep.zapisz(import, plik);
+        postep.zapisz(zadanie, plik);
     } catch (const EIstniejacyCel& e) {
         m_komunikaty.uwaga(errorMessage(e));
         EditProjekt->setFocus();
@@ -443,6 +433,6 @@ void TFormImport::importuj() {
                            errorMessage(e));
         return;
     }
-    m_projekt = import.plikProjektu();
+    m_projekt = zadanie.plikProjektu();
     accept();
 }
