@@ -19,6 +19,6 @@ set(SONVEK_WARSTWY
   merge=2
   eksport=3 import=3
   widgets=4 project/cofanie=4
-  audio/ui=5 card/ui=5 merge/ui=5 settings/ui=5 eksport/ui=5
+  audio/ui=5 card/ui=5 merge/ui=5 settings/ui=5 eksport/ui=5 import/ui=5
   app=6)
 set(SONVEK_RANGA_RDZENIA 3)

@@ -170,6 +170,9 @@ void TMainForm::utworzMenu() {
                             QKeySequence(Qt::CTRL | Qt::Key_O), &TMainForm::OtworzProjekt1Click);
     m_Dodajfolder1 = item(m_Plik1, "Dodajfolder1", QStringLiteral("Dodaj &folder..."),
                           QKeySequence(Qt::CTRL | Qt::Key_F5), &TMainForm::Dodajfolder1Click);
+    m_Importujksiazke1 =
+        item(m_Plik1, "Importujksiazke1", QStringLiteral("&Importuj książkę..."),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &TMainForm::Importujksiazke1Click);
     m_Zapiszprojekt1 = item(m_Plik1, "Zapiszprojekt1", QStringLiteral("&Zapisz projekt"),
                             QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::Zapiszprojekt1Click);
     m_Zapiszprojektjako1 =

@@ -167,6 +167,7 @@ public:
     void Ksiazkinakarcie1Click();
     void Przegladzakladek1Click();
     void Dopasujdoprzerw1Click();
+    void Importujksiazke1Click();
 
     // ---- settings (MainFormSettings.cpp) -------------------------------------
     void OdczytajKonfiguracje();
@@ -445,6 +446,7 @@ private:
     QAction* m_Ksiazkinakarcie1 = nullptr;
     QAction* m_Przegladzakladek1 = nullptr;
     QAction* m_Dopasujdoprzerw1 = nullptr;
+    QAction* m_Importujksiazke1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;
