@@ -23,6 +23,6 @@ set(SONVEK_WARSTWY
   cofanie=4
   sesja=5
   widgets=6
-  audio/ui=7 card/ui=7 merge/ui=7 settings/ui=7 eksport/ui=7
+  audio/ui=7 card/ui=7 merge/ui=7 settings/ui=7 eksport/ui=7 import/ui=7
   app=8)
 set(SONVEK_RANGA_RDZENIA 3)

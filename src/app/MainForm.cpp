@@ -67,6 +67,7 @@ TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
                                                   uslugi.wysuwanieKarty, uslugi.programDir,
                                                   uslugi.folderOryginalow});
     m_sesja->przyZmianieOstatnich([this] { odswiezOstatnie(); });
+    m_sesja->przyPokazaniuKsiazekNaKarcie([this] { Ksiazkinakarcie1Click(); });
     utworzMenu();
     polaczHistorie();
     ustawTytul();
@@ -178,6 +179,9 @@ void TMainForm::utworzMenu() {
                             QKeySequence(Qt::CTRL | Qt::Key_O), &TMainForm::OtworzProjekt1Click);
     m_Dodajfolder1 = item(m_Plik1, "Dodajfolder1", QStringLiteral("Dodaj &folder..."),
                           QKeySequence(Qt::CTRL | Qt::Key_F5), &TMainForm::Dodajfolder1Click);
+    m_Importujksiazke1 =
+        item(m_Plik1, "Importujksiazke1", QStringLiteral("&Importuj książkę..."),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &TMainForm::Importujksiazke1Click);
     m_Zapiszprojekt1 = item(m_Plik1, "Zapiszprojekt1", QStringLiteral("&Zapisz projekt"),
                             QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::Zapiszprojekt1Click);
     m_Zapiszprojektjako1 =
@@ -246,6 +250,12 @@ void TMainForm::utworzMenu() {
                            &TMainForm::Wstawodcinki1Click);
     m_Wykryjzakadki1 = item(m_Narzdzia1, "Wykryjzakadki1", QStringLiteral("&Wykryj zakładki"), none,
                             &TMainForm::Wykryjzakadki1Click);
+    m_Przegladzakladek1 =
+        item(m_Narzdzia1, "Przegladzakladek1", QStringLiteral("P&rzegląd zakładek..."),
+             QKeySequence(Qt::CTRL | Qt::Key_R), &TMainForm::Przegladzakladek1Click);
+    m_Dopasujdoprzerw1 =
+        item(m_Narzdzia1, "Dopasujdoprzerw1", QStringLiteral("&Dopasuj zakładki do przerw"),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), &TMainForm::Dopasujdoprzerw1Click);
     m_Podsumowanieksiazki1 =
         item(m_Narzdzia1, "Podsumowanieksiazki1", QStringLiteral("&Podsumowanie książki"),
              QKeySequence(Qt::CTRL | Qt::Key_I), &TMainForm::Podsumowanieksiazki1Click);
@@ -298,7 +308,8 @@ void TMainForm::utworzMenu() {
 void TMainForm::Aktywuj() {
     const bool rows = m_projekt->rowCount() > 0;
     for (QAction* a : {m_Zapiszprojekt1, m_Zapiszprojektjako1, m_Scalajpliki1, m_Eksportujksiazke1,
-                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1, m_Glosnosc1})
+                       m_Usu1, m_Wykryjzakadki1, m_Podsumowanieksiazki1, m_Glosnosc1,
+                       m_Przegladzakladek1, m_Dopasujdoprzerw1})
         a->setEnabled(rows);
     m_Odtwarzacz1->menuAction()->setEnabled(rows);
     m_Stop1->setEnabled(rows);
@@ -419,22 +430,9 @@ void TMainForm::changeEvent(QEvent* event) {
         fokusNaLiscie();
 }
 
-// A list that gets the focus is announced by itself, without its current
-// row. Once that has been told, the row's cell is reported as focused too,
-// so that a screen reader reads the row the user is on.
+// The list's current row, read once the list itself has been announced.
 void TMainForm::zglosBiezacyWiersz() {
-    const QModelIndex current = m_ListView1->currentIndex();
-    if (!QAccessible::isActive() || !m_ListView1->hasFocus() || !current.isValid())
-        return;
-    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(m_ListView1);
-    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
-    QAccessibleInterface* komorka =
-        tabela ? tabela->cellAt(current.row(), current.column()) : nullptr;
-    if (!komorka)
-        return;
-    QAccessibleEvent fokus(m_ListView1, QAccessible::Focus);
-    fokus.setChild(lista->indexOfChild(komorka));
-    QAccessible::updateAccessibility(&fokus);
+    zglosBiezacaKomorke(m_ListView1);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

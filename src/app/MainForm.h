@@ -18,6 +18,7 @@
 //   MainFormPodsumowanie.cpp the book's summary
 //   MainFormGlosnosc.cpp  loudness measuring and its report
 //   MainFormWskazane.cpp  a whole folder added, files named on the command line
+//   MainFormPrzeglad.cpp  the review of bookmarks, bookmarks snapped to pauses
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
@@ -223,6 +224,9 @@ private:
     void Glosnosc1Click();
     void Dodajfolder1Click();
     void Ksiazkinakarcie1Click();
+    void Przegladzakladek1Click();
+    void Dopasujdoprzerw1Click();
+    void Importujksiazke1Click();
     void WstawPomiedzy();
     void WstawNazwyPlikowDoListBox(const QStringList& paths);
     void UsunzListy();
@@ -250,6 +254,13 @@ private:
     // The bookmarks of the selected rows, or of all rows when none is
     // selected, from the titles spoken at their files' beginnings.
     void WykryjZakladki();
+
+    // ---- bookmarks by ear (MainFormPrzeglad.cpp) ---------------------------------------
+    // "Przegląd zakładek" over the selected rows, or all rows when at most
+    // one is selected; what the user accepted becomes one step.
+    void PrzejrzyjZakladki();
+    // The selected rows' bookmarks snapped onto the pauses, as one step.
+    void DopasujZakladkiDoPrzerw();
 
     void FormCreate();
     void otworzRozpoznane(const WskazanePliki& wskazane);
@@ -300,7 +311,7 @@ private:
 
     // The book's summary (MainFormPodsumowanie.cpp): its lines, none when
     // the user stopped the examination of the files.
-    std::optional<QStringList> podsumowanieKsiazki();
+    std::optional<QStringList> podsumowanieKsiazki(std::int64_t* rozmiar = nullptr);
 
     // Bookmark detection (MainFormWykrywanie.cpp). Finds the titles of the
     // rows' files with a progress window and writes every bookmark found in
@@ -382,6 +393,9 @@ private:
     QAction* m_Podsumowanieksiazki1 = nullptr;
     QAction* m_Glosnosc1 = nullptr;
     QAction* m_Ksiazkinakarcie1 = nullptr;
+    QAction* m_Przegladzakladek1 = nullptr;
+    QAction* m_Dopasujdoprzerw1 = nullptr;
+    QAction* m_Importujksiazke1 = nullptr;
     QAction* m_Dodajfolder1 = nullptr; // also in the context menu
     QAction* m_Oprogramie1 = nullptr;
     QAction* m_StronaWww1 = nullptr;

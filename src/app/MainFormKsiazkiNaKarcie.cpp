@@ -1,5 +1,6 @@
 // "Książki na karcie": the window of the books on the card chosen in the
-// settings, with the store to copy and check from.
+// settings, with the store to copy and check from; also offered after a
+// copy to the card.
 
 #include "app/MainForm.h"
 #include "card/ui/FormKarta.h"
@@ -16,5 +17,8 @@ void TMainForm::Ksiazkinakarcie1Click() {
     dostep.kopiowanie = m_uslugi.kopiowanieNaKarte;
     TFormKarta okno(this, m_komunikaty, std::move(dostep));
     m_seams.execDialog(&okno);
+    // Books removed or copied there change the free space the status line
+    // says: measured again, on a worker as always.
+    m_sesja->zmierzKarte();
     fokusNaLiscie();
 }

@@ -22,7 +22,10 @@ void TMainForm::Scalajpliki1Click() {
         return;
     m_SaveDialogMP3FileName = nazwa;
     // The summary comes first; stopped, the dialog opens without it.
-    m_FormScalaniePlikow->ustawPodsumowanie(podsumowanieKsiazki().value_or(QStringList()));
+    std::int64_t rozmiar = 0;
+    const auto podsumowanie = podsumowanieKsiazki(&rozmiar);
+    m_FormScalaniePlikow->ustawPodsumowanie(podsumowanie.value_or(QStringList()));
+    m_FormScalaniePlikow->ustawRozmiarKsiazki(podsumowanie ? std::optional(rozmiar) : std::nullopt);
     m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
     m_FormScalaniePlikow->ustawIndeksSzacowany(m_sesja->konfiguracja().Wykrywanie.IndeksSzacowany);
     m_FormScalaniePlikow->ustawGlosnosc(

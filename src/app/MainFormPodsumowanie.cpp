@@ -21,13 +21,17 @@ void TMainForm::Podsumowanieksiazki1Click() {
 
 // The entries' files are examined with a progress window (which the user
 // may stop: then there is no summary) and the card measured as a copy does.
-std::optional<QStringList> TMainForm::podsumowanieKsiazki() {
+// `rozmiar`, when given, gets the merged book's size added.
+std::optional<QStringList> TMainForm::podsumowanieKsiazki(std::int64_t* rozmiar) {
     const ListaPozycji pozycje = m_projekt->pozycje();
     TFormBadanie okno(this);
     const MiernikMp3 miernik = m_uslugi.miernikScalania ? m_uslugi.miernikScalania : miernikMp3();
     const auto pliki = okno.zbadaj(pozycje, miernik);
     if (!pliki)
         return std::nullopt;
+    if (rozmiar)
+        for (const PlikKsiazki& plik : *pliki)
+            *rozmiar += plik.rozmiar;
     KartaPodsumowania karta;
     if (m_sesja->konfiguracja().Karta.isEmpty()) {
         karta.brak = QStringLiteral("Nie wybrano karty.");

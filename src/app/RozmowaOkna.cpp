@@ -18,6 +18,8 @@ QMessageBox::StandardButton przycisk(Rozmowa::Odpowiedz odpowiedz) {
         return QMessageBox::No;
     case Rozmowa::Odpowiedz::Anuluj:
         return QMessageBox::Cancel;
+    case Rozmowa::Odpowiedz::Otworz:
+        return QMessageBox::Open;
     case Rozmowa::Odpowiedz::Brak:
         break;
     }
@@ -34,6 +36,8 @@ Rozmowa::Odpowiedz odpowiedz(QMessageBox::StandardButton przycisk) {
         return Rozmowa::Odpowiedz::Nie;
     case QMessageBox::Cancel:
         return Rozmowa::Odpowiedz::Anuluj;
+    case QMessageBox::Open:
+        return Rozmowa::Odpowiedz::Otworz;
     default:
         return Rozmowa::Odpowiedz::Brak;
     }
@@ -47,6 +51,8 @@ void RozmowaOkna::powiadom(const QString& tekst) {
 
 Rozmowa::Odpowiedz RozmowaOkna::zapytaj(const Pytanie& pytanie) {
     QMessageBox::StandardButtons przyciski = QMessageBox::Yes | QMessageBox::No;
+    if (pytanie.zOtworz)
+        przyciski |= QMessageBox::Open;
     if (pytanie.zAnuluj)
         przyciski |= QMessageBox::Cancel;
     return odpowiedz(m_komunikaty.uwaga(pytanie.tekst, przyciski, przycisk(pytanie.domyslna),

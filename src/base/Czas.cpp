@@ -1,5 +1,6 @@
 #include "base/Czas.h"
 
+#include <QStringList>
 #include <algorithm>
 
 namespace {
@@ -57,4 +58,27 @@ QString stanPostepu(std::int64_t zrobione, std::int64_t razem, std::int64_t uply
     if (zostalo >= 0 && zrobione < razem)
         tekst += QStringLiteral(", zostało ") + czasPozostaly(zostalo);
     return tekst;
+}
+
+QString czasMowiony(std::int64_t ms, bool dokladnie) {
+    ms = std::max<std::int64_t>(ms, 0);
+    const std::int64_t h = ms / 3'600'000;
+    const std::int64_t min = ms / 60'000 % 60;
+    const std::int64_t s = ms / 1000 % 60;
+    const std::int64_t setne = dokladnie ? ms % 1000 / 10 : 0;
+    QString sekundy = QString::number(s);
+    if (setne != 0) {
+        QString ulamek = QStringLiteral("%1").arg(setne, 2, 10, QLatin1Char('0'));
+        if (ulamek.endsWith(u'0'))
+            ulamek.chop(1);
+        sekundy += u',' + ulamek;
+    }
+    QStringList czesci;
+    if (h > 0)
+        czesci << QStringLiteral("%1 h").arg(h);
+    if (min > 0)
+        czesci << QStringLiteral("%1 min").arg(min);
+    if (czesci.isEmpty() || s > 0 || setne > 0)
+        czesci << sekundy + QStringLiteral(" s");
+    return czesci.join(u' ');
 }

@@ -25,3 +25,9 @@ QString stanPostepu(std::int64_t zrobione, std::int64_t razem, std::int64_t uply
 // The time left estimated from the share done so far in `uplynelo` ms; -1
 // while there is too little to go by.
 std::int64_t szacujPozostalo(std::int64_t zrobione, std::int64_t razem, std::int64_t uplynelo);
+
+// A moment or a length as a screen reader says it: "3,4 s" below a minute,
+// "12 min 5,25 s", "1 h 2 min 3 s" (a zero part left out). With `dokladnie`
+// the seconds keep up to two decimals (cut, trailing zeros dropped), so
+// that a bookmark moved by 0.1 s is heard to move; without, whole seconds.
+QString czasMowiony(std::int64_t ms, bool dokladnie = true);

@@ -339,6 +339,7 @@ int HistoriaProjektu::zmienZakladki(const QList<ZakladkaWiersza>& zakladki, cons
         w.po = w.przed;
         w.po.Poczatek = z.Poczatek;
         w.po.Dlugosc = z.Dlugosc;
+        w.po.Sprawdzona = z.Sprawdzona.value_or(w.po.Sprawdzona);
         if (w.po != w.przed)
             wiersze.append(w);
     }

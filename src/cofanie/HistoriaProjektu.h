@@ -14,14 +14,17 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class QUndoStack;
 
-// A bookmark to put into a row: the row and its new start and length.
+// A bookmark to put into a row: the row and its new start and length, and
+// whether the user has accepted it (unset: the mark stays as it is).
 struct ZakladkaWiersza {
     int wiersz = 0;
     QString Poczatek;
     QString Dlugosc;
+    std::optional<bool> Sprawdzona{};
 };
 
 class HistoriaProjektu : public QObject {
@@ -46,7 +49,7 @@ public:
     // Returns the rows where they stand afterwards; nothing moved (and no
     // step) when they already stood so.
     QList<int> przenies(const QList<int>& wiersze, int cel);
-    // Writes new bookmarks into many rows as one step named `opis` (one row:
+    // Writes new bookmarks (and accepted marks) into many rows as one step named `opis` (one row:
     // "zmień zakładkę pozycji N" when `opis` is empty). Rows whose bookmark
     // stays as it is are left out. Returns how many rows changed; none, no
     // step.

@@ -6,6 +6,7 @@
 #include "merge/Formaty.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -114,7 +115,9 @@ QStringList podsumowanieKsiazki(const ListaPozycji& pozycje, const QList<PlikKsi
         linie << QStringLiteral("Nie znaleziono problemów.");
     else
         linie << QStringLiteral("Problemy: %1.").arg(problemy.size()) << problemy;
-    linie << QStringLiteral("Pozycje: %1.").arg(pozycje.size())
+    const auto sprawdzone = std::count_if(pozycje.cbegin(), pozycje.cend(),
+                                          [](const PozycjaProjektu& p) { return p.Sprawdzona; });
+    linie << QStringLiteral("Pozycje: %1, sprawdzone: %2 z %1.").arg(pozycje.size()).arg(sprawdzone)
           << QStringLiteral("Długość: %1.").arg(czasGodzinowy(dlugosc))
           << QStringLiteral("Rozmiar scalonej książki: %1 (%2 bajtów).")
                  .arg(rozmiarDlaLudzi(rozmiar))

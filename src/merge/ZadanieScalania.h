@@ -27,6 +27,11 @@
 // the book with their global gains moved by the whole number of 1.5 dB
 // steps krokGlosnosci gives (audio/Glosnosc.h). Frame lengths stay, so the
 // book's size and both index files are those of the unlevelled book.
+//
+// With limitCzesci the book is written as parts ("ksiazka-1.mp3",
+// "ksiazka-2.mp3", ...), each with its own index files, split between
+// entries: each part is the merge of its entries alone, and all parts are
+// put in place together or none is.
 
 #include "audio/Glosnosc.h"
 #include "base/ObslugaZadania.h"
@@ -41,6 +46,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
+
+// The largest file a FAT file system holds: 4 GiB less one byte.
+inline constexpr std::int64_t kNajwiekszyPlikFat = (std::int64_t{1} << 32) - 1;
+
+// The name of part `numer` (from 1) of the book `scalony`: "ksiazka-2.mp3".
+QString nazwaCzesci(const QString& scalony, int numer);
+
+// The entries of sizes `rozmiary` split in list order into as few parts as
+// keep each part's bytes at most `limit`: how many entries each part takes.
+// Throws SonvekError naming the first entry larger than the limit by itself.
+QList<int> podzialNaCzesci(const QList<std::int64_t>& rozmiary, std::int64_t limit);
 
 // Its log, progress and stop (ObslugaZadania): the progress counts the bytes
 // copied so far and the bytes to copy (with levelling, the entries to
@@ -84,6 +101,10 @@ public:
     // A flag another thread sets with przerwac, watched inside each
     // loudness measurement, which may take long for one big file.
     const std::atomic_bool* przerwanie = nullptr;
+    // Above 0: the book is written as parts of at most this many bytes
+    // (see podzialNaCzesci and nazwaCzesci); the single book of the chosen
+    // name, if there is one, is replaced by them, its index files too.
+    std::int64_t limitCzesci = 0;
 
     // Runs one stage. An error ends the merge: the temporary files are
     // removed, one line "Błąd: " with the error's text is logged, the text
@@ -107,6 +128,8 @@ public:
     QString podsumowanieGlosnosci() const { return tekstWyrownania; }
 
     QString scalony() const { return nazwaScalonego; }
+    // After a merge in parts: the parts' book files, in order.
+    QStringList czesci() const { return nazwyCzesci; }
     QString plikDat() const;
     QString plikLog() const;
 
@@ -115,6 +138,9 @@ private:
 
     void sklej();
     void utworzIndeksy();
+    void sklejCzesci();
+    void utworzIndeksyCzesci();
+    void bladCzesci(const ZadanieScalania& czesc);
     std::int64_t sprawdzNazwy() const;
     QStringList sciezkiWpisow() const;
     void sprawdzPrzerwanie() const;
@@ -144,4 +170,10 @@ private:
     // Where each entry lies in the book, as the walk found it.
     UkladKsiazki uklad;
     QString tekstWyrownania;
+    // A part of a book in parts: its finished files wait, under their
+    // temporary names, for the whole book's (gotowe: temporary, target).
+    bool odlozUmieszczenie = false;
+    QList<std::pair<QString, QString>> gotowe;
+    std::vector<std::unique_ptr<ZadanieScalania>> zadaniaCzesci;
+    QStringList nazwyCzesci;
 };

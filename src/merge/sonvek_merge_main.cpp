@@ -6,9 +6,10 @@
 // default now, is still accepted; with the second the entries' loudness is
 // levelled), and exits with 0 on success; on failure the
 // error goes to the standard error output and the exit status is 1 (2 for
-// wrong arguments). The project is checked as the main window loads it before a
-// byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (its output
-// piped into a program that stops reading), it leaves no temporary file.
+// wrong arguments). With --czesci[=MB] the book is written as parts of at
+// most 4 GiB less one byte (or MB MiB), each with its own index files. The project is checked as
+// the main window loads it before a byte is copied. Ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE
+// (its output piped into a program that stops reading), it leaves no temporary file.
 
 #include "audio/Glosnosc.h"
 #include "base/CommandLine.h"
@@ -40,12 +41,13 @@ QTextStream& bledy() {
 const QString opcjaDokladnyIndeks = QStringLiteral("--dokladny-indeks");
 const QString opcjaIndeksSzacowany = QStringLiteral("--indeks-szacowany");
 const QString opcjaWyrownaj = QStringLiteral("--wyrownaj-glosnosc");
+const QString opcjaCzesci = QStringLiteral("--czesci");
 
 OpisNarzedzia narzedzie() {
     return {
         QStringLiteral("sonvek-merge"),
-        QStringLiteral("[--indeks-szacowany] [--wyrownaj-glosnosc[=LUFS]] PROJEKT.xml "
-                       "SCALONY.mp3"),
+        QStringLiteral("[--indeks-szacowany] [--wyrownaj-glosnosc[=LUFS]] [--czesci[=MB]] "
+                       "PROJEKT.xml SCALONY.mp3"),
         QStringLiteral(
             "Scala pliki zapisanego projektu w jeden plik MP3 i zapisuje obok niego pliki\n"
             "indeksów .dat i .log, tak jak polecenie \u201eScalaj pliki...\u201d programu.\n"
@@ -71,7 +73,16 @@ OpisNarzedzia narzedzie() {
               "są takie same jak bez tej opcji, a dziennik podaje krok każdego pliku (levels\n"
               "the files' loudness by whole 1.5 dB steps of their frames' gain, without\n"
               "re-encoding)"),
-          QStringLiteral("LUFS"), true}}};
+          QStringLiteral("LUFS"), true},
+         {opcjaCzesci,
+          QStringLiteral(
+              "zapisuje książkę w częściach SCALONY-1.mp3, SCALONY-2.mp3, ..., każdą z własnymi\n"
+              "plikami .dat i .log i nie większą niż 4 GiB bez jednego bajtu (największy plik,\n"
+              "jaki przyjmuje karta FAT) albo niż podane MB (MiB); książka dzieli się między\n"
+              "plikami pozycji, nigdy wewnątrz pliku; zastępuje książkę SCALONY.mp3 w jednym\n"
+              "pliku, jeśli była (writes the book as parts of at most 4 GiB less one byte, or\n"
+              "MB MiB, split between the entries' files)"),
+          QStringLiteral("MB"), true}}};
 }
 
 } // namespace
@@ -97,6 +108,18 @@ int main(int argc, char* argv[]) {
             return 2;
         }
     }
+    std::int64_t limitCzesci = 0;
+    if (rozbior.opcje.contains(opcjaCzesci)) {
+        const QString tekst = rozbior.wartosci.value(opcjaCzesci);
+        const std::optional<std::int32_t> mb = tekst.isEmpty() ? std::nullopt : tryStrToInt(tekst);
+        if (!tekst.isEmpty() && (!mb || *mb < 1)) {
+            bledy() << "sonvek-merge: wielkość części \u201e" << tekst
+                    << "\u201d nie jest dodatnią liczbą MB (pomoc: sonvek-merge --help)"
+                    << Qt::endl;
+            return 2;
+        }
+        limitCzesci = mb ? std::int64_t{*mb} << 20 : kNajwiekszyPlikFat;
+    }
     usuwajTymczasowePrzySygnale();
     const QString plikProjektu = rozbior.argumenty.at(0);
     const QString scalony = QFileInfo(rozbior.argumenty.at(1)).absoluteFilePath();
@@ -109,6 +132,7 @@ int main(int argc, char* argv[]) {
         zadanie.plikProjektu = plikProjektu;
         zadanie.indeksSzacowany = rozbior.opcje.contains(opcjaIndeksSzacowany);
         zadanie.celGlosnosci = cel;
+        zadanie.limitCzesci = limitCzesci;
         zadanie.dziennik = [](const QString& linia) {
             if (linia.startsWith(QStringLiteral("Błąd: ")))
                 bledy() << linia << Qt::endl;

@@ -11,7 +11,7 @@
 
 class Rozmowa {
 public:
-    enum class Odpowiedz { Brak, Ok, Tak, Nie, Anuluj };
+    enum class Odpowiedz { Brak, Ok, Tak, Nie, Anuluj, Otworz };
 
     struct Pytanie {
         QString tekst;
@@ -21,6 +21,8 @@ public:
         // choice to the box (Esc then means "Nie" in a yes/no question).
         Odpowiedz domyslna = Odpowiedz::Brak;
         Odpowiedz esc = Odpowiedz::Brak;
+        // With "Otwórz" after "Tak" and "Nie" when set.
+        bool zOtworz = false;
     };
 
     struct WyborPlikow {

@@ -84,6 +84,10 @@ public:
     // Kept only in memory until the settings have been stored once: the
     // key is theirs to create.
     void zapiszStan();
+    // Opens the books on the card window; offered after a good copy when set.
+    void przyPokazaniuKsiazekNaKarcie(std::function<void()> f) {
+        m_pokazKsiazkiNaKarcie = std::move(f);
+    }
     // Runs whenever the recent projects change.
     void przyZmianieOstatnich(std::function<void()> f) { m_przyZmianieOstatnich = std::move(f); }
 
@@ -155,6 +159,7 @@ private:
     PomiarKarty m_pomiarKarty;
     StanProgramu m_stan;
     std::function<void()> m_przyZmianieOstatnich;
+    std::function<void()> m_pokazKsiazkiNaKarcie;
     // The name the project's save dialog returned last time, ".xml" included.
     QString m_nazwaZapisu;
 };

@@ -29,12 +29,6 @@ QString kartaNiedostepna(const QString& korzen) {
     return QStringLiteral("Karta nie jest dostępna: ") + korzen;
 }
 
-QString kartaNieOdpowiada(const QString& korzen) {
-    return QStringLiteral("Karta %1 nie odpowiada. Wyjmij ją i włóż ponownie albo sprawdź, czy "
-                          "nie jest uszkodzona.")
-        .arg(korzen);
-}
-
 // A yes/no question whose safe answer is "Nie", by Enter and by Esc alike.
 Rozmowa::Pytanie pytanieNieDomyslnie(const QString& tekst) {
     return {tekst, false, Rozmowa::Odpowiedz::Nie, Rozmowa::Odpowiedz::Nie};
@@ -82,7 +76,7 @@ bool Sesja::kartaDostepna() {
     const auto dostepna = zKarty<bool>([k, zrodlo] { return ::kartaDostepna(k, *zrodlo); });
     if (dostepna && *dostepna)
         return true;
-    m_rozmowa.powiadom(dostepna ? kartaNiedostepna(k) : kartaNieOdpowiada(k));
+    m_rozmowa.powiadom(dostepna ? kartaNiedostepna(k) : komunikatBrakuOdpowiedziKarty(k));
     return false;
 }
 
@@ -99,7 +93,7 @@ bool Sesja::zmierzKarte() {
         return Wynik{dokonczenie, ::zmierzKarte(k, *zrodlo)};
     });
     if (!wynik) {
-        m_rozmowa.powiadom(kartaNieOdpowiada(k));
+        m_rozmowa.powiadom(komunikatBrakuOdpowiedziKarty(k));
         return false;
     }
     if (!wynik->first.tekst.isEmpty())
@@ -214,15 +208,27 @@ void Sesja::powiedzWynikKopii(const RaportKopiowania& raport) {
     if (!raport.dokonczenie.isEmpty())
         m_rozmowa.powiadom(raport.dokonczenie);
     switch (raport.wynik) {
-    case WynikKopiowania::Skopiowano:
-        if (m_rozmowa.zapytaj(pytanieNieDomyslnie(
-                QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
-                QString::fromUtf16(ksiazkaZgodna) +
-                QStringLiteral("\n\nCzy wysunąć kartę teraz?"))) == Rozmowa::Odpowiedz::Tak) {
+    case WynikKopiowania::Skopiowano: {
+        // Enter and Esc leave the card as it is.
+        Rozmowa::Pytanie pytanie = pytanieNieDomyslnie(
+            QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
+            QString::fromUtf16(ksiazkaZgodna) + QStringLiteral("\n\nCzy wysunąć kartę teraz?"));
+        pytanie.zOtworz = static_cast<bool>(m_pokazKsiazkiNaKarcie);
+        if (pytanie.zOtworz)
+            pytanie.tekst += QStringLiteral(" Przycisk \u201eOtwórz\u201d pokazuje książki na "
+                                            "karcie.");
+        switch (m_rozmowa.zapytaj(pytanie)) {
+        case Rozmowa::Odpowiedz::Tak:
             wysunKarte();
             return;
+        case Rozmowa::Odpowiedz::Otworz:
+            m_pokazKsiazkiNaKarcie(); // which says the free space when it closes
+            return;
+        default:
+            break;
         }
         break;
+    }
     case WynikKopiowania::Anulowano:
         m_rozmowa.powiadom(
             QStringLiteral("Kopiowanie przerwane. Pliki na karcie pozostały bez zmian."));

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 OknoPostepu::OknoPostepu(QWidget* owner, const QString& nazwa, const QString& tytul,
@@ -88,4 +89,26 @@ void OknoPostepu::wykonaj(const std::function<void()>& praca) {
     watek->wait(); // already ended: exec() returns only on its "finished"
     pasek->zakoncz();
     m_trwa = false;
+}
+
+std::function<void(const QString&)> OknoPostepu::dziennikDoEtykiety() {
+    return [this](const QString& linia) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, linia] {
+                if (!m_anulowano)
+                    LabelPlik->setText(linia);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+std::function<void(std::int64_t, std::int64_t)> OknoPostepu::postepDoPaska() {
+    const int skala = ProgressBar1->maximum();
+    return [this, skala](std::int64_t zrobione, std::int64_t razem) {
+        const int wartosc =
+            razem > 0 ? int(std::clamp<std::int64_t>(zrobione * skala / razem, 0, skala)) : 0;
+        QMetaObject::invokeMethod(
+            this, [this, wartosc] { ProgressBar1->setValue(wartosc); }, Qt::QueuedConnection);
+    };
 }

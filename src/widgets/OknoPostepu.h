@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 class QLabel;
@@ -38,6 +39,12 @@ protected:
     void wykonaj(const std::function<void()>& praca);
     // Set by a stop; the work reads it (also through its address) and ends.
     std::atomic_bool m_anulowano = false;
+
+    // For a core's callbacks, called on the worker: a step of the work
+    // shown in the label (until a stop is asked), and the share done shown
+    // on the bar, scaled to its range as it is when the callback is made.
+    std::function<void(const QString&)> dziennikDoEtykiety();
+    std::function<void(std::int64_t zrobione, std::int64_t razem)> postepDoPaska();
 
 private:
     QString m_przerywanie;

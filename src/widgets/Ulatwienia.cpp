@@ -546,3 +546,18 @@ QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
     b->setAutoDefault(false);
     return b;
 }
+
+void zglosBiezacaKomorke(QAbstractItemView* widok, int kolumna) {
+    const QModelIndex biezacy = widok->currentIndex();
+    if (!QAccessible::isActive() || !widok->hasFocus() || !biezacy.isValid())
+        return;
+    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(widok);
+    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
+    QAccessibleInterface* komorka =
+        tabela ? tabela->cellAt(biezacy.row(), kolumna < 0 ? biezacy.column() : kolumna) : nullptr;
+    if (!komorka)
+        return;
+    QAccessibleEvent fokus(widok, QAccessible::Focus);
+    fokus.setChild(lista->indexOfChild(komorka));
+    QAccessible::updateAccessibility(&fokus);
+}

@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+class QAbstractItemView;
 class QAction;
 class QComboBox;
 class QKeyEvent;
@@ -60,3 +61,10 @@ void mowPowodyNieczynnych(QWidget* okno, std::function<QString(const QAction*)> 
 // mnemonic) and the accessible name `opis`, that never acts on Enter.
 QPushButton* przycisk(QWidget* rodzic, const char* nazwa, const QString& tekst,
                       const QString& opis);
+
+// A view that gets the focus is announced by itself, without its current
+// row. Called once that has been told, this reports the current cell as
+// focused too (the current row's cell in `kolumna`; -1: the current
+// column), so that a screen reader reads the row the user is on. Does
+// nothing unless the view has the focus and a current row.
+void zglosBiezacaKomorke(QAbstractItemView* widok, int kolumna = -1);

@@ -349,8 +349,8 @@ private slots:
         form->projekt().wstaw(0, {{QString(), u"a.mp3"_s, u"0"_s, u"5000"_s, dir->path() + u'/'}});
         form->fokusNaLiscie(0);
         wDialogu([&](QDialog* d) {
-            QTRY_VERIFY(
-                wyslano(QAccessible::ObjectShow, u"Początek zakładki 0 ms, długość 5000 ms"_s));
+            QTRY_VERIFY(wyslano(QAccessible::ObjectShow,
+                                u"Początek zakładki 0 ms, długość 5000 ms, 0 s z 2 s"_s));
             // Stopped from the dialog's menu (Ctrl+T) or with Shift+Esc.
             for (const QKeyCombination klawisz :
                  {Qt::CTRL | Qt::Key_T, Qt::SHIFT | Qt::Key_Escape}) {

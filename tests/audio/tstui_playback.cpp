@@ -511,7 +511,8 @@ private slots:
             QVERIFY(edit->isReadOnly());
         for (QPushButton* b : e.findChildren<QPushButton*>()) {
             QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
-            const bool step = b != e.ButtonOK && b != e.ButtonAnuluj && b != e.ButtonWykryj;
+            const bool step = b != e.ButtonOK && b != e.ButtonAnuluj && b != e.ButtonWykryj &&
+                              b != e.ButtonDopasuj;
             QCOMPARE(b->focusPolicy() == Qt::NoFocus, step);
         }
         QVERIFY(e.ButtonOK->isDefault());

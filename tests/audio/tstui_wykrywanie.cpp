@@ -246,7 +246,7 @@ private slots:
         akcja(o.form, "Wykryjzakadki1")->trigger();
 
         QCOMPARE(nazwa, u"Wykrywanie zakładek"_s);
-        QCOMPARE(etykieta, u"Przerywanie wykrywania…"_s);
+        QCOMPARE(etykieta, u"Przerywanie…"_s);
         QCOMPARE(wywolania.load(), 2);
         for (int row = 0; row < pliki.size(); ++row)
             QCOMPARE(o.bookmark(row), u"0/5000"_s);

@@ -32,6 +32,26 @@ private slots:
         QCOMPARE(czasPozostaly(ms), pozostaly);
     }
 
+    // What a screen reader says: exact to the hundredth, or whole seconds.
+    void spoken_data() {
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<bool>("dokladnie");
+        QTest::addColumn<QString>("tekst");
+        QTest::newRow("zero") << 0LL << true << u"0 s"_qs;
+        QTest::newRow("tenths") << 3400LL << true << u"3,4 s"_qs;
+        QTest::newRow("hundredths cut") << 1259LL << true << u"1,25 s"_qs;
+        QTest::newRow("minutes, no zero seconds") << 120'000LL << true << u"2 min"_qs;
+        QTest::newRow("whole seconds") << 725'400LL << false << u"12 min 5 s"_qs;
+        QTest::newRow("hours") << 3'723'500LL << true << u"1 h 2 min 3,5 s"_qs;
+        QTest::newRow("negative") << -5LL << true << u"0 s"_qs;
+    }
+    void spoken() {
+        QFETCH(qint64, ms);
+        QFETCH(bool, dokladnie);
+        QFETCH(QString, tekst);
+        QCOMPARE(czasMowiony(ms, dokladnie), tekst);
+    }
+
     // The estimate waits for some work and some time, then follows the pace.
     void progressSaysWhatIsLeft_data() {
         QTest::addColumn<qint64>("zrobione");

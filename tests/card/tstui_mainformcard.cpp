@@ -30,8 +30,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString nieWybrano = u"Nie wybrano karty. Wybierz ją w oknie Ustawienia."_s;
-const QString skopiowane = u"Pliki zostały pomyślnie skopiowane! Książka na karcie sprawdzona: "
-                           "zgodna z magazynem.\n\nCzy wysunąć kartę teraz?"_s;
+const QString skopiowane =
+    u"Pliki zostały pomyślnie skopiowane! Książka na karcie sprawdzona: "
+    "zgodna z magazynem.\n\nCzy wysunąć kartę teraz? Przycisk \u201eOtwórz\u201d "
+    "pokazuje książki na karcie."_s;
 const QString przerwane = u"Kopiowanie przerwane. Pliki na karcie pozostały bez zmian."_s;
 
 // Records, besides the messages, how many came while a copy's progress
@@ -182,8 +184,10 @@ private slots:
         QCOMPARE(bajtyPliku(karta + u"ksiazka.log"_s), bajtyPliku(magazyn + u"ksiazka.log"_s));
         QCOMPARE(miejsce.zapytania, 2); // before choosing, and after copying
         QVERIFY(form->tekstStatusu().startsWith(u"Wolne miejsce na karcie: "_s));
-        // The eject offer's safe answer is No, by Enter and by Esc alike.
-        QCOMPARE(seams.messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
+        // The eject offer (with the card window beside it: Open) has No for its
+        // safe answer, by Enter and by Esc alike.
+        QCOMPARE(seams.messages.last().buttons,
+                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Open);
         QCOMPARE(seams.messages.last().defaultButton, QMessageBox::No);
         QCOMPARE(seams.messages.last().escapeButton, QMessageBox::No);
         QVERIFY(wysuniete.isEmpty());

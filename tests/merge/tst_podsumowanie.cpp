@@ -48,11 +48,13 @@ private slots:
         QTest::addColumn<QList<PlikKsiazki>>("pliki");
         QTest::addColumn<KartaPodsumowania>("karta");
         QTest::addColumn<QStringList>("linie");
-        const ListaPozycji dwie{pozycja(u"01.mp3"_s), pozycja(u"02.mp3"_s)};
+        ListaPozycji dwie{pozycja(u"01.mp3"_s), pozycja(u"02.mp3"_s)};
+        dwie[1].Sprawdzona = true;
         const QList<PlikKsiazki> dobre{plik(1000, 60'000), plik(2000, 3'540'000)};
-        const QStringList reszta{
-            u"Nie znaleziono problemów."_s, u"Pozycje: 2."_s, u"Długość: 1:00:00."_s,
-            u"Rozmiar scalonej książki: 2,9 kB (3000 bajtów)."_s, u"Format: 44100 Hz, 2 kanały."_s};
+        const QStringList reszta{u"Nie znaleziono problemów."_s,
+                                 u"Pozycje: 2, sprawdzone: 1 z 2."_s, u"Długość: 1:00:00."_s,
+                                 u"Rozmiar scalonej książki: 2,9 kB (3000 bajtów)."_s,
+                                 u"Format: 44100 Hz, 2 kanały."_s};
         // 100 clusters less two for the index files; the book takes one.
         QTest::newRow("fits")
             << dwie << dobre << karta(100, false)
@@ -80,7 +82,7 @@ private slots:
                            "którym plik nie może mieć 4 GB ani więcej. Wybrany plik audio nie "
                            "będzie skopiowany!"_s,
                            u"Nie znaleziono problemów."_s,
-                           u"Pozycje: 1."_s,
+                           u"Pozycje: 1, sprawdzone: 0 z 1."_s,
                            u"Długość: 0:00:01."_s,
                            u"Rozmiar scalonej książki: 5120,0 MB (5368709120 bajtów)."_s,
                            u"Format: 44100 Hz, 2 kanały."_s};
@@ -110,7 +112,7 @@ private slots:
                            u"Zakładka wychodzi poza koniec pliku: 4. d.mp3 (początek 2500 ms, "
                            "długość 600 ms, plik ma 3000 ms)"_s,
                            u"Zakładka nie jest liczbą: 5. e.mp3 (początek x, długość 1000)"_s,
-                           u"Pozycje: 5."_s,
+                           u"Pozycje: 5, sprawdzone: 0 z 5."_s,
                            u"Długość: 0:00:09."_s,
                            u"Rozmiar scalonej książki: 0,3 kB (310 bajtów)."_s,
                            u"Format: 44100 Hz, 2 kanały."_s};

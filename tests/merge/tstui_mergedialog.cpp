@@ -2,6 +2,7 @@
 #include "base/Paths.h"
 #include "merge/IndexFile.h"
 #include "merge/Miernik.h"
+#include "merge/ZadanieScalania.h"
 #include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
@@ -209,7 +210,8 @@ private slots:
         QVERIFY(dialog->MemoPodsumowanie->isVisible());
         QCOMPARE(linie(dialog->MemoPodsumowanie).first(),
                  u"Nie wybrano karty. Nie wiadomo, czy książka zmieści się na karcie."_s);
-        QVERIFY(linie(dialog->MemoPodsumowanie).contains(u"Pozycje: %1."_s.arg(pliki.size())));
+        QVERIFY(linie(dialog->MemoPodsumowanie)
+                    .contains(u"Pozycje: %1, sprawdzone: 0 z %1."_s.arg(pliki.size())));
         QTest::keyClick(dialog->MemoPodsumowanie, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->Memo1);
         QTest::keyClick(dialog->Memo1, Qt::Key_Tab);
@@ -260,6 +262,46 @@ private slots:
         QVERIFY(!dialog->isVisible());
         scalaj(scalony);
         sprawdzGotowy(scalony);
+    }
+
+    // A book of 4 GiB or more is offered to be written in parts: Tak (the
+    // default) writes parts, Nie one file, Anuluj and Esc nothing at all.
+    void offersParts_data() {
+        QTest::addColumn<std::int64_t>("rozmiar");
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("odpowiedzi");
+        QTest::addColumn<QString>("zapisany"); // empty: no merge
+        using B = QList<QMessageBox::StandardButton>;
+        QTest::newRow("4 GiB, Tak")
+            << kNajwiekszyPlikFat + 1 << B{QMessageBox::Yes} << u"K-1.mp3"_s;
+        QTest::newRow("4 GiB, Nie") << kNajwiekszyPlikFat + 1 << B{QMessageBox::No} << u"K.mp3"_s;
+        QTest::newRow("4 GiB, Esc")
+            << kNajwiekszyPlikFat + 1 << B{QMessageBox::Cancel} << QString();
+        QTest::newRow("just under, no question") << kNajwiekszyPlikFat << B{} << u"K.mp3"_s;
+    }
+    void offersParts() {
+        QFETCH(std::int64_t, rozmiar);
+        QFETCH(QList<QMessageBox::StandardButton>, odpowiedzi);
+        QFETCH(QString, zapisany);
+        const QString scalony = magazyn + QStringLiteral("/K.mp3");
+        scalaj(scalony);
+        dialog->ustawRozmiarKsiazki(rozmiar);
+        seams->messages.clear();
+        seams->answers = odpowiedzi;
+        QTest::mouseClick(dialog->ButtonRozpocznij, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->scalanieTrwa(), 30000);
+        QCOMPARE(seams->messages.size(), odpowiedzi.size());
+        if (!odpowiedzi.isEmpty()) {
+            QCOMPARE(seams->messages.first().defaultButton, QMessageBox::Yes);
+            QCOMPARE(seams->messages.first().escapeButton, QMessageBox::Cancel);
+            QVERIFY(seams->messages.first().text.contains(u"K-1.mp3, K-2.mp3"_s));
+        }
+        const auto pliki = zawartoscFolderu(magazyn).keys();
+        QCOMPARE(pliki.size(), zapisany.isEmpty() ? 0 : 3);
+        if (!zapisany.isEmpty())
+            QVERIFY(pliki.contains(zapisany));
+        if (zapisany == u"K-1.mp3"_s)
+            QCOMPARE(kontrolka<QLabel>(*dialog, "Ogloszenie")->text(),
+                     u"Scalanie zakończone powodzeniem. Książka zapisana w 1 części: K-1.mp3"_s);
     }
 
     // A press while a merge runs does not start a second one.

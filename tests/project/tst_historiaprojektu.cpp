@@ -122,6 +122,14 @@ private slots:
                                      {4, u"5"_s, u"6"_s}}));
         }) << u"zmień zakładki 2 pozycji"_s << u"ABCDEF"_s
                                                        << QList<int>{1, 4} << true << false;
+        // A review: an accepted mark counts even where the bookmark stays.
+        QTest::newRow("bookmarks with accepted marks") << k([](HistoriaProjektu& h) {
+            QCOMPARE(h.zmienZakladki({{0, u"0"_s, u"5000"_s, true}, {2, u"7"_s, u"8"_s, true}},
+                                     u"przegląd zakładek"_s),
+                     2);
+            QVERIFY(h.model().wiersz(0).Sprawdzona && h.model().wiersz(2).Sprawdzona);
+        }) << u"przegląd zakładek"_s << u"ABCDEF"_s << QList<int>{0, 2}
+                                                       << true << false;
         QTest::newRow("new project")
             << k([](HistoriaProjektu& h) { h.nowy(); }) << u"nowy projekt"_s << QString()
             << QList<int>{} << false << true;

@@ -385,6 +385,19 @@ private slots:
         QCOMPARE(QFileInfo::exists(karta + u"ksiazka.mp3"_s), !player);
     }
 
+    // "Otwórz" after a good copy is offered only where a window can show
+    // the card's books, and shows them instead of measuring the card.
+    void openTheCardsBooksAfterACopy() {
+        int pokazane = 0;
+        sesja->przyPokazaniuKsiazekNaKarcie([&] { ++pokazane; });
+        rozmowa.wybory = {{ksiazka(u"mp3"_s, 4097)}};
+        rozmowa.odpowiedzi = {O::Otworz};
+        sesja->kopiujKsiazke();
+        QCOMPARE(pokazane, 1);
+        QCOMPARE(rozmowa.teksty(),
+                 QStringList{skopiowane + u" Przycisk „Otwórz” pokazuje książki na karcie."_s});
+    }
+
     void unreadableBookIsAnError() {
         if (::geteuid() == 0)
             QSKIP("root reads any file");

@@ -1,13 +1,16 @@
 #include "audio/ui/FormUstawZakladke.h"
 
+#include "audio/DopasowanieDoPrzerw.h"
 #include "audio/MediaPlayer.h"
 #include "audio/PamiecPomiarow.h"
 #include "audio/Zakladka.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "audio/ui/WykresFali.h"
+#include "base/Czas.h"
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "base/Watki.h"
+#include "widgets/BezZamrazania.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/Ulatwienia.h"
 
@@ -25,6 +28,13 @@
 #include <QTimer>
 #include <limits>
 #include <utility>
+
+namespace {
+
+// How long snapping may take before the dialog gives up on the file.
+constexpr int kDopasowanieLimitMs = 10'000;
+
+} // namespace
 
 TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komunikaty,
                                        OdtwarzanieZakladki& odtwarzanie, TMediaPlayer& odtwarzacz)
@@ -100,22 +110,29 @@ TFormUstawZakladke::TFormUstawZakladke(QWidget* parent, const Komunikaty& komuni
                  &TFormUstawZakladke::ButtonWykryjClick);
     ButtonWykryj->setAccessibleDescription(
         QStringLiteral("Ustawia zakładkę na tytule nagranym na początku pliku"));
+    ButtonDopasuj =
+        przycisk("ButtonDopasuj", QStringLiteral("Dopasuj do &przerw"),
+                 QStringLiteral("Dopasuj do przerw"), &TFormUstawZakladke::ButtonDopasujClick);
+    ButtonDopasuj->setAccessibleDescription(
+        QStringLiteral("Przesuwa początek i koniec zakładki na najbliższe przerwy w mowie"));
     ButtonOK = przycisk("ButtonOK", QStringLiteral("OK"), QStringLiteral("OK"),
                         &TFormUstawZakladke::ButtonOKClick);
     ButtonAnuluj = przycisk("ButtonAnuluj", QStringLiteral("Anuluj"), QStringLiteral("Anuluj"),
                             &TFormUstawZakladke::ButtonAnulujClick);
     // Plain Enter presses OK, plain Esc closes as Anuluj (QDialog's own keys);
     // on "Wykryj" Enter presses it, as on any button that has the focus.
-    for (QPushButton* b : {ButtonWykryj, ButtonOK, ButtonAnuluj}) {
+    for (QPushButton* b : {ButtonWykryj, ButtonDopasuj, ButtonOK, ButtonAnuluj}) {
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoDefault(false);
     }
     ButtonWykryj->setAutoDefault(true);
+    ButtonDopasuj->setAutoDefault(true);
     ButtonOK->setDefault(true);
     ulozKontrolki();
     setTabOrder(EditPoczatek, EditDlugosc);
     setTabOrder(EditDlugosc, ButtonWykryj);
-    setTabOrder(ButtonWykryj, ButtonOK);
+    setTabOrder(ButtonWykryj, ButtonDopasuj);
+    setTabOrder(ButtonDopasuj, ButtonOK);
     setTabOrder(ButtonOK, ButtonAnuluj);
 
     PopupMenu1 = new QMenu(this);
@@ -192,6 +209,7 @@ void TFormUstawZakladke::ulozKontrolki() {
           ButtonDplus1);
     auto* przyciski = new QHBoxLayout;
     przyciski->addWidget(ButtonWykryj);
+    przyciski->addWidget(ButtonDopasuj);
     przyciski->addStretch();
     przyciski->addWidget(ButtonOK);
     przyciski->addWidget(ButtonAnuluj);
@@ -419,8 +437,13 @@ void TFormUstawZakladke::StopClick() {
 }
 
 QString TFormUstawZakladke::tekstZakladki() const {
-    return QStringLiteral("Początek zakładki %1 ms, długość %2 ms")
-        .arg(EditPoczatek->text(), EditDlugosc->text());
+    QString tekst = QStringLiteral("Początek zakładki %1 ms, długość %2 ms")
+                        .arg(EditPoczatek->text(), EditDlugosc->text());
+    const auto poczatek = tryStrToInt(EditPoczatek->text());
+    if (m_dlugoscPliku && poczatek)
+        tekst += QStringLiteral(", %1 z %2")
+                     .arg(czasMowiony(*poczatek), czasMowiony(*m_dlugoscPliku, false));
+    return tekst;
 }
 
 // The fields' texts go into the entry, which the opener writes back.
@@ -518,6 +541,46 @@ void TFormUstawZakladke::wykryjZObrazu() {
     pokazWykrycie(QStringLiteral("Wykryto zakładkę: początek %1 ms, długość %2 ms.")
                       .arg(tytul->poczatekMs)
                       .arg(tytul->dlugoscMs));
+}
+
+// The file is read around the bookmark only, on a worker; a disk that does
+// not answer within the limit leaves the fields as they are.
+void TFormUstawZakladke::ButtonDopasujClick() {
+    if (!m_przygotowany)
+        return;
+    const int poczatek = StrToInt(EditPoczatek->text());
+    const int dlugosc = StrToInt(EditDlugosc->text());
+    const int przerwa = m_przerwa();
+    struct Wynik {
+        ZakladkaDoPrzerw zakladka;
+        QString blad;
+    };
+    const auto wynik = bezZamrazania<Wynik>(
+        [path = m_pozycja.sciezka(), poczatek, dlugosc, przerwa] {
+            Wynik w;
+            try {
+                w.zakladka = dopasujDoPrzerw(path, poczatek, dlugosc, przerwa);
+            } catch (const std::exception& e) {
+                w.blad = errorMessage(e);
+            }
+            return w;
+        },
+        kDopasowanieLimitMs);
+    if (!wynik) {
+        pokazWykrycie(QStringLiteral("Plik nie odpowiada; zakładka bez zmian."));
+    } else if (!wynik->blad.isEmpty()) {
+        pokazWykrycie(QStringLiteral("Nie można dopasować zakładki: ") + wynik->blad);
+    } else if (!wynik->zakladka.poczatekPrzesuniety && !wynik->zakladka.koniecPrzesuniety) {
+        pokazWykrycie(QStringLiteral("W pobliżu zakładki nie ma przerwy co najmniej %1 ms; "
+                                     "zakładka bez zmian.")
+                          .arg(przerwa));
+    } else {
+        EditPoczatek->setText(QString::number(wynik->zakladka.poczatekMs));
+        EditDlugosc->setText(QString::number(wynik->zakladka.dlugoscMs));
+        pokazWykrycie(QStringLiteral("Dopasowano do przerw: początek %1 ms, długość %2 ms.")
+                          .arg(wynik->zakladka.poczatekMs)
+                          .arg(wynik->zakladka.dlugoscMs));
+    }
 }
 
 // Shown under the picture and said by a screen reader, with the warning

@@ -60,6 +60,7 @@ public:
     QLabel* LabelWykrywanie = nullptr;   // what "Wykryj" found, empty before
     WykresFali* WykresFali1 = nullptr;
     QPushButton* ButtonWykryj = nullptr;
+    QPushButton* ButtonDopasuj = nullptr; // the fields' bookmark onto the pauses around it
     QPushButton* ButtonPminus1 = nullptr;
     QPushButton* ButtonPminus01 = nullptr;
     QPushButton* SpeedButton2 = nullptr;
@@ -81,11 +82,15 @@ public:
     // The detected bookmark into the fields, or a word that none was found;
     // while the decode is still running, as soon as it is done.
     void ButtonWykryjClick();
+    // The fields' bookmark moved onto the nearest pauses (dopasujDoPrzerw),
+    // read on a worker while the dialog waits without freezing.
+    void ButtonDopasujClick();
     void ButtonOKClick();
     void ButtonAnulujClick();
     void Odtwrzzakadke1Click();
     void StopClick();
-    // What is said when the dialog opens: "Początek zakładki 0 ms, długość 5000 ms".
+    // What is said when the dialog opens: "Początek zakładki 1200 ms, długość
+    // 5000 ms, 1,2 s z 12 min 5 s" (where the start lies in the file).
     QString tekstZakladki() const;
     // Arrow keys step the field; Space, Enter and Esc play the bookmark,
     // play the file, stop. True when the key was used.

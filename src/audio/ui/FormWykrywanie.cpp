@@ -6,17 +6,16 @@
 #include <QLabel>
 #include <QProgressBar>
 
-TFormWykrywanie::TFormWykrywanie(QWidget* owner)
-    : OknoPostepu(owner, QStringLiteral("FormWykrywanie"), QStringLiteral("Wykrywanie zakładek"),
-                  QStringLiteral("Postęp wykrywania"), QStringLiteral("Przerywanie wykrywania…")) {}
+TFormWykrywanie::TFormWykrywanie(QWidget* owner, const QString& tytul, const QString& czynnosc)
+    : OknoPostepu(owner, QStringLiteral("FormWykrywanie"), tytul, QStringLiteral("Postęp"),
+                  QStringLiteral("Przerywanie…")),
+      m_czynnosc(czynnosc) {}
 
 void TFormWykrywanie::pokaz(const QString& nazwa, int zrobione, int razem) {
     if (m_anulowano)
         return;
-    LabelPlik->setText(QStringLiteral("Wykrywanie zakładki: %1 (%2 z %3)")
-                           .arg(nazwa)
-                           .arg(zrobione + 1)
-                           .arg(razem));
+    LabelPlik->setText(
+        QStringLiteral("%1: %2 (%3 z %4)").arg(m_czynnosc, nazwa).arg(zrobione + 1).arg(razem));
     ProgressBar1->setValue(zrobione);
 }
 

@@ -14,7 +14,11 @@
 class TFormWykrywanie : public OknoPostepu {
     Q_OBJECT
 public:
-    explicit TFormWykrywanie(QWidget* owner);
+    // The caption and the line naming the file in hand ("Wykrywanie
+    // zakładki: name (1 z 3)") say what the search is for.
+    explicit TFormWykrywanie(QWidget* owner,
+                             const QString& tytul = QStringLiteral("Wykrywanie zakładek"),
+                             const QString& czynnosc = QStringLiteral("Wykrywanie zakładki"));
 
     // What was found in one file: a title, nothing (no pause long enough),
     // or the error that kept the file from being read.
@@ -33,4 +37,5 @@ public:
 
 private:
     void pokaz(const QString& nazwa, int zrobione, int razem);
+    QString m_czynnosc;
 };

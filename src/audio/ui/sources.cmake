@@ -1,2 +1,2 @@
 list(APPEND SOURCES FormUstawZakladke.cpp FormWykrywanie.cpp WykresFali.cpp FormPomiarGlosnosci.cpp
-    FormDodawanie.cpp)
+    FormDodawanie.cpp FormPrzegladZakladek.cpp)

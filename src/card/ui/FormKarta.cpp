@@ -101,17 +101,7 @@ bool TFormKarta::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormKarta::zglosBiezacaLinie() {
-    const QModelIndex biezacy = ListKsiazki->currentIndex();
-    if (!QAccessible::isActive() || !ListKsiazki->hasFocus() || !biezacy.isValid())
-        return;
-    QAccessibleInterface* lista = QAccessible::queryAccessibleInterface(ListKsiazki);
-    QAccessibleTableInterface* tabela = lista ? lista->tableInterface() : nullptr;
-    QAccessibleInterface* linia = tabela ? tabela->cellAt(biezacy.row(), 0) : nullptr;
-    if (!linia)
-        return;
-    QAccessibleEvent fokus(ListKsiazki, QAccessible::Focus);
-    fokus.setChild(lista->indexOfChild(linia));
-    QAccessible::updateAccessibility(&fokus);
+    zglosBiezacaKomorke(ListKsiazki, 0);
 }
 
 QString TFormKarta::opisKsiazki(const KsiazkaNaKarcieOpis& k, const QString& zgodnosc) {

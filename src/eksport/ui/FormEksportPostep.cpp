@@ -12,20 +12,8 @@ TFormEksportPostep::Wynik TFormEksportPostep::eksportuj(EksportKsiazki& eksport)
     ProgressBar1->setRange(0, kSkala);
     ProgressBar1->setValue(0);
     LabelPlik->setText(QStringLiteral("Eksport książki"));
-    eksport.dziennik = [this](const QString& linia) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, linia] {
-                if (!m_anulowano)
-                    LabelPlik->setText(linia);
-            },
-            Qt::QueuedConnection);
-    };
-    eksport.postep = [this](std::int64_t zrobione, std::int64_t razem) {
-        const int wartosc = razem > 0 ? int(zrobione * kSkala / razem) : 0;
-        QMetaObject::invokeMethod(
-            this, [this, wartosc] { ProgressBar1->setValue(wartosc); }, Qt::QueuedConnection);
-    };
+    eksport.dziennik = dziennikDoEtykiety();
+    eksport.postep = postepDoPaska();
     eksport.przerwac = [this] { return m_anulowano.load(); };
     Wynik wynik;
     wykonaj([&] {

@@ -3,15 +3,18 @@
 #include "audio/Glosnosc.h"
 #include "base/Text.h"
 #include "base/Watki.h"
+#include "merge/Podsumowanie.h"
 #include "merge/ZadanieScalania.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/OknoTekstu.h"
 #include "widgets/PasekPostepu.h"
+#include "widgets/Seams.h"
 #include "widgets/Ulatwienia.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -156,7 +159,24 @@ TFormScalaniePlikow::~TFormScalaniePlikow() {
 void TFormScalaniePlikow::ButtonRozpocznijClick() {
     if (m_trwa)
         return;
+    std::int64_t limitCzesci = 0;
+    if (m_rozmiarKsiazki && *m_rozmiarKsiazki > kNajwiekszyPlikFat) {
+        switch (m_komunikaty.seams().message(
+            this, Seams::Icon::Question, QStringLiteral("Książka w częściach"),
+            pytanieOCzesci(*m_rozmiarKsiazki, m_scalony),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+            QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            limitCzesci = kNajwiekszyPlikFat;
+            break;
+        case QMessageBox::No:
+            break;
+        default:
+            return;
+        }
+    }
     auto zadanie = std::make_unique<ZadanieScalania>(m_scalony, m_pozycje, m_miernik);
+    zadanie->limitCzesci = limitCzesci;
     zadanie->plikProjektu = m_plikProjektu;
     zadanie->indeksSzacowany = m_indeksSzacowany;
     if (CheckWyrownaj->isChecked()) {
@@ -262,7 +282,30 @@ void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t raze
         ProgressBar1->setValue(promile);
 }
 
+QString TFormScalaniePlikow::pytanieOCzesci(std::int64_t bajty, const QString& scalony) {
+    return QStringLiteral("Książka będzie miała %1, a karta z systemem plików FAT nie przyjmuje "
+                          "pliku od 4 GB wzwyż. Czy zapisać ją w częściach %2, %3 i dalszych, "
+                          "każdą mniejszą niż 4 GB i z własnymi plikami indeksów?\n\n"
+                          "Tak: zapisz w częściach. Nie: zapisz w jednym pliku. "
+                          "Anuluj: nie scalaj.")
+        .arg(rozmiarDlaLudzi(bajty), QFileInfo(nazwaCzesci(scalony, 1)).fileName(),
+             QFileInfo(nazwaCzesci(scalony, 2)).fileName());
+}
+
 QString TFormScalaniePlikow::tekstKonca(const WynikScalania& wynik, bool przerwano) {
+    if (wynik.zakonczone && !wynik.czesci.isEmpty()) {
+        QStringList nazwy;
+        for (const QString& czesc : wynik.czesci)
+            nazwy.append(QFileInfo(czesc).fileName());
+        QString tekst =
+            QStringLiteral("Scalanie zakończone powodzeniem. Książka zapisana w %1 %2: %3")
+                .arg(nazwy.size())
+                .arg(nazwy.size() == 1 ? QStringLiteral("części") : QStringLiteral("częściach"))
+                .arg(nazwy.join(QStringLiteral(", ")));
+        if (!wynik.glosnosc.isEmpty())
+            tekst += QStringLiteral(". ") + wynik.glosnosc;
+        return tekst;
+    }
     if (wynik.zakonczone && !wynik.glosnosc.isEmpty())
         return QStringLiteral("Scalanie zakończone powodzeniem. ") + wynik.glosnosc;
     if (wynik.zakonczone)
@@ -315,7 +358,7 @@ void TSklej::run() {
     obnizPriorytetWatku();
     m_zadanie->wykonaj();
     const WynikScalania wynik{m_zadanie->zakonczone(), m_zadanie->odmowa(), m_zadanie->blad(),
-                              m_zadanie->podsumowanieGlosnosci()};
+                              m_zadanie->podsumowanieGlosnosci(), m_zadanie->czesci()};
     TFormScalaniePlikow* okno = m_form;
     QMetaObject::invokeMethod(
         okno, [okno, wynik] { okno->zakonczono(wynik); }, Qt::QueuedConnection);

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class PamiecGlosnosci;
 class QCheckBox;
@@ -30,7 +31,8 @@ struct WynikScalania {
     bool zakonczone = false; // book and index files in place
     bool odmowa = false;     // refused before writing anything (see ZadanieScalania::odmowa)
     QString blad;
-    QString glosnosc; // the levelling's summary (ZadanieScalania::podsumowanieGlosnosci)
+    QString glosnosc;   // the levelling's summary (ZadanieScalania::podsumowanieGlosnosci)
+    QStringList czesci; // a book in parts: the parts' files, in order
 };
 
 class TFormScalaniePlikow : public QDialog {
@@ -43,6 +45,14 @@ public:
     // entries and the project's own file (never written over).
     void przygotuj(const QString& scalony, const ListaPozycji& pozycje,
                    const QString& plikProjektu);
+
+    // The merged book's size as the summary found it (none: not known).
+    // A book of 4 GiB or more, which a FAT card does not take, is offered
+    // to be written in parts when the merge starts.
+    void ustawRozmiarKsiazki(std::optional<std::int64_t> bajty) { m_rozmiarKsiazki = bajty; }
+    // The offer: Tak writes parts (the default), Nie one file, Anuluj and
+    // Esc do not merge.
+    static QString pytanieOCzesci(std::int64_t bajty, const QString& scalony);
 
     // The book's summary shown at the top from the next showing on; none: no summary.
     void ustawPodsumowanie(const QStringList& linie) { m_podsumowanie = linie; }
@@ -112,6 +122,7 @@ private:
     QString m_plikProjektu;
     QStringList m_podsumowanie;
     bool m_indeksSzacowany = false;
+    std::optional<std::int64_t> m_rozmiarKsiazki;
     double m_celGlosnosci = 0; // set by ustawGlosnosc
     PamiecGlosnosci* m_pamiecGlosnosci = nullptr;
     bool m_trwa = false;
