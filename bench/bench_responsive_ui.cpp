@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     bool skopiowano = false;
     const Pomiar kopia = mierz(
         [&] {
-            form.KopiujPlikAudio();
+            form.Plikaudio1Click();
             skopiowano = true;
         },
         [&] { return skopiowano; });
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     bool sprawdzono = false;
     const Pomiar sprawdzenie = mierz(
         [&] {
-            form.SprawdzKsiazkeNaKarcie();
+            form.SprawdzKsiazke1Click();
             sprawdzono = true;
         },
         [&] { return sprawdzono; });

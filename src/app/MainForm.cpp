@@ -1,14 +1,16 @@
 #include "app/MainForm.h"
 
 #include "app/ListaProjektu.h"
+#include "app/RozmowaOkna.h"
 #include "base/DataDirs.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "merge/ui/FormScalaniePlikow.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/FormBlad.h"
+#include "widgets/FormOprogramie.h"
 #include "widgets/FormPomoc.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/Seams.h"
@@ -52,13 +54,20 @@ public:
 
 TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     : QMainWindow(parent), m_uslugi(uslugi), m_seams(uslugi.seams),
-      m_komunikaty(uslugi.seams, this) {
+      m_komunikaty(uslugi.seams, this),
+      m_rozmowa(std::make_unique<RozmowaOkna>(*this, m_komunikaty)) {
     wlaczUlatwienia();
     setObjectName(QStringLiteral("MainForm"));
     resize(675, 449);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     utworzListe();
+    m_sesja = std::make_unique<Sesja>(*m_rozmowa, *m_rozmowa, uslugi.store, *m_projekt, *m_historia,
+                                      UslugiSesji{uslugi.wolneMiejsce, uslugi.kopiowanieNaKarte,
+                                                  uslugi.wysuwanieKarty, uslugi.programDir,
+                                                  uslugi.folderOryginalow});
+    m_sesja->przyZmianieOstatnich([this] { odswiezOstatnie(); });
+    m_sesja->przyPokazaniuKsiazekNaKarcie([this] { Ksiazkinakarcie1Click(); });
     utworzMenu();
     polaczHistorie();
     ustawTytul();
@@ -84,7 +93,7 @@ TMainForm::~TMainForm() {
 // The project starts empty and unchanged.
 void TMainForm::FormCreate() {
     guard([this] { OdczytajKonfiguracje(); });
-    m_stan = odczytajStanProgramu(m_uslugi.store);
+    m_sesja->odczytajStan();
     przywrocGeometrie();
     odswiezOstatnie();
     Aktywuj();
@@ -467,10 +476,10 @@ void TMainForm::Zapiszprojektjako1Click() {
     ZapiszProjektJako();
 }
 void TMainForm::Plikaudio1Click() {
-    KopiujPlikAudio();
+    m_sesja->kopiujKsiazke();
 }
 void TMainForm::Wolnemiejscenakarcie1Click() {
-    WolneMiejsceNaKarcie();
+    m_sesja->zmierzKarte();
 }
 void TMainForm::Dodaj2Click() {
     WstawDoListy();

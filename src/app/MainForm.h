@@ -10,7 +10,7 @@
 //   MainFormPlayback.cpp  playback commands, bookmark editor
 //   MainFormMerge.cpp     merge command and dialog
 //   MainFormOdcinki.cpp   episode announcements
-//   MainFormCard.cpp      memory card commands
+//   MainFormCard.cpp      memory card commands (forwarded to the session)
 //   MainFormKsiazkiNaKarcie.cpp the books on the card
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
@@ -27,6 +27,7 @@
 #include "audio/Glosnosc.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "card/FreeSpace.h"
+#include "sesja/Sesja.h"
 #include "settings/Konfiguracja.h"
 #include "settings/StanProgramu.h"
 #include "widgets/Komunikaty.h"
@@ -37,6 +38,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class HistoriaProjektu;
@@ -47,6 +49,7 @@ class OknoTekstu;
 class QAction;
 class QCloseEvent;
 class QMenu;
+class RozmowaOkna;
 class TFormBlad;
 class TFormOprogramie;
 class TFormPodsumowanie;
@@ -77,30 +80,15 @@ public:
     ModelProjektu& projekt() const { return *m_projekt; }
     // Every change of the rows goes through it, as one step each.
     HistoriaProjektu& historia() const { return *m_historia; }
-    // What the program remembers between runs (recent projects, folders).
-    const StanProgramu& stanProgramu() const { return m_stan; }
     // The settings in force; they change only through OdczytajKonfiguracje.
-    const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
-    // The card's figures of the last free-space measurement.
-    const PomiarKarty& pomiarKarty() const { return m_pomiarKarty; }
+    const Konfiguracja& konfiguracja() const { return m_sesja->konfiguracja(); }
     // The loudness measurements of this run, by file (safe across threads).
     PamiecGlosnosci& glosnosci();
-
-    // ---- shell -------------------------------------------------------------------
-    // Both run on every change of the rows and of the selection.
-    void Aktywuj();
-    void AktywujOdtwarzacz();
-    void ListView1SelectItem();
 
     // The first selected row in list order, -1 when none is selected.
     int zaznaczonyWiersz() const;
     // Every selected row, in list order.
     QList<int> zaznaczoneWiersze() const;
-    // The rows a command over several files works on: the selected ones, or
-    // every row when at most one is selected. The list always has a selected
-    // row once it has the focus, so a single selected row means the whole
-    // list (that row alone has commands of its own).
-    QList<int> wierszeDoPracy() const;
     // The rows become the selection, the first of them the current row,
     // with the focus in the list; none given: as fokusNaLiscie().
     void zaznaczWiersze(const QList<int>& wiersze, int biezacy = -1);
@@ -123,7 +111,6 @@ public:
     // "Pauza" keeps its own state (enabled by a play command, disabled by
     // Stop); it is effective only while the "Odtwarzacz" menu is enabled.
     void ustawPauze(bool enabled);
-    bool pauzaWlaczona() const { return m_pauza; }
 
     // The help page in the desktop's browser or, when none can be started,
     // in the program's own help window.
@@ -131,15 +118,87 @@ public:
     void pokazPomocWOknie(const QString& path);
 
     // ---- commands (each forwards to an operation) ---------------------------
+    void Scalajpliki1Click();
+    void Plikaudio1Click();
+    void SprawdzKsiazke1Click();
+
+    // ---- settings (MainFormSettings.cpp) -------------------------------------
+    void OdczytajKonfiguracje();
+    // Stores the settings in one write: all of them or none. The main
+    // window's settings change only through OdczytajKonfiguracje. The first
+    // form sets three of them and keeps the others as they are in force.
+    void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
+    void ZapiszKonfiguracje(const Konfiguracja& k);
+
+    // ---- project list and project file (MainFormProject.cpp) ------------------
+    void WstawDoListy();
+    void Przenumeruj();
+    void NowyProjekt();
+    void WczytajProjekt();
+    // Appends the project file as "Otwórz projekt" does after its dialog.
+    void WczytajProjekt(const QString& path);
+    void ZapiszProjekt();
+
+    // ---- editing (MainFormEdycja.cpp) -------------------------------------------
+    void Cofnij();
+    // Moves the selected rows one place up (-1) or down (+1); they stay
+    // selected, the current row with them.
+    void PrzesunZaznaczone(int kierunek);
+    // Files dropped on the list before row `cel` (see UpuscWiersze).
+    void UpuscPliki(const QStringList& paths, int cel);
+
+    // ---- media player (MainFormAudio.cpp) --------------------------------------
+    std::int64_t DlugoscPlikuAudio(const QString& path);
+    bool TestPlikuAudio(const QString& path);
+
+    // ---- playback (MainFormPlayback.cpp) -----------------------------------------
+    void Stop() override;
+
+    // ---- what the user points at (MainFormWskazane.cpp) --------------------------------
+    // The files and folders named on the command line: a project opened as
+    // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
+    // folders as "Dodaj folder..."; anything else listed with the reason.
+    // The names are looked at on a worker thread (a stalled mount must not
+    // hold the window); the window opens them when it has the answer and
+    // then emits commandLineOpened.
+    void otworzWskazane(const QStringList& argumenty);
+
+    // ---- loudness (MainFormGlosnosc.cpp) -----------------------------------------------
+    // Measures the files of the selected rows, or of all rows when none is
+    // selected, that have no current measurement, and shows the "Głośność"
+    // report of those rows.
+    void RaportGlosnosci();
+
+signals:
+    void commandLineOpened();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Back in the main window (a dialog or message box closed), the focus
+    // goes to the list.
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The menu commands and what they run, all reached through the actions.
+    // What the program remembers between runs (recent projects, folders).
+    const StanProgramu& stanProgramu() const { return m_sesja->stan(); }
+    // Both run on every change of the rows and of the selection.
+    void Aktywuj();
+    void AktywujOdtwarzacz();
+    void ListView1SelectItem();
+    // The rows a command over several files works on: the selected ones, or
+    // every row when at most one is selected. The list always has a selected
+    // row once it has the focus, so a single selected row means the whole
+    // list (that row alone has commands of its own).
+    QList<int> wierszeDoPracy() const;
+    bool pauzaWlaczona() const { return m_pauza; }
     void Nowyprojekt1Click();
     void OtworzProjekt1Click();
     void Zapiszprojekt1Click();
     void Zapiszprojektjako1Click();
-    void Scalajpliki1Click();
     void Eksportujksiazke1Click();
-    void Plikaudio1Click();
     void Plikzakadki1Click();
-    void SprawdzKsiazke1Click();
     void WysunKarte1Click();
     void Wolnemiejscenakarcie1Click();
     void Zamknij1Click();
@@ -168,97 +227,30 @@ public:
     void Przegladzakladek1Click();
     void Dopasujdoprzerw1Click();
     void Importujksiazke1Click();
-
-    // ---- settings (MainFormSettings.cpp) -------------------------------------
-    void OdczytajKonfiguracje();
-    // Stores the settings in one write: all of them or none. The main
-    // window's settings change only through OdczytajKonfiguracje. The first
-    // form sets three of them and keeps the others as they are in force.
-    void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
-    void ZapiszKonfiguracje(const Konfiguracja& k);
-
-    // ---- project list and project file (MainFormProject.cpp) ------------------
-    void WstawDoListy();
     void WstawPomiedzy();
     void WstawNazwyPlikowDoListBox(const QStringList& paths);
     void UsunzListy();
-    void Przenumeruj();
-    void NowyProjekt();
-    void WczytajProjekt();
-    // Appends the project file as "Otwórz projekt" does after its dialog.
-    void WczytajProjekt(const QString& path);
     // Opens the project file in place of the list, as "Ostatnie projekty"
     // and a dropped project do: unsaved changes are asked about first.
     void OtworzProjekt(const QString& path);
-    void ZapiszProjekt();
     void ZapiszProjektJako();
     // The close question; `event->ignore()` keeps the window open.
     void FormClose(QCloseEvent* event);
-
-    // ---- editing (MainFormEdycja.cpp) -------------------------------------------
-    void Cofnij();
     void Ponow();
-    // Moves the selected rows one place up (-1) or down (+1); they stay
-    // selected, the current row with them.
-    void PrzesunZaznaczone(int kierunek);
     // Drops on the list: rows of the list, or files (MP3 files inserted
     // before `cel` as "Wstaw..." inserts them, in the order of the file
     // names; a project opened in place of the list, as from "Ostatnie
     // projekty", and any further ones appended).
     void UpuscWiersze(const QList<int>& wiersze, int cel);
-    void UpuscPliki(const QStringList& paths, int cel);
-
-    // ---- recent projects (MainFormOstatnie.cpp) ----------------------------------
     // Opens the recent project number `numer` (1 to 8) in place of the list.
     void OtworzOstatni(int numer);
-
-    // ---- media player (MainFormAudio.cpp) --------------------------------------
-    std::int64_t DlugoscPlikuAudio(const QString& path);
-    bool TestPlikuAudio(const QString& path);
-
-    // ---- playback (MainFormPlayback.cpp) -----------------------------------------
     void OdtworzPlik() override;
     void OdtworzZakladke(std::int64_t start, std::int64_t end) override;
-    void Stop() override;
     void ListView1KeyDown(int key);
 
-    // ---- episode announcements (MainFormOdcinki.cpp) --------------------------------
-    // Puts clip k from the folder `odcinki` beside the program in front of
-    // the file of row k, for every row but the first.
-    void WstawOdcinki();
-
-    // ---- card (MainFormCard.cpp) ----------------------------------------------------
-    void KopiujPlikAudio();
-    void WolneMiejsceNaKarcie();
-    void UtworzPlayer();
-    // The size of a file opened for reading only; EInOutError when it cannot be opened.
-    std::int64_t RozmiarPliku(const QString& name);
-    // Copies the book's files into the card root under their own names with one
-    // progress window, after asking about every file it would replace (a "Nie"
-    // ends the copy before anything is written); the files change together and
-    // are read back from the card. Reports the outcome and the free space, and
-    // after a good copy offers to eject the card.
-    void KopiujPliki(const QStringList& names);
-    // Checks a book from the store against its copy on the card.
-    void SprawdzKsiazkeNaKarcie();
-    // Ejects the card (UDisks2) and says whether it may be taken out.
-    void WysunKarte();
-    // The size of what the path names, 0 when nothing does.
-    std::int64_t WielkoscPliku(const QString& name);
-
-    // ---- what the user points at (MainFormWskazane.cpp) --------------------------------
     // "Dodaj folder...": every MP3 file of the chosen folder and its
     // subfolders, in the order of their paths, appended as one step.
     void DodajFolder();
-    // The files and folders named on the command line: a project opened as
-    // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
-    // folders as "Dodaj folder..."; anything else listed with the reason.
-    // The names are looked at on a worker thread (a stalled mount must not
-    // hold the window); the window opens them when it has the answer and
-    // then emits commandLineOpened.
-    void otworzWskazane(const QStringList& argumenty);
-
-    // ---- bookmark detection (MainFormWykrywanie.cpp) -----------------------------------
     // The bookmarks of the selected rows, or of all rows when none is
     // selected, from the titles spoken at their files' beginnings.
     void WykryjZakladki();
@@ -270,23 +262,6 @@ public:
     // The selected rows' bookmarks snapped onto the pauses, as one step.
     void DopasujZakladkiDoPrzerw();
 
-    // ---- loudness (MainFormGlosnosc.cpp) -----------------------------------------------
-    // Measures the files of the selected rows, or of all rows when none is
-    // selected, that have no current measurement, and shows the "Głośność"
-    // report of those rows.
-    void RaportGlosnosci();
-
-signals:
-    void commandLineOpened();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    // Back in the main window (a dialog or message box closed), the focus
-    // goes to the list.
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void FormCreate();
     void otworzRozpoznane(const WskazanePliki& wskazane);
     void utworzMenu();
@@ -307,13 +282,8 @@ private:
     // Recent projects, dialog folders, geometry (MainFormOstatnie.cpp).
     void utworzMenuOstatnich();
     void odswiezOstatnie();
-    // A project opened or saved: first in the recent list, its folder the
-    // project dialogs' folder; then stored.
-    void zapamietajProjekt(const QString& path);
-    void zapamietajFolderAudio(const QString& path);
     void przywrocGeometrie();
     void zapamietajGeometrie();
-    void zapiszStan();
 
     // Messages owned by this window (Komunikaty).
     bool guard(const std::function<void()>& command) { return m_komunikaty.guard(command); }
@@ -333,20 +303,8 @@ private:
     void wstawZmierzone(const QStringList& pliki,
                         const QList<std::optional<std::int64_t>>& dlugosci, int at,
                         const QStringList& pominiete = {});
-    // The one question "Czy zapisać zmiany w projekcie?" before a changed
-    // project is dropped: true when the caller may drop it (saved, or No);
-    // false for "Anuluj", Esc and a cancelled save.
-    bool czyPorzucicZmiany();
-    // false when the user cancelled the save dialog or kept an existing
-    // file; errors are thrown.
-    bool zapiszProjekt();
-    bool zapiszProjektJako();
     // Loads a project file: appended, or in place of the list.
     void wczytajProjekt(const QString& path, bool zamiast);
-    // Before `path` is written: true unless another program changed it
-    // since this project read or wrote it and the user keeps that version.
-    bool czyZastapicZmienionyPlik(const QString& path);
-
     // A folder's MP3 files appended as one step, found and measured with a
     // progress window (a stop adds nothing).
     void dodajFolder(const QString& folder);
@@ -363,28 +321,19 @@ private:
     // Rows [first, end) just added, when the settings ask for detection then.
     void wykryjZakladkiNowych(int first, int end);
 
-    // Card (MainFormCard.cpp).
-    QStringList wybierzKsiazke(const QString& tytul, const QString& brakIndeksow);
-    bool kartaWybrana();
-    bool kartaDostepna();
-    const ZrodloWolnegoMiejsca& zrodloMiejsca() const;
-    bool zmierzKarte();
-
     const Uslugi m_uslugi;
     Seams& m_seams;
     Komunikaty m_komunikaty;
+    // The program's decisions (sesja/), asking the user through m_rozmowa.
+    std::unique_ptr<RozmowaOkna> m_rozmowa;
+    std::unique_ptr<Sesja> m_sesja;
     ModelProjektu* m_projekt = nullptr;
     HistoriaProjektu* m_historia = nullptr;
-    StanProgramu m_stan;
-    Konfiguracja m_konfiguracja;
-    PomiarKarty m_pomiarKarty;
     PamiecGlosnosci m_glosnosci;
     bool m_pauza = false;
     // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
     // order they become entries (by file name, case-insensitively).
     QStringList m_ListBoxSortuj;
-    // The name the project's save dialog returned last time, ".xml" included.
-    QString m_nazwaZapisu;
     // The file name of the merge's save dialog SaveDialogMP3: the book the
     // last merge command named.
     QString m_SaveDialogMP3FileName;

@@ -6,9 +6,9 @@
 
 #include "app/ListaProjektu.h"
 #include "base/Paths.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
-#include "project/cofanie/HistoriaProjektu.h"
 
 #include <QAction>
 #include <QDir>
@@ -142,7 +142,7 @@ void TMainForm::UpuscPliki(const QStringList& paths, int cel) {
         // A dropped project is opened, as from "Ostatnie projekty"; a few
         // of them make one list, in the order of their names. The files
         // dropped with them go at the end.
-        if (!czyPorzucicZmiany())
+        if (!m_sesja->czyPorzucicZmiany())
             return;
         projekty = uporzadkujWybranePliki(projekty);
         wczytajProjekt(projekty.takeFirst(), true);

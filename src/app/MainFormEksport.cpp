@@ -21,7 +21,7 @@ void TMainForm::Eksportujksiazke1Click() {
     QString nazwa = QFileInfo(projekt).completeBaseName();
     if (nazwa.isEmpty())
         nazwa = QStringLiteral("ksiazka");
-    QString folder = m_konfiguracja.Magazyn;
+    QString folder = m_sesja->konfiguracja().Magazyn;
     if (folder.isEmpty())
         folder = projekt.isEmpty() ? QDir::homePath() : QFileInfo(projekt).absolutePath();
     const QDir magazyn(folder);
@@ -40,7 +40,7 @@ void TMainForm::Eksportujksiazke1Click() {
     eksport.plikRozdzialow = okno.plikRozdzialow().isEmpty()
                                  ? QString()
                                  : QFileInfo(okno.plikRozdzialow()).absoluteFilePath();
-    eksport.magazyn = m_konfiguracja.Magazyn;
+    eksport.magazyn = m_sesja->konfiguracja().Magazyn;
     // Every question before the progress window, and none for a target
     // that may not be replaced at all; No, Enter and Esc keep what is there.
     QList<EksportKsiazki::CelDoZastapienia> cele;

@@ -58,7 +58,7 @@ void TMainForm::RaportGlosnosci() {
                            QStringLiteral("MemoGlosnosc"), QStringLiteral("Głośność pozycji"));
     // The step at the target the levelled merge would use.
     const double cel =
-        celGlosnosci(m_konfiguracja.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs);
+        celGlosnosci(m_sesja->konfiguracja().Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs);
     m_FormGlosnosc->pokaz(raportGlosnosci(pozycje, cel));
     m_seams.execDialog(m_FormGlosnosc);
 }

@@ -10,7 +10,8 @@
 #include <QFileInfo>
 
 void TMainForm::Importujksiazke1Click() {
-    TFormImport okno(this, m_komunikaty, m_stan.FolderAudio, m_stan.FolderProjektow);
+    TFormImport okno(this, m_komunikaty, m_sesja->stan().FolderAudio,
+                     m_sesja->stan().FolderProjektow);
     if (m_seams.execDialog(&okno) != QDialog::Accepted || okno.projekt().isEmpty()) {
         fokusNaLiscie();
         return;

@@ -3,22 +3,22 @@
 // copy to the card.
 
 #include "app/MainForm.h"
-#include "card/CardFiles.h"
 #include "card/ui/FormKarta.h"
+#include "sesja/Sesja.h"
 #include "widgets/Seams.h"
 
 void TMainForm::Ksiazkinakarcie1Click() {
-    if (!kartaDostepna())
+    if (!m_sesja->kartaDostepna())
         return;
     DostepDoKarty dostep;
-    dostep.korzen = korzenKarty(m_konfiguracja.Karta);
-    dostep.magazyn = m_konfiguracja.Magazyn;
-    dostep.zrodlo = &zrodloMiejsca();
+    dostep.korzen = m_sesja->korzen();
+    dostep.magazyn = m_sesja->konfiguracja().Magazyn;
+    dostep.zrodlo = &m_sesja->zrodloMiejsca();
     dostep.kopiowanie = m_uslugi.kopiowanieNaKarte;
     TFormKarta okno(this, m_komunikaty, std::move(dostep));
     m_seams.execDialog(&okno);
     // Books removed or copied there change the free space the status line
     // says: measured again, on a worker as always.
-    zmierzKarte();
+    m_sesja->zmierzKarte();
     fokusNaLiscie();
 }

@@ -13,7 +13,7 @@ void TMainForm::Scalajpliki1Click() {
     SaveDialogMP3.title = QStringLiteral("Scalanie projektu jako");
     SaveDialogMP3.filter = QStringLiteral("mp3 (*.mp3)");
     SaveDialogMP3.defaultSuffix = QStringLiteral("mp3");
-    SaveDialogMP3.folder = m_konfiguracja.Magazyn;
+    SaveDialogMP3.folder = m_sesja->konfiguracja().Magazyn;
     // Only the name: the dialog starts in the store folder every time.
     SaveDialogMP3.fileName = ExNazwaPliku(m_SaveDialogMP3FileName);
     SaveDialogMP3.confirmOverwrite = false;
@@ -27,9 +27,9 @@ void TMainForm::Scalajpliki1Click() {
     m_FormScalaniePlikow->ustawPodsumowanie(podsumowanie.value_or(QStringList()));
     m_FormScalaniePlikow->ustawRozmiarKsiazki(podsumowanie ? std::optional(rozmiar) : std::nullopt);
     m_FormScalaniePlikow->przygotuj(nazwa, m_projekt->pozycje(), m_projekt->NazwaProjektu());
-    m_FormScalaniePlikow->ustawIndeksSzacowany(m_konfiguracja.Wykrywanie.IndeksSzacowany);
+    m_FormScalaniePlikow->ustawIndeksSzacowany(m_sesja->konfiguracja().Wykrywanie.IndeksSzacowany);
     m_FormScalaniePlikow->ustawGlosnosc(
-        celGlosnosci(m_konfiguracja.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs),
+        celGlosnosci(m_sesja->konfiguracja().Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs),
         &glosnosci());
     m_seams.execDialog(m_FormScalaniePlikow);
 }

@@ -28,7 +28,7 @@ void TMainForm::utworzMenuOstatnich() {
 
 // "&1 /home/ola/Książki/Pan Tadeusz.xml": the digit is the item's key.
 void TMainForm::odswiezOstatnie() {
-    const QStringList& ostatnie = m_stan.OstatnieProjekty;
+    const QStringList& ostatnie = m_sesja->stan().OstatnieProjekty;
     const QList<QAction*> pozycje = m_Ostatnieprojekty1->actions();
     for (int i = 0; i < pozycje.size(); ++i) {
         QAction* a = pozycje.at(i);
@@ -43,35 +43,16 @@ void TMainForm::odswiezOstatnie() {
 }
 
 void TMainForm::OtworzOstatni(int numer) {
-    const QString path = m_stan.OstatnieProjekty.value(numer - 1);
+    const QString path = m_sesja->ostatni(numer);
     if (!path.isEmpty())
         OtworzProjekt(path);
 }
 
-void TMainForm::zapamietajProjekt(const QString& path) {
-    dopiszOstatni(m_stan.OstatnieProjekty, path);
-    m_stan.FolderProjektow = ExSciezka(path);
-    odswiezOstatnie();
-    zapiszStan();
-}
-
-void TMainForm::zapamietajFolderAudio(const QString& path) {
-    m_stan.FolderAudio = ExSciezka(path);
-    zapiszStan();
-}
-
 void TMainForm::przywrocGeometrie() {
-    if (!m_stan.Geometria.isEmpty())
-        restoreGeometry(QByteArray::fromBase64(m_stan.Geometria.toLatin1()));
+    if (!m_sesja->stan().Geometria.isEmpty())
+        restoreGeometry(QByteArray::fromBase64(m_sesja->stan().Geometria.toLatin1()));
 }
 
 void TMainForm::zapamietajGeometrie() {
-    m_stan.Geometria = QString::fromLatin1(saveGeometry().toBase64());
-    zapiszStan();
-}
-
-// Kept only in memory until the settings have been stored once: the key
-// is theirs to create.
-void TMainForm::zapiszStan() {
-    zapiszStanProgramu(m_uslugi.store, m_stan);
+    m_sesja->zapamietajGeometrie(QString::fromLatin1(saveGeometry().toBase64()));
 }

@@ -7,8 +7,8 @@
 #include "audio/MediaPlayer.h"
 #include "audio/ui/FormUstawZakladke.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
 
 #include <optional>
@@ -39,7 +39,8 @@ void odtworz(TMediaPlayer& player, const QString& path,
 
 void TMainForm::utworzFormUstawZakladke() {
     m_FormUstawZakladke = new TFormUstawZakladke(this, m_komunikaty, *this, *m_MediaPlayer1);
-    m_FormUstawZakladke->ustawPrzerwe([this] { return m_konfiguracja.Wykrywanie.Przerwa; });
+    m_FormUstawZakladke->ustawPrzerwe(
+        [this] { return m_sesja->konfiguracja().Wykrywanie.Przerwa; });
 }
 
 // The selected entry's file, whole or over the range, with the status line

@@ -33,11 +33,11 @@ std::optional<QStringList> TMainForm::podsumowanieKsiazki(std::int64_t* rozmiar)
         for (const PlikKsiazki& plik : *pliki)
             *rozmiar += plik.rozmiar;
     KartaPodsumowania karta;
-    if (m_konfiguracja.Karta.isEmpty()) {
+    if (m_sesja->konfiguracja().Karta.isEmpty()) {
         karta.brak = QStringLiteral("Nie wybrano karty.");
     } else {
-        const QString korzen = korzenKarty(m_konfiguracja.Karta);
-        karta.pomiar = ::zmierzKarte(korzen, zrodloMiejsca());
+        const QString korzen = korzenKarty(m_sesja->konfiguracja().Karta);
+        karta.pomiar = ::zmierzKarte(korzen, m_sesja->zrodloMiejsca());
         if (!karta.pomiar)
             karta.brak = QStringLiteral("Karta nie jest dostępna: %1.").arg(korzen);
     }

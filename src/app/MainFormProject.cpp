@@ -7,10 +7,10 @@
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
 #include "project/Otwieranie.h"
 #include "project/ProjectFile.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
 
 #include <QCloseEvent>
@@ -19,21 +19,6 @@
 #include <QScopeGuard>
 
 namespace {
-
-QString pytanieZapis() {
-    return QStringLiteral("Czy zapisać zmiany w projekcie?");
-}
-
-QString pytanieZamiana(const QString& plik) {
-    return QStringLiteral("Plik %1 już istnieje. Czy zamienić go?").arg(plik);
-}
-
-QString pytanieZmienionyPlik(const QString& plik) {
-    return QStringLiteral("Plik projektu został zmieniony przez inny program, odkąd został tu "
-                          "wczytany lub zapisany: %1. Zapisanie projektu zastąpi tamte zmiany. "
-                          "Czy zastąpić go?")
-        .arg(plik);
-}
 
 // "Dodano 3 pliki", and how many lines the notice window listed as left
 // out: files that are no audio, or, when the folder walk left out anything,
@@ -58,12 +43,6 @@ QString tekstDodania(qsizetype dodane, qsizetype pominiete, bool tylkoNiepoprawn
            QStringLiteral(", które nie są plikami audio");
 }
 
-// Two names of one file (links and ".." resolved).
-bool tenSamPlik(const QString& a, const QString& b) {
-    const QString ka = QFileInfo(a).canonicalFilePath();
-    return !ka.isEmpty() && ka == QFileInfo(b).canonicalFilePath();
-}
-
 } // namespace
 
 // ---- the entry list ------------------------------------------------------------------
@@ -75,12 +54,12 @@ QStringList TMainForm::wybierzPlikiAudio(const QString& title) {
     dialog.defaultSuffix = QStringLiteral("mp3");
     dialog.multiple = true;
     dialog.mustExist = true;
-    dialog.folder = m_stan.FolderAudio;
+    dialog.folder = m_sesja->stan().FolderAudio;
     QStringList chosen = m_seams.openFiles(this, dialog);
     for (QString& path : chosen)
         path = QDir::toNativeSeparators(path);
     if (!chosen.isEmpty())
-        zapamietajFolderAudio(chosen.first());
+        m_sesja->zapamietajFolderAudio(chosen.first());
     return chosen;
 }
 
@@ -115,7 +94,8 @@ void TMainForm::wstawZmierzone(const QStringList& pliki,
     ListaPozycji nowe;
     for (qsizetype i = 0; i < pliki.size(); ++i) {
         if (const std::optional<std::int64_t>& ms = dlugosci.at(i))
-            nowe.append(pozycjaDlaPliku(pliki.at(i), *ms, m_konfiguracja.DomyslnaZakladka));
+            nowe.append(
+                pozycjaDlaPliku(pliki.at(i), *ms, m_sesja->konfiguracja().DomyslnaZakladka));
         else
             niepoprawne.append(pliki.at(i));
     }
@@ -160,41 +140,15 @@ void TMainForm::Przenumeruj() {
 
 // ---- the project file --------------------------------------------------------------------
 
-bool TMainForm::czyPorzucicZmiany() {
-    if (!m_projekt->ProjektZmieniony())
-        return true;
-    // Esc and the close box mean "Anuluj": nothing happens.
-    switch (uwaga(pytanieZapis(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                  QMessageBox::Yes, QMessageBox::Cancel)) {
-    case QMessageBox::Yes:
-        // A cancelled save keeps the project; a failed one throws.
-        return zapiszProjekt();
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void TMainForm::NowyProjekt() {
-    if (!czyPorzucicZmiany())
-        return;
-    m_historia->nowy();
-    m_ListBoxSortuj.clear();
-    oglos(QStringLiteral("Nowy projekt: lista plików jest pusta"));
+    if (m_sesja->nowyProjekt())
+        m_ListBoxSortuj.clear();
 }
 
 void TMainForm::WczytajProjekt() {
-    Seams::FileDialog dialog;
-    dialog.title = QStringLiteral("Otwórz projekt");
-    dialog.fileName = m_projekt->NazwaProjektu();
-    dialog.filter = QStringLiteral("xml (*.xml)");
-    dialog.mustExist = false;
-    dialog.folder = m_stan.FolderProjektow;
-    const QStringList chosen = m_seams.openFiles(this, dialog);
-    if (chosen.isEmpty())
-        return;
-    WczytajProjekt(QDir::toNativeSeparators(chosen.first()));
+    const QString path = m_sesja->wybierzProjekt();
+    if (!path.isEmpty())
+        WczytajProjekt(path);
 }
 
 void TMainForm::WczytajProjekt(const QString& path) {
@@ -202,7 +156,7 @@ void TMainForm::WczytajProjekt(const QString& path) {
 }
 
 void TMainForm::OtworzProjekt(const QString& path) {
-    if (czyPorzucicZmiany())
+    if (m_sesja->czyPorzucicZmiany())
         wczytajProjekt(path, true);
 }
 
@@ -219,80 +173,21 @@ void TMainForm::wczytajProjekt(const QString& path, bool zamiast) {
                   liczebnik(m_projekt->rowCount() - pierwszy, QStringLiteral("pozycja"),
                             QStringLiteral("pozycje"), QStringLiteral("pozycji")));
     });
-    const PozycjePlikuProjektu wczytane =
-        zamiast ? m_historia->otworz(path) : m_historia->wczytaj(path);
-    if (!wczytane.korzenProjekt) {
-        uwaga(QStringLiteral("Nieprawidlowy plik z danymi o projekcie"));
-        return;
-    }
-    wczytano = true;
-    zapamietajProjekt(path);
-    if (const PominietePozycje p = pominietePozycje(wczytane); !p.wiersze.isEmpty())
-        pokazFormBlad(p.naglowek, p.wiersze);
-}
-
-bool TMainForm::czyZastapicZmienionyPlik(const QString& path) {
-    if (!m_projekt->plikZmienionyPrzezInnyProgram(path))
-        return true;
-    // Esc and the default keep the other program's version.
-    return uwaga(pytanieZmienionyPlik(path), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                 QMessageBox::No) == QMessageBox::Yes;
-}
-
-bool TMainForm::zapiszProjekt() {
-    if (m_projekt->NazwaProjektu().isEmpty())
-        return zapiszProjektJako();
-    if (!czyZastapicZmienionyPlik(m_projekt->NazwaProjektu()))
-        return false;
-    m_historia->zapisz(m_projekt->NazwaProjektu());
-    zapamietajProjekt(m_projekt->NazwaProjektu());
-    return true;
-}
-
-bool TMainForm::zapiszProjektJako() {
-    Seams::FileDialog dialog;
-    dialog.title = QStringLiteral("Zapisz projekt jako");
-    dialog.fileName = m_nazwaZapisu;
-    dialog.filter = QStringLiteral("xml (*.xml)");
-    dialog.defaultSuffix = QStringLiteral("xml");
-    dialog.confirmOverwrite = false;
-    dialog.folder = m_stan.FolderProjektow;
-    QString name = m_seams.saveFile(this, dialog);
-    if (name.isEmpty())
-        return false;
-    name = QDir::toNativeSeparators(name);
-    if (ExRozszerzenie(name) != u"xml")
-        name += QStringLiteral(".xml");
-    m_nazwaZapisu = name;
-    // The dialog does not ask before replacing a file: another project of
-    // that name is replaced only when the user says so.
-    if (QFileInfo::exists(name) && !tenSamPlik(name, m_projekt->NazwaProjektu()) &&
-        uwaga(pytanieZamiana(name), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-              QMessageBox::No) != QMessageBox::Yes)
-        return false;
-    if (!czyZastapicZmienionyPlik(name))
-        return false;
-    m_historia->zapisz(name);
-    zapamietajProjekt(name);
-    return true;
+    wczytano = m_sesja->wczytajProjekt(path, zamiast);
 }
 
 void TMainForm::ZapiszProjekt() {
-    if (zapiszProjekt())
-        oglos(QStringLiteral("Zapisano projekt ") +
-              QFileInfo(m_projekt->NazwaProjektu()).fileName());
+    m_sesja->zapiszProjekt();
 }
 
 void TMainForm::ZapiszProjektJako() {
-    if (zapiszProjektJako())
-        oglos(QStringLiteral("Zapisano projekt ") +
-              QFileInfo(m_projekt->NazwaProjektu()).fileName());
+    m_sesja->zapiszProjektJako();
 }
 
 void TMainForm::FormClose(QCloseEvent* event) {
     // "Anuluj", or Yes and then a cancelled save dialog: the window stays
     // open with the project. A failed save throws and the shell keeps the
     // window open.
-    if (!czyPorzucicZmiany())
+    if (!m_sesja->czyPorzucicZmiany())
         event->ignore();
 }

@@ -10,10 +10,10 @@
 #include "audio/ui/FormWykrywanie.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "merge/Miernik.h"
 #include "merge/ui/FormPodsumowanie.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "widgets/Seams.h"
 
 #include <memory>
@@ -70,7 +70,7 @@ void TMainForm::PrzejrzyjZakladki() {
         }
     };
     uslugi.oglos = [this](const QString& tekst) { oglos(tekst); };
-    uslugi.przerwa = [this] { return m_konfiguracja.Wykrywanie.Przerwa; };
+    uslugi.przerwa = [this] { return m_sesja->konfiguracja().Wykrywanie.Przerwa; };
     if (m_uslugi.wykrywanieTytulow)
         uslugi.wykryj = m_uslugi.wykrywanieTytulow;
     TFormPrzegladZakladek okno(this, m_komunikaty, uslugi);
@@ -116,7 +116,7 @@ void TMainForm::DopasujZakladkiDoPrzerw() {
     TFormWykrywanie okno(this, QStringLiteral("Dopasowanie do przerw"),
                          QStringLiteral("Dopasowanie zakładki"));
     const TFormWykrywanie::Wynik wynik =
-        okno.wykryj(pliki, m_konfiguracja.Wykrywanie.Przerwa, dopasowanie);
+        okno.wykryj(pliki, m_sesja->konfiguracja().Wykrywanie.Przerwa, dopasowanie);
     if (wynik.przerwano) {
         ustawStatus(
             QStringLiteral("Dopasowanie do przerw przerwano; zakładki pozostały bez zmian."));

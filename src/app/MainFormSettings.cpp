@@ -7,30 +7,27 @@
 #include "widgets/Seams.h"
 
 void TMainForm::OdczytajKonfiguracje() {
-    if (const auto uwagaUstawien = odczytajKonfiguracje(m_uslugi.store, m_konfiguracja))
-        uwaga(*uwagaUstawien);
+    m_sesja->odczytajKonfiguracje();
 }
 
 // The other settings are stored again as they are in force.
 void TMainForm::ZapiszKonfiguracje(const QString& karta, const QString& magazyn,
                                    std::int32_t zakladka) {
-    Konfiguracja k = m_konfiguracja;
+    Konfiguracja k = m_sesja->konfiguracja();
     k.Karta = karta;
     k.Magazyn = magazyn;
     k.DomyslnaZakladka = zakladka;
     ZapiszKonfiguracje(k);
 }
 
-// Only what differs from the settings in force is written, over the key as
-// it is now: another copy of the program may have stored other values.
 void TMainForm::ZapiszKonfiguracje(const Konfiguracja& k) {
-    zapiszKonfiguracje(m_uslugi.store, k, m_konfiguracja);
+    m_sesja->zapiszKonfiguracje(k);
 }
 
 void TMainForm::Ustawienia1Click() {
     if (!m_FormUstawienia)
         return;
-    m_FormUstawienia->przygotuj(m_konfiguracja);
+    m_FormUstawienia->przygotuj(m_sesja->konfiguracja());
     m_seams.execDialog(m_FormUstawienia);
 }
 
@@ -40,7 +37,7 @@ void TMainForm::utworzFormUstawienia() {
         new TFormUstawienia(this, m_komunikaty, m_uslugi.woluminy, [this](const Konfiguracja& k) {
             ZapiszKonfiguracje(k);
             OdczytajKonfiguracje();
-            zapiszStan(); // a first save creates the key: now the rest fits in
+            m_sesja->zapiszStan(); // a first save creates the key: now the rest fits in
         });
 }
 

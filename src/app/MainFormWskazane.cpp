@@ -22,13 +22,13 @@ void TMainForm::Dodajfolder1Click() {
 void TMainForm::DodajFolder() {
     Seams::FileDialog dialog;
     dialog.title = QStringLiteral("Dodaj folder");
-    dialog.folder = m_stan.FolderAudio; // where to start
+    dialog.folder = m_sesja->stan().FolderAudio; // where to start
     dialog.directory = true;
     const QStringList chosen = m_seams.openFiles(this, dialog);
     if (chosen.isEmpty())
         return;
     const QString folder = QDir::toNativeSeparators(chosen.first());
-    zapamietajFolderAudio(folder + QDir::separator()); // the folder itself, not its parent
+    m_sesja->zapamietajFolderAudio(folder + QDir::separator()); // the folder itself, not its parent
     dodajFolder(folder);
 }
 

@@ -4,8 +4,8 @@
 #include "app/MainForm.h"
 
 #include "audio/ui/FormWykrywanie.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 
 void TMainForm::Wykryjzakadki1Click() {
     WykryjZakladki();
@@ -25,7 +25,7 @@ void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
         pliki.append(m_projekt->wiersz(row).sciezka());
     TFormWykrywanie okno(this);
     const TFormWykrywanie::Wynik wynik = okno.wykryj(
-        pliki, m_konfiguracja.Wykrywanie.Przerwa,
+        pliki, m_sesja->konfiguracja().Wykrywanie.Przerwa,
         m_uslugi.wykrywanieTytulow ? m_uslugi.wykrywanieTytulow : WykrywanieTytulow(wykryjTytul));
     if (wynik.przerwano) {
         ustawStatus(QStringLiteral("Wykrywanie zakładek przerwano; zakładki pozostały bez zmian."));
@@ -60,7 +60,7 @@ void TMainForm::wykryjZakladkiWierszy(const QList<int>& rows) {
 // After the rows are in, as one step of its own, so that adding stays as
 // quick as measuring the files.
 void TMainForm::wykryjZakladkiNowych(int first, int end) {
-    if (!m_konfiguracja.Wykrywanie.WykrywajPrzyDodawaniu)
+    if (!m_sesja->konfiguracja().Wykrywanie.WykrywajPrzyDodawaniu)
         return;
     QList<int> rows;
     for (int row = first; row < end; ++row)

@@ -2,4 +2,4 @@ list(APPEND SOURCES MainForm.cpp MainFormProject.cpp MainFormSettings.cpp MainFo
     MainFormPlayback.cpp MainFormMerge.cpp MainFormOdcinki.cpp MainFormCard.cpp
     MainFormEdycja.cpp MainFormOstatnie.cpp ListaProjektu.cpp MainFormWykrywanie.cpp
     MainFormPodsumowanie.cpp MainFormEksport.cpp MainFormGlosnosc.cpp MainFormWskazane.cpp
-    MainFormKsiazkiNaKarcie.cpp MainFormPrzeglad.cpp MainFormImport.cpp)
+    RozmowaOkna.cpp MainFormKsiazkiNaKarcie.cpp MainFormPrzeglad.cpp MainFormImport.cpp)

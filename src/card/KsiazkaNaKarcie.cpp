@@ -647,24 +647,33 @@ void zapiszTymczasowy(const QString& zrodlo, int folder, const QByteArray& tymcz
     krok(obsluga, "plik zsynchronizowany");
 }
 
+// What a book's name meets in the card root `folder`.
+enum class Cel { Brak, Plik, Dowiazanie, Folder };
+
+Cel celNaKarcie(int folder, const QString& nazwa) {
+    struct stat info {};
+    if (::fstatat(folder, nazwaBajtowo(nazwa).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return Cel::Brak;
+    if (S_ISLNK(info.st_mode))
+        return Cel::Dowiazanie;
+    return S_ISDIR(info.st_mode) ? Cel::Folder : Cel::Plik;
+}
+
 // Refuses a book whose name on the card is a link or a folder, and asks
 // before replacing a file. False: the user keeps the card's file.
 bool celeDozwolone(int folder, const QString& korzen, const QStringList& nazwy,
                    const ObslugaKopiowania& obsluga) {
     for (const QString& nazwa : nazwy) {
-        struct stat info {};
-        if (::fstatat(folder, nazwaBajtowo(nazwa).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISLNK(info.st_mode))
+        const Cel cel = celNaKarcie(folder, nazwa);
+        if (cel == Cel::Dowiazanie)
             throw Niepowodzenie{komunikatDowiazania(korzen + nazwa)};
-        if (S_ISDIR(info.st_mode))
+        if (cel == Cel::Folder)
             throw Niepowodzenie{
                 QStringLiteral("Na karcie jest folder o nazwie %1.").arg(korzen + nazwa)};
     }
     for (const QString& nazwa : nazwy) {
-        struct stat info {};
-        if (::fstatat(folder, nazwaBajtowo(nazwa).constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            obsluga.czyZamienic && !obsluga.czyZamienic(korzen + nazwa))
+        if (celNaKarcie(folder, nazwa) == Cel::Plik && obsluga.czyZamienic &&
+            !obsluga.czyZamienic(korzen + nazwa))
             return false;
     }
     return true;
@@ -715,6 +724,24 @@ QString komunikatDowiazania(const QString& sciezka) {
                           "dowiązania, więc na karcie nic nie zostało zapisane. Usuń to "
                           "dowiązanie z karty i spróbuj ponownie.")
         .arg(sciezka);
+}
+
+PlanKopii zaplanujKopie(const QString& korzen, const QStringList& nazwy) {
+    const Deskryptor folder(otworzKorzen(korzen));
+    PlanKopii plan;
+    if (folder.fd() < 0)
+        return plan;
+    for (const QString& nazwa : nazwy) {
+        if (celNaKarcie(folder.fd(), nazwa) == Cel::Dowiazanie) {
+            plan.odmowa = komunikatDowiazania(korzen + nazwa);
+            return plan;
+        }
+    }
+    for (const QString& nazwa : nazwy) {
+        if (celNaKarcie(folder.fd(), nazwa) == Cel::Plik)
+            plan.doZamiany.append(korzen + nazwa);
+    }
+    return plan;
 }
 
 std::uint64_t klastryPozostalosci(const QString& korzen, std::int64_t klaster) {

@@ -155,6 +155,19 @@ bool dowiazanieNaKarcie(const QString& korzen, const QString& nazwa);
 // The message for a name on the card that is a symbolic link.
 QString komunikatDowiazania(const QString& sciezka);
 
+// What a copy of the book's files (plain names, in copy order) would meet
+// in the card root `korzen`, looked at before anything is written, so that
+// every question comes first; the copy itself looks again (on the root's
+// descriptor) and refuses the same names.
+struct PlanKopii {
+    // A name is a symbolic link: what the user is told; nothing is written.
+    QString odmowa;
+    // The card paths of files the copy would replace, in copy order (a
+    // folder of a book's name is the copy's own error).
+    QStringList doZamiany;
+};
+PlanKopii zaplanujKopie(const QString& korzen, const QStringList& nazwy);
+
 // The clusters of `klaster` bytes taken by the program's own temporary files
 // that copies which no longer run left in the card root `korzen`: the next
 // copy removes them, so they count as free room.

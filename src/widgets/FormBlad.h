@@ -1,6 +1,6 @@
 #pragma once
-// The notice window (a list of problem files) and the About box: a
-// read-only text and one "Zamknij" button that both Enter and Esc press.
+// The notice window: a list of problem files under a header line, as a
+// read-only text, and one "Zamknij" button that both Enter and Esc press.
 
 #include <QDialog>
 
@@ -16,16 +16,5 @@ public:
 
 protected:
     // Reading starts at the header line: caret to the start, focus in the text.
-    void showEvent(QShowEvent* event) override;
-};
-
-class TFormOprogramie : public QDialog {
-    Q_OBJECT
-public:
-    explicit TFormOprogramie(QWidget* parent = nullptr);
-    QPlainTextEdit* Memo1 = nullptr;
-    QPushButton* Button1 = nullptr;
-
-protected:
     void showEvent(QShowEvent* event) override;
 };

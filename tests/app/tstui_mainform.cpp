@@ -5,6 +5,7 @@
 #include "support/Lista.h"
 #include "support/Okna.h"
 #include "widgets/FormBlad.h"
+#include "widgets/FormOprogramie.h"
 #include "widgets/FormPomoc.h"
 
 #include <QAction>

@@ -35,11 +35,6 @@ const QString skopiowane =
     "zgodna z magazynem.\n\nCzy wysunąć kartę teraz? Przycisk \u201eOtwórz\u201d "
     "pokazuje książki na karcie."_s;
 const QString przerwane = u"Kopiowanie przerwane. Pliki na karcie pozostały bez zmian."_s;
-const QString brakIndeksow = u"Brak pliku z indeksami, wybrany plik audio nie będzie skopiowany!"_s;
-const QString brakMiejsca = u"Brak wystarczającego miejsca na skopiowanie wybranego pliku!"_s;
-const QString pytaniePlayer =
-    u"Plik zakładki już istnieje na karcie!\r\nCzy zamienić istniejący plik?"_s;
-const QString utworzonyPlayer = u"Plik zakładki został pomyślnie utworzony!"_s;
 
 // Records, besides the messages, how many came while a copy's progress
 // window existed: none may, or it would cover them.
@@ -138,6 +133,8 @@ private slots:
         QTest::newRow("F4") << u"Wolnemiejscenakarcie1"_s;
         QTest::newRow("Ctrl+K") << u"Plikaudio1"_s;
         QTest::newRow("Ctrl+L") << u"Plikzakadki1"_s;
+        QTest::newRow("Ctrl+Shift+K") << u"SprawdzKsiazke1"_s;
+        QTest::newRow("Ctrl+Shift+E") << u"WysunKarte1"_s;
     }
     void noCardChosen() {
         QFETCH(QString, polecenie);
@@ -152,121 +149,15 @@ private slots:
         QCOMPARE(wpisyFolderu(karta), QStringList());
     }
 
-    // Nothing of the card's is written unless a volume is mounted at its root.
-    void cardNotThere_data() {
-        QTest::addColumn<QString>("polecenie");
-        QTest::addColumn<QString>("jak");
-        for (const auto& [polecenie, nazwa] :
-             {std::pair{u"Wolnemiejscenakarcie1"_s, "F4"}, std::pair{u"Plikaudio1"_s, "Ctrl+K"},
-              std::pair{u"Plikzakadki1"_s, "Ctrl+L"}}) {
-            for (const char* jak : {"pulled", "nothing mounted", "query fails"}) {
-                if (polecenie != u"Plikzakadki1"_s || qstrcmp(jak, "query fails") != 0)
-                    QTest::addRow("%s, %s", nazwa, jak) << polecenie << QString::fromLatin1(jak);
-            }
-        }
-        QTest::newRow("Ctrl+K, pulled while choosing") << u"Plikaudio1"_s << u"while choosing"_s;
-    }
-    void cardNotThere() {
-        QFETCH(QString, polecenie);
-        QFETCH(QString, jak);
-        if (jak == u"pulled"_s)
-            QVERIFY(QDir(karta).removeRecursively());
-        else if (jak == u"nothing mounted"_s)
-            miejsce.zamontowana = false;
-        else if (jak == u"query fails"_s)
-            miejsce.miara.reset();
-        else
-            seams.whileOpening = [this] { miejsce.zamontowana = false; };
-        seams.openAnswers = {{ksiazka()}};
-        form->findChild<QAction*>(polecenie)->trigger();
-        QCOMPARE(seams.texts(), QStringList{u"Karta nie jest dostępna: "_s + karta});
-        QCOMPARE(seams.openRequests.size(), jak == u"while choosing"_s ? 1 : 0);
-        QCOMPARE(wpisyFolderu(karta), QStringList());
-        if (jak != u"while choosing"_s)
-            QVERIFY(form->tekstStatusu().isEmpty());
-    }
-
-    // With the system's own figures: a plain folder is no card, a tmpfs
-    // mounted on it is.
-    void realMountCheck() {
-        utworz(nullptr);
-        const QString niedostepna = u"Karta nie jest dostępna: "_s + karta;
-        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
-        akcja(*form, "Plikzakadki1")->trigger();
-        QCOMPARE(seams.texts(), (QStringList{niedostepna, niedostepna}));
-        QCOMPARE(wpisyFolderu(karta), QStringList());
-        if (::geteuid() != 0)
-            QSKIP("mounting a tmpfs card needs root");
-        Tmpfs tmpfs(dir->filePath(u"karta"_s), "size=64k");
-        if (!tmpfs.zamontowany)
-            QSKIP("this system does not allow mounting a tmpfs");
-        seams.messages.clear();
-        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
-        akcja(*form, "Plikzakadki1")->trigger();
-        QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
-        QCOMPARE(form->tekstStatusu(), u"Wolne miejsce na karcie: 64 kB"_s);
-        QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
-    }
-
-    void freeSpaceReport_data() {
-        QTest::addColumn<qint64>("klaster");
-        QTest::addColumn<quint64>("wolne");
-        QTest::addColumn<bool>("player");
-        QTest::addColumn<QString>("raport");
-        QTest::newRow("player.dat costs a cluster")
-            << qint64(4096) << quint64(1000) << true << u"Wolne miejsce na karcie: 3996 kB"_s;
-        QTest::newRow("Polish decimal comma")
-            << qint64(512) << quint64(1001) << false << u"Wolne miejsce na karcie: 500,5 kB"_s;
-    }
-    void freeSpaceReport() {
-        QFETCH(qint64, klaster);
-        QFETCH(quint64, wolne);
-        QFETCH(bool, player);
-        QFETCH(QString, raport);
-        if (player)
-            QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
-        miejsce = FakeWolneMiejsce(klaster, wolne);
-        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
-        QVERIFY(seams.messages.isEmpty());
-        QCOMPARE(form->tekstStatusu(), raport);
-        QCOMPARE(miejsce.ostatniFolder, karta);
-        QCOMPARE(form->pomiarKarty().wolumin.rozmiarKlastra, klaster);
-        QCOMPARE(form->pomiarKarty().wolumin.wolneKlastry, wolne);
-        QCOMPARE(form->pomiarKarty().playerNaKarcie, player ? 1 : 0);
-    }
-
-    // A copy killed between its renames is finished as soon as the card is
-    // measured, and the user is told.
-    void killedRenamesFinishedWhenMeasured() {
-        const QString tymczas = u".sonvek-999999999-0.tmp"_s;
-        QVERIFY(zapiszBajty(karta + u"ksiazka.mp3"_s, "stara"));
-        QVERIFY(zapiszBajty(karta + tymczas, "nowa"));
-        struct stat info {};
-        QCOMPARE(::stat(QFile::encodeName(karta + tymczas).constData(), &info), 0);
-        QVERIFY(zapiszBajty(karta + u".sonvek-zamiana"_s,
-                            "sonvek-zamiana 1\npid 999999999\n" + QFile::encodeName(tymczas) +
-                                "\tksiazka.mp3\t" + QByteArray::number(quint64(info.st_ino)) +
-                                '\n'));
-        akcja(*form, "Wolnemiejscenakarcie1")->trigger();
-        QCOMPARE(seams.texts().size(), 1);
-        QVERIFY2(seams.texts().first().contains(u"zamianę dokończono"_s),
-                 qPrintable(seams.texts().first()));
-        QCOMPARE(wpisyFolderu(karta), QStringList{u"ksiazka.mp3"_s});
-        QCOMPARE(bajtyPliku(karta + u"ksiazka.mp3"_s), QByteArray("nowa"));
-    }
-
-    void copiesBookAndIndexFiles_data() {
-        QTest::addColumn<QString>("rozszerzenie");
-        QTest::newRow("mp3") << u"mp3"_s;
-        QTest::newRow("asz") << u"asz"_s;
-    }
+    // The session's dialog and questions as the window shows them: the
+    // replace question a plain yes/no box, the eject offer with No on Enter
+    // and Esc, none of them under the progress window.
     void copiesBookAndIndexFiles() {
-        QFETCH(QString, rozszerzenie);
+        const QString rozszerzenie = u"mp3"_s;
         const QString plik = ksiazka(rozszerzenie);
-        // A read-only book is copied as well.
-        QVERIFY(QFile::setPermissions(plik, QFile::ReadOwner | QFile::ReadGroup));
+        QVERIFY(zapiszBajty(karta + u"ksiazka.log"_s, "stare"));
         seams.openAnswers = {{plik}};
-        seams.answers = {QMessageBox::No};
+        seams.answers = {QMessageBox::Yes, QMessageBox::No};
         akcja(*form, "Plikaudio1")->trigger();
 
         QCOMPARE(seams.openRequests.size(), 1);
@@ -278,7 +169,12 @@ private slots:
         QVERIFY(!dialog.multiple);
         QVERIFY(!dialog.mustExist);
 
-        QCOMPARE(seams.texts(), QStringList{skopiowane});
+        QCOMPARE(
+            seams.texts(),
+            (QStringList{u"Plik ksiazka.log już istnieje na karcie. Czy zamienić?"_s, skopiowane}));
+        QCOMPARE(seams.messages.first().buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(seams.messages.first().defaultButton, QMessageBox::NoButton);
+        QCOMPARE(seams.messages.first().escapeButton, QMessageBox::NoButton);
         const QString audio = u"ksiazka."_s + rozszerzenie;
         QStringList oczekiwane{u"ksiazka.dat"_s, u"ksiazka.log"_s, audio};
         oczekiwane.sort();
@@ -295,95 +191,6 @@ private slots:
         QCOMPARE(seams.messages.last().defaultButton, QMessageBox::No);
         QCOMPARE(seams.messages.last().escapeButton, QMessageBox::No);
         QVERIFY(wysuniete.isEmpty());
-    }
-
-    // Every replace question comes, in copy order, before anything is copied;
-    // a "Nie" ends the copy there and leaves the card as it was.
-    void replaceQuestions_data() {
-        QTest::addColumn<QList<QMessageBox::StandardButton>>("odpowiedzi");
-        QTest::addColumn<QString>("koniec");
-        const auto tak = QMessageBox::Yes;
-        const auto nie = QMessageBox::No;
-        QTest::newRow("all replaced") << QList{tak, tak, tak} << skopiowane;
-        QTest::newRow("book kept")
-            << QList{nie}
-            << u"Nie skopiowano żadnego pliku: plik ksiazka.mp3 na karcie nie został zamieniony, "
-               "więc karta pozostała bez zmian."_s;
-        QTest::newRow(".dat kept")
-            << QList{tak, nie}
-            << u"Nie skopiowano żadnego pliku: plik ksiazka.dat na karcie nie został zamieniony, "
-               "więc karta pozostała bez zmian."_s;
-    }
-    void replaceQuestions() {
-        QFETCH(QList<QMessageBox::StandardButton>, odpowiedzi);
-        QFETCH(QString, koniec);
-        const QString plik = ksiazka();
-        const QStringList nazwy{u"ksiazka.mp3"_s, u"ksiazka.dat"_s, u"ksiazka.log"_s};
-        for (const auto& nazwa : nazwy)
-            QVERIFY(zapiszBajty(karta + nazwa, "stare"));
-        seams.openAnswers = {{plik}};
-        seams.answers = odpowiedzi;
-        seams.answers.append(QMessageBox::No); // the eject offer, if it comes
-        akcja(*form, "Plikaudio1")->trigger();
-        QStringList pytania;
-        for (qsizetype i = 0; i < odpowiedzi.size(); ++i)
-            pytania << u"Plik %1 już istnieje na karcie. Czy zamienić?"_s.arg(nazwy.at(i));
-        QCOMPARE(seams.texts(), pytania << koniec);
-        QCOMPARE(seams.messages.first().buttons, QMessageBox::Yes | QMessageBox::No);
-        const bool zamienione = koniec == skopiowane;
-        for (const auto& nazwa : nazwy)
-            QCOMPARE(bajtyPliku(karta + nazwa),
-                     zamienione ? bajtyPliku(magazyn + nazwa) : QByteArray("stare"));
-        QCOMPARE(miejsce.zapytania, zamienione ? 2 : 1);
-    }
-
-    void refusals_data() {
-        QTest::addColumn<QString>("wybor"); // relative to the store folder
-        QTest::addColumn<bool>("dat");
-        QTest::addColumn<bool>("log");
-        QTest::addColumn<QStringList>("komunikaty");
-        QTest::newRow("dialog cancelled") << QString() << true << true << QStringList();
-        QTest::newRow("typed name of no file")
-            << u"inna.mp3"_s << true << true << QStringList{u"Brak pliku audio o podanej nazwie"_s};
-        QTest::newRow("a folder") << u"."_s << true << true
-                                  << QStringList{u"Brak pliku audio o podanej nazwie"_s};
-        QTest::newRow("no .dat") << u"ksiazka.mp3"_s << false << true << QStringList{brakIndeksow};
-        QTest::newRow("no .log") << u"ksiazka.mp3"_s << true << false << QStringList{brakIndeksow};
-    }
-    void refusals() {
-        QFETCH(QString, wybor);
-        QFETCH(bool, dat);
-        QFETCH(bool, log);
-        QFETCH(QStringList, komunikaty);
-        ksiazka(u"mp3"_s, 100, dat, log);
-        if (!wybor.isEmpty())
-            seams.openAnswers = {{magazyn + wybor}};
-        akcja(*form, "Plikaudio1")->trigger();
-        QCOMPARE(seams.texts(), komunikaty);
-        QCOMPARE(wpisyFolderu(karta), QStringList());
-        QCOMPARE(miejsce.zapytania, 1); // no second measurement
-    }
-
-    // 4 free clusters of 4096 and a 4097-byte book: room for it only
-    // while player.dat is not on the card.
-    void roomTest_data() {
-        QTest::addColumn<bool>("player");
-        QTest::addColumn<QString>("komunikat");
-        QTest::newRow("no player.dat") << false << skopiowane;
-        QTest::newRow("player.dat") << true << brakMiejsca;
-    }
-    void roomTest() {
-        QFETCH(bool, player);
-        QFETCH(QString, komunikat);
-        const QString plik = ksiazka(u"mp3"_s, 4097);
-        if (player)
-            QVERIFY(zapiszBajty(karta + u"player.dat"_s, "0000 0000"));
-        miejsce = FakeWolneMiejsce(4096, 4);
-        seams.openAnswers = {{plik}};
-        seams.answers = {QMessageBox::No};
-        akcja(*form, "Plikaudio1")->trigger();
-        QCOMPARE(seams.texts(), QStringList{komunikat});
-        QCOMPARE(QFileInfo::exists(karta + u"ksiazka.mp3"_s), !player);
     }
 
     // The progress window, held open while the copy waits at a chunk of file
@@ -455,99 +262,20 @@ private slots:
         QCOMPARE(miejsce.zapytania, 2);
     }
 
-    // A name on the card that cannot take the book: said, nothing written,
-    // no replace question (a dangling link has no file to replace).
-    void cardNameRefused_data() {
-        QTest::addColumn<QString>("jak");
-        QTest::addColumn<QString>("komunikat");
-        QTest::newRow("folder")
-            << u"folder"_s
-            << u"Błąd podczas kopiowania plików! Na karcie jest folder o nazwie %1ksiazka.dat."_s;
-        QTest::newRow("link off the card")
-            << u"link"_s << u"Na karcie %1ksiazka.dat jest dowiązaniem symbolicznym."_s;
-        QTest::newRow("dangling link")
-            << u"zerwany"_s << u"Na karcie %1ksiazka.dat jest dowiązaniem symbolicznym."_s;
-    }
-    void cardNameRefused() {
-        QFETCH(QString, jak);
-        QFETCH(QString, komunikat);
+    // "Sprawdź książkę na karcie" and "Wysuń kartę" reach the session, and
+    // their progress windows are gone before the result is told.
+    void checkAndEjectCommands() {
         const QString plik = ksiazka();
-        const QString poza = dir->filePath(u"poza.dat"_s);
-        if (jak == u"folder"_s)
-            QVERIFY(QDir(karta).mkdir(u"ksiazka.dat"_s));
-        else
-            QVERIFY(QFile::link(poza, karta + u"ksiazka.dat"_s));
-        if (jak == u"link"_s)
-            QVERIFY(zapiszBajty(poza, "poza karta"));
-        seams.openAnswers = {{plik}};
-        akcja(*form, "Plikaudio1")->trigger();
-        QCOMPARE(seams.messages.size(), 1);
-        QVERIFY2(seams.texts().first().startsWith(komunikat.arg(karta)),
-                 qPrintable(seams.texts().first()));
-        QCOMPARE(QDir(karta).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
-                                       QDir::NoDotAndDotDot),
-                 QStringList{u"ksiazka.dat"_s});
-        QCOMPARE(bajtyPliku(poza), jak == u"link"_s ? QByteArray("poza karta") : QByteArray());
-    }
-
-    // "Sprawdź książkę na karcie" compares the card's copy with the store's.
-    void checkCommand_data() {
-        QTest::addColumn<QString>("karta"); // what the card holds
-        QTest::addColumn<QString>("komunikat");
-        QTest::newRow("equal") << u"kopia"_s
-                               << u"Książka na karcie sprawdzona: zgodna z magazynem."_s;
-        QTest::newRow("damaged")
-            << u"uszkodzona"_s
-            << u"Karta zawiera uszkodzoną kopię książki: plik %1ksiazka.mp3 różni się od pliku w "
-               "magazynie od bajtu 4000. Nie należy używać tej karty."_s;
-        QTest::newRow("missing") << u"brak"_s << u"Na karcie nie ma pliku %1ksiazka.mp3."_s;
-    }
-    void checkCommand() {
-        QFETCH(QString, karta);
-        QFETCH(QString, komunikat);
-        const QString plik = ksiazka();
-        if (karta != u"brak"_s) {
-            for (const char* n : {"ksiazka.mp3", "ksiazka.dat", "ksiazka.log"})
-                QVERIFY(QFile::copy(magazyn + QLatin1String(n), this->karta + QLatin1String(n)));
-        }
-        if (karta == u"uszkodzona"_s) {
-            QByteArray dane = bajtyPliku(plik);
-            dane[4000] = 'X';
-            QVERIFY(zapiszBajty(this->karta + u"ksiazka.mp3"_s, dane));
-        }
+        for (const char* n : {"ksiazka.mp3", "ksiazka.dat", "ksiazka.log"})
+            QVERIFY(QFile::copy(magazyn + QLatin1String(n), karta + QLatin1String(n)));
         seams.openAnswers = {{plik}};
         akcja(*form, "SprawdzKsiazke1")->trigger();
+        akcja(*form, "WysunKarte1")->trigger();
         QCOMPARE(seams.openRequests.size(), 1);
-        QCOMPARE(seams.texts(), QStringList{komunikat.arg(this->karta)});
-    }
-
-    // "Wysuń kartę" says what the eject found; the status line keeps
-    // "Kartę można wyjąć." only when it is true. After a good copy the
-    // eject is offered, and Yes ejects.
-    void ejectCommand_data() {
-        QTest::addColumn<bool>("moznaWyjac");
-        QTest::addColumn<bool>("poKopiowaniu");
-        QTest::newRow("ejected") << true << false;
-        QTest::newRow("busy") << false << false;
-        QTest::newRow("after a copy, Yes") << true << true;
-    }
-    void ejectCommand() {
-        QFETCH(bool, moznaWyjac);
-        QFETCH(bool, poKopiowaniu);
-        if (!moznaWyjac)
-            wysuniecie = {false, u"Nie można wysunąć karty, bo jest używana."_s};
-        form->ustawStatus(u"Wolne miejsce na karcie: 1 kB"_s);
-        if (poKopiowaniu) {
-            seams.openAnswers = {{ksiazka()}};
-            seams.answers = {QMessageBox::Yes};
-            akcja(*form, "Plikaudio1")->trigger();
-        } else {
-            akcja(*form, "WysunKarte1")->trigger();
-        }
+        QCOMPARE(seams.texts(), (QStringList{u"Książka na karcie sprawdzona: zgodna z magazynem."_s,
+                                             wysuniecie.tekst}));
         QCOMPARE(wysuniete, QStringList{karta});
-        QCOMPARE(seams.texts().constLast(), wysuniecie.tekst);
-        QCOMPARE(form->tekstStatusu(),
-                 moznaWyjac ? u"Kartę można wyjąć."_s : u"Wolne miejsce na karcie: 1 kB"_s);
+        QCOMPARE(form->tekstStatusu(), wysuniecie.tekst);
     }
 
     void unreadableBookIsAnError() {
@@ -561,58 +289,6 @@ private slots:
         QCOMPARE(seams.messages.first().caption, u"SonvekManager"_s);
         QVERIFY(seams.messages.first().text.contains(plik));
         QCOMPARE(wpisyFolderu(karta), QStringList());
-    }
-
-    void playerDatCreated() {
-        akcja(*form, "Plikzakadki1")->trigger();
-        QCOMPARE(seams.texts(), QStringList{utworzonyPlayer});
-        QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
-    }
-
-    // A dangling player.dat link gets no replace question and no file off the card.
-    void playerDatLinkRefused() {
-        const QString poza = dir->filePath(u"poza.dat"_s);
-        QVERIFY(QFile::link(poza, karta + u"player.dat"_s));
-        akcja(*form, "Plikzakadki1")->trigger();
-        QCOMPARE(seams.texts(),
-                 QStringList{u"Na karcie %1player.dat jest dowiązaniem symbolicznym. Program nie "
-                             "zapisuje przez dowiązania, więc na karcie nic nie zostało zapisane. "
-                             "Usuń to dowiązanie z karty i spróbuj ponownie."_s.arg(karta)});
-        QVERIFY(!QFileInfo::exists(poza));
-    }
-
-    void playerDatReplaceQuestion_data() {
-        QTest::addColumn<bool>("tak");
-        QTest::newRow("Yes") << true;
-        QTest::newRow("No") << false;
-    }
-    void playerDatReplaceQuestion() {
-        QFETCH(bool, tak);
-        const QString sciezka = karta + u"player.dat"_s;
-        QVERIFY(zapiszBajty(sciezka, "0042 1234 stan odtwarzacza"));
-        const QDateTime dawno = QDateTime::currentDateTime().addDays(-30);
-        {
-            QFile plik(sciezka);
-            QVERIFY(plik.open(QIODevice::ReadWrite));
-            QVERIFY(plik.setFileTime(dawno, QFileDevice::FileModificationTime));
-            QVERIFY(plik.setFileTime(dawno, QFileDevice::FileAccessTime));
-        }
-        seams.answers = {tak ? QMessageBox::Yes : QMessageBox::No};
-        akcja(*form, "Plikzakadki1")->trigger();
-
-        const QStringList komunikaty =
-            tak ? QStringList{pytaniePlayer, utworzonyPlayer} : QStringList{pytaniePlayer};
-        QCOMPARE(seams.texts(), komunikaty);
-        QCOMPARE(seams.messages.first().buttons, QMessageBox::Yes | QMessageBox::No);
-        if (!tak) { // before reading it, which may touch its access time
-            const QFileInfo info(sciezka);
-            QCOMPARE(info.lastModified().toSecsSinceEpoch(), dawno.toSecsSinceEpoch());
-            QCOMPARE(info.lastRead().toSecsSinceEpoch(), dawno.toSecsSinceEpoch());
-        }
-        QCOMPARE(bajtyPliku(sciezka),
-                 tak ? QByteArray("0000 0000") : QByteArray("0042 1234 stan odtwarzacza"));
-        QCOMPARE(wpisyFolderu(karta), QStringList{u"player.dat"_s});
-        QCOMPARE(miejsce.zapytania, 0); // the report is not refreshed
     }
 };
 

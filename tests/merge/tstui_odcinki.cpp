@@ -1,6 +1,6 @@
 #include "app/MainForm.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeSeams.h"
 #include "support/FileBytes.h"

@@ -3,9 +3,9 @@
 // and loads and "Nowy projekt" keep the rules of the changed mark.
 
 #include "base/Errors.h"
+#include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
-#include "project/cofanie/HistoriaProjektu.h"
 #include "support/FileBytes.h"
 
 #include <QAbstractItemModelTester>

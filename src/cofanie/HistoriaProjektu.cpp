@@ -1,4 +1,4 @@
-#include "project/cofanie/HistoriaProjektu.h"
+#include "cofanie/HistoriaProjektu.h"
 
 #include "base/Errors.h"
 

@@ -1,0 +1,126 @@
+#include "app/RozmowaOkna.h"
+
+#include "app/MainForm.h"
+#include "card/ui/FormKopiowanie.h"
+#include "widgets/BezZamrazania.h"
+#include "widgets/Komunikaty.h"
+#include "widgets/Seams.h"
+
+namespace {
+
+QMessageBox::StandardButton przycisk(Rozmowa::Odpowiedz odpowiedz) {
+    switch (odpowiedz) {
+    case Rozmowa::Odpowiedz::Ok:
+        return QMessageBox::Ok;
+    case Rozmowa::Odpowiedz::Tak:
+        return QMessageBox::Yes;
+    case Rozmowa::Odpowiedz::Nie:
+        return QMessageBox::No;
+    case Rozmowa::Odpowiedz::Anuluj:
+        return QMessageBox::Cancel;
+    case Rozmowa::Odpowiedz::Otworz:
+        return QMessageBox::Open;
+    case Rozmowa::Odpowiedz::Brak:
+        break;
+    }
+    return QMessageBox::NoButton;
+}
+
+Rozmowa::Odpowiedz odpowiedz(QMessageBox::StandardButton przycisk) {
+    switch (przycisk) {
+    case QMessageBox::Ok:
+        return Rozmowa::Odpowiedz::Ok;
+    case QMessageBox::Yes:
+        return Rozmowa::Odpowiedz::Tak;
+    case QMessageBox::No:
+        return Rozmowa::Odpowiedz::Nie;
+    case QMessageBox::Cancel:
+        return Rozmowa::Odpowiedz::Anuluj;
+    case QMessageBox::Open:
+        return Rozmowa::Odpowiedz::Otworz;
+    default:
+        return Rozmowa::Odpowiedz::Brak;
+    }
+}
+
+} // namespace
+
+void RozmowaOkna::powiadom(const QString& tekst) {
+    m_komunikaty.uwaga(tekst);
+}
+
+Rozmowa::Odpowiedz RozmowaOkna::zapytaj(const Pytanie& pytanie) {
+    QMessageBox::StandardButtons przyciski = QMessageBox::Yes | QMessageBox::No;
+    if (pytanie.zOtworz)
+        przyciski |= QMessageBox::Open;
+    if (pytanie.zAnuluj)
+        przyciski |= QMessageBox::Cancel;
+    return odpowiedz(m_komunikaty.uwaga(pytanie.tekst, przyciski, przycisk(pytanie.domyslna),
+                                        przycisk(pytanie.esc)));
+}
+
+namespace {
+
+Seams::FileDialog dialogPliku(const Rozmowa::WyborPlikow& wybor) {
+    Seams::FileDialog dialog;
+    dialog.title = wybor.tytul;
+    dialog.folder = wybor.folder;
+    dialog.fileName = wybor.nazwaPliku;
+    dialog.filter = wybor.filtr;
+    dialog.defaultSuffix = wybor.domyslneRozszerzenie;
+    dialog.mustExist = wybor.musiIstniec;
+    return dialog;
+}
+
+} // namespace
+
+QStringList RozmowaOkna::wybierzPliki(const WyborPlikow& wybor) {
+    return m_komunikaty.seams().openFiles(&m_okno, dialogPliku(wybor));
+}
+
+QString RozmowaOkna::wybierzPlikDoZapisu(const WyborPlikow& wybor) {
+    Seams::FileDialog dialog = dialogPliku(wybor);
+    dialog.confirmOverwrite = false;
+    return m_komunikaty.seams().saveFile(&m_okno, dialog);
+}
+
+void RozmowaOkna::oglos(const QString& tekst) {
+    m_okno.oglos(tekst);
+}
+
+void RozmowaOkna::pokazListe(const QString& naglowek, const QStringList& linie) {
+    m_okno.pokazFormBlad(naglowek, linie);
+}
+
+void RozmowaOkna::ustawStatus(const QString& tekst) {
+    m_okno.ustawStatus(tekst);
+}
+
+bool RozmowaOkna::czekajBezZamrazania(const std::function<void()>& praca, int limitMs) {
+    return bezZamrazania<bool>(
+               [praca] {
+                   praca();
+                   return true;
+               },
+               limitMs)
+        .has_value();
+}
+
+RaportKopiowania RozmowaOkna::kopiuj(const QStringList& pliki, const QString& korzen,
+                                     const QStringList& zamien,
+                                     const KopiowanieNaKarte& kopiowanie) {
+    TFormKopiowanie okno(&m_okno);
+    return okno.kopiuj(pliki, korzen, zamien, kopiowanie);
+}
+
+RaportSprawdzenia RozmowaOkna::sprawdz(const QStringList& pliki, const QString& korzen) {
+    TFormKopiowanie okno(&m_okno, TFormKopiowanie::Tryb::Sprawdzanie);
+    return okno.sprawdz(pliki, korzen);
+}
+
+WynikWysuniecia
+RozmowaOkna::wysun(const QString& korzen,
+                   const std::function<WynikWysuniecia(const QString&)>& wysuwanie) {
+    TFormKopiowanie okno(&m_okno, TFormKopiowanie::Tryb::Wysuwanie);
+    return okno.wysun(korzen, wysuwanie);
+}

@@ -1,0 +1,1 @@
+list(APPEND SOURCES Sesja.cpp SesjaKarta.cpp SesjaProjekt.cpp SesjaOdcinki.cpp)
