@@ -25,6 +25,11 @@ public:
         bool zOtworz = false;
     };
 
+    // A yes/no question whose safe answer is "Nie", by Enter and by Esc alike.
+    static Pytanie pytanieNieDomyslnie(const QString& tekst) {
+        return {tekst, false, Odpowiedz::Nie, Odpowiedz::Nie};
+    }
+
     struct WyborPlikow {
         QString tytul;
         QString folder;               // starting folder

@@ -29,11 +29,6 @@ QString kartaNiedostepna(const QString& korzen) {
     return QStringLiteral("Karta nie jest dostępna: ") + korzen;
 }
 
-// A yes/no question whose safe answer is "Nie", by Enter and by Esc alike.
-Rozmowa::Pytanie pytanieNieDomyslnie(const QString& tekst) {
-    return {tekst, false, Rozmowa::Odpowiedz::Nie, Rozmowa::Odpowiedz::Nie};
-}
-
 } // namespace
 
 template <typename T> std::optional<T> Sesja::zKarty(std::function<T()> praca) {
@@ -210,7 +205,7 @@ void Sesja::powiedzWynikKopii(const RaportKopiowania& raport) {
     switch (raport.wynik) {
     case WynikKopiowania::Skopiowano: {
         // Enter and Esc leave the card as it is.
-        Rozmowa::Pytanie pytanie = pytanieNieDomyslnie(
+        Rozmowa::Pytanie pytanie = Rozmowa::pytanieNieDomyslnie(
             QStringLiteral("Pliki zostały pomyślnie skopiowane! ") +
             QString::fromUtf16(ksiazkaZgodna) + QStringLiteral("\n\nCzy wysunąć kartę teraz?"));
         pytanie.zOtworz = static_cast<bool>(m_pokazKsiazkiNaKarcie);

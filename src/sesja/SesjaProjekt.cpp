@@ -32,11 +32,6 @@ bool tenSamPlik(const QString& a, const QString& b) {
     return !ka.isEmpty() && ka == QFileInfo(b).canonicalFilePath();
 }
 
-// A yes/no question whose safe answer is "Nie", by Enter and by Esc alike.
-Rozmowa::Pytanie pytanieNieDomyslnie(const QString& tekst) {
-    return {tekst, false, Rozmowa::Odpowiedz::Nie, Rozmowa::Odpowiedz::Nie};
-}
-
 } // namespace
 
 bool Sesja::czyPorzucicZmiany() {
@@ -91,7 +86,7 @@ bool Sesja::czyZastapicZmienionyPlik(const QString& path) {
     if (!m_projekt.plikZmienionyPrzezInnyProgram(path))
         return true;
     // Esc and the default keep the other program's version.
-    return m_rozmowa.zapytaj(pytanieNieDomyslnie(pytanieZmienionyPlik(path))) ==
+    return m_rozmowa.zapytaj(Rozmowa::pytanieNieDomyslnie(pytanieZmienionyPlik(path))) ==
            Rozmowa::Odpowiedz::Tak;
 }
 
@@ -122,7 +117,8 @@ bool Sesja::zapiszJako() {
     // The dialog does not ask before replacing a file: another project of
     // that name is replaced only when the user says so.
     if (QFileInfo::exists(name) && !tenSamPlik(name, m_projekt.NazwaProjektu()) &&
-        m_rozmowa.zapytaj(pytanieNieDomyslnie(pytanieZamiana(name))) != Rozmowa::Odpowiedz::Tak)
+        m_rozmowa.zapytaj(Rozmowa::pytanieNieDomyslnie(pytanieZamiana(name))) !=
+            Rozmowa::Odpowiedz::Tak)
         return false;
     if (!czyZastapicZmienionyPlik(name))
         return false;
