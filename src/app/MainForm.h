@@ -1,12 +1,13 @@
 #pragma once
-// The main window. It owns every operation of the program as a method, each
-// a short command that asks the project model or a subsystem's core and
-// window to do the work; the commands of each subsystem are in a file of
-// their own beside this one:
+// The main window: menus, actions, dialogs, focus and accessibility. The
+// program's decisions are made beneath it, in the session (sesja/Sesja: the
+// project file, the settings, the card; sesja/SesjaLista: the entry list),
+// which asks and shows long work through RozmowaOkna; the window's commands
+// forward there. The commands are in files beside this one:
 //   MainForm.cpp          window, command enabling, help
 //   MenuGlowne.cpp        the menus and their actions
 //   MainFormSettings.cpp  reading the settings, settings dialogs
-//   MainFormProject.cpp   the entry list and the project file
+//   MainFormProject.cpp   the project file
 //   MainFormAudio.cpp     measuring through the media player
 //   MainFormPlayback.cpp  playback commands, bookmark editor
 //   MainFormMerge.cpp     merge command and dialog
@@ -136,7 +137,7 @@ public:
     void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
     void ZapiszKonfiguracje(const Konfiguracja& k);
 
-    // ---- project list and project file (MainFormProject.cpp) ------------------
+    // ---- the entry list and the project file (MainFormProject.cpp) ------------
     void WstawDoListy() { m_lista->dodajPliki(); }
     void NowyProjekt();
     void WczytajProjekt();
@@ -159,7 +160,7 @@ public:
     // ---- playback (MainFormPlayback.cpp) -----------------------------------------
     void Stop() override;
 
-    // ---- what the user points at (MainFormWskazane.cpp) --------------------------------
+    // ---- what the user points at (MainFormLista.cpp) -----------------------------------
     // The files and folders named on the command line: a project opened as
     // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
     // folders as "Dodaj folder..."; anything else listed with the reason.

@@ -41,8 +41,8 @@ void TMainForm::Dopasujdoprzerw1Click() {
         oglos(powodNieczynnego(m_Dopasujdoprzerw1));
         return;
     }
-    m_lista->dopasujDoPrzerw(rows);
-    fokusNaLiscie();
+    if (m_lista->dopasujDoPrzerw(rows))
+        fokusNaLiscie();
 }
 
 void TMainForm::Glosnosc1Click() {

@@ -67,8 +67,9 @@ public:
     // ---- bookmarks and loudness (SesjaListaPraca.cpp) -------------------------------
     // The rows' bookmarks from the titles spoken at their files' beginnings.
     void wykryjZakladki(const QList<int>& wiersze);
-    // The rows' bookmarks snapped onto the pauses around them.
-    void dopasujDoPrzerw(const QList<int>& wiersze);
+    // The rows' bookmarks snapped onto the pauses around them; false when
+    // the user stopped the work.
+    bool dopasujDoPrzerw(const QList<int>& wiersze);
     // The rows' files measured where needed, and the "Głośność" report.
     void raportGlosnosci(const QList<int>& wiersze);
     // The review's entries: each row's file and bookmark with its file's

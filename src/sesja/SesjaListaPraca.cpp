@@ -84,7 +84,7 @@ void SesjaLista::wykryjNowe(int first, int end) {
 
 // Each row's bookmark from where it stands now, one file after another on
 // a worker, written as one step.
-void SesjaLista::dopasujDoPrzerw(const QList<int>& rows) {
+bool SesjaLista::dopasujDoPrzerw(const QList<int>& rows) {
     const QStringList pliki = sciezki(m_projekt, rows);
     QList<std::pair<int, int>> zakladki;
     for (int row : rows) {
@@ -108,7 +108,7 @@ void SesjaLista::dopasujDoPrzerw(const QList<int>& rows) {
     if (wynik.przerwano) {
         m_rozmowa.ustawStatus(
             QStringLiteral("Dopasowanie do przerw przerwano; zakładki pozostały bez zmian."));
-        return;
+        return false;
     }
     QList<ZakladkaWiersza> nowe;
     QStringList bledy;
@@ -129,8 +129,8 @@ void SesjaLista::dopasujDoPrzerw(const QList<int>& rows) {
         m_rozmowa.pokazListe(
             QStringLiteral("Tych plików nie można odczytać; ich zakładki pozostały bez zmian:"),
             bledy);
+    return true;
 }
-
 void SesjaLista::raportGlosnosci(const QList<int>& rows) {
     if (rows.isEmpty())
         return;
