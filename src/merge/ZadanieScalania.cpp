@@ -2,7 +2,6 @@
 
 #include "audio/NaglowekXing.h"
 #include "audio/StanPliku.h"
-#include "audio/WzmocnienieRamek.h"
 #include "base/BledySystemu.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
@@ -13,7 +12,8 @@
 #include "base/ZwyklyPlik.h"
 #include "merge/Formaty.h"
 #include "merge/IndexFile.h"
-#include "merge/TekstyWyrownania.h"
+#include "merge/PrzejscieWpisu.h"
+#include "merge/ZapisKsiazki.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,80 +52,8 @@ void sprawdzNiezmieniony(const QString& sciezka, const StanPliku& przed, int des
                               .arg(sciezka));
 }
 
-// Measuring a file's loudness (decoding it) takes about as long as copying
-// a few dozen times its bytes into the book: the progress, and the time
-// left that the dialog estimates from it, count each measured byte so.
-constexpr std::int64_t kWagaPomiaru = 32;
-
 // Thrown where the merge notices it is to stop.
 struct Przerwanie {};
-
-constexpr std::int64_t kCoIleNaDysk = std::int64_t{8} << 20;
-
-// Writes the book front to back from the entries' bytes as their walk
-// passes them, and has the system start writing every 8 MiB to the disk,
-// so that the final fsync finds little left to do. Small pieces (the
-// entries of a book of many short files) are gathered into writes of up to
-// 256 KiB: each write costs the system about as much as copying several
-// KiB, so one per short file cost more than its bytes. Large blocks go to
-// the system as they come. wyslij() writes what is gathered.
-class ZapisKsiazki {
-public:
-    ZapisKsiazki(int deskryptor, QString nazwa) : fd(deskryptor), nazwa(std::move(nazwa)) {}
-
-    void zapisz(const unsigned char* dane, std::int64_t n) {
-        if (n >= kWprost) {
-            wyslij();
-            zapiszWprost(dane, n);
-            return;
-        }
-        if (zebrane + n > kZbior)
-            wyslij();
-        if (zbior.empty())
-            zbior.resize(std::size_t(kZbior));
-        std::memcpy(zbior.data() + zebrane, dane, std::size_t(n));
-        zebrane += n;
-    }
-    void wyslij() {
-        if (zebrane == 0)
-            return;
-        const std::int64_t n = std::exchange(zebrane, 0);
-        zapiszWprost(zbior.data(), n);
-    }
-
-private:
-    static constexpr std::int64_t kZbior = std::int64_t{256} << 10;
-    static constexpr std::int64_t kWprost = std::int64_t{64} << 10;
-
-    void zapiszWprost(const unsigned char* dane, std::int64_t n) {
-#ifdef Q_OS_UNIX
-        for (std::int64_t zapisane = 0; zapisane < n;) {
-            const ssize_t k = ::write(fd, dane + zapisane, std::size_t(n - zapisane));
-            if (k < 0 && errno == EINTR)
-                continue;
-            if (k <= 0)
-                throw EInOutError(bladZapisuPliku(nazwa, opisBleduSystemu(k < 0 ? errno : ENOSPC)));
-            zapisane += k;
-        }
-        pozycja += n;
-#ifdef Q_OS_LINUX
-        if (pozycja - naDysk >= kCoIleNaDysk) {
-            ::sync_file_range(fd, naDysk, pozycja - naDysk, SYNC_FILE_RANGE_WRITE);
-            naDysk = pozycja;
-        }
-#endif
-#else
-        Q_UNUSED(dane);
-        Q_UNUSED(n);
-#endif
-    }
-
-    int fd;
-    QString nazwa;
-    std::vector<unsigned char> zbior;
-    std::int64_t zebrane = 0;
-    std::int64_t pozycja = 0, naDysk = 0;
-};
 
 QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
     const std::int64_t jednosci = bajty % 10, dziesiatki = bajty % 100;
@@ -339,25 +267,14 @@ void ZadanieScalania::sklej() {
 
     // Levelling: the loudness of entries not measured yet counts in the
     // progress with their files' sizes.
-    // Without the window's memory the measurements are kept for this merge
-    // alone.
-    PamiecGlosnosci wlasnaPamiec;
-    PamiecGlosnosci& pamiec = pamiecGlosnosci ? *pamiecGlosnosci : wlasnaPamiec;
-    QStringList doZmierzenia;
-    QList<std::int64_t> wagiPomiaru;
-    QHash<QString, PomiarGlosnosci> glosnosci;
-    // Each measured file as it was measured: the step applies to it alone.
-    QHash<QString, StanPliku> zmierzone;
+    std::optional<WyrownanieWpisow> wyrownanie;
     std::int64_t doZrobienia = doSkopiowania;
     if (celGlosnosci) {
         if (!miernik.przekazuje())
             throw SonvekError(QStringLiteral("Wyrównanie głośności wymaga pomiaru ramek, który "
                                              "przekazuje ich bajty do książki"));
-        glosnosci = pamiec.znane(sciezkiWpisow(), doZmierzenia, &zmierzone);
-        for (const QString& sciezka : std::as_const(doZmierzenia)) {
-            wagiPomiaru.append(kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
-            doZrobienia += wagiPomiaru.last();
-        }
+        wyrownanie.emplace(*celGlosnosci, sciezkiWpisow(), pamiecGlosnosci);
+        doZrobienia += wyrownanie->wagaPomiaru();
     }
     tekstWyrownania.clear();
 
@@ -381,116 +298,94 @@ void ZadanieScalania::sklej() {
     if (postep)
         postep(0, doZrobienia);
 
-    QList<KrokGlosnosci> kroki;
-    if (celGlosnosci) {
-        if (!doZmierzenia.isEmpty())
+    if (wyrownanie) {
+        if (wyrownanie->doZmierzenia() > 0)
             loguj(QStringLiteral("Trwa pomiar głośności plików (do zmierzenia: %1 z %2)")
-                      .arg(doZmierzenia.size())
+                      .arg(wyrownanie->doZmierzenia())
                       .arg(wpisy.size()));
-        const MiernikGlosnosci zmierz =
-            miernikGlosnosci ? miernikGlosnosci
-                             : [](const QString& sciezka, const std::atomic_bool* przerwij) {
-                                   return zmierzGlosnosc(sciezka, przerwij);
-                               };
-        for (int k = 0; k < doZmierzenia.size(); ++k) {
-            sprawdzPrzerwanie();
-            StanPliku stan;
-            const auto pomiar = pamiec.zmierz(doZmierzenia.at(k), zmierz, przerwanie, &stan);
-            if (!pomiar)
-                throw Przerwanie{};
-            glosnosci.insert(doZmierzenia.at(k), *pomiar);
-            zmierzone.insert(doZmierzenia.at(k), stan);
-            zglos(wagiPomiaru.at(k));
-        }
-        for (const PozycjaProjektu& p : std::as_const(wpisy))
-            kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
+        sprawdzPrzerwanie();
+        if (!wyrownanie->zmierz(miernikGlosnosci, przerwanie, zglos))
+            throw Przerwanie{};
     }
-    LicznikWyrownania wyrownanie;
 
     QList<std::optional<FormatDzwieku>> formaty;
-    for (int i = 0; i < wpisy.size(); ++i) {
-        sprawdzPrzerwanie();
-        const QString sciezka = wpisy.at(i).sciezka();
-        const OtwartyZwyklyPlik zrodlo(sciezka);
-        const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
-        // The file as it is now: read whole, it must stay so; levelled, it
-        // must be the file that was measured.
-        const StanPliku przed = StanPliku::deskryptora(zrodlo.deskryptor(), krok != 0);
-        if (krok != 0 && !(przed == zmierzone.value(sciezka)))
-            throw SonvekError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności. Nie "
-                                             "zapisano nowej książki; scal ponownie, a plik "
-                                             "zostanie zmierzony jeszcze raz")
-                                  .arg(sciezka));
-        loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
-        const std::int64_t rozmiar = zrodlo.rozmiar();
-        if (rozmiar == 0)
-            throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
-        // The program's measure reads the file once and hands its bytes on
-        // into the book; a stand-in only measures, and the file is copied
-        // after it.
-        const bool wJednymPrzejsciu = miernik.przekazuje();
-        std::int64_t bajty = 0;
-        PomiarMp3 pomiar;
-        int przycieteWpisu = 0;
-        if (wJednymPrzejsciu) {
-            CzytanieWpisu czytanie{zrodlo.deskryptor(),
-                                   rozmiar,
-                                   [&](const unsigned char* dane, std::int64_t n) {
-                                       zapis.zapisz(dane, n);
-                                       bajty += n;
-                                       zglos(n);
-                                   },
-                                   {}};
-            if (przeksztalcRamke || krok != 0)
-                czytanie.przeksztalcRamke = [this, i, krok, &przycieteWpisu](unsigned char* ramka,
-                                                                             int n) {
-                    if (krok != 0)
-                        przycieteWpisu += zmienWzmocnienie({ramka, std::size_t(n)}, krok);
-                    if (przeksztalcRamke)
-                        przeksztalcRamke(i, ramka, n);
-                };
-            pomiar = miernik(sciezka, czytanie);
-        } else {
-            pomiar = miernik(sciezka);
-        }
-        if (pomiar.pominieteBajty > 0)
-            loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
-        formaty.append(pomiar.format);
-        const std::optional<PolozenieZakladki> zakladka = umiescZakladke(i, pomiar);
-        if (!wJednymPrzejsciu) {
-            QFile kopia;
-            if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
-                            QFileDevice::DontCloseHandle))
-                throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
-                                      .arg(sciezka, kopia.errorString()));
-            zapis.wyslij();
-            bajty = dopisz(kopia, sciezka, scalony, nazwaScalonego, zglos);
-        }
-        if (bajty != rozmiar)
-            throw SonvekError(QStringLiteral("Plik %1 zmienił się podczas scalania: miał %2 "
-                                             "bajtów, a odczytano %3. Nie zapisano nowej książki")
-                                  .arg(sciezka)
-                                  .arg(rozmiar)
-                                  .arg(bajty));
-        StanPliku przedBezSkrotu = przed;
-        przedBezSkrotu.skrot.clear();
-        sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
-        uklad.dodaj(pomiar, bajty, zakladka);
-        if (!kroki.isEmpty()) {
-            for (const QString& linia : linieKroku(sciezka, kroki.at(i), przycieteWpisu))
-                loguj(linia);
-            wyrownanie.dodaj(kroki.at(i), *celGlosnosci, przycieteWpisu);
-        }
-        loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
-    }
+    for (int i = 0; i < wpisy.size(); ++i)
+        formaty.append(dopiszWpis(i, zapis, scalony, wyrownanie ? &*wyrownanie : nullptr, zglos));
     zapis.wyslij();
     logujFormaty(formaty);
-    if (celGlosnosci) {
-        tekstWyrownania = wyrownanie.tekst(*celGlosnosci, wpisy.size());
+    if (wyrownanie) {
+        tekstWyrownania = wyrownanie->tekst();
         loguj(tekstWyrownania);
     }
-    opiszCalaKsiazke(scalony.handle(), wyrownanie.zmienione > 0);
+    opiszCalaKsiazke(scalony.handle(), wyrownanie && wyrownanie->zmienione());
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
+}
+
+// Entry i's file appended to the book: read once, measured on the way,
+// levelled when `wyrownanie` is given, and checked unchanged afterwards.
+// Returns the format of its first frame.
+std::optional<FormatDzwieku>
+ZadanieScalania::dopiszWpis(int i, ZapisKsiazki& zapis, QFile& scalony,
+                            WyrownanieWpisow* wyrownanie,
+                            const std::function<void(std::int64_t)>& zglos) {
+    sprawdzPrzerwanie();
+    const QString sciezka = wpisy.at(i).sciezka();
+    const OtwartyZwyklyPlik zrodlo(sciezka);
+    const int krok = wyrownanie ? wyrownanie->kroki(i) : 0;
+    // The file as it is now: read whole, it must stay so; levelled, it
+    // must be the file that was measured.
+    const StanPliku przed = StanPliku::deskryptora(zrodlo.deskryptor(), krok != 0);
+    if (wyrownanie)
+        wyrownanie->sprawdzZmierzony(i, przed);
+    loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
+    const std::int64_t rozmiar = zrodlo.rozmiar();
+    if (rozmiar == 0)
+        throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
+    // The program's measure reads the file once and hands its bytes on
+    // into the book; a stand-in only measures, and the file is copied
+    // after it.
+    PrzejscieWpisu wpis;
+    if (miernik.przekazuje()) {
+        std::function<void(unsigned char*, int)> ramka;
+        if (przeksztalcRamke)
+            ramka = [this, i](unsigned char* dane, int n) { przeksztalcRamke(i, dane, n); };
+        wpis = przejdzWpis(
+            sciezka, zrodlo, miernik, krok,
+            [&](const unsigned char* dane, std::int64_t n) {
+                zapis.zapisz(dane, n);
+                zglos(n);
+            },
+            ramka);
+    } else {
+        wpis.pomiar = miernik(sciezka);
+    }
+    if (wpis.pomiar.pominieteBajty > 0)
+        loguj(ostrzezeniePominiete(sciezka, wpis.pomiar.pominieteBajty));
+    const std::optional<PolozenieZakladki> zakladka = umiescZakladke(i, wpis.pomiar);
+    if (!miernik.przekazuje()) {
+        QFile kopia;
+        if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
+                        QFileDevice::DontCloseHandle))
+            throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
+                                  .arg(sciezka, kopia.errorString()));
+        zapis.wyslij();
+        wpis.bajty = dopisz(kopia, sciezka, scalony, nazwaScalonego, zglos);
+    }
+    if (wpis.bajty != rozmiar)
+        throw SonvekError(QStringLiteral("Plik %1 zmienił się podczas scalania: miał %2 "
+                                         "bajtów, a odczytano %3. Nie zapisano nowej książki")
+                              .arg(sciezka)
+                              .arg(rozmiar)
+                              .arg(wpis.bajty));
+    StanPliku przedBezSkrotu = przed;
+    przedBezSkrotu.skrot.clear();
+    sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
+    uklad.dodaj(wpis.pomiar, wpis.bajty, zakladka);
+    if (wyrownanie)
+        for (const QString& linia : wyrownanie->dodaj(i, wpis.przyciete))
+            loguj(linia);
+    loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
+    return wpis.pomiar.format;
 }
 
 // The book's first frame, entry 1's encoder header, made to describe the

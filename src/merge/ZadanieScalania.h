@@ -37,6 +37,7 @@
 #include "base/ObslugaZadania.h"
 #include "merge/PomiarMp3.h"
 #include "merge/UkladKsiazki.h"
+#include "merge/WyrownanieWpisow.h"
 #include "project/Pozycja.h"
 
 #include <QFile>
@@ -47,6 +48,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+class ZapisKsiazki;
 
 // The largest file a FAT file system holds: 4 GiB less one byte.
 inline constexpr std::int64_t kNajwiekszyPlikFat = (std::int64_t{1} << 32) - 1;
@@ -149,6 +152,9 @@ private:
     void usunTymczasowe();
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
+    std::optional<FormatDzwieku> dopiszWpis(int i, ZapisKsiazki& zapis, QFile& scalony,
+                                            WyrownanieWpisow* wyrownanie,
+                                            const std::function<void(std::int64_t)>& zglos);
     void logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const;
     void opiszCalaKsiazke(int deskryptor, bool wyrownana);
     void logujChybioneSzacunki(std::int64_t predkosc) const;

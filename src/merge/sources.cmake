@@ -1,3 +1,3 @@
 list(APPEND SOURCES IndexFile.cpp ZadanieScalania.cpp Miernik.cpp Odcinki.cpp
     Podsumowanie.cpp Formaty.cpp UkladKsiazki.cpp
-    TekstyWyrownania.cpp)
+    TekstyWyrownania.cpp PrzejscieWpisu.cpp WyrownanieWpisow.cpp ZapisKsiazki.cpp)
