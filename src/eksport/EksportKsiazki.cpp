@@ -3,6 +3,7 @@
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
 #include "audio/NaglowekXing.h"
+#include "audio/StanPliku.h"
 #include "base/BledySystemu.h"
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -13,6 +14,8 @@
 #include "eksport/DokumentyDaisy.h"
 #include "eksport/UmieszczenieKsiazki.h"
 #include "merge/Formaty.h"
+#include "merge/Miernik.h"
+#include "merge/PrzejscieWpisu.h"
 #include "merge/UkladKsiazki.h"
 
 #include <QCryptographicHash>
@@ -47,8 +50,6 @@ EInOutError bladZapisu(const QString& nazwa, int numer) {
 
 // Thrown by the frame walk's callback to stop it.
 struct Przerwanie {};
-
-constexpr qint64 kPorcja = qint64{1} << 20; // bytes copied at a time
 
 int otworzNowy(const QString& sciezka) {
     const QByteArray n = QFile::encodeName(sciezka);
@@ -472,7 +473,8 @@ void EksportKsiazki::sprawdzFormaty() {
 // The first frame of the chaptered MP3's audio, the first entry's encoder
 // header, made to describe the whole file for the players that read it.
 void EksportKsiazki::opiszCalyPlik(ZapisAtomowy& mp3) {
-    const WynikNaglowka wynik = przepiszNaglowekMp3(mp3.deskryptor(), plikRozdzialow, false,
+    const bool wyrownany = m_wyrownanie && m_wyrownanie->zmienione();
+    const WynikNaglowka wynik = przepiszNaglowekMp3(mp3.deskryptor(), plikRozdzialow, wyrownany,
                                                     [this] { sprawdzPrzerwanie(); });
     if (!wynik.przepisany && wynik.bladDlugosciMs > 1000)
         loguj(QStringLiteral("Uwaga: pierwszy plik nie zaczyna się ramką informacyjną (Xing/Info), "
@@ -481,6 +483,9 @@ void EksportKsiazki::opiszCalyPlik(ZapisAtomowy& mp3) {
                   .arg((wynik.bladDlugosciMs + 500) / 1000));
 }
 
+// Copies entry i's audio frames (RozdzialKsiazki::dzwiek) to `zapisz`: the
+// file is read whole by the merge's pass, which moves the frames' gains by
+// the entry's levelling step, and only the bytes of its audio go on.
 void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz) {
     const RozdzialKsiazki& r = m_rozdzialy.at(i);
     const QString nazwa = natywna(r.plik);
@@ -493,33 +498,90 @@ void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, q
         return ::fstat(we, &st) != 0 || st.st_size != r.rozmiar ||
                qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != r.czasZmiany;
     };
+    const int kroki = m_wyrownanie ? m_wyrownanie->kroki(i) : 0;
     try {
         if (zmieniony())
             throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
-        QByteArray bufor(kPorcja, Qt::Uninitialized);
-        for (const auto& [od, doBajtu] : r.dzwiek) {
-            for (std::int64_t poz = od; poz < doBajtu;) {
-                const ssize_t k = ::pread(
-                    we, bufor.data(), size_t(std::min<std::int64_t>(kPorcja, doBajtu - poz)), poz);
-                if (k < 0 && errno == EINTR)
-                    continue;
-                if (k <= 0)
-                    throw EInOutError(
-                        k < 0 ? QStringLiteral("Nie można odczytać pliku %1: %2")
-                                    .arg(nazwa, opisBleduSystemu(errno))
-                              : QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
-                zapisz(bufor.constData(), k);
-                poz += k;
-                dodajPostep(k);
+        if (kroki != 0 && !m_wyrownanie->zmierzony(i, StanPliku::deskryptora(we, true)))
+            throw EInOutError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności; "
+                                             "wyeksportuj książkę ponownie, a plik zostanie "
+                                             "zmierzony jeszcze raz")
+                                  .arg(nazwa));
+        // The pass hands on every byte of the file in order; `poz` is where
+        // the block it gives starts, `zakres` the first audio range not
+        // yet passed.
+        std::int64_t poz = 0;
+        qsizetype zakres = 0;
+        std::int64_t wyslane = 0;
+        auto odbierz = [&](const unsigned char* dane, std::int64_t n) {
+            const std::int64_t koniec = poz + n;
+            while (zakres < r.dzwiek.size() && r.dzwiek.at(zakres).first < koniec) {
+                const auto [od, doBajtu] = r.dzwiek.at(zakres);
+                const std::int64_t a = std::max(od, poz), b = std::min(doBajtu, koniec);
+                if (a < b) {
+                    zapisz(reinterpret_cast<const char*>(dane + (a - poz)), b - a);
+                    wyslane += b - a;
+                    dodajPostep(b - a);
+                }
+                if (doBajtu > koniec)
+                    break;
+                ++zakres;
             }
+            poz = koniec;
+        };
+        PrzejscieWpisu wpis;
+        try {
+            wpis = przejdzWpis(r.plik, we, rozmiar, miernikMp3(), kroki, odbierz);
+        } catch (const EPrzerwanyEksport&) {
+            throw;
+        } catch (const EMCIDeviceError& e) {
+            throw EInOutError(
+                QStringLiteral("Nie można odczytać pliku %1: %2").arg(nazwa, e.text()));
         }
-        if (zmieniony())
+        if (zmieniony() || wyslane != r.bajtyDzwieku)
             throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
+        if (m_wyrownanie && m_przyciete.size() == i)
+            m_przyciete.append(wpis.przyciete);
     } catch (...) {
         ::close(we);
         throw;
     }
     ::close(we);
+}
+
+// Measures the loudness of the entries not measured yet, counted in the
+// progress as the merge counts it.
+void EksportKsiazki::zmierzGlosnosc() {
+    m_wyrownanie.reset();
+    m_przyciete.clear();
+    m_wyrownanieOpisane = false;
+    if (!celGlosnosci)
+        return;
+    QStringList sciezki;
+    for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
+        sciezki.append(r.plik);
+    m_wyrownanie.emplace(*celGlosnosci, sciezki, pamiecGlosnosci);
+    m_wszystkie += m_wyrownanie->wagaPomiaru();
+    if (m_wyrownanie->doZmierzenia() > 0)
+        loguj(QStringLiteral("Trwa pomiar głośności plików (do zmierzenia: %1 z %2)")
+                  .arg(m_wyrownanie->doZmierzenia())
+                  .arg(sciezki.size()));
+    sprawdzPrzerwanie();
+    if (!m_wyrownanie->zmierz(miernikGlosnosci, przerwanie,
+                              [this](std::int64_t waga) { dodajPostep(waga); }))
+        throw EPrzerwanyEksport(QStringLiteral("Eksport przerwany"));
+}
+
+// Once every entry is levelled: each file's step and the summary, in the
+// log as a levelled merge gives them.
+void EksportKsiazki::podsumujWyrownanie() {
+    if (!m_wyrownanie || m_wyrownanieOpisane || m_przyciete.size() != m_rozdzialy.size())
+        return;
+    m_wyrownanieOpisane = true;
+    for (int i = 0; i < m_przyciete.size(); ++i)
+        for (const QString& linia : m_wyrownanie->dodaj(i, m_przyciete.at(i)))
+            loguj(linia);
+    loguj(m_wyrownanie->tekst());
 }
 
 void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder) {
@@ -552,6 +614,7 @@ void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder)
         zapiszNowyPlik(folder + u'/' + nazwaSmilDaisy(i, n),
                        dokumentSmil(opis, meta, m_rozdzialy, i));
     }
+    podsumujWyrownanie();
     zapiszNowyPlik(folder + QStringLiteral("/ncc.html"), dokumentNcc(opis, meta, m_rozdzialy));
     if (const int e = synchronizujFolder(folder, !kSynchronizujKazdy))
         throw bladZapisu(folder, e);
@@ -588,6 +651,7 @@ void EksportKsiazki::wykonaj() {
     for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
         dzwiek += r.bajtyDzwieku;
     m_wszystkie = m_zrobione + dzwiek * postaci;
+    zmierzGlosnosc();
 
     auto krok = [this](const char* nazwa) {
         if (poKroku)
@@ -612,6 +676,7 @@ void EksportKsiazki::wykonaj() {
                         qint64(m_nowyNaglowek.size()));
         for (int i = 0; i < m_rozdzialy.size(); ++i)
             kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) { mp3->zapisz(dane, dlugosc); });
+        podsumujWyrownanie();
 
         // The audio starts `tag.size()` bytes into the file, with the first
         // entry's information frame where it has one, else an empty one

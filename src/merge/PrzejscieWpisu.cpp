@@ -1,15 +1,14 @@
 #include "merge/PrzejscieWpisu.h"
 
 #include "audio/WzmocnienieRamek.h"
-#include "base/ZwyklyPlik.h"
 
-PrzejscieWpisu przejdzWpis(const QString& sciezka, const OtwartyZwyklyPlik& zrodlo,
+PrzejscieWpisu przejdzWpis(const QString& sciezka, int deskryptor, std::int64_t rozmiar,
                            const MiernikMp3& miernik, int kroki,
                            const std::function<void(const unsigned char*, std::int64_t)>& odbierz,
                            const std::function<void(unsigned char*, int)>& ramka) {
     PrzejscieWpisu wynik;
-    CzytanieWpisu czytanie{zrodlo.deskryptor(),
-                           zrodlo.rozmiar(),
+    CzytanieWpisu czytanie{deskryptor,
+                           rozmiar,
                            [&](const unsigned char* dane, std::int64_t n) {
                                odbierz(dane, n);
                                wynik.bajty += n;

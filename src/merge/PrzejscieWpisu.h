@@ -10,19 +10,18 @@
 #include <cstdint>
 #include <functional>
 
-class OtwartyZwyklyPlik;
-
 struct PrzejscieWpisu {
     PomiarMp3 pomiar;
     std::int64_t bajty = 0; // handed on
     int przyciete = 0;      // gains held at the edge of their range
 };
 
-// Reads `zrodlo`, the open file `sciezka`, through `miernik`, which must
+// Reads the file `sciezka` open as `deskryptor` (at its start, `rozmiar`
+// bytes long) through `miernik`, which must
 // hand the bytes on (przekazuje()): `odbierz` gets them, each frame's gains
 // moved by `kroki` steps of 1.5 dB first and then seen by `ramka` when it is
 // given. What the walk or `odbierz` throws passes on.
-PrzejscieWpisu przejdzWpis(const QString& sciezka, const OtwartyZwyklyPlik& zrodlo,
+PrzejscieWpisu przejdzWpis(const QString& sciezka, int deskryptor, std::int64_t rozmiar,
                            const MiernikMp3& miernik, int kroki,
                            const std::function<void(const unsigned char*, std::int64_t)>& odbierz,
                            const std::function<void(unsigned char*, int)>& ramka = {});

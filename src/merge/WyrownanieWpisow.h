@@ -41,10 +41,9 @@ public:
 
     // The steps for entry i (counted from 0).
     int kroki(int i) const { return m_kroki.at(i).kroki; }
-    // Throws SonvekError when the file of entry i, as opened now (`teraz`),
-    // is not the file that was measured; an entry without a step is not
-    // checked.
-    void sprawdzZmierzony(int i, const StanPliku& teraz) const;
+    // Whether the file of entry i, as opened now (`teraz`), is the file
+    // that was measured; an entry without a step needs no check.
+    bool zmierzony(int i, const StanPliku& teraz) const;
     // Entry i went into the book with `przyciete` gains held at the edge of
     // their range: its log lines.
     QStringList dodaj(int i, int przyciete);

@@ -335,8 +335,11 @@ ZadanieScalania::dopiszWpis(int i, ZapisKsiazki& zapis, QFile& scalony,
     // The file as it is now: read whole, it must stay so; levelled, it
     // must be the file that was measured.
     const StanPliku przed = StanPliku::deskryptora(zrodlo.deskryptor(), krok != 0);
-    if (wyrownanie)
-        wyrownanie->sprawdzZmierzony(i, przed);
+    if (wyrownanie && !wyrownanie->zmierzony(i, przed))
+        throw SonvekError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności. Nie "
+                                         "zapisano nowej książki; scal ponownie, a plik "
+                                         "zostanie zmierzony jeszcze raz")
+                              .arg(sciezka));
     loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
     const std::int64_t rozmiar = zrodlo.rozmiar();
     if (rozmiar == 0)
@@ -350,7 +353,7 @@ ZadanieScalania::dopiszWpis(int i, ZapisKsiazki& zapis, QFile& scalony,
         if (przeksztalcRamke)
             ramka = [this, i](unsigned char* dane, int n) { przeksztalcRamke(i, dane, n); };
         wpis = przejdzWpis(
-            sciezka, zrodlo, miernik, krok,
+            sciezka, zrodlo.deskryptor(), rozmiar, miernik, krok,
             [&](const unsigned char* dane, std::int64_t n) {
                 zapis.zapisz(dane, n);
                 zglos(n);
