@@ -48,3 +48,8 @@ QStringList WyrownanieWpisow::dodaj(int i, int przyciete) {
     m_licznik.dodaj(m_kroki.at(i), m_cel, przyciete);
     return linieKroku(m_sciezki.at(i), m_kroki.at(i), przyciete);
 }
+
+bool WyrownanieWpisow::zmieniaRamki() const {
+    return std::any_of(m_kroki.cbegin(), m_kroki.cend(),
+                       [](const KrokGlosnosci& k) { return k.kroki != 0; });
+}

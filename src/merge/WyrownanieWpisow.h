@@ -47,8 +47,8 @@ public:
     // Entry i went into the book with `przyciete` gains held at the edge of
     // their range: its log lines.
     QStringList dodaj(int i, int przyciete);
-    // Whether some entry's frames were changed.
-    bool zmienione() const { return m_licznik.zmienione > 0; }
+    // Whether some entry's frames are changed (after zmierz).
+    bool zmieniaRamki() const;
     // The summary line for the whole book.
     QString tekst() const { return m_licznik.tekst(m_cel, m_sciezki.size()); }
 

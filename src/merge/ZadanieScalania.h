@@ -35,6 +35,7 @@
 
 #include "audio/Glosnosc.h"
 #include "base/ObslugaZadania.h"
+#include "merge/CzesciKsiazki.h"
 #include "merge/PomiarMp3.h"
 #include "merge/UkladKsiazki.h"
 #include "merge/WyrownanieWpisow.h"
@@ -50,17 +51,6 @@
 #include <vector>
 
 class ZapisKsiazki;
-
-// The largest file a FAT file system holds: 4 GiB less one byte.
-inline constexpr std::int64_t kNajwiekszyPlikFat = (std::int64_t{1} << 32) - 1;
-
-// The name of part `numer` (from 1) of the book `scalony`: "ksiazka-2.mp3".
-QString nazwaCzesci(const QString& scalony, int numer);
-
-// The entries of sizes `rozmiary` split in list order into as few parts as
-// keep each part's bytes at most `limit`: how many entries each part takes.
-// Throws SonvekError naming the first entry larger than the limit by itself.
-QList<int> podzialNaCzesci(const QList<std::int64_t>& rozmiary, std::int64_t limit);
 
 // Its log, progress and stop (ObslugaZadania): the progress counts the bytes
 // copied so far and the bytes to copy (with levelling, the entries to
@@ -138,6 +128,8 @@ public:
 
 private:
     enum class Stan { Nowe, Sklejone, Gotowe, Blad, Przerwane };
+    // Thrown where the merge notices it is to stop.
+    struct Przerwanie {};
 
     void sklej();
     void utworzIndeksy();
