@@ -12,14 +12,14 @@
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
+#include "eksport/KsiazkaDaisy.h"
+#include "eksport/Mp3ZRozdzialami.h"
 #include "eksport/UmieszczenieKsiazki.h"
 #include "merge/Formaty.h"
 #include "merge/Miernik.h"
 #include "merge/PrzejscieWpisu.h"
 #include "merge/UkladKsiazki.h"
 
-#include <QCryptographicHash>
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,57 +43,8 @@ QString natywna(const QString& sciezka) {
     return QDir::toNativeSeparators(sciezka);
 }
 
-EInOutError bladZapisu(const QString& nazwa, int numer) {
-    return EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2")
-                           .arg(natywna(nazwa), opisBleduSystemu(numer)));
-}
-
 // Thrown by the frame walk's callback to stop it.
 struct Przerwanie {};
-
-int otworzNowy(const QString& sciezka) {
-    const QByteArray n = QFile::encodeName(sciezka);
-    const int fd = ::open(n.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw bladZapisu(sciezka, errno);
-    return fd;
-}
-
-void zapiszDoKonca(int fd, const char* dane, qint64 dlugosc, const QString& nazwa) {
-    if (const int numer = zapiszWszystko(fd, dane, dlugosc))
-        throw bladZapisu(nazwa, numer);
-}
-
-// Files of the DAISY folder reach the disk all at once, with one sync of
-// the file system (syncfs) before the folder is put in place: a sync per
-// file would cost the disk a flush for each of hundreds of files. Where
-// there is no syncfs, each file is synced as it is closed.
-#ifdef Q_OS_LINUX
-constexpr bool kSynchronizujKazdy = false;
-#else
-constexpr bool kSynchronizujKazdy = true;
-#endif
-
-void zamknijZSynchronizacja(int fd, const QString& nazwa) {
-    if (kSynchronizujKazdy && synchronizujPlik(fd) != 0) {
-        const int e = errno;
-        ::close(fd);
-        throw bladZapisu(nazwa, e);
-    }
-    if (::close(fd) != 0)
-        throw bladZapisu(nazwa, errno);
-}
-
-void zapiszNowyPlik(const QString& sciezka, const QByteArray& dane) {
-    const int fd = otworzNowy(sciezka);
-    try {
-        zapiszDoKonca(fd, dane.constData(), dane.size(), sciezka);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    zamknijZSynchronizacja(fd, sciezka);
-}
 
 // Where the audio of a file starts when it opens with an encoder's
 // information frame: after the tags in front of it (ID3v2, APE with its
@@ -470,19 +421,6 @@ void EksportKsiazki::sprawdzFormaty() {
         uwaga(QStringLiteral("Uwaga: ") + linia);
 }
 
-// The first frame of the chaptered MP3's audio, the first entry's encoder
-// header, made to describe the whole file for the players that read it.
-void EksportKsiazki::opiszCalyPlik(ZapisAtomowy& mp3) {
-    const bool wyrownany = m_wyrownanie && m_wyrownanie->zmienione();
-    const WynikNaglowka wynik = przepiszNaglowekMp3(mp3.deskryptor(), plikRozdzialow, wyrownany,
-                                                    [this] { sprawdzPrzerwanie(); });
-    if (!wynik.przepisany && wynik.bladDlugosciMs > 1000)
-        loguj(QStringLiteral("Uwaga: pierwszy plik nie zaczyna się ramką informacyjną (Xing/Info), "
-                             "więc plik MP3 z rozdziałami nie ma nagłówka z jego długością; inne "
-                             "odtwarzacze mogą podawać ją błędną o około %1 s")
-                  .arg((wynik.bladDlugosciMs + 500) / 1000));
-}
-
 // Copies entry i's audio frames (RozdzialKsiazki::dzwiek) to `zapisz`: the
 // file is read whole by the merge's pass, which moves the frames' gains by
 // the entry's levelling step, and only the bytes of its audio go on.
@@ -584,40 +522,14 @@ void EksportKsiazki::podsumujWyrownanie() {
     loguj(m_wyrownanie->tekst());
 }
 
-void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder) {
-    loguj(QStringLiteral("Tworzenie książki DAISY w folderze %1").arg(natywna(folderDaisy)));
-    const int n = int(m_rozdzialy.size());
-    // The identifier stays the same for the same book exported again.
-    QCryptographicHash skrot(QCryptographicHash::Sha1);
-    skrot.addData(opis.tytul.toUtf8());
-    skrot.addData(opis.autor.toUtf8());
-    for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
-        skrot.addData(QByteArray::number(r.dlugosc) + r.tytul.toUtf8());
-    MetadaneDaisy meta;
-    meta.identyfikator =
-        QStringLiteral("sonvek-") + QString::fromLatin1(skrot.result().toHex().left(16));
-    meta.data = data.isEmpty() ? QDate::currentDate().toString(Qt::ISODate) : data;
-    meta.generator = generatorDaisy();
-
-    for (int i = 0; i < n; ++i) {
-        const QString doPliku = folder + u'/' + nazwaDzwiekuDaisy(i, n);
-        const int wy = otworzNowy(doPliku);
-        try {
-            kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) {
-                zapiszDoKonca(wy, dane, dlugosc, folderDaisy);
-            });
-        } catch (...) {
-            ::close(wy);
-            throw;
-        }
-        zamknijZSynchronizacja(wy, folderDaisy);
-        zapiszNowyPlik(folder + u'/' + nazwaSmilDaisy(i, n),
-                       dokumentSmil(opis, meta, m_rozdzialy, i));
-    }
+// One form written whole from the chapters, each chapter's audio read as
+// the merge reads it.
+void EksportKsiazki::zapiszPostac(PostacKsiazki&& postac, const OpisKsiazki& opis) {
+    postac.zapisz(opis, m_rozdzialy,
+                  [this](int i, const std::function<void(const char*, qint64)>& zapisz) {
+                      kopiujDzwiek(i, zapisz);
+                  });
     podsumujWyrownanie();
-    zapiszNowyPlik(folder + QStringLiteral("/ncc.html"), dokumentNcc(opis, meta, m_rozdzialy));
-    if (const int e = synchronizujFolder(folder, !kSynchronizujKazdy))
-        throw bladZapisu(folder, e);
 }
 
 void EksportKsiazki::wykonaj() {
@@ -669,25 +581,18 @@ void EksportKsiazki::wykonaj() {
         mp3 = std::make_unique<ZapisAtomowy>(plikRozdzialow);
         if (daisy)
             daisy->dodajMp3(mp3->tymczasowy(), plikRozdzialow);
-        const QByteArray tag = tagRozdzialow(opis, m_rozdzialy, okladka);
-        mp3->zapisz(tag);
-        if (!m_nowyNaglowek.empty())
-            mp3->zapisz(reinterpret_cast<const char*>(m_nowyNaglowek.data()),
-                        qint64(m_nowyNaglowek.size()));
-        for (int i = 0; i < m_rozdzialy.size(); ++i)
-            kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) { mp3->zapisz(dane, dlugosc); });
-        podsumujWyrownanie();
-
-        // The audio starts `tag.size()` bytes into the file, with the first
-        // entry's information frame where it has one, else an empty one
-        // (players leave it out, so no chapter moves): it describes that
-        // entry alone, or nothing, until it is rewritten here for the whole
-        // book.
-        opiszCalyPlik(*mp3);
-        mp3->zsynchronizuj();
+        Mp3ZRozdzialami::Ustawienia u;
+        u.okladka = okladka;
+        u.nowyNaglowek = m_nowyNaglowek;
+        u.wyrownany = m_wyrownanie && m_wyrownanie->zmieniaRamki();
+        u.loguj = [this](const QString& linia) { loguj(linia); };
+        u.sprawdzPrzerwanie = [this] { sprawdzPrzerwanie(); };
+        zapiszPostac(Mp3ZRozdzialami(*mp3, plikRozdzialow, std::move(u)), opis);
     }
-    if (daisy)
-        zbudujDaisy(opis, daisy->folderTymczasowy());
+    if (daisy) {
+        loguj(QStringLiteral("Tworzenie książki DAISY w folderze %1").arg(natywna(folderDaisy)));
+        zapiszPostac(KsiazkaDaisy(daisy->folderTymczasowy(), folderDaisy, data), opis);
+    }
     sprawdzPrzerwanie();
 
     // Both whole on the disk: from here on the export is finished, a kill

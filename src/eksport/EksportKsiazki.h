@@ -40,6 +40,7 @@
 #include <optional>
 #include <vector>
 
+class PostacKsiazki;
 class ZapisAtomowy;
 
 // The export was stopped (przerwac); nothing was left behind.
@@ -120,12 +121,11 @@ private:
     void zmierz();
     void dodajPostep(std::int64_t bajty);
     void sprawdzFormaty();
-    void opiszCalyPlik(ZapisAtomowy& mp3);
     // Copies entry i's audio (see RozdzialKsiazki::dzwiek) to `zapisz`.
     void kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz);
     void zmierzGlosnosc();
     void podsumujWyrownanie();
-    void zbudujDaisy(const OpisKsiazki& opis, const QString& folder);
+    void zapiszPostac(PostacKsiazki&& postac, const OpisKsiazki& opis);
 
     ListaPozycji m_pozycje;
     OpisKsiazki m_opis;
