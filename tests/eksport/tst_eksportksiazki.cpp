@@ -856,6 +856,11 @@ private slots:
         QCOMPARE(uruchomNarzedzie(u"sonvek-eksport"_s, argumenty + QStringList{u"--zastap"_s}).kod,
                  0);
         QCOMPARE(uruchomNarzedzie(u"sonvek-eksport"_s, {u"--tytul"_s}).kod, 2);
+        // A target loudness that is none is a wrong argument, before any work.
+        w = uruchomNarzedzie(u"sonvek-eksport"_s,
+                             argumenty + QStringList{u"--wyrownaj-glosnosc=-3"_s});
+        QCOMPARE(w.kod, 2);
+        QVERIFY2(w.bledy.contains(u"głośność docelowa"_s), qPrintable(w.bledy));
     }
 
 private:
