@@ -490,7 +490,10 @@ struct Mp3Stream::Impl {
             if (file.at(pos, h.length, n) && n >= h.length)
                 eachFrameBytes(file.writable(pos), h.length);
         }
-        pending.push_back({handed, pos, h.length});
+        // Only libmpg123 reports frames back; a walk by the headers alone
+        // (a frame scan of a whole book) has no use for the list.
+        if (mh)
+            pending.push_back({handed, pos, h.length});
         walkedTicks += std::int64_t(h.samples) * (kTicksPerSecond / h.sampleRate);
         framePos = pos;
         frameEnd = scanPos = lastFrameEnd = pos + h.length;

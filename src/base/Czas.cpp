@@ -65,20 +65,14 @@ QString czasMowiony(std::int64_t ms, bool dokladnie) {
     const std::int64_t h = ms / 3'600'000;
     const std::int64_t min = ms / 60'000 % 60;
     const std::int64_t s = ms / 1000 % 60;
-    const std::int64_t setne = dokladnie ? ms % 1000 / 10 : 0;
-    QString sekundy = QString::number(s);
-    if (setne != 0) {
-        QString ulamek = QStringLiteral("%1").arg(setne, 2, 10, QLatin1Char('0'));
-        if (ulamek.endsWith(u'0'))
-            ulamek.chop(1);
-        sekundy += u',' + ulamek;
-    }
+    const std::int64_t dziesiate = (dokladnie || ms < 60'000) ? ms % 1000 / 100 : 0;
     QStringList czesci;
     if (h > 0)
         czesci << QStringLiteral("%1 h").arg(h);
     if (min > 0)
         czesci << QStringLiteral("%1 min").arg(min);
-    if (czesci.isEmpty() || s > 0 || setne > 0)
-        czesci << sekundy + QStringLiteral(" s");
+    if (czesci.isEmpty() || s > 0 || dziesiate > 0)
+        czesci << (dziesiate > 0 ? QStringLiteral("%1,%2 s").arg(s).arg(dziesiate)
+                                 : QStringLiteral("%1 s").arg(s));
     return czesci.join(u' ');
 }

@@ -27,7 +27,8 @@ QString stanPostepu(std::int64_t zrobione, std::int64_t razem, std::int64_t uply
 std::int64_t szacujPozostalo(std::int64_t zrobione, std::int64_t razem, std::int64_t uplynelo);
 
 // A moment or a length as a screen reader says it: "3,4 s" below a minute,
-// "12 min 5,25 s", "1 h 2 min 3 s" (a zero part left out). With `dokladnie`
-// the seconds keep up to two decimals (cut, trailing zeros dropped), so
-// that a bookmark moved by 0.1 s is heard to move; without, whole seconds.
+// "12 min 5,2 s", "1 h 2 min 3 s" (a zero part left out). Below a minute the
+// seconds always keep one decimal (cut, a zero tenth dropped). From a minute
+// on they keep it only with `dokladnie`: a bookmark moved by 0.1 s is heard
+// to move, while a file's length is said in whole seconds.
 QString czasMowiony(std::int64_t ms, bool dokladnie = true);

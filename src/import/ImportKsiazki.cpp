@@ -303,6 +303,12 @@ struct ImportKsiazki::Praca {
             ::close(fd);
             throw;
         }
+#ifdef Q_OS_LINUX
+        // The disk starts writing the chapter now, while the next ones are
+        // cut, so that the final sync waits for less; its errors are the
+        // sync's to report.
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
         if (::close(fd) != 0)
             throw bladZapisu(sciezka, errno);
     }
@@ -527,10 +533,10 @@ const ZnalezioneRozdzialy& ImportKsiazki::czytaj() {
     return m_znalezione;
 }
 
-FormatKodowania ImportKsiazki::format() const {
+FormatKodowania wybranyFormat(const ZnalezioneRozdzialy& z, const FormatKodowania& kodowanie) {
     FormatKodowania f = kodowanie;
     const PlikDzwieku* mp3 = nullptr;
-    for (const PlikDzwieku& p : m_znalezione.pliki)
+    for (const PlikDzwieku& p : z.pliki)
         if (p.mp3 && !mp3)
             mp3 = &p;
     if (f.czestotliwosc <= 0)
@@ -538,6 +544,32 @@ FormatKodowania ImportKsiazki::format() const {
     if (f.kanaly <= 0)
         f.kanaly = mp3 ? std::min(mp3->kanaly, 2) : 1;
     return f;
+}
+
+QString opisKodowania(const ZnalezioneRozdzialy& z, const FormatKodowania& kodowanie) {
+    const bool mp3 =
+        std::any_of(z.pliki.cbegin(), z.pliki.cend(), [](const PlikDzwieku& p) { return p.mp3; });
+    const bool inne =
+        std::any_of(z.pliki.cbegin(), z.pliki.cend(), [](const PlikDzwieku& p) { return !p.mp3; });
+    if (mp3 && !inne)
+        return QStringLiteral("Całe źródło jest w MP3: rozdziały zostaną tylko wycięte, bez "
+                              "ponownego kodowania, więc przepływność i kanały nie mają "
+                              "znaczenia.");
+    const FormatKodowania f = wybranyFormat(z, kodowanie);
+    const QString format =
+        QStringLiteral("%1 kb/s %2, %3 kHz")
+            .arg(f.kbps)
+            .arg(f.kanaly == 1 ? QStringLiteral("mono") : QStringLiteral("stereo"))
+            .arg(QString::number(f.czestotliwosc / 1000.0).replace(u'.', u','));
+    return QStringLiteral("Pliki w innych formatach niż MP3 są kodowane do MP3; domyślnie ") +
+           format +
+           (mp3 ? QStringLiteral(" — tak jak pliki MP3 źródła, żeby cała książka miała jeden "
+                                 "format.")
+                : QStringLiteral(" — dobre dla mowy."));
+}
+
+FormatKodowania ImportKsiazki::format() const {
+    return wybranyFormat(m_znalezione, kodowanie);
 }
 
 QString ImportKsiazki::plikDla(const QString& plikProjektu) {

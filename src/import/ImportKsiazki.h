@@ -45,6 +45,16 @@ public:
 // The extensions of the audio files a folder is searched for.
 QStringList rozszerzeniaDzwieku();
 
+// The encoding the non-MP3 chapters of `z` get when `kodowanie` asks for
+// it: a rate or channel count of 0 takes the first MP3 file's, else 44100
+// Hz mono.
+FormatKodowania wybranyFormat(const ZnalezioneRozdzialy& z, const FormatKodowania& kodowanie);
+
+// What the import window says of the encoding before anything is written:
+// that an all-MP3 source is only cut, or the format wybranyFormat() will
+// really choose (the MP3 files' rate and channels in a mixed source).
+QString opisKodowania(const ZnalezioneRozdzialy& z, const FormatKodowania& kodowanie);
+
 class ImportKsiazki {
 public:
     explicit ImportKsiazki(QStringList zrodla);

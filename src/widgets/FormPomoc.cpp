@@ -1,5 +1,6 @@
 #include "widgets/FormPomoc.h"
 
+#include "widgets/LiniaKomunikatu.h"
 #include "widgets/Ulatwienia.h"
 
 #include <QDesktopServices>
@@ -15,6 +16,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 TekstPomocy::TekstPomocy(QWidget* parent) : QTextEdit(parent) {
     setReadOnly(true);
@@ -181,8 +183,29 @@ TFormPomoc::TFormPomoc(QWidget* parent) : QDialog(parent) {
 
 void TFormPomoc::pokaz(const QString& path) {
     TextPomoc->wczytaj(path);
+    m_powiedziec = true;
+    const bool byloAktywne = isVisible() && isActiveWindow();
     show();
     raise();
     activateWindow();
     TextPomoc->setFocus();
+    if (byloAktywne)
+        powiedzStrone();
+}
+
+void TFormPomoc::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        powiedzStrone();
+}
+
+void TFormPomoc::powiedzStrone() {
+    if (!std::exchange(m_powiedziec, false))
+        return;
+    QString pierwsza;
+    for (QTextBlock b = TextPomoc->document()->begin(); b.isValid() && pierwsza.isEmpty();
+         b = b.next())
+        pierwsza = b.text().simplified();
+    oglos(this,
+          pierwsza.isEmpty() ? windowTitle() : windowTitle() + QStringLiteral(": ") + pierwsza);
 }

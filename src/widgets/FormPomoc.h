@@ -44,6 +44,16 @@ public:
     QPushButton* Button1 = nullptr;
 
     // Shows the page and brings the window up with the focus at the start of
-    // the text. The window does not block the main window.
+    // the text. The window does not block the main window. Once it is active
+    // it says its title and the page's first line: a screen reader may take
+    // the text's caret, set before the window's activation reaches it, as
+    // the focus without a word.
     void pokaz(const QString& path);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void powiedzStrone();
+    bool m_powiedziec = false;
 };

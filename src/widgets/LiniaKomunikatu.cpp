@@ -3,6 +3,9 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QTimer>
+#include <QWindow>
+#include <utility>
 
 namespace {
 
@@ -30,7 +33,20 @@ QAccessibleInterface* fabryka(const QString&, QObject* object) {
     return nullptr;
 }
 
+bool oknoAktywne() {
+    static const bool bezMenedzeraOkien =
+        QGuiApplication::platformName() == QLatin1String("offscreen") ||
+        QGuiApplication::platformName() == QLatin1String("minimal");
+    if (bezMenedzeraOkien)
+        return true;
+    const QWidget* aktywne = QApplication::activeWindow();
+    return aktywne && aktywne->isVisible();
+}
+
 } // namespace
+
+std::function<bool()> LiniaKomunikatu::slyszalne = oknoAktywne;
+int LiniaKomunikatu::limitCzekaniaMs = 1500;
 
 LiniaKomunikatu::LiniaKomunikatu(QWidget* parent) : QLabel(parent) {
     static const bool zainstalowana = [] {
@@ -45,6 +61,38 @@ void LiniaKomunikatu::ustaw(const QString& text) {
     setText(text);
     if (text.isEmpty())
         return;
+    m_zalegle.append(text);
+    if (slyszalne()) {
+        powiedzZalegle(true);
+        return;
+    }
+    if (!m_czekanie) {
+        m_czekanie = new QTimer(this);
+        m_czekanie->setSingleShot(true);
+        connect(m_czekanie, &QTimer::timeout, this, [this] { powiedzZalegle(true); });
+    }
+    if (!m_czekanie->isActive())
+        m_czekanie->start(limitCzekaniaMs);
+    // Queued: the window's own activation reaches a screen reader first.
+    if (!m_aktywacja)
+        m_aktywacja = connect(
+            qApp, &QGuiApplication::focusWindowChanged, this, [this] { powiedzZalegle(false); },
+            Qt::QueuedConnection);
+}
+
+void LiniaKomunikatu::powiedzZalegle(bool juz) {
+    if (!juz && !slyszalne())
+        return;
+    if (m_czekanie)
+        m_czekanie->stop();
+    disconnect(m_aktywacja);
+    m_aktywacja = {};
+    const QStringList teksty = std::exchange(m_zalegle, {});
+    for (const QString& t : teksty)
+        powiedz(t);
+}
+
+void LiniaKomunikatu::powiedz(const QString& text) {
     if (m_glosy.size() < kGlosy) {
         auto* glos = new LiniaKomunikatu(this);
         glos->setObjectName(objectName() + QStringLiteral("Glos"));

@@ -5,8 +5,17 @@
 // it is a notification named with its text, and every setting tells it that
 // the notification has appeared, which is what a screen reader announces (a
 // plain label changing its text is only read when the user asks for it).
+//
+// A text set while no shown window of the program is active (a dialog has
+// just closed and its parent is not yet active again) waits for a window's
+// activation, at most limitCzekaniaMs: a screen reader drops what it is told
+// just before it reads the newly active window.
 
 #include <QLabel>
+#include <QStringList>
+#include <functional>
+
+class QTimer;
 
 class LiniaKomunikatu : public QLabel {
     Q_OBJECT
@@ -17,7 +26,22 @@ public:
     // clears the line.
     void ustaw(const QString& text);
 
+    // Whether what is said now is heard: a shown window of the program is
+    // active. On platforms without a window manager (offscreen, minimal)
+    // windows are not activated again after a dialog, so nothing waits.
+    static std::function<bool()> slyszalne;
+    static int limitCzekaniaMs;
+
 private:
+    void powiedz(const QString& text);
+    // Says what waited, in order, when it can be heard or has waited long
+    // enough (`juz`).
+    void powiedzZalegle(bool juz);
+
+    QStringList m_zalegle;
+    QTimer* m_czekanie = nullptr;
+    QMetaObject::Connection m_aktywacja;
+
     // Each text said is a notification of its own that keeps it while the
     // next kGlosy - 1 are said: a screen reader reads a notification's text
     // when it comes to the event, seconds later when it is busy, and would

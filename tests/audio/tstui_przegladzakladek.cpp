@@ -77,7 +77,7 @@ private slots:
             << u"/k/02.mp3"_s << Zakres{0, 1000};
         QTest::newRow("p snaps on a worker")
             << int(Qt::Key_P) << 0
-            << u"Dopasowano do przerw: zakładka od 3,25 s, długość 1,9 s, 3,25 s z 1 min"_s
+            << u"Dopasowano do przerw: zakładka od 3,2 s, długość 1,9 s, 3,2 s z 1 min"_s
             << pierwszy << Zakres{3250, 5150};
     }
     void keys() {

@@ -32,16 +32,21 @@ private slots:
         QCOMPARE(czasPozostaly(ms), pozostaly);
     }
 
-    // What a screen reader says: exact to the hundredth, or whole seconds.
+    // What a screen reader says: tenths below a minute; from a minute on
+    // tenths only when exact, so a move by 0.1 s is still heard.
     void spoken_data() {
         QTest::addColumn<qint64>("ms");
         QTest::addColumn<bool>("dokladnie");
         QTest::addColumn<QString>("tekst");
         QTest::newRow("zero") << 0LL << true << u"0 s"_qs;
         QTest::newRow("tenths") << 3400LL << true << u"3,4 s"_qs;
-        QTest::newRow("hundredths cut") << 1259LL << true << u"1,25 s"_qs;
+        QTest::newRow("hundredths cut") << 29'640LL << true << u"29,6 s"_qs;
+        QTest::newRow("under a tenth") << 40LL << true << u"0 s"_qs;
+        QTest::newRow("short length keeps tenths") << 42'560LL << false << u"42,5 s"_qs;
         QTest::newRow("minutes, no zero seconds") << 120'000LL << true << u"2 min"_qs;
-        QTest::newRow("whole seconds") << 725'400LL << false << u"12 min 5 s"_qs;
+        QTest::newRow("long length, whole seconds") << 725'400LL << false << u"12 min 5 s"_qs;
+        QTest::newRow("long moment, tenths") << 725'400LL << true << u"12 min 5,4 s"_qs;
+        QTest::newRow("a tenth past the minute") << 60'100LL << true << u"1 min 0,1 s"_qs;
         QTest::newRow("hours") << 3'723'500LL << true << u"1 h 2 min 3,5 s"_qs;
         QTest::newRow("negative") << -5LL << true << u"0 s"_qs;
     }

@@ -1,6 +1,8 @@
 // The small rules the import's readers stand on: SMIL clock values, the
-// chapters' audio across files, the character sets a book declares.
+// chapters' audio across files, the character sets a book declares, the
+// encoding chosen for what is not MP3.
 
+#include "import/ImportKsiazki.h"
 #include "import/Rozdzialy.h"
 #include "import/TekstZrodla.h"
 
@@ -86,6 +88,47 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(
             EBladZrodla,
             tekstWKodowaniu("<?xml version='1.0' encoding='x-nieznane'?><a/>", u"ncc.html"_s));
+    }
+
+    // What the window says is what is chosen: a mixed source follows its
+    // first MP3 file, a choice made wins, an all-MP3 source is only cut.
+    void encodingSaid_data() {
+        QTest::addColumn<QString>("zrodla"); // per file: m (MP3) or f (other), rate, channels
+        QTest::addColumn<int>("kanaly");     // asked; 0: the default
+        QTest::addColumn<QString>("tekst");
+        QTest::newRow("nothing read yet")
+            << QString() << 0 << u"domyślnie 64 kb/s mono, 44,1 kHz — dobre dla mowy."_s;
+        QTest::newRow("no MP3") << u"f 48000 2"_s << 0
+                                << u"domyślnie 64 kb/s mono, 44,1 kHz — dobre dla mowy."_s;
+        QTest::newRow("mixed with stereo MP3")
+            << u"f 44100 1,m 22050 2,m 44100 1"_s << 0
+            << u"domyślnie 64 kb/s stereo, 22,05 kHz — tak jak pliki MP3 źródła"_s;
+        QTest::newRow("mono asked")
+            << u"m 22050 2,f 44100 2"_s << 1 << u"domyślnie 64 kb/s mono, 22,05 kHz — tak jak"_s;
+        QTest::newRow("all MP3") << u"m 22050 2,m 44100 1"_s << 0
+                                 << u"Całe źródło jest w MP3: rozdziały zostaną tylko wycięte"_s;
+    }
+    void encodingSaid() {
+        QFETCH(QString, zrodla);
+        QFETCH(int, kanaly);
+        QFETCH(QString, tekst);
+        ZnalezioneRozdzialy z;
+        int n = 0;
+        for (const QString& opis : zrodla.split(u',', Qt::SkipEmptyParts)) {
+            const QStringList pola = opis.split(u' ');
+            PlikDzwieku p;
+            p.sciezka = u"/k/%1"_s.arg(n++);
+            p.mp3 = pola.at(0) == u"m";
+            p.czestotliwosc = pola.at(1).toInt();
+            p.kanaly = pola.at(2).toInt();
+            z.pliki.insert(p.sciezka, p);
+        }
+        const FormatKodowania prosba{0, kanaly, 64};
+        QVERIFY2(opisKodowania(z, prosba).contains(tekst), qPrintable(opisKodowania(z, prosba)));
+        if (!tekst.startsWith(u"Całe"_s)) {
+            const FormatKodowania f = wybranyFormat(z, prosba);
+            QVERIFY(tekst.contains(f.kanaly == 1 ? u" mono,"_s : u" stereo,"_s));
+        }
     }
 };
 

@@ -117,7 +117,7 @@ private slots:
                 QVERIFY(widziane.first().contains(u"Rozdziałów: 2"_s));
                 QCOMPARE(okno->ComboKbps->isEnabled(), zrodlo == u"cue"_s);
                 QVERIFY(okno->LabelKodowanie->text().contains(
-                    zrodlo == u"cue"_s ? u"domyślnie 64 kb/s mono — dobre dla mowy"_s
+                    zrodlo == u"cue"_s ? u"domyślnie 64 kb/s mono, 44,1 kHz — dobre dla mowy"_s
                                        : u"bez ponownego kodowania"_s));
                 QCOMPARE(QFileInfo(okno->EditProjekt->text()).fileName(),
                          QFileInfo(istniejacy).completeBaseName() + u" (2).xml"_s);

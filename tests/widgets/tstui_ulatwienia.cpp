@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,7 +150,8 @@ private slots:
     // A help page, the first or one a link leads to, comes as a new
     // document: text changed in the focused text before its window's
     // activation reached a screen reader made it the focus unsaid, and the
-    // window was never announced.
+    // window was never announced. The window says its page itself once
+    // active, and again when brought up again.
     void helpPageComesWithoutTextChanges() {
         QTemporaryDir dir;
         QFile strona(dir.filePath(u"pomoc.html"_s));
@@ -157,8 +159,12 @@ private slots:
         strona.close();
         TFormPomoc pomoc;
         zmienioneTeksty.clear();
+        pomoc.setWindowTitle(u"Pomoc programu"_s);
         pomoc.pokaz(strona.fileName());
         QCOMPARE(pomoc.TextPomoc->toPlainText(), u"Pomoc\nAkapit"_s);
+        QTRY_COMPARE(powiedziane, QStringList{u"Pomoc programu: Pomoc"_s});
+        pomoc.pokaz(strona.fileName());
+        QTRY_COMPARE(powiedziane.size(), 2);
         pomoc.TextPomoc->wczytaj(dir.filePath(u"brak.html"_s));
         QVERIFY(pomoc.TextPomoc->toPlainText().startsWith(u"Nie znaleziono strony pomocy"_s));
         QVERIFY(!zmienioneTeksty.contains(pomoc.TextPomoc));
@@ -217,6 +223,38 @@ private slots:
         for (int i = 0; i < 8; ++i)
             QCOMPARE(pokazane.at(i)->text(QAccessible::Name), QString::number(i));
         QCOMPARE(pokazane.constFirst()->parent()->role(), QAccessible::Application);
+    }
+
+    // A text said while no window of the program is active (a dialog has
+    // closed, its parent is not active yet) waits for one, keeps its order,
+    // and waits no longer than the limit.
+    void announcerWaitsForAnActiveWindow() {
+        const auto przywroc =
+            qScopeGuard([s = LiniaKomunikatu::slyszalne, l = LiniaKomunikatu::limitCzekaniaMs] {
+                LiniaKomunikatu::slyszalne = s;
+                LiniaKomunikatu::limitCzekaniaMs = l;
+            });
+        bool aktywne = false;
+        LiniaKomunikatu::slyszalne = [&] { return aktywne; };
+        QWidget okno;
+        oglos(&okno, u"Książka wyeksportowana"_s);
+        oglos(&okno, u"drugie"_s);
+        QCOMPARE(ogloszenie(&okno)->text(), u"drugie"_s);
+        emit qApp->focusWindowChanged(nullptr); // still no active window
+        QCoreApplication::processEvents();
+        QVERIFY(powiedziane.isEmpty());
+        aktywne = true;
+        emit qApp->focusWindowChanged(nullptr);
+        QTRY_COMPARE(powiedziane, (QStringList{u"Książka wyeksportowana"_s, u"drugie"_s}));
+        aktywne = false;
+        oglos(&okno, u"trzecie"_s);
+        aktywne = true;
+        oglos(&okno, u"czwarte"_s);
+        QCOMPARE(powiedziane.mid(2), (QStringList{u"trzecie"_s, u"czwarte"_s}));
+        aktywne = false;
+        LiniaKomunikatu::limitCzekaniaMs = 0;
+        oglos(&okno, u"piąte"_s);
+        QTRY_COMPARE(powiedziane.size(), 5);
     }
 
     // The key of a command that cannot act says why and leaves the focus

@@ -394,13 +394,10 @@ void TFormImport::aktywuj() {
     }
     ComboKbps->setEnabled(koduje);
     ComboKanaly->setEnabled(koduje);
+    // The defaults the combo boxes start with, and the choice they show.
     const QString tekst =
-        gotowe && !koduje
-            ? QStringLiteral("Całe źródło jest w MP3: rozdziały zostaną tylko wycięte, bez "
-                             "ponownego kodowania, więc przepływność i kanały nie mają znaczenia.")
-            : QStringLiteral("Pliki w innych formatach niż MP3 są kodowane do MP3; domyślnie "
-                             "%1 kb/s mono — dobre dla mowy.")
-                  .arg(kDomyslneKbps);
+        opisKodowania(gotowe ? m_czytanie->zadanie->znalezione() : ZnalezioneRozdzialy{},
+                      FormatKodowania{0, 0, kDomyslneKbps});
     LabelKodowanie->setText(tekst);
     ComboKbps->setAccessibleDescription(tekst);
     ButtonImportuj->setEnabled(gotowe && !EditProjekt->text().trimmed().isEmpty());
