@@ -6,6 +6,7 @@
 #   0  base         what every folder uses: errors, text, paths, file writing
 #   1  project, audio, card, settings: subsystem cores that need only base
 #   2  merge        the merge core, which reads projects and measures audio
+#      odcinki      the episode announcements put in front of the entries' files
 #   3  eksport      the export into a DAISY book and a chaptered MP3 (TagLib)
 #      import       the import of DAISY books, cue sheets and audio files (FFmpeg, LAME, libcue)
 #   4  cofanie      the project's undo history (QUndoStack is in Qt GUI)
@@ -18,7 +19,7 @@
 set(SONVEK_WARSTWY
   base=0
   project=1 audio=1 card=1 settings=1
-  merge=2
+  merge=2 odcinki=2
   eksport=3 import=3
   cofanie=4
   sesja=5

@@ -7,7 +7,7 @@
 // The steps live above the core because QUndoStack belongs to Qt's GUI
 // module; the core model only offers the exact edits they are made of.
 
-#include "merge/Odcinki.h"
+#include "odcinki/Odcinki.h"
 #include "project/ModelProjektu.h"
 #include "project/Przestawianie.h"
 

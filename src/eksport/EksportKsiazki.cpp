@@ -3,6 +3,7 @@
 #include "audio/Mp3Probe.h"
 #include "audio/Mp3Stream.h"
 #include "audio/NaglowekXing.h"
+#include "audio/StanPliku.h"
 #include "base/BledySystemu.h"
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -11,12 +12,14 @@
 #include "base/ZapisAtomowy.h"
 #include "base/ZwyklyPlik.h"
 #include "eksport/DokumentyDaisy.h"
+#include "eksport/KsiazkaDaisy.h"
+#include "eksport/Mp3ZRozdzialami.h"
 #include "eksport/UmieszczenieKsiazki.h"
 #include "merge/Formaty.h"
+#include "merge/Miernik.h"
+#include "merge/PrzejscieWpisu.h"
 #include "merge/UkladKsiazki.h"
 
-#include <QCryptographicHash>
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,59 +43,8 @@ QString natywna(const QString& sciezka) {
     return QDir::toNativeSeparators(sciezka);
 }
 
-EInOutError bladZapisu(const QString& nazwa, int numer) {
-    return EInOutError(QStringLiteral("Nie można zapisać pliku %1: %2")
-                           .arg(natywna(nazwa), opisBleduSystemu(numer)));
-}
-
 // Thrown by the frame walk's callback to stop it.
 struct Przerwanie {};
-
-constexpr qint64 kPorcja = qint64{1} << 20; // bytes copied at a time
-
-int otworzNowy(const QString& sciezka) {
-    const QByteArray n = QFile::encodeName(sciezka);
-    const int fd = ::open(n.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw bladZapisu(sciezka, errno);
-    return fd;
-}
-
-void zapiszDoKonca(int fd, const char* dane, qint64 dlugosc, const QString& nazwa) {
-    if (const int numer = zapiszWszystko(fd, dane, dlugosc))
-        throw bladZapisu(nazwa, numer);
-}
-
-// Files of the DAISY folder reach the disk all at once, with one sync of
-// the file system (syncfs) before the folder is put in place: a sync per
-// file would cost the disk a flush for each of hundreds of files. Where
-// there is no syncfs, each file is synced as it is closed.
-#ifdef Q_OS_LINUX
-constexpr bool kSynchronizujKazdy = false;
-#else
-constexpr bool kSynchronizujKazdy = true;
-#endif
-
-void zamknijZSynchronizacja(int fd, const QString& nazwa) {
-    if (kSynchronizujKazdy && synchronizujPlik(fd) != 0) {
-        const int e = errno;
-        ::close(fd);
-        throw bladZapisu(nazwa, e);
-    }
-    if (::close(fd) != 0)
-        throw bladZapisu(nazwa, errno);
-}
-
-void zapiszNowyPlik(const QString& sciezka, const QByteArray& dane) {
-    const int fd = otworzNowy(sciezka);
-    try {
-        zapiszDoKonca(fd, dane.constData(), dane.size(), sciezka);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    zamknijZSynchronizacja(fd, sciezka);
-}
 
 // Where the audio of a file starts when it opens with an encoder's
 // information frame: after the tags in front of it (ID3v2, APE with its
@@ -469,18 +421,9 @@ void EksportKsiazki::sprawdzFormaty() {
         uwaga(QStringLiteral("Uwaga: ") + linia);
 }
 
-// The first frame of the chaptered MP3's audio, the first entry's encoder
-// header, made to describe the whole file for the players that read it.
-void EksportKsiazki::opiszCalyPlik(ZapisAtomowy& mp3) {
-    const WynikNaglowka wynik = przepiszNaglowekMp3(mp3.deskryptor(), plikRozdzialow, false,
-                                                    [this] { sprawdzPrzerwanie(); });
-    if (!wynik.przepisany && wynik.bladDlugosciMs > 1000)
-        loguj(QStringLiteral("Uwaga: pierwszy plik nie zaczyna się ramką informacyjną (Xing/Info), "
-                             "więc plik MP3 z rozdziałami nie ma nagłówka z jego długością; inne "
-                             "odtwarzacze mogą podawać ją błędną o około %1 s")
-                  .arg((wynik.bladDlugosciMs + 500) / 1000));
-}
-
+// Copies entry i's audio frames (RozdzialKsiazki::dzwiek) to `zapisz`: the
+// file is read whole by the merge's pass, which moves the frames' gains by
+// the entry's levelling step, and only the bytes of its audio go on.
 void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz) {
     const RozdzialKsiazki& r = m_rozdzialy.at(i);
     const QString nazwa = natywna(r.plik);
@@ -493,28 +436,50 @@ void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, q
         return ::fstat(we, &st) != 0 || st.st_size != r.rozmiar ||
                qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != r.czasZmiany;
     };
+    const int kroki = m_wyrownanie ? m_wyrownanie->kroki(i) : 0;
     try {
         if (zmieniony())
             throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
-        QByteArray bufor(kPorcja, Qt::Uninitialized);
-        for (const auto& [od, doBajtu] : r.dzwiek) {
-            for (std::int64_t poz = od; poz < doBajtu;) {
-                const ssize_t k = ::pread(
-                    we, bufor.data(), size_t(std::min<std::int64_t>(kPorcja, doBajtu - poz)), poz);
-                if (k < 0 && errno == EINTR)
-                    continue;
-                if (k <= 0)
-                    throw EInOutError(
-                        k < 0 ? QStringLiteral("Nie można odczytać pliku %1: %2")
-                                    .arg(nazwa, opisBleduSystemu(errno))
-                              : QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
-                zapisz(bufor.constData(), k);
-                poz += k;
-                dodajPostep(k);
+        if (kroki != 0 && !m_wyrownanie->zmierzony(i, StanPliku::deskryptora(we, true)))
+            throw EInOutError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności; "
+                                             "wyeksportuj książkę ponownie, a plik zostanie "
+                                             "zmierzony jeszcze raz")
+                                  .arg(nazwa));
+        // The pass hands on every byte of the file in order; `poz` is where
+        // the block it gives starts, `zakres` the first audio range not
+        // yet passed.
+        std::int64_t poz = 0;
+        qsizetype zakres = 0;
+        std::int64_t wyslane = 0;
+        auto odbierz = [&](const unsigned char* dane, std::int64_t n) {
+            const std::int64_t koniec = poz + n;
+            while (zakres < r.dzwiek.size() && r.dzwiek.at(zakres).first < koniec) {
+                const auto [od, doBajtu] = r.dzwiek.at(zakres);
+                const std::int64_t a = std::max(od, poz), b = std::min(doBajtu, koniec);
+                if (a < b) {
+                    zapisz(reinterpret_cast<const char*>(dane + (a - poz)), b - a);
+                    wyslane += b - a;
+                    dodajPostep(b - a);
+                }
+                if (doBajtu > koniec)
+                    break;
+                ++zakres;
             }
+            poz = koniec;
+        };
+        PrzejscieWpisu wpis;
+        try {
+            wpis = przejdzWpis(r.plik, we, rozmiar, miernikMp3(), kroki, odbierz);
+        } catch (const EPrzerwanyEksport&) {
+            throw;
+        } catch (const EMCIDeviceError& e) {
+            throw EInOutError(
+                QStringLiteral("Nie można odczytać pliku %1: %2").arg(nazwa, e.text()));
         }
-        if (zmieniony())
+        if (zmieniony() || wyslane != r.bajtyDzwieku)
             throw EInOutError(QStringLiteral("Plik %1 zmienił się podczas eksportu").arg(nazwa));
+        if (m_wyrownanie && m_przyciete.size() == i)
+            m_przyciete.append(wpis.przyciete);
     } catch (...) {
         ::close(we);
         throw;
@@ -522,39 +487,49 @@ void EksportKsiazki::kopiujDzwiek(int i, const std::function<void(const char*, q
     ::close(we);
 }
 
-void EksportKsiazki::zbudujDaisy(const OpisKsiazki& opis, const QString& folder) {
-    loguj(QStringLiteral("Tworzenie książki DAISY w folderze %1").arg(natywna(folderDaisy)));
-    const int n = int(m_rozdzialy.size());
-    // The identifier stays the same for the same book exported again.
-    QCryptographicHash skrot(QCryptographicHash::Sha1);
-    skrot.addData(opis.tytul.toUtf8());
-    skrot.addData(opis.autor.toUtf8());
+// Measures the loudness of the entries not measured yet, counted in the
+// progress as the merge counts it.
+void EksportKsiazki::zmierzGlosnosc() {
+    m_wyrownanie.reset();
+    m_przyciete.clear();
+    m_wyrownanieOpisane = false;
+    if (!celGlosnosci)
+        return;
+    QStringList sciezki;
     for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
-        skrot.addData(QByteArray::number(r.dlugosc) + r.tytul.toUtf8());
-    MetadaneDaisy meta;
-    meta.identyfikator =
-        QStringLiteral("sonvek-") + QString::fromLatin1(skrot.result().toHex().left(16));
-    meta.data = data.isEmpty() ? QDate::currentDate().toString(Qt::ISODate) : data;
-    meta.generator = generatorDaisy();
+        sciezki.append(r.plik);
+    m_wyrownanie.emplace(*celGlosnosci, sciezki, pamiecGlosnosci);
+    m_wszystkie += m_wyrownanie->wagaPomiaru();
+    if (m_wyrownanie->doZmierzenia() > 0)
+        loguj(QStringLiteral("Trwa pomiar głośności plików (do zmierzenia: %1 z %2)")
+                  .arg(m_wyrownanie->doZmierzenia())
+                  .arg(sciezki.size()));
+    sprawdzPrzerwanie();
+    if (!m_wyrownanie->zmierz(miernikGlosnosci, przerwanie,
+                              [this](std::int64_t waga) { dodajPostep(waga); }))
+        throw EPrzerwanyEksport(QStringLiteral("Eksport przerwany"));
+}
 
-    for (int i = 0; i < n; ++i) {
-        const QString doPliku = folder + u'/' + nazwaDzwiekuDaisy(i, n);
-        const int wy = otworzNowy(doPliku);
-        try {
-            kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) {
-                zapiszDoKonca(wy, dane, dlugosc, folderDaisy);
-            });
-        } catch (...) {
-            ::close(wy);
-            throw;
-        }
-        zamknijZSynchronizacja(wy, folderDaisy);
-        zapiszNowyPlik(folder + u'/' + nazwaSmilDaisy(i, n),
-                       dokumentSmil(opis, meta, m_rozdzialy, i));
-    }
-    zapiszNowyPlik(folder + QStringLiteral("/ncc.html"), dokumentNcc(opis, meta, m_rozdzialy));
-    if (const int e = synchronizujFolder(folder, !kSynchronizujKazdy))
-        throw bladZapisu(folder, e);
+// Once every entry is levelled: each file's step and the summary, in the
+// log as a levelled merge gives them.
+void EksportKsiazki::podsumujWyrownanie() {
+    if (!m_wyrownanie || m_wyrownanieOpisane || m_przyciete.size() != m_rozdzialy.size())
+        return;
+    m_wyrownanieOpisane = true;
+    for (int i = 0; i < m_przyciete.size(); ++i)
+        for (const QString& linia : m_wyrownanie->dodaj(i, m_przyciete.at(i)))
+            loguj(linia);
+    loguj(m_wyrownanie->tekst());
+}
+
+// One form written whole from the chapters, each chapter's audio read as
+// the merge reads it.
+void EksportKsiazki::zapiszPostac(PostacKsiazki&& postac, const OpisKsiazki& opis) {
+    postac.zapisz(opis, m_rozdzialy,
+                  [this](int i, const std::function<void(const char*, qint64)>& zapisz) {
+                      kopiujDzwiek(i, zapisz);
+                  });
+    podsumujWyrownanie();
 }
 
 void EksportKsiazki::wykonaj() {
@@ -588,6 +563,7 @@ void EksportKsiazki::wykonaj() {
     for (const RozdzialKsiazki& r : std::as_const(m_rozdzialy))
         dzwiek += r.bajtyDzwieku;
     m_wszystkie = m_zrobione + dzwiek * postaci;
+    zmierzGlosnosc();
 
     auto krok = [this](const char* nazwa) {
         if (poKroku)
@@ -605,24 +581,18 @@ void EksportKsiazki::wykonaj() {
         mp3 = std::make_unique<ZapisAtomowy>(plikRozdzialow);
         if (daisy)
             daisy->dodajMp3(mp3->tymczasowy(), plikRozdzialow);
-        const QByteArray tag = tagRozdzialow(opis, m_rozdzialy, okladka);
-        mp3->zapisz(tag);
-        if (!m_nowyNaglowek.empty())
-            mp3->zapisz(reinterpret_cast<const char*>(m_nowyNaglowek.data()),
-                        qint64(m_nowyNaglowek.size()));
-        for (int i = 0; i < m_rozdzialy.size(); ++i)
-            kopiujDzwiek(i, [&](const char* dane, qint64 dlugosc) { mp3->zapisz(dane, dlugosc); });
-
-        // The audio starts `tag.size()` bytes into the file, with the first
-        // entry's information frame where it has one, else an empty one
-        // (players leave it out, so no chapter moves): it describes that
-        // entry alone, or nothing, until it is rewritten here for the whole
-        // book.
-        opiszCalyPlik(*mp3);
-        mp3->zsynchronizuj();
+        Mp3ZRozdzialami::Ustawienia u;
+        u.okladka = okladka;
+        u.nowyNaglowek = m_nowyNaglowek;
+        u.wyrownany = m_wyrownanie && m_wyrownanie->zmieniaRamki();
+        u.loguj = [this](const QString& linia) { loguj(linia); };
+        u.sprawdzPrzerwanie = [this] { sprawdzPrzerwanie(); };
+        zapiszPostac(Mp3ZRozdzialami(*mp3, plikRozdzialow, std::move(u)), opis);
     }
-    if (daisy)
-        zbudujDaisy(opis, daisy->folderTymczasowy());
+    if (daisy) {
+        loguj(QStringLiteral("Tworzenie książki DAISY w folderze %1").arg(natywna(folderDaisy)));
+        zapiszPostac(KsiazkaDaisy(daisy->folderTymczasowy(), folderDaisy, data), opis);
+    }
     sprawdzPrzerwanie();
 
     // Both whole on the disk: from here on the export is finished, a kill

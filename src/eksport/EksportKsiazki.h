@@ -19,22 +19,28 @@
 //
 // The audio is copied without the entries' own tags: each entry's frames
 // only, so that other players meet no tag inside the stream; the chaptered
-// MP3 carries one ID3v2.4 tag, in front.
+// MP3 carries one ID3v2.4 tag, in front. Each entry is read as the merge
+// reads it into a book (merge/PrzejscieWpisu.h), so that with celGlosnosci
+// both forms are levelled as a levelled merge is.
 
 #include "base/Errors.h"
 #include "base/ObslugaZadania.h"
 #include "eksport/Rozdzial.h"
 #include "eksport/TagiMp3.h"
 #include "merge/PomiarMp3.h"
+#include "merge/WyrownanieWpisow.h"
 #include "project/OpisKsiazki.h"
 #include "project/Pozycja.h"
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
+class PostacKsiazki;
 class ZapisAtomowy;
 
 // The export was stopped (przerwac); nothing was left behind.
@@ -75,6 +81,14 @@ public:
     QString magazyn;        // the store of merged books, never written over
     bool zastap = false;    // an existing target may be replaced
     QString data;           // dc:date, yyyy-mm-dd; today when empty
+    // The loudness the audio is levelled to (LUFS), as a levelled merge
+    // levels its book; unset: the entries' frames as they are. The
+    // measure, the measurements already known and the flag that stops a
+    // measurement are those of ZadanieScalania.
+    std::optional<double> celGlosnosci;
+    MiernikGlosnosci miernikGlosnosci;
+    PamiecGlosnosci* pamiecGlosnosci = nullptr;
+    const std::atomic_bool* przerwanie = nullptr;
     // Test seam: called at each step of putting the results in place
     // ("plan" once both are whole and the plan is recorded, "daisy" once
     // the book is in place, "mp3" once the MP3 is too).
@@ -107,10 +121,11 @@ private:
     void zmierz();
     void dodajPostep(std::int64_t bajty);
     void sprawdzFormaty();
-    void opiszCalyPlik(ZapisAtomowy& mp3);
     // Copies entry i's audio (see RozdzialKsiazki::dzwiek) to `zapisz`.
     void kopiujDzwiek(int i, const std::function<void(const char*, qint64)>& zapisz);
-    void zbudujDaisy(const OpisKsiazki& opis, const QString& folder);
+    void zmierzGlosnosc();
+    void podsumujWyrownanie();
+    void zapiszPostac(PostacKsiazki&& postac, const OpisKsiazki& opis);
 
     ListaPozycji m_pozycje;
     OpisKsiazki m_opis;
@@ -122,4 +137,7 @@ private:
     std::vector<unsigned char> m_nowyNaglowek;
     Okladka m_okladkaWpisow; // the first picture of the entries' tags
     std::int64_t m_zrobione = 0, m_wszystkie = 0;
+    std::optional<WyrownanieWpisow> m_wyrownanie;
+    QList<int> m_przyciete; // of each entry levelled so far
+    bool m_wyrownanieOpisane = false;
 };

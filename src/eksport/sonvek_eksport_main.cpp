@@ -3,10 +3,12 @@
 // book, --rozdzialy FILE.mp3 one MP3 file with chapters; the book's details
 // come from the options, else from the project file, else from the entries'
 // tags and the project's name. An existing target is replaced only with
-// --zastap. Exit status 0 on success, 1 on failure (nothing written), 2 for
-// wrong arguments. SIGINT, SIGTERM and SIGHUP stop the export, which then
-// removes what it wrote.
+// --zastap. With --wyrownaj-glosnosc[=LUFS] the audio of both forms is
+// levelled as a levelled merge levels its book. Exit status 0 on success, 1 on failure (nothing
+// written), 2 for wrong arguments. SIGINT, SIGTERM and SIGHUP stop the export, which then removes
+// what it wrote.
 
+#include "audio/Glosnosc.h"
 #include "base/CommandLine.h"
 #include "base/Errors.h"
 #include "base/ZapisAtomowy.h"
@@ -41,6 +43,7 @@ extern "C" void naSygnal(int) {
 const QString kDaisy = QStringLiteral("--daisy");
 const QString kRozdzialy = QStringLiteral("--rozdzialy");
 const QString kZastap = QStringLiteral("--zastap");
+const QString kWyrownaj = QStringLiteral("--wyrownaj-glosnosc");
 
 struct OpcjaOpisu {
     const char* nazwa;
@@ -78,6 +81,13 @@ OpisNarzedzia narzedzie() {
     for (const OpcjaOpisu& opcja : kOpcjeOpisu)
         o.opcje.append({QString::fromLatin1(opcja.nazwa), QString::fromUtf8(opcja.opis),
                         QString::fromLatin1(opcja.wartosc)});
+    o.opcje.append(
+        {kWyrownaj,
+         QStringLiteral("wyrównuje głośność plików do podanej (od -40 do -5 LUFS, domyślnie\n"
+                        "-18) bez ponownego kodowania, tak jak scalanie z tą opcją; dziennik\n"
+                        "podaje krok każdego pliku (levels the files' loudness as a levelled\n"
+                        "merge does)"),
+         QStringLiteral("LUFS"), true});
     o.opcje.append({kZastap, QStringLiteral("zastępuje istniejący folder lub plik wyniku\n"
                                             "(replaces an existing target)")});
     return o;
@@ -103,6 +113,18 @@ int main(int argc, char* argv[]) {
         rozbierzArgumenty(narzedzie(), QCoreApplication::arguments().mid(1), wyjscie(), bledy());
     if (rozbior.kodWyjscia)
         return *rozbior.kodWyjscia;
+    // A target that is no loudness is a wrong argument, told before any work.
+    std::optional<double> cel;
+    if (rozbior.opcje.contains(kWyrownaj)) {
+        const QString tekst = rozbior.wartosci.value(kWyrownaj);
+        cel = tekst.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(tekst);
+        if (!cel) {
+            bledy() << "sonvek-eksport: głośność docelowa \u201e" << tekst
+                    << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: sonvek-eksport --help)"
+                    << Qt::endl;
+            return 2;
+        }
+    }
     std::signal(SIGINT, naSygnal);
     std::signal(SIGTERM, naSygnal);
 #ifdef SIGHUP
@@ -132,6 +154,7 @@ int main(int argc, char* argv[]) {
         eksport.folderDaisy = bezwzgledna(rozbior.wartosci.value(kDaisy));
         eksport.plikRozdzialow = bezwzgledna(rozbior.wartosci.value(kRozdzialy));
         eksport.zastap = rozbior.opcje.contains(kZastap);
+        eksport.celGlosnosci = cel;
         eksport.magazyn = magazyn();
         eksport.dziennik = [](const QString& linia) { wyjscie() << linia << Qt::endl; };
         eksport.przerwac = [] { return g_przerwij != 0; };

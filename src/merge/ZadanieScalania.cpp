@@ -2,7 +2,6 @@
 
 #include "audio/NaglowekXing.h"
 #include "audio/StanPliku.h"
-#include "audio/WzmocnienieRamek.h"
 #include "base/BledySystemu.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
@@ -13,7 +12,8 @@
 #include "base/ZwyklyPlik.h"
 #include "merge/Formaty.h"
 #include "merge/IndexFile.h"
-#include "merge/TekstyWyrownania.h"
+#include "merge/PrzejscieWpisu.h"
+#include "merge/ZapisKsiazki.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,8 +23,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -52,81 +50,6 @@ void sprawdzNiezmieniony(const QString& sciezka, const StanPliku& przed, int des
                               .arg(sciezka));
 }
 
-// Measuring a file's loudness (decoding it) takes about as long as copying
-// a few dozen times its bytes into the book: the progress, and the time
-// left that the dialog estimates from it, count each measured byte so.
-constexpr std::int64_t kWagaPomiaru = 32;
-
-// Thrown where the merge notices it is to stop.
-struct Przerwanie {};
-
-constexpr std::int64_t kCoIleNaDysk = std::int64_t{8} << 20;
-
-// Writes the book front to back from the entries' bytes as their walk
-// passes them, and has the system start writing every 8 MiB to the disk,
-// so that the final fsync finds little left to do. Small pieces (the
-// entries of a book of many short files) are gathered into writes of up to
-// 256 KiB: each write costs the system about as much as copying several
-// KiB, so one per short file cost more than its bytes. Large blocks go to
-// the system as they come. wyslij() writes what is gathered.
-class ZapisKsiazki {
-public:
-    ZapisKsiazki(int deskryptor, QString nazwa) : fd(deskryptor), nazwa(std::move(nazwa)) {}
-
-    void zapisz(const unsigned char* dane, std::int64_t n) {
-        if (n >= kWprost) {
-            wyslij();
-            zapiszWprost(dane, n);
-            return;
-        }
-        if (zebrane + n > kZbior)
-            wyslij();
-        if (zbior.empty())
-            zbior.resize(std::size_t(kZbior));
-        std::memcpy(zbior.data() + zebrane, dane, std::size_t(n));
-        zebrane += n;
-    }
-    void wyslij() {
-        if (zebrane == 0)
-            return;
-        const std::int64_t n = std::exchange(zebrane, 0);
-        zapiszWprost(zbior.data(), n);
-    }
-
-private:
-    static constexpr std::int64_t kZbior = std::int64_t{256} << 10;
-    static constexpr std::int64_t kWprost = std::int64_t{64} << 10;
-
-    void zapiszWprost(const unsigned char* dane, std::int64_t n) {
-#ifdef Q_OS_UNIX
-        for (std::int64_t zapisane = 0; zapisane < n;) {
-            const ssize_t k = ::write(fd, dane + zapisane, std::size_t(n - zapisane));
-            if (k < 0 && errno == EINTR)
-                continue;
-            if (k <= 0)
-                throw EInOutError(bladZapisuPliku(nazwa, opisBleduSystemu(k < 0 ? errno : ENOSPC)));
-            zapisane += k;
-        }
-        pozycja += n;
-#ifdef Q_OS_LINUX
-        if (pozycja - naDysk >= kCoIleNaDysk) {
-            ::sync_file_range(fd, naDysk, pozycja - naDysk, SYNC_FILE_RANGE_WRITE);
-            naDysk = pozycja;
-        }
-#endif
-#else
-        Q_UNUSED(dane);
-        Q_UNUSED(n);
-#endif
-    }
-
-    int fd;
-    QString nazwa;
-    std::vector<unsigned char> zbior;
-    std::int64_t zebrane = 0;
-    std::int64_t pozycja = 0, naDysk = 0;
-};
-
 QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
     const std::int64_t jednosci = bajty % 10, dziesiatki = bajty % 100;
     QString ile;
@@ -140,42 +63,6 @@ QString ostrzezeniePominiete(const QString& sciezka, std::int64_t bajty) {
 }
 
 } // namespace
-
-QString nazwaCzesci(const QString& scalony, int numer) {
-    const QFileInfo info(scalony);
-    const QString przyrostek = info.suffix();
-    QString nazwa = info.fileName();
-    if (!przyrostek.isEmpty())
-        nazwa.chop(przyrostek.size() + 1);
-    nazwa += QLatin1Char('-') + QString::number(numer);
-    if (!przyrostek.isEmpty())
-        nazwa += QLatin1Char('.') + przyrostek;
-    const QString folder = scalony.left(scalony.size() - info.fileName().size());
-    return folder + nazwa;
-}
-
-QList<int> podzialNaCzesci(const QList<std::int64_t>& rozmiary, std::int64_t limit) {
-    QList<int> podzial;
-    std::int64_t wCzesci = 0;
-    for (qsizetype i = 0; i < rozmiary.size(); ++i) {
-        const std::int64_t rozmiar = rozmiary.at(i);
-        if (rozmiar > limit)
-            throw SonvekError(
-                QStringLiteral("Nie można zapisać książki w częściach: plik pozycji %1 sam ma %2 "
-                               "bajtów, więcej niż największa część (%3 bajtów), a książka "
-                               "dzieli się na części tylko między plikami pozycji")
-                    .arg(i + 1)
-                    .arg(rozmiar)
-                    .arg(limit));
-        if (podzial.isEmpty() || wCzesci + rozmiar > limit) {
-            podzial.append(0);
-            wCzesci = 0;
-        }
-        ++podzial.last();
-        wCzesci += rozmiar;
-    }
-    return podzial;
-}
 
 ZadanieScalania::ZadanieScalania(QString scalony, ListaPozycji pozycje, MiernikMp3 miernik)
     : nazwaScalonego(std::move(scalony)), wpisy(std::move(pozycje)), miernik(std::move(miernik)) {}
@@ -339,25 +226,14 @@ void ZadanieScalania::sklej() {
 
     // Levelling: the loudness of entries not measured yet counts in the
     // progress with their files' sizes.
-    // Without the window's memory the measurements are kept for this merge
-    // alone.
-    PamiecGlosnosci wlasnaPamiec;
-    PamiecGlosnosci& pamiec = pamiecGlosnosci ? *pamiecGlosnosci : wlasnaPamiec;
-    QStringList doZmierzenia;
-    QList<std::int64_t> wagiPomiaru;
-    QHash<QString, PomiarGlosnosci> glosnosci;
-    // Each measured file as it was measured: the step applies to it alone.
-    QHash<QString, StanPliku> zmierzone;
+    std::optional<WyrownanieWpisow> wyrownanie;
     std::int64_t doZrobienia = doSkopiowania;
     if (celGlosnosci) {
         if (!miernik.przekazuje())
             throw SonvekError(QStringLiteral("Wyrównanie głośności wymaga pomiaru ramek, który "
                                              "przekazuje ich bajty do książki"));
-        glosnosci = pamiec.znane(sciezkiWpisow(), doZmierzenia, &zmierzone);
-        for (const QString& sciezka : std::as_const(doZmierzenia)) {
-            wagiPomiaru.append(kWagaPomiaru * std::max<std::int64_t>(0, QFileInfo(sciezka).size()));
-            doZrobienia += wagiPomiaru.last();
-        }
+        wyrownanie.emplace(*celGlosnosci, sciezkiWpisow(), pamiecGlosnosci);
+        doZrobienia += wyrownanie->wagaPomiaru();
     }
     tekstWyrownania.clear();
 
@@ -381,116 +257,97 @@ void ZadanieScalania::sklej() {
     if (postep)
         postep(0, doZrobienia);
 
-    QList<KrokGlosnosci> kroki;
-    if (celGlosnosci) {
-        if (!doZmierzenia.isEmpty())
+    if (wyrownanie) {
+        if (wyrownanie->doZmierzenia() > 0)
             loguj(QStringLiteral("Trwa pomiar głośności plików (do zmierzenia: %1 z %2)")
-                      .arg(doZmierzenia.size())
+                      .arg(wyrownanie->doZmierzenia())
                       .arg(wpisy.size()));
-        const MiernikGlosnosci zmierz =
-            miernikGlosnosci ? miernikGlosnosci
-                             : [](const QString& sciezka, const std::atomic_bool* przerwij) {
-                                   return zmierzGlosnosc(sciezka, przerwij);
-                               };
-        for (int k = 0; k < doZmierzenia.size(); ++k) {
-            sprawdzPrzerwanie();
-            StanPliku stan;
-            const auto pomiar = pamiec.zmierz(doZmierzenia.at(k), zmierz, przerwanie, &stan);
-            if (!pomiar)
-                throw Przerwanie{};
-            glosnosci.insert(doZmierzenia.at(k), *pomiar);
-            zmierzone.insert(doZmierzenia.at(k), stan);
-            zglos(wagiPomiaru.at(k));
-        }
-        for (const PozycjaProjektu& p : std::as_const(wpisy))
-            kroki.append(krokGlosnosci(glosnosci.value(p.sciezka()), *celGlosnosci));
+        sprawdzPrzerwanie();
+        if (!wyrownanie->zmierz(miernikGlosnosci, przerwanie, zglos))
+            throw Przerwanie{};
     }
-    LicznikWyrownania wyrownanie;
 
     QList<std::optional<FormatDzwieku>> formaty;
-    for (int i = 0; i < wpisy.size(); ++i) {
-        sprawdzPrzerwanie();
-        const QString sciezka = wpisy.at(i).sciezka();
-        const OtwartyZwyklyPlik zrodlo(sciezka);
-        const int krok = kroki.isEmpty() ? 0 : kroki.at(i).kroki;
-        // The file as it is now: read whole, it must stay so; levelled, it
-        // must be the file that was measured.
-        const StanPliku przed = StanPliku::deskryptora(zrodlo.deskryptor(), krok != 0);
-        if (krok != 0 && !(przed == zmierzone.value(sciezka)))
-            throw SonvekError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności. Nie "
-                                             "zapisano nowej książki; scal ponownie, a plik "
-                                             "zostanie zmierzony jeszcze raz")
-                                  .arg(sciezka));
-        loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
-        const std::int64_t rozmiar = zrodlo.rozmiar();
-        if (rozmiar == 0)
-            throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
-        // The program's measure reads the file once and hands its bytes on
-        // into the book; a stand-in only measures, and the file is copied
-        // after it.
-        const bool wJednymPrzejsciu = miernik.przekazuje();
-        std::int64_t bajty = 0;
-        PomiarMp3 pomiar;
-        int przycieteWpisu = 0;
-        if (wJednymPrzejsciu) {
-            CzytanieWpisu czytanie{zrodlo.deskryptor(),
-                                   rozmiar,
-                                   [&](const unsigned char* dane, std::int64_t n) {
-                                       zapis.zapisz(dane, n);
-                                       bajty += n;
-                                       zglos(n);
-                                   },
-                                   {}};
-            if (przeksztalcRamke || krok != 0)
-                czytanie.przeksztalcRamke = [this, i, krok, &przycieteWpisu](unsigned char* ramka,
-                                                                             int n) {
-                    if (krok != 0)
-                        przycieteWpisu += zmienWzmocnienie({ramka, std::size_t(n)}, krok);
-                    if (przeksztalcRamke)
-                        przeksztalcRamke(i, ramka, n);
-                };
-            pomiar = miernik(sciezka, czytanie);
-        } else {
-            pomiar = miernik(sciezka);
-        }
-        if (pomiar.pominieteBajty > 0)
-            loguj(ostrzezeniePominiete(sciezka, pomiar.pominieteBajty));
-        formaty.append(pomiar.format);
-        const std::optional<PolozenieZakladki> zakladka = umiescZakladke(i, pomiar);
-        if (!wJednymPrzejsciu) {
-            QFile kopia;
-            if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
-                            QFileDevice::DontCloseHandle))
-                throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
-                                      .arg(sciezka, kopia.errorString()));
-            zapis.wyslij();
-            bajty = dopisz(kopia, sciezka, scalony, nazwaScalonego, zglos);
-        }
-        if (bajty != rozmiar)
-            throw SonvekError(QStringLiteral("Plik %1 zmienił się podczas scalania: miał %2 "
-                                             "bajtów, a odczytano %3. Nie zapisano nowej książki")
-                                  .arg(sciezka)
-                                  .arg(rozmiar)
-                                  .arg(bajty));
-        StanPliku przedBezSkrotu = przed;
-        przedBezSkrotu.skrot.clear();
-        sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
-        uklad.dodaj(pomiar, bajty, zakladka);
-        if (!kroki.isEmpty()) {
-            for (const QString& linia : linieKroku(sciezka, kroki.at(i), przycieteWpisu))
-                loguj(linia);
-            wyrownanie.dodaj(kroki.at(i), *celGlosnosci, przycieteWpisu);
-        }
-        loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
-    }
+    for (int i = 0; i < wpisy.size(); ++i)
+        formaty.append(dopiszWpis(i, zapis, scalony, wyrownanie ? &*wyrownanie : nullptr, zglos));
     zapis.wyslij();
     logujFormaty(formaty);
-    if (celGlosnosci) {
-        tekstWyrownania = wyrownanie.tekst(*celGlosnosci, wpisy.size());
+    if (wyrownanie) {
+        tekstWyrownania = wyrownanie->tekst();
         loguj(tekstWyrownania);
     }
-    opiszCalaKsiazke(scalony.handle(), wyrownanie.zmienione > 0);
+    opiszCalaKsiazke(scalony.handle(), wyrownanie && wyrownanie->zmieniaRamki());
     loguj(QStringLiteral("Sklejanie zakonczone powodzeniem"));
+}
+
+// Entry i's file appended to the book: read once, measured on the way,
+// levelled when `wyrownanie` is given, and checked unchanged afterwards.
+// Returns the format of its first frame.
+std::optional<FormatDzwieku>
+ZadanieScalania::dopiszWpis(int i, ZapisKsiazki& zapis, QFile& scalony,
+                            WyrownanieWpisow* wyrownanie,
+                            const std::function<void(std::int64_t)>& zglos) {
+    sprawdzPrzerwanie();
+    const QString sciezka = wpisy.at(i).sciezka();
+    const OtwartyZwyklyPlik zrodlo(sciezka);
+    const int krok = wyrownanie ? wyrownanie->kroki(i) : 0;
+    // The file as it is now: read whole, it must stay so; levelled, it
+    // must be the file that was measured.
+    const StanPliku przed = StanPliku::deskryptora(zrodlo.deskryptor(), krok != 0);
+    if (wyrownanie && !wyrownanie->zmierzony(i, przed))
+        throw SonvekError(QStringLiteral("Plik %1 zmienił się od pomiaru głośności. Nie "
+                                         "zapisano nowej książki; scal ponownie, a plik "
+                                         "zostanie zmierzony jeszcze raz")
+                              .arg(sciezka));
+    loguj(QStringLiteral("Trwa dodawanie pliku:: ") + sciezka);
+    const std::int64_t rozmiar = zrodlo.rozmiar();
+    if (rozmiar == 0)
+        throw EInOutError(QStringLiteral("Plik %1 jest pusty").arg(sciezka));
+    // The program's measure reads the file once and hands its bytes on
+    // into the book; a stand-in only measures, and the file is copied
+    // after it.
+    PrzejscieWpisu wpis;
+    if (miernik.przekazuje()) {
+        std::function<void(unsigned char*, int)> ramka;
+        if (przeksztalcRamke)
+            ramka = [this, i](unsigned char* dane, int n) { przeksztalcRamke(i, dane, n); };
+        wpis = przejdzWpis(
+            sciezka, zrodlo.deskryptor(), rozmiar, miernik, krok,
+            [&](const unsigned char* dane, std::int64_t n) {
+                zapis.zapisz(dane, n);
+                zglos(n);
+            },
+            ramka);
+    } else {
+        wpis.pomiar = miernik(sciezka);
+    }
+    if (wpis.pomiar.pominieteBajty > 0)
+        loguj(ostrzezeniePominiete(sciezka, wpis.pomiar.pominieteBajty));
+    const std::optional<PolozenieZakladki> zakladka = umiescZakladke(i, wpis.pomiar);
+    if (!miernik.przekazuje()) {
+        QFile kopia;
+        if (!kopia.open(zrodlo.deskryptor(), QIODevice::ReadOnly | QIODevice::Unbuffered,
+                        QFileDevice::DontCloseHandle))
+            throw EInOutError(QStringLiteral("Nie można otworzyć pliku %1: %2")
+                                  .arg(sciezka, kopia.errorString()));
+        zapis.wyslij();
+        wpis.bajty = dopisz(kopia, sciezka, scalony, nazwaScalonego, zglos);
+    }
+    if (wpis.bajty != rozmiar)
+        throw SonvekError(QStringLiteral("Plik %1 zmienił się podczas scalania: miał %2 "
+                                         "bajtów, a odczytano %3. Nie zapisano nowej książki")
+                              .arg(sciezka)
+                              .arg(rozmiar)
+                              .arg(wpis.bajty));
+    StanPliku przedBezSkrotu = przed;
+    przedBezSkrotu.skrot.clear();
+    sprawdzNiezmieniony(sciezka, przedBezSkrotu, zrodlo.deskryptor());
+    uklad.dodaj(wpis.pomiar, wpis.bajty, zakladka);
+    if (wyrownanie)
+        for (const QString& linia : wyrownanie->dodaj(i, wpis.przyciete))
+            loguj(linia);
+    loguj(QStringLiteral("Dodawanie pliku zakończone powodzeniem"));
+    return wpis.pomiar.format;
 }
 
 // The book's first frame, entry 1's encoder header, made to describe the
@@ -608,169 +465,6 @@ void ZadanieScalania::utworzIndeksy() {
     umiescRazem(pary);
     // The temporary names now hold whatever was replaced.
     usunTymczasowe();
-    loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));
-    loguj(QStringLiteral("Scalanie plików zakończone powodzeniem"));
-}
-
-// A part that failed ends the whole book the same way.
-void ZadanieScalania::bladCzesci(const ZadanieScalania& czesc) {
-    if (czesc.przerwane())
-        throw Przerwanie{};
-    odmowiono = czesc.odmowa();
-    throw SonvekError(czesc.blad());
-}
-
-// Stage 1 of a book in parts: the names of every part checked against
-// everything the merge reads before a byte is written, then each part's
-// entries merged by a merge of their own, which keeps its files under
-// temporary names.
-void ZadanieScalania::sklejCzesci() {
-    odmowiono = true;
-    sprawdzNazwy(); // the single book's names, and every entry a regular file
-    QList<std::int64_t> rozmiaryWpisow;
-    for (const PozycjaProjektu& p : std::as_const(wpisy))
-        rozmiaryWpisow.append(zbadajPlik(p.sciezka()).rozmiar);
-    const QList<int> podzial = podzialNaCzesci(rozmiaryWpisow, limitCzesci);
-    nazwyCzesci.clear();
-    QStringList wyjscia;
-    for (int k = 0; k < podzial.size(); ++k) {
-        nazwyCzesci.append(nazwaCzesci(nazwaScalonego, k + 1));
-        wyjscia << nazwyCzesci.last() << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("dat"))
-                << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("log"));
-    }
-    for (const QString& nazwa : std::as_const(wyjscia))
-        if (QFileInfo(nazwa).isDir())
-            throw EInOutError(
-                QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej nazwie")
-                    .arg(nazwa));
-    {
-        const TozsamoscPlikow cele(wyjscia);
-        QStringList czytane{plikProjektu};
-        czytane += sciezkiWpisow();
-        for (const QString& sciezka : std::as_const(czytane))
-            if (const auto k = cele.ktory(sciezka))
-                throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik, który "
-                                                 "scalanie czyta (%2), a zostałby zastąpiony. "
-                                                 "Wybierz inną nazwę")
-                                      .arg(wyjscia.at(*k), sciezka));
-    }
-    odmowiono = false;
-    usunPozostalosci();
-    const std::int64_t razem =
-        std::accumulate(rozmiaryWpisow.cbegin(), rozmiaryWpisow.cend(), std::int64_t{0});
-    QStringList wyrownanie;
-    int poczatek = 0;
-    std::int64_t przed = 0;
-    for (int k = 0; k < podzial.size(); ++k) {
-        sprawdzPrzerwanie();
-        const int n = podzial.at(k);
-        std::int64_t wCzesci = 0;
-        for (int i = poczatek; i < poczatek + n; ++i)
-            wCzesci += rozmiaryWpisow.at(i);
-        loguj(QStringLiteral("Część %1 z %2: %3")
-                  .arg(k + 1)
-                  .arg(podzial.size())
-                  .arg(nazwyCzesci.at(k)));
-        auto czesc =
-            std::make_unique<ZadanieScalania>(nazwyCzesci.at(k), wpisy.mid(poczatek, n), miernik);
-        czesc->odlozUmieszczenie = true;
-        czesc->plikProjektu = plikProjektu;
-        czesc->indeksSzacowany = indeksSzacowany;
-        czesc->celGlosnosci = celGlosnosci;
-        czesc->miernikGlosnosci = miernikGlosnosci;
-        czesc->pamiecGlosnosci = pamiecGlosnosci;
-        czesc->przerwanie = przerwanie;
-        czesc->przerwac = przerwac;
-        // The parts' own ends are said once, for the whole book.
-        czesc->dziennik = [this](const QString& linia) {
-            if (!linia.startsWith(QStringLiteral("Błąd: ")) &&
-                linia != QStringLiteral("Scalanie przerwane"))
-                loguj(linia);
-        };
-        if (postep) {
-            const std::int64_t dalej = razem - przed - wCzesci;
-            czesc->postep = [this, przed, dalej](std::int64_t zrobione, std::int64_t wszystkie) {
-                postep(przed + zrobione, przed + wszystkie + dalej);
-            };
-        }
-        if (przeksztalcRamke)
-            czesc->przeksztalcRamke = [this, poczatek](int wpis, unsigned char* ramka, int bajty) {
-                przeksztalcRamke(poczatek + wpis, ramka, bajty);
-            };
-        ZadanieScalania& zadanie = *czesc;
-        zadaniaCzesci.push_back(std::move(czesc));
-        if (!zadanie.SklejPliki())
-            bladCzesci(zadanie);
-        if (!zadanie.podsumowanieGlosnosci().isEmpty())
-            wyrownanie.append(
-                QStringLiteral("część %1: %2").arg(k + 1).arg(zadanie.podsumowanieGlosnosci()));
-        poczatek += n;
-        przed += wCzesci;
-    }
-    tekstWyrownania = wyrownanie.join(QStringLiteral("; "));
-}
-
-// Stage 2 of a book in parts: every part's index files, then all the parts
-// put in place in one step that also takes away the single book of the
-// chosen name, so that what stays is one book or the other, never a mix.
-void ZadanieScalania::utworzIndeksyCzesci() {
-    QList<std::pair<QString, QString>> pary;
-    for (const auto& czesc : zadaniaCzesci) {
-        if (!czesc->UtworzIndeksy())
-            bladCzesci(*czesc);
-        pary += czesc->gotowe;
-    }
-    sprawdzPrzerwanie();
-    QStringList stare;
-    for (const QString& nazwa : {nazwaScalonego, plikDat(), plikLog()})
-        if (QFileInfo(nazwa).isFile())
-            stare.append(nazwa);
-    // The single book is moved aside under hidden names (removed as
-    // leftovers by the next merge of it, should the program be killed
-    // now) and moved back if the parts cannot be put in place. A signal
-    // waits until the parts are in place.
-    const BezPrzerwania bezPrzerwania;
-    QList<std::pair<QString, QString>> odsuniete;
-    auto przywroc = [&odsuniete] {
-        for (const auto& [stary, ukryty] : std::as_const(odsuniete))
-            przemianujBezZastepowania(ukryty, stary);
-    };
-    for (const QString& stary : std::as_const(stare)) {
-        QFile miejsce;
-        QString znak;
-        const QString ukryty = utworzObok(stary, miejsce, znak);
-        miejsce.close();
-        zapomnijTymczasowy(ukryty);
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(stary).constData(),
-                                QFile::encodeName(ukryty).constData(), ec);
-        if (ec) {
-            QFile::remove(ukryty);
-            przywroc();
-            throw EInOutError(QStringLiteral("Nie można usunąć pliku %1: %2")
-                                  .arg(stary, QString::fromLocal8Bit(ec.message())));
-        }
-        odsuniete.append({stary, ukryty});
-    }
-    try {
-        umiescRazem(pary);
-    } catch (...) {
-        przywroc();
-        throw;
-    }
-    usunTymczasowe(); // the parts' temporary names now hold what was replaced
-    for (const auto& odsuniety : std::as_const(odsuniete))
-        QFile::remove(odsuniety.second);
-    if (!stare.isEmpty())
-        loguj(QStringLiteral("Książka %1 zapisana wcześniej w jednym pliku została zastąpiona "
-                             "częściami")
-                  .arg(nazwaScalonego));
-    const QString nastepna = nazwaCzesci(nazwaScalonego, int(nazwyCzesci.size()) + 1);
-    if (QFileInfo::exists(nastepna))
-        loguj(QStringLiteral("Uwaga: plik %1 został z wcześniejszego scalenia w większej liczbie "
-                             "części i nie należy do tej książki; usuń go, by odtwarzacz go nie "
-                             "czytał")
-                  .arg(nastepna));
     loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));
     loguj(QStringLiteral("Scalanie plików zakończone powodzeniem"));
 }

@@ -35,8 +35,10 @@
 
 #include "audio/Glosnosc.h"
 #include "base/ObslugaZadania.h"
+#include "merge/CzesciKsiazki.h"
 #include "merge/PomiarMp3.h"
 #include "merge/UkladKsiazki.h"
+#include "merge/WyrownanieWpisow.h"
 #include "project/Pozycja.h"
 
 #include <QFile>
@@ -48,16 +50,7 @@
 #include <memory>
 #include <vector>
 
-// The largest file a FAT file system holds: 4 GiB less one byte.
-inline constexpr std::int64_t kNajwiekszyPlikFat = (std::int64_t{1} << 32) - 1;
-
-// The name of part `numer` (from 1) of the book `scalony`: "ksiazka-2.mp3".
-QString nazwaCzesci(const QString& scalony, int numer);
-
-// The entries of sizes `rozmiary` split in list order into as few parts as
-// keep each part's bytes at most `limit`: how many entries each part takes.
-// Throws SonvekError naming the first entry larger than the limit by itself.
-QList<int> podzialNaCzesci(const QList<std::int64_t>& rozmiary, std::int64_t limit);
+class ZapisKsiazki;
 
 // Its log, progress and stop (ObslugaZadania): the progress counts the bytes
 // copied so far and the bytes to copy (with levelling, the entries to
@@ -135,6 +128,8 @@ public:
 
 private:
     enum class Stan { Nowe, Sklejone, Gotowe, Blad, Przerwane };
+    // Thrown where the merge notices it is to stop.
+    struct Przerwanie {};
 
     void sklej();
     void utworzIndeksy();
@@ -149,6 +144,9 @@ private:
     void usunTymczasowe();
     void usunPozostalosci() const;
     std::optional<PolozenieZakladki> umiescZakladke(int i, const PomiarMp3& pomiar) const;
+    std::optional<FormatDzwieku> dopiszWpis(int i, ZapisKsiazki& zapis, QFile& scalony,
+                                            WyrownanieWpisow* wyrownanie,
+                                            const std::function<void(std::int64_t)>& zglos);
     void logujFormaty(const QList<std::optional<FormatDzwieku>>& formaty) const;
     void opiszCalaKsiazke(int deskryptor, bool wyrownana);
     void logujChybioneSzacunki(std::int64_t predkosc) const;

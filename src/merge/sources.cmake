@@ -1,3 +1,4 @@
-list(APPEND SOURCES IndexFile.cpp ZadanieScalania.cpp Miernik.cpp Odcinki.cpp
+list(APPEND SOURCES IndexFile.cpp ZadanieScalania.cpp Miernik.cpp
     Podsumowanie.cpp Formaty.cpp UkladKsiazki.cpp
-    TekstyWyrownania.cpp)
+    TekstyWyrownania.cpp PrzejscieWpisu.cpp WyrownanieWpisow.cpp ZapisKsiazki.cpp
+    CzesciKsiazki.cpp ZadanieScalaniaCzesci.cpp)

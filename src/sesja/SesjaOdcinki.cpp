@@ -3,7 +3,7 @@
 #include "base/Errors.h"
 #include "base/Text.h"
 #include "cofanie/HistoriaProjektu.h"
-#include "merge/Odcinki.h"
+#include "odcinki/Odcinki.h"
 #include "project/ModelProjektu.h"
 #include "sesja/Rozmowa.h"
 #include "sesja/Sesja.h"

@@ -4,7 +4,7 @@
 // from the working directory before all of them.
 
 #include "base/DataDirs.h"
-#include "merge/Odcinki.h"
+#include "odcinki/Odcinki.h"
 
 #include <QDir>
 #include <QFile>

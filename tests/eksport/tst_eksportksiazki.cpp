@@ -9,6 +9,8 @@
 #include "base/Errors.h"
 #include "eksport/EksportKsiazki.h"
 #include "eksport/UmieszczenieKsiazki.h"
+#include "merge/Miernik.h"
+#include "merge/ZadanieScalania.h"
 #include "project/ProjectFile.h"
 #include "support/FolderContents.h"
 #include "support/Mp3Maker.h"
@@ -576,6 +578,50 @@ private slots:
         QVERIFY2(bledy.isNull() || bledy.isEmpty(), qPrintable(bledy));
     }
 
+    // Levelled, both forms carry the frames a levelled merge writes: the
+    // chaptered MP3's audio is the merged book's bytes, each DAISY file an
+    // entry's part of them, and the loudness moves by the steps taken.
+    void levelledLikeTheMerge() {
+        utworz({{ton(1500, 44100, 1, true), u"g1.mp3"_s, {}},
+                {ton(1200), u"g2.mp3"_s, {}},
+                {ton(900), u"g3.mp3"_s, {}}});
+        const MiernikGlosnosci cichy = [](const QString&, const std::atomic_bool*) {
+            return std::optional(PomiarGlosnosci{-24.0, -20.0, 100, 180});
+        };
+        ZadanieScalania scalanie(sciezka(u"ksiazka.mp3"_s), pozycje, miernikMp3());
+        scalanie.celGlosnosci = -18.0;
+        scalanie.miernikGlosnosci = cichy;
+        QVERIFY(scalanie.wykonaj());
+        EksportKsiazki eksport(pozycje, opis());
+        eksport.folderDaisy = sciezka(u"daisy"_s);
+        eksport.plikRozdzialow = sciezka(u"rozdzialy.mp3"_s);
+        eksport.celGlosnosci = -18.0;
+        eksport.miernikGlosnosci = cichy;
+        QStringList dziennik;
+        eksport.dziennik = [&](const QString& l) { dziennik.append(l); };
+        eksport.wykonaj();
+        QCOMPARE(dziennik.filter(u"(4 kroki po 1,505 dB)"_s).size(), 3);
+
+        const QByteArray ksiazka = bajtyPliku(scalanie.scalony());
+        const QByteArray mp3 = bajtyPliku(eksport.plikRozdzialow);
+        QCOMPARE(mp3.mid(rozmiarTagu(mp3)), ksiazka);
+        QVERIFY(ksiazka.size() == dzwieki.join().size() && ksiazka != dzwieki.join());
+        // The first file keeps its own information frame (at most 1441 bytes).
+        QByteArray daisy;
+        for (int i = 0; i < dzwieki.size(); ++i)
+            daisy += bajtyPliku(sciezka(u"daisy/a%1.mp3"_s.arg(i + 1, 3, 10, QLatin1Char('0'))));
+        QCOMPARE(daisy.size(), ksiazka.size());
+        QCOMPARE(daisy.mid(1441), ksiazka.mid(1441));
+        QCOMPARE(bledyDekodowania(eksport.plikRozdzialow).trimmed(), QString());
+        QCOMPARE(eksportuj({}, sciezka(u"zwykly.mp3"_s), false, opis()), QString());
+        const auto glosny = ffmpegGlosnosc(eksport.plikRozdzialow);
+        const auto zwykly = ffmpegGlosnosc(sciezka(u"zwykly.mp3"_s));
+        if (!glosny || !zwykly)
+            QSKIP("ffmpeg missing: loudness not measured by an independent reader");
+        QVERIFY2(qAbs(glosny->first - zwykly->first - 4 * 1.505) < 0.3,
+                 qPrintable(u"%1 %2"_s.arg(glosny->first).arg(zwykly->first)));
+    }
+
     // Entries of other formats: a DAISY book (a file per chapter) is made,
     // with a warning naming each and how it differs.
     void daisyOfMixedFormats() {
@@ -810,6 +856,11 @@ private slots:
         QCOMPARE(uruchomNarzedzie(u"sonvek-eksport"_s, argumenty + QStringList{u"--zastap"_s}).kod,
                  0);
         QCOMPARE(uruchomNarzedzie(u"sonvek-eksport"_s, {u"--tytul"_s}).kod, 2);
+        // A target loudness that is none is a wrong argument, before any work.
+        w = uruchomNarzedzie(u"sonvek-eksport"_s,
+                             argumenty + QStringList{u"--wyrownaj-glosnosc=-3"_s});
+        QCOMPARE(w.kod, 2);
+        QVERIFY2(w.bledy.contains(u"głośność docelowa"_s), qPrintable(w.bledy));
     }
 
 private:

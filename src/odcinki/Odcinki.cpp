@@ -1,4 +1,4 @@
-#include "merge/Odcinki.h"
+#include "odcinki/Odcinki.h"
 
 #include "audio/Mp3Probe.h"
 #include "base/BledySystemu.h"

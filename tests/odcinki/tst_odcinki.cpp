@@ -1,6 +1,6 @@
 #include "base/Errors.h"
 #include "base/ZapisAtomowy.h"
-#include "merge/Odcinki.h"
+#include "odcinki/Odcinki.h"
 #include "support/FileBytes.h"
 #include "support/Mp3Maker.h"
 #include "support/Tmpfs.h"

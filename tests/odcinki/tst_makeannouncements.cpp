@@ -2,7 +2,7 @@
 // names, and clips that really have the asked-for format.
 
 #include "audio/Mp3Probe.h"
-#include "merge/Odcinki.h"
+#include "odcinki/Odcinki.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,0 +1,180 @@
+// The merge of a book in parts (ZadanieScalania::limitCzesci): each part is
+// merged by a merge of its own, and all are put in place together.
+
+#include "merge/ZadanieScalania.h"
+
+#include "base/Errors.h"
+#include "base/PlikiTymczasowe.h"
+#include "base/TozsamoscPlikow.h"
+#include "base/Transakcja.h"
+#include "base/ZwyklyPlik.h"
+#include "merge/IndexFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <numeric>
+
+// A part that failed ends the whole book the same way.
+void ZadanieScalania::bladCzesci(const ZadanieScalania& czesc) {
+    if (czesc.przerwane())
+        throw Przerwanie{};
+    odmowiono = czesc.odmowa();
+    throw SonvekError(czesc.blad());
+}
+
+// Stage 1 of a book in parts: the names of every part checked against
+// everything the merge reads before a byte is written, then each part's
+// entries merged by a merge of their own, which keeps its files under
+// temporary names.
+void ZadanieScalania::sklejCzesci() {
+    odmowiono = true;
+    sprawdzNazwy(); // the single book's names, and every entry a regular file
+    QList<std::int64_t> rozmiaryWpisow;
+    for (const PozycjaProjektu& p : std::as_const(wpisy))
+        rozmiaryWpisow.append(zbadajPlik(p.sciezka()).rozmiar);
+    const QList<int> podzial = podzialNaCzesci(rozmiaryWpisow, limitCzesci);
+    nazwyCzesci.clear();
+    QStringList wyjscia;
+    for (int k = 0; k < podzial.size(); ++k) {
+        nazwyCzesci.append(nazwaCzesci(nazwaScalonego, k + 1));
+        wyjscia << nazwyCzesci.last() << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("dat"))
+                << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("log"));
+    }
+    for (const QString& nazwa : std::as_const(wyjscia))
+        if (QFileInfo(nazwa).isDir())
+            throw EInOutError(
+                QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej nazwie")
+                    .arg(nazwa));
+    {
+        const TozsamoscPlikow cele(wyjscia);
+        QStringList czytane{plikProjektu};
+        czytane += sciezkiWpisow();
+        for (const QString& sciezka : std::as_const(czytane))
+            if (const auto k = cele.ktory(sciezka))
+                throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik, który "
+                                                 "scalanie czyta (%2), a zostałby zastąpiony. "
+                                                 "Wybierz inną nazwę")
+                                      .arg(wyjscia.at(*k), sciezka));
+    }
+    odmowiono = false;
+    usunPozostalosci();
+    const std::int64_t razem =
+        std::accumulate(rozmiaryWpisow.cbegin(), rozmiaryWpisow.cend(), std::int64_t{0});
+    QStringList wyrownanie;
+    int poczatek = 0;
+    std::int64_t przed = 0;
+    for (int k = 0; k < podzial.size(); ++k) {
+        sprawdzPrzerwanie();
+        const int n = podzial.at(k);
+        std::int64_t wCzesci = 0;
+        for (int i = poczatek; i < poczatek + n; ++i)
+            wCzesci += rozmiaryWpisow.at(i);
+        loguj(QStringLiteral("Część %1 z %2: %3")
+                  .arg(k + 1)
+                  .arg(podzial.size())
+                  .arg(nazwyCzesci.at(k)));
+        auto czesc =
+            std::make_unique<ZadanieScalania>(nazwyCzesci.at(k), wpisy.mid(poczatek, n), miernik);
+        czesc->odlozUmieszczenie = true;
+        czesc->plikProjektu = plikProjektu;
+        czesc->indeksSzacowany = indeksSzacowany;
+        czesc->celGlosnosci = celGlosnosci;
+        czesc->miernikGlosnosci = miernikGlosnosci;
+        czesc->pamiecGlosnosci = pamiecGlosnosci;
+        czesc->przerwanie = przerwanie;
+        czesc->przerwac = przerwac;
+        // The parts' own ends are said once, for the whole book.
+        czesc->dziennik = [this](const QString& linia) {
+            if (!linia.startsWith(QStringLiteral("Błąd: ")) &&
+                linia != QStringLiteral("Scalanie przerwane"))
+                loguj(linia);
+        };
+        if (postep) {
+            const std::int64_t dalej = razem - przed - wCzesci;
+            czesc->postep = [this, przed, dalej](std::int64_t zrobione, std::int64_t wszystkie) {
+                postep(przed + zrobione, przed + wszystkie + dalej);
+            };
+        }
+        if (przeksztalcRamke)
+            czesc->przeksztalcRamke = [this, poczatek](int wpis, unsigned char* ramka, int bajty) {
+                przeksztalcRamke(poczatek + wpis, ramka, bajty);
+            };
+        ZadanieScalania& zadanie = *czesc;
+        zadaniaCzesci.push_back(std::move(czesc));
+        if (!zadanie.SklejPliki())
+            bladCzesci(zadanie);
+        if (!zadanie.podsumowanieGlosnosci().isEmpty())
+            wyrownanie.append(
+                QStringLiteral("część %1: %2").arg(k + 1).arg(zadanie.podsumowanieGlosnosci()));
+        poczatek += n;
+        przed += wCzesci;
+    }
+    tekstWyrownania = wyrownanie.join(QStringLiteral("; "));
+}
+
+// Stage 2 of a book in parts: every part's index files, then all the parts
+// put in place in one step that also takes away the single book of the
+// chosen name, so that what stays is one book or the other, never a mix.
+void ZadanieScalania::utworzIndeksyCzesci() {
+    QList<std::pair<QString, QString>> pary;
+    for (const auto& czesc : zadaniaCzesci) {
+        if (!czesc->UtworzIndeksy())
+            bladCzesci(*czesc);
+        pary += czesc->gotowe;
+    }
+    sprawdzPrzerwanie();
+    QStringList stare;
+    for (const QString& nazwa : {nazwaScalonego, plikDat(), plikLog()})
+        if (QFileInfo(nazwa).isFile())
+            stare.append(nazwa);
+    // The single book is moved aside under hidden names (removed as
+    // leftovers by the next merge of it, should the program be killed
+    // now) and moved back if the parts cannot be put in place. A signal
+    // waits until the parts are in place.
+    const BezPrzerwania bezPrzerwania;
+    QList<std::pair<QString, QString>> odsuniete;
+    auto przywroc = [&odsuniete] {
+        for (const auto& [stary, ukryty] : std::as_const(odsuniete))
+            przemianujBezZastepowania(ukryty, stary);
+    };
+    for (const QString& stary : std::as_const(stare)) {
+        QFile miejsce;
+        QString znak;
+        const QString ukryty = utworzObok(stary, miejsce, znak);
+        miejsce.close();
+        zapomnijTymczasowy(ukryty);
+        std::error_code ec;
+        std::filesystem::rename(QFile::encodeName(stary).constData(),
+                                QFile::encodeName(ukryty).constData(), ec);
+        if (ec) {
+            QFile::remove(ukryty);
+            przywroc();
+            throw EInOutError(QStringLiteral("Nie można usunąć pliku %1: %2")
+                                  .arg(stary, QString::fromLocal8Bit(ec.message())));
+        }
+        odsuniete.append({stary, ukryty});
+    }
+    try {
+        umiescRazem(pary);
+    } catch (...) {
+        przywroc();
+        throw;
+    }
+    usunTymczasowe(); // the parts' temporary names now hold what was replaced
+    for (const auto& odsuniety : std::as_const(odsuniete))
+        QFile::remove(odsuniety.second);
+    if (!stare.isEmpty())
+        loguj(QStringLiteral("Książka %1 zapisana wcześniej w jednym pliku została zastąpiona "
+                             "częściami")
+                  .arg(nazwaScalonego));
+    const QString nastepna = nazwaCzesci(nazwaScalonego, int(nazwyCzesci.size()) + 1);
+    if (QFileInfo::exists(nastepna))
+        loguj(QStringLiteral("Uwaga: plik %1 został z wcześniejszego scalenia w większej liczbie "
+                             "części i nie należy do tej książki; usuń go, by odtwarzacz go nie "
+                             "czytał")
+                  .arg(nastepna));
+    loguj(QStringLiteral("Tworzenie plików z indeksami zakończone powodzeniem"));
+    loguj(QStringLiteral("Scalanie plików zakończone powodzeniem"));
+}

@@ -1,0 +1,1 @@
+list(APPEND SOURCES Odcinki.cpp)
