@@ -18,6 +18,14 @@ public:
     // under it in its upper half, after it in its lower half, at the end
     // below the last row.
     int celUpuszczenia(const QPoint& pos) const;
+    // The first selected row in list order, -1 when none is selected.
+    int zaznaczonyWiersz() const;
+    // Every selected row, in list order.
+    QList<int> zaznaczoneWiersze() const;
+    // The rows (those of the model) become the selection, `biezacy` or the
+    // first of them the current row, with the focus here; false when none
+    // of them is a row.
+    bool zaznacz(const QList<int>& wiersze, int biezacy);
 
 signals:
     // Rows of this list dropped before the row `cel` (the row count: at the end).

@@ -1,11 +1,13 @@
 #pragma once
-// The main window. It owns every operation of the program as a method, each
-// a short command that asks the project model or a subsystem's core and
-// window to do the work; the commands of each subsystem are in a file of
-// their own beside this one:
-//   MainForm.cpp          window, menus, command enabling, help
+// The main window: menus, actions, dialogs, focus and accessibility. The
+// program's decisions are made beneath it, in the session (sesja/Sesja: the
+// project file, the settings, the card; sesja/SesjaLista: the entry list),
+// which asks and shows long work through RozmowaOkna; the window's commands
+// forward there. The commands are in files beside this one:
+//   MainForm.cpp          window, command enabling, help
+//   MenuGlowne.cpp        the menus and their actions
 //   MainFormSettings.cpp  reading the settings, settings dialogs
-//   MainFormProject.cpp   the entry list and the project file
+//   MainFormProject.cpp   the project file
 //   MainFormAudio.cpp     measuring through the media player
 //   MainFormPlayback.cpp  playback commands, bookmark editor
 //   MainFormMerge.cpp     merge command and dialog
@@ -14,20 +16,21 @@
 //   MainFormKsiazkiNaKarcie.cpp the books on the card
 //   MainFormEdycja.cpp    undo and redo, reordering, drag and drop, the title
 //   MainFormOstatnie.cpp  recent projects, dialog folders, window geometry
-//   MainFormWykrywanie.cpp bookmark detection
-//   MainFormPodsumowanie.cpp the book's summary
-//   MainFormGlosnosc.cpp  loudness measuring and its report
-//   MainFormWskazane.cpp  a whole folder added, files named on the command line
-//   MainFormPrzeglad.cpp  the review of bookmarks, bookmarks snapped to pauses
+//   MainFormLista.cpp     the list's commands (forwarded to the session),
+//                         files named on the command line, the summary
+//   MainFormPrzeglad.cpp  the review of bookmarks
 // The project is the model that ListView1 shows and nothing else. The
 // windows it opens get what they need as arguments; none of them knows
 // this class. Its controls are found by their names (findChild).
 
+#include "app/ListaProjektu.h"
+#include "app/MenuGlowne.h"
 #include "app/Uslugi.h"
 #include "audio/Glosnosc.h"
 #include "audio/ui/OdtwarzanieZakladki.h"
 #include "card/FreeSpace.h"
 #include "sesja/Sesja.h"
+#include "sesja/SesjaLista.h"
 #include "settings/Konfiguracja.h"
 #include "settings/StanProgramu.h"
 #include "widgets/Komunikaty.h"
@@ -43,9 +46,7 @@
 
 class HistoriaProjektu;
 class LiniaKomunikatu;
-class ListaProjektu;
 class ModelProjektu;
-class OknoTekstu;
 class QAction;
 class QCloseEvent;
 class QMenu;
@@ -59,10 +60,13 @@ class TFormUstawZakladke;
 class TFormUstawienia;
 class TFormWybierzFolder;
 class TMediaPlayer;
-struct WskazanePliki;
 
-class TMainForm : public QMainWindow, private OdtwarzanieZakladki {
+class TMainForm : public QMainWindow, private OdtwarzanieZakladki, private MenuGlowne {
     Q_OBJECT
+    // It builds the menus with the window's commands.
+    friend class MenuGlowne;
+    // It shows the list's long work and moves the focus.
+    friend class RozmowaOkna;
 
 public:
     // FormCreate runs inside the constructor.
@@ -83,15 +87,18 @@ public:
     // The settings in force; they change only through OdczytajKonfiguracje.
     const Konfiguracja& konfiguracja() const { return m_sesja->konfiguracja(); }
     // The loudness measurements of this run, by file (safe across threads).
-    PamiecGlosnosci& glosnosci();
+    PamiecGlosnosci& glosnosci() { return m_lista->glosnosci(); }
 
     // The first selected row in list order, -1 when none is selected.
-    int zaznaczonyWiersz() const;
+    int zaznaczonyWiersz() const { return m_ListView1->zaznaczonyWiersz(); }
     // Every selected row, in list order.
-    QList<int> zaznaczoneWiersze() const;
+    QList<int> zaznaczoneWiersze() const { return m_ListView1->zaznaczoneWiersze(); }
     // The rows become the selection, the first of them the current row,
     // with the focus in the list; none given: as fokusNaLiscie().
-    void zaznaczWiersze(const QList<int>& wiersze, int biezacy = -1);
+    void zaznaczWiersze(const QList<int>& wiersze, int biezacy = -1) {
+        if (!m_ListView1->zaznacz(wiersze, biezacy))
+            fokusNaLiscie();
+    }
     // The keyboard focus into the list. With `row` given, that row (or the
     // last one when there is none such) becomes the current and only selected
     // row; otherwise rows and selection stay, and a list without a current
@@ -130,13 +137,12 @@ public:
     void ZapiszKonfiguracje(const QString& karta, const QString& magazyn, std::int32_t zakladka);
     void ZapiszKonfiguracje(const Konfiguracja& k);
 
-    // ---- project list and project file (MainFormProject.cpp) ------------------
-    void WstawDoListy();
-    void Przenumeruj();
+    // ---- the entry list and the project file (MainFormProject.cpp) ------------
+    void WstawDoListy() { m_lista->dodajPliki(); }
     void NowyProjekt();
     void WczytajProjekt();
     // Appends the project file as "Otwórz projekt" does after its dialog.
-    void WczytajProjekt(const QString& path);
+    void WczytajProjekt(const QString& path) { m_lista->wczytajProjekt(path, false); }
     void ZapiszProjekt();
 
     // ---- editing (MainFormEdycja.cpp) -------------------------------------------
@@ -145,7 +151,7 @@ public:
     // selected, the current row with them.
     void PrzesunZaznaczone(int kierunek);
     // Files dropped on the list before row `cel` (see UpuscWiersze).
-    void UpuscPliki(const QStringList& paths, int cel);
+    void UpuscPliki(const QStringList& paths, int cel) { m_lista->upuscPliki(paths, cel); }
 
     // ---- media player (MainFormAudio.cpp) --------------------------------------
     std::int64_t DlugoscPlikuAudio(const QString& path);
@@ -154,7 +160,7 @@ public:
     // ---- playback (MainFormPlayback.cpp) -----------------------------------------
     void Stop() override;
 
-    // ---- what the user points at (MainFormWskazane.cpp) --------------------------------
+    // ---- what the user points at (MainFormLista.cpp) -----------------------------------
     // The files and folders named on the command line: a project opened as
     // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
     // folders as "Dodaj folder..."; anything else listed with the reason.
@@ -162,12 +168,6 @@ public:
     // hold the window); the window opens them when it has the answer and
     // then emits commandLineOpened.
     void otworzWskazane(const QStringList& argumenty);
-
-    // ---- loudness (MainFormGlosnosc.cpp) -----------------------------------------------
-    // Measures the files of the selected rows, or of all rows when none is
-    // selected, that have no current measurement, and shows the "Głośność"
-    // report of those rows.
-    void RaportGlosnosci();
 
 signals:
     void commandLineOpened();
@@ -193,6 +193,11 @@ private:
     // list (that row alone has commands of its own).
     QList<int> wierszeDoPracy() const;
     bool pauzaWlaczona() const { return m_pauza; }
+    void Przenumeruj() { m_lista->przenumeruj(); }
+    // Measures the files of the selected rows, or of all rows when none is
+    // selected, that have no current measurement, and shows the "Głośność"
+    // report of those rows.
+    void RaportGlosnosci() { m_lista->raportGlosnosci(wierszeDoPracy()); }
     void Nowyprojekt1Click();
     void OtworzProjekt1Click();
     void Zapiszprojekt1Click();
@@ -227,12 +232,6 @@ private:
     void Przegladzakladek1Click();
     void Dopasujdoprzerw1Click();
     void Importujksiazke1Click();
-    void WstawPomiedzy();
-    void WstawNazwyPlikowDoListBox(const QStringList& paths);
-    void UsunzListy();
-    // Opens the project file in place of the list, as "Ostatnie projekty"
-    // and a dropped project do: unsaved changes are asked about first.
-    void OtworzProjekt(const QString& path);
     void ZapiszProjektJako();
     // The close question; `event->ignore()` keeps the window open.
     void FormClose(QCloseEvent* event);
@@ -242,29 +241,16 @@ private:
     // names; a project opened in place of the list, as from "Ostatnie
     // projekty", and any further ones appended).
     void UpuscWiersze(const QList<int>& wiersze, int cel);
-    // Opens the recent project number `numer` (1 to 8) in place of the list.
-    void OtworzOstatni(int numer);
     void OdtworzPlik() override;
     void OdtworzZakladke(std::int64_t start, std::int64_t end) override;
     void ListView1KeyDown(int key);
-
-    // "Dodaj folder...": every MP3 file of the chosen folder and its
-    // subfolders, in the order of their paths, appended as one step.
-    void DodajFolder();
-    // The bookmarks of the selected rows, or of all rows when none is
-    // selected, from the titles spoken at their files' beginnings.
-    void WykryjZakladki();
 
     // ---- bookmarks by ear (MainFormPrzeglad.cpp) ---------------------------------------
     // "Przegląd zakładek" over the selected rows, or all rows when at most
     // one is selected; what the user accepted becomes one step.
     void PrzejrzyjZakladki();
-    // The selected rows' bookmarks snapped onto the pauses, as one step.
-    void DopasujZakladkiDoPrzerw();
 
     void FormCreate();
-    void otworzRozpoznane(const WskazanePliki& wskazane);
-    void utworzMenu();
     void utworzListe();
     void zglosBiezacyWiersz();
     void utworzOdtwarzacz();
@@ -280,7 +266,6 @@ private:
     void ustawTytul();
 
     // Recent projects, dialog folders, geometry (MainFormOstatnie.cpp).
-    void utworzMenuOstatnich();
     void odswiezOstatnie();
     void przywrocGeometrie();
     void zapamietajGeometrie();
@@ -294,32 +279,11 @@ private:
         return m_komunikaty.uwaga(text, buttons, defaultButton, escapeButton);
     }
 
-    // Project (MainFormProject.cpp).
-    QStringList wybierzPlikiAudio(const QString& title);
-    void wstawPliki(const QStringList& chosen, int at);
-    // Inserts the measured files (a length each, none for a file that holds
-    // no MPEG audio) from row `at` as one step, and lists those left out
-    // with what was left out before (`pominiete`, "path: reason").
-    void wstawZmierzone(const QStringList& pliki,
-                        const QList<std::optional<std::int64_t>>& dlugosci, int at,
-                        const QStringList& pominiete = {});
-    // Loads a project file: appended, or in place of the list.
-    void wczytajProjekt(const QString& path, bool zamiast);
-    // A folder's MP3 files appended as one step, found and measured with a
-    // progress window (a stop adds nothing).
-    void dodajFolder(const QString& folder);
-
-    // The book's summary (MainFormPodsumowanie.cpp): its lines, none when
-    // the user stopped the examination of the files.
-    std::optional<QStringList> podsumowanieKsiazki(std::int64_t* rozmiar = nullptr);
-
-    // Bookmark detection (MainFormWykrywanie.cpp). Finds the titles of the
-    // rows' files with a progress window and writes every bookmark found in
-    // one edit; "Anuluj" changes nothing. Files without a title found are
-    // listed in the notice window.
-    void wykryjZakladkiWierszy(const QList<int>& rows);
-    // Rows [first, end) just added, when the settings ask for detection then.
-    void wykryjZakladkiNowych(int first, int end);
+    // The book's summary: its lines, none when the user stopped the
+    // examination of the files.
+    std::optional<QStringList> podsumowanieKsiazki(std::int64_t* rozmiar = nullptr) {
+        return m_lista->podsumowanie(rozmiar);
+    }
 
     const Uslugi m_uslugi;
     Seams& m_seams;
@@ -327,13 +291,11 @@ private:
     // The program's decisions (sesja/), asking the user through m_rozmowa.
     std::unique_ptr<RozmowaOkna> m_rozmowa;
     std::unique_ptr<Sesja> m_sesja;
+    // The entry list's decisions, showing long work through m_rozmowa.
+    std::unique_ptr<SesjaLista> m_lista;
     ModelProjektu* m_projekt = nullptr;
     HistoriaProjektu* m_historia = nullptr;
-    PamiecGlosnosci m_glosnosci;
     bool m_pauza = false;
-    // The paths chosen in the last "Dodaj plik"/"Wstaw plik" dialog, in the
-    // order they become entries (by file name, case-insensitively).
-    QStringList m_ListBoxSortuj;
     // The file name of the merge's save dialog SaveDialogMP3: the book the
     // last merge command named.
     QString m_SaveDialogMP3FileName;
@@ -353,58 +315,4 @@ private:
     TFormPomoc* m_FormPomoc = nullptr;
     // Made on first use.
     TFormPodsumowanie* m_FormPodsumowanie = nullptr;
-    OknoTekstu* m_FormGlosnosc = nullptr; // made on first use
-
-    QMenu* m_Plik1 = nullptr;
-    QMenu* m_Kopiujnakart1 = nullptr;
-    QMenu* m_Edycja2 = nullptr;
-    QMenu* m_Odtwarzacz1 = nullptr;
-    QMenu* m_Narzdzia1 = nullptr;
-    QMenu* m_Pomoc1 = nullptr;
-    QMenu* m_PopupMenu1 = nullptr;
-    QMenu* m_Ostatnieprojekty1 = nullptr;
-
-    QAction* m_Nowyprojekt1 = nullptr;
-    QAction* m_OtworzProjekt1 = nullptr;
-    QAction* m_Zapiszprojekt1 = nullptr;
-    QAction* m_Zapiszprojektjako1 = nullptr;
-    QAction* m_Scalajpliki1 = nullptr;
-    QAction* m_Eksportujksiazke1 = nullptr;
-    QAction* m_Plikaudio1 = nullptr;
-    QAction* m_Plikzakadki1 = nullptr;
-    QAction* m_SprawdzKsiazke1 = nullptr;
-    QAction* m_WysunKarte1 = nullptr;
-    QAction* m_Wolnemiejscenakarcie1 = nullptr;
-    QAction* m_Zamknij1 = nullptr;
-    QAction* m_Dodaj2 = nullptr;
-    QAction* m_Wstaw2 = nullptr;
-    QAction* m_Usu1 = nullptr;
-    QAction* m_Cofnij1 = nullptr;
-    QAction* m_Ponow1 = nullptr;
-    QAction* m_PrzesunWGore1 = nullptr; // also in the context menu
-    QAction* m_PrzesunWDol1 = nullptr;
-    QAction* m_OdtworZzakladke1 = nullptr;
-    QAction* m_Odtwrzplik1 = nullptr;
-    QAction* m_Stop1 = nullptr;
-    QAction* m_Pauza1 = nullptr;
-    QAction* m_Ustawienia1 = nullptr;
-    QAction* m_Wstawodcinki1 = nullptr;
-    QAction* m_Wykryjzakadki1 = nullptr;
-    QAction* m_Podsumowanieksiazki1 = nullptr;
-    QAction* m_Glosnosc1 = nullptr;
-    QAction* m_Ksiazkinakarcie1 = nullptr;
-    QAction* m_Przegladzakladek1 = nullptr;
-    QAction* m_Dopasujdoprzerw1 = nullptr;
-    QAction* m_Importujksiazke1 = nullptr;
-    QAction* m_Dodajfolder1 = nullptr; // also in the context menu
-    QAction* m_Oprogramie1 = nullptr;
-    QAction* m_StronaWww1 = nullptr;
-    QAction* m_Pomoc2 = nullptr;
-    // Context menu of the list.
-    QAction* m_Dodaj1 = nullptr;
-    QAction* m_Usun1 = nullptr;
-    QAction* m_Wstaw1 = nullptr;
-    QAction* m_UstawZakladke1 = nullptr;
-    QAction* m_OdtowrzZakladke1 = nullptr;
-    QAction* m_OdtworzPlik1 = nullptr;
 };

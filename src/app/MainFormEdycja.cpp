@@ -24,10 +24,6 @@ QString podpis(const QString& polecenie, const QString& krok) {
     return krok.isEmpty() ? polecenie : polecenie + QStringLiteral(": ") + krok;
 }
 
-bool plikProjektu(const QString& path) {
-    return ExRozszerzenie(path).compare(QStringLiteral("xml"), Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 void TMainForm::polaczHistorie() {
@@ -133,37 +129,6 @@ void TMainForm::UpuscWiersze(const QList<int>& wiersze, int cel) {
     AktywujEdycje();
 }
 
-void TMainForm::UpuscPliki(const QStringList& paths, int cel) {
-    QStringList audio;
-    QStringList projekty;
-    for (const QString& path : paths)
-        (plikProjektu(path) ? projekty : audio).append(QDir::toNativeSeparators(path));
-    if (!projekty.isEmpty()) {
-        // A dropped project is opened, as from "Ostatnie projekty"; a few
-        // of them make one list, in the order of their names. The files
-        // dropped with them go at the end.
-        if (!m_sesja->czyPorzucicZmiany())
-            return;
-        projekty = uporzadkujWybranePliki(projekty);
-        wczytajProjekt(projekty.takeFirst(), true);
-        for (const QString& path : std::as_const(projekty))
-            WczytajProjekt(path);
-        cel = m_projekt->rowCount();
-    }
-    if (!audio.isEmpty())
-        wstawPliki(audio, std::min(cel, m_projekt->rowCount()));
-}
-
-// ---- selection ----------------------------------------------------------------------
-
-QList<int> TMainForm::zaznaczoneWiersze() const {
-    QList<int> wiersze;
-    for (const QModelIndex& index : m_ListView1->selectionModel()->selectedRows())
-        wiersze.append(index.row());
-    std::sort(wiersze.begin(), wiersze.end());
-    return wiersze;
-}
-
 QList<int> TMainForm::wierszeDoPracy() const {
     QList<int> wiersze = zaznaczoneWiersze();
     if (wiersze.size() < 2) {
@@ -172,26 +137,4 @@ QList<int> TMainForm::wierszeDoPracy() const {
             wiersze.append(row);
     }
     return wiersze;
-}
-
-void TMainForm::zaznaczWiersze(const QList<int>& wiersze, int biezacy) {
-    const int n = m_projekt->rowCount();
-    const QList<int> w = uporzadkujWiersze(wiersze, n);
-    if (w.isEmpty()) {
-        fokusNaLiscie();
-        return;
-    }
-    // Contiguous rows as one range: a selection of thousands stays cheap.
-    QItemSelection zaznaczenie;
-    const int ostatniaKolumna = m_projekt->columnCount() - 1;
-    for (const auto& [pierwszy, ostatni] : blokiWierszy(w))
-        zaznaczenie.select(m_projekt->index(pierwszy, 0),
-                           m_projekt->index(ostatni, ostatniaKolumna));
-    QItemSelectionModel* model = m_ListView1->selectionModel();
-    const QModelIndex current =
-        m_projekt->index(w.contains(biezacy) ? biezacy : w.first(), ModelProjektu::KolNazwa);
-    model->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-    model->select(zaznaczenie, QItemSelectionModel::ClearAndSelect);
-    m_ListView1->scrollTo(current);
-    m_ListView1->setFocus(Qt::OtherFocusReason);
 }

@@ -17,7 +17,7 @@ void TMainForm::Importujksiazke1Click() {
         return;
     }
     const QString projekt = okno.projekt();
-    OtworzProjekt(projekt);
+    m_lista->otworzProjekt(projekt);
     // Kept open (the user chose to keep the changes): the new one is on the disk.
     if (QFileInfo(m_projekt->NazwaProjektu()) != QFileInfo(projekt))
         ustawStatus(QStringLiteral("Zaimportowano projekt %1; nie został otwarty")

@@ -12,20 +12,6 @@
 #include <QFileInfo>
 #include <QMenu>
 
-// Eight items made once; those beyond the list are hidden.
-void TMainForm::utworzMenuOstatnich() {
-    m_Ostatnieprojekty1 = m_Plik1->addMenu(QStringLiteral("Os&tatnie projekty"));
-    m_Ostatnieprojekty1->setObjectName(QStringLiteral("Ostatnieprojekty1"));
-    for (int numer = 1; numer <= StanProgramu::kMaksOstatnich; ++numer) {
-        QAction* a = m_Ostatnieprojekty1->addAction(QString());
-        a->setObjectName(QStringLiteral("Ostatni%1").arg(numer));
-        connect(a, &QAction::triggered, this,
-                [this, numer] { guard([&] { OtworzOstatni(numer); }); });
-    }
-    // A project that is gone since is shown disabled the moment the menu opens.
-    connect(m_Ostatnieprojekty1, &QMenu::aboutToShow, this, &TMainForm::odswiezOstatnie);
-}
-
 // "&1 /home/ola/Książki/Pan Tadeusz.xml": the digit is the item's key.
 void TMainForm::odswiezOstatnie() {
     const QStringList& ostatnie = m_sesja->stan().OstatnieProjekty;
@@ -40,12 +26,6 @@ void TMainForm::odswiezOstatnie() {
         a->setEnabled(!path.isEmpty() && QFileInfo(path).isFile());
     }
     m_Ostatnieprojekty1->menuAction()->setEnabled(!ostatnie.isEmpty());
-}
-
-void TMainForm::OtworzOstatni(int numer) {
-    const QString path = m_sesja->ostatni(numer);
-    if (!path.isEmpty())
-        OtworzProjekt(path);
 }
 
 void TMainForm::przywrocGeometrie() {

@@ -1,9 +1,15 @@
 #include "app/RozmowaOkna.h"
 
 #include "app/MainForm.h"
+#include "audio/MediaPlayer.h"
+#include "audio/ui/FormDodawanie.h"
+#include "audio/ui/FormPomiarGlosnosci.h"
+#include "audio/ui/FormWykrywanie.h"
 #include "card/ui/FormKopiowanie.h"
+#include "merge/ui/FormPodsumowanie.h"
 #include "widgets/BezZamrazania.h"
 #include "widgets/Komunikaty.h"
+#include "widgets/OknoTekstu.h"
 #include "widgets/Seams.h"
 
 namespace {
@@ -69,6 +75,8 @@ Seams::FileDialog dialogPliku(const Rozmowa::WyborPlikow& wybor) {
     dialog.filter = wybor.filtr;
     dialog.defaultSuffix = wybor.domyslneRozszerzenie;
     dialog.mustExist = wybor.musiIstniec;
+    dialog.multiple = wybor.wiele;
+    dialog.directory = wybor.katalog;
     return dialog;
 }
 
@@ -123,4 +131,55 @@ RozmowaOkna::wysun(const QString& korzen,
                    const std::function<WynikWysuniecia(const QString&)>& wysuwanie) {
     TFormKopiowanie okno(&m_okno, TFormKopiowanie::Tryb::Wysuwanie);
     return okno.wysun(korzen, wysuwanie);
+}
+
+// ---- the list's long work --------------------------------------------------------
+
+std::optional<ZmierzonePliki> RozmowaOkna::zmierzFolder(const QString& folder) {
+    TFormDodawanie okno(&m_okno);
+    return okno.zmierzFolder(folder);
+}
+
+WynikWykrywania RozmowaOkna::wykryj(const QStringList& pliki, int przerwaMs,
+                                    const WykrywanieTytulow& wykrywanie, const QString& tytul,
+                                    const QString& czynnosc) {
+    TFormWykrywanie okno(&m_okno, tytul, czynnosc);
+    return okno.wykryj(pliki, przerwaMs, wykrywanie);
+}
+
+WynikPomiaruGlosnosci RozmowaOkna::zmierzGlosnosc(const QStringList& pliki, PamiecGlosnosci& pamiec,
+                                                  const MiernikGlosnosci& miernik) {
+    TFormPomiarGlosnosci okno(&m_okno);
+    return okno.zmierz(pliki, pamiec, miernik);
+}
+
+std::optional<QList<PlikKsiazki>> RozmowaOkna::zbadaj(const ListaPozycji& pozycje,
+                                                      const MiernikMp3& miernik) {
+    TFormBadanie okno(&m_okno);
+    return okno.zbadaj(pozycje, miernik);
+}
+
+void RozmowaOkna::pokazRaportGlosnosci(const QStringList& linie) {
+    if (!m_raportGlosnosci)
+        m_raportGlosnosci =
+            new OknoTekstu(&m_okno, QStringLiteral("FormGlosnosc"), QStringLiteral("Głośność"),
+                           QStringLiteral("MemoGlosnosc"), QStringLiteral("Głośność pozycji"));
+    m_raportGlosnosci->pokaz(linie);
+    m_komunikaty.seams().execDialog(m_raportGlosnosci);
+}
+
+void RozmowaOkna::zatrzymajOdtwarzanie() {
+    m_okno.m_MediaPlayer1->Close();
+}
+
+void RozmowaOkna::pokazWiersz(int wiersz) {
+    m_okno.fokusNaLiscie(wiersz);
+}
+
+void RozmowaOkna::sygnal() {
+    m_komunikaty.seams().beep();
+}
+
+void RozmowaOkna::osobno(const std::function<void()>& czesc) {
+    m_komunikaty.guard(czesc);
 }

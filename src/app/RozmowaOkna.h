@@ -1,15 +1,17 @@
 #pragma once
-// The session's questions and the card's long work as the main window
-// shows them: "Uwaga" message boxes, file dialogs and the notice window
-// owned by the main window, and the card's progress window.
+// The session's questions and the card's and the list's long work as the
+// main window shows them: "Uwaga" message boxes, file dialogs and the notice
+// window owned by the main window, and the progress windows.
 
 #include "sesja/PracaKarty.h"
+#include "sesja/PracaListy.h"
 #include "sesja/Rozmowa.h"
 
 class Komunikaty;
+class OknoTekstu;
 class TMainForm;
 
-class RozmowaOkna final : public Rozmowa, public PracaKarty {
+class RozmowaOkna final : public Rozmowa, public PracaKarty, public PracaListy {
 public:
     RozmowaOkna(TMainForm& okno, Komunikaty& komunikaty) : m_okno(okno), m_komunikaty(komunikaty) {}
 
@@ -29,7 +31,22 @@ public:
     WynikWysuniecia wysun(const QString& korzen,
                           const std::function<WynikWysuniecia(const QString&)>& wysuwanie) override;
 
+    std::optional<ZmierzonePliki> zmierzFolder(const QString& folder) override;
+    WynikWykrywania wykryj(const QStringList& pliki, int przerwaMs,
+                           const WykrywanieTytulow& wykrywanie, const QString& tytul,
+                           const QString& czynnosc) override;
+    WynikPomiaruGlosnosci zmierzGlosnosc(const QStringList& pliki, PamiecGlosnosci& pamiec,
+                                         const MiernikGlosnosci& miernik) override;
+    std::optional<QList<PlikKsiazki>> zbadaj(const ListaPozycji& pozycje,
+                                             const MiernikMp3& miernik) override;
+    void pokazRaportGlosnosci(const QStringList& linie) override;
+    void zatrzymajOdtwarzanie() override;
+    void pokazWiersz(int wiersz) override;
+    void sygnal() override;
+    void osobno(const std::function<void()>& czesc) override;
+
 private:
     TMainForm& m_okno;
     Komunikaty& m_komunikaty;
+    OknoTekstu* m_raportGlosnosci = nullptr; // made on first use
 };

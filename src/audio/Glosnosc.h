@@ -54,6 +54,13 @@ std::optional<PomiarGlosnosci> zmierzGlosnosc(const QString& path,
 using MiernikGlosnosci = std::function<std::optional<PomiarGlosnosci>(
     const QString& path, const std::atomic_bool* przerwij)>;
 
+// What a measuring of several files did.
+struct WynikPomiaruGlosnosci {
+    int zmierzone = 0;             // files measured now
+    QHash<QString, QString> bledy; // by path: why the file could not be measured
+    bool przerwano = false;        // the user stopped the work
+};
+
 // The whole number of 1.5 dB steps for one file.
 struct KrokGlosnosci {
     int kroki = 0;

@@ -9,6 +9,7 @@
 
 #include "audio/OknaDzwieku.h"
 
+#include <QList>
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -59,3 +60,14 @@ std::optional<WykrytyTytul> wykryjTytul(const QString& path, int przerwaMs = kDo
 // tests); it runs on a worker thread.
 using WykrywanieTytulow = std::function<std::optional<WykrytyTytul>(
     const QString& path, int przerwaMs, const std::atomic_bool* przerwij)>;
+
+// What a search over several files found in one of them: a title, nothing
+// (no pause long enough), or the error that kept the file from being read.
+struct WynikWykrywaniaPliku {
+    std::optional<WykrytyTytul> tytul;
+    QString blad;
+};
+struct WynikWykrywania {
+    QList<WynikWykrywaniaPliku> pliki; // one per file, in order, when not stopped
+    bool przerwano = false;            // the user stopped the work
+};

@@ -5,9 +5,12 @@
 
 #include "project/ProjectFile.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <cstdint>
+#include <optional>
 
 struct WskazanePliki {
     QString projekt;        // the project file to open; empty when none was named
@@ -46,6 +49,14 @@ struct PlikiFolderu {
     // links ends). Files of other kinds are not MP3 files and not listed.
     QStringList pominiete;
 };
+// A folder's MP3 files as "Dodaj folder..." adds them: przejrzyjFolder's
+// files with their lengths.
+struct ZmierzonePliki {
+    QStringList sciezki;                         // in the order they go into the list
+    QList<std::optional<std::int64_t>> dlugosci; // in ms; none: no MPEG audio
+    QStringList pominiete;                       // "path: reason" (przejrzyjFolder)
+};
+
 // The notice after files were added: `pominiete` as przejrzyjFolder lists
 // them, `niepoprawne` the paths of files that hold no MPEG audio. Without
 // the former, the latter keep the heading the file dialogs' adding always

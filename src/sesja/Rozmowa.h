@@ -37,6 +37,8 @@ public:
         QString filtr;                // e.g. "xml (*.xml)"
         QString domyslneRozszerzenie; // added to a name typed without one
         bool musiIstniec = true;      // the chosen files must exist
+        bool wiele = false;           // several files may be chosen
+        bool katalog = false;         // a folder is chosen, not a file
     };
 
     virtual ~Rozmowa() = default;

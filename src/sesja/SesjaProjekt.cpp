@@ -4,6 +4,7 @@
 // command that changed it.
 
 #include "base/Paths.h"
+#include "base/TozsamoscPlikow.h"
 #include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
 #include "project/Otwieranie.h"
@@ -26,10 +27,11 @@ QString pytanieZmienionyPlik(const QString& plik) {
         .arg(plik);
 }
 
-// Two names of one file (links and ".." resolved).
+// Two names of one file: the same device and inode, so that hard links,
+// symbolic links and bind mounts count as well as ".." in a name.
 bool tenSamPlik(const QString& a, const QString& b) {
-    const QString ka = QFileInfo(a).canonicalFilePath();
-    return !ka.isEmpty() && ka == QFileInfo(b).canonicalFilePath();
+    const auto ta = tozsamoscPliku(a);
+    return ta && ta == tozsamoscPliku(b);
 }
 
 } // namespace

@@ -1,1 +1,2 @@
 list(APPEND SOURCES Sesja.cpp SesjaKarta.cpp SesjaProjekt.cpp SesjaOdcinki.cpp)
+list(APPEND SOURCES SesjaLista.cpp SesjaListaPraca.cpp)

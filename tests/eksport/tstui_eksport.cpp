@@ -37,10 +37,7 @@ private slots:
     void init() {
         dir.emplace();
         seams = FakeSeams();
-        store = std::make_unique<SettingsStore>(sciezka(u"conf"_s));
-        form = std::make_unique<TMainForm>(Uslugi(seams, *store, dir->path()));
-        ustawKonfiguracje(*form, QString(), dir->path() + u'/');
-        seams.messages.clear();
+        form = oknoNadFolderem(seams, store, dir->path());
         Mp3Format f;
         f.durationMs = 800;
         for (const QString& n : {u"a.mp3"_s, u"b.mp3"_s}) {

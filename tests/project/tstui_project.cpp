@@ -25,8 +25,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString kNiepoprawne = u"Następujące pliki nie są poprawnymi plikami audio i nie zostaną "
-                             u"dolączone do projektu:"_s;
 const QString kBrakujace = u"Nie odnaleziono następujących plików w podanych lokalizacjach:"_s;
 const QString kPytanie = u"Czy zapisać zmiany w projekcie?"_s;
 const QString kZlyKorzen = u"Nieprawidlowy plik z danymi o projekcie"_s;
@@ -97,55 +95,6 @@ private slots:
         m_dir.reset();
     }
 
-    void addAppendsInSortedOrder() {
-        wiersze({u"stary.mp3"_s});
-        m_seams->openAnswers = {{mp3(u"c.mp3"_s), mp3(u"a.mp3"_s), mp3(u"B.mp3"_s)}};
-        akcja(*m_form, "Dodaj2")->trigger();
-        QCOMPARE(nazwy(*m_form), (QStringList{u"stary.mp3"_s, u"a.mp3"_s, u"B.mp3"_s, u"c.mp3"_s}));
-        QCOMPARE(m_form->projekt().wiersz(1).Poczatek, u"0"_s);
-        QCOMPARE(m_form->projekt().wiersz(1).Folder,
-                 QDir::toNativeSeparators(m_dir->path() + u"/"_s));
-        QVERIFY(m_form->projekt().ProjektZmieniony());
-        QCOMPARE(m_seams->beeps, 3);
-        const Seams::FileDialog& d = m_seams->openRequests.constLast();
-        QCOMPARE(d.title, u"Dodaj plik"_s);
-        QCOMPARE(d.filter, u"mp3 (*.mp3)"_s);
-        QVERIFY(d.multiple);
-        QVERIFY(m_seams->messages.isEmpty());
-    }
-
-    void insertAtSelectedRow_data() {
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("row 3 selected") << 2 << QStringList{u"1.mp3"_s, u"2.mp3"_s, u"x.mp3"_s,
-                                                            u"Y.mp3"_s, u"3.mp3"_s, u"4.mp3"_s};
-        QTest::newRow("none selected") << -1 << QStringList{u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s,
-                                                            u"4.mp3"_s, u"x.mp3"_s, u"Y.mp3"_s};
-    }
-    void insertAtSelectedRow() {
-        QFETCH(int, selected);
-        QFETCH(QStringList, expected);
-        wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
-        if (selected >= 0) {
-            zaznaczWiersz(lista(*m_form), selected);
-            zaznaczWiersz(lista(*m_form), selected + 1);
-        }
-        m_seams->openAnswers = {{mp3(u"Y.mp3"_s), mp3(u"x.mp3"_s)}};
-        akcja(*m_form, "Wstaw2")->trigger();
-        QCOMPARE(nazwy(*m_form), expected);
-        QCOMPARE(m_seams->openRequests.constLast().title, u"Wstaw plik"_s);
-        QCOMPARE(m_seams->beeps, 3);
-    }
-
-    void cancelledDialogChangesNothing() {
-        wiersze({u"1.mp3"_s});
-        akcja(*m_form, "Dodaj2")->trigger();
-        akcja(*m_form, "Wstaw2")->trigger();
-        QCOMPARE(m_form->projekt().rowCount(), 1);
-        QVERIFY(!m_form->projekt().ProjektZmieniony());
-        QCOMPARE(m_seams->beeps, 0);
-    }
-
     void deleteRemovesFirstSelected() {
         wiersze({u"1.mp3"_s, u"2.mp3"_s, u"3.mp3"_s, u"4.mp3"_s});
         akcja(*m_form, "Usu1")->trigger(); // nothing selected: nothing removed
@@ -198,25 +147,6 @@ private slots:
             QCOMPARE(e.Dlugosc, u"5000"_s);
         if (durationMs == 3200)
             QVERIFY(qAbs(d - 3200) < 60);
-    }
-
-    void invalidFilesListed_data() {
-        QTest::addColumn<bool>("insert");
-        QTest::newRow("add") << false;
-        QTest::newRow("insert") << true;
-    }
-    void invalidFilesListed() {
-        QFETCH(bool, insert);
-        const QString zly1 = pusty(u"b zły.mp3"_s);
-        const QString zly2 = sciezka(u"a tekst.mp3"_s);
-        zapiszSurowo(zly2, "to nie jest mp3");
-        m_seams->openAnswers = {{zly1, mp3(u"dobry.mp3"_s), zly2}};
-        (insert ? akcja(*m_form, "Wstaw2") : akcja(*m_form, "Dodaj2"))->trigger();
-        QCOMPARE(nazwy(*m_form), QStringList{u"dobry.mp3"_s});
-        QCOMPARE(m_seams->shown, QList<QDialog*>{kontrolka<TFormBlad>(*m_form, "FormBlad")});
-        QCOMPARE(kontrolka<TFormBlad>(*m_form, "FormBlad")->Memo1->toPlainText(),
-                 QStringList({kNiepoprawne, zly2, zly1}).join(u'\n'));
-        QVERIFY(m_seams->messages.isEmpty());
     }
 
     void saveAndLoadKeepEveryLetter() {

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using O = Rozmowa::Odpowiedz;
@@ -163,6 +164,8 @@ private slots:
         QTest::newRow("no project file, Esc") << QString() << O::Brak << false;
         QTest::newRow("another project, Nie") << u"inny.xml"_s << O::Nie << false;
         QTest::newRow("its own file") << u"stary.xml"_s << O::Ok << true;
+        // Opened under a hard link's name: still its own file.
+        QTest::newRow("its own file, other name") << u"alias.xml"_s << O::Ok << true;
     }
     void saveAsAsksBeforeReplacing() {
         QFETCH(QString, biezacy);
@@ -170,6 +173,8 @@ private slots:
         QFETCH(bool, zamieniony);
         const QString stary = sciezka(u"stary.xml"_s);
         QVERIFY(zapiszBajty(stary, "<projekt/>"));
+        if (biezacy == u"alias.xml")
+            QCOMPARE(::link(QFile::encodeName(stary), QFile::encodeName(sciezka(biezacy))), 0);
         if (!biezacy.isEmpty())
             projekt->ustawNazwaProjektu(sciezka(biezacy));
         zmieniony();

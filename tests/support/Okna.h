@@ -5,11 +5,14 @@
 
 #include "app/MainForm.h"
 #include "project/ModelProjektu.h"
+#include "settings/SettingsStore.h"
+#include "support/FakeSeams.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QTreeView>
 #include <QtGlobal>
+#include <memory>
 
 // The child of `okno` named `nazwa`; a missing one ends the test run.
 template <typename T = QAction> T* kontrolka(const QObject& okno, const char* nazwa) {
@@ -34,6 +37,17 @@ inline void ustawKonfiguracje(TMainForm& okno, const QString& karta, const QStri
                               std::int32_t zakladka = 5000) {
     okno.ZapiszKonfiguracje(karta, magazyn, zakladka);
     okno.OdczytajKonfiguracje();
+}
+
+// A main window whose settings are kept in `folder`/conf and whose store of
+// books is `folder` itself; the first-run notice is gone from `seams`.
+inline std::unique_ptr<TMainForm>
+oknoNadFolderem(FakeSeams& seams, std::unique_ptr<SettingsStore>& store, const QString& folder) {
+    store = std::make_unique<SettingsStore>(folder + QStringLiteral("/conf"));
+    auto okno = std::make_unique<TMainForm>(Uslugi(seams, *store, folder));
+    ustawKonfiguracje(*okno, QString(), folder + QLatin1Char('/'));
+    seams.messages.clear();
+    return okno;
 }
 
 // Appends a row for the file at `path` with this bookmark, as a loaded

@@ -5,6 +5,7 @@
 // "Anuluj" (or Esc, or closing it) stops the work, and then nothing is
 // added: what the user stopped does not half happen.
 
+#include "project/Otwieranie.h"
 #include "widgets/OknoPostepu.h"
 
 #include <QList>
@@ -17,11 +18,7 @@ class TFormDodawanie : public OknoPostepu {
 public:
     explicit TFormDodawanie(QWidget* owner);
 
-    struct Pliki {
-        QStringList sciezki;                         // in the order they go into the list
-        QList<std::optional<std::int64_t>> dlugosci; // in ms; none: no MPEG audio
-        QStringList pominiete;                       // "path: reason" (przejrzyjFolder)
-    };
+    using Pliki = ZmierzonePliki;
     // The MP3 files of `folder` and its subfolders (przejrzyjFolder) with
     // their lengths; none when the user stopped the work.
     std::optional<Pliki> zmierzFolder(const QString& folder);

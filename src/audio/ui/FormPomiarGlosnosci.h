@@ -17,11 +17,7 @@ class TFormPomiarGlosnosci : public OknoPostepu {
 public:
     explicit TFormPomiarGlosnosci(QWidget* owner);
 
-    struct Wynik {
-        int zmierzone = 0;             // files measured now
-        QHash<QString, QString> bledy; // by path: why the file could not be measured
-        bool przerwano = false;        // the user stopped the work
-    };
+    using Wynik = WynikPomiaruGlosnosci;
 
     // Measures every file of `pliki` that `pamiec` holds no current
     // measurement of, `watki` at a time, with `miernik`. Shows the window

@@ -20,16 +20,8 @@ public:
                              const QString& tytul = QStringLiteral("Wykrywanie zakładek"),
                              const QString& czynnosc = QStringLiteral("Wykrywanie zakładki"));
 
-    // What was found in one file: a title, nothing (no pause long enough),
-    // or the error that kept the file from being read.
-    struct WynikPliku {
-        std::optional<WykrytyTytul> tytul;
-        QString blad;
-    };
-    struct Wynik {
-        QList<WynikPliku> pliki; // one per file, in order, when not stopped
-        bool przerwano = false;  // the user stopped the work
-    };
+    using WynikPliku = WynikWykrywaniaPliku;
+    using Wynik = WynikWykrywania;
 
     // Looks for the title of every file with `wykrywanie` and returns when
     // all are done or the user has stopped the work.
