@@ -15,6 +15,8 @@ TFormEksportPostep::Wynik TFormEksportPostep::eksportuj(EksportKsiazki& eksport)
     eksport.dziennik = dziennikDoEtykiety();
     eksport.postep = postepDoPaska();
     eksport.przerwac = [this] { return m_anulowano.load(); };
+    // A stop also ends a loudness measurement in hand.
+    eksport.przerwanie = &m_anulowano;
     Wynik wynik;
     wykonaj([&] {
         try {
@@ -29,5 +31,6 @@ TFormEksportPostep::Wynik TFormEksportPostep::eksportuj(EksportKsiazki& eksport)
     eksport.dziennik = {};
     eksport.postep = {};
     eksport.przerwac = {};
+    eksport.przerwanie = nullptr;
     return wynik;
 }
