@@ -144,6 +144,19 @@ void SesjaWyjscie::eksportuj() {
     powiedzWynik(eksport, m_praca.eksportuj(eksport));
 }
 
+WynikEksportu SesjaWyjscie::wykonaj(EksportKsiazki& eksport) {
+    WynikEksportu wynik;
+    try {
+        eksport.wykonaj();
+        wynik.udane = true;
+    } catch (const EPrzerwanyEksport&) {
+        wynik.przerwano = true;
+    } catch (const std::exception& e) {
+        wynik.blad = errorMessage(e);
+    }
+    return wynik;
+}
+
 // Every question before the progress window, and none for a target that
 // may not be replaced at all; No, Enter and Esc keep what is there.
 bool SesjaWyjscie::zapytajOCele(EksportKsiazki& eksport) {

@@ -44,6 +44,8 @@ public:
                                                             bool wyrownaj,
                                                             std::int64_t limitCzesci);
     static WynikScalania wynik(const ZadanieScalania& zadanie);
+    // Runs the export on the caller's thread; how it ended.
+    static WynikEksportu wykonaj(EksportKsiazki& eksport);
     // What is said when a merge ends.
     static QString tekstKonca(const WynikScalania& wynik, bool przerwano);
 

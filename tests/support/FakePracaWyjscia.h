@@ -3,7 +3,6 @@
 // once as its dialog would start it, the export window hands back what the
 // session filled in (with the test's changes), the export runs at once.
 
-#include "base/Errors.h"
 #include "merge/Miernik.h"
 #include "merge/ZadanieScalania.h"
 #include "sesja/SesjaWyjscie.h"
@@ -33,15 +32,6 @@ public:
         return wOknie(wybor);
     }
     WynikEksportu eksportuj(EksportKsiazki& eksport) override {
-        WynikEksportu wynik;
-        try {
-            eksport.wykonaj();
-            wynik.udane = true;
-        } catch (const EPrzerwanyEksport&) {
-            wynik.przerwano = true;
-        } catch (const std::exception& e) {
-            wynik.blad = errorMessage(e);
-        }
-        return wynik;
+        return SesjaWyjscie::wykonaj(eksport);
     }
 };
