@@ -9,6 +9,7 @@
 #include "support/FakeFreeSpace.h"
 #include "support/FakeRozmowa.h"
 #include "support/FileBytes.h"
+#include "support/MagazynKarty.h"
 #include "support/Tmpfs.h"
 
 #include <QDateTime>
@@ -87,14 +88,7 @@ class TestSesjaKarta : public QObject {
     // one left out on request).
     QString ksiazka(const QString& rozszerzenie = u"mp3"_s, qsizetype rozmiar = 5000,
                     bool dat = true, bool log = true) {
-        const QString sciezka = magazyn + u"ksiazka."_s + rozszerzenie;
-        const bool ok =
-            zapiszBajty(sciezka, QByteArray(rozmiar, 'a')) &&
-            (!dat || zapiszBajty(magazyn + u"ksiazka.dat"_s, QByteArray("0\t10\r\n10\t9"))) &&
-            (!log || zapiszBajty(magazyn + u"ksiazka.log"_s, QByteArray("0000000 0000000")));
-        if (!ok)
-            QTest::qFail("cannot write the book", __FILE__, __LINE__);
-        return sciezka;
+        return ksiazkaWMagazynie(magazyn, rozszerzenie, rozmiar, dat, log);
     }
 
     void wykonaj(Polecenie polecenie) {
@@ -122,11 +116,7 @@ private slots:
 
     void init() {
         dir.emplace();
-        QVERIFY(dir->isValid());
-        QVERIFY(QDir(dir->path()).mkpath(u"karta"_s));
-        QVERIFY(QDir(dir->path()).mkpath(u"magazyn"_s));
-        karta = dir->filePath(u"karta/"_s);
-        magazyn = dir->filePath(u"magazyn/"_s);
+        QVERIFY(utworzFolderyKarty(*dir, karta, magazyn));
         rozmowa = FakeRozmowa();
         miejsce = FakeWolneMiejsce(4096, 1'000'000);
         store = std::make_unique<SettingsStore>(dir->filePath(u"conf"_s));

@@ -2,6 +2,7 @@
 // files and folders added and inserted with what was left out, and what a
 // command line names, with the user's answers through FakeRozmowa.
 
+#include "base/Errors.h"
 #include "base/Paths.h"
 #include "cofanie/HistoriaProjektu.h"
 #include "project/ModelProjektu.h"
@@ -20,6 +21,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -72,6 +74,20 @@ class TestSesjaLista : public QObject {
             projekt->wstaw(projekt->rowCount(),
                            {{QString(), n, u"0"_s, u"100"_s, ExSciezka(plik(n))}});
         projekt->ustawProjektZmieniony(false);
+    }
+    QStringList zakladki() const {
+        QStringList wynik;
+        for (const PozycjaProjektu& p : projekt->pozycje())
+            wynik << p.Poczatek + u'/' + p.Dlugosc;
+        return wynik;
+    }
+    void ustaw(const Konfiguracja& k) {
+        sesja->zapiszKonfiguracje(k);
+        sesja->odczytajKonfiguracje();
+    }
+    void nowaLista(UslugiListy uslugi) {
+        lista = std::make_unique<SesjaLista>(*sesja, rozmowa, praca, *projekt, *historia,
+                                             std::move(uslugi));
     }
     QString projektZ(const QString& nazwa, const QString& wpis) {
         const QString path = sciezka(nazwa);
@@ -208,6 +224,162 @@ private slots:
         QCOMPARE(rozmowa.ogloszenia, QStringList{powiedziano});
         historia->cofnij();
         QCOMPARE(projekt->rowCount(), 0);
+    }
+
+    // "Wykryj zakładki" over the rows the window gives: titles found become
+    // the bookmarks as one step, at the pause of the settings; rows without
+    // a title or with an unreadable file keep theirs and are listed; a stop
+    // changes nothing.
+    void detection_data() {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<bool>("przerwij");
+        QTest::addColumn<QStringList>("po");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("wykaz");
+        const QString zakonczone =
+            u"Wykrywanie zakładek zakończone: wykryto %1 z %2, zmieniono %3."_s;
+        QTest::newRow("every row")
+            << QList<int>{0, 1, 2, 3} << false
+            << QStringList{u"100/2000"_s, u"0/100"_s, u"0/100"_s, u"0/100"_s}
+            << zakonczone.arg(2).arg(4).arg(1) << QStringList{u"k.mp3"_s, u"z.mp3 – uszkodzony"_s};
+        QTest::newRow("found already: no change")
+            << QList<int>{3} << false << QStringList{u"0/100"_s, u"0/100"_s, u"0/100"_s, u"0/100"_s}
+            << zakonczone.arg(1).arg(1).arg(0) << QStringList();
+        QTest::newRow("stopped")
+            << QList<int>{0, 1} << true
+            << QStringList{u"0/100"_s, u"0/100"_s, u"0/100"_s, u"0/100"_s}
+            << u"Wykrywanie zakładek przerwano; zakładki pozostały bez zmian."_s << QStringList();
+    }
+    void detection() {
+        QFETCH(QList<int>, rows);
+        QFETCH(bool, przerwij);
+        QFETCH(QStringList, po);
+        QFETCH(QString, status);
+        QFETCH(QStringList, wykaz);
+        QList<int> przerwy;
+        UslugiListy uslugi;
+        uslugi.wykrywanieTytulow = [&](const QString& path, int przerwaMs,
+                                       const std::atomic_bool*) {
+            przerwy.append(przerwaMs);
+            const QString nazwa = QFileInfo(path).fileName();
+            if (nazwa == u"z.mp3")
+                throw SonvekError(u"uszkodzony"_s);
+            if (nazwa == u"t.mp3")
+                return std::optional(WykrytyTytul{100, 2000, 2100});
+            if (nazwa == u"u.mp3")
+                return std::optional(WykrytyTytul{0, 100, 100});
+            return std::optional<WykrytyTytul>();
+        };
+        nowaLista(std::move(uslugi));
+        wiersze({u"t.mp3"_s, u"k.mp3"_s, u"z.mp3"_s, u"u.mp3"_s});
+        Konfiguracja k = sesja->konfiguracja();
+        k.Wykrywanie.Przerwa = 350;
+        ustaw(k);
+        praca.przerwij = przerwij;
+
+        lista->wykryjZakladki(rows);
+
+        QCOMPARE(zakladki(), po);
+        QCOMPARE(rozmowa.status, status);
+        QVERIFY(std::all_of(przerwy.begin(), przerwy.end(), [](int p) { return p == 350; }));
+        for (QString& w : wykaz)
+            w.prepend(dir->path() + u'/');
+        if (!wykaz.isEmpty())
+            wykaz.prepend(u"W następujących plikach nie znaleziono tytułu z przerwą po nim; ich "
+                          u"zakładki pozostały bez zmian:"_s);
+        QCOMPARE(rozmowa.teksty(),
+                 wykaz.isEmpty() ? QStringList() : QStringList{wykaz.join(u'\n')});
+        QCOMPARE(projekt->ProjektZmieniony(), po.first() != u"0/100");
+        if (projekt->ProjektZmieniony()) {
+            historia->cofnij(); // one step
+            QCOMPARE(zakladki().first(), u"0/100"_s);
+            QVERIFY(!projekt->ProjektZmieniony());
+        }
+
+        // With the setting on, the files added get detected bookmarks too.
+        k.Wykrywanie.WykrywajPrzyDodawaniu = true;
+        ustaw(k);
+        praca.przerwij = false;
+        lista->wstawPliki({plik(u"t.mp3"_s)}, 0);
+        QCOMPARE(zakladki().first(), u"100/2000"_s);
+    }
+
+    // "Głośność": only files without a current measurement are measured (a
+    // missing one is tried again each time), and the report gives the
+    // median, the rows far from it with their names and numbers, what could
+    // not be measured and the step of each row at the target of the settings.
+    void loudnessReport() {
+        QHash<QString, double> lufs{{u"a.mp3"_s, -18.0}, {u"b.mp3"_s, -25.0}, {u"c.mp3"_s, -17.0}};
+        QStringList zmierzone;
+        UslugiListy uslugi;
+        uslugi.miernikGlosnosci = [&](const QString& path, const std::atomic_bool* przerwij) {
+            const QString nazwa = QFileInfo(path).fileName();
+            zmierzone.append(nazwa);
+            if (!lufs.contains(nazwa))
+                return zmierzGlosnosc(path, przerwij);
+            return std::optional(PomiarGlosnosci{lufs.value(nazwa), -10.0, 100, 180});
+        };
+        nowaLista(std::move(uslugi));
+        wiersze({u"a.mp3"_s, u"b.mp3"_s, u"c.mp3"_s});
+        projekt->wstaw(3, {{QString(), u"brak.mp3"_s, u"0"_s, u"100"_s, dir->path() + u'/'}});
+        Konfiguracja k = sesja->konfiguracja();
+        k.Wykrywanie.CelGlosnosci = u"-16"_s;
+        ustaw(k);
+
+        lista->raportGlosnosci({0, 1, 2, 3});
+        zmierzone.sort();
+        QCOMPARE(zmierzone, (QStringList{u"a.mp3"_s, u"b.mp3"_s, u"brak.mp3"_s, u"c.mp3"_s}));
+        QCOMPARE(praca.raport.mid(0, 4),
+                 (QStringList{u"Mediana głośności: −18,0 LUFS (zmierzono 3 z 4 pozycji)."_s,
+                              u"Odbiegają od mediany o więcej niż 3 LU: 1."_s,
+                              u"2. b.mp3: −25,0 LUFS, o 7,0 LU ciszej niż mediana"_s,
+                              u"Nie udało się zmierzyć: 1."_s}));
+        QVERIFY2(praca.raport.at(4).startsWith(u"4. brak.mp3: Nie można otworzyć pliku"_s),
+                 qPrintable(praca.raport.at(4)));
+        QCOMPARE(praca.raport.mid(5, 2),
+                 (QStringList{u"Wszystkie pozycje (wyrównanie do −16,0 LUFS):"_s,
+                              u"1. a.mp3: −18,0 LUFS, szczyt −10,0 dBTP, wyrównanie +1,5 dB"_s}));
+        QVERIFY(rozmowa.wpisy.isEmpty());
+
+        zmierzone.clear();
+        lista->raportGlosnosci({0, 2});
+        QCOMPARE(zmierzone, QStringList());
+        QCOMPARE(praca.raport.first(),
+                 u"Mediana głośności: −17,5 LUFS (zmierzono 2 z 2 pozycji)."_s);
+        lista->raportGlosnosci({3});
+        QCOMPARE(zmierzone, QStringList{u"brak.mp3"_s});
+    }
+
+    // Files dropped on the list: MP3 files go in before the row given,
+    // sorted and measured as "Wstaw..." puts them (the bad ones listed), as
+    // one step; a project is opened in place of the list and the MP3 files
+    // dropped with it follow it.
+    void droppedFiles_data() {
+        QTest::addColumn<int>("cel");
+        QTest::addColumn<bool>("zProjektem");
+        QTest::addColumn<QStringList>("po");
+        QTest::newRow("onto the second row")
+            << 1 << false << QStringList{u"a.mp3"_s, u"x.mp3"_s, u"y.mp3"_s, u"b.mp3"_s};
+        QTest::newRow("with a project")
+            << 1 << true << QStringList{u"p.mp3"_s, u"x.mp3"_s, u"y.mp3"_s};
+    }
+    void droppedFiles() {
+        QFETCH(int, cel);
+        QFETCH(bool, zProjektem);
+        QFETCH(QStringList, po);
+        wiersze({u"a.mp3"_s, u"b.mp3"_s});
+        QStringList upuszczone{plik(u"y.mp3"_s), plik(u"zly.mp3!"_s), plik(u"x.mp3"_s)};
+        if (zProjektem)
+            upuszczone.append(projektZ(u"projekt.xml"_s, u"p.mp3"_s));
+        lista->upuscPliki(upuszczone, cel);
+        QCOMPARE(nazwy(), po);
+        QCOMPARE(rozmowa.teksty(), QStringList{kNiepoprawne + u'\n' + sciezka(u"zly.mp3"_s)});
+        // The files are one step; an opened project starts the history anew.
+        historia->cofnij();
+        const QStringList przed =
+            zProjektem ? QStringList{u"p.mp3"_s} : QStringList{u"a.mp3"_s, u"b.mp3"_s};
+        QCOMPARE(nazwy(), przed);
+        QVERIFY(!historia->stos().canUndo());
     }
 
     // A command line's project opens in place of the list after the
