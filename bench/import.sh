@@ -96,7 +96,7 @@ done
 rm -rf "$target"
 
 echo "== DAISY: 120 files, $((bytes / 1000000)) MB, 360 chapters; M4B: 30 min, 10 chapters;" \
-    "medians of $runs rounds, $(nproc) cores =="
+    "medians of $runs rounds, $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg) =="
 printf '  %-46s %8s %9s %9s %9s\n' "" "ms" "ratio" "cpu ms" "peak MB"
 line() { # name label reference
     local ms rss cpu ref

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
 #include <algorithm>
@@ -239,8 +240,11 @@ struct ImportKsiazki::Praca {
         std::vector<std::int64_t> czasy; // ascending, -1 last
         CiecieMp3 c;
     };
-    // Filled in before the threads start; each thread then reads its own.
+    // Filled in before the threads start; a file's cuts are read once its
+    // walk is done (zeskanowany).
     std::map<QString, Ciecia> ciecia;
+    std::map<QString, bool> zeskanowany; // under zamek
+    std::condition_variable skanGotowy;
 
     struct Wynik {
         QString nazwa;
@@ -271,6 +275,21 @@ struct ImportKsiazki::Praca {
         c.c = zbadajCieciaMp3(plik, c.czasy, stop,
                               [&](std::int64_t tiki) { zrobioneUs += tikiNaUs(tiki); });
         sprawdzStop();
+        std::lock_guard l(zamek);
+        zeskanowany[plik] = true;
+        skanGotowy.notify_all();
+    }
+
+    // Waits until the frames of every MP3 file of a copied chapter are
+    // walked (by this or another thread), or the import stops.
+    void czekajNaSkan(const RozdzialZrodla& r) {
+        std::unique_lock l(zamek);
+        for (const FragmentDzwieku& f : r.dzwiek) {
+            while (!zeskanowany[f.plik]) {
+                sprawdzStop();
+                skanGotowy.wait_for(l, std::chrono::milliseconds(100));
+            }
+        }
     }
 
     const CiecieMp3::Punkt& punkt(const QString& plik, std::int64_t us) const {
@@ -295,9 +314,10 @@ struct ImportKsiazki::Praca {
         try {
             const QByteArray tag = tagRozdzialu(r.tytul, z, i, n);
             zapiszWszystko(fd, tag.constData(), tag.size(), sciezka);
-            if (kopiowany(r))
+            if (kopiowany(r)) {
+                czekajNaSkan(r);
                 kopiuj(r, fd, sciezka, w);
-            else
+            } else
                 koduj(r, fd, sciezka, qint64(tag.size()), w);
         } catch (...) {
             ::close(fd);
@@ -454,6 +474,7 @@ struct ImportKsiazki::Praca {
                     if (!blad)
                         blad = std::current_exception();
                     stop = true;
+                    skanGotowy.notify_all();
                 }
             }
             std::lock_guard l(zamek);
@@ -625,7 +646,6 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
         if (const QString powod = KoderMp3::sprawdz(fmt); !powod.isEmpty())
             throw SonvekError(QStringLiteral("Nie można kodować dźwięku: ") + powod);
     }
-    QStringList mp3;
     for (auto& [plik, ciecia] : praca.ciecia) {
         auto& c = ciecia.czasy;
         std::sort(c.begin(), c.end(), [](std::int64_t a, std::int64_t b) {
@@ -633,7 +653,46 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
         });
         c.erase(std::unique(c.begin(), c.end()), c.end());
         praca.wszystkieUs += z.pliki.value(plik).dlugoscUs;
-        mp3 << plik;
+    }
+    // One queue of work: the walks of the MP3 files' frames in the order
+    // the chapters first use them, a copied chapter after the walk of the
+    // file that follows its last one. While one thread cuts a file's
+    // chapters, the other walks the next file, and the chapters reach the
+    // disk (which the final sync waits for) from the start. Chapters to
+    // encode need no walk and come first.
+    struct Zadanie {
+        int mp3 = -1; // the file to walk, or
+        int rozdzial = -1;
+    };
+    std::vector<Zadanie> zadania;
+    QStringList mp3;
+    QHash<QString, int> numerMp3;
+    std::vector<std::vector<int>> poSkanie; // chapters to write after walk i
+    for (qsizetype i = 0; i < z.rozdzialy.size(); ++i) {
+        const RozdzialZrodla& r = z.rozdzialy.at(i);
+        int ostatni = -1;
+        if (praca.kopiowany(r)) {
+            for (const FragmentDzwieku& f : r.dzwiek) {
+                auto it = numerMp3.find(f.plik);
+                if (it == numerMp3.end()) {
+                    it = numerMp3.insert(f.plik, int(mp3.size()));
+                    mp3 << f.plik;
+                    poSkanie.emplace_back();
+                }
+                ostatni = std::max(ostatni, *it);
+            }
+        }
+        if (ostatni < 0)
+            zadania.push_back({-1, int(i)});
+        else
+            poSkanie[std::size_t(ostatni)].push_back(int(i));
+    }
+    for (qsizetype j = 0; j <= mp3.size(); ++j) {
+        if (j < mp3.size())
+            zadania.push_back({int(j), -1});
+        if (j > 0)
+            for (int i : poSkanie[std::size_t(j - 1)])
+                zadania.push_back({-1, i});
     }
 
     FolderTymczasowy budowa(folder);
@@ -646,14 +705,19 @@ void ImportKsiazki::zapisz(const QString& plikProjektu) {
                   .arg(fmt.kbps)
                   .arg(fmt.czestotliwosc)
                   .arg(fmt.kanaly == 1 ? QStringLiteral("mono") : QStringLiteral("stereo")));
-    if (!mp3.isEmpty()) {
+    if (!mp3.isEmpty())
         loguj(QStringLiteral("Szukanie ramek w plikach MP3 (%1)").arg(mp3.size()));
-        praca.rownolegle(
-            int(mp3.size()), watkiPracy, [&](int i) { praca.zbadajMp3(mp3.at(i)); }, *this);
-    }
     loguj(QStringLiteral("Zapisywanie rozdziałów (%1)").arg(z.rozdzialy.size()));
     praca.rownolegle(
-        int(z.rozdzialy.size()), watkiPracy, [&](int i) { praca.zapiszRozdzial(i); }, *this);
+        int(zadania.size()), watkiPracy,
+        [&](int k) {
+            const Zadanie& t = zadania[std::size_t(k)];
+            if (t.mp3 >= 0)
+                praca.zbadajMp3(mp3.at(t.mp3));
+            else
+                praca.zapiszRozdzial(t.rozdzial);
+        },
+        *this);
 
     // The entries: bookmark over the announcement where it is known.
     const QString folderWpisow = folder + u'/';

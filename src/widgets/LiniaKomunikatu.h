@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <functional>
 
+class QAccessibleEvent;
+
 class QTimer;
 
 class LiniaKomunikatu : public QLabel {
@@ -62,3 +64,29 @@ LiniaKomunikatu* ogloszenie(QWidget* okno);
 // Has a screen reader say `tekst` at once, through `okno`'s announcer:
 // a command's result, a progress line asked for, why a key did nothing.
 void oglos(QWidget* okno, const QString& tekst);
+
+// What the program says goes to a screen reader before the focus and
+// states it changes in the same turn of the event loop, and before the
+// focused item of a window that has just become active: a screen reader
+// reads a newly focused item (a whole row of the list: seconds of speech)
+// and says what it is told later only after that. The result of a command
+// given in a dialog is known only once the dialog has closed and its parent
+// is active again, so after a window's activation the wait goes on until a
+// result is said, at most limitMs (the window's title, read first, is
+// being spoken meanwhile).
+namespace PierwszenstwoOgloszen {
+// Installs the order on platforms with a window manager (offscreen windows
+// are active at once and nobody listens).
+void zainstaluj();
+// A window has become active: its focus waits for a result.
+void wstrzymaj();
+// Takes one event on its way to assistive technology: passes it on
+// (`dalej`), or holds a focus or state change until the turn ends.
+void przyjmij(QAccessibleEvent* event);
+// Sends what waits, in its order, and ends the wait.
+void wypusc();
+bool wstrzymane();
+// Where events go on; by default to the platform's bridge.
+extern std::function<void(QAccessibleEvent*)> dalej;
+extern int limitMs;
+} // namespace PierwszenstwoOgloszen

@@ -546,6 +546,20 @@ private slots:
     QCOMPARE(
         uruchomNarzedzie(u"sonvek-import"_s, {u"--kbps"_s, u"7"_s, a, d.filePath(u"q.xml"_s)}).kod,
         1);
+
+    // Without the codec module an MP3 book is still cut; anything else is
+    // refused with the reason, and nothing is written.
+    const QString bezModulu =
+        u"SONVEK_MODUL_KODEKOW=/nie/ma/modulu.so; export SONVEK_MODUL_KODEKOW"_s;
+    zrob(d.filePath(u"b.mp3"_s), 2, {0}, kMp3);
+    QCOMPARE(uruchomNarzedzie(u"sonvek-import"_s, {d.filePath(u"b.mp3"_s), d.filePath(u"m.xml"_s)},
+                              bezModulu)
+                 .kod,
+             0);
+    w = uruchomNarzedzie(u"sonvek-import"_s, {a, d.filePath(u"f.xml"_s)}, bezModulu);
+    QCOMPARE(w.kod, 1);
+    QVERIFY2(w.bledy.contains(u"modułu kodeków"_s), qPrintable(w.bledy));
+    QVERIFY(!QFileInfo::exists(d.filePath(u"f.xml"_s)) && !QFileInfo::exists(d.filePath(u"f"_s)));
 }
 }
 ;

@@ -257,6 +257,67 @@ private slots:
         QTRY_COMPARE(powiedziane.size(), 5);
     }
 
+    // After a window's activation its focus and states wait: a result said
+    // in the program's turn goes first, everything else keeps its order, and
+    // what waits for a window that is gone is dropped.
+    void activationWaitsForTheResult() {
+        const auto przywroc =
+            qScopeGuard([d = PierwszenstwoOgloszen::dalej, l = PierwszenstwoOgloszen::limitMs] {
+                PierwszenstwoOgloszen::wypusc();
+                PierwszenstwoOgloszen::dalej = d;
+                PierwszenstwoOgloszen::limitMs = l;
+            });
+        QStringList wyslane;
+        PierwszenstwoOgloszen::dalej = [&](QAccessibleEvent* e) {
+            wyslane << e->object()->objectName() + u':' + QString::number(e->type());
+        };
+        QWidget okno;
+        okno.setObjectName(u"okno"_s);
+        auto* lista = new QListWidget(&okno);
+        lista->setObjectName(u"lista"_s);
+        auto* znikajace = new QWidget(&okno);
+        znikajace->setObjectName(u"znikajace"_s);
+        const auto przyjmij = [](QObject* o, QAccessible::Event typ) {
+            QAccessibleEvent e(o, typ);
+            PierwszenstwoOgloszen::przyjmij(&e);
+        };
+        const QString fokus = u":"_s + QString::number(QAccessible::Focus);
+        const QString pokaz = u":"_s + QString::number(QAccessible::ObjectShow);
+
+        PierwszenstwoOgloszen::wstrzymaj();
+        przyjmij(lista, QAccessible::Focus);
+        przyjmij(znikajace, QAccessible::Focus);
+        przyjmij(lista, QAccessible::ObjectShow); // not held
+        delete znikajace;
+        QCOMPARE(wyslane, QStringList{u"lista"_s + pokaz});
+        PierwszenstwoOgloszen::wypusc();
+        QCOMPARE(wyslane, (QStringList{u"lista"_s + pokaz, u"lista"_s + fokus}));
+
+        // A result said while the focus waits lets it go in the next turn;
+        // without one the wait ends at the limit.
+        wyslane.clear();
+        PierwszenstwoOgloszen::limitMs = 60000;
+        PierwszenstwoOgloszen::wstrzymaj();
+        przyjmij(&okno, QAccessible::Focus);
+        oglos(&okno, u"Dodano 3 pliki"_s);
+        QVERIFY(wyslane.isEmpty());
+        QTRY_COMPARE(wyslane, QStringList{u"okno"_s + fokus});
+        QCOMPARE(powiedziane.constLast(), u"Dodano 3 pliki"_s);
+        PierwszenstwoOgloszen::limitMs = 0;
+        PierwszenstwoOgloszen::wstrzymaj();
+        przyjmij(&okno, QAccessible::Focus);
+        QTRY_VERIFY(!PierwszenstwoOgloszen::wstrzymane());
+        QCOMPARE(wyslane.size(), 2);
+
+        // Without an activation a focus change waits only for the turn's
+        // end: what the command says in that turn goes before it.
+        PierwszenstwoOgloszen::limitMs = 60000;
+        przyjmij(lista, QAccessible::Focus);
+        przyjmij(lista, QAccessible::ObjectShow);
+        QCOMPARE(wyslane.constLast(), u"lista"_s + pokaz);
+        QTRY_COMPARE(wyslane.constLast(), u"lista"_s + fokus);
+    }
+
     // The key of a command that cannot act says why and leaves the focus
     // and the list as they were; an active command's key is its own.
     void keyOfACommandThatCannotActSaysWhy() {
