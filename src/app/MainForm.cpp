@@ -46,6 +46,8 @@ TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     m_lista = std::make_unique<SesjaLista>(
         *m_sesja, *m_rozmowa, *m_rozmowa, *m_projekt, *m_historia,
         UslugiListy{uslugi.wykrywanieTytulow, uslugi.miernikGlosnosci, uslugi.miernikScalania});
+    m_wyjscie =
+        std::make_unique<SesjaWyjscie>(*m_sesja, *m_lista, *m_rozmowa, *m_rozmowa, *m_projekt);
     m_sesja->przyZmianieOstatnich([this] { odswiezOstatnie(); });
     m_sesja->przyPokazaniuKsiazekNaKarcie([this] { Ksiazkinakarcie1Click(); });
     utworzMenu(*this);
@@ -59,6 +61,7 @@ TMainForm::TMainForm(const Uslugi& uslugi, QWidget* parent)
     ogloszenie(this);
     statusBar()->setSizeGripEnabled(false);
     utworzOdtwarzacz();
+    m_odtwarzanie = std::make_unique<OdtwarzanieOkna>(*this);
     FormCreate();
 }
 
@@ -251,7 +254,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             !(keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
         if (plain && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter ||
                       key == Qt::Key_Escape)) {
-            guard([&] { ListView1KeyDown(key); });
+            guard([&] { m_odtwarzanie->klawisz(key); });
         }
         // The key goes on to the list view as usual.
     }
@@ -277,12 +280,6 @@ void TMainForm::Plikaudio1Click() {
 }
 void TMainForm::Wolnemiejscenakarcie1Click() {
     m_sesja->zmierzKarte();
-}
-void TMainForm::Odtwrzplik1Click() {
-    OdtworzPlik();
-}
-void TMainForm::Stop1Click() {
-    Stop();
 }
 
 // "Zamknij" closes the main window like its close box, so a changed

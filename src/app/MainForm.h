@@ -25,12 +25,13 @@
 
 #include "app/ListaProjektu.h"
 #include "app/MenuGlowne.h"
+#include "app/OdtwarzanieOkna.h"
 #include "app/Uslugi.h"
 #include "audio/Glosnosc.h"
-#include "audio/ui/OdtwarzanieZakladki.h"
 #include "card/FreeSpace.h"
 #include "sesja/Sesja.h"
 #include "sesja/SesjaLista.h"
+#include "sesja/SesjaWyjscie.h"
 #include "settings/Konfiguracja.h"
 #include "settings/StanProgramu.h"
 #include "widgets/Komunikaty.h"
@@ -61,12 +62,14 @@ class TFormUstawienia;
 class TFormWybierzFolder;
 class TMediaPlayer;
 
-class TMainForm : public QMainWindow, private OdtwarzanieZakladki, private MenuGlowne {
+class TMainForm : public QMainWindow, private MenuGlowne {
     Q_OBJECT
     // It builds the menus with the window's commands.
     friend class MenuGlowne;
     // It shows the list's long work and moves the focus.
     friend class RozmowaOkna;
+    // It plays the list's entries and shows what plays.
+    friend class OdtwarzanieOkna;
 
 public:
     // FormCreate runs inside the constructor.
@@ -114,7 +117,7 @@ public:
     // Has a screen reader say `text` at once, also while one of the
     // program's dialogs is open, without showing it anywhere. (Spoken from
     // the main window, it comes without the dialog's texts read again.)
-    void oglos(const QString& text) override;
+    void oglos(const QString& text);
     // "Pauza" keeps its own state (enabled by a play command, disabled by
     // Stop); it is effective only while the "Odtwarzacz" menu is enabled.
     void ustawPauze(bool enabled);
@@ -157,9 +160,6 @@ public:
     std::int64_t DlugoscPlikuAudio(const QString& path);
     bool TestPlikuAudio(const QString& path);
 
-    // ---- playback (MainFormPlayback.cpp) -----------------------------------------
-    void Stop() override;
-
     // ---- what the user points at (MainFormLista.cpp) -----------------------------------
     // The files and folders named on the command line: a project opened as
     // "Ostatnie projekty" opens it, MP3 files added as "Dodaj..." adds them,
@@ -193,6 +193,7 @@ private:
     // list (that row alone has commands of its own).
     QList<int> wierszeDoPracy() const;
     bool pauzaWlaczona() const { return m_pauza; }
+    void Stop() { m_odtwarzanie->Stop(); }
     void Przenumeruj() { m_lista->przenumeruj(); }
     // Measures the files of the selected rows, or of all rows when none is
     // selected, that have no current measurement, and shows the "Głośność"
@@ -210,10 +211,6 @@ private:
     void Dodaj2Click();
     void Wstaw2Click();
     void Usu1Click();
-    void OdtworZzakladke1Click();
-    void Odtwrzplik1Click();
-    void Stop1Click();
-    void Pauza1Click();
     void Ustawienia1Click();
     void Wstawodcinki1Click();
     void Oprogramie1Click();
@@ -241,9 +238,6 @@ private:
     // names; a project opened in place of the list, as from "Ostatnie
     // projekty", and any further ones appended).
     void UpuscWiersze(const QList<int>& wiersze, int cel);
-    void OdtworzPlik() override;
-    void OdtworzZakladke(std::int64_t start, std::int64_t end) override;
-    void ListView1KeyDown(int key);
 
     // ---- bookmarks by ear (MainFormPrzeglad.cpp) ---------------------------------------
     // "Przegląd zakładek" over the selected rows, or all rows when at most
@@ -279,12 +273,6 @@ private:
         return m_komunikaty.uwaga(text, buttons, defaultButton, escapeButton);
     }
 
-    // The book's summary: its lines, none when the user stopped the
-    // examination of the files.
-    std::optional<QStringList> podsumowanieKsiazki(std::int64_t* rozmiar = nullptr) {
-        return m_lista->podsumowanie(rozmiar);
-    }
-
     const Uslugi m_uslugi;
     Seams& m_seams;
     Komunikaty m_komunikaty;
@@ -293,12 +281,12 @@ private:
     std::unique_ptr<Sesja> m_sesja;
     // The entry list's decisions, showing long work through m_rozmowa.
     std::unique_ptr<SesjaLista> m_lista;
+    // The merge's and the export's decisions.
+    std::unique_ptr<SesjaWyjscie> m_wyjscie;
+    std::unique_ptr<OdtwarzanieOkna> m_odtwarzanie;
     ModelProjektu* m_projekt = nullptr;
     HistoriaProjektu* m_historia = nullptr;
     bool m_pauza = false;
-    // The file name of the merge's save dialog SaveDialogMP3: the book the
-    // last merge command named.
-    QString m_SaveDialogMP3FileName;
 
     // ---- windows and controls, named as their objects are ------------------------
     ListaProjektu* m_ListView1 = nullptr;

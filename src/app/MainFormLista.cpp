@@ -51,7 +51,7 @@ void TMainForm::Glosnosc1Click() {
 }
 
 void TMainForm::Podsumowanieksiazki1Click() {
-    const auto linie = podsumowanieKsiazki();
+    const auto linie = m_lista->podsumowanie();
     if (!linie)
         return;
     if (!m_FormPodsumowanie)

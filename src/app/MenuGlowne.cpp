@@ -6,16 +6,18 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <functional>
 
 void MenuGlowne::utworzMenu(TMainForm& okno) {
     auto item = [&okno](QMenu* menu, const char* name, const QString& caption,
-                        const QKeySequence& shortcut, void (TMainForm::*handler)()) {
+                        const QKeySequence& shortcut,
+                        const std::function<void(TMainForm&)>& handler) {
         auto* action = new QAction(caption, &okno);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(shortcut);
         menu->addAction(action);
         QObject::connect(action, &QAction::triggered, &okno,
-                         [o = &okno, handler] { o->guard([&] { (o->*handler)(); }); });
+                         [o = &okno, handler] { o->guard([&] { handler(*o); }); });
         return action;
     };
     auto menu = [&okno](const char* name, const QString& caption) {
@@ -24,6 +26,8 @@ void MenuGlowne::utworzMenu(TMainForm& okno) {
         return m;
     };
     const QKeySequence none;
+    const auto odtworzZakladke = [](TMainForm& o) { o.m_odtwarzanie->odtworzZakladkeWiersza(); };
+    const auto odtworzPlik = [](TMainForm& o) { o.m_odtwarzanie->OdtworzPlik(); };
 
     m_Plik1 = menu("Plik1", QStringLiteral("&Plik"));
     m_Nowyprojekt1 = item(m_Plik1, "Nowyprojekt1", QStringLiteral("&Nowy projekt"),
@@ -87,14 +91,15 @@ void MenuGlowne::utworzMenu(TMainForm& okno) {
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
 
     m_Odtwarzacz1 = menu("Odtwarzacz1", QStringLiteral("&Odtwarzacz"));
-    m_OdtworZzakladke1 =
-        item(m_Odtwarzacz1, "OdtworZzakladke1", QStringLiteral("Odtwórz &zakładke"), none,
-             &TMainForm::OdtworZzakladke1Click);
-    m_Odtwrzplik1 = item(m_Odtwarzacz1, "Odtwrzplik1", QStringLiteral("Odtwórz &plik"), none,
-                         &TMainForm::Odtwrzplik1Click);
-    m_Stop1 = item(m_Odtwarzacz1, "Stop1", QStringLiteral("&Stop"), none, &TMainForm::Stop1Click);
-    m_Pauza1 = item(m_Odtwarzacz1, "Pauza1", QStringLiteral("P&auza"),
-                    QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::Pauza1Click);
+    m_OdtworZzakladke1 = item(m_Odtwarzacz1, "OdtworZzakladke1",
+                              QStringLiteral("Odtwórz &zakładke"), none, odtworzZakladke);
+    m_Odtwrzplik1 =
+        item(m_Odtwarzacz1, "Odtwrzplik1", QStringLiteral("Odtwórz &plik"), none, odtworzPlik);
+    m_Stop1 = item(m_Odtwarzacz1, "Stop1", QStringLiteral("&Stop"), none,
+                   [](TMainForm& o) { o.m_odtwarzanie->Stop(); });
+    m_Pauza1 =
+        item(m_Odtwarzacz1, "Pauza1", QStringLiteral("P&auza"), QKeySequence(Qt::CTRL | Qt::Key_D),
+             [](TMainForm& o) { o.m_odtwarzanie->pauza(); });
 
     m_Narzdzia1 = menu("Narzdzia1", QStringLiteral("&Narzędzia"));
     m_Ustawienia1 = item(m_Narzdzia1, "Ustawienia1", QStringLiteral("&Ustawienia..."), none,
@@ -141,11 +146,11 @@ void MenuGlowne::utworzMenu(TMainForm& okno) {
     m_UstawZakladke1 = item(m_PopupMenu1, "UstawZakladke1", QStringLiteral("Ustaw &zakładkę"),
                             QKeySequence(Qt::Key_F2), &TMainForm::UstawZakladke1Click);
     m_OdtowrzZakladke1 = item(m_PopupMenu1, "OdtowrzZakladke1", QStringLiteral("Odtwórz z&akładke"),
-                              none, &TMainForm::OdtworZzakladke1Click);
+                              none, odtworzZakladke);
     for (QAction* odtworz : {m_OdtworZzakladke1, m_OdtowrzZakladke1})
         slyszaneJako(odtworz, {{QStringLiteral("zakładke"), QStringLiteral("zakładkę")}});
-    m_OdtworzPlik1 = item(m_PopupMenu1, "OdtworzPlik1", QStringLiteral("Odtwórz &plik"), none,
-                          &TMainForm::Odtwrzplik1Click);
+    m_OdtworzPlik1 =
+        item(m_PopupMenu1, "OdtworzPlik1", QStringLiteral("Odtwórz &plik"), none, odtworzPlik);
     // Moving is the same command in both menus.
     m_PopupMenu1->addSeparator();
     m_PopupMenu1->addAction(m_PrzesunWGore1);

@@ -6,7 +6,10 @@
 #include "audio/ui/FormPomiarGlosnosci.h"
 #include "audio/ui/FormWykrywanie.h"
 #include "card/ui/FormKopiowanie.h"
+#include "eksport/ui/FormEksport.h"
+#include "eksport/ui/FormEksportPostep.h"
 #include "merge/ui/FormPodsumowanie.h"
+#include "merge/ui/FormScalaniePlikow.h"
 #include "widgets/BezZamrazania.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/OknoTekstu.h"
@@ -182,4 +185,22 @@ void RozmowaOkna::sygnal() {
 
 void RozmowaOkna::osobno(const std::function<void()>& czesc) {
     m_komunikaty.guard(czesc);
+}
+
+void RozmowaOkna::scal(const UstawienieScalania& ustawienie) {
+    m_okno.m_FormScalaniePlikow->przygotuj(ustawienie);
+    m_komunikaty.seams().execDialog(m_okno.m_FormScalaniePlikow);
+}
+
+std::optional<WyborEksportu> RozmowaOkna::wybierzEksport(const WyborEksportu& wybor) {
+    TFormEksport okno(&m_okno, m_komunikaty);
+    okno.przygotuj(wybor);
+    if (m_komunikaty.seams().execDialog(&okno) != QDialog::Accepted)
+        return std::nullopt;
+    return okno.wybor();
+}
+
+WynikEksportu RozmowaOkna::eksportuj(EksportKsiazki& eksport) {
+    TFormEksportPostep postep(&m_okno);
+    return postep.eksportuj(eksport);
 }

@@ -5,13 +5,17 @@
 
 #include "sesja/PracaKarty.h"
 #include "sesja/PracaListy.h"
+#include "sesja/PracaWyjscia.h"
 #include "sesja/Rozmowa.h"
 
 class Komunikaty;
 class OknoTekstu;
 class TMainForm;
 
-class RozmowaOkna final : public Rozmowa, public PracaKarty, public PracaListy {
+class RozmowaOkna final : public Rozmowa,
+                          public PracaKarty,
+                          public PracaListy,
+                          public PracaWyjscia {
 public:
     RozmowaOkna(TMainForm& okno, Komunikaty& komunikaty) : m_okno(okno), m_komunikaty(komunikaty) {}
 
@@ -44,6 +48,10 @@ public:
     void pokazWiersz(int wiersz) override;
     void sygnal() override;
     void osobno(const std::function<void()>& czesc) override;
+
+    void scal(const UstawienieScalania& ustawienie) override;
+    std::optional<WyborEksportu> wybierzEksport(const WyborEksportu& wybor) override;
+    WynikEksportu eksportuj(EksportKsiazki& eksport) override;
 
 private:
     TMainForm& m_okno;

@@ -1,2 +1,2 @@
 list(APPEND SOURCES Sesja.cpp SesjaKarta.cpp SesjaProjekt.cpp SesjaOdcinki.cpp)
-list(APPEND SOURCES SesjaLista.cpp SesjaListaPraca.cpp)
+list(APPEND SOURCES SesjaLista.cpp SesjaListaPraca.cpp SesjaWyjscie.cpp)

@@ -1,8 +1,10 @@
 // The whole road of a book without a window: entries added and a bookmark
 // set through the history, the project saved by the session, the book
 // merged into the store, copied to a card (a folder) and checked there,
-// the player's file written, and the book exported in both forms. Every
-// question is answered through FakeRozmowa and every output read back.
+// the player's file written, and the book exported in both forms, then
+// again levelled over the first export. Every question is answered through
+// FakeRozmowa and every output read back; the session's exports are
+// byte-equal to the export core's own with the same choices.
 
 #include "cofanie/HistoriaProjektu.h"
 #include "eksport/EksportKsiazki.h"
@@ -11,8 +13,11 @@
 #include "project/ModelProjektu.h"
 #include "project/ProjectFile.h"
 #include "sesja/Sesja.h"
+#include "sesja/SesjaLista.h"
 #include "settings/SettingsStore.h"
 #include "support/FakeFreeSpace.h"
+#include "support/FakePracaListy.h"
+#include "support/FakePracaWyjscia.h"
 #include "support/FakeRozmowa.h"
 #include "support/FileBytes.h"
 #include "support/FolderContents.h"
@@ -20,6 +25,7 @@
 #include "support/NiezalezneCzytniki.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -27,6 +33,17 @@
 
 using namespace Qt::StringLiterals;
 using O = Rozmowa::Odpowiedz;
+
+// The chaptered MP3 the export core writes of `pozycje` by itself.
+QByteArray eksportRdzenia(const ListaPozycji& pozycje, const QString& plik,
+                          std::optional<double> cel = std::nullopt) {
+    EksportKsiazki eksport(
+        pozycje, uzupelnijOpis({}, pozycje, QFileInfo(plik).dir().filePath(u"ksiazka.xml"_s)));
+    eksport.plikRozdzialow = plik;
+    eksport.celGlosnosci = cel;
+    eksport.wykonaj();
+    return bajtyPliku(plik);
+}
 
 class TestSesjaDroga : public QObject {
     Q_OBJECT
@@ -57,6 +74,10 @@ private slots:
         k.Magazyn = dir.filePath(u"magazyn"_s);
         sesja.zapiszKonfiguracje(k);
         sesja.odczytajKonfiguracje();
+        FakePracaListy pracaListy;
+        FakePracaWyjscia praca;
+        SesjaLista lista(sesja, rozmowa, pracaListy, projekt, historia, {});
+        SesjaWyjscie wyjscie(sesja, lista, rozmowa, praca, projekt);
 
         // Three entries, a bookmark in the second, the project saved.
         ListaPozycji pozycje;
@@ -76,11 +97,16 @@ private slots:
         QCOMPARE(zapisane.size(), 3);
         QCOMPARE(zapisane.at(1).Poczatek, u"700"_s);
 
-        // The merge into the store: one index row per entry, in book order.
-        ZadanieScalania scalanie(magazyn + u"ksiazka.mp3"_s, projekt.pozycje(), miernikMp3());
-        scalanie.plikProjektu = dir.filePath(u"ksiazka.xml"_s);
-        QVERIFY2(scalanie.wykonaj(), qPrintable(scalanie.blad()));
-        const QList<QByteArray> wiersze = bajtyPliku(scalanie.plikDat()).split('\n');
+        // The merge into the store: its dialog starts there, the summary
+        // before it; one index row per entry, in book order.
+        rozmowa.zapisy = {magazyn + u"ksiazka.mp3"_s};
+        wyjscie.scal();
+        QCOMPARE(rozmowa.dialogi.last().folder, k.Magazyn);
+        QCOMPARE(praca.scalenia.size(), 1);
+        QVERIFY(praca.scalenia.first().podsumowanie.has_value());
+        QCOMPARE(praca.scalenia.first().plikProjektu, dir.filePath(u"ksiazka.xml"_s));
+        QCOMPARE(praca.koniecScalania, u"Scalanie zakończone powodzeniem"_s);
+        const QList<QByteArray> wiersze = bajtyPliku(magazyn + u"ksiazka.dat"_s).split('\n');
         QCOMPARE(wiersze.size(), 3);
         QVERIFY(wiersze.at(0).split('\t').at(0).trimmed().toLongLong() <
                 wiersze.at(1).split('\t').at(0).trimmed().toLongLong());
@@ -101,14 +127,44 @@ private slots:
             QCOMPARE(bajtyPliku(karta + n), bajtyPliku(magazyn + n));
         QCOMPARE(bajtyPliku(karta + u"player.dat"_s), QByteArray("0000 0000"));
 
-        // The export of the saved project in both forms.
-        EksportKsiazki eksport(projekt.pozycje(), uzupelnijOpis({}, projekt.pozycje(),
-                                                                dir.filePath(u"ksiazka.xml"_s)));
-        eksport.folderDaisy = dir.filePath(u"daisy"_s);
-        eksport.plikRozdzialow = dir.filePath(u"rozdzialy.mp3"_s);
-        eksport.wykonaj();
-        QCOMPARE(wpisyFolderu(eksport.folderDaisy).size(), 1 + 2 * 3);
-        const QJsonObject probe = ffprobe(eksport.plikRozdzialow);
+        // The export of the saved project in both forms, named after it in
+        // the store, then levelled over the first (each replace asked, Esc
+        // keeping it); the levelling is remembered for the next window.
+        const QString daisy = magazyn + u"ksiazka DAISY"_s;
+        const QString mp3 = magazyn + u"ksiazka (rozdziały).mp3"_s;
+        rozmowa.wpisy.clear();
+        wyjscie.eksportuj();
+        QCOMPARE(praca.okna.last().folderDaisy, daisy);
+        QCOMPARE(praca.okna.last().celLufs, kDomyslnyCelLufs);
+        QCOMPARE(
+            rozmowa.status,
+            u"Książka wyeksportowana: książka DAISY w folderze %1, plik MP3 z rozdziałami %2."_s
+                .arg(QDir::toNativeSeparators(daisy), QDir::toNativeSeparators(mp3)));
+        QCOMPARE(wpisyFolderu(daisy).size(), 1 + 2 * 3);
+        QCOMPARE(bajtyPliku(mp3), eksportRdzenia(projekt.pozycje(), dir.filePath(u"r.mp3"_s)));
+        praca.wOknie = [](WyborEksportu w) {
+            w.wyrownaj = true;
+            return std::optional(w);
+        };
+        rozmowa.odpowiedzi = {O::Brak};
+        rozmowa.wpisy.clear();
+        const QByteArray przed = bajtyPliku(mp3);
+        wyjscie.eksportuj();
+        QCOMPARE(rozmowa.wpisy.size(), 1);
+        QCOMPARE(rozmowa.wpisy.first().domyslna, O::Nie);
+        QCOMPARE(rozmowa.wpisy.first().esc, O::Nie);
+        QVERIFY(rozmowa.status.startsWith(u"Eksport anulowany; "_s));
+        QCOMPARE(bajtyPliku(mp3), przed);
+        rozmowa.odpowiedzi = {O::Tak, O::Tak};
+        wyjscie.eksportuj();
+        QVERIFY2(rozmowa.status.startsWith(u"Książka wyeksportowana"_s),
+                 qPrintable(rozmowa.status));
+        QCOMPARE(bajtyPliku(mp3),
+                 eksportRdzenia(projekt.pozycje(), dir.filePath(u"w.mp3"_s), kDomyslnyCelLufs));
+        praca.wOknie = [](const WyborEksportu&) { return std::nullopt; };
+        wyjscie.eksportuj();
+        QVERIFY(praca.okna.last().wyrownaj);
+        const QJsonObject probe = ffprobe(mp3);
         if (probe.isEmpty())
             QSKIP("ffprobe missing: the chapters not read back");
         QCOMPARE(probe[u"chapters"].toArray().size(), 3);

@@ -1,5 +1,6 @@
 #include "eksport/ui/FormEksport.h"
 
+#include "audio/Glosnosc.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/Seams.h"
 #include "widgets/Ulatwienia.h"
@@ -88,6 +89,10 @@ TFormEksport::TFormEksport(QWidget* owner, const Komunikaty& komunikaty)
         uklad->addRow(check, h);
         connect(check, &QCheckBox::toggled, this, &TFormEksport::aktywuj);
     }
+    CheckWyrownaj = new QCheckBox(QStringLiteral("Wyrównaj &głośność"), postaci);
+    CheckWyrownaj->setObjectName(QStringLiteral("CheckWyrownaj"));
+    CheckWyrownaj->setAccessibleName(QStringLiteral("Wyrównaj głośność"));
+    uklad->addRow(CheckWyrownaj);
 
     auto* przyciski = new QDialogButtonBox(this);
     ButtonEksportuj =
@@ -116,8 +121,8 @@ TFormEksport::TFormEksport(QWidget* owner, const Komunikaty& komunikaty)
     });
 }
 
-void TFormEksport::przygotuj(const OpisKsiazki& opis, const QString& folderDaisy,
-                             const QString& plikRozdzialow) {
+void TFormEksport::przygotuj(const WyborEksportu& wybor) {
+    const OpisKsiazki& opis = wybor.opis;
     EditTytul->setText(opis.tytul);
     EditAutor->setText(opis.autor);
     EditLektor->setText(opis.lektor);
@@ -125,28 +130,33 @@ void TFormEksport::przygotuj(const OpisKsiazki& opis, const QString& folderDaisy
     EditRok->setText(opis.rok);
     EditWydawca->setText(opis.wydawca);
     EditOkladka->setText(opis.okladka);
-    EditDaisy->setText(folderDaisy);
-    EditRozdzialy->setText(plikRozdzialow);
+    EditDaisy->setText(wybor.folderDaisy);
+    EditRozdzialy->setText(wybor.plikRozdzialow);
     CheckDaisy->setChecked(true);
     CheckRozdzialy->setChecked(true);
+    CheckWyrownaj->setChecked(wybor.wyrownaj);
+    m_celLufs = wybor.celLufs;
+    CheckWyrownaj->setAccessibleDescription(
+        QStringLiteral("Do %1 LUFS w obu postaciach, tak jak przy scalaniu. Głośność docelową "
+                       "zmienia się w ustawieniach.")
+            .arg(tekstPoziomu(wybor.celLufs)));
+    CheckWyrownaj->setToolTip(CheckWyrownaj->accessibleDescription());
     aktywuj();
     EditTytul->setFocus();
     EditTytul->selectAll();
 }
 
-OpisKsiazki TFormEksport::opis() const {
-    return {EditTytul->text().trimmed(),  EditAutor->text().trimmed(),
-            EditLektor->text().trimmed(), EditJezyk->text().trimmed(),
-            EditRok->text().trimmed(),    EditWydawca->text().trimmed(),
-            EditOkladka->text().trimmed()};
-}
-
-QString TFormEksport::folderDaisy() const {
-    return CheckDaisy->isChecked() ? EditDaisy->text().trimmed() : QString();
-}
-
-QString TFormEksport::plikRozdzialow() const {
-    return CheckRozdzialy->isChecked() ? EditRozdzialy->text().trimmed() : QString();
+WyborEksportu TFormEksport::wybor() const {
+    const auto cel = [](const QCheckBox* check, const QLineEdit* pole) {
+        return check->isChecked() ? pole->text().trimmed() : QString();
+    };
+    return {{EditTytul->text().trimmed(), EditAutor->text().trimmed(), EditLektor->text().trimmed(),
+             EditJezyk->text().trimmed(), EditRok->text().trimmed(), EditWydawca->text().trimmed(),
+             EditOkladka->text().trimmed()},
+            cel(CheckDaisy, EditDaisy),
+            cel(CheckRozdzialy, EditRozdzialy),
+            CheckWyrownaj->isChecked(),
+            m_celLufs};
 }
 
 void TFormEksport::aktywuj() {

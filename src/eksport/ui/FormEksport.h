@@ -5,7 +5,7 @@
 // field has a label that names it for a screen reader, and the window is
 // worked from the keyboard alone (Alt with the underlined letters, Tab).
 
-#include "project/OpisKsiazki.h"
+#include "sesja/PracaWyjscia.h"
 
 #include <QDialog>
 
@@ -19,14 +19,12 @@ class TFormEksport : public QDialog {
 public:
     TFormEksport(QWidget* owner, const Komunikaty& komunikaty);
 
-    // Fills the window: the details, and the targets the choices start from.
-    void przygotuj(const OpisKsiazki& opis, const QString& folderDaisy,
-                   const QString& plikRozdzialow);
+    // Fills the window: the details, the targets the choices start from and
+    // the levelling.
+    void przygotuj(const WyborEksportu& wybor);
 
     // What the user gave; a target that is not chosen is empty.
-    OpisKsiazki opis() const;
-    QString folderDaisy() const;
-    QString plikRozdzialow() const;
+    WyborEksportu wybor() const;
 
     QLineEdit* EditTytul = nullptr;
     QLineEdit* EditAutor = nullptr;
@@ -42,6 +40,7 @@ public:
     QCheckBox* CheckRozdzialy = nullptr;
     QLineEdit* EditRozdzialy = nullptr;
     QPushButton* ButtonRozdzialy = nullptr;
+    QCheckBox* CheckWyrownaj = nullptr;
     QPushButton* ButtonEksportuj = nullptr;
     QPushButton* ButtonAnuluj = nullptr;
 
@@ -57,4 +56,5 @@ private:
     void aktywuj();
 
     const Komunikaty& m_komunikaty;
+    double m_celLufs = 0;
 };

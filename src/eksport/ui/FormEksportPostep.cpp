@@ -1,5 +1,7 @@
 #include "eksport/ui/FormEksportPostep.h"
 
+#include "sesja/SesjaWyjscie.h"
+
 #include <QLabel>
 #include <QProgressBar>
 
@@ -15,19 +17,13 @@ TFormEksportPostep::Wynik TFormEksportPostep::eksportuj(EksportKsiazki& eksport)
     eksport.dziennik = dziennikDoEtykiety();
     eksport.postep = postepDoPaska();
     eksport.przerwac = [this] { return m_anulowano.load(); };
+    // A stop also ends a loudness measurement in hand.
+    eksport.przerwanie = &m_anulowano;
     Wynik wynik;
-    wykonaj([&] {
-        try {
-            eksport.wykonaj();
-            wynik.udane = true;
-        } catch (const EPrzerwanyEksport&) {
-            wynik.przerwano = true;
-        } catch (const std::exception& e) {
-            wynik.blad = errorMessage(e);
-        }
-    });
+    wykonaj([&] { wynik = SesjaWyjscie::wykonaj(eksport); });
     eksport.dziennik = {};
     eksport.postep = {};
     eksport.przerwac = {};
+    eksport.przerwanie = nullptr;
     return wynik;
 }

@@ -4,6 +4,7 @@
 // closing the window stops the export, which then removes what it wrote.
 
 #include "eksport/EksportKsiazki.h"
+#include "sesja/PracaWyjscia.h"
 #include "widgets/OknoPostepu.h"
 
 class TFormEksportPostep : public OknoPostepu {
@@ -11,11 +12,7 @@ class TFormEksportPostep : public OknoPostepu {
 public:
     explicit TFormEksportPostep(QWidget* owner);
 
-    struct Wynik {
-        bool udane = false;
-        bool przerwano = false;
-        QString blad; // when it failed
-    };
+    using Wynik = WynikEksportu;
 
     // Runs the export on a worker thread and returns when it has ended.
     // Its dziennik, postep and przerwac are set here.

@@ -5,6 +5,7 @@
 #include "base/Watki.h"
 #include "merge/Podsumowanie.h"
 #include "merge/ZadanieScalania.h"
+#include "sesja/SesjaWyjscie.h"
 #include "widgets/Komunikaty.h"
 #include "widgets/LiniaKomunikatu.h"
 #include "widgets/OknoTekstu.h"
@@ -102,16 +103,16 @@ TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komu
     setTabOrder(ButtonRozpocznij, ButtonAnuluj);
 }
 
-void TFormScalaniePlikow::przygotuj(const QString& scalony, const ListaPozycji& pozycje,
-                                    const QString& plikProjektu) {
-    m_scalony = scalony;
-    m_pozycje = pozycje;
-    m_plikProjektu = plikProjektu;
+void TFormScalaniePlikow::przygotuj(const UstawienieScalania& u) {
+    ustawPodsumowanie(u.podsumowanie.value_or(QStringList()));
+    ustawRozmiarKsiazki(u.podsumowanie ? u.rozmiar : std::nullopt);
+    m_ustawienie = u;
+    ustawGlosnosc(u.celLufs, u.pamiec);
 }
 
 void TFormScalaniePlikow::ustawGlosnosc(double celLufs, PamiecGlosnosci* pamiec) {
-    m_celGlosnosci = celLufs;
-    m_pamiecGlosnosci = pamiec;
+    m_ustawienie.celLufs = celLufs;
+    m_ustawienie.pamiec = pamiec;
     CheckWyrownaj->setAccessibleDescription(
         QStringLiteral("Do %1 LUFS, bez ponownego kodowania: wzmocnienie ramek każdego pliku "
                        "zmienia się o całe kroki po 1,5 dB, a szczyt nie przekracza \u22121 dBTP. "
@@ -139,7 +140,7 @@ void TFormScalaniePlikow::FormActivate() {
     Memo1->clear();
     ProgressBar1->setValue(0);
     m_pasek->wyzeruj();
-    Memo1->appendPlainText(QStringLiteral("Zapisywanie projektu do pliku ") + m_scalony);
+    Memo1->appendPlainText(QStringLiteral("Zapisywanie projektu do pliku ") + m_ustawienie.scalony);
     // The book's summary, when there is one, is read first.
     MemoPodsumowanie->setPlainText(m_podsumowanie.join(u'\n'));
     MemoPodsumowanie->moveCursor(QTextCursor::Start);
@@ -163,7 +164,7 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
     if (m_rozmiarKsiazki && *m_rozmiarKsiazki > kNajwiekszyPlikFat) {
         switch (m_komunikaty.seams().message(
             this, Seams::Icon::Question, QStringLiteral("Książka w częściach"),
-            pytanieOCzesci(*m_rozmiarKsiazki, m_scalony),
+            SesjaWyjscie::pytanieOCzesci(*m_rozmiarKsiazki, m_ustawienie.scalony),
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
             QMessageBox::Cancel)) {
         case QMessageBox::Yes:
@@ -175,14 +176,8 @@ void TFormScalaniePlikow::ButtonRozpocznijClick() {
             return;
         }
     }
-    auto zadanie = std::make_unique<ZadanieScalania>(m_scalony, m_pozycje, m_miernik);
-    zadanie->limitCzesci = limitCzesci;
-    zadanie->plikProjektu = m_plikProjektu;
-    zadanie->indeksSzacowany = m_indeksSzacowany;
-    if (CheckWyrownaj->isChecked()) {
-        zadanie->celGlosnosci = m_celGlosnosci;
-        zadanie->pamiecGlosnosci = m_pamiecGlosnosci;
-    }
+    auto zadanie = SesjaWyjscie::zadanieScalania(m_ustawienie, m_miernik,
+                                                 CheckWyrownaj->isChecked(), limitCzesci);
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {
@@ -282,41 +277,6 @@ void TFormScalaniePlikow::pokazPostep(std::int64_t skopiowane, std::int64_t raze
         ProgressBar1->setValue(promile);
 }
 
-QString TFormScalaniePlikow::pytanieOCzesci(std::int64_t bajty, const QString& scalony) {
-    return QStringLiteral("Książka będzie miała %1, a karta z systemem plików FAT nie przyjmuje "
-                          "pliku od 4 GB wzwyż. Czy zapisać ją w częściach %2, %3 i dalszych, "
-                          "każdą mniejszą niż 4 GB i z własnymi plikami indeksów?\n\n"
-                          "Tak: zapisz w częściach. Nie: zapisz w jednym pliku. "
-                          "Anuluj: nie scalaj.")
-        .arg(rozmiarDlaLudzi(bajty), QFileInfo(nazwaCzesci(scalony, 1)).fileName(),
-             QFileInfo(nazwaCzesci(scalony, 2)).fileName());
-}
-
-QString TFormScalaniePlikow::tekstKonca(const WynikScalania& wynik, bool przerwano) {
-    if (wynik.zakonczone && !wynik.czesci.isEmpty()) {
-        QStringList nazwy;
-        for (const QString& czesc : wynik.czesci)
-            nazwy.append(QFileInfo(czesc).fileName());
-        QString tekst =
-            QStringLiteral("Scalanie zakończone powodzeniem. Książka zapisana w %1 %2: %3")
-                .arg(nazwy.size())
-                .arg(nazwy.size() == 1 ? QStringLiteral("części") : QStringLiteral("częściach"))
-                .arg(nazwy.join(QStringLiteral(", ")));
-        if (!wynik.glosnosc.isEmpty())
-            tekst += QStringLiteral(". ") + wynik.glosnosc;
-        return tekst;
-    }
-    if (wynik.zakonczone && !wynik.glosnosc.isEmpty())
-        return QStringLiteral("Scalanie zakończone powodzeniem. ") + wynik.glosnosc;
-    if (wynik.zakonczone)
-        return QStringLiteral("Scalanie zakończone powodzeniem");
-    if (przerwano)
-        return QStringLiteral("Scalanie przerwane");
-    if (wynik.blad.isEmpty())
-        return QStringLiteral("Scalanie nie powiodło się");
-    return QStringLiteral("Scalanie nie powiodło się: ") + wynik.blad;
-}
-
 void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
     dopiszCzekajace();
     m_trwa = false;
@@ -336,7 +296,7 @@ void TFormScalaniePlikow::zakonczono(const WynikScalania& wynik) {
     }
     ButtonAnuluj->setFocus(Qt::OtherFocusReason);
     if (!wynik.odmowa)
-        oglos(this, tekstKonca(wynik, m_przerwano));
+        oglos(this, SesjaWyjscie::tekstKonca(wynik, m_przerwano));
     if (m_zamknijPoZakonczeniu) {
         m_zamknijPoZakonczeniu = false;
         QDialog::reject();
@@ -357,8 +317,7 @@ TSklej::~TSklej() = default;
 void TSklej::run() {
     obnizPriorytetWatku();
     m_zadanie->wykonaj();
-    const WynikScalania wynik{m_zadanie->zakonczone(), m_zadanie->odmowa(), m_zadanie->blad(),
-                              m_zadanie->podsumowanieGlosnosci(), m_zadanie->czesci()};
+    const WynikScalania wynik = SesjaWyjscie::wynik(*m_zadanie);
     TFormScalaniePlikow* okno = m_form;
     QMetaObject::invokeMethod(
         okno, [okno, wynik] { okno->zakonczono(wynik); }, Qt::QueuedConnection);

@@ -6,6 +6,7 @@
 
 #include "merge/PomiarMp3.h"
 #include "project/Pozycja.h"
+#include "sesja/PracaWyjscia.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -26,40 +27,28 @@ class QTimer;
 class TSklej;
 class ZadanieScalania;
 
-// How a merge ended, handed from the worker to the dialog.
-struct WynikScalania {
-    bool zakonczone = false; // book and index files in place
-    bool odmowa = false;     // refused before writing anything (see ZadanieScalania::odmowa)
-    QString blad;
-    QString glosnosc;   // the levelling's summary (ZadanieScalania::podsumowanieGlosnosci)
-    QStringList czesci; // a book in parts: the parts' files, in order
-};
-
 class TFormScalaniePlikow : public QDialog {
     Q_OBJECT
 public:
     // Entries' files are measured by `miernik`, on the worker thread.
     TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty, MiernikMp3 miernik);
 
-    // What the next merge writes and reads: the book's file, the project's
-    // entries and the project's own file (never written over).
-    void przygotuj(const QString& scalony, const ListaPozycji& pozycje,
-                   const QString& plikProjektu);
+    // What the next merge writes and reads (the project's own file is never
+    // written over), with the summary, the book's size and the settings it
+    // runs with.
+    void przygotuj(const UstawienieScalania& u);
 
     // The merged book's size as the summary found it (none: not known).
     // A book of 4 GiB or more, which a FAT card does not take, is offered
     // to be written in parts when the merge starts.
     void ustawRozmiarKsiazki(std::optional<std::int64_t> bajty) { m_rozmiarKsiazki = bajty; }
-    // The offer: Tak writes parts (the default), Nie one file, Anuluj and
-    // Esc do not merge.
-    static QString pytanieOCzesci(std::int64_t bajty, const QString& scalony);
 
     // The book's summary shown at the top from the next showing on; none: no summary.
     void ustawPodsumowanie(const QStringList& linie) { m_podsumowanie = linie; }
 
     // Whether the next merges estimate the bookmarks' places from the
     // book's average rate (ZadanieScalania::indeksSzacowany); off by default.
-    void ustawIndeksSzacowany(bool szacowany) { m_indeksSzacowany = szacowany; }
+    void ustawIndeksSzacowany(bool szacowany) { m_ustawienie.indeksSzacowany = szacowany; }
 
     // The loudness "Wyrównaj głośność" brings each entry to, and the
     // measurements the merge uses instead of measuring again and adds to
@@ -93,8 +82,6 @@ public:
     void dopiszLinie(const QString& linia);
     void pokazPostep(std::int64_t skopiowane, std::int64_t razem);
     void zakonczono(const WynikScalania& wynik);
-    // What is said when a merge ends.
-    static QString tekstKonca(const WynikScalania& wynik, bool przerwano);
 
     ~TFormScalaniePlikow() override;
 
@@ -117,14 +104,9 @@ private:
 
     const Komunikaty& m_komunikaty;
     MiernikMp3 m_miernik;
-    QString m_scalony;
-    ListaPozycji m_pozycje;
-    QString m_plikProjektu;
+    UstawienieScalania m_ustawienie;
     QStringList m_podsumowanie;
-    bool m_indeksSzacowany = false;
     std::optional<std::int64_t> m_rozmiarKsiazki;
-    double m_celGlosnosci = 0; // set by ustawGlosnosc
-    PamiecGlosnosci* m_pamiecGlosnosci = nullptr;
     bool m_trwa = false;
     bool m_przerwano = false; // a stop was asked for the running merge
     bool m_zamknijPoZakonczeniu = false;
