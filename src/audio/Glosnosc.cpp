@@ -296,6 +296,16 @@ std::optional<double> celGlosnosci(const QString& tekst) {
     return v;
 }
 
+std::optional<double> celZOpcji(const QString& tekst, const QString& narzedzie,
+                                QTextStream& bledy) {
+    const std::optional<double> cel = tekst.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(tekst);
+    if (!cel)
+        bledy << narzedzie << ": głośność docelowa \u201e" << tekst
+              << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: " << narzedzie << " --help)"
+              << Qt::endl;
+    return cel;
+}
+
 QString tekstDecybeli(double db) {
     const double zaokraglone = std::round(db * 10.0) / 10.0;
     return (zaokraglone > 0 ? QStringLiteral("+") : QString()) + liczba(db) + QStringLiteral(" dB");

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -79,6 +80,10 @@ KrokGlosnosci krokGlosnosci(const PomiarGlosnosci& pomiar, double celLufs);
 // A target loudness as a user writes it ("-16", "-16,5", "−16.5"), from
 // -40 to -5 LUFS; nullopt otherwise.
 std::optional<double> celGlosnosci(const QString& tekst);
+// The target of a tool's "--wyrownaj-glosnosc[=LUFS]": the default when the
+// value is left out; none, after one line on `bledy` naming `narzedzie`,
+// when the value is no loudness (a wrong argument).
+std::optional<double> celZOpcji(const QString& tekst, const QString& narzedzie, QTextStream& bledy);
 
 // "+3,0 dB", "−1,5 dB", "0,0 dB": a step as the log and the report show it.
 QString tekstDecybeli(double db);

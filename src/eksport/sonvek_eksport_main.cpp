@@ -116,14 +116,10 @@ int main(int argc, char* argv[]) {
     // A target that is no loudness is a wrong argument, told before any work.
     std::optional<double> cel;
     if (rozbior.opcje.contains(kWyrownaj)) {
-        const QString tekst = rozbior.wartosci.value(kWyrownaj);
-        cel = tekst.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(tekst);
-        if (!cel) {
-            bledy() << "sonvek-eksport: głośność docelowa \u201e" << tekst
-                    << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: sonvek-eksport --help)"
-                    << Qt::endl;
+        cel =
+            celZOpcji(rozbior.wartosci.value(kWyrownaj), QStringLiteral("sonvek-eksport"), bledy());
+        if (!cel)
             return 2;
-        }
     }
     std::signal(SIGINT, naSygnal);
     std::signal(SIGTERM, naSygnal);

@@ -99,14 +99,10 @@ int main(int argc, char* argv[]) {
     // A target that is no loudness is a wrong argument, told before any work.
     std::optional<double> cel;
     if (rozbior.opcje.contains(opcjaWyrownaj)) {
-        const QString tekst = rozbior.wartosci.value(opcjaWyrownaj);
-        cel = tekst.isEmpty() ? kDomyslnyCelLufs : celGlosnosci(tekst);
-        if (!cel) {
-            bledy() << "sonvek-merge: głośność docelowa \u201e" << tekst
-                    << "\u201d nie jest liczbą LUFS od -40 do -5 (pomoc: sonvek-merge --help)"
-                    << Qt::endl;
+        cel = celZOpcji(rozbior.wartosci.value(opcjaWyrownaj), QStringLiteral("sonvek-merge"),
+                        bledy());
+        if (!cel)
             return 2;
-        }
     }
     std::int64_t limitCzesci = 0;
     if (rozbior.opcje.contains(opcjaCzesci)) {
