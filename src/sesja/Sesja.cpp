@@ -1,5 +1,6 @@
 #include "sesja/Sesja.h"
 
+#include "audio/Glosnosc.h"
 #include "sesja/Rozmowa.h"
 
 Sesja::Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, ModelProjektu& projekt,
@@ -10,6 +11,10 @@ Sesja::Sesja(Rozmowa& rozmowa, PracaKarty& praca, SettingsStore& store, ModelPro
 void Sesja::odczytajKonfiguracje() {
     if (const auto uwagaUstawien = ::odczytajKonfiguracje(m_store, m_konfiguracja))
         m_rozmowa.powiadom(*uwagaUstawien);
+}
+
+double Sesja::celLufs() const {
+    return celGlosnosci(m_konfiguracja.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs);
 }
 
 void Sesja::zapiszKonfiguracje(const Konfiguracja& k) {

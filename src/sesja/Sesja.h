@@ -93,6 +93,8 @@ public:
 
     // ---- settings ------------------------------------------------------------
     const Konfiguracja& konfiguracja() const { return m_konfiguracja; }
+    // The loudness levelling brings to: the setting's, or the default.
+    double celLufs() const;
     // Takes the stored settings into use; a setting that could not be read
     // is told.
     void odczytajKonfiguracje();

@@ -161,9 +161,7 @@ void SesjaLista::raportGlosnosci(const QList<int>& rows) {
         pozycje.append(p);
     }
     // The step at the target the levelled merge would use.
-    const double cel =
-        celGlosnosci(m_sesja.konfiguracja().Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs);
-    m_praca.pokazRaportGlosnosci(::raportGlosnosci(pozycje, cel));
+    m_praca.pokazRaportGlosnosci(::raportGlosnosci(pozycje, m_sesja.celLufs()));
 }
 
 // The entries' files are examined (the user may stop: then there is no

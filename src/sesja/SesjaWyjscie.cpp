@@ -13,14 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-double celLufs(const Konfiguracja& k) {
-    return celGlosnosci(k.Wykrywanie.CelGlosnosci).value_or(kDomyslnyCelLufs);
-}
-
-} // namespace
-
 void SesjaWyjscie::scal() {
     Rozmowa::WyborPlikow wybor;
     wybor.tytul = QStringLiteral("Scalanie projektu jako");
@@ -43,7 +35,7 @@ void SesjaWyjscie::scal() {
     u.pozycje = m_projekt.pozycje();
     u.plikProjektu = m_projekt.NazwaProjektu();
     u.indeksSzacowany = m_sesja.konfiguracja().Wykrywanie.IndeksSzacowany;
-    u.celLufs = celLufs(m_sesja.konfiguracja());
+    u.celLufs = m_sesja.celLufs();
     u.pamiec = &m_lista.glosnosci();
     m_praca.scal(u);
 }
@@ -114,7 +106,7 @@ WyborEksportu SesjaWyjscie::celeEksportu(const QString& projekt) const {
     return {uzupelnijOpis(m_projekt.opisKsiazki(), m_projekt.pozycje(), projekt),
             magazyn.filePath(nazwa + QStringLiteral(" DAISY")),
             magazyn.filePath(nazwa + QStringLiteral(" (rozdziały).mp3")), m_wyrownajEksport,
-            celLufs(m_sesja.konfiguracja())};
+            m_sesja.celLufs()};
 }
 
 void SesjaWyjscie::eksportuj() {
