@@ -8,6 +8,7 @@
 
 #include "cofanie/HistoriaProjektu.h"
 #include "eksport/EksportKsiazki.h"
+#include "merge/CzesciKsiazki.h"
 #include "merge/Miernik.h"
 #include "merge/ZadanieScalania.h"
 #include "project/ModelProjektu.h"
@@ -169,6 +170,42 @@ private slots:
             QSKIP("ffprobe missing: the chapters not read back");
         QCOMPARE(probe[u"chapters"].toArray().size(), 3);
         QCOMPARE(probe[u"format"][u"tags"][u"title"].toString(), u"ksiazka"_s);
+    }
+
+    // As the merge starts, a book over the FAT limit is offered parts: Tak
+    // (Enter) writes parts, Nie one file, Esc does not merge. A book that
+    // fits, or whose size is not known, is merged without a question.
+    void partsOffered_data() {
+        QTest::addColumn<std::int64_t>("rozmiar"); // -1: not known
+        QTest::addColumn<O>("odpowiedz");
+        QTest::addColumn<std::int64_t>("limit"); // -1: not merged
+        QTest::addColumn<bool>("pytanie");
+        const std::int64_t ponad = kNajwiekszyPlikFat + 1;
+        QTest::newRow("over, Tak") << ponad << O::Tak << kNajwiekszyPlikFat << true;
+        QTest::newRow("over, Nie") << ponad << O::Nie << std::int64_t(0) << true;
+        QTest::newRow("over, Esc") << ponad << O::Brak << std::int64_t(-1) << true;
+        QTest::newRow("at the limit") << kNajwiekszyPlikFat << O::Tak << std::int64_t(0) << false;
+        QTest::newRow("not known") << std::int64_t(-1) << O::Tak << std::int64_t(0) << false;
+    }
+    void partsOffered() {
+        QFETCH(std::int64_t, rozmiar);
+        QFETCH(O, odpowiedz);
+        QFETCH(std::int64_t, limit);
+        QFETCH(bool, pytanie);
+        FakeRozmowa rozmowa;
+        rozmowa.odpowiedzi = {odpowiedz};
+        const auto wynik = SesjaWyjscie::limitCzesci(
+            rozmowa, rozmiar < 0 ? std::nullopt : std::optional(rozmiar), u"/m/K.mp3"_s);
+        QCOMPARE(wynik.value_or(-1), limit);
+        QCOMPARE(rozmowa.wpisy.size(), pytanie ? 1 : 0);
+        if (!pytanie)
+            return;
+        const FakeRozmowa::Wpis& w = rozmowa.wpisy.first();
+        QCOMPARE(w.tytul, u"Książka w częściach"_s);
+        QCOMPARE(w.domyslna, O::Tak);
+        QCOMPARE(w.esc, O::Anuluj);
+        QVERIFY2(w.tekst.contains(u"w częściach K-1.mp3, K-2.mp3 i dalszych"_s),
+                 qPrintable(w.tekst));
     }
 };
 
