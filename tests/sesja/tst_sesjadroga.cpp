@@ -152,6 +152,8 @@ private slots:
         const QByteArray przed = bajtyPliku(mp3);
         wyjscie.eksportuj();
         QCOMPARE(rozmowa.wpisy.size(), 1);
+        QVERIFY(
+            rozmowa.wpisy.first().tekst.contains(u"zawiera książkę DAISY utworzoną wcześniej"_s));
         QCOMPARE(rozmowa.wpisy.first().domyslna, O::Nie);
         QCOMPARE(rozmowa.wpisy.first().esc, O::Nie);
         QVERIFY(rozmowa.status.startsWith(u"Eksport anulowany; "_s));
