@@ -23,21 +23,12 @@
 
 using namespace Qt::StringLiterals;
 
-class TestEksport : public QObject {
+class TestEksport : public QObject, OknoWFolderze {
     Q_OBJECT
-
-    std::optional<QTemporaryDir> dir;
-    FakeSeams seams;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<TMainForm> form;
-
-    QString sciezka(const QString& n) const { return dir->filePath(n); }
 
 private slots:
     void init() {
-        dir.emplace();
-        seams = FakeSeams();
-        form = oknoNadFolderem(seams, store, dir->path());
+        otworz();
         Mp3Format f;
         f.durationMs = 800;
         for (const QString& n : {u"a.mp3"_s, u"b.mp3"_s}) {
