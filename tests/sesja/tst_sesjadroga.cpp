@@ -4,7 +4,8 @@
 // the player's file written, and the book exported in both forms, then
 // again levelled over the first export. Every question is answered through
 // FakeRozmowa and every output read back; the session's exports are
-// byte-equal to the export core's own with the same choices.
+// byte-equal to the export core's own with the same choices. Beside it,
+// the merge's offer of parts and what a merge says at its end.
 
 #include "cofanie/HistoriaProjektu.h"
 #include "eksport/EksportKsiazki.h"
@@ -208,6 +209,37 @@ private slots:
         QCOMPARE(w.esc, O::Anuluj);
         QVERIFY2(w.tekst.contains(u"w częściach K-1.mp3, K-2.mp3 i dalszych"_s),
                  qPrintable(w.tekst));
+    }
+
+    // What is said when a merge ends: a book in parts names them (one
+    // "części", more "częściach") before the levelling's summary.
+    void endOfMergeSaid_data() {
+        QTest::addColumn<WynikScalania>("wynik");
+        QTest::addColumn<bool>("przerwano");
+        QTest::addColumn<QString>("tekst");
+        const auto w = [](bool zakonczone, const QString& blad, const QString& glosnosc,
+                          const QStringList& czesci) {
+            return WynikScalania{zakonczone, false, blad, glosnosc, czesci};
+        };
+        const QString ok = u"Scalanie zakończone powodzeniem"_s, g = u"Głośność wyrównana"_s;
+        QTest::newRow("one file") << w(true, {}, {}, {}) << false << ok;
+        QTest::newRow("levelled") << w(true, {}, g, {}) << false << ok + u". "_s + g;
+        QTest::newRow("one part") << w(true, {}, {}, {u"/m/K-1.mp3"_s}) << false
+                                  << ok + u". Książka zapisana w 1 części: K-1.mp3"_s;
+        QTest::newRow("two parts, levelled")
+            << w(true, {}, g, {u"/m/K-1.mp3"_s, u"/m/K-2.mp3"_s}) << false
+            << ok + u". Książka zapisana w 2 częściach: K-1.mp3, K-2.mp3. "_s + g;
+        QTest::newRow("stopped") << w(false, {}, {}, {}) << true << u"Scalanie przerwane"_s;
+        QTest::newRow("failed") << w(false, u"zepsuty"_s, {}, {}) << false
+                                << u"Scalanie nie powiodło się: zepsuty"_s;
+        QTest::newRow("failed, unsaid")
+            << w(false, {}, {}, {}) << false << u"Scalanie nie powiodło się"_s;
+    }
+    void endOfMergeSaid() {
+        QFETCH(WynikScalania, wynik);
+        QFETCH(bool, przerwano);
+        QFETCH(QString, tekst);
+        QCOMPARE(SesjaWyjscie::tekstKonca(wynik, przerwano), tekst);
     }
 };
 
