@@ -1,6 +1,7 @@
 // The merge and the export: the session decides, the windows show.
 
 #include "app/MainForm.h"
+#include "app/RozmowaOkna.h"
 #include "merge/Miernik.h"
 #include "merge/ui/FormScalaniePlikow.h"
 
@@ -15,6 +16,7 @@ void TMainForm::Eksportujksiazke1Click() {
 }
 
 void TMainForm::utworzFormScalaniePlikow() {
-    m_FormScalaniePlikow = new TFormScalaniePlikow(
-        this, m_komunikaty, m_uslugi.miernikScalania ? m_uslugi.miernikScalania : miernikMp3());
+    m_FormScalaniePlikow =
+        new TFormScalaniePlikow(this, m_komunikaty, *m_rozmowa,
+                                m_uslugi.miernikScalania ? m_uslugi.miernikScalania : miernikMp3());
 }

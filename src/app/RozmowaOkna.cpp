@@ -5,6 +5,7 @@
 #include "audio/ui/FormDodawanie.h"
 #include "audio/ui/FormPomiarGlosnosci.h"
 #include "audio/ui/FormWykrywanie.h"
+#include "base/Paths.h"
 #include "card/ui/FormKopiowanie.h"
 #include "eksport/ui/FormEksport.h"
 #include "eksport/ui/FormEksportPostep.h"
@@ -14,6 +15,8 @@
 #include "widgets/Komunikaty.h"
 #include "widgets/OknoTekstu.h"
 #include "widgets/Seams.h"
+
+#include <QApplication>
 
 namespace {
 
@@ -64,8 +67,17 @@ Rozmowa::Odpowiedz RozmowaOkna::zapytaj(const Pytanie& pytanie) {
         przyciski |= QMessageBox::Open;
     if (pytanie.zAnuluj)
         przyciski |= QMessageBox::Cancel;
-    return odpowiedz(m_komunikaty.uwaga(pytanie.tekst, przyciski, przycisk(pytanie.domyslna),
-                                        przycisk(pytanie.esc)));
+    if (pytanie.tytul.isEmpty())
+        return odpowiedz(m_komunikaty.uwaga(pytanie.tekst, przyciski, przycisk(pytanie.domyslna),
+                                            przycisk(pytanie.esc)));
+    // A question with a caption of its own comes while a dialog is open (the
+    // merge's offer of parts): its box belongs to that dialog, where the
+    // user is.
+    QWidget* wlasciciel = QApplication::activeModalWidget();
+    return odpowiedz(
+        m_komunikaty.seams().message(wlasciciel ? wlasciciel : &m_okno, Seams::Icon::Question,
+                                     pytanie.tytul, nazwaDoPokazania(pytanie.tekst), przyciski,
+                                     przycisk(pytanie.domyslna), przycisk(pytanie.esc)));
 }
 
 namespace {

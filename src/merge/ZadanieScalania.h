@@ -134,6 +134,9 @@ private:
     void sklej();
     void utworzIndeksy();
     void sklejCzesci();
+    void nazwijCzesci(int ile);
+    std::unique_ptr<ZadanieScalania> zadanieCzesci(int k, int poczatek, int n, std::int64_t przed,
+                                                   std::int64_t dalej);
     void utworzIndeksyCzesci();
     void bladCzesci(const ZadanieScalania& czesc);
     std::int64_t sprawdzNazwy() const;

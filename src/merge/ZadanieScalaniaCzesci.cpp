@@ -35,74 +35,27 @@ void ZadanieScalania::sklejCzesci() {
     for (const PozycjaProjektu& p : std::as_const(wpisy))
         rozmiaryWpisow.append(zbadajPlik(p.sciezka()).rozmiar);
     const QList<int> podzial = podzialNaCzesci(rozmiaryWpisow, limitCzesci);
-    nazwyCzesci.clear();
-    QStringList wyjscia;
-    for (int k = 0; k < podzial.size(); ++k) {
-        nazwyCzesci.append(nazwaCzesci(nazwaScalonego, k + 1));
-        wyjscia << nazwyCzesci.last() << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("dat"))
-                << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("log"));
-    }
-    for (const QString& nazwa : std::as_const(wyjscia))
-        if (QFileInfo(nazwa).isDir())
-            throw EInOutError(
-                QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej nazwie")
-                    .arg(nazwa));
-    {
-        const TozsamoscPlikow cele(wyjscia);
-        QStringList czytane{plikProjektu};
-        czytane += sciezkiWpisow();
-        for (const QString& sciezka : std::as_const(czytane))
-            if (const auto k = cele.ktory(sciezka))
-                throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik, który "
-                                                 "scalanie czyta (%2), a zostałby zastąpiony. "
-                                                 "Wybierz inną nazwę")
-                                      .arg(wyjscia.at(*k), sciezka));
-    }
+    nazwijCzesci(int(podzial.size()));
     odmowiono = false;
     usunPozostalosci();
-    const std::int64_t razem =
-        std::accumulate(rozmiaryWpisow.cbegin(), rozmiaryWpisow.cend(), std::int64_t{0});
+    const auto suma = [&rozmiaryWpisow](int od, int ile) {
+        return std::accumulate(rozmiaryWpisow.cbegin() + od, rozmiaryWpisow.cbegin() + od + ile,
+                               std::int64_t{0});
+    };
+    const std::int64_t razem = suma(0, int(rozmiaryWpisow.size()));
     QStringList wyrownanie;
     int poczatek = 0;
     std::int64_t przed = 0;
     for (int k = 0; k < podzial.size(); ++k) {
         sprawdzPrzerwanie();
         const int n = podzial.at(k);
-        std::int64_t wCzesci = 0;
-        for (int i = poczatek; i < poczatek + n; ++i)
-            wCzesci += rozmiaryWpisow.at(i);
+        const std::int64_t wCzesci = suma(poczatek, n);
         loguj(QStringLiteral("Część %1 z %2: %3")
                   .arg(k + 1)
                   .arg(podzial.size())
                   .arg(nazwyCzesci.at(k)));
-        auto czesc =
-            std::make_unique<ZadanieScalania>(nazwyCzesci.at(k), wpisy.mid(poczatek, n), miernik);
-        czesc->odlozUmieszczenie = true;
-        czesc->plikProjektu = plikProjektu;
-        czesc->indeksSzacowany = indeksSzacowany;
-        czesc->celGlosnosci = celGlosnosci;
-        czesc->miernikGlosnosci = miernikGlosnosci;
-        czesc->pamiecGlosnosci = pamiecGlosnosci;
-        czesc->przerwanie = przerwanie;
-        czesc->przerwac = przerwac;
-        // The parts' own ends are said once, for the whole book.
-        czesc->dziennik = [this](const QString& linia) {
-            if (!linia.startsWith(QStringLiteral("Błąd: ")) &&
-                linia != QStringLiteral("Scalanie przerwane"))
-                loguj(linia);
-        };
-        if (postep) {
-            const std::int64_t dalej = razem - przed - wCzesci;
-            czesc->postep = [this, przed, dalej](std::int64_t zrobione, std::int64_t wszystkie) {
-                postep(przed + zrobione, przed + wszystkie + dalej);
-            };
-        }
-        if (przeksztalcRamke)
-            czesc->przeksztalcRamke = [this, poczatek](int wpis, unsigned char* ramka, int bajty) {
-                przeksztalcRamke(poczatek + wpis, ramka, bajty);
-            };
-        ZadanieScalania& zadanie = *czesc;
-        zadaniaCzesci.push_back(std::move(czesc));
+        zadaniaCzesci.push_back(zadanieCzesci(k, poczatek, n, przed, razem - przed - wCzesci));
+        ZadanieScalania& zadanie = *zadaniaCzesci.back();
         if (!zadanie.SklejPliki())
             bladCzesci(zadanie);
         if (!zadanie.podsumowanieGlosnosci().isEmpty())
@@ -112,6 +65,64 @@ void ZadanieScalania::sklejCzesci() {
         przed += wCzesci;
     }
     tekstWyrownania = wyrownanie.join(QStringLiteral("; "));
+}
+
+// The names of `ile` parts, each with its index files; refused when a
+// folder holds one of them or the merge reads a file one of them names.
+void ZadanieScalania::nazwijCzesci(int ile) {
+    nazwyCzesci.clear();
+    QStringList wyjscia;
+    for (int k = 0; k < ile; ++k) {
+        nazwyCzesci.append(nazwaCzesci(nazwaScalonego, k + 1));
+        wyjscia << nazwyCzesci.last() << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("dat"))
+                << nazwaIndeksu(nazwyCzesci.last(), QStringLiteral("log"));
+    }
+    for (const QString& nazwa : std::as_const(wyjscia))
+        if (QFileInfo(nazwa).isDir())
+            throw EInOutError(
+                QStringLiteral("Nie można utworzyć pliku %1: istnieje folder o tej nazwie")
+                    .arg(nazwa));
+    const TozsamoscPlikow cele(wyjscia);
+    QStringList czytane{plikProjektu};
+    czytane += sciezkiWpisow();
+    for (const QString& sciezka : std::as_const(czytane))
+        if (const auto k = cele.ktory(sciezka))
+            throw SonvekError(QStringLiteral("Nie można scalić plików do %1: to plik, który "
+                                             "scalanie czyta (%2), a zostałby zastąpiony. "
+                                             "Wybierz inną nazwę")
+                                  .arg(wyjscia.at(*k), sciezka));
+}
+
+// The merge of part `k` (from 0): `n` entries from `poczatek`, run with this
+// merge's settings, its stop and its log. Its progress is told as the whole
+// book's, with `przed` bytes of entries before the part and `dalej` after it.
+std::unique_ptr<ZadanieScalania>
+ZadanieScalania::zadanieCzesci(int k, int poczatek, int n, std::int64_t przed, std::int64_t dalej) {
+    auto czesc =
+        std::make_unique<ZadanieScalania>(nazwyCzesci.at(k), wpisy.mid(poczatek, n), miernik);
+    czesc->odlozUmieszczenie = true;
+    czesc->plikProjektu = plikProjektu;
+    czesc->indeksSzacowany = indeksSzacowany;
+    czesc->celGlosnosci = celGlosnosci;
+    czesc->miernikGlosnosci = miernikGlosnosci;
+    czesc->pamiecGlosnosci = pamiecGlosnosci;
+    czesc->przerwanie = przerwanie;
+    czesc->przerwac = przerwac;
+    // The parts' own ends are said once, for the whole book.
+    czesc->dziennik = [this](const QString& linia) {
+        if (!linia.startsWith(QStringLiteral("Błąd: ")) &&
+            linia != QStringLiteral("Scalanie przerwane"))
+            loguj(linia);
+    };
+    if (postep)
+        czesc->postep = [this, przed, dalej](std::int64_t zrobione, std::int64_t wszystkie) {
+            postep(przed + zrobione, przed + wszystkie + dalej);
+        };
+    if (przeksztalcRamke)
+        czesc->przeksztalcRamke = [this, poczatek](int wpis, unsigned char* ramka, int bajty) {
+            przeksztalcRamke(poczatek + wpis, ramka, bajty);
+        };
+    return czesc;
 }
 
 // Stage 2 of a book in parts: every part's index files, then all the parts

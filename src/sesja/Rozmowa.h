@@ -23,6 +23,8 @@ public:
         Odpowiedz esc = Odpowiedz::Brak;
         // With "Otwórz" after "Tak" and "Nie" when set.
         bool zOtworz = false;
+        // The box's caption, shown with a question mark; empty: "Uwaga".
+        QString tytul = {};
     };
 
     // A yes/no question whose safe answer is "Nie", by Enter and by Esc alike.
@@ -45,7 +47,7 @@ public:
 
     // A notice with "OK" alone, captioned "Uwaga".
     virtual void powiadom(const QString& tekst) = 0;
-    // A question captioned "Uwaga"; the answer given.
+    // A question, captioned "Uwaga" unless it names its own caption; the answer given.
     virtual Odpowiedz zapytaj(const Pytanie& pytanie) = 0;
     // An open dialog for one file; empty when cancelled.
     virtual QStringList wybierzPliki(const WyborPlikow& wybor) = 0;

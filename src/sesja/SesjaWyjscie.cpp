@@ -50,6 +50,24 @@ QString SesjaWyjscie::pytanieOCzesci(std::int64_t bajty, const QString& scalony)
              QFileInfo(nazwaCzesci(scalony, 2)).fileName());
 }
 
+std::optional<std::int64_t> SesjaWyjscie::limitCzesci(Rozmowa& rozmowa,
+                                                      std::optional<std::int64_t> rozmiar,
+                                                      const QString& scalony) {
+    if (!rozmiar || *rozmiar <= kNajwiekszyPlikFat)
+        return 0;
+    Rozmowa::Pytanie pytanie{pytanieOCzesci(*rozmiar, scalony), true, Rozmowa::Odpowiedz::Tak,
+                             Rozmowa::Odpowiedz::Anuluj};
+    pytanie.tytul = QStringLiteral("Książka w częściach");
+    switch (rozmowa.zapytaj(pytanie)) {
+    case Rozmowa::Odpowiedz::Tak:
+        return kNajwiekszyPlikFat;
+    case Rozmowa::Odpowiedz::Nie:
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::unique_ptr<ZadanieScalania> SesjaWyjscie::zadanieScalania(const UstawienieScalania& u,
                                                                const MiernikMp3& miernik,
                                                                bool wyrownaj,

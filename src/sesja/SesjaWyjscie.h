@@ -12,6 +12,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class ModelProjektu;
 class Rozmowa;
@@ -37,6 +38,12 @@ public:
     // limit: Tak writes parts (the default), Nie one file, Anuluj and Esc
     // do not merge.
     static QString pytanieOCzesci(std::int64_t bajty, const QString& scalony);
+    // Asked as the merge starts: the parts' largest size for the book
+    // `scalony` of `rozmiar` bytes (not known: none), 0 for one file; none
+    // when the user does not merge. Only a book over the FAT limit is
+    // offered parts, in a question captioned "Książka w częściach".
+    static std::optional<std::int64_t>
+    limitCzesci(Rozmowa& rozmowa, std::optional<std::int64_t> rozmiar, const QString& scalony);
     // The merge `u` names, levelled when `wyrownaj`, in parts of at most
     // `limitCzesci` bytes when that is above 0.
     static std::unique_ptr<ZadanieScalania> zadanieScalania(const UstawienieScalania& u,

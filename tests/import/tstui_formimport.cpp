@@ -26,22 +26,11 @@
 
 using namespace Qt::StringLiterals;
 
-class TestFormImport : public QObject {
+class TestFormImport : public QObject, OknoWFolderze {
     Q_OBJECT
 
-    std::optional<QTemporaryDir> dir;
-    FakeSeams seams;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<TMainForm> form;
-
-    QString sciezka(const QString& n) const { return dir->filePath(n); }
-
 private slots:
-    void init() {
-        dir.emplace();
-        seams = FakeSeams();
-        form = oknoNadFolderem(seams, store, dir->path());
-    }
+    void init() { otworz(); }
     void cleanup() { form.reset(); }
 
     void importFromWindow_data() {

@@ -4,10 +4,12 @@
 // the player's file written, and the book exported in both forms, then
 // again levelled over the first export. Every question is answered through
 // FakeRozmowa and every output read back; the session's exports are
-// byte-equal to the export core's own with the same choices.
+// byte-equal to the export core's own with the same choices. Beside it,
+// the merge's offer of parts and what a merge says at its end.
 
 #include "cofanie/HistoriaProjektu.h"
 #include "eksport/EksportKsiazki.h"
+#include "merge/CzesciKsiazki.h"
 #include "merge/Miernik.h"
 #include "merge/ZadanieScalania.h"
 #include "project/ModelProjektu.h"
@@ -151,6 +153,8 @@ private slots:
         const QByteArray przed = bajtyPliku(mp3);
         wyjscie.eksportuj();
         QCOMPARE(rozmowa.wpisy.size(), 1);
+        QVERIFY(
+            rozmowa.wpisy.first().tekst.contains(u"zawiera książkę DAISY utworzoną wcześniej"_s));
         QCOMPARE(rozmowa.wpisy.first().domyslna, O::Nie);
         QCOMPARE(rozmowa.wpisy.first().esc, O::Nie);
         QVERIFY(rozmowa.status.startsWith(u"Eksport anulowany; "_s));
@@ -169,6 +173,73 @@ private slots:
             QSKIP("ffprobe missing: the chapters not read back");
         QCOMPARE(probe[u"chapters"].toArray().size(), 3);
         QCOMPARE(probe[u"format"][u"tags"][u"title"].toString(), u"ksiazka"_s);
+    }
+
+    // As the merge starts, a book over the FAT limit is offered parts: Tak
+    // (Enter) writes parts, Nie one file, Esc does not merge. A book that
+    // fits, or whose size is not known, is merged without a question.
+    void partsOffered_data() {
+        QTest::addColumn<std::int64_t>("rozmiar"); // -1: not known
+        QTest::addColumn<O>("odpowiedz");
+        QTest::addColumn<std::int64_t>("limit"); // -1: not merged
+        QTest::addColumn<bool>("pytanie");
+        const std::int64_t ponad = kNajwiekszyPlikFat + 1;
+        QTest::newRow("over, Tak") << ponad << O::Tak << kNajwiekszyPlikFat << true;
+        QTest::newRow("over, Nie") << ponad << O::Nie << std::int64_t(0) << true;
+        QTest::newRow("over, Esc") << ponad << O::Brak << std::int64_t(-1) << true;
+        QTest::newRow("at the limit") << kNajwiekszyPlikFat << O::Tak << std::int64_t(0) << false;
+        QTest::newRow("not known") << std::int64_t(-1) << O::Tak << std::int64_t(0) << false;
+    }
+    void partsOffered() {
+        QFETCH(std::int64_t, rozmiar);
+        QFETCH(O, odpowiedz);
+        QFETCH(std::int64_t, limit);
+        QFETCH(bool, pytanie);
+        FakeRozmowa rozmowa;
+        rozmowa.odpowiedzi = {odpowiedz};
+        const auto wynik = SesjaWyjscie::limitCzesci(
+            rozmowa, rozmiar < 0 ? std::nullopt : std::optional(rozmiar), u"/m/K.mp3"_s);
+        QCOMPARE(wynik.value_or(-1), limit);
+        QCOMPARE(rozmowa.wpisy.size(), pytanie ? 1 : 0);
+        if (!pytanie)
+            return;
+        const FakeRozmowa::Wpis& w = rozmowa.wpisy.first();
+        QCOMPARE(w.tytul, u"Książka w częściach"_s);
+        QCOMPARE(w.domyslna, O::Tak);
+        QCOMPARE(w.esc, O::Anuluj);
+        QVERIFY2(w.tekst.contains(u"w częściach K-1.mp3, K-2.mp3 i dalszych"_s),
+                 qPrintable(w.tekst));
+    }
+
+    // What is said when a merge ends: a book in parts names them (one
+    // "części", more "częściach") before the levelling's summary.
+    void endOfMergeSaid_data() {
+        QTest::addColumn<WynikScalania>("wynik");
+        QTest::addColumn<bool>("przerwano");
+        QTest::addColumn<QString>("tekst");
+        const auto w = [](bool zakonczone, const QString& blad, const QString& glosnosc,
+                          const QStringList& czesci) {
+            return WynikScalania{zakonczone, false, blad, glosnosc, czesci};
+        };
+        const QString ok = u"Scalanie zakończone powodzeniem"_s, g = u"Głośność wyrównana"_s;
+        QTest::newRow("one file") << w(true, {}, {}, {}) << false << ok;
+        QTest::newRow("levelled") << w(true, {}, g, {}) << false << ok + u". "_s + g;
+        QTest::newRow("one part") << w(true, {}, {}, {u"/m/K-1.mp3"_s}) << false
+                                  << ok + u". Książka zapisana w 1 części: K-1.mp3"_s;
+        QTest::newRow("two parts, levelled")
+            << w(true, {}, g, {u"/m/K-1.mp3"_s, u"/m/K-2.mp3"_s}) << false
+            << ok + u". Książka zapisana w 2 częściach: K-1.mp3, K-2.mp3. "_s + g;
+        QTest::newRow("stopped") << w(false, {}, {}, {}) << true << u"Scalanie przerwane"_s;
+        QTest::newRow("failed") << w(false, u"zepsuty"_s, {}, {}) << false
+                                << u"Scalanie nie powiodło się: zepsuty"_s;
+        QTest::newRow("failed, unsaid")
+            << w(false, {}, {}, {}) << false << u"Scalanie nie powiodło się"_s;
+    }
+    void endOfMergeSaid() {
+        QFETCH(WynikScalania, wynik);
+        QFETCH(bool, przerwano);
+        QFETCH(QString, tekst);
+        QCOMPARE(SesjaWyjscie::tekstKonca(wynik, przerwano), tekst);
     }
 };
 

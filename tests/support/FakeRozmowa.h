@@ -15,6 +15,7 @@ public:
         bool pytanie = false;
         Odpowiedz domyslna = Odpowiedz::Brak;
         Odpowiedz esc = Odpowiedz::Brak;
+        QString tytul = {};
     };
     // Answers to questions in turn; an empty queue answers "Tak". Brak
     // stands for Esc: the question's Esc answer, else "Nie".
@@ -40,7 +41,7 @@ public:
 
     void powiadom(const QString& tekst) override { wpisy.append({tekst}); }
     Odpowiedz zapytaj(const Pytanie& p) override {
-        wpisy.append({p.tekst, true, p.domyslna, p.esc});
+        wpisy.append({p.tekst, true, p.domyslna, p.esc, p.tytul});
         const Odpowiedz o = odpowiedzi.isEmpty() ? Odpowiedz::Tak : odpowiedzi.takeFirst();
         if (o != Odpowiedz::Brak)
             return o;

@@ -10,9 +10,11 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <QtGlobal>
 #include <memory>
+#include <optional>
 
 // The child of `okno` named `nazwa`; a missing one ends the test run.
 template <typename T = QAction> T* kontrolka(const QObject& okno, const char* nazwa) {
@@ -49,6 +51,22 @@ oknoNadFolderem(FakeSeams& seams, std::unique_ptr<SettingsStore>& store, const Q
     seams.messages.clear();
     return okno;
 }
+
+// The members of a test of the main window over a fresh temporary folder:
+// otworz() in init() makes them anew.
+struct OknoWFolderze {
+    std::optional<QTemporaryDir> dir;
+    FakeSeams seams;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<TMainForm> form;
+
+    void otworz() {
+        dir.emplace();
+        seams = FakeSeams();
+        form = oknoNadFolderem(seams, store, dir->path());
+    }
+    QString sciezka(const QString& n) const { return dir->filePath(n); }
+};
 
 // Appends a row for the file at `path` with this bookmark, as a loaded
 // project has it: the project stays unchanged.

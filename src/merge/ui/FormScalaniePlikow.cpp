@@ -26,8 +26,8 @@
 #include <utility>
 
 TFormScalaniePlikow::TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty,
-                                         MiernikMp3 miernik)
-    : QDialog(parent), m_komunikaty(komunikaty), m_miernik(std::move(miernik)) {
+                                         Rozmowa& rozmowa, MiernikMp3 miernik)
+    : QDialog(parent), m_komunikaty(komunikaty), m_rozmowa(rozmowa), m_miernik(std::move(miernik)) {
     setObjectName(QStringLiteral("FormScalaniePlikow"));
     setWindowTitle(QStringLiteral("Scalanie plików"));
     setMinimumSize(409, 267);
@@ -160,24 +160,12 @@ TFormScalaniePlikow::~TFormScalaniePlikow() {
 void TFormScalaniePlikow::ButtonRozpocznijClick() {
     if (m_trwa)
         return;
-    std::int64_t limitCzesci = 0;
-    if (m_rozmiarKsiazki && *m_rozmiarKsiazki > kNajwiekszyPlikFat) {
-        switch (m_komunikaty.seams().message(
-            this, Seams::Icon::Question, QStringLiteral("Książka w częściach"),
-            SesjaWyjscie::pytanieOCzesci(*m_rozmiarKsiazki, m_ustawienie.scalony),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-            QMessageBox::Cancel)) {
-        case QMessageBox::Yes:
-            limitCzesci = kNajwiekszyPlikFat;
-            break;
-        case QMessageBox::No:
-            break;
-        default:
-            return;
-        }
-    }
+    const std::optional<std::int64_t> limitCzesci =
+        SesjaWyjscie::limitCzesci(m_rozmowa, m_rozmiarKsiazki, m_ustawienie.scalony);
+    if (!limitCzesci)
+        return;
     auto zadanie = SesjaWyjscie::zadanieScalania(m_ustawienie, m_miernik,
-                                                 CheckWyrownaj->isChecked(), limitCzesci);
+                                                 CheckWyrownaj->isChecked(), *limitCzesci);
     // The worker calls these; each hands its figures over as a queued call,
     // so lines arrive in the order they were written.
     zadanie->dziennik = [this](const QString& linia) {

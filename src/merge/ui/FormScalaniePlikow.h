@@ -22,6 +22,7 @@ class PasekPostepu;
 class QPlainTextEdit;
 class QProgressBar;
 class Komunikaty;
+class Rozmowa;
 class QPushButton;
 class QTimer;
 class TSklej;
@@ -30,8 +31,10 @@ class ZadanieScalania;
 class TFormScalaniePlikow : public QDialog {
     Q_OBJECT
 public:
-    // Entries' files are measured by `miernik`, on the worker thread.
-    TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty, MiernikMp3 miernik);
+    // Entries' files are measured by `miernik`, on the worker thread; the
+    // offer of a book in parts is asked through `rozmowa`.
+    TFormScalaniePlikow(QWidget* parent, const Komunikaty& komunikaty, Rozmowa& rozmowa,
+                        MiernikMp3 miernik);
 
     // What the next merge writes and reads (the project's own file is never
     // written over), with the summary, the book's size and the settings it
@@ -103,6 +106,7 @@ private:
     static constexpr int kOdstepDziennika = 250;
 
     const Komunikaty& m_komunikaty;
+    Rozmowa& m_rozmowa;
     MiernikMp3 m_miernik;
     UstawienieScalania m_ustawienie;
     QStringList m_podsumowanie;
