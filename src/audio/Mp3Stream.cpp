@@ -117,12 +117,12 @@ public:
     using Receiver = std::function<void(const unsigned char*, std::int64_t)>;
 
     // Empty on success, otherwise why the file cannot be read.
-    QString open(const QString& path) {
+    QString open(const QString& path, qint64 block = kBlock) {
         const QString why = otworzZwyklyPlik(file_, path);
         if (!why.isEmpty())
             return why;
         fd_ = file_.handle();
-        setUp(file_.size(), kBlock);
+        setUp(file_.size(), block);
         return QString();
     }
     // Reads an open descriptor from where it stands (not closed here).
@@ -184,6 +184,7 @@ private:
 
     void setUp(qint64 size, qint64 block) {
         size_ = size;
+        block_ = std::max<qint64>(block, 64);
         buffer_ = std::move(spareBuffer());
         const qint64 capacity = std::clamp<qint64>(size_, 64, std::max<qint64>(block, 64));
         if (buffer_.size() < std::size_t(capacity))
@@ -209,8 +210,11 @@ private:
             handOn(std::min({keep_, pos, blockPos_ + blockLen_}));
             if (blockLen_ == qint64(buffer_.size()))
                 buffer_.resize(buffer_.size() * 2);
+            // A read takes a block, or what is needed when that is more: a
+            // walk of a few frames reads little even with a large spare buffer.
             const qint64 room =
-                std::min(qint64(buffer_.size()) - blockLen_, size_ - blockPos_ - blockLen_);
+                std::min({qint64(buffer_.size()) - blockLen_, size_ - blockPos_ - blockLen_,
+                          std::max(block_, need - blockPos_ - blockLen_)});
             const qint64 got = readSome(buffer_.data() + blockLen_, room);
             if (got < 0) {
                 failed_ = true;
@@ -243,7 +247,7 @@ private:
     std::vector<unsigned char> buffer_;
     // The window holds the file's bytes from blockPos_ on; those before it
     // were handed on.
-    qint64 size_ = 0, blockPos_ = 0, blockLen_ = 0, keep_ = 0;
+    qint64 size_ = 0, blockPos_ = 0, blockLen_ = 0, keep_ = 0, block_ = kBlock;
     bool failed_ = false;
 };
 
@@ -646,8 +650,8 @@ Mp3Stream::Mp3Stream(const QString& path, Mp3Pass pass) : path_(path), d(new Imp
         throw EMCIDeviceError(QStringLiteral("Plik „%1” jest pusty").arg(nativePath(path)));
 }
 
-Mp3Stream::Mp3Stream(const QString& path, HeadersOnly) : path_(path), d(new Impl) {
-    if (const QString why = d->file.open(path); !why.isEmpty())
+Mp3Stream::Mp3Stream(const QString& path, HeadersOnly walk) : path_(path), d(new Impl) {
+    if (const QString why = d->file.open(path, walk.blockBytes); !why.isEmpty())
         throw EMCIDeviceError(
             QStringLiteral("Nie można otworzyć pliku „%1”: %2").arg(nativePath(path), why));
     if (d->file.size() == 0)

@@ -81,7 +81,11 @@ public:
     // libmpg123: the fast way to a length. nextFrame reports the same frames
     // as with the decoder (which leaves out a Xing or Info header in the
     // first frame, and so does this walk); decodeFrame gives nothing.
-    struct HeadersOnly {};
+    struct HeadersOnly {
+        // How much is read at a time: a look at the first frames needs
+        // far less than a walk of the whole file.
+        std::int64_t blockBytes = std::int64_t{256} << 10;
+    };
     Mp3Stream(const QString& path, HeadersOnly);
     ~Mp3Stream();
     Mp3Stream(const Mp3Stream&) = delete;

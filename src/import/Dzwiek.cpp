@@ -37,7 +37,7 @@ QString tekstTagLib(const TagLib::String& t) {
 // nothing when its first frames differ (variable bit rate: the walk then
 // measures it).
 std::optional<std::int64_t> dlugoscCbr(const QString& sciezka, Mp3Frame& pierwsza) {
-    Mp3Stream strumien(sciezka, Mp3Stream::HeadersOnly{});
+    Mp3Stream strumien(sciezka, Mp3Stream::HeadersOnly{std::int64_t{16} << 10});
     Mp3Frame f;
     int n = 0, najmniej = INT_MAX, najwiecej = 0;
     while (n < 8 && strumien.nextFrame(f)) {
