@@ -40,7 +40,10 @@ void SesjaWyjscie::scal() {
     m_praca.scal(u);
 }
 
-QString SesjaWyjscie::pytanieOCzesci(std::int64_t bajty, const QString& scalony) {
+namespace {
+
+// The offer of parts for a book of `bajty`, over the FAT limit.
+QString pytanieOCzesci(std::int64_t bajty, const QString& scalony) {
     return QStringLiteral("Książka będzie miała %1, a karta z systemem plików FAT nie przyjmuje "
                           "pliku od 4 GB wzwyż. Czy zapisać ją w częściach %2, %3 i dalszych, "
                           "każdą mniejszą niż 4 GB i z własnymi plikami indeksów?\n\n"
@@ -49,6 +52,8 @@ QString SesjaWyjscie::pytanieOCzesci(std::int64_t bajty, const QString& scalony)
         .arg(rozmiarDlaLudzi(bajty), QFileInfo(nazwaCzesci(scalony, 1)).fileName(),
              QFileInfo(nazwaCzesci(scalony, 2)).fileName());
 }
+
+} // namespace
 
 std::optional<std::int64_t> SesjaWyjscie::limitCzesci(Rozmowa& rozmowa,
                                                       std::optional<std::int64_t> rozmiar,

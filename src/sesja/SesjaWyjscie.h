@@ -34,14 +34,11 @@ public:
     // and its outcome on the status line with its warnings.
     void eksportuj();
 
-    // The offer of a book in parts for a book of `bajty`, over the FAT
-    // limit: Tak writes parts (the default), Nie one file, Anuluj and Esc
-    // do not merge.
-    static QString pytanieOCzesci(std::int64_t bajty, const QString& scalony);
     // Asked as the merge starts: the parts' largest size for the book
     // `scalony` of `rozmiar` bytes (not known: none), 0 for one file; none
     // when the user does not merge. Only a book over the FAT limit is
-    // offered parts, in a question captioned "Książka w częściach".
+    // offered parts, in a question captioned "Książka w częściach": Tak
+    // writes parts (the default), Nie one file, Anuluj and Esc do not merge.
     static std::optional<std::int64_t>
     limitCzesci(Rozmowa& rozmowa, std::optional<std::int64_t> rozmiar, const QString& scalony);
     // The merge `u` names, levelled when `wyrownaj`, in parts of at most
