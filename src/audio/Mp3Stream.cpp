@@ -186,7 +186,7 @@ private:
         size_ = size;
         block_ = std::max<qint64>(block, 64);
         buffer_ = std::move(spareBuffer());
-        const qint64 capacity = std::clamp<qint64>(size_, 64, std::max<qint64>(block, 64));
+        const qint64 capacity = std::clamp<qint64>(size_, 64, block_);
         if (buffer_.size() < std::size_t(capacity))
             buffer_.resize(std::size_t(capacity));
     }
